@@ -1,0 +1,163 @@
+#include "link/Clock.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <limits>
+
+namespace trivel {
+
+namespace {
+
+QElapsedTimer& processTimer()
+{
+    static QElapsedTimer t = [] {
+        QElapsedTimer e;
+        e.start();
+        return e;
+    }();
+    return t;
+}
+
+class RealTimer final : public ClockTimer {
+public:
+    explicit RealTimer(int ms)
+    {
+        m_timer.setInterval(ms);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (onTimeout)
+                onTimeout();
+        });
+    }
+    void setInterval(int ms) override { m_timer.setInterval(ms); }
+    int interval() const override { return m_timer.interval(); }
+    void setEnabled(bool on) override
+    {
+        if (on)
+            m_timer.start();
+        else
+            m_timer.stop();
+    }
+    bool isEnabled() const override { return m_timer.isActive(); }
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+qint64 RealClock::tickMs() const
+{
+    return processTimer().elapsed();
+}
+
+void RealClock::sleepMs(int ms)
+{
+    if (ms > 0)
+        QThread::msleep(ulong(ms));
+}
+
+void RealClock::pumpMs(int ms)
+{
+    if (ms <= 0)
+        return;
+    // A nested loop instead of a busy spin: queued replies from the receive thread still run.
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+std::unique_ptr<ClockTimer> RealClock::createTimer(int intervalMs)
+{
+    return std::make_unique<RealTimer>(intervalMs);
+}
+
+class VirtualClock::Timer final : public ClockTimer {
+public:
+    Timer(VirtualClock& clock, int ms)
+        : m_clock(clock)
+        , m_interval(ms)
+    {
+        m_clock.m_timers.push_back(this);
+    }
+    ~Timer() override { std::erase(m_clock.m_timers, this); }
+    void setInterval(int ms) override
+    {
+        m_interval = ms;
+        if (m_enabled)
+            m_due = m_clock.m_now + std::max(ms, 1);
+    }
+    int interval() const override { return m_interval; }
+    void setEnabled(bool on) override
+    {
+        m_enabled = on;
+        if (on)
+            m_due = m_clock.m_now + std::max(m_interval, 1);
+    }
+    bool isEnabled() const override { return m_enabled; }
+
+    VirtualClock& m_clock;
+    int m_interval;
+    bool m_enabled = false;
+    qint64 m_due = 0;
+};
+
+VirtualClock::VirtualClock() = default;
+
+VirtualClock::~VirtualClock()
+{
+    // Timers owned elsewhere may outlive the clock in a badly ordered test; detach them.
+    m_timers.clear();
+}
+
+void VirtualClock::processEvents()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void VirtualClock::sleepMs(int ms)
+{
+    m_waits.push_back({WaitKind::Sleep, ms, m_now});
+    if (ms > 0)
+        m_now += ms;
+}
+
+void VirtualClock::pumpMs(int ms)
+{
+    m_waits.push_back({WaitKind::Pump, ms, m_now});
+    processEvents();
+    if (ms > 0)
+        m_now += ms;
+}
+
+std::unique_ptr<ClockTimer> VirtualClock::createTimer(int intervalMs)
+{
+    return std::make_unique<Timer>(*this, intervalMs);
+}
+
+void VirtualClock::advance(qint64 ms)
+{
+    const qint64 end = m_now + ms;
+    processEvents();
+    for (;;) {
+        Timer* next = nullptr;
+        for (Timer* t : m_timers)
+            if (t->m_enabled && t->m_due <= end && (!next || t->m_due < next->m_due))
+                next = t;
+        if (!next)
+            break;
+        m_now = std::max(m_now, next->m_due);
+        next->m_due = m_now + std::max(next->m_interval, 1);
+        if (next->onTimeout)
+            next->onTimeout();
+        processEvents();
+    }
+    m_now = std::max(m_now, end);
+}
+
+} // namespace trivel

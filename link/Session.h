@@ -1,0 +1,65 @@
+#pragma once
+// The one session: all state the system shares, created once by main (or by a test in one
+// line) and passed by reference. Names follow the protocol documentation.
+
+#include "link/Clock.h"
+#include "link/Frame.h"
+#include "link/SessionFlags.h"
+#include "link/UiPort.h"
+#include "mask/MaskState.h"
+#include "settings/SettingsState.h"
+#include "warp/WarpState.h"
+
+#include <memory>
+
+namespace trivel {
+
+class Transport;
+
+class Session {
+public:
+    Session(Clock& clock, UiPort& ui);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    Clock& clock;
+    UiPort& ui;
+
+    FrameBuffer RequestBuffer{};
+    FrameBuffer ReplyBuffer{};
+    FrameView request() { return FrameView::ofBuffer(RequestBuffer); }
+    FrameView reply() { return FrameView::ofBuffer(ReplyBuffer); }
+    void clearRequest(std::size_t bytes = kBufferSize);
+
+    std::int32_t PostSendDelay = 0;
+    std::int32_t PendingOp = 0;
+    std::uint32_t SessionFlags = 0;
+    bool flag(std::uint32_t f) const { return (SessionFlags & f) != 0; }
+    void setFlag(std::uint32_t f, bool on) { SessionFlags = on ? (SessionFlags | f) : (SessionFlags & ~f); }
+    bool connected() const { return flag(Flag::Connected); }
+
+    int ChannelCount = 2;
+    int BoardModel = 0;
+    int CurrentWindow = 0;
+
+    // USB is selected exactly when "IP Address" is not checked.
+    bool tcpSelected() const { return ui.isChecked("RBTCP"); }
+
+    // The open link, or none. Owned by the connection logic.
+    Transport* transport = nullptr;
+
+    std::unique_ptr<ClockTimer> TmrStatus; // 2000 ms status poll, enabled from start-up
+    std::unique_ptr<ClockTimer> USBTimeOut; // 500 ms resend guard
+    std::unique_ptr<ClockTimer> Timer2; // reset / profile progress
+
+    SettingsState settings;
+    WarpState warp;
+    MaskState mask;
+};
+
+// Sends the request frame on the selected transport; nothing while not connected.
+// Then pauses PostSendDelay ms while still dispatching replies.
+void SendFrame(Session& s);
+
+} // namespace trivel

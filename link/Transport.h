@@ -1,0 +1,40 @@
+#pragma once
+// A link to the box: TCP or USB HID. Sending happens on the main thread; a transport's
+// receive thread hands every whole reply frame to the main thread through the sink and
+// blocks until the sink (copy into ReplyBuffer + DispatchResponse) has returned.
+
+#include "link/Frame.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace trivel {
+
+class Transport : public QObject {
+    Q_OBJECT
+public:
+    // Runs on the main thread. bytes is the reply as the transport received it:
+    // with the report id first over USB (withReportId), the bare frame over TCP.
+    using ReplySink = std::function<void(const std::uint8_t* bytes, std::size_t n, bool withReportId)>;
+
+    using QObject::QObject;
+    ~Transport() override = default;
+
+    virtual bool isUsb() const = 0;
+    virtual bool isOpen() const = 0;
+    // TCP: 512 bytes from the request frame. USB: one output report from byte 0 (report id 0).
+    virtual void sendFrame(const FrameBuffer& request) = 0;
+    virtual void close() = 0;
+    void setReplySink(ReplySink sink) { m_sink = std::move(sink); }
+
+signals:
+    // The peer closed, the socket failed or the device went away: the link is dead.
+    void linkLost(const QString& reason);
+
+protected:
+    ReplySink m_sink;
+};
+
+} // namespace trivel
