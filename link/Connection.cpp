@@ -4,7 +4,11 @@
 
 namespace trivel {
 
-Connection::Connection(Session& s, QObject* parent) : QObject(parent), m_s(s) { }
+Connection::Connection(Session& s, QObject* parent)
+    : QObject(parent)
+    , m_s(s)
+{
+}
 Connection::~Connection() = default;
 
 void Connection::startUp() { }

@@ -16,7 +16,10 @@ const ChainRoute kChainTable[] = {
 
 } // namespace
 
-std::span<const ChainRoute> ChainTable() { return kChainTable; }
+std::span<const ChainRoute> ChainTable()
+{
+    return kChainTable;
+}
 
 const ChainRoute* FindChainRoute(int op)
 {

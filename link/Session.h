@@ -14,6 +14,7 @@
 
 namespace trivel {
 
+class Connection;
 class Transport;
 
 class Session {
@@ -48,6 +49,8 @@ public:
 
     // The open link, or none. Owned by the connection logic.
     Transport* transport = nullptr;
+    // The connect/disconnect handlers (a factory reset or reboot over TCP clicks BtnCnt2).
+    Connection* connection = nullptr;
 
     std::unique_ptr<ClockTimer> TmrStatus; // 2000 ms status poll, enabled from start-up
     std::unique_ptr<ClockTimer> USBTimeOut; // 500 ms resend guard
