@@ -15,4 +15,7 @@ void BtnPFX(Session& s, int tag); // save profile tag 0..4
 void TmrStatusTimer(Session& s);
 void Timer2Timer(Session& s);
 
+// Steps 7000 (reset), 7099 and 7100 (all reset, profile load) and 39321 (factory reset).
+void BoxCommandStep(Session& s, int op);
+
 } // namespace trivel

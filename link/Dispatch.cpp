@@ -1,6 +1,11 @@
 #include "link/Dispatch.h"
 
+#include "link/BoxCommands.h"
+#include "link/LinkChains.h"
+#include "link/Readback.h"
 #include "link/Session.h"
+#include "link/Watchdog.h"
+#include "mask/MaskState.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +16,16 @@ namespace {
 
 // PendingOp value ranges and their owners. A value without a row is ignored (PendingOp kept).
 const ChainRoute kChainTable[] = {
-    {0, -1, nullptr, "idle"}, // placeholder so the table is never empty; matches nothing
+    {4094, 4096, ReadbackStep, "link: identify, model, network"},
+    {4097, 4100, MaskSlotReadStep, "mask: slots at connect"},
+    {4103, 4103, ReadbackStep, "link: window settings"},
+    {4106, 4117, ReadbackStep, "link: warp, blend, per-window queries"},
+    {4119, 4123, ReadbackStep, "link: PIP items, warp re-read"},
+    {7000, 7000, BoxCommandStep, "link: reset"},
+    {7099, 7100, BoxCommandStep, "link: all reset, profile load"},
+    {10000, 10000, StatusPollStep, "link: status poll"},
+    {36864, 36864, StatusPollStep, "link: window settings after a poll"},
+    {39321, 39321, BoxCommandStep, "link: factory reset"},
 };
 
 } // namespace
@@ -39,6 +53,7 @@ void DispatchResponse(Session& s)
     if (const ChainRoute* r = FindChainRoute(s.PendingOp))
         r->step(s, s.PendingOp);
     s.reply().setCode(0);
+    NoteReplyDispatched(s);
 }
 
 void DeliverReply(Session& s, const std::uint8_t* bytes, std::size_t n, bool withReportId)

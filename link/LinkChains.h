@@ -1,5 +1,8 @@
 #pragma once
-// Link-owned chain helpers that the connection logic also calls.
+// Link-owned chain helpers that the connection logic also calls: the window-button layout,
+// the signal indicators and the status poll steps.
+
+#include <array>
 
 namespace trivel {
 
@@ -9,5 +12,22 @@ class Session;
 void ApplyChannelLayout(Session& s, bool connected);
 // Indicator panels beside the window buttons; two zero masks clear them.
 void ShowSignalIndicators(Session& s, int inputMask, int outputMask);
+// PIP source size label; a window whose flag is clear has no PIP source.
+void ShowPipSourceSize(Session& s, const std::array<bool, 4>& present);
+// Presses the output-mode button of an OPM code (no click handler runs).
+void PressOutputModeButton(Session& s, int opm);
+
+// Steps 10000 (status reply) and 36864 (window settings after a poll).
+void StatusPollStep(Session& s, int op);
+
+// Panel colours of the indicators (0xRRGGBB).
+inline constexpr int kColourInput = 0xF88A05; // orange
+inline constexpr int kColourOutput = 0x00FF00; // lime
+inline constexpr int kColourIdle = 0xC0C0C0; // silver
+inline constexpr const char* kNoSignalText = "- - - - - - - -";
+
+// Geometry of the window buttons inside BtnFrame (tops and common height, in pixels).
+inline constexpr std::array<int, 4> kBtnWinTop{15, 47, 79, 111};
+inline constexpr int kBtnWinHeight = 30;
 
 } // namespace trivel

@@ -1,6 +1,8 @@
 #include "link/Session.h"
 
+#include "link/BoxCommands.h"
 #include "link/Transport.h"
+#include "link/Watchdog.h"
 
 #include <algorithm>
 
@@ -13,6 +15,11 @@ Session::Session(Clock& c, UiPort& u)
     TmrStatus = clock.createTimer(2000);
     USBTimeOut = clock.createTimer(500);
     Timer2 = clock.createTimer(300);
+    ReplyWatchdog = clock.createTimer(kReplyWatchdogMs);
+    TmrStatus->onTimeout = [this] { TmrStatusTimer(*this); };
+    Timer2->onTimeout = [this] { Timer2Timer(*this); };
+    ReplyWatchdog->onTimeout = [this] { ReplyWatchdogTimeout(*this); };
+    TmrStatus->setEnabled(true);
 }
 
 Session::~Session() = default;
@@ -27,6 +34,7 @@ void SendFrame(Session& s)
     if (!s.connected() || !s.transport)
         return;
     s.transport->sendFrame(s.RequestBuffer);
+    NoteFrameSent(s);
     if (s.PostSendDelay != 0)
         s.clock.pumpMs(s.PostSendDelay < 0 ? -s.PostSendDelay : s.PostSendDelay);
 }

@@ -8,14 +8,22 @@
 #include "link/UiPort.h"
 #include "mask/MaskState.h"
 #include "settings/SettingsState.h"
+#include "warp/WarpAdjustState.h"
 #include "warp/WarpState.h"
 
+#include <array>
 #include <memory>
 
 namespace trivel {
 
 class Connection;
 class Transport;
+
+struct SignalSize {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool operator==(const SignalSize&) const = default;
+};
 
 class Session {
 public:
@@ -44,6 +52,18 @@ public:
     int BoardModel = 0;
     int CurrentWindow = 0;
 
+    // Connect read-back and status poll state.
+    int ReadbackWindow = 0; // counts ChannelCount down to 1; the window read is ReadbackWindow - 1
+    int ReadbackItem = 0; // 0..10
+    std::array<SignalSize, 4> InputSize{};
+    std::array<SignalSize, 4> PipSourceSize{};
+    std::array<SignalSize, 4> LastPipSourceSize{};
+    int LastInputMask = 256; // 256 never matches a real mask, so the next poll repaints
+    int LastOutputMask = 256;
+    // From the factory-reset button until its reply has been handled; a disconnect then skips
+    // the neutral-state requests.
+    bool FactoryResetPending = false;
+
     // USB is selected exactly when "IP Address" is not checked.
     bool tcpSelected() const { return ui.isChecked("RBTCP"); }
 
@@ -55,9 +75,12 @@ public:
     std::unique_ptr<ClockTimer> TmrStatus; // 2000 ms status poll, enabled from start-up
     std::unique_ptr<ClockTimer> USBTimeOut; // 500 ms resend guard
     std::unique_ptr<ClockTimer> Timer2; // reset / profile progress
+    // Ends a chain whose reply never comes (see link/Watchdog.h).
+    std::unique_ptr<ClockTimer> ReplyWatchdog;
 
     SettingsState settings;
     WarpState warp;
+    WarpAdjustState warpAdjust;
     MaskState mask;
 };
 

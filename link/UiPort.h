@@ -78,6 +78,10 @@ public:
     virtual void refreshBlendPages() { }
     virtual void showMainWindow(bool /*shown*/) { }
     virtual void runPageShowHandler(int /*pageIndex*/) { }
+    // A click on a control by code, running its handler (FinishReadback clicks BtnWin1).
+    virtual void clickControl(const QString& /*control*/) { }
+    // The Warp Adjust page shows the selected point's offsets (after the warp re-read).
+    virtual void showWarpPointValues() { }
 
 protected:
     virtual void controlChanged(const QString& /*control*/, Prop /*p*/, const QVariant& /*v*/) { }

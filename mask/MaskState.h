@@ -1,6 +1,48 @@
 #pragma once
-// Mask slot copies and assignments (filled by the mask subsystem).
+// The tool's copies of the box's ten mask slots and the slot assigned to each window.
+
+#include <array>
+#include <cstdint>
+#include <vector>
 
 namespace trivel {
-struct MaskState { };
+
+class Session;
+
+inline constexpr std::size_t kMonoSlotBytes = 262144;
+inline constexpr std::size_t kColourSlotBytes = 2097152;
+inline constexpr std::size_t kMaskHeaderBytes = 32;
+inline constexpr int kMonoSlots = 9; // slots 1..9; slot 10 is the colour slot
+
+// Header magic written back once a slot copy has been read to its end.
+inline constexpr std::array<std::uint8_t, 4> kMonoMagic{0x00, 0x4D, 0x45, 0x58};
+inline constexpr std::array<std::uint8_t, 4> kColourMagic{0x00, 0x43, 0x45, 0x58};
+
+struct MaskState {
+    // A MaskHeader followed by the body; an empty slot has a zero header. While a copy is being
+    // filled its first header dword counts the body bytes received so far.
+    std::array<std::vector<std::uint8_t>, kMonoSlots> MonoSlotCopy;
+    std::vector<std::uint8_t> ColourSlotCopy;
+    // Per window: 0 "Off" or the slot 1..10.
+    std::array<std::int32_t, 4> MaskAssignment{};
+    std::int32_t MonoMaskLimit = 32768;
+    int MaskKind = 0; // 0 none, 1 mono, 2 colour
+    int SlotCounter = 0; // slot being read at connect, 0-based
+
+    MaskState()
+        : ColourSlotCopy(kColourSlotBytes, 0)
+    {
+        for (auto& c : MonoSlotCopy)
+            c.assign(kMonoSlotBytes, 0);
+    }
+};
+
+// Applies the user-mask byte of the Identify reply (byte 37): 0 means no user-mask feature.
+void ApplyUserMaskFeature(Session& s, std::uint8_t feature);
+// Step 4096's branch: starts reading the slots at connect (with the feature) or goes on with
+// the window settings. Sends and sets PendingOp.
+void StartMaskSlotRead(Session& s);
+// Steps 4097..4100 of the connect read-back.
+void MaskSlotReadStep(Session& s, int op);
+
 } // namespace trivel

@@ -3,10 +3,110 @@
 
 namespace trivel {
 
+namespace {
+
+void ResetBlendDefaults(SettingsState& st)
+{
+    for (int w = 0; w < 4; ++w) {
+        BlendRecord& b = st.BlendSettings[w];
+        for (int ch = 0; ch < 3; ++ch) {
+            b.setTransitionGamma(ch, 50);
+            b.colourGain(ch) = 50;
+            b.colourOffset(ch) = 50;
+        }
+        b.gammaOffset() = 50;
+        st.BlendMarker[w] = 1;
+        st.SelectedRegion[w] = 0;
+        st.SelectedCorner[w] = 0;
+        st.SelectedMaskCorner[w] = 0;
+        st.LastPointCode[w] = 0xFE;
+    }
+}
+
+void ResetNetwork(NetworkRecord& n)
+{
+    n.bytes.fill(0);
+    const std::uint8_t statics[12] = {192, 168, 0, 100, 255, 255, 255, 0, 192, 168, 0, 1};
+    std::memcpy(n.bytes.data() + 13, statics, sizeof statics);
+}
+
+} // namespace
+
 void ResetWindowSettings(Session& s)
 {
-    s.settings = SettingsState{};
+    SettingsState& st = s.settings;
+    WindowSettingsRecord& ws = st.WindowSettings;
+    ws = WindowSettingsRecord{};
+    ws.HPN.fill(1);
+    ws.VPN.fill(1);
+    ws.HZM.fill(1);
+    ws.VZM.fill(1);
+    ws.BRI.fill(50);
+    ws.CON.fill(75);
+    ws.XHA.fill(5);
+    ws.HUE.fill(50);
+    ws.XAT.fill(50);
+    ws.CLR.fill(1); // "Nature", what the form shows before the first refresh
+    ws.RGN.fill(100);
+    ws.GGN.fill(100);
+    ws.BGN.fill(100);
+    for (auto* a : {&ws.H1W, &ws.H2W, &ws.DPW, &ws.VGW})
+        a->fill(1920);
+    for (auto* a : {&ws.H1V, &ws.H2V, &ws.DPV, &ws.VGV})
+        a->fill(1080);
+    ResetNetwork(st.Network);
+    ResetBlendDefaults(st);
     s.ui.refreshPages();
+}
+
+void DecodeWindowBlock(Session& s, const FrameView& f)
+{
+    WindowSettingsRecord& ws = s.settings.WindowSettings;
+    const bool pip = s.flag(Flag::PipCapable);
+    for (int w = 0; w < 4; ++w) {
+        const std::size_t r = 8 + 80 * std::size_t(w);
+        ws.INP[w] = f.u8(r + 0);
+        ws.WindowCaps[w] = f.u8(r + 5);
+        ws.OPM[w] = f.u8(r + 6);
+        ws.HZM[w] = std::uint8_t(f.u8(r + 16) + 1);
+        ws.VZM[w] = std::uint8_t(f.u8(r + 17) + 1);
+        ws.HPN[w] = std::uint8_t(f.u8(r + 18) + 1);
+        ws.VPN[w] = std::uint8_t(f.u8(r + 19) + 1);
+        ws.OLE[w] = std::int16_t(f.u16(r + 20) - 1800);
+        ws.ORE[w] = std::int16_t(f.u16(r + 22) - 1800);
+        ws.OTE[w] = std::int16_t(f.u16(r + 24) - 1800);
+        ws.OBE[w] = std::int16_t(f.u16(r + 26) - 1800);
+        ws.ORI[w] = f.u8(r + 28);
+        std::uint8_t* picture[9] = {&ws.BRI[w], &ws.CON[w], &ws.XHA[w], &ws.HUE[w], &ws.XAT[w], &ws.CLR[w],
+            &ws.RGN[w], &ws.GGN[w], &ws.BGN[w]};
+        for (int i = 0; i < 9; ++i)
+            *picture[i] = f.u8(r + 30 + std::size_t(i));
+
+        // Without per-window inputs two windows share one set: take windows 0 and 2 for both.
+        if (!pip && (w % 2) != 0)
+            continue;
+        const int last = pip ? w : w + 1;
+        for (int t = w; t <= last; ++t) {
+            ws.H2E[t] = f.u8(r + 39);
+            ws.H1E[t] = f.u8(r + 40);
+            ws.DPE[t] = f.u8(r + 41);
+            ws.H2W[t] = f.u16(r + 42);
+            ws.H2V[t] = f.u16(r + 44);
+            ws.H1W[t] = f.u16(r + 46);
+            ws.H1V[t] = f.u16(r + 48);
+            ws.DPW[t] = f.u16(r + 50);
+            ws.DPV[t] = f.u16(r + 52);
+            ws.VGW[t] = f.u16(r + 54);
+            ws.VGV[t] = f.u16(r + 56);
+            ws.VGE[t] = f.u8(r + 58);
+        }
+    }
+    // A window index the tool does not have would index past every per-window array.
+    const int current = f.u8(15);
+    if (current < 4) {
+        s.CurrentWindow = current;
+        s.warp.WarpWindow = current;
+    }
 }
 
 } // namespace trivel

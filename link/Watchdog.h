@@ -1,0 +1,22 @@
+#pragma once
+// Reply watchdog: a chain step whose reply never comes would leave the wait window up and the
+// main window disabled for ever. The watchdog gives up on it after kReplyWatchdogMs of silence,
+// tells the user, and returns the tool to idle without closing the link.
+
+namespace trivel {
+
+class Session;
+
+inline constexpr int kReplyWatchdogMs = 10000;
+
+// Whether a PendingOp value is a chain step the watchdog guards (the status poll is not).
+bool ReplyWatchdogGuards(int pendingOp);
+
+// Restarted on every send and after every dispatched reply.
+void NoteFrameSent(Session& s);
+void NoteReplyDispatched(Session& s);
+
+// Handler of Session::ReplyWatchdog.
+void ReplyWatchdogTimeout(Session& s);
+
+} // namespace trivel
