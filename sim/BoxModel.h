@@ -1,17 +1,123 @@
 #pragma once
 // A stateful model of the box: takes one request frame, gives zero or one reply frame.
+// It answers every request code the tool sends with the layouts the tool reads, keeps what it
+// is told (settings, warp tables, masks, maps, profiles, registers, firmware images) and counts
+// what it saw, so tests can assert on traffic and script failures.
 
 #include "link/Frame.h"
+#include "sim/BoxState.h"
 
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace trivel::sim {
 
 class BoxModel {
 public:
-    // request: the 512-byte frame (no report id). Returns the reply frame, or nothing.
+    explicit BoxModel(BoxIdentity identity = {});
+
+    // request: the frame (no report id), normally 512 bytes; shorter ones are zero-padded.
+    // Returns the 512-byte reply frame, or nothing (restart, test request, scripted silence).
     std::optional<std::vector<std::uint8_t>> handle(const std::uint8_t* request, std::size_t n);
+
+    // One log line: the code in hex and, for setting frames, the command text.
+    static std::string describe(const std::uint8_t* frame, std::size_t n);
+    static std::string describe(const std::vector<std::uint8_t>& frame)
+    {
+        return describe(frame.data(), frame.size());
+    }
+
+    // Identity and signals may be changed at any time; the next reply uses them.
+    BoxIdentity identity;
+    BoxSignals inputSignals;
+
+    // Scripted failures.
+    int silentAfter = -1; // after this many replies stay silent (-1: never)
+    std::optional<std::uint32_t> wrongCodeFor; // answer this request code ...
+    std::uint32_t wrongCode = 0xFFFF; // ... with this code instead
+    int boardQueryEmptyReplies = 0; // the first N board queries (0x0090) report no board
+    bool corruptFirmwareChecksum = false; // end-of-download checksums are off by one
+    // Called with every reply before it goes out; may change it, or return false to drop it.
+    std::function<bool(std::uint32_t requestCode, std::vector<std::uint8_t>& reply)> replyHook;
+
+    // Counters.
+    int requests(std::uint32_t code) const;
+    int totalRequests() const { return m_total; }
+    int repliesSent() const { return m_replies; }
+    const std::deque<std::vector<std::uint8_t>>& received() const { return m_received; }
+    std::size_t receivedLogLimit = 100000; // oldest frames are dropped beyond this
+    std::vector<std::string> settingsReceived() const; // texts of all setting frames, in order
+    void clearCounters();
+
+    // True once after a request that ends the link from the box's side (restart, factory reset).
+    bool takeLinkEnd();
+
+    // State, for tests to set up or inspect.
+    BoxSettings& settings() { return m_settings; }
+    const BoxSettings& settings() const { return m_settings; }
+    WindowState& window(int w) { return m_settings.windows[std::size_t(clampWindow(w))]; }
+    NetworkRecord& network() { return m_network; }
+    std::vector<std::uint8_t>& maskSlot(int slot) { return m_maskSlots[std::size_t(slot)]; }
+    std::optional<StoredMap>& storedMap(int w, int slot)
+    {
+        return m_maps[std::size_t(clampWindow(w))][std::size_t(slot)];
+    }
+    const std::optional<BoxSettings>& profile(int i) const { return m_profiles[std::size_t(i)]; }
+    std::uint8_t registerValue(int w, int bank, int address) const;
+    const std::vector<std::uint8_t>& firmwareImage() const { return m_firmware; }
+    std::uint32_t firmwareChecksum() const;
+
+    // Setting access by mnemonic for the window given (what a query would answer).
+    std::optional<int> settingValue(std::string_view name, int w) const;
+
+    void factoryReset();
+    static WindowState defaultWindow(const BoxIdentity& id, int w);
+
+private:
+    static int clampWindow(int w) { return w < 0 ? 0 : (w >= kWindows ? kWindows - 1 : w); }
+    using Frame = std::array<std::uint8_t, kTcpFrameSize>;
+
+    bool answer(std::uint32_t code, FrameView req, FrameView rep);
+    void putIdentify(FrameView rep) const;
+    void putStatus(FrameView rep) const;
+    void putWindowSettings(FrameView rep) const;
+    void putWarpOffsets(FrameView rep, int firstWindow) const;
+    void putWarpTableC(FrameView rep) const;
+    void putBlend(FrameView rep) const;
+    void handleSetting(std::uint32_t code, FrameView req, FrameView rep);
+    bool applySetting(std::string_view name, int value, int w);
+    void applyBulkBlock(FrameView req);
+    void handleMask(std::uint32_t code, FrameView req, FrameView rep);
+    void handleMap(std::uint32_t code, FrameView req, FrameView rep);
+    void handleRegisters(std::uint32_t code, FrameView req, FrameView rep);
+    void handleFirmware(std::uint32_t code, FrameView req, FrameView rep);
+    void resetWindow(int w);
+    void selectStoredMap(int w, int slot);
+
+    BoxSettings m_settings;
+    NetworkRecord m_network;
+    std::array<std::optional<BoxSettings>, kProfiles> m_profiles;
+    std::array<std::vector<std::uint8_t>, kMaskSlots> m_maskSlots;
+    std::array<std::vector<std::uint8_t>, kWindows> m_maskUpload;
+    int m_maskReadSlot = 0; // slot of the last mono header read; chunk reads follow it
+    std::array<std::array<std::optional<StoredMap>, kMapSlots>, kWindows> m_maps;
+    std::array<int, kWindows> m_mapReadSlot{};
+    std::vector<std::uint8_t> m_registers; // window x bank x register
+    std::array<std::uint8_t, kWindows> m_registerBank{};
+    std::vector<std::uint8_t> m_firmware;
+    int m_boardQueries = 0;
+
+    std::map<std::uint32_t, int> m_counts;
+    std::deque<std::vector<std::uint8_t>> m_received;
+    int m_total = 0;
+    int m_replies = 0;
+    bool m_linkEnd = false;
 };
 
 } // namespace trivel::sim

@@ -1,7 +1,231 @@
+// trivel-boxsim: the simulated box as a TCP server, for the demo, trivelctl and end-to-end tests.
+
+#include "sim/BoxServer.h"
+
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+using trivel::sim::BoxIdentity;
+using trivel::sim::BoxModel;
+using trivel::sim::BoxServer;
+
+namespace {
+
+bool parseNumber(const QString& text, long long min, long long max, long long& out)
+{
+    bool ok = false;
+    const long long v = text.toLongLong(&ok, 0); // accepts 0x.. hex
+    if (!ok || v < min || v > max)
+        return false;
+    out = v;
+    return true;
+}
+
+bool parseSize(const QString& text, std::int32_t& w, std::int32_t& h)
+{
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return false;
+    w = m.captured(1).toInt();
+    h = m.captured(2).toInt();
+    return true;
+}
+
+// "W=WxH" (window 0..3 and a size).
+bool parseWindowSize(const QString& text, int& window, std::int32_t& w, std::int32_t& h)
+{
+    const auto parts = text.split(QLatin1Char('='));
+    if (parts.size() != 2)
+        return false;
+    bool ok = false;
+    window = parts[0].toInt(&ok);
+    return ok && window >= 0 && window < 4 && parseSize(parts[1], w, h);
+}
+
+[[noreturn]] void fail(const QString& message)
+{
+    std::fprintf(stderr, "trivel-boxsim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    return 0;
+    QCoreApplication::setApplicationName(QStringLiteral("trivel-boxsim"));
+
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "A simulated video processor box on TCP. It answers every request frame of the Trivel tool with "
+        "one 512-byte reply, keeps settings, warp tables, masks, maps, profiles and registers, and "
+        "prints \"listening on HOST:PORT\" once it accepts connections.\n"
+        "Numbers may be given in decimal or as 0x.. hex."));
+    p.addHelpOption();
+    const QCommandLineOption host(QStringLiteral("host"),
+        QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("HOST"),
+        QStringLiteral("127.0.0.1"));
+    const QCommandLineOption port(QStringLiteral("port"),
+        QStringLiteral("TCP port (default 7; 0 picks a free port)."), QStringLiteral("PORT"),
+        QStringLiteral("7"));
+    const QCommandLineOption boardKind(QStringLiteral("board-kind"),
+        QStringLiteral("Identify byte 14: 0x80 + windows for a PIP board, else windows / 2 (default 0x84)."),
+        QStringLiteral("BYTE"));
+    const QCommandLineOption key(
+        QStringLiteral("key"), QStringLiteral("Identify byte 15, KEY (default 0)."), QStringLiteral("BYTE"));
+    const QCommandLineOption userMask(QStringLiteral("user-mask"),
+        QStringLiteral("Identify byte 37: 0 no user masks, 0x5B small masks, other: large (default 0x5B)."),
+        QStringLiteral("BYTE"));
+    const QCommandLineOption model(QStringLiteral("model"),
+        QStringLiteral("Model number answered to MDN (default 800)."), QStringLiteral("N"));
+    const QCommandLineOption mcu(QStringLiteral("mcu"),
+        QStringLiteral("Controller firmware number, Identify bytes 11-13 (default 93224)."),
+        QStringLiteral("N"));
+    const QCommandLineOption version(QStringLiteral("version"),
+        QStringLiteral("Firmware version, Identify bytes 8-10 (default 3.0.5)."), QStringLiteral("A.B.C"));
+    const QCommandLineOption mainBoardError(QStringLiteral("main-board-error"),
+        QStringLiteral("Set the main-board-error bit (Identify byte 34 bit 3)."));
+    const QCommandLineOption frame(QStringLiteral("frame"),
+        QStringLiteral("Frame size of all windows, e.g. 1920x1080 (default)."), QStringLiteral("WxH"));
+    const QCommandLineOption frame23(QStringLiteral("frame23"),
+        QStringLiteral("Frame size of windows 2 and 3 (after --frame)."), QStringLiteral("WxH"));
+    const QCommandLineOption boardMask(QStringLiteral("board-mask"),
+        QStringLiteral("Boards present, answer to the board query 0x0090 (default 0x0F)."),
+        QStringLiteral("MASK"));
+    const QCommandLineOption input(QStringLiteral("input"),
+        QStringLiteral("Input signal of a window, e.g. 1=1280x720; 0x0 for none (default: 0=1920x1080). "
+                       "Repeatable."),
+        QStringLiteral("W=WxH"));
+    const QCommandLineOption pip(QStringLiteral("pip-source"),
+        QStringLiteral("PIP source signal of a window, e.g. 0=720x576. Repeatable."),
+        QStringLiteral("W=WxH"));
+    const QCommandLineOption inputMask(QStringLiteral("input-mask"),
+        QStringLiteral("Input mask of the status reply (default: windows with an input signal)."),
+        QStringLiteral("MASK"));
+    const QCommandLineOption outputMask(QStringLiteral("output-mask"),
+        QStringLiteral("Output mask of the status reply (default: one bit per window)."),
+        QStringLiteral("MASK"));
+    const QCommandLineOption log(QStringLiteral("log"),
+        QStringLiteral("Append one line per received frame (code and setting text) to FILE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption silentAfter(QStringLiteral("silent-after"),
+        QStringLiteral("Answer only the first N requests, then stay silent."), QStringLiteral("N"));
+    const QCommandLineOption wrongCode(QStringLiteral("wrong-code"),
+        QStringLiteral("Answer request CODE with a wrong code (REPLY, default 0xFFFF), e.g. 0x1006 or "
+                       "0x2010=0x2011."),
+        QStringLiteral("CODE[=REPLY]"));
+    const QCommandLineOption splitReplies(QStringLiteral("split"),
+        QStringLiteral("Send each reply as two TCP segments, the second a few ms after the first."));
+    const QCommandLineOption splitDelay(QStringLiteral("split-delay"),
+        QStringLiteral("Milliseconds between the two segments of --split (default 5)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption closeAfter(QStringLiteral("close-after"),
+        QStringLiteral("Close each connection after N replies."), QStringLiteral("N"));
+    p.addOptions({host, port, boardKind, key, userMask, model, mcu, version, mainBoardError, frame, frame23,
+        boardMask, input, pip, inputMask, outputMask, log, silentAfter, wrongCode, splitReplies, splitDelay,
+        closeAfter});
+    p.process(app);
+
+    BoxIdentity id;
+    long long v = 0;
+    auto number = [&](const QCommandLineOption& o, long long min, long long max) -> bool {
+        if (!p.isSet(o))
+            return false;
+        if (!parseNumber(p.value(o), min, max, v))
+            fail(QStringLiteral("bad value for --%1: %2").arg(o.names().first(), p.value(o)));
+        return true;
+    };
+    if (number(boardKind, 0, 255))
+        id.boardKind = std::uint8_t(v);
+    if (number(key, 0, 255))
+        id.key = std::uint8_t(v);
+    if (number(userMask, 0, 255))
+        id.userMask = std::uint8_t(v);
+    if (number(model, 0, 999))
+        id.model = int(v);
+    if (number(mcu, 0, 0xFFFFFF))
+        id.controllerFirmware = std::uint32_t(v);
+    if (number(boardMask, 0, 255))
+        id.boardMask = std::uint8_t(v);
+    id.mainBoardError = p.isSet(mainBoardError);
+    if (p.isSet(version)) {
+        const auto parts = p.value(version).split(QLatin1Char('.'));
+        if (parts.size() != 3)
+            fail(QStringLiteral("bad value for --version: %1").arg(p.value(version)));
+        for (int i = 0; i < 3; ++i) {
+            if (!parseNumber(parts[i], 0, 255, v))
+                fail(QStringLiteral("bad value for --version: %1").arg(p.value(version)));
+            id.firmwareVersion[std::size_t(i)] = std::uint8_t(v);
+        }
+    }
+    std::int32_t w = 0, h = 0;
+    if (p.isSet(frame)) {
+        if (!parseSize(p.value(frame), w, h) || w > 65535 || h > 65535)
+            fail(QStringLiteral("bad value for --frame: %1").arg(p.value(frame)));
+        id.frameWidth01 = id.frameWidth23 = std::uint16_t(w);
+        id.frameHeight01 = id.frameHeight23 = std::uint16_t(h);
+    }
+    if (p.isSet(frame23)) {
+        if (!parseSize(p.value(frame23), w, h) || w > 65535 || h > 65535)
+            fail(QStringLiteral("bad value for --frame23: %1").arg(p.value(frame23)));
+        id.frameWidth23 = std::uint16_t(w);
+        id.frameHeight23 = std::uint16_t(h);
+    }
+
+    BoxModel box(id);
+    for (const QString& s : p.values(input)) {
+        int win = 0;
+        if (!parseWindowSize(s, win, w, h))
+            fail(QStringLiteral("bad value for --input: %1").arg(s));
+        box.inputSignals.input[std::size_t(win)] = {w, h};
+    }
+    for (const QString& s : p.values(pip)) {
+        int win = 0;
+        if (!parseWindowSize(s, win, w, h))
+            fail(QStringLiteral("bad value for --pip-source: %1").arg(s));
+        box.inputSignals.pipSource[std::size_t(win)] = {w, h};
+    }
+    if (number(inputMask, 0, 255))
+        box.inputSignals.inputMask = int(v);
+    if (number(outputMask, 0, 255))
+        box.inputSignals.outputMask = int(v);
+    if (number(silentAfter, 0, 1LL << 30))
+        box.silentAfter = int(v);
+    if (p.isSet(wrongCode)) {
+        const auto parts = p.value(wrongCode).split(QLatin1Char('='));
+        if (parts.size() > 2 || !parseNumber(parts[0], 0, 0xFFFFFFFFLL, v))
+            fail(QStringLiteral("bad value for --wrong-code: %1").arg(p.value(wrongCode)));
+        box.wrongCodeFor = std::uint32_t(v);
+        if (parts.size() == 2) {
+            if (!parseNumber(parts[1], 0, 0xFFFFFFFFLL, v))
+                fail(QStringLiteral("bad value for --wrong-code: %1").arg(p.value(wrongCode)));
+            box.wrongCode = std::uint32_t(v);
+        }
+    }
+
+    BoxServer server(box);
+    server.split = p.isSet(splitReplies);
+    if (number(splitDelay, 0, 10000))
+        server.splitDelayMs = int(v);
+    if (number(closeAfter, 0, 1LL << 30))
+        server.closeAfter = int(v);
+    if (p.isSet(log) && !server.setLogFile(p.value(log)))
+        fail(QStringLiteral("cannot open log file %1").arg(p.value(log)));
+
+    const QHostAddress address(p.value(host));
+    if (address.isNull())
+        fail(QStringLiteral("bad value for --host: %1").arg(p.value(host)));
+    if (!parseNumber(p.value(port), 0, 65535, v))
+        fail(QStringLiteral("bad value for --port: %1").arg(p.value(port)));
+    if (!server.listen(address, quint16(v)))
+        fail(
+            QStringLiteral("cannot listen on %1:%2: %3").arg(p.value(host)).arg(v).arg(server.errorString()));
+
+    std::printf("listening on %s:%u\n", qPrintable(server.address().toString()), unsigned(server.port()));
+    std::fflush(stdout);
+    return app.exec();
 }
