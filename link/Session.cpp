@@ -31,12 +31,15 @@ void Session::clearRequest(std::size_t bytes)
 
 void SendFrame(Session& s)
 {
-    if (!s.connected() || !s.transport)
+    if (!s.connected() || !s.transport || !s.transport->isOpen())
         return;
+    // TCP: 512 bytes from the request frame; USB: the declared output report from byte 0.
     s.transport->sendFrame(s.RequestBuffer);
     NoteFrameSent(s);
+    // The pause keeps dispatching replies: bursts rely on each reply being handled in it.
+    // A negative delay ends at once, as "|elapsed| >= delay" does.
     if (s.PostSendDelay != 0)
-        s.clock.pumpMs(s.PostSendDelay < 0 ? -s.PostSendDelay : s.PostSendDelay);
+        s.clock.pumpMs(std::max(s.PostSendDelay, 0));
 }
 
 } // namespace trivel

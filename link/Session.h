@@ -63,6 +63,8 @@ public:
     // From the factory-reset button until its reply has been handled; a disconnect then skips
     // the neutral-state requests.
     bool FactoryResetPending = false;
+    // Item index of the User Map pattern list CBPatternSel, per window.
+    std::array<int, 4> UserMapPatternIndex{};
 
     // USB is selected exactly when "IP Address" is not checked.
     bool tcpSelected() const { return ui.isChecked("RBTCP"); }

@@ -8,7 +8,10 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 namespace trivel {
 
@@ -34,7 +37,26 @@ signals:
     void linkLost(const QString& reason);
 
 protected:
+    // Receive-thread side of the hand-over: runs the sink on the main thread and waits until
+    // it has returned, or until stopHandOver() releases the wait. bytes must stay valid for
+    // the transport's lifetime (a member buffer). Returns false when released unhandled.
+    bool handOver(const std::uint8_t* bytes, std::size_t n, bool withReportId);
+    // Main thread, on close: frees a receive thread blocked in handOver. Replies still
+    // queued for the main thread are dropped.
+    void stopHandOver();
+    void resetHandOver();
+    // Receive-thread side: reports the loss on the main thread unless the link is closing.
+    void reportLinkLost(const QString& reason);
+    bool stopping() const { return m_stopping.load(); }
+
     ReplySink m_sink;
+
+private:
+    std::mutex m_handMutex;
+    std::condition_variable m_handCv;
+    std::uint64_t m_handPosted = 0;
+    std::uint64_t m_handDone = 0;
+    std::atomic<bool> m_stopping{false};
 };
 
 } // namespace trivel

@@ -1,0 +1,150 @@
+#include "link/TcpTransport.h"
+
+#include "link/UiPort.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace trivel {
+
+void TSocketThread::run()
+{
+    m_t.receiveLoop();
+}
+
+TcpTransport::TcpTransport() = default;
+
+TcpTransport::~TcpTransport()
+{
+    close();
+}
+
+bool TcpTransport::open(const QString& host, quint16 port, int timeoutMs, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        return false;
+    };
+    close();
+
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    const QByteArray h = host.toLatin1();
+    const QByteArray p = QByteArray::number(port);
+    if (h.isEmpty() || ::getaddrinfo(h.constData(), p.constData(), &hints, &res) != 0 || !res)
+        return fail(QStringLiteral("bad address"));
+    sockaddr_in addr{};
+    std::memcpy(&addr, res->ai_addr, std::min<std::size_t>(sizeof addr, res->ai_addrlen));
+    ::freeaddrinfo(res);
+
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+
+    // Connect without blocking, then wait for writability: that is the connect time-out.
+    const int flags = ::fcntl(m_fd, F_GETFL, 0);
+    ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
+    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 && errno != EINPROGRESS)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    pollfd pfd{m_fd, POLLOUT, 0};
+    int r;
+    do {
+        r = ::poll(&pfd, 1, timeoutMs);
+    } while (r < 0 && errno == EINTR);
+    if (r <= 0)
+        return fail(QStringLiteral("time-out"));
+    int soErr = 0;
+    socklen_t len = sizeof soErr;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &soErr, &len);
+    if (soErr != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(soErr)));
+    ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+
+    // One request, one reply: no Nagle delay on the small frames.
+    int one = 1;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    resetHandOver();
+    return true;
+}
+
+void TcpTransport::startReceiving()
+{
+    if (m_fd < 0 || m_thread)
+        return;
+    m_thread = std::make_unique<TSocketThread>(*this);
+    m_thread->start();
+}
+
+void TcpTransport::sendFrame(const FrameBuffer& request)
+{
+    if (m_fd < 0)
+        return;
+    const std::uint8_t* p = request.data() + 1;
+    std::size_t left = kTcpFrameSize;
+    while (left > 0) {
+        // MSG_NOSIGNAL: a peer that has gone must not kill the tool with SIGPIPE.
+        const ssize_t n = ::send(m_fd, p, left, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // the receive thread reports the dead link
+        p += n;
+        left -= std::size_t(n);
+    }
+}
+
+void TcpTransport::close()
+{
+    if (m_fd < 0)
+        return;
+    stopHandOver();
+    ::shutdown(m_fd, SHUT_RDWR); // wakes the blocked recv
+    if (m_thread) {
+        m_thread->wait();
+        m_thread.reset();
+    }
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+void TcpTransport::receiveLoop()
+{
+    std::size_t have = 0;
+    while (!stopping()) {
+        // Never read past the current frame, so two frames in one segment stay two.
+        const ssize_t n = ::recv(m_fd, m_rx.data() + have, m_rx.size() - have, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0) {
+            reportLinkLost(QStringLiteral("closed by the box"));
+            return;
+        }
+        if (n < 0) {
+            reportLinkLost(QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        have += std::size_t(n);
+        if (have < m_rx.size())
+            continue;
+        have = 0;
+        if (!handOver(m_rx.data(), m_rx.size(), false))
+            return;
+    }
+}
+
+} // namespace trivel

@@ -1,0 +1,74 @@
+#include "link/UsbTransport.h"
+
+#include <algorithm>
+
+namespace trivel {
+
+void TDevInThread::run()
+{
+    m_t.receiveLoop();
+}
+
+UsbTransport::UsbTransport(std::unique_ptr<HidDevice> device)
+    : m_device(std::move(device))
+{
+    if (m_device)
+        m_device->flush();
+}
+
+UsbTransport::~UsbTransport()
+{
+    close();
+}
+
+void UsbTransport::startReceiving()
+{
+    if (!m_device || m_thread)
+        return;
+    m_thread = std::make_unique<TDevInThread>(*this);
+    m_thread->start();
+}
+
+void UsbTransport::sendFrame(const FrameBuffer& request)
+{
+    if (!m_device)
+        return;
+    // A device declaring a report longer than the buffer gets the buffer's worth.
+    const std::size_t n = std::min(m_device->outputReportLength(), request.size());
+    m_device->write(request.data(), n);
+}
+
+void UsbTransport::close()
+{
+    if (!m_device)
+        return;
+    stopHandOver();
+    if (m_thread) {
+        m_device->cancelRead();
+        m_thread->wait();
+        m_thread.reset();
+    }
+    m_device.reset();
+}
+
+void UsbTransport::receiveLoop()
+{
+    const std::size_t len = std::clamp<std::size_t>(m_device->inputReportLength(), 2, m_rx.size());
+    while (!stopping()) {
+        const int n = m_device->read(m_rx.data() + 1, len - 1, kReadTimeoutMs);
+        if (n == 0)
+            continue;
+        if (n < 0) {
+            reportLinkLost(QStringLiteral("USB device gone"));
+            return;
+        }
+        // hidapi strips the report id of unnumbered reports; the frame starts at byte 1.
+        m_rx[0] = 0;
+        const std::size_t got = std::min<std::size_t>(std::size_t(n), len - 1);
+        std::fill(m_rx.begin() + 1 + got, m_rx.begin() + len, std::uint8_t(0));
+        if (!handOver(m_rx.data(), len, true))
+            return;
+    }
+}
+
+} // namespace trivel
