@@ -41,6 +41,7 @@ public:
 
     bool hasClient() const { return m_client != nullptr; }
     int repliesOnConnection() const { return m_repliesOnConnection; }
+    int bufferedRequestBytes() const { return int(m_inbox.size()); } // part of a frame still waiting
 
 signals:
     void clientConnected();

@@ -354,3 +354,371 @@ TEST_F(BoxModelTest, ScriptedFailures)
     EXPECT_EQ(box.requests(Cmd::Status), 3); // still counted
     EXPECT_EQ(box.repliesSent(), 2);
 }
+
+TEST_F(BoxModelTest, NetworkSettingsWrittenAreReadBack)
+{
+    Reply r = send(Req(Cmd::ReadNetwork));
+    EXPECT_EQ(r.u8(24), 0); // static
+    EXPECT_EQ(r.u8(24 + 13), 192);
+    EXPECT_EQ(r.u8(24 + 16), 100);
+
+    Req set(Cmd::WriteNetwork);
+    set.u8(8, 0);
+    const std::uint8_t addr[12] = {10, 0, 0, 7, 255, 255, 0, 0, 10, 0, 0, 1};
+    set.view().copyIn(9, addr, 12);
+    send(set);
+    r = send(Req(Cmd::ReadNetwork));
+    for (std::size_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(r.u8(24 + 13 + i), addr[i]); // static
+        EXPECT_EQ(r.u8(24 + 1 + i), addr[i]); // in use
+    }
+
+    // With DHCP the address bytes of the frame are left-overs and must be ignored.
+    Req dhcp(Cmd::WriteNetwork);
+    dhcp.u8(8, 1).u8(9, 99);
+    send(dhcp);
+    r = send(Req(Cmd::ReadNetwork));
+    EXPECT_EQ(r.u8(24), 1);
+    EXPECT_EQ(r.u8(24 + 13), 10); // static address kept
+}
+
+TEST_F(BoxModelTest, WarpCommandsAreReadBackByTheTables)
+{
+    selectWindow(1);
+    write("s0095I+007"); // row 0, column 7
+    EXPECT_EQ(query("S0095X+012").value(), 12);
+    EXPECT_EQ(query("S0095Y-004").value(), -4);
+    EXPECT_EQ(query("S0095X+900").value(), 600); // the box keeps offsets within -600..600
+    Reply a = send(Req(Cmd::ReadWarpA));
+    EXPECT_EQ(a.i16(8 + 180 + 7 * 4), 600);
+    EXPECT_EQ(a.i16(8 + 180 + 7 * 4 + 2), -4);
+
+    selectWindow(3);
+    write("s0095I+044");
+    query("S0095Y+033");
+    EXPECT_EQ(send(Req(Cmd::ReadWarpB)).i16(8 + 180 + 44 * 4 + 2), 33);
+
+    write("s00WPM+016");
+    write("s0095I+004"); // top middle of the wall
+    write("s00WLX-020");
+    write("s0095I+026"); // right middle
+    write("s00WLY+015");
+    write("s00BRB-007"); // y of the bottom-right corner
+    write("s00TRA+009", Cmd::SettingAlt); // x of the top-right corner
+    Reply c = send(Req(Cmd::ReadWarpC));
+    EXPECT_EQ(c.u8(8 + 3), 16);
+    const std::size_t wall = 16 + 32 * 3;
+    EXPECT_EQ(c.i16(wall + 1 * 4), -20); // top middle x
+    EXPECT_EQ(c.i16(wall + 6 * 4), -20); // bottom middle x follows
+    EXPECT_EQ(c.i16(wall + 4 * 4 + 2), 15); // right middle y
+    EXPECT_EQ(c.i16(wall + 3 * 4 + 2), 15); // left middle y follows
+    const std::size_t corners = 144 + 16 * 3;
+    EXPECT_EQ(c.i16(corners + 3 * 4 + 2), -7);
+    EXPECT_EQ(c.i16(corners + 1 * 4), 9);
+    EXPECT_EQ(query("S00WPMR000").value(), 16);
+}
+
+TEST_F(BoxModelTest, BulkBlocksFillTheSelectedWindow)
+{
+    selectWindow(2);
+    Req b1(Cmd::BulkWarpBlock);
+    b1.u8(8, 1).u8(9, 3);
+    for (std::size_t i = 0; i < 90; ++i)
+        b1.u16(12 + 2 * i, std::uint16_t(std::int16_t(i) - 45));
+    send(b1);
+    Req b2(Cmd::BulkWarpBlock);
+    b2.u8(8, 2).u8(9, 3).u16(12, std::uint16_t(-5)).u16(50 + 30, 77);
+    send(b2);
+    Req b3(Cmd::BulkWarpBlock);
+    b3.u8(8, 3).u8(9, 180).u16(12, std::uint16_t(-300)).u8(50 + 26, 9).u16(80 + 14, 55).u16(120, 66);
+    send(b3);
+
+    Reply b = send(Req(Cmd::ReadWarpB));
+    EXPECT_EQ(b.i16(8), -45);
+    EXPECT_EQ(b.i16(8 + 178), 44);
+    Reply c = send(Req(Cmd::ReadWarpC));
+    EXPECT_EQ(c.u8(8 + 2), 3);
+    EXPECT_EQ(c.i16(144 + 32), -5);
+    EXPECT_EQ(c.i16(16 + 64 + 30), 77);
+    Reply bl = send(Req(Cmd::ReadBlend));
+    const std::size_t rec = 8 + 94 * 2;
+    EXPECT_EQ(bl.u8(rec + 25), 180);
+    EXPECT_EQ(bl.i16(rec + 54), -300);
+    EXPECT_EQ(bl.u8(rec + 52), 9);
+    EXPECT_EQ(bl.i16(384 + 32 + 14), 55);
+    EXPECT_EQ(bl.i16(448 + 32), 66);
+}
+
+TEST_F(BoxModelTest, BlendSettingsAreReadBackByTheBlendBlock)
+{
+    selectWindow(1);
+    write("s00LEB+050");
+    write("s00BEB1080");
+    write("s00EFT-100");
+    write("s00EBG+250");
+    write("s00GGB+077");
+    write("s00EBL+225");
+    write("s00EGR+010");
+    write("s00EOB+090");
+    write("s0095I+022"); // centre region: black-level slot 0
+    write("s00BCB+012");
+    write("s0095I+044"); // bottom right: corner 7, region slot 8
+    write("s00EOY-900");
+    write("s00EMX+321");
+    write("s00BCR+200");
+
+    Reply r = send(Req(Cmd::ReadBlend));
+    const std::size_t rec = 8 + 94;
+    EXPECT_EQ(r.u16(rec + 0), 50);
+    EXPECT_EQ(r.u16(rec + 6), 1080);
+    EXPECT_EQ(r.i16(rec + 12), -100);
+    EXPECT_EQ(r.u16(rec + 18), 250);
+    EXPECT_EQ(r.u8(rec + 24), 77);
+    EXPECT_EQ(r.u8(rec + 25), 225);
+    EXPECT_EQ(r.u8(rec + 86), 10);
+    EXPECT_EQ(r.u8(rec + 91), 90);
+    EXPECT_EQ(r.u8(rec + 26 + 2), 12); // slot 0, blue
+    EXPECT_EQ(r.u8(rec + 26 + 24), 200); // slot 8, red
+    EXPECT_EQ(r.i16(rec + 54 + 7 * 4 + 2), -900);
+    EXPECT_EQ(r.i16(384 + 16 + 7 * 2), 321);
+    EXPECT_EQ(query("S00EOYR000").value(), -900);
+    // Window 0 kept its defaults.
+    EXPECT_EQ(r.u16(8 + 16), 220);
+    EXPECT_EQ(r.u8(8 + 86), 50);
+}
+
+TEST_F(BoxModelTest, MaskStoredIsReadBackAndDeleted)
+{
+    // A 1000-byte mono stream in three chunks, as the tool uploads it.
+    Bytes stream(1000);
+    for (std::size_t i = 0; i < stream.size(); ++i)
+        stream[i] = std::uint8_t(i * 7);
+    const std::uint8_t magic[4] = {0xFF, 'M', 'E', 'X'};
+    std::copy_n(magic, 4, stream.begin());
+    stream[4] = 1000 & 0xFF;
+    stream[5] = 1000 >> 8;
+    stream[6] = stream[7] = 0;
+    for (std::uint32_t pos = 0; pos < stream.size(); pos += 480) {
+        Req up(Cmd::MaskUploadMono);
+        up.u8(8, 1).u32(12, pos).u32(16, 1000);
+        up.view().copyIn(20, stream.data() + pos, std::min<std::size_t>(480, stream.size() - pos));
+        send(up);
+    }
+    send(Req(Cmd::MaskStore).u8(8, 1).u8(12, 2)); // slot 3
+
+    Reply h = send(Req(Cmd::MaskReadHeader).u8(8, 0).u8(12, 2));
+    EXPECT_EQ(h.u8(10), 'E');
+    EXPECT_EQ(h.u8(11), 'X');
+    EXPECT_EQ(h.u32(12), 1000u);
+    Bytes back;
+    for (std::uint32_t pos = 32; pos < 1000 + 256; pos += 256) {
+        Reply c = send(Req(Cmd::MaskReadChunk).u8(8, 0).u32(12, pos));
+        back.insert(back.end(), c.bytes.begin() + 8, c.bytes.begin() + 8 + 256);
+    }
+    back.resize(1000 - 32);
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), stream.begin() + 32));
+    EXPECT_EQ(send(Req(Cmd::MaskReadHeader).u8(12, 3)).u8(10), 0); // other slots empty
+
+    send(Req(Cmd::MaskDelete).u8(8, 1).u8(12, 2));
+    EXPECT_EQ(send(Req(Cmd::MaskReadHeader).u8(12, 2)).u32(8), 0u);
+}
+
+TEST_F(BoxModelTest, ColourMaskGoesToTheColourSlot)
+{
+    Bytes stream(800 + 4 * 4, 3);
+    const std::uint8_t magic[4] = {0xFF, 'C', 'E', 'X'};
+    std::copy_n(magic, 4, stream.begin());
+    Req up(Cmd::MaskUploadColour);
+    up.u8(8, 0).u32(12, 0).u32(16, std::uint32_t(stream.size()));
+    up.view().copyIn(20, stream.data(), 480);
+    send(up);
+    Req up2(Cmd::MaskUploadColour);
+    up2.u8(8, 0).u32(12, 480).u32(16, std::uint32_t(stream.size()));
+    up2.view().copyIn(20, stream.data() + 480, stream.size() - 480);
+    send(up2);
+    send(Req(Cmd::MaskStore).u8(12, 9));
+    Reply h = send(Req(Cmd::MaskReadColourHeader).u8(12, 9));
+    EXPECT_EQ(h.u8(9), 'C');
+    EXPECT_EQ(h.u8(11), 'X');
+    Reply c = send(Req(Cmd::MaskReadColourChunk).u32(12, 800 - 8));
+    EXPECT_EQ(c.u8(8), 3);
+    EXPECT_EQ(c.u8(8 + 23), 3);
+    EXPECT_EQ(c.u8(8 + 24), 0); // past the stored stream
+    EXPECT_EQ(box.maskSlot(9).size(), stream.size());
+}
+
+TEST_F(BoxModelTest, HostileMaskUploadStaysInsideTheSlot)
+{
+    Req up(Cmd::MaskUploadMono);
+    up.u8(8, 200).u32(12, 0xFFFFFF00u).u32(16, 0xFFFFFFFFu);
+    send(up);
+    send(Req(Cmd::MaskStore).u8(8, 200).u8(12, 0));
+    EXPECT_LE(box.maskSlot(0).size(), kMonoSlotLimit);
+    send(Req(Cmd::MaskStore).u8(12, 250)); // no such slot
+    send(Req(Cmd::MaskReadChunk).u32(12, 0xFFFFFFFFu));
+}
+
+TEST_F(BoxModelTest, PointOffsetsSavedToAMapAreLoadedBack)
+{
+    // Chunks 0..2 of window 2, then one point changed on its own.
+    Bytes offsets(kPointOffsetsSize);
+    for (std::size_t i = 0; i < offsets.size(); ++i)
+        offsets[i] = std::uint8_t(i % 251);
+    for (std::uint8_t chunk = 0; chunk < 3; ++chunk) {
+        Req r(Cmd::PointModeChunk);
+        r.u8(8, 2).u8(9, chunk);
+        r.view().copyIn(32, offsets.data() + 408 * chunk, chunk < 2 ? 408 : 340);
+        send(r);
+    }
+    Req point(Cmd::PointModePoint);
+    point.u8(8, 2).u8(10, 16).u8(11, 16).u8(12, 1).u32(16, std::uint32_t(-600)).u32(20, 600);
+    send(point);
+    FrameView(offsets.data(), offsets.size()).put16(16 * 68 + 16 * 4, std::uint16_t(-600));
+    FrameView(offsets.data(), offsets.size()).put16(16 * 68 + 16 * 4 + 2, 600);
+    selectWindow(2);
+    write("s00TLB+031");
+
+    Reply saved = send(Req(Cmd::SaveWarpMap).u8(8, 2).u8(9, 9).u8(12, 6));
+    EXPECT_EQ(saved.u8(9), 9); // the tool selects user map slot + 6 from this byte
+
+    EXPECT_EQ(send(Req(Cmd::QueryWarpMap).u8(8, 2).u8(9, 4)).u8(8), 0);
+    EXPECT_EQ(send(Req(Cmd::QueryWarpMap).u8(8, 1).u8(9, 9)).u8(8), 0); // maps are per window
+    EXPECT_EQ(send(Req(Cmd::QueryWarpMap).u8(8, 2).u8(9, 9)).u8(8), 1);
+    Bytes back;
+    for (std::uint8_t block = 0; block < 5; ++block) {
+        Reply r = send(Req(Cmd::ReadWarpMapBlock).u8(8, 2).u8(12, block));
+        back.insert(back.end(), r.bytes.begin() + 16, r.bytes.begin() + 16 + (block < 4 ? 256 : 132));
+        if (block == 4) {
+            EXPECT_EQ(r.i16(272 + 2), 31);
+        }
+    }
+    EXPECT_EQ(back, offsets);
+
+    // Selecting the map as user map 10 puts it back into the window.
+    box.window(2).pointOffsets.fill(0);
+    write("s00WPM+015");
+    EXPECT_EQ(box.window(2).pointOffsets[0], offsets[0]);
+    EXPECT_EQ(box.window(2).controlPattern, 15);
+    send(Req(Cmd::PointModeEnter).u8(8, 2));
+    EXPECT_EQ(send(Req(Cmd::ReadWarpC)).u8(10), 100);
+}
+
+TEST_F(BoxModelTest, ProfilesSaveAndLoadTheWholeState)
+{
+    selectWindow(1);
+    write("s00BRI+011");
+    write("s00LEB+300");
+    write("s0095I+000");
+    query("S0095X+040");
+    write("s00PFV+003");
+    write("s00BRI+099");
+    write("s00LEB+000");
+    query("S0095X-040");
+    write("s00PFA+003");
+    EXPECT_EQ(query("S00BRIR000").value(), 11);
+    EXPECT_EQ(send(Req(Cmd::ReadBlend)).u16(8 + 94), 300);
+    EXPECT_EQ(send(Req(Cmd::ReadWarpA)).i16(8 + 180), 40);
+    // A profile never saved changes nothing.
+    write("s00PFA+001");
+    EXPECT_EQ(query("S00BRIR000").value(), 11);
+}
+
+TEST_F(BoxModelTest, ResetsRestoreDefaults)
+{
+    selectWindow(0);
+    write("s00BRI+011");
+    selectWindow(1);
+    write("s00BRI+012");
+    write("s00RXT+002"); // the current window only
+    EXPECT_EQ(query("S00BRIR000").value(), 50);
+    selectWindow(0);
+    EXPECT_EQ(query("S00BRIR000").value(), 11);
+
+    write("s00CON+001");
+    write("s00TLA+001", Cmd::SettingAlt);
+    write("s00RXT+001"); // every window
+    EXPECT_EQ(query("S00BRIR000").value(), 50);
+    EXPECT_EQ(query("S00CONR000").value(), 75);
+    EXPECT_EQ(send(Req(Cmd::ReadWarpC)).i16(144), 0);
+
+    write("s00PFV+000");
+    send(Req(Cmd::MaskUploadMono).u32(16, 64));
+    send(Req(Cmd::MaskStore).u8(12, 0));
+    write("s00VKY+250"); // factory reset
+    EXPECT_TRUE(box.takeLinkEnd());
+    EXPECT_FALSE(box.profile(0).has_value());
+    EXPECT_TRUE(box.maskSlot(0).empty());
+}
+
+TEST_F(BoxModelTest, RegisterBankReadsBackWhatWasWritten)
+{
+    // Select bank 2 through register 0, then write register 0x12.
+    send(Req(Cmd::RegisterWrite).u8(8, 1).u8(9, 1).u8(32, 0).u8(33, 2));
+    send(Req(Cmd::RegisterWrite).u8(8, 1).u8(9, 1).u8(32, 0x12).u8(33, 0xBC));
+    Req read(Cmd::RegisterRead);
+    read.u8(8, 1).u8(9, 128).u8(10, 2);
+    for (std::uint8_t a = 0; a < 128; ++a)
+        read.u8(32 + 2 * a, a);
+    Reply r = send(read);
+    EXPECT_EQ(r.u8(9), 128);
+    EXPECT_EQ(r.u8(32), 0);
+    EXPECT_EQ(r.u8(33), 2); // register 0 shows the bank
+    EXPECT_EQ(r.u8(32 + 2 * 0x12), 0x12);
+    EXPECT_EQ(r.u8(33 + 2 * 0x12), 0xBC);
+    EXPECT_EQ(r.u8(33 + 2 * 0x13), 0);
+    EXPECT_EQ(r.u8(33 + 2 * 127), 0);
+
+    // Another bank, another window: untouched.
+    Reply other = send(Req(Cmd::RegisterRead).u8(8, 1).u8(9, 1).u8(10, 3).u8(32, 0x12));
+    EXPECT_EQ(other.u8(33), 0);
+    other = send(Req(Cmd::RegisterRead).u8(8, 0).u8(9, 1).u8(10, 2).u8(32, 0x12));
+    EXPECT_EQ(other.u8(33), 0);
+    // An oversized count is cut to what fits in a frame.
+    EXPECT_LE(send(Req(Cmd::RegisterRead).u8(9, 255)).u8(9), 240);
+}
+
+TEST_F(BoxModelTest, FirmwareChecksumsCoverTheDownloadedImage)
+{
+    struct Proc {
+        std::uint32_t start, data, end;
+    };
+    Bytes image(300);
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = std::uint8_t(0xF0 + i);
+        sum += image[i];
+    }
+    for (const Proc p : {Proc{0x11, 0x12, 0x13}, Proc{0x15, 0x16, 0x17}}) {
+        SCOPED_TRACE(p.start);
+        send(Req(p.start).u32(8, 300));
+        for (std::uint32_t pos = 0; pos < 300; pos += 256) {
+            Req d(p.data);
+            d.u32(8, pos);
+            d.view().copyIn(12, image.data() + pos, std::min<std::size_t>(256, 300 - pos));
+            send(d);
+        }
+        EXPECT_EQ(send(Req(p.end).u32(8, 300)).u16(8), std::uint16_t(sum));
+    }
+    EXPECT_EQ(box.firmwareImage(), image);
+
+    box.identity.boardMask = 5;
+    box.boardQueryEmptyReplies = 2;
+    EXPECT_EQ(send(Req(Cmd::FwLargeBoardQuery)).u8(8), 0);
+    EXPECT_EQ(send(Req(Cmd::FwLargeBoardQuery)).u8(8), 0);
+    EXPECT_EQ(send(Req(Cmd::FwLargeBoardQuery)).u8(8), 5);
+    send(Req(Cmd::FwLargeStart).u32(8, 300));
+    for (std::uint32_t pos = 0; pos < 300; pos += 256) {
+        Req d(Cmd::FwLargeData);
+        d.u32(8, pos);
+        d.view().copyIn(12, image.data() + pos, std::min<std::size_t>(256, 300 - pos));
+        send(d);
+    }
+    Reply end = send(Req(Cmd::FwLargeEnd).u32(8, 300));
+    EXPECT_EQ(end.u32(8), sum);
+    EXPECT_EQ(end.u32(12), 0u);
+    EXPECT_EQ(end.u32(16), sum);
+    EXPECT_EQ(end.u32(20), 0u);
+
+    box.corruptFirmwareChecksum = true;
+    EXPECT_NE(send(Req(Cmd::FwShortEnd)).u16(8), std::uint16_t(sum));
+}
