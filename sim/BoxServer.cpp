@@ -70,6 +70,10 @@ void BoxServer::onNewConnection()
         connect(next, &QTcpSocket::readyRead, this, &BoxServer::onReadyRead);
         connect(next, &QTcpSocket::disconnected, this, &BoxServer::onDisconnected);
         emit clientConnected();
+        if (closeAfter == 0) {
+            m_closePending = true;
+            closeClient();
+        }
     }
 }
 

@@ -722,3 +722,50 @@ TEST_F(BoxModelTest, FirmwareChecksumsCoverTheDownloadedImage)
     box.corruptFirmwareChecksum = true;
     EXPECT_NE(send(Req(Cmd::FwShortEnd)).u16(8), std::uint16_t(sum));
 }
+
+// The bytes the tool reads from each data reply of a fresh box (defaults: 4 PIP windows, model
+// 800, user masks, window 0 with a 1920 x 1080 signal).
+TEST_F(BoxModelTest, ReplyLayoutsOfAFreshBox)
+{
+    struct Case {
+        const char* what;
+        std::uint32_t code;
+        std::size_t offset;
+        int width; // 1, 2 or 4 bytes, little-endian
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {"identify: version", Cmd::Identify, 8, 1, 3},
+        {"identify: board kind", Cmd::Identify, 14, 1, 0x84},
+        {"identify: user masks", Cmd::Identify, 37, 1, 0x5B},
+        {"identify: frame width 2/3", Cmd::Identify, 20, 2, 1920},
+        {"status: input mask", Cmd::Status, 8, 4, 0x00313030}, // "001" and a zero byte
+        {"status: window 0 height", Cmd::Status, 20, 4, 1080},
+        {"status: no PIP source", Cmd::Status, 80, 4, 0},
+        {"window settings: current window", Cmd::ReadWindowSettings, 15, 1, 0},
+        {"window settings: window 3 contrast", Cmd::ReadWindowSettings, 8 + 240 + 31, 1, 75},
+        {"window settings: window 1 overscan top", Cmd::ReadWindowSettings, 8 + 80 + 24, 2, 1800},
+        {"window settings: window 2 caps", Cmd::ReadWindowSettings, 8 + 160 + 5, 1, 0x01},
+        {"network: static flag", Cmd::ReadNetwork, 24, 1, 0},
+        {"network: gateway in use", Cmd::ReadNetwork, 24 + 9, 4, 0x0100A8C0},
+        {"warp A: window 1 last point", Cmd::ReadWarpA, 8 + 356, 4, 0},
+        {"warp C: patterns", Cmd::ReadWarpC, 8, 4, 0},
+        {"blend: window 3 transition red", Cmd::ReadBlend, 8 + 282 + 16, 2, 220},
+        {"blend: window 0 colour offset blue", Cmd::ReadBlend, 8 + 91, 1, 50},
+        {"blend: last mask corner y", Cmd::ReadBlend, 510, 2, 0},
+        {"mask header: empty slot", Cmd::MaskReadHeader, 8, 4, 0},
+        {"colour header: empty slot", Cmd::MaskReadColourHeader, 10, 2, 0},
+        {"map query: empty", Cmd::QueryWarpMap, 8, 1, 0},
+        {"board query: four boards", Cmd::FwLargeBoardQuery, 8, 1, 0x0F},
+        {"firmware end: empty image", Cmd::FwShortEnd, 8, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Reply r = send(Req(c.code));
+        EXPECT_EQ(r.code(), c.code);
+        const std::uint32_t got = c.width == 1 ? r.u8(c.offset)
+            : c.width == 2                     ? r.u16(c.offset)
+                                               : r.u32(c.offset);
+        EXPECT_EQ(got, c.expected);
+    }
+}
