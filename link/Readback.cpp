@@ -215,6 +215,11 @@ void StoreDigit(Session& s, PerWindow<std::uint8_t>& a)
 
 } // namespace
 
+const char* PipQueryName(int item)
+{
+    return item >= 0 && item < kPipItems ? kPipQueries[std::size_t(item)] : "";
+}
+
 void SendIdentify(Session& s)
 {
     SendCode(s, Cmd::Identify, 4094, kBufferSize);

@@ -17,6 +17,9 @@ void ReadbackStep(Session& s, int op);
 // Common end of the read-back; the PIP order refreshes the pages first.
 void FinishReadback(Session& s, bool pipOrder);
 
+// Mnemonic of PIP item 0..10 of the per-window loop (PIO .. PBO).
+const char* PipQueryName(int item);
+
 // Sends the Identify request and waits for its reply (step 4094).
 void SendIdentify(Session& s);
 

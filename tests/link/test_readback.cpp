@@ -1,0 +1,324 @@
+#include "ChainFixture.h"
+
+#include "link/Dispatch.h"
+#include "link/LinkChains.h"
+#include "link/PageTable.h"
+#include "link/SettingCodec.h"
+#include "mask/MaskState.h"
+
+#include <gmock/gmock.h>
+
+namespace trivel::test {
+namespace {
+
+using ::testing::ElementsAreArray;
+
+struct KindCase {
+    const char* name;
+    std::uint8_t boardKind;
+    std::uint8_t userMask;
+    int windows;
+    bool pip;
+    int progress; // +8 per main step, +1 per mask slot
+};
+
+std::vector<std::string> ExpectedReadback(const KindCase& k)
+{
+    std::vector<std::string> e{"0001", "100c S00MDNR000", "1000"};
+    if (k.userMask) {
+        for (int slot = 0; slot < 9; ++slot)
+            e.push_back("1025 " + std::to_string(slot));
+        e.push_back("1029 9");
+    }
+    for (const char* c : {"1001", "1007", "1008", "1009", "100a"})
+        e.push_back(c);
+    for (int w = k.windows - 1; w >= 0; --w) {
+        e.push_back("1002 s00VKY+06" + std::to_string(w));
+        if (k.pip && k.userMask)
+            e.push_back("100c S00DMIR000");
+        e.push_back("100c S00DCMR000");
+        e.push_back("100c S00HDOR000");
+        if (k.pip)
+            for (const char* item :
+                {"PIO", "PIZ", "PIH", "PIV", "PIR", "PIT", "POR", "PLO", "PRO", "PTO", "PBO"})
+                e.push_back(std::string("100c S00") + item + "R000");
+    }
+    return e;
+}
+
+class ReadbackKinds : public ChainTest, public ::testing::WithParamInterface<KindCase> { };
+
+TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
+{
+    const KindCase& k = GetParam();
+    ReadbackBox box({.boardKind = k.boardKind, .userMask = k.userMask});
+    connectAndRead(box);
+
+    EXPECT_THAT(box.log, ElementsAreArray(ExpectedReadback(k)));
+    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_EQ(s.ChannelCount, k.windows);
+    EXPECT_EQ(s.flag(Flag::PipCapable), k.pip);
+    EXPECT_EQ(s.flag(Flag::UserMask), k.userMask != 0);
+    EXPECT_EQ(ui.isVisible("TabPIP"), k.pip);
+    EXPECT_EQ(ui.isVisible("TabDigiMap"), k.userMask != 0);
+    EXPECT_EQ(s.BoardModel, 400);
+    EXPECT_EQ(box.currentWindow, 0) << "the loop ends with window 0 selected on the box";
+    EXPECT_EQ(progressBeforeFinish(), k.progress);
+    EXPECT_FALSE(ui.waitWindowOpen());
+    EXPECT_EQ(ui.waitPositions.back(), 100);
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Caches, window by window, as the box reported them.
+    for (int w = 0; w < k.windows; ++w) {
+        SCOPED_TRACE(w);
+        EXPECT_EQ(s.settings.DCM[w], w % 2);
+        EXPECT_EQ(s.settings.HDO[w], (w + 1) % 3);
+        if (k.pip) {
+            const PipRecord& p = s.settings.PipSettings[w];
+            for (int i = 0; i < 7; ++i)
+                EXPECT_EQ(p.bytes[i], BoxQueryValue(PipQueryName(i), w, 400));
+            for (int i = 0; i < 4; ++i)
+                EXPECT_EQ(p.overlap[i], BoxQueryValue(PipQueryName(7 + i), w, 400));
+        }
+        EXPECT_EQ(s.mask.MaskAssignment[w], k.pip && k.userMask ? w + 1 : 0);
+    }
+    if (k.pip) {
+        EXPECT_EQ(s.settings.PipSettings[0].overlap[3], -1100) << "'9' form of PBO";
+    }
+
+    const auto& ws = s.settings.WindowSettings;
+    EXPECT_EQ(ws.OPM[3], 5);
+    EXPECT_EQ(ws.HZM[2], 3);
+    EXPECT_EQ(ws.OLE[1], 10);
+    EXPECT_EQ(ws.BRI[3], 43);
+    EXPECT_EQ(ws.H1W[1], k.pip ? 2001 : 2000) << "without per-window inputs window 1 shares window 0's EDID";
+
+    EXPECT_EQ(s.warpAdjust.ControlOffsets[1][0], (PointOffset{90, 91}));
+    EXPECT_EQ(s.warpAdjust.ControlOffsets[2][1], (PointOffset{1002, 1003}));
+    EXPECT_EQ(s.warpAdjust.WallPoints[1][0], (PointOffset{-16, -17}));
+    EXPECT_EQ(s.warpAdjust.KeystoneCorners[3][3], (PointOffset{530, 531}));
+    for (int w = 0; w < 4; ++w)
+        EXPECT_EQ(s.warp.model[w].ControlPattern, w + 1);
+    EXPECT_EQ(s.settings.BlendSettings[1].bytes[0], 94);
+    EXPECT_EQ(s.settings.BlendSettings[3].bytes[93], std::uint8_t(375));
+    EXPECT_EQ(s.settings.EdgeMaskCorners.x[0][0], -32);
+    EXPECT_EQ(s.settings.EdgeMaskCorners.y[3][7], 31);
+
+    EXPECT_EQ(s.warp.model[1].frameWidth, 1920);
+    EXPECT_EQ(s.warp.model[2].frameWidth, 1280);
+    EXPECT_EQ(s.warp.model[3].frameHeight, 800);
+    EXPECT_EQ(ui.caption("MCUVersion"), "M2A93224");
+    EXPECT_EQ(ui.caption("IPEditAddress"), "172.16.1.2.");
+    EXPECT_TRUE(ui.isChecked("RBSTATICIP"));
+}
+
+INSTANTIATE_TEST_SUITE_P(FourBoxes, ReadbackKinds,
+    ::testing::Values(KindCase{"PipWithUserMask", 0x84, 0x5B, 4, true, 66},
+        KindCase{"PipWithoutUserMask", 0x82, 0, 2, true, 56}, KindCase{"PlainTwoWindows", 1, 0, 2, false, 56},
+        KindCase{"PlainFourWindows", 2, 0, 4, false, 56}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ChainTest, IdentifyMemoLineAndFinishOrders)
+{
+    ReadbackBox plain({.boardKind = 1});
+    connectAndRead(plain);
+    ASSERT_FALSE(ui.memo().isEmpty());
+    EXPECT_EQ(ui.memo().first(), "V:3.14-- IV:093224 CH:1 KEY:0 RXBUF[34]:0");
+    // Plain order: the wait window closes 500 ms after reaching its maximum, then the pages are refilled.
+    const std::vector<std::string> plainOrder{"refresh", "open", "close", "refresh"};
+    EXPECT_EQ(ui.events, plainOrder);
+    ASSERT_EQ(clock.waits().size(), 1u);
+    EXPECT_EQ(clock.waits()[0].ms, 500);
+    EXPECT_EQ(ui.refreshBlendPagesCount, 1);
+}
+
+TEST_F(ChainTest, PipOrderRefreshesBeforeClosing)
+{
+    ReadbackBox pip({.boardKind = 0x82});
+    connectAndRead(pip);
+    const std::vector<std::string> pipOrder{"refresh", "open", "refresh", "close"};
+    EXPECT_EQ(ui.events, pipOrder);
+}
+
+TEST_F(ChainTest, FinishReadbackKeepsSystemAndVideoWallPagesActive)
+{
+    for (int page : {1, 5, 7}) {
+        ui.setActivePage(page);
+        s.PendingOp = 4117;
+        s.ReadbackWindow = 1;
+        FinishReadback(s, false);
+        const int tag = PageTag(page);
+        EXPECT_EQ(ui.activePage(), tag == 4 || tag == 6 ? page : 0) << page;
+    }
+}
+
+struct IdentifyCase {
+    std::uint8_t byte14;
+    int windows;
+    bool pip;
+    bool fourInput;
+};
+
+class IdentifyKinds : public ChainTest, public ::testing::WithParamInterface<IdentifyCase> { };
+
+TEST_P(IdentifyKinds, BoardKindByte)
+{
+    const IdentifyCase& c = GetParam();
+    ReadbackBox box({.boardKind = c.byte14});
+    box.attach(s);
+    SendIdentify(s);
+    box.pump(1);
+    EXPECT_EQ(s.ChannelCount, c.windows);
+    EXPECT_EQ(s.flag(Flag::PipCapable), c.pip);
+    EXPECT_EQ(s.flag(Flag::FourInput), c.fourInput);
+    EXPECT_EQ(ui.isVisible("TabPIP"), c.pip);
+    EXPECT_EQ(ui.isEnabled("TabPIP"), c.pip);
+    EXPECT_EQ(ui.isEnabled("BtnWin4"), c.windows == 4);
+    EXPECT_EQ(s.PendingOp, 4095);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, IdentifyKinds,
+    ::testing::Values(IdentifyCase{0x84, 4, true, true}, IdentifyCase{2, 4, false, true},
+        IdentifyCase{1, 2, false, false}, IdentifyCase{0x83, 3, true, false},
+        // Counts the tool has no windows for are held to 1..4.
+        IdentifyCase{0x00, 1, false, false}, IdentifyCase{0xFF, 4, true, false}));
+
+struct RejectCase {
+    bool boardError;
+    std::uint32_t firmware;
+    const char* message; // nullptr: accepted
+};
+
+class Rejection : public ChainTest, public ::testing::WithParamInterface<RejectCase> { };
+
+TEST_P(Rejection, OldFirmwareOrBoardError)
+{
+    const RejectCase& c = GetParam();
+    ReadbackBox box({.firmware = c.firmware, .mainBoardError = c.boardError});
+    box.attach(s);
+    SendIdentify(s);
+    box.pump(1);
+    if (!c.message) {
+        EXPECT_TRUE(ui.messages.empty());
+        EXPECT_EQ(s.PendingOp, 4095);
+        EXPECT_FALSE(s.flag(Flag::Rejected));
+        return;
+    }
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, c.message);
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(s.flag(Flag::Rejected));
+    EXPECT_TRUE(s.connected()) << "the link stays open";
+    EXPECT_FALSE(ui.isEnabled("BtnFrame"));
+    for (int p = 0; p <= 9; ++p)
+        EXPECT_FALSE(ui.isVisible(PageName(p))) << p;
+    EXPECT_TRUE(ui.isVisible("TabFirmware"));
+    EXPECT_FALSE(ui.waitWindowOpen());
+    EXPECT_EQ(ui.caption("MCUVersion"), QStringLiteral("M2A%1").arg(c.firmware));
+
+    // No status poll until the next connect.
+    box.clearLog();
+    clock.advance(4000);
+    box.pump();
+    EXPECT_TRUE(box.log.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Rejection,
+    ::testing::Values(RejectCase{true, 99999, "Sorry!The Main Board Error!!"},
+        RejectCase{false, 93223, "Sorry!The MCU F/W version is too old! [M2A93223]"},
+        RejectCase{false, 4711, "Sorry!The MCU F/W version is too old! [M2A04711]"},
+        RejectCase{false, 93224, nullptr}));
+
+TEST_F(ChainTest, ModelNumberHidesBlendPagesOrPairsOutputs)
+{
+    ReadbackBox box({.model = 116});
+    connectAndRead(box);
+    EXPECT_EQ(s.BoardModel, 116);
+    EXPECT_FALSE(ui.isVisible("TabEdgeBlend1"));
+    EXPECT_FALSE(ui.isEnabled("TabEdgeBlend2"));
+    EXPECT_FALSE(s.flag(Flag::PairedOutputs));
+
+    ReadbackBox paired({.model = 800});
+    VirtualClock c2;
+    TrackingUi ui2;
+    Session s2(c2, ui2);
+    paired.attach(s2);
+    SendIdentify(s2);
+    paired.pump();
+    EXPECT_TRUE(s2.flag(Flag::PairedOutputs));
+    EXPECT_TRUE(ui2.isVisible("TabEdgeBlend1"));
+}
+
+TEST_F(ChainTest, MaskSlotsAreReadToTheirEnd)
+{
+    ReadbackBox box({.boardKind = 0x84, .userMask = 0x5B});
+    box.monoSlotSize[2] = 288;
+    box.colourSlotSize = 600;
+    connectAndRead(box);
+    const std::vector<std::string> slotRequests(box.log.begin() + 3, box.log.begin() + 18);
+    const std::vector<std::string> expected{"1025 0", "1025 1", "1025 2", "1026 32", "1026 288", "1025 3",
+        "1025 4", "1025 5", "1025 6", "1025 7", "1025 8", "1029 9", "102a 32", "102a 288", "102a 544"};
+    EXPECT_EQ(slotRequests, expected);
+    const auto& copy = s.mask.MonoSlotCopy[2];
+    EXPECT_THAT(std::vector<std::uint8_t>(copy.begin(), copy.begin() + 4), ElementsAreArray(kMonoMagic));
+    EXPECT_EQ(copy[4] | copy[5] << 8, 288) << "header copied from the reply, size field kept";
+    EXPECT_EQ(copy[8], 2);
+    EXPECT_EQ(copy[32], 32) << "first chunk at offset 32";
+    EXPECT_EQ(copy[32 + 256], std::uint8_t(288));
+    EXPECT_EQ(s.mask.MonoSlotCopy[1][1], 0) << "an empty slot has a zero header";
+    EXPECT_THAT(std::vector<std::uint8_t>(s.mask.ColourSlotCopy.begin(), s.mask.ColourSlotCopy.begin() + 4),
+        ElementsAreArray(kColourMagic));
+    EXPECT_EQ(progressBeforeFinish(), 66);
+    EXPECT_EQ(s.PendingOp, 0);
+}
+
+TEST_F(ChainTest, MaskSlotSizeBeyondTheCopyNeverWritesPastIt)
+{
+    ReadbackBox box({.boardKind = 0x84, .userMask = 1});
+    box.monoSlotSize[8] = 0x7fffffff;
+    box.colourSlotSize = 0xffffffff;
+    connectAndRead(box);
+    EXPECT_EQ(s.mask.MonoSlotCopy[8].size(), kMonoSlotBytes);
+    EXPECT_EQ(s.mask.ColourSlotCopy.size(), kColourSlotBytes);
+    const auto chunks = std::count_if(
+        box.log.begin(), box.log.end(), [](const std::string& l) { return l.rfind("1026 ", 0) == 0; });
+    EXPECT_EQ(chunks, long((kMonoSlotBytes - 32 + 255) / 256));
+    EXPECT_EQ(s.mask.MonoSlotCopy[8].back(), std::uint8_t(kMonoSlotBytes - 1 - 32 + 32));
+    EXPECT_EQ(s.PendingOp, 0) << "the read-back went on to its end";
+    EXPECT_EQ(s.mask.MonoMaskLimit, 237568);
+}
+
+TEST_F(ChainTest, WarpRereadAfterModeChange)
+{
+    ReadbackBox box;
+    box.attach(s);
+    ui.setEnabled("GPWPMode", false);
+    PutSettingFrame(s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00WPM+006"));
+    s.PendingOp = 4120;
+    SendFrame(s);
+    box.pump();
+    const std::vector<std::string> expected{"1002 s00WPM+006", "1007", "1008", "1009"};
+    EXPECT_EQ(box.log, expected);
+    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(ui.isEnabled("GPWPMode"));
+    EXPECT_EQ(s.warpAdjust.KeystoneCorners[0][0], (PointOffset{500, 501}));
+    EXPECT_FALSE(ui.waitWindowOpen());
+}
+
+TEST_F(ChainTest, ValuesWithoutAStepAreIgnoredAndKept)
+{
+    ReadbackBox box;
+    box.attach(s);
+    for (int op : {0, 4104, 4118, 5000}) {
+        s.PendingOp = op;
+        s.reply().setCode(Cmd::ReadWindowSettings);
+        DispatchResponse(s);
+        EXPECT_EQ(s.PendingOp, op);
+        EXPECT_EQ(s.reply().code(), 0u) << "the reply code is reset";
+    }
+    EXPECT_TRUE(box.log.empty());
+}
+
+} // namespace
+} // namespace trivel::test
