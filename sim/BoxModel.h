@@ -63,12 +63,12 @@ public:
     const BoxSettings& settings() const { return m_settings; }
     WindowState& window(int w) { return m_settings.windows[std::size_t(clampWindow(w))]; }
     NetworkRecord& network() { return m_network; }
-    std::vector<std::uint8_t>& maskSlot(int slot) { return m_maskSlots[std::size_t(slot)]; }
+    std::vector<std::uint8_t>& maskSlot(int slot) { return m_maskSlots.at(std::size_t(slot)); }
     std::optional<StoredMap>& storedMap(int w, int slot)
     {
-        return m_maps[std::size_t(clampWindow(w))][std::size_t(slot)];
+        return m_maps[std::size_t(clampWindow(w))].at(std::size_t(slot));
     }
-    const std::optional<BoxSettings>& profile(int i) const { return m_profiles[std::size_t(i)]; }
+    const std::optional<BoxSettings>& profile(int i) const { return m_profiles.at(std::size_t(i)); }
     std::uint8_t registerValue(int w, int bank, int address) const;
     const std::vector<std::uint8_t>& firmwareImage() const { return m_firmware; }
     std::uint32_t firmwareChecksum() const;
