@@ -18,6 +18,7 @@ public:
     std::vector<std::string> events; // "refresh", "close", "open"
     std::vector<int> waitPositions;
 
+    void clickControl(const QString& control) override { events.push_back("click " + control.toStdString()); }
     void refreshPages() override
     {
         RecordingUi::refreshPages();

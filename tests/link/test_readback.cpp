@@ -152,6 +152,28 @@ TEST_F(ChainTest, FinishReadbackKeepsSystemAndVideoWallPagesActive)
     }
 }
 
+TEST_F(ChainTest, ReadbackAfterAWholeBoxTransferKeepsPatternsAndSelectsWindowOne)
+{
+    ReadbackBox box({.boardKind = 1});
+    box.attach(s);
+    for (auto& m : s.warp.model)
+        m.ControlPattern = 16;
+    s.setFlag(Flag::TransferReadback, true);
+    ui.set("ProgressBar2", Prop::Position, 40);
+    s.clearRequest(4);
+    s.request().setCode(Cmd::ReadNetwork);
+    s.PendingOp = 4096;
+    SendFrame(s);
+    box.pump();
+    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_EQ(s.warp.model[2].ControlPattern, 16) << "the transfer's patterns are kept";
+    EXPECT_EQ(ui.intValue("ProgressBar2", Prop::Position), 100);
+    EXPECT_FALSE(s.flag(Flag::TransferReadback));
+    const std::vector<std::string> events{"click BtnWin1", "refresh"}; // no wait window on this entry
+    EXPECT_EQ(ui.events, events);
+    EXPECT_EQ(clock.waits().size(), 2u);
+}
+
 struct IdentifyCase {
     std::uint8_t byte14;
     int windows;
