@@ -366,6 +366,7 @@ void BoxModel::putWindowSettings(FrameView rep) const
     for (int w = 0; w < kWindows; ++w) {
         const auto& r = m_settings.windows[std::size_t(w)].record;
         rep.copyIn(8 + kWindowRecordSize * std::size_t(w), r.data(), r.size());
+        rep.put8(8 + kWindowRecordSize * std::size_t(w) + 5, identity.windowCaps[std::size_t(w)]);
     }
     rep.put8(15, m_settings.currentWindow);
 }

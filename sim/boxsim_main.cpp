@@ -96,6 +96,10 @@ int main(int argc, char** argv)
     const QCommandLineOption boardMask(QStringLiteral("board-mask"),
         QStringLiteral("Boards present, answer to the board query 0x0090 (default 0x0F)."),
         QStringLiteral("MASK"));
+    const QCommandLineOption caps(QStringLiteral("caps"),
+        QStringLiteral("Capability byte of a window's settings record, e.g. 1=0x80 (default 0x01: hue and "
+                       "saturation adjustable). Repeatable."),
+        QStringLiteral("W=BYTE"));
     const QCommandLineOption input(QStringLiteral("input"),
         QStringLiteral("Input signal of a window, e.g. 1=1280x720; 0x0 for none (default: 0=1920x1080). "
                        "Repeatable."),
@@ -126,8 +130,8 @@ int main(int argc, char** argv)
     const QCommandLineOption closeAfter(QStringLiteral("close-after"),
         QStringLiteral("Close each connection after N replies."), QStringLiteral("N"));
     p.addOptions({host, port, boardKind, key, userMask, model, mcu, version, mainBoardError, frame, frame23,
-        boardMask, input, pip, inputMask, outputMask, log, silentAfter, wrongCode, splitReplies, splitDelay,
-        closeAfter});
+        boardMask, caps, input, pip, inputMask, outputMask, log, silentAfter, wrongCode, splitReplies,
+        splitDelay, closeAfter});
     p.process(app);
 
     BoxIdentity id;
@@ -174,6 +178,14 @@ int main(int argc, char** argv)
             fail(QStringLiteral("bad value for --frame23: %1").arg(p.value(frame23)));
         id.frameWidth23 = std::uint16_t(w);
         id.frameHeight23 = std::uint16_t(h);
+    }
+
+    for (const QString& c : p.values(caps)) {
+        const auto parts = c.split(QLatin1Char('='));
+        long long win = 0;
+        if (parts.size() != 2 || !parseNumber(parts[0], 0, 3, win) || !parseNumber(parts[1], 0, 255, v))
+            fail(QStringLiteral("bad value for --caps: %1").arg(c));
+        id.windowCaps[std::size_t(win)] = std::uint8_t(v);
     }
 
     BoxModel box(id);

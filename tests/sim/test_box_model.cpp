@@ -197,6 +197,9 @@ TEST_F(BoxModelTest, WindowSettingsRecordHasTheDefaults)
         EXPECT_EQ(r.u16(b + 56), 1080); // VGV
     }
     EXPECT_EQ(r.u8(15), 0); // current window
+    EXPECT_EQ(r.u8(8 + 240 + 5), 0x01); // capability byte from the identity, live
+    box.identity.windowCaps[3] = 0x80;
+    EXPECT_EQ(send(Req(Cmd::ReadWindowSettings)).u8(8 + 240 + 5), 0x80);
 }
 
 // A written setting is what the next window-settings read and the next query report.

@@ -179,7 +179,8 @@ TEST(BoxSimExecutable, PrintsItsPortAndAnswersWithTheConfiguredIdentity)
             QStringLiteral("--user-mask"), QStringLiteral("0"), QStringLiteral("--model"),
             QStringLiteral("116"), QStringLiteral("--mcu"), QStringLiteral("93223"),
             QStringLiteral("--main-board-error"), QStringLiteral("--frame"), QStringLiteral("1280x800"),
-            QStringLiteral("--input"), QStringLiteral("2=1024x768"), QStringLiteral("--log"), logPath});
+            QStringLiteral("--input"), QStringLiteral("2=1024x768"), QStringLiteral("--caps"),
+            QStringLiteral("1=0x80"), QStringLiteral("--log"), logPath});
     ASSERT_TRUE(sim.waitForStarted(kWaitMs));
     ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, kWaitMs));
     const QString line = QString::fromLatin1(sim.readLine()).trimmed();
@@ -188,8 +189,9 @@ TEST(BoxSimExecutable, PrintsItsPortAndAnswersWithTheConfiguredIdentity)
 
     {
         Client c(port);
-        c.send(frame(Cmd::Identify) + frame(Cmd::SettingQuery, "S00MDNR000") + frame(Cmd::Status));
-        ASSERT_TRUE(c.waitFor(3 * 512));
+        c.send(frame(Cmd::Identify) + frame(Cmd::SettingQuery, "S00MDNR000") + frame(Cmd::Status)
+            + frame(Cmd::ReadWindowSettings));
+        ASSERT_TRUE(c.waitFor(4 * 512));
         QByteArray r = c.received;
         FrameView id(reinterpret_cast<std::uint8_t*>(r.data()), 512);
         EXPECT_EQ(id.u8(14), 0x02);
@@ -204,12 +206,14 @@ TEST(BoxSimExecutable, PrintsItsPortAndAnswersWithTheConfiguredIdentity)
         FrameView st(reinterpret_cast<std::uint8_t*>(r.data()) + 1024, 512);
         EXPECT_EQ(st.u32(32), 1024u);
         EXPECT_EQ(st.u8(10), '5'); // windows 0 and 2
+        FrameView ws(reinterpret_cast<std::uint8_t*>(r.data()) + 1536, 512);
+        EXPECT_EQ(ws.u8(8 + 80 + 5), 0x80);
     }
     sim.kill();
     sim.waitForFinished(kWaitMs);
     QFile log(logPath);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_EQ(log.readAll(), QByteArray("0x0001\n0x100c S00MDNR000\n0x1006\n"));
+    EXPECT_EQ(log.readAll(), QByteArray("0x0001\n0x100c S00MDNR000\n0x1006\n0x1001\n"));
 }
 
 TEST(BoxSimExecutable, RejectsBadOptions)
