@@ -189,6 +189,7 @@ int main(int argc, char** argv)
     }
 
     BoxModel box(id);
+    box.receivedLogLimit = 1000; // a long-running server keeps only recent frames in memory
     for (const QString& s : p.values(input)) {
         int win = 0;
         if (!parseWindowSize(s, win, w, h))
