@@ -99,7 +99,7 @@ TEST_F(BoxServerTest, RequestsAreReassembledIntoWholeFrames)
 TEST_F(BoxServerTest, SplitRepliesArriveInTwoSegments)
 {
     server.split = true;
-    server.splitDelayMs = 50;
+    server.splitDelayMs = 100; // wide enough that the client reads the first half alone
     Client c(server.port());
     c.send(frame(Cmd::Identify) + frame(Cmd::Status));
     ASSERT_TRUE(c.waitFor(1024));
