@@ -1,11 +1,428 @@
 #include "app/MainWindow.h"
 
+#include "app/BuildInfo.h"
+#include "app/GuiUi.h"
+#include "app/IpAddressEdit.h"
+#include "app/WarpShortcutTarget.h"
+#include "link/Connection.h"
+#include "link/LinkChains.h"
+#include "link/Session.h"
+#include "settings/SettingsState.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
 namespace trivel {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+namespace {
+
+// Window buttons of BtnFrame: the frame's height follows their bottoms (+6 or +8).
+constexpr int kWinButtonLeft = 8;
+constexpr int kWinButtonTop = 20;
+constexpr int kWinButtonStep = 31;
+constexpr int kWinButtonWidth = 56;
+constexpr int kWinButtonHeight = 28;
+
+QPixmap DrawLogo(const QSize& size)
 {
-    setObjectName("MainForm");
-    setWindowTitle("TRIVEL 3  V2.1");
+    QPixmap pm(size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(0, 0, 0, size.height());
+    g.setColorAt(0, QColor(20, 40, 90));
+    g.setColorAt(1, QColor(0, 110, 170));
+    p.setBrush(g);
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(0, 0, size.width(), size.height()), 6, 6);
+    // A projector beam fanning out to the right.
+    QPolygonF beam;
+    beam << QPointF(10, size.height() / 2.0) << QPointF(size.width() - 6, 4)
+         << QPointF(size.width() - 6, size.height() - 4);
+    p.setBrush(QColor(255, 255, 255, 40));
+    p.drawPolygon(beam);
+    QFont f(
+        QStringList{QStringLiteral("Nimbus Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    f.setPixelSize(size.height() * 5 / 9);
+    f.setBold(true);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, size.width(), size.height()), Qt::AlignCenter, QStringLiteral("TRIVEL"));
+    return pm;
+}
+
+} // namespace
+
+TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* parent)
+    : QWidget(parent,
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_s(s)
+    , m_connection(connection)
+    , m_ui(ui)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromLatin1(kMainCaption));
+    QFont f(QStringList{QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+        QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
+    f.setPixelSize(13);
+    setFont(f);
+    setFixedSize(794, 455);
+
+    buildConnectGroup();
+    buildLogo();
+    buildSettingGroup();
+    buildWindowFrame();
+    buildPages();
+    buildHiddenArea();
+
+    CloseTimer = m_s.clock.createTimer(50);
+    CloseTimer->onTimeout = [this] { CloseTimerTimer(); };
+
+    m_ui.setMainWindow(this);
+    m_ui.adopt(this);
+    m_ui.onRunPageShow = [this](int i) { runPageShow(i); };
+    FormCreate();
+    qApp->installEventFilter(this);
+}
+
+TMainForm::~TMainForm()
+{
+    m_ui.onRunPageShow = nullptr;
+    m_ui.setMainWindow(nullptr);
+}
+
+void TMainForm::buildConnectGroup()
+{
+    Grop1 = new QGroupBox(QStringLiteral("Connect To"), this);
+    Grop1->setObjectName(QStringLiteral("Grop1"));
+    Grop1->setGeometry(4, 0, 650, 62);
+
+    RBTCP = new QRadioButton(QStringLiteral("IP Address"), Grop1);
+    RBTCP->setObjectName(QStringLiteral("RBTCP"));
+    RBTCP->setGeometry(16, 28, 96, 18);
+
+    // 4 px right of RBTCP and 4 px above its top.
+    ConnectAddressBox = new IpAddressEdit(Grop1);
+    ConnectAddressBox->setObjectName(QStringLiteral("ConnectAddressBox"));
+    ConnectAddressBox->setGeometry(RBTCP->x() + RBTCP->width() + 4, RBTCP->y() - 4, 220, 24);
+    ConnectAddressBox->setText(QStringLiteral("192.168.0.100"));
+
+    RBUSB = new QRadioButton(QStringLiteral("USB"), Grop1);
+    RBUSB->setObjectName(QStringLiteral("RBUSB"));
+    RBUSB->setGeometry(360, 28, 70, 18);
+    RBUSB->setChecked(true);
+
+    BtnCnt2 = new QPushButton(QStringLiteral("Connect"), Grop1);
+    BtnCnt2->setObjectName(QStringLiteral("BtnCnt2"));
+    BtnCnt2->setGeometry(520, 20, 114, 32);
+    BtnCnt2->setEnabled(false);
+
+    // The mirror learns the user's choice before the handler reads it.
+    connect(RBTCP, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_ui.applying())
+            RBTCPClick();
+    });
+    connect(RBUSB, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_ui.applying())
+            RBUSBClick();
+    });
+    connect(ConnectAddressBox, &QLineEdit::textEdited, this,
+        [this](const QString& t) { m_ui.setCaption(QStringLiteral("ConnectAddressBox"), t); });
+    connect(BtnCnt2, &QPushButton::clicked, this, &TMainForm::BtnCnt2Click);
+}
+
+void TMainForm::buildLogo()
+{
+    auto* logo = new QGroupBox(this);
+    logo->setObjectName(QStringLiteral("GBLogo"));
+    logo->setGeometry(658, 0, 134, 61);
+    auto* image = new QLabel(logo);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setGeometry(6, 10, 122, 46);
+    image->setScaledContents(true);
+    image->setPixmap(DrawLogo(image->size() * 2));
+}
+
+void TMainForm::buildSettingGroup()
+{
+    auto* group = new QGroupBox(this);
+    group->setObjectName(QStringLiteral("SLGroup"));
+    group->setGeometry(658, 56, 134, 75);
+    auto* save = new QPushButton(QStringLiteral("Save Setting"), group);
+    save->setObjectName(QStringLiteral("TntButton1"));
+    save->setGeometry(8, 12, 118, 26);
+    auto* load = new QPushButton(QStringLiteral("Load Setting"), group);
+    load->setObjectName(QStringLiteral("TntButton2"));
+    load->setGeometry(8, 42, 118, 26);
+}
+
+void TMainForm::buildWindowFrame()
+{
+    BtnFrame = new QGroupBox(this);
+    BtnFrame->setObjectName(QStringLiteral("BtnFrame"));
+    BtnFrame->setGeometry(658, 128, 133, 149);
+    auto* group = new QButtonGroup(BtnFrame);
+    for (int i = 0; i < 4; ++i) {
+        const int top = kWinButtonTop + i * kWinButtonStep;
+        auto* b = new QPushButton(QString::number(i + 1), BtnFrame);
+        b->setObjectName(QStringLiteral("BtnWin%1").arg(i + 1));
+        b->setGeometry(kWinButtonLeft, top, kWinButtonWidth, kWinButtonHeight);
+        b->setCheckable(true);
+        b->setChecked(i == 0);
+        b->setProperty("Tag", i);
+        group->addButton(b);
+        connect(b, &QPushButton::clicked, this, [this, i] { emit windowButtonClicked(i); });
+
+        // Output lamp above the input lamp.
+        for (int k = 0; k < 2; ++k) {
+            auto* lamp = new QLabel(BtnFrame);
+            lamp->setObjectName(QStringLiteral("%1%2").arg(k == 0 ? "PnlOpt" : "PnlIpt").arg(i + 1));
+            lamp->setGeometry(kWinButtonLeft + kWinButtonWidth + 8, top + 1 + k * 14, 52, 12);
+            lamp->setFrameShape(QFrame::Panel);
+            lamp->setFrameShadow(QFrame::Sunken);
+            lamp->setAutoFillBackground(true);
+            QPalette pal = lamp->palette();
+            pal.setColor(QPalette::Window, QColor(192, 192, 192));
+            lamp->setPalette(pal);
+        }
+    }
+}
+
+void TMainForm::FormCreate()
+{
+    // 1. Caption with the build date.
+    setWindowTitle(BuildCaption(BuildDate()));
+    // 5. The link's start-up state (transport choice, connect button, receive thread).
+    m_connection.startUp();
+    // 6.
+    FillLookupTables();
+    // 7.
+    m_ui.setActivePage(Page::WarpAdjust);
+    // 9.
+    ApplyChannelLayout(m_s, false);
+    ShowSignalIndicators(m_s, 0, 0);
+    // 10.
+    m_ui.setEnabled(QStringLiteral("FRstBtn"), true);
+    m_ui.setVisible(QStringLiteral("FRstBtn"), true);
+    // 13.
+    m_s.CurrentWindow = 0;
+    // 14.
+    ResetWindowSettings(m_s);
+    // 16. Pages hidden at start.
+    for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap}) {
+        const QString name = QString::fromLatin1(kPages[std::size_t(i)].name);
+        m_ui.setEnabled(name, false);
+        m_ui.setVisible(name, false);
+    }
+    // 17. The user-mask group waits for a box that supports it.
+    m_ui.setEnabled(QStringLiteral("GBUserMask"), false);
+    m_ui.setVisible(QStringLiteral("GBUserMask"), false);
+
+    connect(PCMain, &QTabWidget::currentChanged, this, &TMainForm::PCMainChange);
+}
+
+void TMainForm::FillLookupTables()
+{
+    for (int i = 0; i < kLookupSize; ++i) {
+        m_lookup[std::size_t(i)] = nullptr;
+        if (const char* name = kControlLookup[std::size_t(i)])
+            m_lookup[std::size_t(i)] = findChild<QAbstractButton*>(QString::fromLatin1(name));
+    }
+    // The output-mode buttons' Tag is the OPM code they send.
+    for (int code = 0; code < 15; ++code)
+        if (QAbstractButton* b = m_lookup[std::size_t(Lookup::OutputMode + code)])
+            b->setProperty("Tag", code);
+}
+
+QAbstractButton* TMainForm::lookup(int index) const
+{
+    return index >= 0 && index < kLookupSize ? m_lookup[std::size_t(index)] : nullptr;
+}
+
+void TMainForm::setPageShowHandler(int pageIndex, std::function<void()> handler)
+{
+    if (pageIndex >= 0 && pageIndex < kPageCount)
+        m_pageShow[std::size_t(pageIndex)] = std::move(handler);
+}
+
+void TMainForm::runPageShow(int pageIndex)
+{
+    if (pageIndex < 0 || pageIndex >= kPageCount)
+        return;
+    if (const auto& h = m_pageShow[std::size_t(pageIndex)])
+        h();
+    else
+        PageShowRequest(m_s, pageIndex, pageShowHooks);
+}
+
+void TMainForm::PCMainChange(int index)
+{
+    // Pages the core switches (or that a hidden tab gives way to) are not shown by the user.
+    if (!m_ui.applying())
+        runPageShow(index);
+}
+
+void TMainForm::RBTCPClick()
+{
+    m_ui.setChecked(QStringLiteral("RBTCP"), true);
+    m_ui.setChecked(QStringLiteral("RBUSB"), false);
+    m_connection.RBTCPClick();
+}
+
+void TMainForm::RBUSBClick()
+{
+    m_ui.setChecked(QStringLiteral("RBUSB"), true);
+    m_ui.setChecked(QStringLiteral("RBTCP"), false);
+    m_connection.RBUSBClick();
+}
+
+void TMainForm::BtnCnt2Click()
+{
+    m_ui.setCaption(QStringLiteral("ConnectAddressBox"), ConnectAddressBox->text());
+    m_connection.BtnCnt2Click();
+}
+
+void TMainForm::CloseTimerTimer()
+{
+    CloseTimer->setEnabled(false);
+    m_connection.BtnCnt2Click();
+}
+
+void TMainForm::closeEvent(QCloseEvent* e)
+{
+    m_connection.FormClose();
+    QWidget::closeEvent(e);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyRelease) {
+        m_lastKey = nullptr;
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || w->window() != this)
+        return false;
+    // An unconsumed key travels up to the parents; look at it once, where it arrived first.
+    if (event == m_lastKey && m_lastKeyReceiver && w->isAncestorOf(m_lastKeyReceiver))
+        return false;
+    m_lastKey = event;
+    m_lastKeyReceiver = w;
+    auto* k = static_cast<QKeyEvent*>(event);
+    return FormShortCut(k->key(), k->modifiers());
+}
+
+bool TMainForm::FormShortCut(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (m_warpTarget && m_warpTarget->warpBusy())
+        return true;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const bool alt = modifiers & Qt::AltModifier;
+    const bool ctrl = modifiers & Qt::ControlModifier;
+
+    if (ctrl && alt && !shift && key >= Qt::Key_1 && key <= Qt::Key_4) {
+        // Only the boards present on the box select their window.
+        const int bit = key - Qt::Key_1;
+        if (bit < 2 && (m_s.BoardMask >> bit) & 1u) {
+            if (QAbstractButton* b = lookup(Lookup::Window + bit)) {
+                b->setChecked(true);
+                emit windowButtonClicked(bit);
+            }
+        }
+        return true;
+    }
+    if (PCMain->currentIndex() != Page::WarpAdjust || !m_warpTarget)
+        return false;
+    return warpPageShortcut(key, shift, alt, ctrl);
+}
+
+bool TMainForm::warpPageShortcut(int key, bool shift, bool alt, bool ctrl)
+{
+    WarpShortcutTarget& t = *m_warpTarget;
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down: {
+        const int dir = key - Qt::Key_Left; // Left, Up, Right, Down are consecutive
+        if (ctrl && !shift && !alt) {
+            void (WarpShortcutTarget::*cur[])()
+                = {&WarpShortcutTarget::BtnCurLeftClick, &WarpShortcutTarget::BtnCurUpClick,
+                    &WarpShortcutTarget::BtnCurRightClick, &WarpShortcutTarget::BtnCurDownClick};
+            (t.*cur[dir])();
+            return true;
+        }
+        void (WarpShortcutTarget::*move[])()
+            = {&WarpShortcutTarget::BtnMoveLeftClick, &WarpShortcutTarget::BtnMoveUpClick,
+                &WarpShortcutTarget::BtnMoveRightClick, &WarpShortcutTarget::BtnMoveDownClick};
+        const bool fine = shift && !ctrl && !alt;
+        if (fine)
+            t.setFineStep(true);
+        (t.*move[dir])();
+        if (fine)
+            t.setFineStep(false);
+        return true;
+    }
+    case Qt::Key_P: {
+        int index = 0;
+        if (!ctrl) {
+            index = t.patternIndex() + 1;
+            if (index >= t.patternCount())
+                index = 0;
+        }
+        t.selectPattern(index);
+        t.CBPatternSel1Change();
+        return true;
+    }
+    case Qt::Key_M: {
+        const int w = std::clamp(m_s.CurrentWindow, 0, 3);
+        switch (m_s.warp.model[std::size_t(w)].ControlPattern) {
+        case 1:
+            t.BtnWP3x3Click();
+            break;
+        case 2:
+            t.BtnWP5x3Click();
+            break;
+        case 3:
+            t.BtnWP9x5Click();
+            break;
+        case 4:
+            t.BtnWP17x17Click();
+            break;
+        case 100:
+            t.BtnWPWallClick();
+            break;
+        default:
+            t.BtnWP2x2Click();
+            break;
+        }
+        return true;
+    }
+    case Qt::Key_R:
+        // Reset, and the key still goes on to the focused control.
+        t.BtnWPResetClick();
+        return false;
+    case Qt::Key_U:
+        t.BtnWPUndoClick();
+        return false;
+    default:
+        return false;
+    }
 }
 
 } // namespace trivel

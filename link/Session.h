@@ -51,6 +51,8 @@ public:
     int ChannelCount = 2;
     int BoardModel = 0;
     int CurrentWindow = 0;
+    // Boards reported by the large-image firmware query; gates the Ctrl+Alt+1/2 shortcuts.
+    std::uint32_t BoardMask = 0;
 
     // Connect read-back and status poll state.
     int ReadbackWindow = 0; // counts ChannelCount down to 1; the window read is ReadbackWindow - 1

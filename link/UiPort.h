@@ -82,6 +82,8 @@ public:
     virtual void clickControl(const QString& /*control*/) { }
     // The Warp Adjust page shows the selected point's offsets (after the warp re-read).
     virtual void showWarpPointValues() { }
+    // Timer1 of the wait window: a bar that keeps cycling while an open-ended operation runs.
+    virtual void enableWaitTimer(bool /*on*/) { }
 
 protected:
     virtual void controlChanged(const QString& /*control*/, Prop /*p*/, const QVariant& /*v*/) { }

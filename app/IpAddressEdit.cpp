@@ -1,0 +1,47 @@
+#include "app/IpAddressEdit.h"
+
+#include <QValidator>
+
+namespace trivel {
+
+namespace {
+
+// Accepts partial input while typing; Acceptable once all four parts are present.
+class Ipv4Validator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        if (input.isEmpty())
+            return Intermediate;
+        const QStringList parts = input.split(QLatin1Char('.'));
+        if (parts.size() > 4)
+            return Invalid;
+        bool complete = parts.size() == 4;
+        for (const QString& p : parts) {
+            if (p.isEmpty()) {
+                complete = false;
+                continue;
+            }
+            if (p.size() > 3)
+                return Invalid;
+            for (QChar c : p)
+                if (!c.isDigit() || c.unicode() > 127)
+                    return Invalid;
+            if (p.toInt() > 255)
+                return Invalid;
+        }
+        return complete ? Acceptable : Intermediate;
+    }
+};
+
+} // namespace
+
+IpAddressEdit::IpAddressEdit(QWidget* parent)
+    : QLineEdit(parent)
+{
+    setMaxLength(15);
+    setValidator(new Ipv4Validator(this));
+}
+
+} // namespace trivel
