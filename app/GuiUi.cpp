@@ -431,3 +431,28 @@ void GuiUi::refreshBlendPages()
 }
 
 } // namespace trivel
+
+namespace trivel {
+
+void GuiUi::clickControl(const QString& control)
+{
+    auto* b = qobject_cast<QAbstractButton*>(widget(control));
+    if (!b)
+        return;
+    if (b->isEnabled()) {
+        b->click();
+        return;
+    }
+    // A click by code runs the handler even on a disabled button.
+    if (b->isCheckable())
+        b->setChecked(true);
+    emit b->clicked(b->isChecked());
+}
+
+void GuiUi::showWarpPointValues()
+{
+    if (onShowWarpPointValues)
+        onShowWarpPointValues();
+}
+
+} // namespace trivel

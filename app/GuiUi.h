@@ -39,11 +39,14 @@ public:
     void enableWaitTimer(bool on) override;
     void refreshPages() override;
     void refreshBlendPages() override;
+    void clickControl(const QString& control) override;
+    void showWarpPointValues() override;
 
     // Filled by the windows that own the work.
     std::function<void(int)> onRunPageShow;
     std::function<void()> onRefreshPages;
     std::function<void()> onRefreshBlendPages;
+    std::function<void()> onShowWarpPointValues;
 
 protected:
     void controlChanged(const QString& control, Prop p, const QVariant& v) override;

@@ -27,12 +27,9 @@ namespace trivel {
 
 namespace {
 
-// Window buttons of BtnFrame: the frame's height follows their bottoms (+6 or +8).
+// Window buttons of BtnFrame; tops and height are shared with the channel layout.
 constexpr int kWinButtonLeft = 8;
-constexpr int kWinButtonTop = 20;
-constexpr int kWinButtonStep = 31;
 constexpr int kWinButtonWidth = 56;
-constexpr int kWinButtonHeight = 28;
 
 QPixmap DrawLogo(const QSize& size)
 {
@@ -176,10 +173,10 @@ void TMainForm::buildWindowFrame()
     BtnFrame->setGeometry(658, 128, 133, 149);
     auto* group = new QButtonGroup(BtnFrame);
     for (int i = 0; i < 4; ++i) {
-        const int top = kWinButtonTop + i * kWinButtonStep;
+        const int top = kBtnWinTop[std::size_t(i)];
         auto* b = new QPushButton(QString::number(i + 1), BtnFrame);
         b->setObjectName(QStringLiteral("BtnWin%1").arg(i + 1));
-        b->setGeometry(kWinButtonLeft, top, kWinButtonWidth, kWinButtonHeight);
+        b->setGeometry(kWinButtonLeft, top, kWinButtonWidth, kBtnWinHeight);
         b->setCheckable(true);
         b->setChecked(i == 0);
         b->setProperty("Tag", i);
@@ -190,7 +187,7 @@ void TMainForm::buildWindowFrame()
         for (int k = 0; k < 2; ++k) {
             auto* lamp = new QLabel(BtnFrame);
             lamp->setObjectName(QStringLiteral("%1%2").arg(k == 0 ? "PnlOpt" : "PnlIpt").arg(i + 1));
-            lamp->setGeometry(kWinButtonLeft + kWinButtonWidth + 8, top + 1 + k * 14, 52, 12);
+            lamp->setGeometry(kWinButtonLeft + kWinButtonWidth + 8, top + 2 + k * 14, 52, 12);
             lamp->setFrameShape(QFrame::Panel);
             lamp->setFrameShadow(QFrame::Sunken);
             lamp->setAutoFillBackground(true);
@@ -217,15 +214,15 @@ void TMainForm::FormCreate()
     // 10.
     m_ui.setEnabled(QStringLiteral("FRstBtn"), true);
     m_ui.setVisible(QStringLiteral("FRstBtn"), true);
+    // 11.
+    m_s.FactoryResetPending = false;
     // 13.
     m_s.CurrentWindow = 0;
     // 14.
     ResetWindowSettings(m_s);
     // 16. Pages hidden at start.
     for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap}) {
-        const QString name = QString::fromLatin1(kPages[std::size_t(i)].name);
-        m_ui.setEnabled(name, false);
-        m_ui.setVisible(name, false);
+        SetPageAvailable(m_ui, i, false);
     }
     // 17. The user-mask group waits for a box that supports it.
     m_ui.setEnabled(QStringLiteral("GBUserMask"), false);

@@ -2,8 +2,8 @@
 // The main window: fixed layout, the page control, page-show requests, keyboard shortcuts,
 // the connect group and the start-up sequence.
 
+#include "app/ControlTables.h"
 #include "app/PageShow.h"
-#include "app/PageTable.h"
 
 #include <QWidget>
 

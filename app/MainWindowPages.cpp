@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "link/BoxCommands.h"
 #include "link/Session.h"
+#include "settings/SettingsState.h"
 
 #include <QButtonGroup>
 #include <QFont>
@@ -76,11 +77,10 @@ void TMainForm::buildPages()
     PCMain->setUsesScrollButtons(true);
     PCMain->setDocumentMode(false);
     for (int i = 0; i < kPageCount; ++i) {
-        const PageInfo& info = kPages[std::size_t(i)];
         auto* page = new QWidget;
-        page->setObjectName(QString::fromLatin1(info.name));
-        page->setProperty("Tag", info.tag);
-        PCMain->addTab(page, QString::fromLatin1(info.caption));
+        page->setObjectName(PageName(i));
+        page->setProperty("Tag", PageTag(i));
+        PCMain->addTab(page, QString::fromLatin1(kPageLooks[std::size_t(i)].caption));
         pages[std::size_t(i)] = page;
     }
     buildVideoWallPage(pages[Page::VideoWall]);
@@ -190,13 +190,12 @@ void TMainForm::buildSystemPage(QWidget* page)
         net, QStringLiteral("RBSTATICIP"), QStringLiteral("Static IP"), QRect(120, 26, 100, 20));
     // The address edits sit 4 px right of and 4 px above their labels.
     const char* labels[][2] = {{"LBIP", "IP : "}, {"LBMask", "SubNet Mask"}, {"LBGateway", "GateWay : "}};
-    const char* edits[] = {"EditIP", "EditMask", "EditGateway"};
     const char* texts[] = {"192.168.0.100", "255.255.255.0", "192.168.0.1"};
     for (int i = 0; i < 3; ++i) {
         auto* l = Make<QLabel>(net, QString::fromLatin1(labels[i][0]), QString::fromLatin1(labels[i][1]),
             QRect(16, 66 + i * 36, 90, 20));
         auto* e = new IpAddressEdit(net);
-        e->setObjectName(QString::fromLatin1(edits[i]));
+        e->setObjectName(QString::fromLatin1(kNetworkEdits[std::size_t(i)]));
         e->setGeometry(l->x() + l->width() + 4, l->y() - 4, 180, 24);
         e->setText(QString::fromLatin1(texts[i]));
     }

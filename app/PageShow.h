@@ -10,13 +10,8 @@ class Session;
 
 // Work that belongs to pages built later; an empty hook is skipped.
 struct PageShowHooks {
-    std::function<int()> blendMarker; // the current window's "Show Marker" state
-    std::function<int()> storedPattern; // the current window's stored pattern index
     std::function<void()> maskSlotChange; // CBMaskIdx2Change
 };
-
-// The frames alone (the neutral state), PostSendDelay 20 ms around them.
-void SendPageShowFrames(Session& s, bool sendMarker, int markerValue, const PageShowHooks& hooks);
 
 // The whole request of a page, with the page's own rules.
 void PageShowRequest(Session& s, int pageIndex, const PageShowHooks& hooks);

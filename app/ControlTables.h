@@ -1,33 +1,34 @@
 #pragma once
 // The pages of PCMain and the control lookup tables filled at start-up.
 
+#include "link/PageTable.h"
+
 #include <array>
 
 namespace trivel {
 
-struct PageInfo {
-    const char* name;
+// Captions and start-up visibility of the pages, beside their names and Tags (link/PageTable.h).
+struct PageLook {
     const char* caption;
-    int tag;
     bool visibleAtStart;
 };
 
-inline constexpr int kPageCount = 14;
-inline constexpr std::array<PageInfo, kPageCount> kPages{{
-    {"Warp95Tab", "Warp Adjust", 0, true},
-    {"TabVideoWall", "Video Wall", 4, true},
-    {"TabEdgeBlend1", "Blend 1", 1, true},
-    {"TabEdgeBlend2", "Blend 2", 2, true},
-    {"TabMask", "Mask", 3, true},
-    {"TabImage", "Image", 5, true},
-    {"TntTabSheet5", "EDID", 9, true},
-    {"TabSystem", "System", 6, true},
-    {"TabPIP", "PIP", 0, false},
-    {"TabDigiMap", "Digi Mapping", 0, false},
-    {"TabFirmware", "Firmware Update", 7, true},
-    {"TntTabSheet6", "K410 Reg", 8, false},
-    {"TntTabSheet13", "TntTabSheet13", 10, false},
-    {"TabWapAdjust", "User Map", 11, false},
+inline constexpr int kPageCount = int(kPages.size());
+inline constexpr std::array<PageLook, kPageCount> kPageLooks{{
+    {"Warp Adjust", true},
+    {"Video Wall", true},
+    {"Blend 1", true},
+    {"Blend 2", true},
+    {"Mask", true},
+    {"Image", true},
+    {"EDID", true},
+    {"System", true},
+    {"PIP", false},
+    {"Digi Mapping", false},
+    {"Firmware Update", true},
+    {"K410 Reg", false},
+    {"TntTabSheet13", false},
+    {"User Map", false},
 }};
 
 namespace Page {

@@ -1,0 +1,143 @@
+#include "AppFixture.h"
+
+#include "app/ControlTables.h"
+#include "link/LinkChains.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace trivel;
+using namespace trivel::test;
+
+TEST(GuiUi, MirrorChangesReachTheNamedWidget)
+{
+    AppFixture f;
+    struct Case {
+        const char* control;
+        Prop prop;
+        QVariant value;
+        std::function<bool(QWidget*)> shows;
+    };
+    const Case cases[] = {
+        {"BtnCnt2", Prop::Caption, QStringLiteral("Connecting"),
+            [](QWidget* w) { return static_cast<QPushButton*>(w)->text() == "Connecting"; }},
+        {"BtnWin3", Prop::Enabled, true, [](QWidget* w) { return w->isEnabled(); }},
+        {"FRstBtn", Prop::Enabled, false, [](QWidget* w) { return !w->isEnabled(); }},
+        {"UpdateStep", Prop::Top, 180, [](QWidget* w) { return w->y() == 180 && w->x() == 87; }},
+        {"BtnFrame", Prop::Height, 149, [](QWidget* w) { return w->height() == 149 && w->width() == 133; }},
+        {"ProgressBar2", Prop::Position, 40,
+            [](QWidget* w) { return static_cast<QProgressBar*>(w)->value() == 40; }},
+        {"ProgressBar2", Prop::Maximum, 60,
+            [](QWidget* w) { return static_cast<QProgressBar*>(w)->maximum() == 60; }},
+        {"PnlIpt1", Prop::Color, kColourInput,
+            [](QWidget* w) {
+                return w->autoFillBackground() && w->palette().color(QPalette::Window) == QColor(248, 138, 5);
+            }},
+        {"STRes", Prop::Caption, QStringLiteral("1920 * 1080"),
+            [](QWidget* w) { return static_cast<QLabel*>(w)->text() == "1920 * 1080"; }},
+        {"GBNet", Prop::Caption, QStringLiteral("Net"),
+            [](QWidget* w) { return static_cast<QGroupBox*>(w)->title() == "Net"; }},
+        {"RBRot4", Prop::Checked, true,
+            [](QWidget* w) { return static_cast<QRadioButton*>(w)->isChecked(); }},
+        {"Memo1", Prop::Visible, false, [](QWidget* w) { return w->isHidden(); }},
+    };
+    for (const Case& c : cases) {
+        f.ui.set(QString::fromLatin1(c.control), c.prop, c.value);
+        QWidget* w = f.find(c.control);
+        ASSERT_NE(w, nullptr) << c.control;
+        EXPECT_TRUE(c.shows(w)) << c.control << " prop " << int(c.prop);
+    }
+}
+
+TEST(GuiUi, PagesShowAndHideTheirTabs)
+{
+    AppFixture f;
+    QTabWidget* pc = f.form.PCMain;
+    f.ui.setEnabled(QStringLiteral("TabPIP"), true);
+    f.ui.setVisible(QStringLiteral("TabPIP"), true);
+    EXPECT_TRUE(pc->isTabVisible(Page::Pip));
+    EXPECT_TRUE(pc->widget(Page::Pip)->isEnabled());
+
+    // Hiding the active page moves the tab control on; the mirror follows, and no page-show
+    // request goes out for a page the user did not pick.
+    FakeBoxTransport& box = f.connectFakeBox();
+    f.ui.setVisible(PageName(Page::WarpAdjust), false);
+    EXPECT_FALSE(pc->isTabVisible(Page::WarpAdjust));
+    EXPECT_EQ(f.ui.activePage(), pc->currentIndex());
+    EXPECT_TRUE(box.sentCodes.empty());
+}
+
+TEST(GuiUi, UserChangesReachTheMirror)
+{
+    AppFixture f;
+    f.form.show();
+    auto* win2 = f.find<QPushButton>("BtnWin2");
+    QSignalSpy clicked(&f.form, &TMainForm::windowButtonClicked);
+    QTest::mouseClick(win2, Qt::LeftButton);
+    EXPECT_TRUE(f.ui.isChecked("BtnWin2"));
+    EXPECT_FALSE(f.ui.isChecked("BtnWin1"));
+    ASSERT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked.at(0).at(0).toInt(), 1);
+
+    f.form.PCMain->setCurrentIndex(Page::System);
+    EXPECT_EQ(f.ui.activePage(), Page::System);
+    QTest::mouseClick(f.find<QRadioButton>("RBSTATICIP"), Qt::LeftButton);
+    EXPECT_TRUE(f.ui.isChecked("RBSTATICIP"));
+    EXPECT_FALSE(f.ui.isChecked("RBDHCP"));
+}
+
+TEST(GuiUi, ExclusiveButtonsCanBeClearedFromTheMirror)
+{
+    AppFixture f;
+    // USB is selected exactly when "IP Address" is not checked: the core may clear both.
+    f.ui.setChecked(QStringLiteral("RBUSB"), false);
+    EXPECT_FALSE(f.form.RBUSB->isChecked());
+    EXPECT_FALSE(f.form.RBTCP->isChecked());
+    f.ui.setChecked(QStringLiteral("BtnWin1"), false);
+    EXPECT_FALSE(f.find<QPushButton>("BtnWin1")->isChecked());
+    // Checking one button of a group unchecks the others in the mirror too.
+    f.ui.setChecked(QStringLiteral("BtnOut3"), true);
+    EXPECT_FALSE(f.ui.isChecked("BtnOut1"));
+    EXPECT_TRUE(f.find<QPushButton>("BtnOut3")->isChecked());
+}
+
+TEST(GuiUi, MirrorValuesSetBeforeAControlExistsApplyWhenItIsAdopted)
+{
+    AppFixture f;
+    f.ui.setCaption(QStringLiteral("LateLabel"), QStringLiteral("from the core"));
+    f.ui.setEnabled(QStringLiteral("LateLabel"), false);
+    auto* label = new QLabel(QStringLiteral("design"), f.form.pages[0]);
+    label->setObjectName(QStringLiteral("LateLabel"));
+    f.ui.adopt(&f.form);
+    EXPECT_EQ(label->text(), "from the core");
+    EXPECT_FALSE(label->isEnabled());
+    // A control nobody set starts the mirror from the widget.
+    auto* other = new QLabel(QStringLiteral("design"), f.form.pages[0]);
+    other->setObjectName(QStringLiteral("OtherLabel"));
+    other->setEnabled(false);
+    f.ui.adopt(&f.form);
+    EXPECT_EQ(f.ui.caption("OtherLabel"), "design");
+    EXPECT_FALSE(f.ui.isEnabled("OtherLabel"));
+}
+
+TEST(GuiUi, ClickControlRunsTheHandlerEvenWhenDisabled)
+{
+    AppFixture f;
+    QSignalSpy clicked(&f.form, &TMainForm::windowButtonClicked);
+    auto* win1 = f.find<QPushButton>("BtnWin1");
+    f.ui.setChecked(QStringLiteral("BtnWin2"), true);
+    f.ui.setEnabled(QStringLiteral("BtnWin1"), false);
+    f.ui.clickControl(QStringLiteral("BtnWin1"));
+    EXPECT_TRUE(win1->isChecked());
+    EXPECT_EQ(clicked.count(), 1);
+    f.ui.clickControl(QStringLiteral("NoSuchButton"));
+    EXPECT_EQ(clicked.count(), 1);
+}
