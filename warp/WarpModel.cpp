@@ -352,12 +352,14 @@ void RebuildWarpTables(WarpState& state)
         BuildCubicSegments(colY[k].data(), colX[k].data(), kGridSize, state.ColumnSplines[k].data());
 
     // Where each grid row crosses mesh column l, and the inverse along that column.
+    // Positions only grow along each loop, so every search resumes at the segment last found.
     std::array<KnotRow, kSourceTableColumns> yv{};
+    std::array<int, kGridSize> rowHint{};
     for (int l = 0; l <= m.MeshColumns; ++l) {
         const double x = kMeshStep * l;
         KnotRow values{};
         for (int j = 0; j < kGridSize; ++j) {
-            yv[l][j] = EvaluateSpline(rowX[j].data(), state.RowSplines[j].data(), kGridSize, x);
+            yv[l][j] = EvaluateSpline(rowX[j].data(), state.RowSplines[j].data(), kGridSize, x, rowHint[j]);
             values[j] = toFloat(double(m.BaseGridY[j]) - yv[l][j]);
         }
         BuildCubicSegments(yv[l].data(), values.data(), kGridSize, state.VerticalInverses[l].data());
@@ -366,15 +368,19 @@ void RebuildWarpTables(WarpState& state)
     // Filled in a copy so that a failure half-way leaves the last good tables in place.
     auto xTable = state.SourceXTable;
     auto yTable = state.SourceYTable;
+    std::array<int, kGridSize> columnHint{};
+    std::array<int, kSourceTableColumns> verticalHint{};
     for (int n = 0; n <= m.MeshRows; ++n) {
         const double y = kMeshStep * n;
         KnotRow xv{}, values{};
         for (int k = 0; k < kGridSize; ++k) {
-            xv[k] = EvaluateSpline(colY[k].data(), state.ColumnSplines[k].data(), kGridSize, y);
+            xv[k]
+                = EvaluateSpline(colY[k].data(), state.ColumnSplines[k].data(), kGridSize, y, columnHint[k]);
             values[k] = toFloat(double(m.BaseGridX[k]) - xv[k]);
         }
         BuildCubicSegments(xv.data(), values.data(), kGridSize, state.HorizontalInverse.data());
 
+        int horizontalHint = 0;
         for (int l = 0; l <= m.MeshColumns; ++l) {
             const double x = kMeshStep * l;
             // The fixed positions are stored exactly; rounding -1024 px would give 0xC001.
@@ -384,8 +390,9 @@ void RebuildWarpTables(WarpState& state)
             else if (x - xv[kLast] > double(xv[kLast]) - xv[kLast - 1])
                 sourceX = kSourceBeyondGrid;
             else
-                sourceX = EncodeSourceValue(
-                    toFloat(x + EvaluateSpline(xv.data(), state.HorizontalInverse.data(), kGridSize, x)));
+                sourceX = EncodeSourceValue(toFloat(x
+                    + EvaluateSpline(
+                        xv.data(), state.HorizontalInverse.data(), kGridSize, x, horizontalHint)));
 
             const KnotRow& yk = yv[l];
             std::uint16_t sourceY;
@@ -394,8 +401,9 @@ void RebuildWarpTables(WarpState& state)
             else if (y - yk[kLast] > double(yk[kLast]) - yk[kLast - 1])
                 sourceY = kSourceBeyondGrid;
             else
-                sourceY = EncodeSourceValue(
-                    toFloat(y + EvaluateSpline(yk.data(), state.VerticalInverses[l].data(), kGridSize, y)));
+                sourceY = EncodeSourceValue(toFloat(y
+                    + EvaluateSpline(
+                        yk.data(), state.VerticalInverses[l].data(), kGridSize, y, verticalHint[l])));
 
             xTable[SourceTableIndex(l, n)] = sourceX;
             yTable[SourceTableIndex(l, n)] = sourceY;

@@ -7,16 +7,15 @@ namespace trivel {
 
 namespace {
 
-float checked(double v)
+float toFloat(double v)
 {
-    const float f = static_cast<float>(v);
-    if (!std::isfinite(f))
-        throw WarpMathError("warp spline value out of range");
-    return f;
+    return static_cast<float>(v);
 }
 
 } // namespace
 
+// Intermediate overflow needs no check of its own: an infinity or NaN carries through to the
+// segment coefficients, which are checked at the end.
 void BuildCubicSegments(const float* x, const float* y, int n, SplineSegment* segments)
 {
     if (n < 2 || n > kMaxKnots)
@@ -25,10 +24,10 @@ void BuildCubicSegments(const float* x, const float* y, int n, SplineSegment* se
     std::array<float, kMaxKnots> h{};
     std::array<float, kMaxKnots> s{};
     for (int k = 0; k + 1 < n; ++k) {
-        h[k] = checked(double(x[k + 1]) - double(x[k]));
+        h[k] = toFloat(double(x[k + 1]) - double(x[k]));
         if (h[k] == 0.0f)
             throw WarpMathError("zero-length spline interval");
-        s[k] = checked((double(y[k + 1]) - double(y[k])) / double(h[k]));
+        s[k] = toFloat((double(y[k + 1]) - double(y[k])) / double(h[k]));
     }
 
     // H[i + 2] = h[i], with the end intervals repeated once more on each side.
@@ -46,10 +45,10 @@ void BuildCubicSegments(const float* x, const float* y, int n, SplineSegment* se
     // Rows of the tridiagonal system, already extended by one copy of each end row (index + 1).
     std::array<float, kMaxKnots + 2> D{}, U{}, L{}, R{};
     for (int i = 0; i < n; ++i) {
-        D[i + 1] = checked(2.0 * (double(H[i + 1]) + double(H[i + 2])));
+        D[i + 1] = toFloat(2.0 * (double(H[i + 1]) + double(H[i + 2])));
         U[i + 1] = H[i + 2];
         L[i + 1] = H[i + 1];
-        R[i + 1] = checked(3.0 * (double(S[i + 2]) - double(S[i + 1])));
+        R[i + 1] = toFloat(3.0 * (double(S[i + 2]) - double(S[i + 1])));
     }
     D[0] = D[1];
     U[0] = U[1];
@@ -63,49 +62,23 @@ void BuildCubicSegments(const float* x, const float* y, int n, SplineSegment* se
     std::array<float, kMaxKnots> c{};
     for (int i = 0; i < n; ++i) {
         const double d0 = D[i], d1 = D[i + 1], d2 = D[i + 2];
-        const float numerator = checked(d0 * d2 * R[i + 1] - d2 * L[i + 1] * R[i] - d0 * U[i + 1] * R[i + 2]);
+        const float numerator = toFloat(d0 * d2 * R[i + 1] - d2 * L[i + 1] * R[i] - d0 * U[i + 1] * R[i + 2]);
         const float denominator
-            = checked(d0 * d1 * d2 - d2 * double(U[i]) * L[i + 1] - d0 * double(U[i + 1]) * L[i + 2]);
+            = toFloat(d0 * d1 * d2 - d2 * double(U[i]) * L[i + 1] - d0 * double(U[i + 1]) * L[i + 2]);
         if (denominator == 0.0f)
             throw WarpMathError("singular spline system");
-        c[i] = checked(double(numerator) / double(denominator));
+        c[i] = toFloat(double(numerator) / double(denominator));
     }
 
     for (int k = 0; k + 1 < n; ++k) {
         SplineSegment& seg = segments[k];
         seg.a = y[k];
         seg.c = c[k];
-        seg.d = checked((double(c[k + 1]) - double(c[k])) / (3.0 * double(h[k])));
-        seg.b = checked(double(s[k]) - (double(seg.d) * h[k] + seg.c) * h[k]);
+        seg.d = toFloat((double(c[k + 1]) - double(c[k])) / (3.0 * double(h[k])));
+        seg.b = toFloat(double(s[k]) - (double(seg.d) * h[k] + seg.c) * h[k]);
+        if (!std::isfinite(seg.a) || !std::isfinite(seg.b) || !std::isfinite(seg.c) || !std::isfinite(seg.d))
+            throw WarpMathError("warp spline value out of range");
     }
-}
-
-float EvaluateSegment(const SplineSegment& segment, float t)
-{
-    const float t2 = static_cast<float>(double(t) * t);
-    const float t3 = static_cast<float>(double(t2) * t);
-    return static_cast<float>(
-        double(segment.b) * t + segment.a + double(segment.c) * t2 + double(segment.d) * t3);
-}
-
-float EvaluateSpline(const float* x, const SplineSegment* segments, int n, double position)
-{
-    int k = 0;
-    while (k < n - 2 && !(position < x[k + 1]))
-        ++k;
-    return EvaluateSegment(segments[k], static_cast<float>(position - x[k]));
-}
-
-std::uint16_t EncodeSourceValue(float pixels)
-{
-    if (!std::isfinite(pixels))
-        throw WarpMathError("source position is not a number");
-    double v = std::trunc(double(pixels) * 16.0 + 0.5);
-    if (v < -16384.0)
-        v = -16384.0;
-    else if (v > 49151.0)
-        v = 49151.0;
-    return static_cast<std::uint16_t>(static_cast<std::int32_t>(v) & 0xFFFF);
 }
 
 } // namespace trivel
