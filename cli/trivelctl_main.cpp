@@ -1,9 +1,134 @@
+// trivelctl: the headless companion. It drives the very chains the main window uses (the same
+// Session, Connection and DispatchResponse) with a terminal UI port.
+
+#include "cli/CliUi.h"
+#include "cli/ReadbackReport.h"
 #include "cli/WarpTableCommand.h"
+#include "link/Clock.h"
+#include "link/Connection.h"
+#include "link/Session.h"
 
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
+
+namespace {
+
+using namespace trivel;
+
+enum Exit { Success = 0, Usage = 2, LinkFailure = 3, Rejected = 4 };
+
+const char* const kHelp = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] [--yes] COMMAND [--json]
+
+Talks to a video processor box over TCP or USB, on the same reply chains as the Trivel window.
+
+Link (one of):
+  --tcp HOST[:PORT]   connect over Ethernet to HOST (dotted address), port 7 unless given
+  --usb               connect over USB (HID device 0416:F002); this is the default
+
+Commands:
+  identify            connect, print the Identify result (firmware, controller number, board
+                      kind, windows, frame sizes, features), disconnect
+  readback            connect, run the whole connect read-back and print every cache it filled:
+                      WindowSettings (INP, OPM, ...), BlendSettings, EdgeMaskCorners,
+                      ControlOffsets, WallPoints, KeystoneCorners, ControlPattern, PipSettings,
+                      DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
+
+  warp table ...      offline warp table computation; see 'trivelctl warp table --help'
+
+Options:
+  --json              print the result as one JSON object instead of "Key: value" lines
+  --yes               answer questions the box's chains ask with yes (default: no)
+  --verbose           also log the link's diagnostic lines (the memo) on stderr
+  -h, --help          show this text
+
+Messages go to stderr. Exit codes: 0 success, 2 usage error, 3 link failure (no box, connect
+failed, link lost, no reply), 4 box rejected (controller firmware too old or main board error).
+)";
+
+struct Options {
+    bool tcp = false;
+    QString host;
+    quint16 port = 7;
+    bool yes = false;
+    bool json = false;
+    bool verbose = false;
+    QString command;
+};
+
+int UsageError(const QString& why)
+{
+    std::fprintf(stderr, "trivelctl: %s\nTry 'trivelctl --help'.\n", qPrintable(why));
+    return Usage;
+}
+
+// Parses the arguments; returns -1 to go on, or an exit code.
+int Parse(const QStringList& args, Options& o)
+{
+    bool linkGiven = false;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "-h" || a == "--help") {
+            std::fputs(kHelp, stdout);
+            return Success;
+        }
+        if (a == "--tcp") {
+            if (linkGiven)
+                return UsageError("give one of --tcp and --usb");
+            if (++i >= args.size())
+                return UsageError("--tcp needs HOST[:PORT]");
+            linkGiven = o.tcp = true;
+            const QStringList parts = args[i].split(':');
+            o.host = parts[0];
+            if (o.host.isEmpty() || parts.size() > 2)
+                return UsageError("bad address: " + args[i]);
+            if (parts.size() == 2) {
+                bool ok = false;
+                const uint port = parts[1].toUInt(&ok);
+                if (!ok || port == 0 || port > 65535)
+                    return UsageError("bad port: " + parts[1]);
+                o.port = quint16(port);
+            }
+        } else if (a == "--usb") {
+            if (linkGiven)
+                return UsageError("give one of --tcp and --usb");
+            linkGiven = true;
+        } else if (a == "--yes") {
+            o.yes = true;
+        } else if (a == "--verbose") {
+            o.verbose = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a.startsWith('-')) {
+            return UsageError("unknown option " + a);
+        } else if (o.command.isEmpty()) {
+            o.command = a;
+        } else {
+            return UsageError("unexpected argument " + a);
+        }
+    }
+    if (o.command.isEmpty())
+        return UsageError("no command given");
+    if (o.command != "identify" && o.command != "readback")
+        return UsageError("unknown command " + o.command);
+    return -1;
+}
+
+void Print(const QJsonObject& report, bool json)
+{
+    if (json) {
+        std::fputs(QJsonDocument(report).toJson(QJsonDocument::Indented).constData(), stdout);
+        return;
+    }
+    for (const QString& line : cli::ReportLines(report))
+        std::printf("%s\n", qPrintable(line));
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -12,7 +137,69 @@ int main(int argc, char** argv)
     if (args.size() >= 2 && args.at(0) == QLatin1String("warp") && args.at(1) == QLatin1String("table")) {
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return trivel::RunWarpTableCommand(args.mid(2), out, err);
+        return RunWarpTableCommand(args.mid(2), out, err);
     }
-    return 0;
+
+    Options o;
+    if (const int code = Parse(app.arguments(), o); code >= 0)
+        return code;
+
+    if (!o.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
+
+    RealClock clock;
+    cli::CliUi ui(o.yes);
+    Session s(clock, ui);
+    Connection connection(s);
+
+    if (o.tcp) {
+        ui.setChecked("RBUSB", false);
+        ui.setChecked("RBTCP", true);
+        connection.RBTCPClick();
+        ui.setCaption("ConnectAddressBox", o.host);
+        connection.setTcpPort(o.port);
+    } else {
+        ui.setChecked("RBTCP", false);
+        ui.setChecked("RBUSB", true);
+        connection.RBUSBClick();
+        if (ui.isChecked("RBTCP"))
+            return LinkFailure; // another instance holds the USB transport; the message said so
+        if (!ui.isEnabled("BtnCnt2")) {
+            std::fprintf(stderr, "trivelctl: no USB box found\n");
+            return LinkFailure;
+        }
+    }
+
+    connection.BtnCnt2Click();
+    if (!s.connected())
+        return LinkFailure;
+
+    // The chains run from the event loop; look at their state after every turn.
+    const bool identifyOnly = o.command == "identify";
+    int exitCode = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (exitCode >= 0)
+            return;
+        if (s.flag(Flag::Rejected))
+            exitCode = Rejected;
+        else if (!s.connected() || ui.warnings > 0)
+            exitCode = LinkFailure;
+        else if (identifyOnly ? s.PendingOp != 4094 : ui.readbackFinished)
+            exitCode = Success;
+        if (exitCode >= 0)
+            app.exit(exitCode);
+    });
+    watch.start(5);
+    app.exec();
+    watch.stop();
+
+    const QString memoLine = ui.memo().isEmpty() ? QString() : ui.memo().first();
+    if (exitCode == Success || exitCode == Rejected)
+        Print(identifyOnly || exitCode == Rejected ? cli::IdentifyReport(s, memoLine)
+                                                   : cli::ReadbackReport(s, memoLine),
+            o.json);
+    if (s.connected())
+        connection.BtnCnt2Click();
+    return exitCode;
 }

@@ -1,0 +1,27 @@
+#include "cli/CliUi.h"
+
+#include <cstdio>
+
+namespace trivel::cli {
+
+MsgResult CliUi::message(MsgIcon icon, const QString& caption, const QString& text, MsgButtons buttons)
+{
+    const bool question = buttons != MsgButtons::Ok;
+    const QString line = caption.isEmpty() ? text : caption + ": " + text;
+    std::fprintf(stderr, "trivelctl: %s%s\n", qPrintable(line), question ? (m_yes ? " [yes]" : " [no]") : "");
+    if (icon == MsgIcon::Warning || icon == MsgIcon::Error) {
+        ++warnings;
+        lastMessage = text;
+    }
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return MsgResult::Ok;
+    case MsgButtons::YesNo:
+        return m_yes ? MsgResult::Yes : MsgResult::No;
+    case MsgButtons::OkCancel:
+        return m_yes ? MsgResult::Ok : MsgResult::Cancel;
+    }
+    return MsgResult::Cancel;
+}
+
+} // namespace trivel::cli

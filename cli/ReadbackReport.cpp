@@ -1,0 +1,153 @@
+#include "cli/ReadbackReport.h"
+
+#include "link/Readback.h"
+#include "link/Session.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace trivel::cli {
+
+namespace {
+
+template <typename A> QJsonArray Ints(const A& a)
+{
+    QJsonArray out;
+    for (const auto& v : a)
+        out.append(int(v));
+    return out;
+}
+
+template <std::size_t N> QJsonArray Points(const std::array<PointOffset, N>& a)
+{
+    QJsonArray out;
+    for (const PointOffset& p : a)
+        out.append(QJsonArray{p.x, p.y});
+    return out;
+}
+
+template <typename Table> QJsonArray PerWindowPoints(const Table& t)
+{
+    QJsonArray out;
+    for (const auto& w : t)
+        out.append(Points(w));
+    return out;
+}
+
+QString Dotted(const NetworkRecord& n, std::size_t at)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(n.bytes[at])
+        .arg(n.bytes[at + 1])
+        .arg(n.bytes[at + 2])
+        .arg(n.bytes[at + 3]);
+}
+
+QJsonObject Network(const NetworkRecord& n)
+{
+    return QJsonObject{{"DHCP", n.dhcp()}, {"Address", Dotted(n, 1)}, {"Mask", Dotted(n, 5)},
+        {"Gateway", Dotted(n, 9)}, {"StaticAddress", Dotted(n, 13)}, {"StaticMask", Dotted(n, 17)},
+        {"StaticGateway", Dotted(n, 21)}};
+}
+
+std::uint32_t SlotSize(const std::vector<std::uint8_t>& copy)
+{
+    return std::uint32_t(copy[4]) | std::uint32_t(copy[5]) << 8 | std::uint32_t(copy[6]) << 16
+        | std::uint32_t(copy[7]) << 24;
+}
+
+} // namespace
+
+QJsonObject IdentifyReport(const Session& s, const QString& memoLine)
+{
+    QJsonArray frames;
+    for (const WarpModel& m : s.warp.model)
+        frames.append(QJsonArray{m.frameWidth, m.frameHeight});
+    return QJsonObject{{"Identify", memoLine}, {"MCUVersion", s.ui.caption("MCUVersion")},
+        {"ChannelCount", s.ChannelCount}, {"PipCapable", s.flag(Flag::PipCapable)},
+        {"FourInput", s.flag(Flag::FourInput)}, {"Key", s.flag(Flag::Key)},
+        {"UserMask", s.flag(Flag::UserMask)}, {"Rejected", s.flag(Flag::Rejected)}, {"FrameSizes", frames}};
+}
+
+QJsonObject ReadbackReport(const Session& s, const QString& memoLine)
+{
+    QJsonObject r = IdentifyReport(s, memoLine);
+    r["BoardModel"] = s.BoardModel;
+    r["PairedOutputs"] = s.flag(Flag::PairedOutputs);
+    r["SessionFlags"] = qint64(s.SessionFlags);
+    r["CurrentWindow"] = s.CurrentWindow;
+
+    QJsonObject ws;
+    s.settings.WindowSettings.forEachField([&ws](const char* name, const auto& a) { ws[name] = Ints(a); });
+    r["WindowSettings"] = ws;
+
+    QJsonArray blend;
+    for (const BlendRecord& b : s.settings.BlendSettings)
+        blend.append(Ints(b.bytes));
+    r["BlendSettings"] = blend;
+    QJsonArray maskX, maskY;
+    for (std::size_t w = 0; w < 4; ++w) {
+        maskX.append(Ints(s.settings.EdgeMaskCorners.x[w]));
+        maskY.append(Ints(s.settings.EdgeMaskCorners.y[w]));
+    }
+    r["EdgeMaskCorners"] = QJsonObject{{"x", maskX}, {"y", maskY}};
+
+    r["ControlOffsets"] = PerWindowPoints(s.warpAdjust.ControlOffsets);
+    r["WallPoints"] = PerWindowPoints(s.warpAdjust.WallPoints);
+    r["KeystoneCorners"] = PerWindowPoints(s.warpAdjust.KeystoneCorners);
+    QJsonArray patterns;
+    for (const WarpModel& m : s.warp.model)
+        patterns.append(int(m.ControlPattern));
+    r["ControlPattern"] = patterns;
+
+    QJsonArray pip;
+    for (const PipRecord& p : s.settings.PipSettings) {
+        QJsonObject o;
+        for (int i = 0; i < 7; ++i)
+            o[PipQueryName(i)] = int(p.bytes[std::size_t(i)]);
+        for (int i = 0; i < 4; ++i)
+            o[PipQueryName(7 + i)] = int(p.overlap[std::size_t(i)]);
+        pip.append(o);
+    }
+    r["PipSettings"] = pip;
+    r["DCM"] = Ints(s.settings.DCM);
+    r["HDO"] = Ints(s.settings.HDO);
+    r["Network"] = Network(s.settings.Network);
+    r["MaskAssignment"] = Ints(s.mask.MaskAssignment);
+    QJsonArray slotSizes;
+    for (const auto& copy : s.mask.MonoSlotCopy)
+        slotSizes.append(qint64(SlotSize(copy)));
+    slotSizes.append(qint64(SlotSize(s.mask.ColourSlotCopy)));
+    r["MaskSlotSizes"] = slotSizes;
+    return r;
+}
+
+QStringList ReportLines(const QJsonObject& report)
+{
+    QStringList lines;
+    std::function<void(const QString&, const QJsonValue&)> walk = [&](const QString& key,
+                                                                      const QJsonValue& v) {
+        if (v.isObject()) {
+            const QJsonObject o = v.toObject();
+            for (auto it = o.begin(); it != o.end(); ++it)
+                walk(key.isEmpty() ? it.key() : key + "." + it.key(), it.value());
+            return;
+        }
+        if (v.isArray()) {
+            const QJsonArray a = v.toArray();
+            if (!a.isEmpty()
+                && (a.first().isObject() || (a.first().isArray() && a.first().toArray().first().isArray()))) {
+                for (int i = 0; i < a.size(); ++i)
+                    walk(QStringLiteral("%1[%2]").arg(key).arg(i), a[i]);
+                return;
+            }
+            lines.append(key + ": " + QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact)));
+            return;
+        }
+        lines.append(key + ": " + v.toVariant().toString());
+    };
+    walk(QString(), report);
+    return lines;
+}
+
+} // namespace trivel::cli
