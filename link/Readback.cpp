@@ -6,6 +6,7 @@
 #include "link/SettingCodec.h"
 #include "mask/MaskState.h"
 #include "settings/SettingsState.h"
+#include "warp/WarpModel.h"
 
 #include <algorithm>
 
@@ -17,13 +18,6 @@ constexpr int kProgressStep = 8;
 constexpr int kPipItems = 11;
 constexpr std::array<const char*, kPipItems> kPipQueries{
     "PIO", "PIZ", "PIH", "PIV", "PIR", "PIT", "POR", "PLO", "PRO", "PTO", "PBO"};
-
-// The frame size of one window's warp model.
-void SetWarpFrameSizeOf(Session& s, int w, int width, int height)
-{
-    s.warp.model[std::size_t(w)].frameWidth = width;
-    s.warp.model[std::size_t(w)].frameHeight = height;
-}
 
 void SendCode(Session& s, std::uint32_t code, int nextOp, std::size_t clear = 512)
 {
@@ -107,7 +101,7 @@ void IdentifyStep(Session& s)
     for (int w = 0; w < 4; ++w) {
         s.warp.WarpWindow = w;
         const std::size_t at = w < 2 ? 16 : 20;
-        SetWarpFrameSizeOf(s, w, r.u16(at), r.u16(at + 2));
+        SetWarpFrameSize(s.warp, r.u16(at), r.u16(at + 2));
     }
     s.warp.WarpWindow = saved;
 
