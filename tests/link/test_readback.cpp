@@ -5,6 +5,10 @@
 #include "link/PageTable.h"
 #include "link/SettingCodec.h"
 #include "mask/MaskState.h"
+#include "sim/BoxModel.h"
+#include "support/FakeBoxTransport.h"
+
+#include <QCoreApplication>
 
 #include <gmock/gmock.h>
 
@@ -110,6 +114,34 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     EXPECT_EQ(ui.caption("MCUVersion"), "M2A93224");
     EXPECT_EQ(ui.caption("IPEditAddress"), "172.16.1.2.");
     EXPECT_TRUE(ui.isChecked("RBSTATICIP"));
+}
+
+// The same four kinds against the simulated box, replies handed over on the event loop.
+TEST_P(ReadbackKinds, AgainstTheSimulatedBox)
+{
+    const KindCase& k = GetParam();
+    sim::BoxIdentity id;
+    id.boardKind = k.boardKind;
+    id.userMask = k.userMask;
+    sim::BoxModel model(id);
+    FakeBoxTransport link(model);
+    link.setReplySink([this](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });
+    s.transport = &link;
+    s.setFlag(Flag::Connected, true);
+    ui.setChecked("RBTCP", true);
+    SendIdentify(s);
+    for (int turn = 0; turn < 10000 && s.PendingOp != 0; ++turn)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(s.PendingOp, 0);
+
+    std::vector<std::uint32_t> expected;
+    for (const std::string& line : ExpectedReadback(k))
+        expected.push_back(std::uint32_t(std::stoul(line.substr(0, 4), nullptr, 16)));
+    EXPECT_EQ(link.sentCodes, expected);
+    EXPECT_EQ(s.ChannelCount, k.windows);
+    EXPECT_EQ(progressBeforeFinish(), k.progress);
+    EXPECT_EQ(model.settings().currentWindow, 0);
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(FourBoxes, ReadbackKinds,
