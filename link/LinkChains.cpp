@@ -38,9 +38,11 @@ void ApplyChannelLayout(Session& s, bool connected)
     UiPort& ui = s.ui;
     if (!connected) {
         ui.set("BtnFrame", Prop::Height, BtnWinBottom(1) + 6);
+        // Pressing BtnWin1 releases the other buttons of its group.
+        for (int k = 2; k <= 8; ++k)
+            if (ui.isChecked(BtnWin(k)))
+                ui.setChecked(BtnWin(k), false);
         ui.setChecked(BtnWin(1), true);
-        for (int k = 2; k <= 4; ++k)
-            ui.setChecked(BtnWin(k), false);
         ui.setEnabled(BtnWin(2), true);
         for (int k = 3; k <= 8; ++k)
             ui.setEnabled(BtnWin(k), false);
