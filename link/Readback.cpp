@@ -266,8 +266,11 @@ void ReadbackStep(Session& s, int op)
         Query(s, "DMI", 4111);
         break;
     case 4111:
-        if (const int w = LoopWindow(s); w >= 0)
-            s.mask.MaskAssignment[std::size_t(w)] = DecodeSettingDigits(s.reply());
+        if (const int w = LoopWindow(s); w >= 0) {
+            // The slot indexes the slot copies later: anything but Off or 1..10 counts as Off.
+            const int slot = DecodeSettingDigits(s.reply());
+            s.mask.MaskAssignment[std::size_t(w)] = slot >= 0 && slot <= 10 ? slot : 0;
+        }
         s.ReadbackItem = 0;
         Query(s, "DCM", 4113);
         break;

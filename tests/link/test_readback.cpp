@@ -343,6 +343,18 @@ TEST_F(ChainTest, MaskSlotSizeBeyondTheCopyNeverWritesPastIt)
     EXPECT_EQ(s.mask.MonoMaskLimit, 237568);
 }
 
+TEST_F(ChainTest, GarbledSlotAnswerCountsAsOff)
+{
+    ReadbackBox box({.boardKind = 0x81, .userMask = 1});
+    box.attach(s);
+    s.ReadbackWindow = 1;
+    s.PendingOp = 4111;
+    s.reply().copyIn(8, "S00DMI+9x9\r\n", 12);
+    DispatchResponse(s);
+    EXPECT_EQ(s.mask.MaskAssignment[0], 0);
+    EXPECT_EQ(s.PendingOp, 4113);
+}
+
 TEST_F(ChainTest, WarpRereadAfterModeChange)
 {
     ReadbackBox box;
