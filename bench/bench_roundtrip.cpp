@@ -1,0 +1,247 @@
+// Round trips per second of SendFrame -> box -> DispatchResponse over TCP loopback against
+// trivel-boxsim, beside a raw 512-byte socket echo measured in the same run.
+//
+// usage: bench_roundtrip [--boxsim PATH] [--count N] [--reps R]
+
+#include "link/Clock.h"
+#include "link/Dispatch.h"
+#include "link/Session.h"
+#include "link/SettingCodec.h"
+#include "link/TcpTransport.h"
+#include "link/UiPort.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <thread>
+
+using namespace trivel;
+
+namespace {
+
+class QuietUi final : public UiPort {
+public:
+    MsgResult message(MsgIcon, const QString&, const QString&, MsgButtons) override { return MsgResult::Ok; }
+};
+
+bool readFull(int fd, std::uint8_t* p, std::size_t n)
+{
+    while (n > 0) {
+        const ssize_t k = ::recv(fd, p, n, 0);
+        if (k <= 0)
+            return false;
+        p += k;
+        n -= std::size_t(k);
+    }
+    return true;
+}
+
+bool writeFull(int fd, const std::uint8_t* p, std::size_t n)
+{
+    while (n > 0) {
+        const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
+        if (k <= 0)
+            return false;
+        p += k;
+        n -= std::size_t(k);
+    }
+    return true;
+}
+
+int connectLoopback(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+// A plain echo server thread: whole 512-byte frames back as they come.
+class EchoServer {
+public:
+    EchoServer()
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_listen, 1);
+        socklen_t len = sizeof a;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] {
+            const int c = ::accept(m_listen, nullptr, nullptr);
+            if (c < 0)
+                return;
+            int one = 1;
+            ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            std::uint8_t f[kTcpFrameSize];
+            while (readFull(c, f, sizeof f) && writeFull(c, f, sizeof f)) { }
+            ::close(c);
+        });
+    }
+    ~EchoServer()
+    {
+        ::shutdown(m_listen, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listen);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_listen;
+    quint16 m_port = 0;
+    std::thread m_thread;
+};
+
+// Blocking send + receive of whole frames on one socket: the floor of any client.
+double rawRoundTrips(quint16 port, int count)
+{
+    const int fd = connectLoopback(port);
+    if (fd < 0)
+        return 0;
+    std::uint8_t frame[kTcpFrameSize] = {};
+    FrameView(frame, sizeof frame).setCode(Cmd::Setting);
+    std::memcpy(frame + 8, "s00BRI+050\r\n", 12);
+    for (int i = 0; i < count / 10; ++i) // warm-up
+        if (!writeFull(fd, frame, sizeof frame) || !readFull(fd, frame, sizeof frame))
+            return 0;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < count; ++i) {
+        FrameView(frame, sizeof frame).setCode(Cmd::Setting);
+        if (!writeFull(fd, frame, sizeof frame) || !readFull(fd, frame, sizeof frame))
+            return 0;
+    }
+    const double s = double(t.nsecsElapsed()) / 1e9;
+    ::close(fd);
+    return count / s;
+}
+
+// The tool's own path: SendFrame on the main thread, TSocketThread, hand-over, DispatchResponse.
+double linkRoundTrips(quint16 port, int count)
+{
+    RealClock clock;
+    QuietUi ui;
+    Session s(clock, ui);
+    s.TmrStatus->setEnabled(false);
+    TcpTransport tcp;
+    if (!tcp.open("127.0.0.1", port, 3000))
+        return 0;
+    // As a chain runs: each reply is dispatched on the main thread's event loop and the next
+    // request goes out from inside that dispatch.
+    long replies = 0;
+    long target = 0;
+    QEventLoop loop;
+    auto sendNext = [&] {
+        PutSettingFrame(s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00BRI+050"));
+        SendFrame(s);
+    };
+    tcp.setReplySink([&](const std::uint8_t* b, std::size_t n, bool id) {
+        DeliverReply(s, b, n, id);
+        if (++replies < target)
+            sendNext();
+        else
+            loop.quit();
+    });
+    s.transport = &tcp;
+    s.setFlag(Flag::Connected, true);
+    tcp.startReceiving();
+
+    auto run = [&](int n) {
+        replies = 0;
+        target = n;
+        sendNext();
+        loop.exec();
+    };
+    run(count / 10);
+    QElapsedTimer t;
+    t.start();
+    run(count);
+    const double secs = double(t.nsecsElapsed()) / 1e9;
+    tcp.close();
+    return count / secs;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QString boxsim = QStringLiteral(TRIVEL_BOXSIM);
+    int count = 5000;
+    int reps = 5;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "--boxsim")
+            boxsim = args[++i];
+        else if (args[i] == "--count")
+            count = std::max(100, args[++i].toInt());
+        else if (args[i] == "--reps")
+            reps = std::max(1, args[++i].toInt());
+    }
+
+    QProcess sim;
+    sim.start(boxsim, {"--host", "127.0.0.1", "--port", "0"});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "cannot start %s\n", qPrintable(boxsim));
+        return 1;
+    }
+    const QString line = QString::fromLatin1(sim.readLine()).trimmed();
+    const auto m = QRegularExpression(QStringLiteral("listening on .*:(\\d+)")).match(line);
+    if (!m.hasMatch()) {
+        std::fprintf(stderr, "unexpected output from trivel-boxsim: %s\n", qPrintable(line));
+        return 1;
+    }
+    const quint16 simPort = quint16(m.captured(1).toUInt());
+
+    // Interleaved repetitions, best of each: other load on the machine only ever slows a run down.
+    double echo = 0, linkToEcho = 0, rawToSim = 0, link = 0;
+    for (int rep = 0; rep < reps; ++rep) {
+        {
+            EchoServer server;
+            echo = std::max(echo, rawRoundTrips(server.port(), count));
+        }
+        {
+            EchoServer server; // the echoed request serves as an acknowledge with the request's code
+            linkToEcho = std::max(linkToEcho, linkRoundTrips(server.port(), count));
+        }
+        rawToSim = std::max(rawToSim, rawRoundTrips(simPort, count));
+        link = std::max(link, linkRoundTrips(simPort, count));
+    }
+    sim.kill();
+    sim.waitForFinished(3000);
+
+    std::printf(
+        "round trips per second, 512-byte frames over TCP loopback (best of %d runs of %d)\n", reps, count);
+    std::printf("  raw socket echo (blocking client, echo thread):      %10.0f\n", echo);
+    std::printf("  raw socket client against trivel-boxsim:            %10.0f\n", rawToSim);
+    std::printf("  SendFrame -> echo thread -> DispatchResponse:       %10.0f\n", linkToEcho);
+    std::printf("  SendFrame -> trivel-boxsim -> DispatchResponse:     %10.0f\n", link);
+    std::printf("  ratio SendFrame path / raw echo, same echo thread:  %9.1f%%\n",
+        echo > 0 ? 100 * linkToEcho / echo : 0);
+    std::printf(
+        "  ratio SendFrame path via trivel-boxsim / raw echo:  %9.1f%%\n", echo > 0 ? 100 * link / echo : 0);
+    std::printf("  ratio SendFrame path / raw client, same box:        %9.1f%%\n",
+        rawToSim > 0 ? 100 * link / rawToSim : 0);
+    return link > 0 && echo > 0 ? 0 : 1;
+}
