@@ -275,6 +275,39 @@ TEST_F(WarpFixture, PatternsAndEditingHelpers)
     EXPECT_EQ(bytes[2 * (78 + 2) + 1], 0xBF);
 }
 
+TEST_F(WarpFixture, EditedGridGivesPinnedTables)
+{
+    // Pins every bit of one non-trivial rebuild (5x3 fill, perspective, inverses), so that a
+    // change of evaluation order or rounding shows up here before it reaches a box.
+    SelectWarpPattern(s, Pattern5x3);
+    SetPointOffset(m(), 4, 0, {-25, 18});
+    SetPointOffset(m(), 8, 8, {40, -30});
+    SetPointOffset(m(), 12, 16, {15, -22});
+    SetPointOffset(m(), 16, 8, {-35, 10});
+    SetCornerOffset(m(), BottomLeft, {60, -45});
+    RebuildWarpTables(s);
+
+    std::uint64_t hash = 1469598103934665603ull; // FNV-1a over both tables
+    for (auto v : s.SourceXTable)
+        hash = (hash ^ v) * 1099511628211ull;
+    for (auto v : s.SourceYTable)
+        hash = (hash ^ v) * 1099511628211ull;
+    EXPECT_EQ(hash, 0x9860a431e8152769ull);
+
+    struct Spot {
+        int l, n;
+        std::uint16_t x, y;
+    };
+    for (const Spot& p : {Spot{0, 0, 0, 0}, Spot{30, 20, 7840, 5040}, Spot{60, 34, 14814, 9205},
+             Spot{100, 60, 25564, 15634}, Spot{120, 68, 30708, 17418}, Spot{7, 50, 1124, 13234}}) {
+        EXPECT_EQ(X(p.l, p.n), p.x) << p.l << "," << p.n;
+        EXPECT_EQ(Y(p.l, p.n), p.y) << p.l << "," << p.n;
+    }
+    EXPECT_EQ(s.LiveGrid[4][4], (GridPoint{466, 277}));
+    EXPECT_FLOAT_EQ(m().UserGrid[6][4].x, 727.617554f);
+    EXPECT_FLOAT_EQ(m().UserGrid[6][4].y, 265.930603f);
+}
+
 TEST(WarpState, StartsWithEveryWindowAt1920x1080)
 {
     auto s = std::make_unique<WarpState>();
