@@ -1,5 +1,6 @@
 #include "app/GuiUi.h"
 
+#include "app/IpAddressEdit.h"
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
 
@@ -253,6 +254,8 @@ void GuiUi::apply(QWidget* w, Prop p, const QVariant& v)
             l->setText(t);
         else if (auto* g = qobject_cast<QGroupBox*>(w))
             g->setTitle(t);
+        else if (auto* ip = qobject_cast<IpAddressEdit*>(w))
+            ip->setAddressText(t);
         else if (auto* e = qobject_cast<QLineEdit*>(w)) {
             if (e->text() != t)
                 e->setText(t);

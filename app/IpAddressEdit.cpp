@@ -44,4 +44,21 @@ IpAddressEdit::IpAddressEdit(QWidget* parent)
     setValidator(new Ipv4Validator(this));
 }
 
+QString IpAddressEdit::NormalizedAddress(const QString& text)
+{
+    QStringList parts = text.trimmed().split(QLatin1Char('.'));
+    while (parts.size() > 4)
+        parts.removeLast();
+    while (!parts.isEmpty() && parts.last().isEmpty())
+        parts.removeLast();
+    return parts.join(QLatin1Char('.'));
+}
+
+void IpAddressEdit::setAddressText(const QString& text)
+{
+    const QString t = NormalizedAddress(text);
+    if (t != this->text())
+        setText(t);
+}
+
 } // namespace trivel

@@ -9,6 +9,11 @@ class IpAddressEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit IpAddressEdit(QWidget* parent = nullptr);
+
+    // Text from elsewhere shows as the four fields would: "192.168.0.100." reads
+    // "192.168.0.100", and anything past the fourth part is dropped.
+    void setAddressText(const QString& text);
+    static QString NormalizedAddress(const QString& text);
 };
 
 } // namespace trivel

@@ -127,7 +127,8 @@ void TMainForm::buildConnectGroup()
     BtnCnt2->setGeometry(520, 20, 114, 32);
     BtnCnt2->setEnabled(false);
 
-    // The mirror learns the user's choice before the handler reads it.
+    // The mirror learns the user's choice before the handler reads it (typed addresses reach
+    // it through the UI port's tracking of every edit).
     connect(RBTCP, &QRadioButton::toggled, this, [this](bool on) {
         if (on && !m_ui.applying())
             RBTCPClick();
@@ -136,8 +137,6 @@ void TMainForm::buildConnectGroup()
         if (on && !m_ui.applying())
             RBUSBClick();
     });
-    connect(ConnectAddressBox, &QLineEdit::textEdited, this,
-        [this](const QString& t) { m_ui.setCaption(QStringLiteral("ConnectAddressBox"), t); });
     connect(BtnCnt2, &QPushButton::clicked, this, &TMainForm::BtnCnt2Click);
 }
 

@@ -75,7 +75,8 @@ void TMainForm::buildPages()
     PCMain->setObjectName(QStringLiteral("PCMain"));
     PCMain->setGeometry(10, 16, 633, 371);
     PCMain->setUsesScrollButtons(true);
-    PCMain->setDocumentMode(false);
+    // Up to eleven tabs share 633 pixels: keep them tight so all fit.
+    PCMain->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 4px 4px 4px; font-size: 12px; }"));
     for (int i = 0; i < kPageCount; ++i) {
         auto* page = new QWidget;
         page->setObjectName(PageName(i));

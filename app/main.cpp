@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -55,7 +56,9 @@ int main(int argc, char** argv)
         QStringLiteral("Save a picture of the main window to FILE and quit."), QStringLiteral("FILE"));
     QCommandLineOption pageOpt(QStringLiteral("page"), QStringLiteral("Start on page N (0..13)."),
         QStringLiteral("N"), QStringLiteral("0"));
-    cli.addOptions({portOpt, addressOpt, tcpOpt, shotOpt, pageOpt});
+    QCommandLineOption connectOpt(
+        QStringLiteral("connect"), QStringLiteral("Press \"Connect\" after start."));
+    cli.addOptions({portOpt, addressOpt, tcpOpt, connectOpt, shotOpt, pageOpt});
     cli.process(app);
 
     bool portOk = false;
@@ -85,12 +88,29 @@ int main(int argc, char** argv)
     mainForm.move(mainForm.screen()->availableGeometry().center() - mainForm.rect().center());
     mainForm.show();
 
+    if (cli.isSet(connectOpt))
+        QTimer::singleShot(0, &mainForm, [&mainForm] {
+            if (mainForm.BtnCnt2->isEnabled())
+                mainForm.BtnCnt2->click();
+        });
+
+    // The picture is taken once the start-up (and a connect's read-back) has settled.
+    QTimer shotTimer;
     if (cli.isSet(shotOpt)) {
         const QString file = cli.value(shotOpt);
-        QTimer::singleShot(500, &mainForm, [&mainForm, file] {
-            const bool ok = mainForm.grab().save(file);
-            QApplication::exit(ok ? 0 : 1);
+        const qint64 start = clock.tickMs();
+        // After a connect, let a status poll or two paint the indicators first.
+        const qint64 minAge = cli.isSet(connectOpt) ? 4500 : 1000;
+        shotTimer.setInterval(100);
+        QObject::connect(&shotTimer, &QTimer::timeout, &mainForm, [&, file, start, minAge] {
+            const qint64 age = clock.tickMs() - start;
+            const bool settled = session.PendingOp == 0 && !ui.waitWindowOpen();
+            if (age < minAge || (!settled && age < 15000))
+                return;
+            shotTimer.stop();
+            QApplication::exit(mainForm.grab().save(file) ? 0 : 1);
         });
+        shotTimer.start();
     }
     return app.exec();
 }

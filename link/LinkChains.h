@@ -26,8 +26,9 @@ inline constexpr int kColourOutput = 0x00FF00; // lime
 inline constexpr int kColourIdle = 0xC0C0C0; // silver
 inline constexpr const char* kNoSignalText = "- - - - - - - -";
 
-// Geometry of the window buttons inside BtnFrame (tops and common height, in pixels).
-inline constexpr std::array<int, 4> kBtnWinTop{15, 47, 79, 111};
-inline constexpr int kBtnWinHeight = 30;
+// Geometry of the window buttons inside BtnFrame (tops and common height, in pixels). The
+// 6 px gaps let a frame cut at a button's bottom + 6 end exactly above the next button.
+inline constexpr std::array<int, 4> kBtnWinTop{11, 45, 79, 113};
+inline constexpr int kBtnWinHeight = 28;
 
 } // namespace trivel

@@ -1,10 +1,13 @@
 #include "AppFixture.h"
 
 #include "app/ControlTables.h"
+#include "app/IpAddressEdit.h"
 #include "link/LinkChains.h"
+#include "settings/SettingsState.h"
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -140,4 +143,15 @@ TEST(GuiUi, ClickControlRunsTheHandlerEvenWhenDisabled)
     EXPECT_EQ(clicked.count(), 1);
     f.ui.clickControl(QStringLiteral("NoSuchButton"));
     EXPECT_EQ(clicked.count(), 1);
+}
+
+TEST(GuiUi, AddressEditsShowTheFourParts)
+{
+    AppFixture f;
+    // The network record's text format ends each octet with a dot.
+    f.ui.setCaption(QString::fromLatin1(kNetworkEdits[0]), QStringLiteral("10.1.2.3."));
+    EXPECT_EQ(f.find<QLineEdit>(kNetworkEdits[0])->text(), "10.1.2.3");
+    EXPECT_EQ(f.ui.caption(QString::fromLatin1(kNetworkEdits[0])), "10.1.2.3");
+    EXPECT_EQ(IpAddressEdit::NormalizedAddress(QStringLiteral("1.2.3.4.5")), "1.2.3.4");
+    EXPECT_EQ(IpAddressEdit::NormalizedAddress(QStringLiteral(" 192.168.0.1 ")), "192.168.0.1");
 }

@@ -156,9 +156,9 @@ TEST_P(ChannelLayout, ConnectedForm)
 
 INSTANTIATE_TEST_SUITE_P(Counts, ChannelLayout,
     ::testing::Values(LayoutCase{4, 0, 149, true, true, true, true},
-        LayoutCase{3, 0, 115, true, true, false, true}, LayoutCase{2, 0, 83, true, false, false, true},
-        LayoutCase{1, 0, 51, false, false, false, true},
-        LayoutCase{2, Flag::Key, 83, true, false, false, false},
+        LayoutCase{3, 0, 113, true, true, false, true}, LayoutCase{2, 0, 79, true, false, false, true},
+        LayoutCase{1, 0, 45, false, false, false, true},
+        LayoutCase{2, Flag::Key, 79, true, false, false, false},
         LayoutCase{4, Flag::Key | Flag::FourInput, 149, true, true, true, true}));
 
 TEST_F(ChainTest, IndicatorsClearWithZeroMasks)
