@@ -389,7 +389,13 @@ MsgResult GuiUi::message(MsgIcon icon, const QString& caption, const QString& te
         b = QMessageBox::Ok | QMessageBox::Cancel;
         break;
     }
-    QMessageBox box(i, caption, text, b, m_main && m_main->isVisible() ? m_main.data() : nullptr);
+    // Parented to the window in front, so the box never hides behind the wait window.
+    QWidget* parent = nullptr;
+    if (m_wait && m_wait->isVisible())
+        parent = m_wait;
+    else if (m_main && m_main->isVisible() && m_main->isEnabled())
+        parent = m_main;
+    QMessageBox box(i, caption, text, b, parent);
     // An empty caption stays empty instead of the application name.
     box.setWindowTitle(caption.isEmpty() ? QStringLiteral(" ") : caption);
     switch (box.exec()) {

@@ -227,7 +227,7 @@ void TMainForm::FormCreate()
     m_ui.setEnabled(QStringLiteral("GBUserMask"), false);
     m_ui.setVisible(QStringLiteral("GBUserMask"), false);
 
-    connect(PCMain, &QTabWidget::currentChanged, this, &TMainForm::PCMainChange);
+    connect(PCMain, &QTabWidget::currentChanged, this, &TMainForm::pageChanged);
 }
 
 void TMainForm::FillLookupTables()
@@ -264,7 +264,7 @@ void TMainForm::runPageShow(int pageIndex)
         PageShowRequest(m_s, pageIndex, pageShowHooks);
 }
 
-void TMainForm::PCMainChange(int index)
+void TMainForm::pageChanged(int index)
 {
     // Pages the core switches (or that a hidden tab gives way to) are not shown by the user.
     if (!m_ui.applying())
@@ -283,6 +283,9 @@ void TMainForm::RBUSBClick()
     m_ui.setChecked(QStringLiteral("RBUSB"), true);
     m_ui.setChecked(QStringLiteral("RBTCP"), false);
     m_connection.RBUSBClick();
+    // Refused (another instance has USB): the handler fell back to TCP.
+    if (RBTCP->isChecked())
+        RBTCP->setFocus();
 }
 
 void TMainForm::BtnCnt2Click()

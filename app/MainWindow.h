@@ -91,7 +91,7 @@ private:
     void buildPipPage(QWidget* page);
     void buildFirmwarePage(QWidget* page);
     void FillLookupTables();
-    void PCMainChange(int index);
+    void pageChanged(int index);
 
     void RBTCPClick();
     void RBUSBClick();

@@ -5,15 +5,18 @@
 #include "link/LinkChains.h"
 #include "settings/SettingsState.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -154,4 +157,43 @@ TEST(GuiUi, AddressEditsShowTheFourParts)
     EXPECT_EQ(f.ui.caption(QString::fromLatin1(kNetworkEdits[0])), "10.1.2.3");
     EXPECT_EQ(IpAddressEdit::NormalizedAddress(QStringLiteral("1.2.3.4.5")), "1.2.3.4");
     EXPECT_EQ(IpAddressEdit::NormalizedAddress(QStringLiteral(" 192.168.0.1 ")), "192.168.0.1");
+}
+
+// The box is answered from a zero timer, as a user would once it is up.
+TEST(GuiUi, MessagesAnswerWithTheButtonPressed)
+{
+    const struct {
+        MsgButtons buttons;
+        QMessageBox::StandardButton press;
+        MsgResult result;
+    } cases[] = {
+        {MsgButtons::Ok, QMessageBox::Ok, MsgResult::Ok},
+        {MsgButtons::YesNo, QMessageBox::Yes, MsgResult::Yes},
+        {MsgButtons::YesNo, QMessageBox::No, MsgResult::No},
+        {MsgButtons::OkCancel, QMessageBox::Ok, MsgResult::Ok},
+        {MsgButtons::OkCancel, QMessageBox::Cancel, MsgResult::Cancel},
+    };
+    for (const auto& c : cases) {
+        AppFixture f;
+        f.form.show();
+        // Behind the wait window the main window is disabled; the box still takes the answer.
+        f.ui.openWaitWindow(100);
+        bool enabled = false;
+        QString title, text;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            enabled = box->isEnabled();
+            title = box->windowTitle();
+            text = box->text();
+            box->button(c.press)->click();
+        });
+        const MsgResult r = f.ui.message(MsgIcon::Question, QStringLiteral("Load Profile"),
+            QStringLiteral("Do you want to load profile ?"), c.buttons);
+        EXPECT_EQ(r, c.result);
+        EXPECT_TRUE(enabled);
+        EXPECT_EQ(title, "Load Profile");
+        EXPECT_EQ(text, "Do you want to load profile ?");
+        f.ui.closeWaitWindow();
+    }
 }
