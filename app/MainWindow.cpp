@@ -8,6 +8,7 @@
 #include "link/LinkChains.h"
 #include "link/Session.h"
 #include "settings/SettingsState.h"
+#include "warp/WarpModel.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -215,10 +216,16 @@ void TMainForm::FormCreate()
     m_ui.setVisible(QStringLiteral("FRstBtn"), true);
     // 11.
     m_s.FactoryResetPending = false;
-    // 13.
+    // 13. Every window's warp model starts with a 1920 x 1080 frame.
     m_s.CurrentWindow = 0;
+    for (int w = 0; w < 4; ++w) {
+        m_s.warp.WarpWindow = w;
+        InitWarpWindow(m_s.warp);
+    }
     // 14.
     ResetWindowSettings(m_s);
+    // 15. The stored pattern indices are zero from construction; WarpWindow ends at 0.
+    m_s.warp.WarpWindow = 0;
     // 16. Pages hidden at start.
     for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap}) {
         SetPageAvailable(m_ui, i, false);

@@ -4,6 +4,7 @@
 #include "link/Clock.h"
 #include "link/Connection.h"
 #include "link/Session.h"
+#include "warp/GridForm.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -75,7 +76,9 @@ int main(int argc, char** argv)
     connection.setTcpPort(quint16(port));
     ui.setCaption(QStringLiteral("ConnectAddressBox"), cli.value(addressOpt).left(15));
 
+    // Created in this order: main window, grid view, wait window.
     trivel::TMainForm mainForm(session, connection, ui);
+    trivel::TGridForm gridForm(session);
     trivel::TForm1 waitForm(clock);
     ui.setWaitWindow(&waitForm);
 

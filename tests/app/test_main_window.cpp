@@ -258,6 +258,9 @@ TEST(MainWindow, StartUpLeavesTheLinkIdleOnUsb)
     EXPECT_EQ(f.form.BtnCnt2->text(), "Connect");
     EXPECT_FALSE(f.s.FactoryResetPending);
     EXPECT_EQ(f.s.CurrentWindow, 0);
+    EXPECT_EQ(f.s.warp.WarpWindow, 0);
+    for (const WarpModel& m : f.s.warp.model)
+        EXPECT_EQ(QSize(m.frameWidth, m.frameHeight), QSize(1920, 1080));
     EXPECT_TRUE(f.find<QPushButton>("BtnWin1")->isChecked());
     EXPECT_FALSE(f.find("BtnWin3")->isEnabled());
     EXPECT_FALSE(f.form.CloseTimer->isEnabled());
