@@ -134,6 +134,8 @@ void Connection::startHidEnumeration()
 
 void Connection::pollDevices()
 {
+    if (m_s.tcpSelected())
+        return; // device changes are ignored then; selecting USB enumerates afresh
     std::vector<std::string> now;
     for (const HidDeviceInfo& d : m_hid->enumerate(kBoxVendorId, kBoxProductId))
         now.push_back(d.path);

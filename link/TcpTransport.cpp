@@ -15,9 +15,15 @@
 
 namespace trivel {
 
-void TSocketThread::run()
+void TSocketThread::start()
 {
-    m_t.receiveLoop();
+    m_thread = std::thread([this] { m_t.receiveLoop(); });
+}
+
+void TSocketThread::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 TcpTransport::TcpTransport() = default;

@@ -4,27 +4,28 @@
 
 #include "link/Transport.h"
 
-#include <QThread>
-
 #include <array>
 #include <memory>
+#include <thread>
 
 namespace trivel {
 
 class TcpTransport;
 
-class TSocketThread final : public QThread {
+class TSocketThread {
 public:
     explicit TSocketThread(TcpTransport& t)
         : m_t(t)
     {
     }
-
-protected:
-    void run() override;
+    ~TSocketThread() { wait(); }
+    void start();
+    // Joins the thread once it has left its loop.
+    void wait();
 
 private:
     TcpTransport& m_t;
+    std::thread m_thread;
 };
 
 class TcpTransport final : public Transport {

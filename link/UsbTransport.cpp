@@ -4,9 +4,15 @@
 
 namespace trivel {
 
-void TDevInThread::run()
+void TDevInThread::start()
 {
-    m_t.receiveLoop();
+    m_thread = std::thread([this] { m_t.receiveLoop(); });
+}
+
+void TDevInThread::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 UsbTransport::UsbTransport(std::unique_ptr<HidDevice> device)

@@ -5,26 +5,27 @@
 #include "link/HidBackend.h"
 #include "link/Transport.h"
 
-#include <QThread>
-
 #include <memory>
+#include <thread>
 
 namespace trivel {
 
 class UsbTransport;
 
-class TDevInThread final : public QThread {
+class TDevInThread {
 public:
     explicit TDevInThread(UsbTransport& t)
         : m_t(t)
     {
     }
-
-protected:
-    void run() override;
+    ~TDevInThread() { wait(); }
+    void start();
+    // Joins the thread once it has left its loop.
+    void wait();
 
 private:
     UsbTransport& m_t;
+    std::thread m_thread;
 };
 
 class UsbTransport final : public Transport {
