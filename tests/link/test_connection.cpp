@@ -3,6 +3,7 @@
 
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
+#include "link/BoxCommands.h"
 #include "link/Connection.h"
 #include "link/SettingCodec.h"
 #include "sim/BoxModel.h"
@@ -110,6 +111,32 @@ TEST_F(TcpLink, DisconnectFinishingAFactoryResetSendsNothing)
     EXPECT_FALSE(ls.s.connected());
     ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
     EXPECT_EQ(box.totalRequests(), before);
+}
+
+// The factory-reset reply disconnects from inside its own dispatch, on the receive thread's
+// hand-over: closing must neither deadlock nor free the transport under the running call.
+TEST_F(TcpLink, FactoryResetDisconnectsFromInsideTheDispatch)
+{
+    connectAndSettle();
+    const int before = box.totalRequests();
+    FRstBtnClick(ls.s); // the recording UI answers Yes
+    ASSERT_TRUE(waitUntil([&] { return !ls.s.connected(); }));
+    EXPECT_FALSE(ls.s.FactoryResetPending);
+    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
+    ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
+    EXPECT_EQ(box.totalRequests(), before + 1); // the reset command, no neutral state
+    connectAndSettle(); // and the next link works
+}
+
+// Reboot gets no reply: the tool closes its side at once.
+TEST_F(TcpLink, RebootClosesTheLinkWithoutWaiting)
+{
+    connectAndSettle();
+    BtnRebootClick(ls.s);
+    EXPECT_FALSE(ls.s.connected());
+    EXPECT_EQ(ls.s.transport, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
+    EXPECT_EQ(box.requests(Cmd::Restart), 1);
 }
 
 TEST_F(TcpLink, SplitRepliesAreDispatchedWhole)

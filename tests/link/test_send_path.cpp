@@ -320,6 +320,19 @@ TEST(TcpTransport, RefusedConnectFailsAtOnce)
     EXPECT_FALSE(tcp.isOpen());
 }
 
+TEST(HidapiBackend, EnumeratesOnlyTheBoxAndOpensNothingWhenItIsAbsent)
+{
+    auto hid = CreateHidapiBackend();
+    const auto found = hid->enumerate(kBoxVendorId, kBoxProductId);
+    for (const HidDeviceInfo& d : found) {
+        EXPECT_EQ(d.vendorId, kBoxVendorId);
+        EXPECT_EQ(d.productId, kBoxProductId);
+    }
+    if (found.empty()) {
+        EXPECT_EQ(hid->open(kBoxVendorId, kBoxProductId), nullptr);
+    }
+}
+
 TEST(HidReportLengths, LargestReportOfEachKindPlusTheReportIdByte)
 {
     struct Case {
