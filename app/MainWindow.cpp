@@ -200,37 +200,31 @@ void TMainForm::buildWindowFrame()
 
 void TMainForm::FormCreate()
 {
-    // 1. Caption with the build date.
+    // The caption carries the build date.
     setWindowTitle(BuildCaption(BuildDate()));
-    // 5. The link's start-up state (transport choice, connect button, receive thread).
+    // The link's start-up state: transport choice, connect button, device scan.
     m_connection.startUp();
-    // 6.
     FillLookupTables();
-    // 7.
     m_ui.setActivePage(Page::WarpAdjust);
-    // 9.
+    // Window buttons and lamps as for a box not yet connected.
     ApplyChannelLayout(m_s, false);
     ShowSignalIndicators(m_s, 0, 0);
-    // 10.
     m_ui.setEnabled(QStringLiteral("FRstBtn"), true);
     m_ui.setVisible(QStringLiteral("FRstBtn"), true);
-    // 11.
     m_s.FactoryResetPending = false;
-    // 13. Every window's warp model starts with a 1920 x 1080 frame.
+    // Every window's warp model starts with a 1920 x 1080 frame.
     m_s.CurrentWindow = 0;
     for (int w = 0; w < 4; ++w) {
         m_s.warp.WarpWindow = w;
         InitWarpWindow(m_s.warp);
     }
-    // 14.
     ResetWindowSettings(m_s);
-    // 15. The stored pattern indices are zero from construction; WarpWindow ends at 0.
+    // The stored pattern indices are zero from construction; WarpWindow ends at 0.
     m_s.warp.WarpWindow = 0;
-    // 16. Pages hidden at start.
-    for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap}) {
+    // Pages that only a box (or nothing) brings up.
+    for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap})
         SetPageAvailable(m_ui, i, false);
-    }
-    // 17. The user-mask group waits for a box that supports it.
+    // The user-mask group waits for a box that supports it.
     m_ui.setEnabled(QStringLiteral("GBUserMask"), false);
     m_ui.setVisible(QStringLiteral("GBUserMask"), false);
 
