@@ -2,18 +2,26 @@
 // Shared pieces of the link tests: a session on a virtual clock, waiting for the receive
 // threads, and a TCP peer that runs a script on raw sockets (split and coalesced replies).
 
+#include "FakeHid.h"
 #include "link/Clock.h"
+#include "link/Connection.h"
 #include "link/Dispatch.h"
 #include "link/Session.h"
 #include "link/Transport.h"
+#include "sim/BoxModel.h"
+#include "sim/BoxServer.h"
 #include "support/RecordingUi.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -75,6 +83,38 @@ private:
     std::atomic<int> m_client{-1};
     quint16 m_port = 0;
     std::thread m_thread;
+};
+
+// The simulated box on a loopback port and a Connection with "IP Address" selected and the
+// address typed, as the user leaves the group before pressing "Connect".
+class TcpLinkFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+        conn = std::make_unique<Connection>(ls.s, std::make_unique<FakeHidBackend>(hid), lockDir.path());
+        conn->startUp();
+        ls.ui.setChecked("RBUSB", false);
+        ls.ui.setChecked("RBTCP", true);
+        conn->RBTCPClick();
+        ls.ui.setCaption("ConnectAddressBox", "127.0.0.1");
+        conn->setTcpPort(server.port());
+    }
+
+    // Connect and let the read-back run to its end.
+    void connectAndSettle()
+    {
+        conn->BtnCnt2Click();
+        ASSERT_TRUE(ls.s.connected());
+        ASSERT_TRUE(waitUntil([&] { return ls.s.PendingOp == 0; }));
+    }
+
+    LinkSession ls;
+    sim::BoxModel box;
+    sim::BoxServer server{box};
+    std::shared_ptr<FakeHidState> hid = std::make_shared<FakeHidState>(box);
+    QTemporaryDir lockDir;
+    std::unique_ptr<Connection> conn;
 };
 
 } // namespace trivel::test

@@ -21,36 +21,7 @@ std::uint32_t codeOf(const std::vector<std::uint8_t>& frame, std::size_t frameSt
     return FrameView(const_cast<std::uint8_t*>(frame.data()) + frameStart, frame.size() - frameStart).code();
 }
 
-class TcpLink : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        conn = std::make_unique<Connection>(ls.s, std::make_unique<FakeHidBackend>(hid), lockDir.path());
-        conn->startUp();
-        // The user picks "IP Address" and types the box's address.
-        ls.ui.setChecked("RBUSB", false);
-        ls.ui.setChecked("RBTCP", true);
-        conn->RBTCPClick();
-        ls.ui.setCaption("ConnectAddressBox", "127.0.0.1");
-        conn->setTcpPort(server.port());
-    }
-
-    // Connect and let the read-back run to its end.
-    void connectAndSettle()
-    {
-        conn->BtnCnt2Click();
-        ASSERT_TRUE(ls.s.connected());
-        ASSERT_TRUE(waitUntil([&] { return ls.s.PendingOp == 0; }));
-    }
-
-    LinkSession ls;
-    sim::BoxModel box;
-    sim::BoxServer server{box};
-    std::shared_ptr<FakeHidState> hid = std::make_shared<FakeHidState>(box);
-    QTemporaryDir lockDir;
-    std::unique_ptr<Connection> conn;
-};
+using TcpLink = TcpLinkFixture;
 
 TEST_F(TcpLink, ConnectWriteReadBackAndDisconnectIntoTheNeutralState)
 {

@@ -14,29 +14,13 @@
 namespace trivel::test {
 namespace {
 
-class TcpBoxCommands : public ::testing::Test {
+class TcpBoxCommands : public TcpLinkFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        conn = std::make_unique<Connection>(ls.s, std::make_unique<FakeHidBackend>(hid), lockDir.path());
-        conn->startUp();
-        ls.ui.setChecked("RBUSB", false);
-        ls.ui.setChecked("RBTCP", true);
-        conn->RBTCPClick();
-        ls.ui.setCaption("ConnectAddressBox", "127.0.0.1");
-        conn->setTcpPort(server.port());
-        conn->BtnCnt2Click();
-        ASSERT_TRUE(ls.s.connected());
-        ASSERT_TRUE(waitUntil([&] { return ls.s.PendingOp == 0; }));
+        TcpLinkFixture::SetUp();
+        connectAndSettle();
     }
-
-    LinkSession ls;
-    sim::BoxModel box;
-    sim::BoxServer server{box};
-    std::shared_ptr<FakeHidState> hid = std::make_shared<FakeHidState>(box);
-    QTemporaryDir lockDir;
-    std::unique_ptr<Connection> conn;
 };
 
 TEST_F(TcpBoxCommands, FactoryResetEndsDisconnectedWithoutTheNeutralState)
