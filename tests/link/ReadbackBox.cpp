@@ -65,12 +65,13 @@ void ReadbackBox::sendFrame(const FrameBuffer& request)
     char line[64];
     std::snprintf(line, sizeof line, "%04x", unsigned(code));
     std::string entry = line;
+    // Appended piecewise: GCC 12 misreads `" " + std::string&&` as an overlapping copy.
     if (code == 0x1002 || code == 0x100b || code == 0x100c)
-        entry += " " + std::string(reinterpret_cast<const char*>(f + 8), 10);
+        entry.append(" ").append(reinterpret_cast<const char*>(f + 8), 10);
     else if (code == 0x1025 || code == 0x1029)
-        entry += " " + std::to_string(f[12]);
+        entry.append(" ").append(std::to_string(f[12]));
     else if (code == 0x1026 || code == 0x102a)
-        entry += " " + std::to_string(Get32(f, 12));
+        entry.append(" ").append(std::to_string(Get32(f, 12)));
     log.push_back(entry);
 
     if (code == 0x1002 && std::string(reinterpret_cast<const char*>(f + 8), 6) == "s00VKY") {
