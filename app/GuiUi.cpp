@@ -84,6 +84,8 @@ void GuiUi::setWaitWindow(TForm1* w)
 
 QWidget* GuiUi::widget(const QString& name) const
 {
+    if (!FindControl(name))
+        return nullptr;
     auto it = m_widgets.constFind(name);
     if (it != m_widgets.cend() && *it)
         return *it;
@@ -113,71 +115,28 @@ void GuiUi::adopt(QWidget* root)
     for (QWidget* w : all) {
         if (!IsName(w->objectName()))
             continue;
+        const Control* c = FindControl(w->objectName());
+        if (!c)
+            continue; // layout only: never addressed
         m_widgets.insert(w->objectName(), w);
         if (m_tracked.contains(w))
             continue;
-        seed(w);
+        applyMirror(w, *c);
         track(w);
         m_tracked.insert(w);
         QObject::connect(w, &QObject::destroyed, w, [this, w] { m_tracked.remove(w); });
     }
 }
 
-void GuiUi::seed(QWidget* w)
+void GuiUi::applyMirror(QWidget* w, const Control& c)
 {
-    const QString name = w->objectName();
-    QList<QPair<Prop, QVariant>> now;
-    int page = -1;
-    QTabWidget* owner = PageOwner(w, &page);
-
-    now.append({Prop::Enabled, !w->testAttribute(Qt::WA_ForceDisabled)});
-    if (owner) {
-        now.append({Prop::Visible, owner->isTabVisible(page)});
-        now.append({Prop::Caption, owner->tabText(page)});
-    } else {
-        if (!w->isWindow())
-            now.append({Prop::Visible, !w->isHidden()});
-        now.append({Prop::Top, w->y()});
-        now.append({Prop::Height, w->height()});
-    }
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-        now.append({Prop::Caption, b->text()});
-        if (b->isCheckable())
-            now.append({Prop::Checked, b->isChecked()});
-    } else if (auto* l = qobject_cast<QLabel*>(w)) {
-        now.append({Prop::Caption, l->text()});
-    } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
-        now.append({Prop::Caption, g->title()});
-        const auto items = GroupItems(g);
-        if (!items.isEmpty()) {
-            int index = -1;
-            for (int i = 0; i < items.size(); ++i)
-                if (items[i]->isChecked())
-                    index = i;
-            now.append({Prop::ItemIndex, index});
-        }
-    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        now.append({Prop::Caption, e->text()});
-    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-        now.append({Prop::ItemIndex, c->currentIndex()});
-    } else if (auto* pb = qobject_cast<QProgressBar*>(w)) {
-        now.append({Prop::Position, pb->value()});
-        now.append({Prop::Maximum, pb->maximum()});
-    } else if (auto* s = qobject_cast<QAbstractSlider*>(w)) {
-        now.append({Prop::Position, s->value()});
-        now.append({Prop::Maximum, s->maximum()});
-    } else if (w->isWindow()) {
-        now.append({Prop::Caption, w->windowTitle()});
-    }
-
-    for (const auto& [p, v] : now) {
-        if (has(name, p)) {
-            ++m_applying;
-            apply(w, p, get(name, p));
-            --m_applying;
-        } else {
-            push(w, p, v);
-        }
+    // What the core set before the widget existed.
+    for (int p = int(Prop::Enabled); p <= int(Prop::ItemIndex); ++p) {
+        if (!has(c, Prop(p)))
+            continue;
+        ++m_applying;
+        apply(w, Prop(p), get(c, Prop(p)));
+        --m_applying;
     }
 }
 
@@ -211,18 +170,21 @@ void GuiUi::track(QWidget* w)
 
 void GuiUi::push(QWidget* w, Prop p, const QVariant& v)
 {
+    const Control* c = FindControl(w->objectName());
+    if (!c)
+        return;
     // Into the mirror only: the widget already shows it.
     const bool was = m_pushing;
     m_pushing = true;
-    set(w->objectName(), p, v);
+    set(*c, p, v);
     m_pushing = was;
 }
 
-void GuiUi::controlChanged(const QString& control, Prop p, const QVariant& v)
+void GuiUi::controlChanged(const Control& control, Prop p, const QVariant& v)
 {
     if (m_pushing)
         return;
-    QWidget* w = widget(control);
+    QWidget* w = widget(control.qname());
     if (!w)
         return; // not built yet: adopt() applies the mirror when it is
     ++m_applying;
@@ -419,49 +381,6 @@ void GuiUi::showMainWindow(bool shown)
 {
     if (m_main)
         m_main->setVisible(shown);
-}
-
-void GuiUi::runPageShowHandler(int pageIndex)
-{
-    if (onRunPageShow)
-        onRunPageShow(pageIndex);
-}
-
-void GuiUi::refreshPages()
-{
-    if (onRefreshPages)
-        onRefreshPages();
-}
-
-void GuiUi::refreshBlendPages()
-{
-    if (onRefreshBlendPages)
-        onRefreshBlendPages();
-}
-
-} // namespace trivel
-
-namespace trivel {
-
-void GuiUi::clickControl(const QString& control)
-{
-    auto* b = qobject_cast<QAbstractButton*>(widget(control));
-    if (!b)
-        return;
-    if (b->isEnabled()) {
-        b->click();
-        return;
-    }
-    // A click by code runs the handler even on a disabled button.
-    if (b->isCheckable())
-        b->setChecked(true);
-    emit b->clicked(b->isChecked());
-}
-
-void GuiUi::showWarpPointValues()
-{
-    if (onShowWarpPointValues)
-        onShowWarpPointValues();
 }
 
 } // namespace trivel

@@ -1,15 +1,15 @@
 #pragma once
-// The UI port of the GUI: every mirrored property change is applied to the widget of that
-// objectName, and what the user changes goes back into the mirror, so core code reads the truth.
+// The UI port of the GUI: every property the core sets is applied to the widget of that
+// objectName, and what the user changes goes back into the mirror, so the mirror shows what the
+// screen shows.
 
-#include "link/UiPort.h"
+#include "session/UiPort.h"
 
 #include <QHash>
 #include <QPointer>
 #include <QSet>
 #include <QWidget>
 
-#include <functional>
 
 class QTabWidget;
 
@@ -22,9 +22,8 @@ public:
     GuiUi();
     ~GuiUi() override;
 
-    // Registers a window's named controls: mirror values already set win, the rest are read
-    // from the widgets; user changes are pushed back from then on. Safe to call again after
-    // new controls were added.
+    // Registers a window's declared controls: mirror values already set are applied to them, and
+    // user changes are pushed back from then on. Safe to call again after new controls were added.
     void adopt(QWidget* root);
     void setMainWindow(QWidget* w) { m_main = w; }
     void setWaitWindow(TForm1* w);
@@ -35,28 +34,17 @@ public:
 
     MsgResult message(MsgIcon icon, const QString& caption, const QString& text, MsgButtons buttons) override;
     void showMainWindow(bool shown) override;
-    void runPageShowHandler(int pageIndex) override;
     void enableWaitTimer(bool on) override;
-    void refreshPages() override;
-    void refreshBlendPages() override;
-    void clickControl(const QString& control) override;
-    void showWarpPointValues() override;
-
-    // Filled by the windows that own the work.
-    std::function<void(int)> onRunPageShow;
-    std::function<void()> onRefreshPages;
-    std::function<void()> onRefreshBlendPages;
-    std::function<void()> onShowWarpPointValues;
 
 protected:
-    void controlChanged(const QString& control, Prop p, const QVariant& v) override;
+    void controlChanged(const Control& control, Prop p, const QVariant& v) override;
     void activePageChanged(int index) override;
     void waitWindowChanged() override;
     void memoAppended(const QString& line) override;
 
 private:
     void apply(QWidget* w, Prop p, const QVariant& v);
-    void seed(QWidget* w);
+    void applyMirror(QWidget* w, const Control& c);
     void track(QWidget* w);
     void push(QWidget* w, Prop p, const QVariant& v);
     QTabWidget* pages() const;

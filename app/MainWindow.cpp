@@ -3,10 +3,14 @@
 #include "app/BuildInfo.h"
 #include "app/GuiUi.h"
 #include "app/IpAddressEdit.h"
+#include "app/PageWidget.h"
 #include "app/WarpShortcutTarget.h"
-#include "link/Connection.h"
-#include "link/LinkChains.h"
-#include "link/Session.h"
+#include "files/Controls.h"
+#include "mask/Controls.h"
+#include "session/Connection.h"
+#include "session/PageShow.h"
+#include "session/Session.h"
+#include "session/StatusPoll.h"
 #include "settings/SettingsState.h"
 #include "warp/WarpModel.h"
 
@@ -71,7 +75,7 @@ TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* par
     , m_connection(connection)
     , m_ui(ui)
 {
-    setObjectName(QStringLiteral("MainForm"));
+    setObjectName(ctl::MainForm.qname());
     setWindowTitle(QString::fromLatin1(kMainCaption));
     QFont f(QStringList{QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
         QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
@@ -91,45 +95,33 @@ TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* par
 
     m_ui.setMainWindow(this);
     m_ui.adopt(this);
-    m_ui.onRunPageShow = [this](int i) { runPageShow(i); };
+    connect(&m_s.events, &SessionEvents::windowButtonClicked, this, &TMainForm::windowButtonClicked);
     FormCreate();
     qApp->installEventFilter(this);
 }
 
 TMainForm::~TMainForm()
 {
-    m_ui.onRunPageShow = nullptr;
     m_ui.setMainWindow(nullptr);
 }
 
 void TMainForm::buildConnectGroup()
 {
-    Grop1 = new QGroupBox(QStringLiteral("Connect To"), this);
-    Grop1->setObjectName(QStringLiteral("Grop1"));
-    Grop1->setGeometry(4, 0, 650, 62);
-
-    RBTCP = new QRadioButton(QStringLiteral("IP Address"), Grop1);
-    RBTCP->setObjectName(QStringLiteral("RBTCP"));
-    RBTCP->setGeometry(16, 28, 96, 18);
+    Grop1 = build::Group(this, &ctl::Grop1, QStringLiteral("Connect To"), QRect(4, 0, 650, 62));
+    RBTCP = build::Make<QRadioButton>(Grop1, ctl::RBTCP, QStringLiteral("IP Address"), QRect(16, 28, 96, 18));
 
     // 4 px right of RBTCP and 4 px above its top.
     ConnectAddressBox = new IpAddressEdit(Grop1);
-    ConnectAddressBox->setObjectName(QStringLiteral("ConnectAddressBox"));
+    ConnectAddressBox->setObjectName(ctl::ConnectAddressBox.qname());
     ConnectAddressBox->setGeometry(RBTCP->x() + RBTCP->width() + 4, RBTCP->y() - 4, 220, 24);
-    ConnectAddressBox->setText(QStringLiteral("192.168.0.100"));
+    ConnectAddressBox->setText(m_s.ConnectAddressText);
 
-    RBUSB = new QRadioButton(QStringLiteral("USB"), Grop1);
-    RBUSB->setObjectName(QStringLiteral("RBUSB"));
-    RBUSB->setGeometry(360, 28, 70, 18);
+    RBUSB = build::Make<QRadioButton>(Grop1, ctl::RBUSB, QStringLiteral("USB"), QRect(360, 28, 70, 18));
     RBUSB->setChecked(true);
 
-    BtnCnt2 = new QPushButton(QStringLiteral("Connect"), Grop1);
-    BtnCnt2->setObjectName(QStringLiteral("BtnCnt2"));
-    BtnCnt2->setGeometry(520, 20, 114, 32);
+    BtnCnt2 = build::Make<QPushButton>(Grop1, ctl::BtnCnt2, QStringLiteral("Connect"), QRect(520, 20, 114, 32));
     BtnCnt2->setEnabled(false);
 
-    // The mirror learns the user's choice before the handler reads it (typed addresses reach
-    // it through the UI port's tracking of every edit).
     connect(RBTCP, &QRadioButton::toggled, this, [this](bool on) {
         if (on && !m_ui.applying())
             RBTCPClick();
@@ -143,11 +135,9 @@ void TMainForm::buildConnectGroup()
 
 void TMainForm::buildLogo()
 {
-    auto* logo = new QGroupBox(this);
-    logo->setObjectName(QStringLiteral("GBLogo"));
-    logo->setGeometry(658, 0, 134, 61);
+    auto* logo = build::Group(this, &ctl::GBLogo, QString(), QRect(658, 0, 134, 61));
     auto* image = new QLabel(logo);
-    image->setObjectName(QStringLiteral("Image1"));
+    image->setObjectName(ctl::Image1.qname());
     image->setGeometry(6, 10, 122, 46);
     image->setScaledContents(true);
     image->setPixmap(DrawLogo(image->size() * 2));
@@ -155,28 +145,19 @@ void TMainForm::buildLogo()
 
 void TMainForm::buildSettingGroup()
 {
-    auto* group = new QGroupBox(this);
-    group->setObjectName(QStringLiteral("SLGroup"));
-    group->setGeometry(658, 56, 134, 75);
-    auto* save = new QPushButton(QStringLiteral("Save Setting"), group);
-    save->setObjectName(QStringLiteral("TntButton1"));
-    save->setGeometry(8, 12, 118, 26);
-    auto* load = new QPushButton(QStringLiteral("Load Setting"), group);
-    load->setObjectName(QStringLiteral("TntButton2"));
-    load->setGeometry(8, 42, 118, 26);
+    auto* group = build::Group(this, &ctl::SLGroup, QString(), QRect(658, 56, 134, 75));
+    build::Make<QPushButton>(group, ctl::TntButton1, QStringLiteral("Save Setting"), QRect(8, 12, 118, 26));
+    build::Make<QPushButton>(group, ctl::TntButton2, QStringLiteral("Load Setting"), QRect(8, 42, 118, 26));
 }
 
 void TMainForm::buildWindowFrame()
 {
-    BtnFrame = new QGroupBox(this);
-    BtnFrame->setObjectName(QStringLiteral("BtnFrame"));
-    BtnFrame->setGeometry(658, 128, 133, 149);
+    BtnFrame = build::Group(this, &ctl::BtnFrame, QString(), QRect(658, 128, 133, 149));
     auto* group = new QButtonGroup(BtnFrame);
     for (int i = 0; i < 4; ++i) {
         const int top = kBtnWinTop[std::size_t(i)];
-        auto* b = new QPushButton(QString::number(i + 1), BtnFrame);
-        b->setObjectName(QStringLiteral("BtnWin%1").arg(i + 1));
-        b->setGeometry(kWinButtonLeft, top, kWinButtonWidth, kBtnWinHeight);
+        auto* b = build::Make<QPushButton>(BtnFrame, ctl::BtnWins[std::size_t(i)], QString::number(i + 1),
+            QRect(kWinButtonLeft, top, kWinButtonWidth, kBtnWinHeight));
         b->setCheckable(true);
         b->setChecked(i == 0);
         b->setProperty("Tag", i);
@@ -186,7 +167,7 @@ void TMainForm::buildWindowFrame()
         // Output lamp above the input lamp.
         for (int k = 0; k < 2; ++k) {
             auto* lamp = new QLabel(BtnFrame);
-            lamp->setObjectName(QStringLiteral("%1%2").arg(k == 0 ? "PnlOpt" : "PnlIpt").arg(i + 1));
+            lamp->setObjectName((k == 0 ? ctl::PnlOpts : ctl::PnlIpts)[std::size_t(i)].qname());
             lamp->setGeometry(kWinButtonLeft + kWinButtonWidth + 8, top + 2 + k * 14, 52, 12);
             lamp->setFrameShape(QFrame::Panel);
             lamp->setFrameShadow(QFrame::Sunken);
@@ -205,12 +186,12 @@ void TMainForm::FormCreate()
     // The link's start-up state: transport choice, connect button, device scan.
     m_connection.startUp();
     FillLookupTables();
-    m_ui.setActivePage(Page::WarpAdjust);
+    SetActivePage(m_s, Page::WarpAdjust);
     // Window buttons and lamps as for a box not yet connected.
     ApplyChannelLayout(m_s, false);
     ShowSignalIndicators(m_s, 0, 0);
-    m_ui.setEnabled(QStringLiteral("FRstBtn"), true);
-    m_ui.setVisible(QStringLiteral("FRstBtn"), true);
+    m_ui.setEnabled(ctl::FRstBtn, true);
+    m_ui.setVisible(ctl::FRstBtn, true);
     m_s.FactoryResetPending = false;
     // Every window's warp model starts with a 1920 x 1080 frame.
     m_s.CurrentWindow = 0;
@@ -223,10 +204,10 @@ void TMainForm::FormCreate()
     m_s.warp.WarpWindow = 0;
     // Pages that only a box (or nothing) brings up.
     for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap})
-        SetPageAvailable(m_ui, i, false);
+        SetPageAvailable(m_s, i, false);
     // The user-mask group waits for a box that supports it.
-    m_ui.setEnabled(QStringLiteral("GBUserMask"), false);
-    m_ui.setVisible(QStringLiteral("GBUserMask"), false);
+    m_ui.setEnabled(ctl::GBUserMask, false);
+    m_ui.setVisible(ctl::GBUserMask, false);
 
     connect(PCMain, &QTabWidget::currentChanged, this, &TMainForm::pageChanged);
 }
@@ -235,8 +216,8 @@ void TMainForm::FillLookupTables()
 {
     for (int i = 0; i < kLookupSize; ++i) {
         m_lookup[std::size_t(i)] = nullptr;
-        if (const char* name = kControlLookup[std::size_t(i)])
-            m_lookup[std::size_t(i)] = findChild<QAbstractButton*>(QString::fromLatin1(name));
+        if (const Control* c = kControlLookup[std::size_t(i)])
+            m_lookup[std::size_t(i)] = findChild<QAbstractButton*>(c->qname());
     }
     // The output-mode buttons' Tag is the OPM code they send.
     for (int code = 0; code < 15; ++code)
@@ -249,40 +230,22 @@ QAbstractButton* TMainForm::lookup(int index) const
     return index >= 0 && index < kLookupSize ? m_lookup[std::size_t(index)] : nullptr;
 }
 
-void TMainForm::setPageShowHandler(int pageIndex, std::function<void()> handler)
-{
-    if (pageIndex >= 0 && pageIndex < kPageCount)
-        m_pageShow[std::size_t(pageIndex)] = std::move(handler);
-}
-
-void TMainForm::runPageShow(int pageIndex)
-{
-    if (pageIndex < 0 || pageIndex >= kPageCount)
-        return;
-    if (const auto& h = m_pageShow[std::size_t(pageIndex)])
-        h();
-    else
-        PageShowRequest(m_s, pageIndex, pageShowHooks);
-}
-
 void TMainForm::pageChanged(int index)
 {
+    if (index >= 0)
+        m_s.ActivePage = index;
     // Pages the core switches (or that a hidden tab gives way to) are not shown by the user.
     if (!m_ui.applying())
-        runPageShow(index);
+        RunPageShow(m_s, index);
 }
 
 void TMainForm::RBTCPClick()
 {
-    m_ui.setChecked(QStringLiteral("RBTCP"), true);
-    m_ui.setChecked(QStringLiteral("RBUSB"), false);
     m_connection.RBTCPClick();
 }
 
 void TMainForm::RBUSBClick()
 {
-    m_ui.setChecked(QStringLiteral("RBUSB"), true);
-    m_ui.setChecked(QStringLiteral("RBTCP"), false);
     m_connection.RBUSBClick();
     // Refused (another instance has USB): the handler fell back to TCP.
     if (RBTCP->isChecked())
@@ -291,7 +254,7 @@ void TMainForm::RBUSBClick()
 
 void TMainForm::BtnCnt2Click()
 {
-    m_ui.setCaption(QStringLiteral("ConnectAddressBox"), ConnectAddressBox->text());
+    m_s.ConnectAddressText = ConnectAddressBox->text();
     m_connection.BtnCnt2Click();
 }
 
@@ -339,10 +302,8 @@ bool TMainForm::FormShortCut(int key, Qt::KeyboardModifiers modifiers)
         // Only the boards present on the box select their window.
         const int bit = key - Qt::Key_1;
         if (bit < 2 && (m_s.BoardMask >> bit) & 1u) {
-            if (QAbstractButton* b = lookup(Lookup::Window + bit)) {
-                b->setChecked(true);
-                emit windowButtonClicked(bit);
-            }
+            if (lookup(Lookup::Window + bit))
+                ClickWindowButton(m_s, bit);
         }
         return true;
     }

@@ -3,7 +3,6 @@
 // the connect group and the start-up sequence.
 
 #include "app/ControlTables.h"
-#include "app/PageShow.h"
 
 #include <QWidget>
 
@@ -40,11 +39,6 @@ public:
     bool FormShortCut(int key, Qt::KeyboardModifiers modifiers);
     void setWarpShortcutTarget(WarpShortcutTarget* t) { m_warpTarget = t; }
 
-    // Show handlers of pages built later (Warp Adjust, User Map) plug in here.
-    void setPageShowHandler(int pageIndex, std::function<void()> handler);
-    void runPageShow(int pageIndex);
-    PageShowHooks pageShowHooks;
-
     // A control of the lookup tables by its index (0..62), or nullptr.
     QAbstractButton* lookup(int index) const;
 
@@ -63,13 +57,13 @@ public:
     QProgressBar* ProgressBar2 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     std::array<QWidget*, kPageCount> pages{};
+    // The page widget of an index, as its owner's class.
+    template <class P> P* page(int index) const { return qobject_cast<P*>(pages[std::size_t(index)]); }
 
 signals:
-    // BtnWin1..BtnWin4 clicked: the window selector of the settings pages takes it from here.
+    // BtnWin1..BtnWin4 clicked, by the user or by code: the window selector of the settings
+    // pages takes it from here.
     void windowButtonClicked(int tag);
-    // BtnOut*, BtnSrc* clicked (Tag); the Image page takes them.
-    void outputModeButtonClicked(int tag);
-    void inputButtonClicked(int tag);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -83,13 +77,6 @@ private:
     void buildWindowFrame();
     void buildPages();
     void buildHiddenArea();
-    void buildVideoWallPage(QWidget* page);
-    void buildBlend2Page(QWidget* page);
-    void buildMaskPage(QWidget* page);
-    void buildImagePage(QWidget* page);
-    void buildSystemPage(QWidget* page);
-    void buildPipPage(QWidget* page);
-    void buildFirmwarePage(QWidget* page);
     void FillLookupTables();
     void pageChanged(int index);
 
@@ -103,7 +90,6 @@ private:
     Connection& m_connection;
     GuiUi& m_ui;
     WarpShortcutTarget* m_warpTarget = nullptr;
-    std::array<std::function<void()>, kPageCount> m_pageShow{};
     std::array<QAbstractButton*, kLookupSize> m_lookup{};
     const QEvent* m_lastKey = nullptr;
     QWidget* m_lastKeyReceiver = nullptr;

@@ -2,8 +2,8 @@
 #include "app/MainWindow.h"
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
-#include "link/Connection.h"
-#include "link/Session.h"
+#include "session/Connection.h"
+#include "session/Session.h"
 #include "warp/GridForm.h"
 
 #include <QApplication>
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
     trivel::Session session(clock, ui);
     trivel::Connection connection(session);
     connection.setTcpPort(quint16(port));
-    ui.setCaption(QStringLiteral("ConnectAddressBox"), cli.value(addressOpt).left(15));
+    session.ConnectAddressText = cli.value(addressOpt).left(15);
 
     // Created in this order: main window, grid view, wait window.
     trivel::TMainForm mainForm(session, connection, ui);

@@ -12,11 +12,11 @@
 // then the receive thread waits until DispatchResponse has returned), which caps it near half.
 
 #include "link/Clock.h"
-#include "link/Dispatch.h"
-#include "link/Session.h"
+#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "link/SettingCodec.h"
 #include "link/TcpTransport.h"
-#include "link/UiPort.h"
+#include "session/UiPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

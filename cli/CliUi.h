@@ -2,7 +2,7 @@
 // The UI port of trivelctl: messages go to stderr, questions are answered "no" unless the user
 // passed --yes, and the few screen events the command waits for are remembered.
 
-#include "link/UiPort.h"
+#include "session/UiPort.h"
 
 namespace trivel::cli {
 
@@ -14,9 +14,7 @@ public:
     }
 
     MsgResult message(MsgIcon icon, const QString& caption, const QString& text, MsgButtons buttons) override;
-    // Only FinishReadback refreshes the blend pages: the read-back has ended.
-    void refreshBlendPages() override { readbackFinished = true; }
-
+    // Set by trivelctl when the read-back has refilled the blend pages.
     bool readbackFinished = false;
     int warnings = 0; // warning and error messages shown
     QString lastMessage;

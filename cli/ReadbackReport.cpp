@@ -1,7 +1,9 @@
 #include "cli/ReadbackReport.h"
 
-#include "link/Readback.h"
-#include "link/Session.h"
+#include "firmware/Controls.h"
+
+#include "session/Readback.h"
+#include "session/Session.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -63,7 +65,7 @@ QJsonObject IdentifyReport(const Session& s, const QString& memoLine)
     QJsonArray frames;
     for (const WarpModel& m : s.warp.model)
         frames.append(QJsonArray{m.frameWidth, m.frameHeight});
-    return QJsonObject{{"Identify", memoLine}, {"MCUVersion", s.ui.caption("MCUVersion")},
+    return QJsonObject{{"Identify", memoLine}, {"MCUVersion", s.ui.caption(ctl::MCUVersion)},
         {"ChannelCount", s.ChannelCount}, {"PipCapable", s.flag(Flag::PipCapable)},
         {"FourInput", s.flag(Flag::FourInput)}, {"Key", s.flag(Flag::Key)},
         {"UserMask", s.flag(Flag::UserMask)}, {"Rejected", s.flag(Flag::Rejected)}, {"FrameSizes", frames}};

@@ -5,8 +5,10 @@
 #include "cli/ReadbackReport.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
-#include "link/Connection.h"
-#include "link/Session.h"
+#include "session/Connection.h"
+#include "session/Controls.h"
+#include "session/PendingOps.h"
+#include "session/Session.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -152,19 +154,18 @@ int main(int argc, char** argv)
     Session s(clock, ui);
     Connection connection(s);
 
+    // The read-back has ended once the blend pages are refilled.
+    QObject::connect(&s.events, &SessionEvents::refreshBlendPages, [&ui] { ui.readbackFinished = true; });
+
     if (o.tcp) {
-        ui.setChecked("RBUSB", false);
-        ui.setChecked("RBTCP", true);
         connection.RBTCPClick();
-        ui.setCaption("ConnectAddressBox", o.host);
+        s.ConnectAddressText = o.host;
         connection.setTcpPort(o.port);
     } else {
-        ui.setChecked("RBTCP", false);
-        ui.setChecked("RBUSB", true);
         connection.RBUSBClick();
-        if (ui.isChecked("RBTCP"))
+        if (s.TcpSelected)
             return LinkFailure; // another instance holds the USB transport; the message said so
-        if (!ui.isEnabled("BtnCnt2")) {
+        if (!ui.isEnabled(ctl::BtnCnt2)) {
             std::fprintf(stderr, "trivelctl: no USB box found\n");
             return LinkFailure;
         }
@@ -185,7 +186,7 @@ int main(int argc, char** argv)
             exitCode = Rejected;
         else if (!s.connected() || ui.warnings > 0)
             exitCode = LinkFailure;
-        else if (identifyOnly ? s.PendingOp != 4094 : ui.readbackFinished)
+        else if (identifyOnly ? s.PendingOp != Op::Identify : ui.readbackFinished)
             exitCode = Success;
         if (exitCode >= 0)
             app.exit(exitCode);

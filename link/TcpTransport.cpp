@@ -1,6 +1,6 @@
 #include "link/TcpTransport.h"
 
-#include "link/UiPort.h"
+#include "link/Log.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,8 @@
-#include "link/PageTable.h"
-#include "link/Session.h"
+#include "mask/Controls.h"
+#include "mask/MaskOps.h"
 #include "mask/MaskState.h"
+#include "session/PendingOps.h"
+#include "session/Session.h"
 
 #include <algorithm>
 
@@ -51,7 +53,7 @@ void ContinueWithWindowSettings(Session& s)
 {
     s.clearRequest(512);
     s.request().setCode(Cmd::ReadWindowSettings);
-    s.PendingOp = 4103;
+    s.PendingOp = Op::WindowSettings;
     SendFrame(s);
 }
 
@@ -61,9 +63,9 @@ void NextSlot(Session& s)
     ++m.SlotCounter;
     s.ui.addWaitProgress(1);
     if (m.SlotCounter <= 8)
-        SendHeaderRequest(s, Cmd::MaskReadHeader, m.SlotCounter, 4097);
+        SendHeaderRequest(s, Cmd::MaskReadHeader, m.SlotCounter, Op::MaskSlotHeader);
     else
-        SendHeaderRequest(s, Cmd::MaskReadColourHeader, 9, 4099);
+        SendHeaderRequest(s, Cmd::MaskReadColourHeader, 9, Op::MaskColourHeader);
 }
 
 void TakeHeader(std::vector<std::uint8_t>& copy, const FrameView& reply)
@@ -97,15 +99,15 @@ void Finish(std::vector<std::uint8_t>& copy, const std::array<std::uint8_t, 4>& 
 void ApplyUserMaskFeature(Session& s, std::uint8_t feature)
 {
     const bool on = feature != 0;
-    SetPageAvailable(s.ui, kPageDigiMap, on);
-    s.ui.setEnabled("GBUserMask", on);
-    s.ui.setVisible("GBUserMask", on);
+    SetPageAvailable(s, Page::DigiMap, on);
+    s.ui.setEnabled(ctl::GBUserMask, on);
+    s.ui.setVisible(ctl::GBUserMask, on);
     s.setFlag(Flag::UserMask, on);
     if (!on)
         return;
     s.mask.MonoMaskLimit = feature == 0x5B ? 32768 : 237568;
     s.mask.MaskKind = 0;
-    s.ui.setCaption("STMaskInfo", QString());
+    s.ui.setCaption(ctl::STMaskInfo, QString());
 }
 
 void StartMaskSlotRead(Session& s)
@@ -115,7 +117,7 @@ void StartMaskSlotRead(Session& s)
         return;
     }
     s.mask.SlotCounter = 0;
-    SendHeaderRequest(s, Cmd::MaskReadHeader, 0, 4097);
+    SendHeaderRequest(s, Cmd::MaskReadHeader, 0, Op::MaskSlotHeader);
 }
 
 void MaskSlotReadStep(Session& s, int op)
@@ -125,17 +127,17 @@ void MaskSlotReadStep(Session& s, int op)
     const int slot = std::clamp(m.SlotCounter, 0, kMonoSlots - 1);
     std::uint32_t next = 0;
     switch (op) {
-    case 4097:
+    case Op::MaskSlotHeader:
         if (HoldsMask(reply)) {
             TakeHeader(m.MonoSlotCopy[slot], reply);
-            s.PendingOp = 4098;
+            s.PendingOp = Op::MaskSlotChunk;
             SendChunkRequest(s, Cmd::MaskReadChunk, 0, kMaskHeaderBytes);
         } else {
             std::fill_n(m.MonoSlotCopy[slot].begin(), kMaskHeaderBytes, 0);
             NextSlot(s);
         }
         break;
-    case 4098:
+    case Op::MaskSlotChunk:
         if (TakeChunk(m.MonoSlotCopy[slot], reply, next)) {
             SendChunkRequest(s, Cmd::MaskReadChunk, 0, next);
         } else {
@@ -143,10 +145,10 @@ void MaskSlotReadStep(Session& s, int op)
             NextSlot(s);
         }
         break;
-    case 4099:
+    case Op::MaskColourHeader:
         if (HoldsMask(reply)) {
             TakeHeader(m.ColourSlotCopy, reply);
-            s.PendingOp = 4100;
+            s.PendingOp = Op::MaskColourChunk;
             SendChunkRequest(s, Cmd::MaskReadColourChunk, s.CurrentWindow, kMaskHeaderBytes);
         } else {
             std::fill_n(m.ColourSlotCopy.begin(), kMaskHeaderBytes, 0);
@@ -154,7 +156,7 @@ void MaskSlotReadStep(Session& s, int op)
             ContinueWithWindowSettings(s);
         }
         break;
-    case 4100:
+    case Op::MaskColourChunk:
         if (TakeChunk(m.ColourSlotCopy, reply, next)) {
             SendChunkRequest(s, Cmd::MaskReadColourChunk, s.CurrentWindow, next);
         } else {

@@ -1,4 +1,5 @@
-#include "link/Session.h"
+#include "session/Session.h"
+#include "settings/Controls.h"
 #include "settings/SettingsState.h"
 
 namespace trivel {
@@ -14,11 +15,11 @@ void ShowNetworkSettings(Session& s, const FrameView& reply)
     NetworkRecord& n = s.settings.Network;
     reply.copyOut(NetworkRecord::kReplyOffset, n.bytes.data(), NetworkRecord::kSize);
     const bool dhcp = n.dhcp();
-    s.ui.setChecked("RBDHCP", dhcp);
-    s.ui.setChecked("RBSTATICIP", !dhcp);
-    for (int i = 0; i < 3; ++i) {
-        s.ui.setCaption(kNetworkEdits[i], n.addressText(i, dhcp));
-        s.ui.setEnabled(kNetworkEdits[i], !dhcp);
+    s.ui.setChecked(ctl::RBDHCP, dhcp);
+    s.ui.setChecked(ctl::RBSTATICIP, !dhcp);
+    for (std::size_t i = 0; i < ctl::NetworkEdits.size(); ++i) {
+        s.ui.setCaption(ctl::NetworkEdits[i], n.addressText(int(i), dhcp));
+        s.ui.setEnabled(ctl::NetworkEdits[i], !dhcp);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "link/Session.h"
+#include "session/Session.h"
 #include "settings/SettingsState.h"
 
 namespace trivel {
@@ -56,7 +56,7 @@ void ResetWindowSettings(Session& s)
         a->fill(1080);
     ResetNetwork(st.Network);
     ResetBlendDefaults(st);
-    s.ui.refreshPages();
+    emit s.events.refreshPages();
 }
 
 void DecodeWindowBlock(Session& s, const FrameView& f)

@@ -107,9 +107,6 @@ struct NetworkRecord {
     QString addressText(int which, bool inUse) const;
 };
 
-// The System page's three address edits (created at start-up inside GBNet).
-inline constexpr std::array<const char*, 3> kNetworkEdits{"IPEditAddress", "IPEditMask", "IPEditGateway"};
-
 struct SettingsState {
     WindowSettingsRecord WindowSettings;
     PerWindow<BlendRecord> BlendSettings{};

@@ -1,6 +1,6 @@
 #include "warp/GridForm.h"
 
-#include "link/Session.h"
+#include "session/Session.h"
 #include "warp/GridView.h"
 
 #include <QFrame>

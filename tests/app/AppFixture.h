@@ -6,10 +6,10 @@
 #include "app/MainWindow.h"
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
-#include "link/Connection.h"
-#include "link/Dispatch.h"
+#include "session/Connection.h"
+#include "session/Dispatch.h"
 #include "link/HidBackend.h"
-#include "link/Session.h"
+#include "session/Session.h"
 #include "support/FakeBoxTransport.h"
 
 #include <QTemporaryDir>

@@ -2,8 +2,9 @@
 
 #include "app/ControlTables.h"
 #include "app/IpAddressEdit.h"
-#include "link/LinkChains.h"
+#include "session/StatusPoll.h"
 #include "settings/SettingsState.h"
+#include "support/Controls.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -27,39 +28,39 @@ TEST(GuiUi, MirrorChangesReachTheNamedWidget)
 {
     AppFixture f;
     struct Case {
-        const char* control;
+        Control control;
         Prop prop;
         QVariant value;
         std::function<bool(QWidget*)> shows;
     };
     const Case cases[] = {
-        {"BtnCnt2", Prop::Caption, QStringLiteral("Connecting"),
+        {ctl::BtnCnt2, Prop::Caption, QStringLiteral("Connecting"),
             [](QWidget* w) { return static_cast<QPushButton*>(w)->text() == "Connecting"; }},
-        {"BtnWin3", Prop::Enabled, true, [](QWidget* w) { return w->isEnabled(); }},
-        {"FRstBtn", Prop::Enabled, false, [](QWidget* w) { return !w->isEnabled(); }},
-        {"UpdateStep", Prop::Top, 180, [](QWidget* w) { return w->y() == 180 && w->x() == 87; }},
-        {"BtnFrame", Prop::Height, 149, [](QWidget* w) { return w->height() == 149 && w->width() == 133; }},
-        {"ProgressBar2", Prop::Position, 40,
+        {ctl::BtnWins[2], Prop::Enabled, true, [](QWidget* w) { return w->isEnabled(); }},
+        {ctl::FRstBtn, Prop::Enabled, false, [](QWidget* w) { return !w->isEnabled(); }},
+        {ctl::UpdateStep, Prop::Top, 180, [](QWidget* w) { return w->y() == 180 && w->x() == 87; }},
+        {ctl::BtnFrame, Prop::Height, 149, [](QWidget* w) { return w->height() == 149 && w->width() == 133; }},
+        {ctl::ProgressBar2, Prop::Position, 40,
             [](QWidget* w) { return static_cast<QProgressBar*>(w)->value() == 40; }},
-        {"ProgressBar2", Prop::Maximum, 60,
+        {ctl::ProgressBar2, Prop::Maximum, 60,
             [](QWidget* w) { return static_cast<QProgressBar*>(w)->maximum() == 60; }},
-        {"PnlIpt1", Prop::Color, kColourInput,
+        {ctl::PnlIpts[0], Prop::Color, kColourInput,
             [](QWidget* w) {
                 return w->autoFillBackground() && w->palette().color(QPalette::Window) == QColor(248, 138, 5);
             }},
-        {"STRes", Prop::Caption, QStringLiteral("1920 * 1080"),
+        {ctl::STRes, Prop::Caption, QStringLiteral("1920 * 1080"),
             [](QWidget* w) { return static_cast<QLabel*>(w)->text() == "1920 * 1080"; }},
-        {"GBNet", Prop::Caption, QStringLiteral("Net"),
+        {ctl::GBNet, Prop::Caption, QStringLiteral("Net"),
             [](QWidget* w) { return static_cast<QGroupBox*>(w)->title() == "Net"; }},
-        {"RBRot4", Prop::Checked, true,
+        {ctl::RBRots[3], Prop::Checked, true,
             [](QWidget* w) { return static_cast<QRadioButton*>(w)->isChecked(); }},
-        {"Memo1", Prop::Visible, false, [](QWidget* w) { return w->isHidden(); }},
+        {ctl::Memo1, Prop::Visible, false, [](QWidget* w) { return w->isHidden(); }},
     };
     for (const Case& c : cases) {
-        f.ui.set(QString::fromLatin1(c.control), c.prop, c.value);
-        QWidget* w = f.find(c.control);
-        ASSERT_NE(w, nullptr) << c.control;
-        EXPECT_TRUE(c.shows(w)) << c.control << " prop " << int(c.prop);
+        f.ui.set(c.control, c.prop, c.value);
+        QWidget* w = f.find(c.control.name);
+        ASSERT_NE(w, nullptr) << c.control.name;
+        EXPECT_TRUE(c.shows(w)) << c.control.name << " prop " << int(c.prop);
     }
 }
 
@@ -67,15 +68,15 @@ TEST(GuiUi, PagesShowAndHideTheirTabs)
 {
     AppFixture f;
     QTabWidget* pc = f.form.PCMain;
-    f.ui.setEnabled(QStringLiteral("TabPIP"), true);
-    f.ui.setVisible(QStringLiteral("TabPIP"), true);
+    f.ui.setEnabled(ctl::TabPIP, true);
+    f.ui.setVisible(ctl::TabPIP, true);
     EXPECT_TRUE(pc->isTabVisible(Page::Pip));
     EXPECT_TRUE(pc->widget(Page::Pip)->isEnabled());
 
     // Hiding the active page moves the tab control on; the mirror follows, and no page-show
     // request goes out for a page the user did not pick.
     FakeBoxTransport& box = f.connectFakeBox();
-    f.ui.setVisible(PageName(Page::WarpAdjust), false);
+    f.ui.setVisible(kPages[Page::WarpAdjust].control, false);
     EXPECT_FALSE(pc->isTabVisible(Page::WarpAdjust));
     EXPECT_EQ(f.ui.activePage(), pc->currentIndex());
     EXPECT_TRUE(box.sentCodes.empty());
@@ -88,63 +89,71 @@ TEST(GuiUi, UserChangesReachTheMirror)
     auto* win2 = f.find<QPushButton>("BtnWin2");
     QSignalSpy clicked(&f.form, &TMainForm::windowButtonClicked);
     QTest::mouseClick(win2, Qt::LeftButton);
-    EXPECT_TRUE(f.ui.isChecked("BtnWin2"));
-    EXPECT_FALSE(f.ui.isChecked("BtnWin1"));
+    EXPECT_TRUE(f.ui.isChecked(ctl::BtnWins[1]));
+    EXPECT_FALSE(f.ui.isChecked(ctl::BtnWins[0]));
     ASSERT_EQ(clicked.count(), 1);
     EXPECT_EQ(clicked.at(0).at(0).toInt(), 1);
 
     f.form.PCMain->setCurrentIndex(Page::System);
     EXPECT_EQ(f.ui.activePage(), Page::System);
     QTest::mouseClick(f.find<QRadioButton>("RBSTATICIP"), Qt::LeftButton);
-    EXPECT_TRUE(f.ui.isChecked("RBSTATICIP"));
-    EXPECT_FALSE(f.ui.isChecked("RBDHCP"));
+    EXPECT_TRUE(f.ui.isChecked(ctl::RBSTATICIP));
+    EXPECT_FALSE(f.ui.isChecked(ctl::RBDHCP));
 }
 
 TEST(GuiUi, ExclusiveButtonsCanBeClearedFromTheMirror)
 {
     AppFixture f;
     // USB is selected exactly when "IP Address" is not checked: the core may clear both.
-    f.ui.setChecked(QStringLiteral("RBUSB"), false);
+    f.ui.setChecked(ctl::RBUSB, false);
     EXPECT_FALSE(f.form.RBUSB->isChecked());
     EXPECT_FALSE(f.form.RBTCP->isChecked());
-    f.ui.setChecked(QStringLiteral("BtnWin1"), false);
+    f.ui.setChecked(ctl::BtnWins[0], false);
     EXPECT_FALSE(f.find<QPushButton>("BtnWin1")->isChecked());
     // Checking one button of a group unchecks the others in the mirror too.
-    f.ui.setChecked(QStringLiteral("BtnOut3"), true);
-    EXPECT_FALSE(f.ui.isChecked("BtnOut1"));
+    f.ui.setChecked(kOutputModes[2].button, true);
+    EXPECT_FALSE(f.ui.isChecked(kOutputModes[0].button));
     EXPECT_TRUE(f.find<QPushButton>("BtnOut3")->isChecked());
 }
 
 TEST(GuiUi, MirrorValuesSetBeforeAControlExistsApplyWhenItIsAdopted)
 {
-    AppFixture f;
-    f.ui.setCaption(QStringLiteral("LateLabel"), QStringLiteral("from the core"));
-    f.ui.setEnabled(QStringLiteral("LateLabel"), false);
-    auto* label = new QLabel(QStringLiteral("design"), f.form.pages[0]);
-    label->setObjectName(QStringLiteral("LateLabel"));
-    f.ui.adopt(&f.form);
+    GuiUi ui;
+    ui.setCaption(ctl::STRes, QStringLiteral("from the core"));
+    ui.setEnabled(ctl::STRes, false);
+    QWidget root;
+    auto* label = new QLabel(QStringLiteral("design"), &root);
+    label->setObjectName(ctl::STRes.qname());
+    // A control nobody set stays out of the mirror: it holds what the core said, not the design.
+    auto* other = new QLabel(QStringLiteral("design"), &root);
+    other->setObjectName(ctl::STPIPRes.qname());
+    // A widget that no owner declared is never addressed.
+    auto* layout = new QLabel(QStringLiteral("design"), &root);
+    layout->setObjectName(QStringLiteral("LayoutOnly"));
+    ui.adopt(&root);
     EXPECT_EQ(label->text(), "from the core");
     EXPECT_FALSE(label->isEnabled());
-    // A control nobody set starts the mirror from the widget.
-    auto* other = new QLabel(QStringLiteral("design"), f.form.pages[0]);
-    other->setObjectName(QStringLiteral("OtherLabel"));
-    other->setEnabled(false);
-    f.ui.adopt(&f.form);
-    EXPECT_EQ(f.ui.caption("OtherLabel"), "design");
-    EXPECT_FALSE(f.ui.isEnabled("OtherLabel"));
+    EXPECT_FALSE(ui.has(ctl::STPIPRes, Prop::Caption));
+    EXPECT_EQ(ui.widget(QStringLiteral("LayoutOnly")), nullptr);
+    // From now on the user's changes reach the mirror, the core's reach the widget.
+    ui.setCaption(ctl::STPIPRes, QStringLiteral("1920 * 1080"));
+    EXPECT_EQ(other->text(), "1920 * 1080");
 }
 
-TEST(GuiUi, ClickControlRunsTheHandlerEvenWhenDisabled)
+TEST(GuiUi, AWindowButtonClickedByCodeRunsTheHandlerEvenWhenDisabled)
 {
     AppFixture f;
     QSignalSpy clicked(&f.form, &TMainForm::windowButtonClicked);
     auto* win1 = f.find<QPushButton>("BtnWin1");
-    f.ui.setChecked(QStringLiteral("BtnWin2"), true);
-    f.ui.setEnabled(QStringLiteral("BtnWin1"), false);
-    f.ui.clickControl(QStringLiteral("BtnWin1"));
+    f.ui.setChecked(ctl::BtnWins[1], true);
+    f.ui.setEnabled(ctl::BtnWins[0], false);
+    ClickWindowButton(f.s, 0);
     EXPECT_TRUE(win1->isChecked());
-    EXPECT_EQ(clicked.count(), 1);
-    f.ui.clickControl(QStringLiteral("NoSuchButton"));
+    EXPECT_FALSE(f.find<QPushButton>("BtnWin2")->isChecked());
+    ASSERT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked.at(0).at(0).toInt(), 0);
+    // Only the four windows the tool has can be clicked.
+    ClickWindowButton(f.s, 4);
     EXPECT_EQ(clicked.count(), 1);
 }
 
@@ -152,9 +161,9 @@ TEST(GuiUi, AddressEditsShowTheFourParts)
 {
     AppFixture f;
     // The network record's text format ends each octet with a dot.
-    f.ui.setCaption(QString::fromLatin1(kNetworkEdits[0]), QStringLiteral("10.1.2.3."));
-    EXPECT_EQ(f.find<QLineEdit>(kNetworkEdits[0])->text(), "10.1.2.3");
-    EXPECT_EQ(f.ui.caption(QString::fromLatin1(kNetworkEdits[0])), "10.1.2.3");
+    f.ui.setCaption(ctl::NetworkEdits[0], QStringLiteral("10.1.2.3."));
+    EXPECT_EQ(f.find<QLineEdit>(ctl::NetworkEdits[0].name)->text(), "10.1.2.3");
+    EXPECT_EQ(f.ui.caption(ctl::NetworkEdits[0]), "10.1.2.3");
     EXPECT_EQ(IpAddressEdit::NormalizedAddress(QStringLiteral("1.2.3.4.5")), "1.2.3.4");
     EXPECT_EQ(IpAddressEdit::NormalizedAddress(QStringLiteral(" 192.168.0.1 ")), "192.168.0.1");
 }

@@ -3,7 +3,9 @@
 #include "app/BuildInfo.h"
 #include "app/ControlTables.h"
 #include "app/IpAddressEdit.h"
-#include "link/LinkChains.h"
+#include "session/StatusPoll.h"
+#include "session/PageShow.h"
+#include "support/Controls.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -52,14 +54,16 @@ TEST(MainWindow, PagesHaveCaptionTagAndStartUpVisibility)
     for (int i = 0; i < kPageCount; ++i) {
         SCOPED_TRACE(i);
         QWidget* page = pc->widget(i);
-        EXPECT_EQ(page->objectName(), PageName(i));
-        EXPECT_EQ(pc->tabText(i), QString::fromLatin1(kPageLooks[std::size_t(i)].caption));
+        const PageInfo& info = kPages[std::size_t(i)];
+        EXPECT_EQ(page->objectName(), info.control.qname());
+        EXPECT_EQ(pc->tabText(i), QString::fromLatin1(info.caption));
         EXPECT_EQ(page->property("Tag").toInt(), PageTag(i));
-        const bool visible = kPageLooks[std::size_t(i)].visibleAtStart;
+        const bool visible = info.visibleAtStart;
         EXPECT_EQ(pc->isTabVisible(i), visible);
-        EXPECT_EQ(f.ui.isVisible(PageName(i)), visible);
-        // Hidden pages are disabled too; the mirror agrees with the widget.
-        EXPECT_EQ(f.ui.isEnabled(PageName(i)), visible);
+        EXPECT_EQ(f.ui.isVisible(info.control), visible);
+        // Hidden pages are disabled too; the mirror and the session agree with the widget.
+        EXPECT_EQ(f.ui.isEnabled(info.control), visible);
+        EXPECT_EQ(f.s.PageEnabled[std::size_t(i)], visible);
         EXPECT_EQ(page->isEnabled(), visible);
     }
     // The captions as the user reads them, including the odd ones.
@@ -121,9 +125,9 @@ TEST(MainWindow, AddressEditsSitBesideTheirLabels)
         const char* edit;
         const char* text;
     } rows[] = {
-        {"LBIP", "IP : ", kNetworkEdits[0], "192.168.0.100"},
-        {"LBMask", "SubNet Mask", kNetworkEdits[1], "255.255.255.0"},
-        {"LBGateway", "GateWay : ", kNetworkEdits[2], "192.168.0.1"},
+        {"LBIP", "IP : ", ctl::NetworkEdits[0].name, "192.168.0.100"},
+        {"LBMask", "SubNet Mask", ctl::NetworkEdits[1].name, "255.255.255.0"},
+        {"LBGateway", "GateWay : ", ctl::NetworkEdits[2].name, "192.168.0.1"},
     };
     for (const auto& r : rows) {
         auto* l = f.find<QLabel>(r.label);
@@ -152,7 +156,8 @@ TEST(MainWindow, LookupTablesNameTheirControlsOnTheirPages)
 {
     AppFixture f;
     for (int i = 0; i < kLookupSize; ++i) {
-        const char* name = kControlLookup[std::size_t(i)];
+        const Control* c = kControlLookup[std::size_t(i)];
+        const char* name = c ? c->name : nullptr;
         if (!name) {
             EXPECT_EQ(f.form.lookup(i), nullptr) << i;
             continue;
@@ -206,7 +211,7 @@ TEST(MainWindow, HiddenControlsLieOutsideTheClientArea)
             ASSERT_NE(w, nullptr) << prefix << i;
             EXPECT_FALSE(client.intersects(w->geometry())) << prefix << i;
         }
-        EXPECT_FALSE(f.find(qPrintable(QStringLiteral("BtnWin%1").arg(i)))->isEnabled());
+        EXPECT_FALSE(f.find(ctl::BtnWins[std::size_t(i - 1)].name)->isEnabled());
     }
     // Memo lines reach the hidden memo.
     f.ui.appendMemo(QStringLiteral("NO ACK RESEND"));
@@ -265,7 +270,7 @@ TEST(MainWindow, StartUpLeavesTheLinkIdleOnUsb)
     EXPECT_FALSE(f.find("BtnWin3")->isEnabled());
     EXPECT_FALSE(f.form.CloseTimer->isEnabled());
     EXPECT_EQ(f.form.CloseTimer->interval(), 50);
-    EXPECT_FALSE(f.ui.isVisible("GBUserMask"));
+    EXPECT_FALSE(f.ui.isVisible(ctl::GBUserMask));
 }
 
 TEST(ConnectGroup, ClicksReachTheMirrorBeforeTheHandler)
@@ -273,20 +278,20 @@ TEST(ConnectGroup, ClicksReachTheMirrorBeforeTheHandler)
     AppFixture f;
     f.form.show();
     QTest::mouseClick(f.form.RBTCP, Qt::LeftButton);
-    EXPECT_TRUE(f.ui.isChecked("RBTCP"));
-    EXPECT_FALSE(f.ui.isChecked("RBUSB"));
+    EXPECT_TRUE(f.ui.isChecked(ctl::RBTCP));
+    EXPECT_FALSE(f.ui.isChecked(ctl::RBUSB));
     // TCP selected: the handler enabled the address box and the connect button.
     EXPECT_TRUE(f.form.BtnCnt2->isEnabled());
     EXPECT_TRUE(f.form.ConnectAddressBox->isEnabled());
 
     f.form.ConnectAddressBox->selectAll();
     QTest::keyClicks(f.form.ConnectAddressBox, "127.0.0.1");
-    EXPECT_EQ(f.ui.caption("ConnectAddressBox"), "127.0.0.1");
+    EXPECT_EQ(f.ui.caption(ctl::ConnectAddressBox), "127.0.0.1");
 
     // The core's caption changes show on the button.
-    f.ui.setCaption(QStringLiteral("BtnCnt2"), QStringLiteral("Disconnect"));
+    f.ui.setCaption(ctl::BtnCnt2, QStringLiteral("Disconnect"));
     EXPECT_EQ(f.form.BtnCnt2->text(), "Disconnect");
-    f.ui.setCaption(QStringLiteral("BtnCnt2"), QStringLiteral("Connect"));
+    f.ui.setCaption(ctl::BtnCnt2, QStringLiteral("Connect"));
     EXPECT_EQ(f.form.BtnCnt2->text(), "Connect");
 }
 
@@ -330,14 +335,17 @@ TEST(PageShow, BlendPagesSendTheMarkerStateAndDisabledPagesStaySilent)
     EXPECT_EQ(box.sent.front()[9], 1);
 
     box.sentCodes.clear();
-    f.ui.setEnabled(PageName(Page::Blend1), false);
-    f.ui.setEnabled(PageName(Page::VideoWall), false);
+    for (int p : {Page::Blend1, Page::VideoWall}) {
+        f.s.PageEnabled[std::size_t(p)] = false;
+        f.ui.setEnabled(kPages[std::size_t(p)].control, false);
+    }
     f.form.PCMain->setCurrentIndex(Page::Blend1);
     f.form.PCMain->setCurrentIndex(Page::Blend2); // goes by the "Blend 1" page
     f.form.PCMain->setCurrentIndex(Page::VideoWall);
     EXPECT_TRUE(box.sentCodes.empty());
     // EDID has no such rule.
-    f.ui.setEnabled(PageName(Page::Edid), false);
+    f.s.PageEnabled[Page::Edid] = false;
+    f.ui.setEnabled(ctl::TntTabSheet5, false);
     f.form.PCMain->setCurrentIndex(Page::Edid);
     EXPECT_EQ(box.sentCodes.size(), 3u);
 }
@@ -346,10 +354,11 @@ TEST(PageShow, PagesSwitchedByTheCoreRunNoShowRequest)
 {
     AppFixture f;
     FakeBoxTransport& box = f.connectFakeBox();
-    f.ui.setActivePage(Page::Image);
+    SetActivePage(f.s, Page::Image);
     EXPECT_EQ(f.form.PCMain->currentIndex(), Page::Image);
+    EXPECT_EQ(f.s.ActivePage, Page::Image);
     EXPECT_TRUE(box.sentCodes.empty());
     // ... unless it asks for the show handler.
-    f.ui.runPageShowHandler(Page::Image);
+    RunPageShow(f.s, Page::Image);
     EXPECT_EQ(box.sentCodes.size(), 3u);
 }

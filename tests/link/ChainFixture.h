@@ -4,9 +4,9 @@
 
 #include "ReadbackBox.h"
 #include "link/Clock.h"
-#include "link/LinkChains.h"
-#include "link/Readback.h"
-#include "link/Session.h"
+#include "session/StatusPoll.h"
+#include "session/Readback.h"
+#include "session/Session.h"
 #include "support/RecordingUi.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +18,13 @@ public:
     std::vector<std::string> events; // "refresh", "close", "open"
     std::vector<int> waitPositions;
 
-    void clickControl(const QString& control) override { events.push_back("click " + control.toStdString()); }
-    void refreshPages() override
+    // Records the page refreshes and window-button clicks a session asks for.
+    void track(SessionEvents& e)
     {
-        RecordingUi::refreshPages();
-        events.push_back("refresh");
+        watch(e);
+        QObject::connect(&e, &SessionEvents::refreshPages, [this] { events.push_back("refresh"); });
+        QObject::connect(&e, &SessionEvents::windowButtonClicked,
+            [this](int tag) { events.push_back("click BtnWin" + std::to_string(tag + 1)); });
     }
 
 protected:
@@ -44,7 +46,11 @@ protected:
     TrackingUi ui;
     Session s{clock, ui};
 
-    ChainTest() { ApplyChannelLayout(s, false); } // the start-up layout
+    ChainTest()
+    {
+        ui.track(s.events);
+        ApplyChannelLayout(s, false); // the start-up layout
+    }
 
     // Connects `box` and runs the connect exchange to its end.
     void connectAndRead(ReadbackBox& box)

@@ -4,13 +4,14 @@
 
 #include "FakeHid.h"
 #include "link/Clock.h"
-#include "link/Connection.h"
-#include "link/Dispatch.h"
-#include "link/Session.h"
+#include "session/Connection.h"
+#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "link/Transport.h"
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"
 #include "support/RecordingUi.h"
+#include "support/Controls.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,7 @@ struct LinkSession {
     VirtualClock clock;
     RecordingUi ui;
     Session s{clock, ui};
+    LinkSession() { ui.watch(s.events); }
 };
 
 // Wraps a transport's sink so a test sees every reply frame exactly as dispatched.
@@ -94,10 +96,10 @@ protected:
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         conn = std::make_unique<Connection>(ls.s, std::make_unique<FakeHidBackend>(hid), lockDir.path());
         conn->startUp();
-        ls.ui.setChecked("RBUSB", false);
-        ls.ui.setChecked("RBTCP", true);
+        ls.ui.setChecked(ctl::RBUSB, false);
+        ls.ui.setChecked(ctl::RBTCP, true);
         conn->RBTCPClick();
-        ls.ui.setCaption("ConnectAddressBox", "127.0.0.1");
+        ls.s.ConnectAddressText = QStringLiteral("127.0.0.1");
         conn->setTcpPort(server.port());
     }
 

@@ -1,7 +1,8 @@
 #include "ReadbackBox.h"
 
-#include "link/Dispatch.h"
+#include "session/Dispatch.h"
 #include "link/SettingCodec.h"
+#include "support/Controls.h"
 
 #include <cstdio>
 
@@ -51,7 +52,7 @@ void ReadbackBox::attach(Session& s)
 {
     s.transport = this;
     s.setFlag(Flag::Connected, true);
-    s.ui.setChecked("RBTCP", !m_usb);
+    s.TcpSelected = !m_usb;
     setReplySink([&s](const std::uint8_t* b, std::size_t n, bool withId) { DeliverReply(s, b, n, withId); });
 }
 

@@ -3,7 +3,7 @@
 // recognisable data, records every request, and hands replies over only when pumped, so a
 // test decides exactly when the receive thread "delivers".
 
-#include "link/Session.h"
+#include "session/Session.h"
 #include "link/Transport.h"
 
 #include <deque>

@@ -1,7 +1,8 @@
 #include "ChainFixture.h"
 
-#include "link/BoxCommands.h"
-#include "link/Watchdog.h"
+#include "session/BoxCommands.h"
+#include "session/Watchdog.h"
+#include "support/Controls.h"
 
 #include <functional>
 
@@ -38,11 +39,11 @@ TEST_P(Timer2Pace, TenTicksThenTheReadBackResumes)
     box.pump(2);
     ASSERT_TRUE(s.Timer2->isEnabled());
     EXPECT_EQ(s.Timer2->interval(), c.interval);
-    EXPECT_EQ(ui.intValue("UpdateStep", Prop::Top), 180);
+    EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 180);
     const std::size_t before = box.log.size();
 
     clock.advance(9 * c.interval);
-    EXPECT_EQ(ui.intValue("ProgressBar2", Prop::Position), 90);
+    EXPECT_EQ(ui.intValue(ctl::ProgressBar2, Prop::Position), 90);
     EXPECT_EQ(box.log.size(), before) << "nothing is sent before the tenth tick";
     clock.advance(c.interval);
     EXPECT_FALSE(s.Timer2->isEnabled());
@@ -52,7 +53,7 @@ TEST_P(Timer2Pace, TenTicksThenTheReadBackResumes)
 
     box.pump();
     EXPECT_EQ(s.PendingOp, 0);
-    EXPECT_EQ(ui.intValue("UpdateStep", Prop::Top), 680);
+    EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 680);
     EXPECT_FALSE(ui.waitWindowOpen());
     EXPECT_TRUE(ui.messages.size() <= 1u) << "only the confirmation";
 }

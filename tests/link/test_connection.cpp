@@ -3,11 +3,12 @@
 
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
-#include "link/BoxCommands.h"
-#include "link/Connection.h"
+#include "session/BoxCommands.h"
+#include "session/Connection.h"
 #include "link/SettingCodec.h"
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"
+#include "support/Controls.h"
 
 #include <QTemporaryDir>
 
@@ -26,10 +27,10 @@ using TcpLink = TcpLinkFixture;
 TEST_F(TcpLink, ConnectWriteReadBackAndDisconnectIntoTheNeutralState)
 {
     conn->BtnCnt2Click();
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Disconnect");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Disconnect");
     EXPECT_TRUE(ls.s.connected());
-    EXPECT_FALSE(ls.ui.isEnabled("RBUSB"));
-    EXPECT_TRUE(ls.ui.isEnabled("ProgBtn"));
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::RBUSB));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::ProgBtn));
     EXPECT_EQ(conn->ConnectAddress, "127.0.0.1");
     ASSERT_TRUE(waitUntil([&] { return ls.s.PendingOp == 0; }));
     ASSERT_FALSE(box.received().empty());
@@ -55,9 +56,9 @@ TEST_F(TcpLink, ConnectWriteReadBackAndDisconnectIntoTheNeutralState)
     conn->BtnCnt2Click();
     EXPECT_FALSE(ls.s.connected());
     EXPECT_EQ(ls.s.transport, nullptr);
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
-    EXPECT_TRUE(ls.ui.isEnabled("RBUSB"));
-    EXPECT_FALSE(ls.ui.isEnabled("ProgBtn"));
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::RBUSB));
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::ProgBtn));
     EXPECT_EQ(ls.ui.activePage(), 0);
     ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
     ASSERT_EQ(box.totalRequests(), before + 3);
@@ -93,7 +94,7 @@ TEST_F(TcpLink, FactoryResetDisconnectsFromInsideTheDispatch)
     FRstBtnClick(ls.s); // the recording UI answers Yes
     ASSERT_TRUE(waitUntil([&] { return !ls.s.connected(); }));
     EXPECT_FALSE(ls.s.FactoryResetPending);
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
     ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
     EXPECT_EQ(box.totalRequests(), before + 1); // the reset command, no neutral state
     connectAndSettle(); // and the next link works
@@ -125,10 +126,10 @@ TEST_F(TcpLink, PeerCloseTakesTheLinkToIdleWithAMessageAndAllowsReconnect)
     server.closeAfter = 3; // in the middle of the read-back
     conn->BtnCnt2Click();
     ASSERT_TRUE(waitUntil([&] { return !ls.s.connected(); }));
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
-    EXPECT_TRUE(ls.ui.isEnabled("BtnCnt2"));
-    EXPECT_TRUE(ls.ui.isEnabled("RBUSB"));
-    EXPECT_FALSE(ls.ui.isEnabled("ProgBtn"));
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::BtnCnt2));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::RBUSB));
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::ProgBtn));
     EXPECT_EQ(ls.s.transport, nullptr);
     EXPECT_EQ(ls.s.PendingOp, 0);
     EXPECT_FALSE(ls.ui.waitWindowOpen());
@@ -137,20 +138,20 @@ TEST_F(TcpLink, PeerCloseTakesTheLinkToIdleWithAMessageAndAllowsReconnect)
 
     server.closeAfter = -1;
     connectAndSettle();
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Disconnect");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Disconnect");
 }
 
 TEST_F(TcpLink, ConnectFailureShowsTheTypedAddress)
 {
     conn->setTcpPort(ScriptedPeer::deadPort());
-    ls.ui.setCaption("ConnectAddressBox", "127.0.0.1");
+    ls.s.ConnectAddressText = QStringLiteral("127.0.0.1");
     conn->BtnCnt2Click();
     ASSERT_EQ(ls.ui.messages.size(), 1u);
     EXPECT_EQ(ls.ui.messages[0].text, "Can' not link to 127.0.0.1");
     EXPECT_EQ(ls.ui.messages[0].buttons, MsgButtons::Ok);
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
     EXPECT_FALSE(ls.s.connected());
-    EXPECT_TRUE(ls.ui.isEnabled("RBUSB"));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::RBUSB));
     EXPECT_EQ(ls.s.transport, nullptr);
 }
 
@@ -179,27 +180,27 @@ protected:
 
 TEST_F(UsbLink, StartUpAndPlugChangesEnableConnectOnlyWithTheBoxPresent)
 {
-    EXPECT_TRUE(ls.ui.isChecked("RBUSB"));
-    EXPECT_FALSE(ls.ui.isChecked("RBTCP"));
-    EXPECT_EQ(ls.ui.caption("ConnectAddressBox"), "192.168.0.100");
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
-    EXPECT_TRUE(ls.ui.isEnabled("BtnCnt2")); // the first scan found the box
+    EXPECT_TRUE(ls.ui.isChecked(ctl::RBUSB));
+    EXPECT_FALSE(ls.ui.isChecked(ctl::RBTCP));
+    EXPECT_EQ(ls.ui.caption(ctl::ConnectAddressBox), "192.168.0.100");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::BtnCnt2)); // the first scan found the box
     EXPECT_FALSE(conn->usbModeLock().held()); // the start-up selection takes no lock
 
     hid->unplug();
     ls.clock.advance(Connection::kDevicePollMs);
-    EXPECT_FALSE(ls.ui.isEnabled("BtnCnt2"));
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::BtnCnt2));
     hid->plug();
     ls.clock.advance(Connection::kDevicePollMs);
-    EXPECT_TRUE(ls.ui.isEnabled("BtnCnt2"));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::BtnCnt2));
 
     // With TCP selected device changes leave the button alone.
-    ls.ui.setChecked("RBUSB", false);
-    ls.ui.setChecked("RBTCP", true);
+    ls.ui.setChecked(ctl::RBUSB, false);
+    ls.ui.setChecked(ctl::RBTCP, true);
     conn->RBTCPClick();
     hid->unplug();
     ls.clock.advance(Connection::kDevicePollMs);
-    EXPECT_TRUE(ls.ui.isEnabled("BtnCnt2"));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::BtnCnt2));
 }
 
 TEST(UsbStartUp, KeepsAnAddressAlreadyTypedAndStaysDisabledWithoutTheBox)
@@ -209,21 +210,21 @@ TEST(UsbStartUp, KeepsAnAddressAlreadyTypedAndStaysDisabledWithoutTheBox)
     auto hid = std::make_shared<FakeHidState>(box);
     hid->plugged = false;
     QTemporaryDir dir;
-    ls.ui.setCaption("ConnectAddressBox", "10.0.0.7");
+    ls.s.ConnectAddressText = QStringLiteral("10.0.0.7");
     Connection conn(ls.s, std::make_unique<FakeHidBackend>(hid), dir.path());
     conn.startUp();
-    EXPECT_EQ(ls.ui.caption("ConnectAddressBox"), "10.0.0.7");
-    EXPECT_FALSE(ls.ui.isEnabled("BtnCnt2"));
+    EXPECT_EQ(ls.ui.caption(ctl::ConnectAddressBox), "10.0.0.7");
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::BtnCnt2));
     EXPECT_EQ(ls.s.connection, &conn);
 }
 
 TEST_F(UsbLink, ConnectSendsIdentifyAsAReportAndUnplugReturnsToIdle)
 {
     conn->BtnCnt2Click();
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Disconnect");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Disconnect");
     EXPECT_TRUE(ls.s.connected());
-    EXPECT_FALSE(ls.ui.isEnabled("RBTCP"));
-    EXPECT_TRUE(ls.ui.isEnabled("ProgBtn"));
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::RBTCP));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::ProgBtn));
     const auto first = hid->writtenAt(0);
     ASSERT_EQ(first.size(), 513u);
     EXPECT_EQ(first[0], 0);
@@ -233,17 +234,17 @@ TEST_F(UsbLink, ConnectSendsIdentifyAsAReportAndUnplugReturnsToIdle)
 
     hid->unplug();
     ASSERT_TRUE(waitUntil([&] { return !ls.s.connected(); }));
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
-    EXPECT_FALSE(ls.ui.isEnabled("BtnCnt2"));
-    EXPECT_TRUE(ls.ui.isEnabled("RBTCP"));
-    EXPECT_FALSE(ls.ui.isEnabled("ProgBtn"));
-    EXPECT_EQ(ls.ui.caption("ProgBtn"), "Start");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::BtnCnt2));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::RBTCP));
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::ProgBtn));
+    EXPECT_EQ(ls.ui.caption(ctl::ProgBtn), "Start");
     EXPECT_EQ(ls.s.transport, nullptr);
     EXPECT_EQ(hid->liveDevices, 0); // released
 
     hid->plug();
     ls.clock.advance(Connection::kDevicePollMs);
-    EXPECT_TRUE(ls.ui.isEnabled("BtnCnt2"));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::BtnCnt2));
     connectAndSettle();
 }
 
@@ -258,9 +259,9 @@ TEST_F(UsbLink, DisconnectSendsTheNeutralStateThenReleasesTheDevice)
     EXPECT_EQ(codeOf(hid->writtenAt(before + 1), 1), Cmd::TestPatternColour);
     EXPECT_EQ(codeOf(hid->writtenAt(before + 2), 1), Cmd::ControlCursor);
     EXPECT_FALSE(ls.s.connected());
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
-    EXPECT_TRUE(ls.ui.isEnabled("BtnCnt2")); // the box is still there
-    EXPECT_TRUE(ls.ui.isEnabled("RBTCP"));
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::BtnCnt2)); // the box is still there
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::RBTCP));
     EXPECT_EQ(ls.ui.activePage(), 0);
     EXPECT_EQ(hid->liveDevices, 0);
 }
@@ -302,10 +303,10 @@ TEST_F(UsbLink, ADeviceThatCannotBeOpenedLeavesTheLinkIdle)
     hid->openFails = true;
     conn->BtnCnt2Click();
     EXPECT_FALSE(ls.s.connected());
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
     ASSERT_EQ(ls.ui.messages.size(), 1u);
     EXPECT_EQ(ls.ui.messages[0].icon, MsgIcon::Error);
-    EXPECT_TRUE(ls.ui.isEnabled("RBTCP"));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::RBTCP));
 }
 
 } // namespace

@@ -3,10 +3,11 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 
-#include "link/BoxCommands.h"
-#include "link/Connection.h"
+#include "session/BoxCommands.h"
+#include "session/Connection.h"
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"
+#include "support/Controls.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ TEST_F(TcpBoxCommands, FactoryResetEndsDisconnectedWithoutTheNeutralState)
     ASSERT_TRUE(waitUntil([&] { return !ls.s.connected(); }));
     EXPECT_EQ(ls.s.PendingOp, 0);
     EXPECT_FALSE(ls.s.FactoryResetPending);
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
     ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
     EXPECT_EQ(box.totalRequests(), before + 1)
         << "only the reset itself: no blend-marker, pattern or cursor request";
@@ -40,7 +41,7 @@ TEST_F(TcpBoxCommands, RebootClosesTheTcpLink)
 {
     BtnRebootClick(ls.s);
     EXPECT_FALSE(ls.s.connected());
-    EXPECT_EQ(ls.ui.caption("BtnCnt2"), "Connect");
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
 }
 
 } // namespace

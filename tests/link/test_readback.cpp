@@ -1,12 +1,13 @@
 #include "ChainFixture.h"
 
-#include "link/Dispatch.h"
-#include "link/LinkChains.h"
-#include "link/PageTable.h"
+#include "session/Dispatch.h"
+#include "session/StatusPoll.h"
+#include "session/PageTable.h"
 #include "link/SettingCodec.h"
 #include "mask/MaskState.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
+#include "support/Controls.h"
 
 #include <QCoreApplication>
 
@@ -63,8 +64,8 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     EXPECT_EQ(s.ChannelCount, k.windows);
     EXPECT_EQ(s.flag(Flag::PipCapable), k.pip);
     EXPECT_EQ(s.flag(Flag::UserMask), k.userMask != 0);
-    EXPECT_EQ(ui.isVisible("TabPIP"), k.pip);
-    EXPECT_EQ(ui.isVisible("TabDigiMap"), k.userMask != 0);
+    EXPECT_EQ(ui.isVisible(ctl::TabPIP), k.pip);
+    EXPECT_EQ(ui.isVisible(ctl::TabDigiMap), k.userMask != 0);
     EXPECT_EQ(s.BoardModel, 400);
     EXPECT_EQ(box.currentWindow, 0) << "the loop ends with window 0 selected on the box";
     EXPECT_EQ(progressBeforeFinish(), k.progress);
@@ -111,9 +112,9 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     EXPECT_EQ(s.warp.model[1].frameWidth, 1920);
     EXPECT_EQ(s.warp.model[2].frameWidth, 1280);
     EXPECT_EQ(s.warp.model[3].frameHeight, 800);
-    EXPECT_EQ(ui.caption("MCUVersion"), "M2A93224");
-    EXPECT_EQ(ui.caption("IPEditAddress"), "172.16.1.2.");
-    EXPECT_TRUE(ui.isChecked("RBSTATICIP"));
+    EXPECT_EQ(ui.caption(ctl::MCUVersion), "M2A93224");
+    EXPECT_EQ(ui.caption(ctl::NetworkEdits[0]), "172.16.1.2.");
+    EXPECT_TRUE(ui.isChecked(ctl::RBSTATICIP));
 }
 
 // The same four kinds against the simulated box, replies handed over on the event loop.
@@ -128,7 +129,7 @@ TEST_P(ReadbackKinds, AgainstTheSimulatedBox)
     link.setReplySink([this](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });
     s.transport = &link;
     s.setFlag(Flag::Connected, true);
-    ui.setChecked("RBTCP", true);
+    s.TcpSelected = true;
     SendIdentify(s);
     for (int turn = 0; turn < 10000 && s.PendingOp != 0; ++turn)
         QCoreApplication::processEvents();
@@ -175,7 +176,7 @@ TEST_F(ChainTest, PipOrderRefreshesBeforeClosing)
 TEST_F(ChainTest, FinishReadbackKeepsSystemAndVideoWallPagesActive)
 {
     for (int page : {1, 5, 7}) {
-        ui.setActivePage(page);
+        SetActivePage(s, page); // as the user's pick would
         s.PendingOp = 4117;
         s.ReadbackWindow = 1;
         FinishReadback(s, false);
@@ -191,7 +192,7 @@ TEST_F(ChainTest, ReadbackAfterAWholeBoxTransferKeepsPatternsAndSelectsWindowOne
     for (auto& m : s.warp.model)
         m.ControlPattern = 16;
     s.setFlag(Flag::TransferReadback, true);
-    ui.set("ProgressBar2", Prop::Position, 40);
+    ui.set(ctl::ProgressBar2, Prop::Position, 40);
     s.clearRequest(4);
     s.request().setCode(Cmd::ReadNetwork);
     s.PendingOp = 4096;
@@ -199,7 +200,7 @@ TEST_F(ChainTest, ReadbackAfterAWholeBoxTransferKeepsPatternsAndSelectsWindowOne
     box.pump();
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_EQ(s.warp.model[2].ControlPattern, 16) << "the transfer's patterns are kept";
-    EXPECT_EQ(ui.intValue("ProgressBar2", Prop::Position), 100);
+    EXPECT_EQ(ui.intValue(ctl::ProgressBar2, Prop::Position), 100);
     EXPECT_FALSE(s.flag(Flag::TransferReadback));
     const std::vector<std::string> events{"click BtnWin1", "refresh"}; // no wait window on this entry
     EXPECT_EQ(ui.events, events);
@@ -225,9 +226,9 @@ TEST_P(IdentifyKinds, BoardKindByte)
     EXPECT_EQ(s.ChannelCount, c.windows);
     EXPECT_EQ(s.flag(Flag::PipCapable), c.pip);
     EXPECT_EQ(s.flag(Flag::FourInput), c.fourInput);
-    EXPECT_EQ(ui.isVisible("TabPIP"), c.pip);
-    EXPECT_EQ(ui.isEnabled("TabPIP"), c.pip);
-    EXPECT_EQ(ui.isEnabled("BtnWin4"), c.windows == 4);
+    EXPECT_EQ(ui.isVisible(ctl::TabPIP), c.pip);
+    EXPECT_EQ(ui.isEnabled(ctl::TabPIP), c.pip);
+    EXPECT_EQ(ui.isEnabled(ctl::BtnWins[3]), c.windows == 4);
     EXPECT_EQ(s.PendingOp, 4095);
 }
 
@@ -264,12 +265,12 @@ TEST_P(Rejection, OldFirmwareOrBoardError)
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_TRUE(s.flag(Flag::Rejected));
     EXPECT_TRUE(s.connected()) << "the link stays open";
-    EXPECT_FALSE(ui.isEnabled("BtnFrame"));
+    EXPECT_FALSE(ui.isEnabled(ctl::BtnFrame));
     for (int p = 0; p <= 9; ++p)
-        EXPECT_FALSE(ui.isVisible(PageName(p))) << p;
-    EXPECT_TRUE(ui.isVisible("TabFirmware"));
+        EXPECT_FALSE(ui.isVisible(kPages[std::size_t(p)].control)) << p;
+    EXPECT_TRUE(ui.isVisible(ctl::TabFirmware));
     EXPECT_FALSE(ui.waitWindowOpen());
-    EXPECT_EQ(ui.caption("MCUVersion"), QStringLiteral("M2A%1").arg(c.firmware));
+    EXPECT_EQ(ui.caption(ctl::MCUVersion), QStringLiteral("M2A%1").arg(c.firmware));
 
     // No status poll until the next connect.
     box.clearLog();
@@ -289,19 +290,20 @@ TEST_F(ChainTest, ModelNumberHidesBlendPagesOrPairsOutputs)
     ReadbackBox box({.model = 116});
     connectAndRead(box);
     EXPECT_EQ(s.BoardModel, 116);
-    EXPECT_FALSE(ui.isVisible("TabEdgeBlend1"));
-    EXPECT_FALSE(ui.isEnabled("TabEdgeBlend2"));
+    EXPECT_FALSE(ui.isVisible(ctl::TabEdgeBlend1));
+    EXPECT_FALSE(ui.isEnabled(ctl::TabEdgeBlend2));
     EXPECT_FALSE(s.flag(Flag::PairedOutputs));
 
     ReadbackBox paired({.model = 800});
     VirtualClock c2;
     TrackingUi ui2;
     Session s2(c2, ui2);
+    ui2.track(s2.events);
     paired.attach(s2);
     SendIdentify(s2);
     paired.pump();
     EXPECT_TRUE(s2.flag(Flag::PairedOutputs));
-    EXPECT_TRUE(ui2.isVisible("TabEdgeBlend1"));
+    EXPECT_TRUE(ui2.isVisible(ctl::TabEdgeBlend1));
 }
 
 TEST_F(ChainTest, MaskSlotsAreReadToTheirEnd)
@@ -359,7 +361,7 @@ TEST_F(ChainTest, WarpRereadAfterModeChange)
 {
     ReadbackBox box;
     box.attach(s);
-    ui.setEnabled("GPWPMode", false);
+    ui.setEnabled(ctl::GPWPMode, false);
     PutSettingFrame(s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00WPM+006"));
     s.PendingOp = 4120;
     SendFrame(s);
@@ -367,7 +369,7 @@ TEST_F(ChainTest, WarpRereadAfterModeChange)
     const std::vector<std::string> expected{"1002 s00WPM+006", "1007", "1008", "1009"};
     EXPECT_EQ(box.log, expected);
     EXPECT_EQ(s.PendingOp, 0);
-    EXPECT_TRUE(ui.isEnabled("GPWPMode"));
+    EXPECT_TRUE(ui.isEnabled(ctl::GPWPMode));
     EXPECT_EQ(s.warpAdjust.KeystoneCorners[0][0], (PointOffset{500, 501}));
     EXPECT_FALSE(ui.waitWindowOpen());
 }

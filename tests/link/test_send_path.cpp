@@ -3,12 +3,13 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "link/HidBackend.h"
-#include "link/NeutralState.h"
+#include "session/NeutralState.h"
 #include "link/SettingCodec.h"
 #include "link/TcpTransport.h"
 #include "link/UsbTransport.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
+#include "support/Controls.h"
 
 #include <gtest/gtest.h>
 
@@ -201,7 +202,7 @@ TEST(NeutralState, SendsMarkerPatternOffAndHiddenCursorForTheCurrentWindow)
 
         EXPECT_EQ(fake.sentCodes, c.codes);
         EXPECT_EQ(ls.s.PostSendDelay, 0);
-        EXPECT_EQ(ls.ui.intValue("CBPatternSel", Prop::ItemIndex, -1), 5);
+        EXPECT_EQ(ls.ui.intValue(ctl::CBPatternSel, Prop::ItemIndex, -1), 5);
         if (!c.connected) {
             EXPECT_TRUE(ls.clock.waits().empty());
             continue;

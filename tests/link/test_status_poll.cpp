@@ -1,6 +1,7 @@
 #include "ChainFixture.h"
 
-#include "link/LinkChains.h"
+#include "session/StatusPoll.h"
+#include "support/Controls.h"
 
 namespace trivel::test {
 namespace {
@@ -34,14 +35,14 @@ TEST_F(StatusPoll, FirstPollRepaintsBothIndicatorRows)
     EXPECT_EQ(s.PendingOp, 0);
     const int inputs[] = {kColourInput, kColourIdle, kColourInput, kColourIdle};
     for (int k = 1; k <= 4; ++k)
-        EXPECT_EQ(ui.intValue(QStringLiteral("PnlIpt%1").arg(k), Prop::Color), inputs[k - 1]) << k;
+        EXPECT_EQ(ui.intValue(ctl::PnlIpts[std::size_t(k - 1)], Prop::Color), inputs[k - 1]) << k;
     for (int k = 1; k <= 8; ++k)
-        EXPECT_EQ(ui.intValue(QStringLiteral("PnlOpt%1").arg(k), Prop::Color),
+        EXPECT_EQ(ui.intValue(ctl::PnlOpts[std::size_t(k - 1)], Prop::Color),
             k <= 2 || k == 8 ? kColourOutput : kColourIdle)
             << k;
     EXPECT_EQ(s.InputSize[2], (SignalSize{1918, 1078}));
     EXPECT_EQ(s.InputSize[1], (SignalSize{0, 0}));
-    EXPECT_EQ(ui.caption("STRes"), "1920 * 1080");
+    EXPECT_EQ(ui.caption(ctl::STRes), "1920 * 1080");
     EXPECT_EQ(s.LastInputMask, 5);
     EXPECT_EQ(s.LastOutputMask, 131);
 }
@@ -73,13 +74,13 @@ TEST_F(StatusPoll, WindowSettingsReplyPressesTheOutputModeButton)
     poll();
     EXPECT_EQ(s.CurrentWindow, 1);
     EXPECT_EQ(s.warp.WarpWindow, 1);
-    EXPECT_TRUE(ui.isChecked("BtnOut11")) << "OPM 9 is the button after the gap at BtnOut8";
+    EXPECT_TRUE(ui.isChecked(kOutputModes[9].button)) << "OPM 9 is the button after the gap at BtnOut8";
 
     box.patchWindowSettings = [](std::vector<std::uint8_t>& r) { r[8 + 6] = 4; };
     poll();
     EXPECT_EQ(s.CurrentWindow, 0);
-    EXPECT_TRUE(ui.isChecked("BtnOut5"));
-    EXPECT_FALSE(ui.isChecked("BtnOut11"));
+    EXPECT_TRUE(ui.isChecked(kOutputModes[4].button));
+    EXPECT_FALSE(ui.isChecked(kOutputModes[9].button));
 }
 
 TEST_F(StatusPoll, PollsOnlyWhenConnectedIdleAndAccepted)
@@ -115,11 +116,11 @@ TEST_F(StatusPoll, PipSourceSizeLabel)
 {
     box.pipPresent = 0b0001;
     poll();
-    EXPECT_EQ(ui.caption("STPIPRes"), "640 * 480");
+    EXPECT_EQ(ui.caption(ctl::STPIPRes), "640 * 480");
     EXPECT_EQ(s.PipSourceSize[1], (SignalSize{0, 0})) << "no PIP source on window 1";
     box.pipPresent = 0;
     poll();
-    EXPECT_EQ(ui.caption("STPIPRes"), "- - - - - - - -");
+    EXPECT_EQ(ui.caption(ctl::STPIPRes), "- - - - - - - -");
 }
 
 struct LayoutCase {
@@ -137,20 +138,20 @@ TEST_P(ChannelLayout, ConnectedForm)
     s.ChannelCount = c.channels;
     s.SessionFlags = c.flags;
     ApplyChannelLayout(s, true);
-    EXPECT_EQ(ui.intValue("BtnFrame", Prop::Height), c.frameHeight);
-    EXPECT_EQ(ui.isEnabled("BtnWin2"), c.win2);
-    EXPECT_EQ(ui.isEnabled("BtnWin3"), c.win3);
-    EXPECT_EQ(ui.isEnabled("BtnWin4"), c.win4);
-    EXPECT_EQ(ui.isVisible("H2Frame"), c.hdmi2);
-    EXPECT_EQ(ui.isEnabled("H2Frame"), c.hdmi2);
+    EXPECT_EQ(ui.intValue(ctl::BtnFrame, Prop::Height), c.frameHeight);
+    EXPECT_EQ(ui.isEnabled(ctl::BtnWins[1]), c.win2);
+    EXPECT_EQ(ui.isEnabled(ctl::BtnWins[2]), c.win3);
+    EXPECT_EQ(ui.isEnabled(ctl::BtnWins[3]), c.win4);
+    EXPECT_EQ(ui.isVisible(ctl::H2Frame), c.hdmi2);
+    EXPECT_EQ(ui.isEnabled(ctl::H2Frame), c.hdmi2);
 
     ApplyChannelLayout(s, false);
-    EXPECT_EQ(ui.intValue("BtnFrame", Prop::Height), kBtnWinTop[1] + kBtnWinHeight + 6);
-    EXPECT_TRUE(ui.isEnabled("BtnWin2"));
+    EXPECT_EQ(ui.intValue(ctl::BtnFrame, Prop::Height), kBtnWinTop[1] + kBtnWinHeight + 6);
+    EXPECT_TRUE(ui.isEnabled(ctl::BtnWins[1]));
     for (int k = 3; k <= 8; ++k)
-        EXPECT_FALSE(ui.isEnabled(QStringLiteral("BtnWin%1").arg(k)));
-    EXPECT_TRUE(ui.isChecked("BtnWin1"));
-    EXPECT_TRUE(ui.isVisible("H2Frame"));
+        EXPECT_FALSE(ui.isEnabled(ctl::BtnWins[std::size_t(k - 1)]));
+    EXPECT_TRUE(ui.isChecked(ctl::BtnWins[0]));
+    EXPECT_TRUE(ui.isVisible(ctl::H2Frame));
     EXPECT_FALSE(s.flag(Flag::Key) || s.flag(Flag::FourInput));
 }
 
@@ -165,10 +166,10 @@ TEST_F(ChainTest, IndicatorsClearWithZeroMasks)
 {
     ShowSignalIndicators(s, 0, 0);
     for (int k = 1; k <= 4; ++k)
-        EXPECT_EQ(ui.intValue(QStringLiteral("PnlIpt%1").arg(k), Prop::Color), kColourIdle);
+        EXPECT_EQ(ui.intValue(ctl::PnlIpts[std::size_t(k - 1)], Prop::Color), kColourIdle);
     for (int k = 1; k <= 8; ++k)
-        EXPECT_EQ(ui.intValue(QStringLiteral("PnlOpt%1").arg(k), Prop::Color), kColourIdle);
-    EXPECT_EQ(ui.caption("STRes"), "- - - - - - - -");
+        EXPECT_EQ(ui.intValue(ctl::PnlOpts[std::size_t(k - 1)], Prop::Color), kColourIdle);
+    EXPECT_EQ(ui.caption(ctl::STRes), "- - - - - - - -");
 }
 
 } // namespace

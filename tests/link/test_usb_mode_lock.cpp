@@ -2,8 +2,9 @@
 
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
-#include "link/Connection.h"
+#include "session/Connection.h"
 #include "link/UsbModeLock.h"
+#include "support/Controls.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -24,8 +25,8 @@ QString startHolder(QProcess& p, const QString& dir)
 
 void selectUsb(LinkSession& ls, Connection& conn)
 {
-    ls.ui.setChecked("RBTCP", false);
-    ls.ui.setChecked("RBUSB", true);
+    ls.ui.setChecked(ctl::RBTCP, false);
+    ls.ui.setChecked(ctl::RBUSB, true);
     conn.RBUSBClick();
 }
 
@@ -42,10 +43,10 @@ TEST(UsbModeLock, SecondInstanceFallsBackToTcpUntilTheFirstSelectsTcp)
     selectUsb(ls, conn);
     ASSERT_EQ(ls.ui.messages.size(), 1u);
     EXPECT_EQ(ls.ui.messages[0].text, "USB mode already used by another programe!! ");
-    EXPECT_TRUE(ls.ui.isChecked("RBTCP"));
-    EXPECT_FALSE(ls.ui.isChecked("RBUSB"));
-    EXPECT_TRUE(ls.ui.isEnabled("ConnectAddressBox"));
-    EXPECT_TRUE(ls.ui.isEnabled("BtnCnt2"));
+    EXPECT_TRUE(ls.ui.isChecked(ctl::RBTCP));
+    EXPECT_FALSE(ls.ui.isChecked(ctl::RBUSB));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::ConnectAddressBox));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::BtnCnt2));
     EXPECT_FALSE(conn.usbModeLock().held());
 
     first.write("release\n");
@@ -55,8 +56,8 @@ TEST(UsbModeLock, SecondInstanceFallsBackToTcpUntilTheFirstSelectsTcp)
     selectUsb(ls, conn);
     EXPECT_EQ(ls.ui.messages.size(), 1u);
     EXPECT_TRUE(conn.usbModeLock().held());
-    EXPECT_FALSE(ls.ui.isEnabled("ConnectAddressBox"));
-    EXPECT_TRUE(ls.ui.isEnabled("BtnCnt2")); // the enumeration found the box
+    EXPECT_FALSE(ls.ui.isEnabled(ctl::ConnectAddressBox));
+    EXPECT_TRUE(ls.ui.isEnabled(ctl::BtnCnt2)); // the enumeration found the box
     selectUsb(ls, conn); // clicking USB again while holding the lock is no conflict
     EXPECT_EQ(ls.ui.messages.size(), 1u);
 
@@ -64,8 +65,8 @@ TEST(UsbModeLock, SecondInstanceFallsBackToTcpUntilTheFirstSelectsTcp)
     EXPECT_EQ(startHolder(other, dir.path()), "busy");
     other.waitForFinished(5000);
 
-    ls.ui.setChecked("RBUSB", false);
-    ls.ui.setChecked("RBTCP", true);
+    ls.ui.setChecked(ctl::RBUSB, false);
+    ls.ui.setChecked(ctl::RBTCP, true);
     conn.RBTCPClick();
     EXPECT_FALSE(conn.usbModeLock().held());
     QProcess third;

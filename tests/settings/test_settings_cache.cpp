@@ -1,7 +1,8 @@
 #include "link/Clock.h"
-#include "link/Session.h"
+#include "session/Session.h"
 #include "settings/SettingsState.h"
 #include "support/RecordingUi.h"
+#include "support/Controls.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@ protected:
     RecordingUi ui;
     Session s{clock, ui};
     FrameBuffer buffer{};
+    SettingsCache() { ui.watch(s.events); }
     FrameView frame = FrameView::ofBuffer(buffer);
 };
 
@@ -141,15 +143,15 @@ TEST_P(NetworkDisplay, DhcpShowsAddressesInUseStaticShowsStoredOnes)
         7, 9, 255, 255, 0, 0, 192, 168, 7, 1};
     frame.copyIn(24, net, sizeof net);
     ShowNetworkSettings(s, frame);
-    EXPECT_EQ(ui.isChecked("RBDHCP"), dhcp);
-    EXPECT_EQ(ui.isChecked("RBSTATICIP"), !dhcp);
+    EXPECT_EQ(ui.isChecked(ctl::RBDHCP), dhcp);
+    EXPECT_EQ(ui.isChecked(ctl::RBSTATICIP), !dhcp);
     const QStringList texts{
-        ui.caption(kNetworkEdits[0]), ui.caption(kNetworkEdits[1]), ui.caption(kNetworkEdits[2])};
+        ui.caption(ctl::NetworkEdits[0]), ui.caption(ctl::NetworkEdits[1]), ui.caption(ctl::NetworkEdits[2])};
     if (dhcp)
         EXPECT_EQ(texts, (QStringList{"10.1.2.3.", "255.255.255.0.", "10.1.2.254."}));
     else
         EXPECT_EQ(texts, (QStringList{"192.168.7.9.", "255.255.0.0.", "192.168.7.1."}));
-    for (const char* edit : kNetworkEdits)
+    for (const Control& edit : ctl::NetworkEdits)
         EXPECT_EQ(ui.isEnabled(edit), !dhcp);
     EXPECT_EQ(s.settings.Network.bytes[24], 1);
 }

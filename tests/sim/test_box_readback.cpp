@@ -2,14 +2,15 @@
 // tool's caches, so the model's layouts agree with the tool's decoders.
 
 #include "link/Clock.h"
-#include "link/Dispatch.h"
-#include "link/Readback.h"
-#include "link/Session.h"
-#include "link/SessionFlags.h"
+#include "session/Dispatch.h"
+#include "session/Readback.h"
+#include "session/Session.h"
+#include "session/SessionFlags.h"
 #include "link/SettingCodec.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
 #include "support/RecordingUi.h"
+#include "support/Controls.h"
 
 #include <QCoreApplication>
 
@@ -51,7 +52,7 @@ TEST(BoxReadback, ConnectReadBackFillsTheCachesFromTheBox)
     VirtualClock clock;
     test::RecordingUi ui;
     Session s(clock, ui);
-    ui.setChecked("RBTCP", true);
+    s.TcpSelected = true;
     test::FakeBoxTransport link(box);
     link.setReplySink([&s](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });
     s.transport = &link;

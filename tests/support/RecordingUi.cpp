@@ -20,4 +20,10 @@ MsgResult RecordingUi::message(MsgIcon icon, const QString& caption, const QStri
     return MsgResult::Ok;
 }
 
+void RecordingUi::watch(SessionEvents& events)
+{
+    QObject::connect(&events, &SessionEvents::refreshPages, [this] { ++refreshPagesCount; });
+    QObject::connect(&events, &SessionEvents::refreshBlendPages, [this] { ++refreshBlendPagesCount; });
+}
+
 } // namespace trivel::test

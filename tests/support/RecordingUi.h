@@ -1,7 +1,8 @@
 #pragma once
 // A UI port for tests: records every message, answers questions from a script.
 
-#include "link/UiPort.h"
+#include "session/SessionEvents.h"
+#include "session/UiPort.h"
 
 #include <deque>
 #include <vector>
@@ -25,8 +26,8 @@ public:
     int refreshPagesCount = 0;
     int refreshBlendPagesCount = 0;
 
-    void refreshPages() override { ++refreshPagesCount; }
-    void refreshBlendPages() override { ++refreshBlendPagesCount; }
+    // Counts the page refreshes a session asks for.
+    void watch(SessionEvents& events);
 };
 
 } // namespace trivel::test

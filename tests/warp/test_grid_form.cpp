@@ -1,5 +1,5 @@
 #include "link/Clock.h"
-#include "link/Session.h"
+#include "session/Session.h"
 #include "support/RecordingUi.h"
 #include "warp/GridForm.h"
 #include "warp/GridView.h"

@@ -1,0 +1,290 @@
+#include "session/Connection.h"
+
+#include "firmware/Controls.h"
+#include "session/Dispatch.h"
+#include "session/NeutralState.h"
+#include "session/PendingOps.h"
+#include "session/Session.h"
+#include "session/StatusPoll.h"
+#include "settings/Controls.h"
+#include "settings/SettingsState.h"
+
+namespace trivel {
+
+Connection::Connection(Session& s, QObject* parent)
+    : Connection(s, CreateHidapiBackend(), QString(), parent)
+{
+}
+
+Connection::Connection(
+    Session& s, std::unique_ptr<HidBackend> hid, const QString& usbLockDir, QObject* parent)
+    : QObject(parent)
+    , m_s(s)
+    , m_link(s.clock, std::move(hid), usbLockDir)
+{
+    m_s.connection = this;
+    if (m_s.USBTimeOut)
+        m_s.USBTimeOut->onTimeout = [this] { USBTimeOutTimer(); };
+    m_link.setReplySink([this](const std::uint8_t* bytes, std::size_t n, bool withReportId) {
+        DeliverReply(m_s, bytes, n, withReportId);
+    });
+    connect(&m_link, &Link::linkLost, this, &Connection::onLinkLost);
+    connect(&m_link, &Link::devicesChanged, this, [this] {
+        // Device changes are ignored while TCP is selected; selecting USB enumerates afresh.
+        if (!m_s.TcpSelected)
+            HidCtlDeviceChange();
+    });
+}
+
+Connection::~Connection()
+{
+    m_link.setDevicePolling(false);
+    if (m_s.USBTimeOut)
+        m_s.USBTimeOut->onTimeout = nullptr;
+    detachFromSession();
+    m_link.close();
+    if (m_s.connection == this)
+        m_s.connection = nullptr;
+}
+
+void Connection::attachToSession()
+{
+    m_s.transport = m_link.transport();
+}
+
+void Connection::detachFromSession()
+{
+    if (m_s.transport && m_s.transport == m_link.transport())
+        m_s.transport = nullptr;
+}
+
+void Connection::startUp()
+{
+    UiPort& ui = m_s.ui;
+    m_s.TcpSelected = false;
+    ui.setChecked(ctl::RBUSB, true);
+    ui.setChecked(ctl::RBTCP, false);
+    ui.setCaption(ctl::ConnectAddressBox, m_s.ConnectAddressText);
+    ui.setCaption(ctl::BtnCnt2, "Connect");
+    ui.setEnabled(ctl::BtnCnt2, false);
+    HidCtlDeviceChange(); // the device change reported once the main window exists
+    m_link.setDevicePolling(true);
+}
+
+void Connection::RBUSBClick()
+{
+    UiPort& ui = m_s.ui;
+    if (!m_link.takeUsbMode()) {
+        ui.message(MsgIcon::None, QString(), "USB mode already used by another programe!! ", MsgButtons::Ok);
+        ui.setChecked(ctl::RBUSB, false);
+        ui.setChecked(ctl::RBTCP, true);
+        m_s.TcpSelected = true;
+        RBTCPClick(); // checking RBTCP selects TCP as a click would
+        return;
+    }
+    m_s.TcpSelected = false;
+    ui.setChecked(ctl::RBUSB, true);
+    ui.setChecked(ctl::RBTCP, false);
+    ui.setEnabled(ctl::BtnCnt2, false);
+    ui.setEnabled(ctl::ConnectAddressBox, false);
+    startHidEnumeration();
+}
+
+void Connection::RBTCPClick()
+{
+    m_s.TcpSelected = true;
+    m_s.ui.setChecked(ctl::RBTCP, true);
+    m_s.ui.setChecked(ctl::RBUSB, false);
+    m_s.ui.setEnabled(ctl::ConnectAddressBox, true);
+    m_s.ui.setEnabled(ctl::BtnCnt2, true);
+    m_link.releaseUsbMode();
+}
+
+bool Connection::HidCtlEnumerate(const HidDeviceInfo& device)
+{
+    if (m_s.TcpSelected || device.vendorId != kBoxVendorId || device.productId != kBoxProductId)
+        return true;
+    m_s.ui.setEnabled(ctl::BtnCnt2, true);
+    return false;
+}
+
+void Connection::HidCtlDeviceChange()
+{
+    if (m_s.TcpSelected)
+        return;
+    if (m_s.connected())
+        CloseUsbLink();
+    m_s.ui.setEnabled(ctl::BtnCnt2, false);
+    startHidEnumeration();
+}
+
+void Connection::startHidEnumeration()
+{
+    for (const HidDeviceInfo& d : m_link.scanDevices())
+        if (!HidCtlEnumerate(d))
+            break;
+}
+
+void Connection::commonClickPart()
+{
+    UiPort& ui = m_s.ui;
+    for (int page = Page::WarpAdjust; page <= Page::System; ++page)
+        SetPageAvailable(m_s, page, true);
+    m_s.LastInputMask = 256;
+    m_s.LastOutputMask = 256;
+    m_s.setFlag(Flag::Rejected, false);
+    ui.setEnabled(ctl::BtnFrame, true);
+    ui.setEnabled(ctl::GroupBox1, true);
+    ui.setEnabled(ctl::FRstBtn, true);
+}
+
+void Connection::BtnCnt2Click()
+{
+    commonClickPart();
+    if (m_s.connected())
+        disconnect();
+    else if (m_s.TcpSelected)
+        connectTcp();
+    else
+        connectUsb();
+}
+
+void Connection::connectUsb()
+{
+    UiPort& ui = m_s.ui;
+    m_s.SessionFlags = 0;
+    ui.setCaption(ctl::BtnCnt2, "Disconnect");
+    m_s.setFlag(Flag::Connected, true);
+
+    if (!m_link.openUsb()) {
+        // Enumerated but not openable (gone meanwhile, or no access rights).
+        m_s.setFlag(Flag::Connected, false);
+        ui.setCaption(ctl::BtnCnt2, "Connect");
+        ui.message(MsgIcon::Error, QString(), "The USB box could not be opened.", MsgButtons::Ok);
+        return;
+    }
+    attachToSession();
+    m_link.startReceiving();
+
+    m_s.clearRequest();
+    m_s.request().setCode(Cmd::Identify);
+    SendFrame(m_s);
+    m_s.PendingOp = Op::Identify;
+
+    ui.setEnabled(ctl::ProgBtn, true);
+    ui.setEnabled(ctl::RBTCP, false);
+}
+
+void Connection::connectTcp()
+{
+    UiPort& ui = m_s.ui;
+    ConnectAddress = m_s.ConnectAddressText.left(20).trimmed();
+    m_s.SessionFlags = 0;
+    ui.setCaption(ctl::BtnCnt2, "Connecting");
+
+    QString why;
+    if (!m_link.openTcp(ConnectAddress, m_tcpPort, m_connectWaitMs, &why)) {
+        ui.message(MsgIcon::Error, QString(), "Can' not link to " + ConnectAddress, MsgButtons::Ok);
+        ui.setCaption(ctl::BtnCnt2, "Connect");
+        return;
+    }
+    attachToSession();
+    TcpClient1Connect();
+
+    ui.setCaption(ctl::BtnCnt2, "Disconnect");
+    ui.setEnabled(ctl::ProgBtn, true);
+    m_link.startReceiving();
+}
+
+void Connection::TcpClient1Connect()
+{
+    m_s.setFlag(Flag::Connected, true);
+    m_s.ui.setEnabled(ctl::RBUSB, false);
+    m_s.clearRequest();
+    m_s.request().setCode(Cmd::Identify);
+    SendFrame(m_s);
+    m_s.PendingOp = Op::Identify;
+}
+
+void Connection::disconnect()
+{
+    if (!m_s.FactoryResetPending)
+        SendNeutralState(m_s, true);
+    const bool usb = m_link.transport() ? m_link.transport()->isUsb() : !m_s.TcpSelected;
+    if (usb)
+        CloseUsbLink();
+    else
+        closeTcpLink();
+    SetActivePage(m_s, Page::WarpAdjust);
+}
+
+void Connection::closeTcpLink()
+{
+    UiPort& ui = m_s.ui;
+    ApplyChannelLayout(m_s, false);
+    detachFromSession();
+    m_link.close();
+    ui.setCaption(ctl::BtnCnt2, "Connect");
+    ui.setEnabled(ctl::ProgBtn, false);
+    ui.setEnabled(ctl::RBUSB, true);
+    m_s.setFlag(Flag::Connected, false);
+    ShowSignalIndicators(m_s, 0, 0);
+    ResetWindowSettings(m_s);
+}
+
+void Connection::CloseUsbLink()
+{
+    UiPort& ui = m_s.ui;
+    ApplyChannelLayout(m_s, false);
+    ui.setCaption(ctl::BtnCnt2, "Connect");
+    ui.setEnabled(ctl::ProgBtn, false);
+    ui.setCaption(ctl::ProgBtn, "Start");
+    m_s.setFlag(Flag::Connected, false);
+    ShowSignalIndicators(m_s, 0, 0);
+    // Nothing left to resend to.
+    if (m_s.USBTimeOut)
+        m_s.USBTimeOut->setEnabled(false);
+    detachFromSession();
+    m_link.close();
+    ui.setEnabled(ctl::RBTCP, true);
+    ResetWindowSettings(m_s);
+}
+
+void Connection::onLinkLost(const QString& reason)
+{
+    if (!m_s.connected() || !m_link.transport())
+        return;
+    qCWarning(lcSession) << "link lost:" << reason;
+    const bool usb = m_link.transport()->isUsb();
+    if (usb) {
+        HidCtlDeviceChange(); // as an unplug: close, BtnCnt2 off until the box is back
+    } else {
+        closeTcpLink();
+    }
+    // A chain waiting for the dead link would otherwise keep the wait window up for ever.
+    m_s.PendingOp = Op::Idle;
+    m_s.ui.closeWaitWindow();
+    if (!usb)
+        m_s.ui.message(MsgIcon::Warning, QString(), "Connection to the box lost.", MsgButtons::Ok);
+}
+
+void Connection::USBTimeOutTimer()
+{
+    if (m_s.USBTimeOut)
+        m_s.USBTimeOut->setEnabled(false);
+    if (m_s.TcpSelected)
+        return;
+    m_s.ui.appendMemo("NO ACK RESEND");
+    SendFrame(m_s);
+}
+
+void Connection::FormClose()
+{
+    m_link.setDevicePolling(false);
+    detachFromSession();
+    m_link.close();
+    m_s.setFlag(Flag::Connected, false);
+    m_link.releaseUsbMode();
+}
+
+} // namespace trivel

@@ -1,0 +1,74 @@
+#pragma once
+// Choosing the transport, connecting and disconnecting: the handlers behind Grop1
+// (RBUSB, RBTCP, ConnectAddressBox, BtnCnt2), on top of the link's mechanism. The GUI, trivelctl
+// and the tests drive the very same handlers.
+
+#include "link/HidBackend.h"
+#include "link/Link.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace trivel {
+
+class Session;
+
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kConnectWaitMs = 3000;
+    static constexpr int kDevicePollMs = Link::kDevicePollMs;
+
+    // Uses hidapi for USB.
+    explicit Connection(Session& s, QObject* parent = nullptr);
+    // Tests pass a scripted HID backend and their own lock directory.
+    Connection(Session& s, std::unique_ptr<HidBackend> hid, const QString& usbLockDir = {},
+        QObject* parent = nullptr);
+    ~Connection() override;
+
+    void setTcpPort(quint16 port) { m_tcpPort = port; }
+    quint16 tcpPort() const { return m_tcpPort; }
+    void setConnectWaitMs(int ms) { m_connectWaitMs = ms; }
+
+    // Start-up state of the group: USB checked, BtnCnt2 disabled, first device scan,
+    // then a device scan about once a second.
+    void startUp();
+
+    void RBUSBClick();
+    void RBTCPClick();
+    void BtnCnt2Click();
+    // Once per matching device of an enumeration; false stops the enumeration.
+    bool HidCtlEnumerate(const HidDeviceInfo& device);
+    void HidCtlDeviceChange();
+    void CloseUsbLink();
+    void USBTimeOutTimer();
+    void FormClose();
+
+    // The address taken from ConnectAddressBox at the last TCP connect.
+    QString ConnectAddress;
+
+    const UsbModeLock& usbModeLock() const { return m_link.usbModeLock(); }
+    HidBackend& hidBackend() { return m_link.hidBackend(); }
+    Link& link() { return m_link; }
+
+private:
+    void commonClickPart();
+    void connectUsb();
+    void connectTcp();
+    void TcpClient1Connect();
+    void disconnect();
+    void closeTcpLink();
+    void startHidEnumeration();
+    void onLinkLost(const QString& reason);
+    void attachToSession();
+    void detachFromSession();
+
+    Session& m_s;
+    Link m_link;
+    quint16 m_tcpPort = 7;
+    int m_connectWaitMs = kConnectWaitMs;
+};
+
+} // namespace trivel

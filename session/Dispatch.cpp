@@ -1,0 +1,109 @@
+#include "session/Dispatch.h"
+
+#include "files/FileOps.h"
+#include "firmware/FirmwareOps.h"
+#include "mask/MaskOps.h"
+#include "mask/MaskState.h"
+#include "registers/RegisterOps.h"
+#include "session/BoxCommands.h"
+#include "session/PendingOps.h"
+#include "session/Readback.h"
+#include "session/Session.h"
+#include "session/StatusPoll.h"
+#include "session/Watchdog.h"
+#include "warp/WarpOps.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace trivel {
+
+namespace {
+
+// Every owner's ranges, for the overlap check below.
+template <std::size_t... N> constexpr auto Join(const std::array<OpRange, N>&... parts)
+{
+    std::array<OpRange, (N + ...)> all{};
+    std::size_t i = 0;
+    ((std::copy(parts.begin(), parts.end(), all.begin() + i), i += N), ...);
+    return all;
+}
+
+constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps,
+    Op::kWarpOps, Op::kFirmwareOps, Op::kFileOps, Op::kRegisterOps);
+
+constexpr bool Disjoint(const auto& ranges)
+{
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        if (ranges[i].first > ranges[i].last || ranges[i].first <= Op::Idle)
+            return false;
+        for (std::size_t j = i + 1; j < ranges.size(); ++j)
+            if (ranges[i].first <= ranges[j].last && ranges[j].first <= ranges[i].last)
+                return false;
+    }
+    return true;
+}
+static_assert(Disjoint(kAllOps), "two owners claim the same PendingOp values");
+
+// PendingOp value ranges and their steps. A value without a row is ignored (PendingOp kept).
+const ChainRoute kChainTable[] = {
+    {Op::Identify, Op::Network, ReadbackStep, "session: identify, model, network"},
+    {Op::MaskSlotHeader, Op::MaskColourChunk, MaskSlotReadStep, "mask: slots at connect"},
+    {Op::WindowSettings, Op::WindowSettings, ReadbackStep, "session: window settings"},
+    {Op::WarpA, Op::LoopHdcp, ReadbackStep, "session: warp, blend, per-window queries"},
+    {Op::LoopPipItem, Op::WarpRereadC, ReadbackStep, "session: PIP items, warp re-read"},
+    {Op::Reset, Op::Reset, BoxCommandStep, "session: reset"},
+    {Op::AllReset, Op::ProfileLoad, BoxCommandStep, "session: all reset, profile load"},
+    {Op::StatusPoll, Op::StatusPoll, StatusPollStep, "session: status poll"},
+    {Op::PollWindowSettings, Op::PollWindowSettings, StatusPollStep, "session: window settings after a poll"},
+    {Op::FactoryReset, Op::FactoryReset, BoxCommandStep, "session: factory reset"},
+};
+
+} // namespace
+
+std::span<const ChainRoute> ChainTable()
+{
+    return kChainTable;
+}
+
+std::span<const OpRange> DeclaredOpRanges()
+{
+    return kAllOps;
+}
+
+const ChainRoute* FindChainRoute(int op)
+{
+    for (const ChainRoute& r : kChainTable)
+        if (r.step && op >= r.first && op <= r.last)
+            return &r;
+    return nullptr;
+}
+
+void DispatchResponse(Session& s)
+{
+    FrameView reply = s.reply();
+    const std::uint32_t code = reply.code();
+    // Over USB any reply but a status reply counts as the acknowledge the resend guard waits for.
+    if (!s.TcpSelected && code != Cmd::Status && s.USBTimeOut)
+        s.USBTimeOut->setEnabled(false);
+    if (const ChainRoute* r = FindChainRoute(s.PendingOp))
+        r->step(s, s.PendingOp);
+    s.reply().setCode(0);
+    NoteReplyDispatched(s);
+}
+
+void DeliverReply(Session& s, const std::uint8_t* bytes, std::size_t n, bool withReportId)
+{
+    if (withReportId) {
+        const std::size_t k = std::min(n, s.ReplyBuffer.size());
+        if (k > 0)
+            std::memcpy(s.ReplyBuffer.data(), bytes, k);
+    } else {
+        const std::size_t k = std::min(n, s.ReplyBuffer.size() - 1);
+        if (k > 0)
+            std::memcpy(s.ReplyBuffer.data() + 1, bytes, k);
+    }
+    DispatchResponse(s);
+}
+
+} // namespace trivel

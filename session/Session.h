@@ -1,0 +1,124 @@
+#pragma once
+// The one session: all state the system shares, created once by main (or by a test in one
+// line) and passed by reference. Names follow the protocol documentation.
+
+#include "link/Clock.h"
+#include "link/Frame.h"
+#include "mask/MaskState.h"
+#include "session/PageTable.h"
+#include "session/SessionEvents.h"
+#include "session/SessionFlags.h"
+#include "session/UiPort.h"
+#include "settings/SettingsState.h"
+#include "warp/WarpAdjustState.h"
+#include "warp/WarpState.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace trivel {
+
+class Connection;
+class Transport;
+
+struct SignalSize {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool operator==(const SignalSize&) const = default;
+};
+
+// Work that belongs to pages built later; an empty hook is skipped.
+struct PageHooks {
+    // Show handlers of the pages that have their own (Warp Adjust, User Map); the others send
+    // the common page-show request.
+    std::array<std::function<void()>, kPageCount> show{};
+    std::function<void()> maskSlotChange; // CBMaskIdx2Change
+};
+
+class Session {
+public:
+    Session(Clock& clock, UiPort& ui);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    Clock& clock;
+    UiPort& ui;
+    SessionEvents events;
+    PageHooks pageHooks;
+
+    FrameBuffer RequestBuffer{};
+    FrameBuffer ReplyBuffer{};
+    FrameView request() { return FrameView::ofBuffer(RequestBuffer); }
+    FrameView reply() { return FrameView::ofBuffer(ReplyBuffer); }
+    void clearRequest(std::size_t bytes = kBufferSize);
+
+    std::int32_t PostSendDelay = 0;
+    std::int32_t PendingOp = 0;
+    std::uint32_t SessionFlags = 0;
+    bool flag(std::uint32_t f) const { return (SessionFlags & f) != 0; }
+    void setFlag(std::uint32_t f, bool on) { SessionFlags = on ? (SessionFlags | f) : (SessionFlags & ~f); }
+    bool connected() const { return flag(Flag::Connected); }
+
+    int ChannelCount = 2;
+    int BoardModel = 0;
+    int CurrentWindow = 0;
+    // Boards reported by the large-image firmware query; gates the Ctrl+Alt+1/2 shortcuts.
+    std::uint32_t BoardMask = 0;
+
+    // The transport choice of Grop1: TCP when "IP Address" is selected, else USB.
+    bool TcpSelected = false;
+    // What ConnectAddressBox holds; the GUI stores the typed text before each connect.
+    QString ConnectAddressText = QStringLiteral("192.168.0.100");
+    // Page of PCMain on show, and which pages are enabled (their tabs follow).
+    int ActivePage = Page::WarpAdjust;
+    std::array<bool, kPageCount> PageEnabled{};
+    // ProgressBar2 of the progress panel (resets, profile load, setting transfer).
+    int ProgressPosition = 0;
+    int ProgressMaximum = 100;
+
+    // Connect read-back and status poll state.
+    int ReadbackWindow = 0; // counts ChannelCount down to 1; the window read is ReadbackWindow - 1
+    int ReadbackItem = 0; // 0..10
+    std::array<SignalSize, 4> InputSize{};
+    std::array<SignalSize, 4> PipSourceSize{};
+    std::array<SignalSize, 4> LastPipSourceSize{};
+    int LastInputMask = 256; // 256 never matches a real mask, so the next poll repaints
+    int LastOutputMask = 256;
+    // From the factory-reset button until its reply has been handled; a disconnect then skips
+    // the neutral-state requests.
+    bool FactoryResetPending = false;
+    // Item index of the User Map pattern list CBPatternSel, per window.
+    std::array<int, 4> UserMapPatternIndex{};
+
+    // The open link, or none. Owned by the connection logic.
+    Transport* transport = nullptr;
+    // The connect/disconnect handlers (a factory reset or reboot over TCP clicks BtnCnt2).
+    Connection* connection = nullptr;
+
+    std::unique_ptr<ClockTimer> TmrStatus; // 2000 ms status poll, enabled from start-up
+    std::unique_ptr<ClockTimer> USBTimeOut; // 500 ms resend guard
+    std::unique_ptr<ClockTimer> Timer2; // reset / profile progress
+    // Ends a chain whose reply never comes (see session/Watchdog.h).
+    std::unique_ptr<ClockTimer> ReplyWatchdog;
+
+    SettingsState settings;
+    WarpState warp;
+    WarpAdjustState warpAdjust;
+    MaskState mask;
+};
+
+// Sends the request frame on the selected transport; nothing while not connected.
+// Then pauses PostSendDelay ms while still dispatching replies.
+void SendFrame(Session& s);
+
+// Enables a page and shows its tab, or disables it and hides the tab.
+void SetPageAvailable(Session& s, int page, bool on);
+// Makes a page the active one of PCMain (no show handler runs).
+void SetActivePage(Session& s, int page);
+// Position and maximum of ProgressBar2.
+void SetProgress(Session& s, int position);
+void SetProgressMaximum(Session& s, int maximum);
+
+} // namespace trivel

@@ -1,0 +1,26 @@
+#pragma once
+// What the core tells the pages: they connect to these signals instead of each page adding a
+// hook to the UI port. Emitted on the main thread, inside the step or handler that caused it.
+
+#include <QObject>
+
+namespace trivel {
+
+class SessionEvents : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+signals:
+    // Refill every page from the caches of the current window.
+    void refreshPages();
+    // Refill the blend pages (their region and corner selections included).
+    void refreshBlendPages();
+    // The warp re-read has ended: show the selected point's offsets.
+    void warpPointValuesChanged();
+    // A window button was clicked by code (the read-back's end, the Ctrl+Alt shortcuts): the
+    // window selection of the settings pages takes it from here.
+    void windowButtonClicked(int tag);
+};
+
+} // namespace trivel

@@ -1,0 +1,175 @@
+#include "session/UiPort.h"
+
+#include "files/Controls.h"
+#include "firmware/Controls.h"
+#include "mask/Controls.h"
+#include "session/Controls.h"
+#include "settings/Controls.h"
+#include "settings/OutputModes.h"
+#include "warp/Controls.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace trivel {
+
+Q_LOGGING_CATEGORY(lcSession, "trivel.session")
+
+namespace {
+
+template <std::size_t N> void AddAll(std::vector<Control>& out, const ControlSet<N>& set)
+{
+    out.insert(out.end(), set.begin(), set.end());
+}
+
+std::vector<Control> BuildRegistry()
+{
+    using namespace ctl;
+    std::vector<Control> all{
+        // shell
+        MainForm, Grop1, RBTCP, RBUSB, ConnectAddressBox, BtnCnt2, GBLogo, Image1, SLGroup, BtnFrame,
+        GroupBox1, PCMain, UpdateStep, ProgressBar2, Memo1, Form1, PBLink,
+        // pages
+        Warp95Tab, TabVideoWall, TabEdgeBlend1, TabEdgeBlend2, TabMask, TabImage, TntTabSheet5, TabSystem,
+        TabPIP, TabDigiMap, TabFirmware, TntTabSheet6, TntTabSheet13, TabWapAdjust,
+        // settings pages
+        TntGroupBox6, InputFrame, TntGroupBox2, STRes, BtnReset, H1Frame, H2Frame, DP1Frame, VGAFrame,
+        BtnAllReset, BtnReboot, FRstBtn, GBNet, RBDHCP, RBSTATICIP, LBIP, LBMask, LBGateway, Button15,
+        STPIPRes,
+        // warp, mask, firmware, files
+        GPWPMode, CBPatternSel, GBUserMask, STMaskInfo, MCUVersion, ProgBtn, TntButton1, TntButton2};
+    AddAll(all, BtnWins);
+    AddAll(all, PnlOpts);
+    AddAll(all, PnlIpts);
+    AddAll(all, BtnSrcs);
+    AddAll(all, RBRots);
+    AddAll(all, ProfileLoadButtons);
+    AddAll(all, ProfileSaveButtons);
+    AddAll(all, NetworkEdits);
+    AddAll(all, RBOffsets);
+    AddAll(all, RBCorners);
+    AddAll(all, RBMasks);
+    for (const OutputMode& m : kOutputModes)
+        all.push_back(m.button);
+    return all;
+}
+
+const std::vector<Control>& Registry()
+{
+    static const std::vector<Control> r = BuildRegistry();
+    return r;
+}
+
+const QHash<QString, int>& RegistryIndex()
+{
+    static const QHash<QString, int> index = [] {
+        QHash<QString, int> h;
+        const auto& r = Registry();
+        for (int i = 0; i < int(r.size()); ++i) {
+            Q_ASSERT_X(!h.contains(r[std::size_t(i)].qname()), "DeclaredControls", r[std::size_t(i)].name);
+            h.insert(r[std::size_t(i)].qname(), i);
+        }
+        return h;
+    }();
+    return index;
+}
+
+// An undeclared control is a programming error: loud in a debug build, logged otherwise.
+bool CheckDeclared(const Control& c)
+{
+    const auto& index = RegistryIndex();
+    const auto it = index.constFind(c.qname());
+    if (it != index.cend() && Registry()[std::size_t(*it)].kind == c.kind)
+        return true;
+    qCWarning(lcSession) << "undeclared control" << c.name;
+    Q_ASSERT_X(false, "UiPort", c.name);
+    return false;
+}
+
+} // namespace
+
+std::span<const Control> DeclaredControls()
+{
+    return Registry();
+}
+
+const Control* FindControl(QStringView name)
+{
+    const auto& index = RegistryIndex();
+    const auto it = index.constFind(name.toString());
+    return it == index.cend() ? nullptr : &Registry()[std::size_t(*it)];
+}
+
+void UiPort::set(const Control& c, Prop p, const QVariant& v)
+{
+    if (!CheckDeclared(c))
+        return;
+    QVariant& slot = m_props[c.qname()][int(p)];
+    if (slot == v && slot.isValid())
+        return;
+    slot = v;
+    controlChanged(c, p, v);
+}
+
+QVariant UiPort::get(const Control& c, Prop p, const QVariant& fallback) const
+{
+    auto ctl = m_props.constFind(c.qname());
+    if (ctl == m_props.cend())
+        return fallback;
+    auto v = ctl->constFind(int(p));
+    return v == ctl->cend() ? fallback : *v;
+}
+
+bool UiPort::has(const Control& c, Prop p) const
+{
+    auto ctl = m_props.constFind(c.qname());
+    return ctl != m_props.cend() && ctl->contains(int(p));
+}
+
+int UiPort::mirrorSize() const
+{
+    int n = 0;
+    for (const auto& props : m_props)
+        n += int(props.size());
+    return n;
+}
+
+void UiPort::setActivePage(int index)
+{
+    m_activePage = index;
+    activePageChanged(index);
+}
+
+void UiPort::openWaitWindow(int maximum)
+{
+    m_waitMax = maximum;
+    m_waitPos = 0;
+    m_waitOpen = true;
+    waitWindowChanged();
+}
+
+void UiPort::closeWaitWindow()
+{
+    m_waitOpen = false;
+    waitWindowChanged();
+}
+
+void UiPort::addWaitProgress(int n)
+{
+    setWaitProgress(m_waitPos + n);
+}
+
+void UiPort::setWaitProgress(int pos)
+{
+    m_waitPos = std::clamp(pos, 0, m_waitMax);
+    waitWindowChanged();
+}
+
+void UiPort::appendMemo(const QString& line)
+{
+    m_memo.append(line);
+    qCInfo(lcSession).noquote() << line;
+    memoAppended(line);
+}
+
+} // namespace trivel

@@ -1,0 +1,63 @@
+#pragma once
+// Controls of the picture and signal pages: Image, Video Wall, EDID, System, PIP, Blend 1 and
+// Blend 2, and the edge-mask corners on the Mask page.
+
+#include "session/Control.h"
+
+namespace trivel::ctl {
+
+// Image page. The output-mode buttons are listed by OPM code in settings/OutputModes.h.
+inline constexpr Control TntGroupBox6{"TntGroupBox6", Kind::Group};
+inline constexpr Control InputFrame{"InputFrame", Kind::Group};
+inline constexpr ControlSet<4> BtnSrcs{{{"BtnSrc1", Kind::SpeedButton}, {"BtnSrc2", Kind::SpeedButton},
+    {"BtnSrc3", Kind::SpeedButton}, {"BtnSrc4", Kind::SpeedButton}}};
+
+// Video Wall page.
+inline constexpr Control TntGroupBox2{"TntGroupBox2", Kind::Group};
+inline constexpr ControlSet<6> RBRots{{{"RBRot1", Kind::RadioButton}, {"RBRot2", Kind::RadioButton},
+    {"RBRot3", Kind::RadioButton}, {"RBRot4", Kind::RadioButton}, {"RBRot5", Kind::RadioButton},
+    {"RBRot6", Kind::RadioButton}}};
+inline constexpr Control STRes{"STRes", Kind::Label};
+inline constexpr Control BtnReset{"BtnReset", Kind::Button};
+
+// EDID page: one group per input.
+inline constexpr Control H1Frame{"H1Frame", Kind::Group};
+inline constexpr Control H2Frame{"H2Frame", Kind::Group};
+inline constexpr Control DP1Frame{"DP1Frame", Kind::Group};
+inline constexpr Control VGAFrame{"VGAFrame", Kind::Group};
+
+// System page: profiles, box-wide commands, network.
+inline constexpr ControlSet<5> ProfileLoadButtons{{{"Button5", Kind::Button}, {"Button6", Kind::Button},
+    {"Button7", Kind::Button}, {"Button8", Kind::Button}, {"Button9", Kind::Button}}};
+inline constexpr ControlSet<5> ProfileSaveButtons{{{"Button10", Kind::Button}, {"Button11", Kind::Button},
+    {"Button12", Kind::Button}, {"Button13", Kind::Button}, {"Button14", Kind::Button}}};
+inline constexpr Control BtnAllReset{"BtnAllReset", Kind::Button};
+inline constexpr Control BtnReboot{"BtnReboot", Kind::Button};
+inline constexpr Control FRstBtn{"FRstBtn", Kind::Button};
+inline constexpr Control GBNet{"GBNet", Kind::Group};
+inline constexpr Control RBDHCP{"RBDHCP", Kind::RadioButton};
+inline constexpr Control RBSTATICIP{"RBSTATICIP", Kind::RadioButton};
+inline constexpr Control LBIP{"LBIP", Kind::Label};
+inline constexpr Control LBMask{"LBMask", Kind::Label};
+inline constexpr Control LBGateway{"LBGateway", Kind::Label};
+// Address, mask, gateway: the order of the network record.
+inline constexpr ControlSet<3> NetworkEdits{{{"IPEditAddress", Kind::AddressEdit},
+    {"IPEditMask", Kind::AddressEdit}, {"IPEditGateway", Kind::AddressEdit}}};
+inline constexpr Control Button15{"Button15", Kind::Button};
+
+// PIP page.
+inline constexpr Control STPIPRes{"STPIPRes", Kind::Label};
+
+// Blend 2 page: black-level regions by Tag, blend corners; Mask page: edge-mask corners.
+inline constexpr ControlSet<9> RBOffsets{{{"RBOffset0", Kind::RadioButton}, {"RBOffset1", Kind::RadioButton},
+    {"RBOffset2", Kind::RadioButton}, {"RBOffset3", Kind::RadioButton}, {"RBOffset4", Kind::RadioButton},
+    {"RBOffset5", Kind::RadioButton}, {"RBOffset6", Kind::RadioButton}, {"RBOffset7", Kind::RadioButton},
+    {"RBOffset8", Kind::RadioButton}}};
+inline constexpr ControlSet<8> RBCorners{{{"RBCorner0", Kind::RadioButton}, {"RBCorner1", Kind::RadioButton},
+    {"RBCorner2", Kind::RadioButton}, {"RBCorner3", Kind::RadioButton}, {"RBCorner4", Kind::RadioButton},
+    {"RBCorner5", Kind::RadioButton}, {"RBCorner6", Kind::RadioButton}, {"RBCorner7", Kind::RadioButton}}};
+inline constexpr ControlSet<8> RBMasks{{{"RBMask0", Kind::RadioButton}, {"RBMask1", Kind::RadioButton},
+    {"RBMask2", Kind::RadioButton}, {"RBMask3", Kind::RadioButton}, {"RBMask4", Kind::RadioButton},
+    {"RBMask5", Kind::RadioButton}, {"RBMask6", Kind::RadioButton}, {"RBMask7", Kind::RadioButton}}};
+
+} // namespace trivel::ctl

@@ -1,0 +1,55 @@
+#include "settings/pages/SystemPage.h"
+
+#include "app/IpAddressEdit.h"
+#include "session/BoxCommands.h"
+#include "settings/Controls.h"
+
+#include <QLabel>
+
+namespace trivel {
+
+SystemPage::SystemPage(Session& s, QWidget* parent)
+    : PageWidget(s, parent)
+{
+    auto* load = build::Group(this, nullptr, QStringLiteral("Load Profile"), QRect(8, 8, 300, 64));
+    auto* save = build::Group(this, nullptr, QStringLiteral("Save Profile"), QRect(8, 80, 300, 64));
+    for (int i = 0; i < 5; ++i) {
+        auto* l = build::Make<QPushButton>(load, ctl::ProfileLoadButtons[std::size_t(i)], QString::number(i + 1),
+            QRect(10 + i * 57, 24, 51, 30));
+        l->setProperty("Tag", i);
+        connect(l, &QPushButton::clicked, this, [this, i] { BtnPFL(m_s, i); });
+        auto* x = build::Make<QPushButton>(save, ctl::ProfileSaveButtons[std::size_t(i)], QString::number(i + 1),
+            QRect(10 + i * 57, 24, 51, 30));
+        x->setProperty("Tag", i);
+        connect(x, &QPushButton::clicked, this, [this, i] { BtnPFX(m_s, i); });
+    }
+
+    auto* allReset
+        = build::Make<QPushButton>(this, ctl::BtnAllReset, QStringLiteral("All Reset"), QRect(8, 160, 146, 32));
+    connect(allReset, &QPushButton::clicked, this, [this] { BtnAllResetClick(m_s); });
+    auto* reboot = build::Make<QPushButton>(this, ctl::BtnReboot, QStringLiteral("Reboot"), QRect(162, 160, 146, 32));
+    connect(reboot, &QPushButton::clicked, this, [this] { BtnRebootClick(m_s); });
+    auto* factory
+        = build::Make<QPushButton>(this, ctl::FRstBtn, QStringLiteral("Do Factory Reset"), QRect(8, 200, 300, 32));
+    connect(factory, &QPushButton::clicked, this, [this] { FRstBtnClick(m_s); });
+
+    auto* net = build::Group(this, &ctl::GBNet, QStringLiteral("Ethernet Config"), QRect(316, 8, 302, 224));
+    auto* dhcp = build::Make<QRadioButton>(net, ctl::RBDHCP, QStringLiteral("DHCP"), QRect(16, 26, 80, 20));
+    dhcp->setChecked(true);
+    build::Make<QRadioButton>(net, ctl::RBSTATICIP, QStringLiteral("Static IP"), QRect(120, 26, 100, 20));
+    // The address edits sit 4 px right of and 4 px above their labels.
+    const Control* labels[] = {&ctl::LBIP, &ctl::LBMask, &ctl::LBGateway};
+    const char* captions[] = {"IP : ", "SubNet Mask", "GateWay : "};
+    const char* texts[] = {"192.168.0.100", "255.255.255.0", "192.168.0.1"};
+    for (int i = 0; i < 3; ++i) {
+        auto* l = build::Make<QLabel>(
+            net, *labels[i], QString::fromLatin1(captions[i]), QRect(16, 66 + i * 36, 90, 20));
+        auto* e = new IpAddressEdit(net);
+        e->setObjectName(ctl::NetworkEdits[std::size_t(i)].qname());
+        e->setGeometry(l->x() + l->width() + 4, l->y() - 4, 180, 24);
+        e->setText(QString::fromLatin1(texts[i]));
+    }
+    build::Make<QPushButton>(net, ctl::Button15, QStringLiteral("Update"), QRect(194, 180, 96, 30));
+}
+
+} // namespace trivel

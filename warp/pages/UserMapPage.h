@@ -1,0 +1,15 @@
+#pragma once
+// The User Map page (TabWapAdjust): the tool-side point editor; its tab stays hidden.
+
+#include "app/PageWidget.h"
+
+namespace trivel {
+
+class UserMapPage : public PageWidget {
+    Q_OBJECT
+public:
+    explicit UserMapPage(Session& s, QWidget* parent = nullptr);
+
+};
+
+} // namespace trivel
