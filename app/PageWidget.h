@@ -48,8 +48,8 @@ inline QGroupBox* Group(QWidget* parent, const Control* c, const QString& title,
 }
 
 // A speed button of one group: checkable, one down at a time.
-inline QPushButton* SpeedButton(
-    QWidget* parent, QButtonGroup* group, const Control& c, const QString& caption, const QRect& geometry, int tag)
+inline QPushButton* SpeedButton(QWidget* parent, QButtonGroup* group, const Control& c,
+    const QString& caption, const QRect& geometry, int tag)
 {
     auto* b = Make<QPushButton>(parent, c, caption, geometry);
     b->setCheckable(true);

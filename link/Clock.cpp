@@ -79,28 +79,33 @@ std::unique_ptr<ClockTimer> RealClock::createTimer(int intervalMs)
 class VirtualClock::Timer final : public ClockTimer {
 public:
     Timer(VirtualClock& clock, int ms)
-        : m_clock(clock)
+        : m_clock(&clock)
         , m_interval(ms)
     {
-        m_clock.m_timers.push_back(this);
+        m_clock->m_timers.push_back(this);
     }
-    ~Timer() override { std::erase(m_clock.m_timers, this); }
+    ~Timer() override
+    {
+        if (m_clock)
+            std::erase(m_clock->m_timers, this);
+    }
     void setInterval(int ms) override
     {
         m_interval = ms;
-        if (m_enabled)
-            m_due = m_clock.m_now + std::max(ms, 1);
+        if (m_enabled && m_clock)
+            m_due = m_clock->m_now + std::max(ms, 1);
     }
     int interval() const override { return m_interval; }
     void setEnabled(bool on) override
     {
-        m_enabled = on;
-        if (on)
-            m_due = m_clock.m_now + std::max(m_interval, 1);
+        m_enabled = on && m_clock;
+        if (m_enabled)
+            m_due = m_clock->m_now + std::max(m_interval, 1);
     }
     bool isEnabled() const override { return m_enabled; }
 
-    VirtualClock& m_clock;
+    // Null once the clock has gone: the timer then never fires again.
+    VirtualClock* m_clock;
     int m_interval;
     bool m_enabled = false;
     qint64 m_due = 0;
@@ -110,7 +115,12 @@ VirtualClock::VirtualClock() = default;
 
 VirtualClock::~VirtualClock()
 {
-    // Timers owned elsewhere may outlive the clock in a badly ordered test; detach them.
+    // Timers owned elsewhere may outlive the clock in a badly ordered test; detach them so
+    // their own destruction does not reach back into a clock that has gone.
+    for (Timer* t : m_timers) {
+        t->m_clock = nullptr;
+        t->m_enabled = false;
+    }
     m_timers.clear();
 }
 

@@ -1,11 +1,11 @@
 #include "session/BoxCommands.h"
 
+#include "link/SettingCodec.h"
 #include "session/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Readback.h"
 #include "session/Session.h"
-#include "link/SettingCodec.h"
 
 namespace trivel {
 

@@ -17,12 +17,10 @@ int BtnWinBottom(int index)
     return kBtnWinTop[std::size_t(index)] + kBtnWinHeight;
 }
 
-
 QString SizeText(const SignalSize& z)
 {
     return QStringLiteral("%1 * %2").arg(z.width).arg(z.height);
 }
-
 
 } // namespace
 

@@ -25,8 +25,7 @@ template <std::size_t N> void AddAll(std::vector<Control>& out, const ControlSet
 std::vector<Control> BuildRegistry()
 {
     using namespace ctl;
-    std::vector<Control> all{
-        // shell
+    std::vector<Control> all{// shell
         MainForm, Grop1, RBTCP, RBUSB, ConnectAddressBox, BtnCnt2, GBLogo, Image1, SLGroup, BtnFrame,
         GroupBox1, PCMain, UpdateStep, ProgressBar2, Memo1, Form1, PBLink,
         // pages

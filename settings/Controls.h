@@ -14,9 +14,9 @@ inline constexpr ControlSet<4> BtnSrcs{{{"BtnSrc1", Kind::SpeedButton}, {"BtnSrc
 
 // Video Wall page.
 inline constexpr Control TntGroupBox2{"TntGroupBox2", Kind::Group};
-inline constexpr ControlSet<6> RBRots{{{"RBRot1", Kind::RadioButton}, {"RBRot2", Kind::RadioButton},
-    {"RBRot3", Kind::RadioButton}, {"RBRot4", Kind::RadioButton}, {"RBRot5", Kind::RadioButton},
-    {"RBRot6", Kind::RadioButton}}};
+inline constexpr ControlSet<6> RBRots{
+    {{"RBRot1", Kind::RadioButton}, {"RBRot2", Kind::RadioButton}, {"RBRot3", Kind::RadioButton},
+        {"RBRot4", Kind::RadioButton}, {"RBRot5", Kind::RadioButton}, {"RBRot6", Kind::RadioButton}}};
 inline constexpr Control STRes{"STRes", Kind::Label};
 inline constexpr Control BtnReset{"BtnReset", Kind::Button};
 

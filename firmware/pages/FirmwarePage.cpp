@@ -11,7 +11,8 @@ FirmwarePage::FirmwarePage(Session& s, QWidget* parent)
 {
     build::Make<QLabel>(this, ctl::MCUVersion, QString(), QRect(16, 300, 200, 20));
     // Enabled by a connect, disabled by a disconnect.
-    auto* start = build::Make<QPushButton>(this, ctl::ProgBtn, QStringLiteral("Start"), QRect(500, 260, 110, 32));
+    auto* start
+        = build::Make<QPushButton>(this, ctl::ProgBtn, QStringLiteral("Start"), QRect(500, 260, 110, 32));
     start->setEnabled(false);
 }
 

@@ -9,7 +9,6 @@ class FirmwarePage : public PageWidget {
     Q_OBJECT
 public:
     explicit FirmwarePage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

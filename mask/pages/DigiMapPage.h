@@ -9,7 +9,6 @@ class DigiMapPage : public PageWidget {
     Q_OBJECT
 public:
     explicit DigiMapPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

@@ -9,7 +9,6 @@ class MaskPage : public PageWidget {
     Q_OBJECT
 public:
     explicit MaskPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

@@ -9,7 +9,6 @@ class RegisterPage : public PageWidget {
     Q_OBJECT
 public:
     explicit RegisterPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

@@ -9,7 +9,6 @@ class Blend1Page : public PageWidget {
     Q_OBJECT
 public:
     explicit Blend1Page(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

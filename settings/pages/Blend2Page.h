@@ -9,7 +9,6 @@ class Blend2Page : public PageWidget {
     Q_OBJECT
 public:
     explicit Blend2Page(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

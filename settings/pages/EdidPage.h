@@ -9,7 +9,6 @@ class EdidPage : public PageWidget {
     Q_OBJECT
 public:
     explicit EdidPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

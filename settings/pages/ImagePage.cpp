@@ -16,7 +16,8 @@ ImagePage::ImagePage(Session& s, QWidget* parent)
         auto* b = build::SpeedButton(output, outputs, m.button, QString::fromLatin1(m.caption),
             QRect(8 + (i % 3) * 96, 22 + (i / 3) * 39, 92, 34), m.code);
         b->setChecked(i == 0);
-        connect(b, &QPushButton::clicked, this, [this, b] { emit outputModeClicked(b->property("Tag").toInt()); });
+        connect(b, &QPushButton::clicked, this,
+            [this, b] { emit outputModeClicked(b->property("Tag").toInt()); });
     }
     auto* input = build::Group(this, &ctl::InputFrame, QStringLiteral("Input"), QRect(318, 232, 300, 64));
     auto* inputs = new QButtonGroup(input);

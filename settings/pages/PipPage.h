@@ -9,7 +9,6 @@ class PipPage : public PageWidget {
     Q_OBJECT
 public:
     explicit PipPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

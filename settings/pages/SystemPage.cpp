@@ -14,23 +14,24 @@ SystemPage::SystemPage(Session& s, QWidget* parent)
     auto* load = build::Group(this, nullptr, QStringLiteral("Load Profile"), QRect(8, 8, 300, 64));
     auto* save = build::Group(this, nullptr, QStringLiteral("Save Profile"), QRect(8, 80, 300, 64));
     for (int i = 0; i < 5; ++i) {
-        auto* l = build::Make<QPushButton>(load, ctl::ProfileLoadButtons[std::size_t(i)], QString::number(i + 1),
-            QRect(10 + i * 57, 24, 51, 30));
+        auto* l = build::Make<QPushButton>(load, ctl::ProfileLoadButtons[std::size_t(i)],
+            QString::number(i + 1), QRect(10 + i * 57, 24, 51, 30));
         l->setProperty("Tag", i);
         connect(l, &QPushButton::clicked, this, [this, i] { BtnPFL(m_s, i); });
-        auto* x = build::Make<QPushButton>(save, ctl::ProfileSaveButtons[std::size_t(i)], QString::number(i + 1),
-            QRect(10 + i * 57, 24, 51, 30));
+        auto* x = build::Make<QPushButton>(save, ctl::ProfileSaveButtons[std::size_t(i)],
+            QString::number(i + 1), QRect(10 + i * 57, 24, 51, 30));
         x->setProperty("Tag", i);
         connect(x, &QPushButton::clicked, this, [this, i] { BtnPFX(m_s, i); });
     }
 
-    auto* allReset
-        = build::Make<QPushButton>(this, ctl::BtnAllReset, QStringLiteral("All Reset"), QRect(8, 160, 146, 32));
+    auto* allReset = build::Make<QPushButton>(
+        this, ctl::BtnAllReset, QStringLiteral("All Reset"), QRect(8, 160, 146, 32));
     connect(allReset, &QPushButton::clicked, this, [this] { BtnAllResetClick(m_s); });
-    auto* reboot = build::Make<QPushButton>(this, ctl::BtnReboot, QStringLiteral("Reboot"), QRect(162, 160, 146, 32));
+    auto* reboot
+        = build::Make<QPushButton>(this, ctl::BtnReboot, QStringLiteral("Reboot"), QRect(162, 160, 146, 32));
     connect(reboot, &QPushButton::clicked, this, [this] { BtnRebootClick(m_s); });
-    auto* factory
-        = build::Make<QPushButton>(this, ctl::FRstBtn, QStringLiteral("Do Factory Reset"), QRect(8, 200, 300, 32));
+    auto* factory = build::Make<QPushButton>(
+        this, ctl::FRstBtn, QStringLiteral("Do Factory Reset"), QRect(8, 200, 300, 32));
     connect(factory, &QPushButton::clicked, this, [this] { FRstBtnClick(m_s); });
 
     auto* net = build::Group(this, &ctl::GBNet, QStringLiteral("Ethernet Config"), QRect(316, 8, 302, 224));

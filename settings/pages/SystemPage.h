@@ -9,7 +9,6 @@ class SystemPage : public PageWidget {
     Q_OBJECT
 public:
     explicit SystemPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

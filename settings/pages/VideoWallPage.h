@@ -9,7 +9,6 @@ class VideoWallPage : public PageWidget {
     Q_OBJECT
 public:
     explicit VideoWallPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

@@ -29,3 +29,20 @@ TEST(VirtualClock, FiresTimersInOrderAndRecordsWaits)
     EXPECT_EQ(clock.waits()[1].kind, VirtualClock::WaitKind::Pump);
     EXPECT_EQ(clock.tickMs(), 1580);
 }
+
+TEST(VirtualClock, ATimerMayOutliveItsClock)
+{
+    auto clock = std::make_unique<VirtualClock>();
+    std::unique_ptr<ClockTimer> timer = clock->createTimer(100);
+    timer->setEnabled(true);
+    int fired = 0;
+    timer->onTimeout = [&fired] { ++fired; };
+    clock.reset();
+    // Detached: it neither fires nor touches the clock that has gone, even when re-enabled.
+    timer->setEnabled(true);
+    timer->setInterval(50);
+    EXPECT_FALSE(timer->isEnabled());
+    EXPECT_EQ(timer->interval(), 50);
+    timer.reset();
+    EXPECT_EQ(fired, 0);
+}

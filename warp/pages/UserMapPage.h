@@ -9,7 +9,6 @@ class UserMapPage : public PageWidget {
     Q_OBJECT
 public:
     explicit UserMapPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel

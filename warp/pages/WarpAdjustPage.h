@@ -9,7 +9,6 @@ class WarpAdjustPage : public PageWidget {
     Q_OBJECT
 public:
     explicit WarpAdjustPage(Session& s, QWidget* parent = nullptr);
-
 };
 
 } // namespace trivel
