@@ -2,6 +2,7 @@
 // Session, Connection and DispatchResponse) with a terminal UI port.
 
 #include "cli/CliUi.h"
+#include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
@@ -41,6 +42,8 @@ Commands:
                       DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
 
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
+  mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
+                      'trivelctl mask --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -140,6 +143,11 @@ int main(int argc, char** argv)
         QTextStream out(stdout);
         QTextStream err(stderr);
         return RunWarpTableCommand(args.mid(2), out, err);
+    }
+    if (!args.isEmpty() && args.at(0) == QLatin1String("mask")) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return RunMaskCommand(args.mid(1), out, err);
     }
 
     Options o;

@@ -1,5 +1,7 @@
 // trivelctl end to end: the real executable against trivel-boxsim on loopback.
 
+#include "RunTrivelctl.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,29 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun Trivelctl(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(TRIVELCTL), args);
-    CliRun r;
-    if (!p.waitForFinished(20000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "trivelctl did not finish";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 // A trivel-boxsim process on a free port.
 class BoxSim {

@@ -1,0 +1,162 @@
+// trivelctl mask encode/decode: the real executable on files.
+
+#include "RunTrivelctl.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+struct TrivelctlMask : ::testing::Test {
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    static QString fixture(const char* name)
+    {
+        return QStringLiteral(MASK_TEST_DATA "/") + QLatin1String(name);
+    }
+    static QByteArray read(const QString& p)
+    {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString write(const QString& name, const QByteArray& data) const
+    {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(data);
+        return f.fileName();
+    }
+    QString writeBmp(const QString& name, const QImage& image) const
+    {
+        EXPECT_TRUE(image.save(path(name), "BMP"));
+        return path(name);
+    }
+};
+
+// The 13 x 5 picture of the mono fixtures; 'X' is palette index 1 in mono_white_first.bmp.
+const char* const kMonoRows[] = {
+    "XXX        X ",
+    "             ",
+    "XXXXXXXXXXXXX",
+    " X X X X X X ",
+    "X           X",
+};
+
+TEST_F(TrivelctlMask, MonoRoundTripDrawsTheMaskColour)
+{
+    ASSERT_TRUE(dir.isValid());
+    const CliRun enc = Trivelctl({"mask", "encode", fixture("mono_white_first.bmp"), path("m.mask")});
+    ASSERT_EQ(enc.exitCode, 0) << enc.err.toStdString();
+    QByteArray stream = read(path("m.mask"));
+    EXPECT_EQ(enc.out, QString("Width: 13  Height: 5  Size: %1\n").arg(stream.size()));
+    EXPECT_EQ(stream.left(8).toHex(), "ff4d455800000000") << "size field left for the preview";
+
+    // Fresh stream (size 0): decoded to its end, index 1 in white on black.
+    CliRun dec = Trivelctl({"mask", "decode", path("m.mask"), path("m.png")});
+    ASSERT_EQ(dec.exitCode, 0) << dec.err.toStdString();
+    QImage png(path("m.png"));
+    ASSERT_EQ(png.size(), QSize(13, 5));
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 13; ++x)
+            EXPECT_EQ(png.pixel(x, y), kMonoRows[y][x] == 'X' ? qRgb(255, 255, 255) : qRgb(0, 0, 0))
+                << x << "," << y;
+
+    // As a slot holds it after a preview: size written, red mask colour, reverse set.
+    const int size = int(stream.size());
+    for (int i = 0; i < 4; ++i)
+        stream[4 + i] = char(size >> (8 * i));
+    stream[25] = 1;
+    stream[28] = char(255);
+    write("slot.mask", stream);
+    dec = Trivelctl({"mask", "decode", path("slot.mask"), path("slot.png")});
+    ASSERT_EQ(dec.exitCode, 0) << dec.err.toStdString();
+    png = QImage(path("slot.png"));
+    ASSERT_EQ(png.size(), QSize(13, 5));
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 13; ++x)
+            EXPECT_EQ(png.pixel(x, y), kMonoRows[y][x] == 'X' ? qRgb(0, 0, 0) : qRgb(255, 0, 0))
+                << x << "," << y;
+}
+
+TEST_F(TrivelctlMask, ColourRoundTripKeepsTheColours)
+{
+    ASSERT_TRUE(dir.isValid());
+    const CliRun enc = Trivelctl({"mask", "encode", fixture("colour8_rle.bmp"), path("c.mask")});
+    ASSERT_EQ(enc.exitCode, 0) << enc.err.toStdString();
+    EXPECT_EQ(enc.out, "Width: 23  Height: 4  Size: 892\n");
+    const CliRun dec = Trivelctl({"mask", "decode", path("c.mask"), path("c.png")});
+    ASSERT_EQ(dec.exitCode, 0) << dec.err.toStdString();
+    const QImage png(path("c.png"));
+    const QImage original(fixture("colour8.bmp"));
+    ASSERT_EQ(png.size(), original.size());
+    for (int y = 0; y < png.height(); ++y)
+        for (int x = 0; x < png.width(); ++x)
+            EXPECT_EQ(png.pixel(x, y), original.pixel(x, y)) << x << "," << y;
+}
+
+TEST_F(TrivelctlMask, RefusalsCarryTheToolsMessagesAndWriteNothing)
+{
+    ASSERT_TRUE(dir.isValid());
+    QImage fine(2400, 100, QImage::Format_Mono); // alternating pixels: 240000 bytes of runs
+    for (int y = 0; y < fine.height(); ++y)
+        std::fill_n(fine.scanLine(y), fine.bytesPerLine(), uchar(0x55));
+    QImage wide(2401, 1, QImage::Format_Mono);
+    wide.fill(0);
+    const QString fineBmp = writeBmp("fine.bmp", fine);
+    const QString wideBmp = writeBmp("wide.bmp", wide);
+    const QString text = write("text.bmp", "not a bitmap");
+    const QString junk = write("junk.mask", QByteArray::fromHex("ff4d4558000000006009000001000000"));
+
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {{"encode", fixture("rgb24.bmp")}, 1, "not supported format !!!"},
+        {{"encode", wideBmp}, 1, "Image size too big"},
+        {{"encode", fineBmp}, 1, "User Mask size must less then 32 K Byte"},
+        {{"encode", fineBmp, "--limit", "237568"}, 1, "User Mask size must less then 232 K Byte"},
+        {{"encode", text}, 1, "This file is not a BMP image."},
+        {{"encode", path("missing.bmp")}, 1, "cannot read"},
+        {{"decode", junk}, 1, "Something wrong [M02] !!!"},
+        {{"encode", fineBmp, "--limit", "1000"}, 2, "--limit is 32768 or 237568"},
+        {{"encode", fineBmp, "--frob"}, 2, "unknown option"},
+    };
+    for (const auto& c : cases) {
+        const QString out = path("out");
+        const CliRun r = Trivelctl(QStringList{"mask"} + c.args + QStringList{out});
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out));
+    }
+    const QImage fineHalf = fine.copy(0, 0, 2400, 20); // 48000 bytes fit the larger limit
+    const CliRun large
+        = Trivelctl({"mask", "encode", writeBmp("half.bmp", fineHalf), path("half.mask"), "--limit=237568"});
+    EXPECT_EQ(large.exitCode, 0) << large.err.toStdString();
+    EXPECT_EQ(read(path("half.mask")).size(), 32 + 48000);
+}
+
+TEST_F(TrivelctlMask, UsageErrorsAndHelp)
+{
+    const QList<QStringList> bad{{"mask"}, {"mask", "frob"}, {"mask", "encode", "a.bmp"},
+        {"mask", "decode", "a.mask"}, {"mask", "decode", "a", "b", "c"}};
+    for (const QStringList& args : bad) {
+        const CliRun r = Trivelctl(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("usage: trivelctl mask")) << args.join(' ').toStdString();
+    }
+    const CliRun help = Trivelctl({"mask", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* word : {"encode IN.bmp OUT.mask", "--limit 32768|237568", "decode IN.mask OUT.png"})
+        EXPECT_TRUE(help.out.contains(word)) << word;
+    EXPECT_TRUE(Trivelctl({"--help"}).out.contains("mask encode|decode"));
+}
+
+} // namespace
