@@ -1,0 +1,66 @@
+#include "settings/pages/SettingSlider.h"
+
+#include "session/Session.h"
+#include "settings/SettingBinding.h"
+
+#include <QAbstractSlider>
+
+namespace trivel {
+
+SettingSlider::SettingSlider(
+    QAbstractSlider* slider, Session& s, const SettingBinding& row, std::function<void(int)> show)
+    : QObject(slider)
+    , m_slider(slider)
+    , m_s(s)
+    , m_row(row)
+    , m_show(std::move(show))
+{
+    slider->setRange(row.minimum, row.maximum);
+    slider->setValue(row.start);
+    connect(slider, &QAbstractSlider::valueChanged, this, &SettingSlider::changed);
+    connect(slider, &QAbstractSlider::actionTriggered, this, &SettingSlider::action);
+    connect(slider, &QAbstractSlider::sliderReleased, this, &SettingSlider::endOfScroll);
+}
+
+void SettingSlider::changed(int position)
+{
+    if (m_show)
+        m_show(position);
+    if (!m_storeOnScroll)
+        StoreSetting(m_s, m_row, position);
+    if (m_row.trigger == Trigger::EveryChange) {
+        // Refilling the pages stores, but never sends.
+        if (!m_s.flag(Flag::Refreshing))
+            SendBoundSetting(m_s, m_row);
+        return;
+    }
+    if (m_endPending) {
+        m_endPending = false;
+        endOfScroll();
+    }
+}
+
+void SettingSlider::action(int action)
+{
+    // Emitted before the new position is applied: the send waits for the value change that
+    // follows, so an arrow click sends the new value. A drag ends at the release; an action
+    // that cannot move the position (an arrow at the end of the range) sends nothing.
+    if (m_row.trigger != Trigger::EndOfScroll)
+        return;
+    if (action == QAbstractSlider::SliderMove && m_slider->isSliderDown())
+        return;
+    if (action == QAbstractSlider::SliderNoAction)
+        return;
+    m_endPending = m_slider->sliderPosition() != m_slider->value();
+}
+
+void SettingSlider::endOfScroll()
+{
+    if (m_row.trigger != Trigger::EndOfScroll)
+        return;
+    if (m_storeOnScroll)
+        StoreSetting(m_s, m_row, m_slider->value());
+    SendBoundSetting(m_s, m_row);
+}
+
+} // namespace trivel
