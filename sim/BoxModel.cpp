@@ -162,7 +162,7 @@ std::optional<std::vector<std::uint8_t>> BoxModel::handle(const std::uint8_t* re
     if (!answer(code, rq, rp))
         return std::nullopt;
 
-    if (silentAfter >= 0 && m_replies >= silentAfter)
+    if (silent || (silentAfter >= 0 && m_replies >= silentAfter))
         return std::nullopt;
     if (wrongCodeFor && *wrongCodeFor == code)
         rp.setCode(wrongCode);
@@ -357,7 +357,9 @@ void BoxModel::putStatus(FrameView rep) const
         rep.put32(20 + 8 * i, std::uint32_t(sig.input[i].height));
         rep.put32(48 + 8 * i, std::uint32_t(sig.pipSource[i].width));
         rep.put32(52 + 8 * i, std::uint32_t(sig.pipSource[i].height));
-        rep.put8(80 + i, sig.pipSource[i].width != 0 ? 0x02 : 0x00);
+        const bool present
+            = sig.pipPresentMask < 0 ? sig.pipSource[i].width != 0 : ((sig.pipPresentMask >> w) & 1) != 0;
+        rep.put8(80 + i, present ? 0x02 : 0x00);
     }
 }
 

@@ -39,6 +39,7 @@ public:
 
     // Scripted failures.
     int silentAfter = -1; // after this many replies stay silent (-1: never)
+    bool silent = false; // while set, nothing is answered; requests still change state and count
     std::optional<std::uint32_t> wrongCodeFor; // answer this request code ...
     std::uint32_t wrongCode = 0xFFFF; // ... with this code instead
     int boardQueryEmptyReplies = 0; // the first N board queries (0x0090) report no board

@@ -57,6 +57,9 @@ struct BoxSignals {
     std::array<SignalSize, kWindows> pipSource{};
     int inputMask = -1; // -1: a bit for every window whose input width is non-zero
     int outputMask = -1; // -1: a bit for every window of the board
+    // Status bytes 80..83 bit 1: a PIP source present, reported apart from the sizes so a box can
+    // send stale sizes for a window without a source. -1: a bit for every non-zero PIP width.
+    int pipPresentMask = -1;
 };
 
 struct WindowState {

@@ -1,17 +1,29 @@
 #pragma once
 // A session on a virtual clock, a recording UI that also logs the order of screen events, and
-// a scripted box.
+// the simulated box behind a link that hands a reply over only when the test pumps it.
 
-#include "ReadbackBox.h"
 #include "link/Clock.h"
-#include "session/StatusPoll.h"
 #include "session/Readback.h"
 #include "session/Session.h"
+#include "session/StatusPoll.h"
+#include "sim/BoxModel.h"
+#include "support/FakeBoxTransport.h"
 #include "support/RecordingUi.h"
 
 #include <gtest/gtest.h>
 
 namespace trivel::test {
+
+// A plain two-window box, model 400, whose stored state is recognisable: every window and field
+// holds a value of its own, so a reply landing in the wrong cache shows.
+sim::BoxModel ChainBox();
+
+// Stores a mask slot as the box holds it: a header whose size field says `sizeField` bytes follow,
+// then `payload` bytes each holding the low byte of its offset in the slot. Slot 9 is the colour one.
+void StoreMaskSlot(sim::BoxModel& box, int slot, std::uint32_t sizeField, std::size_t payload);
+
+// Plugs inputs into the windows of `mask` (window w: 1920 - w by 1080 - w) and unplugs the others.
+void PlugInputs(sim::BoxModel& box, int mask);
 
 class TrackingUi : public RecordingUi {
 public:
@@ -45,19 +57,22 @@ protected:
     VirtualClock clock;
     TrackingUi ui;
     Session s{clock, ui};
+    sim::BoxModel box = ChainBox();
+    FakeBoxTransport link{box};
 
     ChainTest()
     {
         ui.track(s.events);
         ApplyChannelLayout(s, false); // the start-up layout
+        link.delivery = Delivery::Pumped;
     }
 
-    // Connects `box` and runs the connect exchange to its end.
-    void connectAndRead(ReadbackBox& box)
+    // Connects the box and runs the connect exchange to its end.
+    void connectAndRead()
     {
-        box.attach(s);
+        link.attach(s);
         SendIdentify(s);
-        box.pump();
+        link.pump();
     }
 
     // The wait window's progress just before FinishReadback sets it to its maximum.

@@ -11,12 +11,11 @@ namespace {
 
 class BoxCommands : public ChainTest {
 protected:
-    ReadbackBox box{BoxKind{.boardKind = 2}}; // four windows
-
     void SetUp() override
     {
-        connectAndRead(box);
-        box.clearLog();
+        box.identity.boardKind = 2; // four windows
+        connectAndRead();
+        link.clearLog();
         clock.clearWaits();
         ui.messages.clear();
     }
@@ -36,22 +35,22 @@ TEST_P(Timer2Pace, TenTicksThenTheReadBackResumes)
 {
     const PaceCase& c = GetParam();
     c.start(s);
-    box.pump(2);
+    link.pump(2);
     ASSERT_TRUE(s.Timer2->isEnabled());
     EXPECT_EQ(s.Timer2->interval(), c.interval);
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 180);
-    const std::size_t before = box.log.size();
+    const std::size_t before = link.log.size();
 
     clock.advance(9 * c.interval);
     EXPECT_EQ(ui.intValue(ctl::ProgressBar2, Prop::Position), 90);
-    EXPECT_EQ(box.log.size(), before) << "nothing is sent before the tenth tick";
+    EXPECT_EQ(link.log.size(), before) << "nothing is sent before the tenth tick";
     clock.advance(c.interval);
     EXPECT_FALSE(s.Timer2->isEnabled());
-    ASSERT_EQ(box.log.size(), before + 1);
-    EXPECT_EQ(box.log.back(), c.resumeRequest);
+    ASSERT_EQ(link.log.size(), before + 1);
+    EXPECT_EQ(link.log.back(), c.resumeRequest);
     EXPECT_EQ(s.PendingOp, c.resumeOp);
 
-    box.pump();
+    link.pump();
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 680);
     EXPECT_FALSE(ui.waitWindowOpen());
@@ -77,9 +76,9 @@ TEST_F(BoxCommands, AllResetSendsTheCornerValueAndClearsWarpModes)
     EXPECT_EQ(ui.messages[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(s.PendingOp, 7099);
     EXPECT_EQ(s.PostSendDelay, 80);
-    box.pump(1);
+    link.pump(1);
     const std::vector<std::string> sent{"100b s00TLA+503", "1002 s00RXT+001"};
-    EXPECT_EQ(box.log, sent) << "KeystoneCorners[0][1].x is 502";
+    EXPECT_EQ(link.log, sent) << "KeystoneCorners[0][1].x is 502";
     EXPECT_EQ(s.PendingOp, 7100);
     EXPECT_EQ(s.PostSendDelay, 0);
     for (int w = 0; w < 4; ++w) {
@@ -101,7 +100,7 @@ TEST_F(BoxCommands, ProfileSaveAndLoadTexts)
     EXPECT_EQ(ui.messages[1].text, "Do you want to load profile ?");
     EXPECT_EQ(ui.messages[1].caption, "Load Profile");
     const std::vector<std::string> sent{"1002 s00PFV+004", "1002 s00PFA+001"};
-    EXPECT_EQ(box.log, sent);
+    EXPECT_EQ(link.log, sent);
     EXPECT_EQ(s.PendingOp, 7100);
 }
 
@@ -118,7 +117,7 @@ TEST_P(Cancelled, NothingIsSent)
     ui.answers.push_back(GetParam().answer);
     GetParam().click(s);
     EXPECT_EQ(ui.messages.size(), 1u);
-    EXPECT_TRUE(box.log.empty());
+    EXPECT_TRUE(link.log.empty());
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_FALSE(s.FactoryResetPending);
     EXPECT_TRUE(s.connected());
@@ -139,14 +138,16 @@ TEST_F(BoxCommands, CommandsWithoutALinkSendNothing)
         click(s);
     BtnPFL(s, 0);
     EXPECT_EQ(ui.messages.size(), 4u) << "each still asks";
-    EXPECT_TRUE(box.log.empty());
+    EXPECT_TRUE(link.log.empty());
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_FALSE(s.FactoryResetPending) << "no reply would ever clear it";
 }
 
 TEST_F(BoxCommands, FactoryResetOverUsbKeepsTheLink)
 {
-    ReadbackBox usb(BoxKind{}, true);
+    sim::BoxModel usbBox = ChainBox();
+    FakeBoxTransport usb(usbBox, true);
+    usb.delivery = Delivery::Pumped;
     usb.attach(s);
     FRstBtnClick(s);
     EXPECT_EQ(ui.messages.at(0).text, "Do you want to do Factory reset?");
@@ -165,9 +166,9 @@ TEST_F(BoxCommands, RebootSendsTheRestartFrameWithoutWaiting)
     BtnRebootClick(s);
     EXPECT_EQ(ui.messages.at(0).text, "Do you want to reboot system?");
     const std::vector<std::string> sent{"12345678"};
-    EXPECT_EQ(box.log, sent);
+    EXPECT_EQ(link.log, sent);
     EXPECT_EQ(s.PendingOp, 0);
-    EXPECT_EQ(box.pump(), 0) << "the box does not answer a restart";
+    EXPECT_EQ(link.pump(), 0) << "the box does not answer a restart";
 }
 
 class Watchdog : public BoxCommands { };
@@ -177,7 +178,7 @@ TEST_F(Watchdog, ChainWithoutReplyEndsAfterTenSeconds)
     ui.messages.clear();
     SendIdentify(s);
     box.silent = true; // the Identify reply arrives, nothing after it
-    box.pump();
+    link.pump();
     ASSERT_EQ(s.PendingOp, 4095);
     ASSERT_TRUE(ui.waitWindowOpen());
 
@@ -191,13 +192,13 @@ TEST_F(Watchdog, ChainWithoutReplyEndsAfterTenSeconds)
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_FALSE(ui.waitWindowOpen());
     EXPECT_TRUE(s.connected());
-    EXPECT_TRUE(box.isOpen());
+    EXPECT_TRUE(link.isOpen());
 
     // Idle again: the status poll runs, and an unanswered poll is not the watchdog's business.
-    box.clearLog();
+    link.clearLog();
     clock.advance(3 * kReplyWatchdogMs);
-    EXPECT_FALSE(box.log.empty());
-    EXPECT_EQ(box.log.front(), "1006");
+    EXPECT_FALSE(link.log.empty());
+    EXPECT_EQ(link.log.front(), "1006");
     EXPECT_EQ(ui.messages.size(), 1u);
 }
 
@@ -206,11 +207,11 @@ TEST_F(Watchdog, EveryReplyRestartsIt)
     SendIdentify(s);
     for (int i = 0; i < 5; ++i) {
         clock.advance(kReplyWatchdogMs - 1000);
-        box.pump(1);
+        link.pump(1);
     }
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_NE(s.PendingOp, 0);
-    box.pump();
+    link.pump();
     EXPECT_EQ(s.PendingOp, 0);
     clock.advance(2 * kReplyWatchdogMs);
     EXPECT_TRUE(ui.messages.empty()) << "disarmed once the chain is idle";
@@ -219,12 +220,12 @@ TEST_F(Watchdog, EveryReplyRestartsIt)
 TEST_F(Watchdog, OutlastsTheResetPacing)
 {
     BtnAllResetClick(s);
-    box.pump(2);
+    link.pump(2);
     ASSERT_EQ(s.Timer2->interval(), 2400);
     clock.advance(10 * 2400 - 1);
     EXPECT_EQ(ui.messages.size(), 1u) << "only the confirmation: 24 s of pacing is not a lost reply";
     clock.advance(1);
-    box.pump();
+    link.pump();
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_EQ(ui.messages.size(), 1u);
 }

@@ -1,13 +1,13 @@
 #include "ChainFixture.h"
 
-#include "session/Dispatch.h"
-#include "session/StatusPoll.h"
-#include "session/PageTable.h"
 #include "link/SettingCodec.h"
 #include "mask/MaskState.h"
+#include "session/Dispatch.h"
+#include "session/PageTable.h"
+#include "session/StatusPoll.h"
 #include "sim/BoxModel.h"
-#include "support/FakeBoxTransport.h"
 #include "support/Controls.h"
+#include "support/FakeBoxTransport.h"
 
 #include <QCoreApplication>
 
@@ -56,10 +56,11 @@ class ReadbackKinds : public ChainTest, public ::testing::WithParamInterface<Kin
 TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
 {
     const KindCase& k = GetParam();
-    ReadbackBox box({.boardKind = k.boardKind, .userMask = k.userMask});
-    connectAndRead(box);
+    box.identity.boardKind = k.boardKind;
+    box.identity.userMask = k.userMask;
+    connectAndRead();
 
-    EXPECT_THAT(box.log, ElementsAreArray(ExpectedReadback(k)));
+    EXPECT_THAT(link.log, ElementsAreArray(ExpectedReadback(k)));
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_EQ(s.ChannelCount, k.windows);
     EXPECT_EQ(s.flag(Flag::PipCapable), k.pip);
@@ -67,7 +68,7 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     EXPECT_EQ(ui.isVisible(ctl::TabPIP), k.pip);
     EXPECT_EQ(ui.isVisible(ctl::TabDigiMap), k.userMask != 0);
     EXPECT_EQ(s.BoardModel, 400);
-    EXPECT_EQ(box.currentWindow, 0) << "the loop ends with window 0 selected on the box";
+    EXPECT_EQ(box.settings().currentWindow, 0) << "the loop ends with window 0 selected on the box";
     EXPECT_EQ(progressBeforeFinish(), k.progress);
     EXPECT_FALSE(ui.waitWindowOpen());
     EXPECT_EQ(ui.waitPositions.back(), 100);
@@ -81,9 +82,9 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
         if (k.pip) {
             const PipRecord& p = s.settings.PipSettings[w];
             for (int i = 0; i < 7; ++i)
-                EXPECT_EQ(p.bytes[i], BoxQueryValue(PipQueryName(i), w, 400));
+                EXPECT_EQ(p.bytes[i], box.window(w).pip[std::size_t(i)]) << PipQueryName(i);
             for (int i = 0; i < 4; ++i)
-                EXPECT_EQ(p.overlap[i], BoxQueryValue(PipQueryName(7 + i), w, 400));
+                EXPECT_EQ(p.overlap[i], box.window(w).pipOverlap[std::size_t(i)]) << PipQueryName(7 + i);
         }
         EXPECT_EQ(s.mask.MaskAssignment[w], k.pip && k.userMask ? w + 1 : 0);
     }
@@ -117,7 +118,8 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     EXPECT_TRUE(ui.isChecked(ctl::RBSTATICIP));
 }
 
-// The same four kinds against the simulated box, replies handed over on the event loop.
+// The same four kinds against a box fresh from the factory, replies handed over on the event
+// loop as the receive threads do.
 TEST_P(ReadbackKinds, AgainstTheSimulatedBox)
 {
     const KindCase& k = GetParam();
@@ -125,11 +127,8 @@ TEST_P(ReadbackKinds, AgainstTheSimulatedBox)
     id.boardKind = k.boardKind;
     id.userMask = k.userMask;
     sim::BoxModel model(id);
-    FakeBoxTransport link(model);
-    link.setReplySink([this](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });
-    s.transport = &link;
-    s.setFlag(Flag::Connected, true);
-    s.TcpSelected = true;
+    FakeBoxTransport eventLoopLink(model);
+    eventLoopLink.attach(s);
     SendIdentify(s);
     for (int turn = 0; turn < 10000 && s.PendingOp != 0; ++turn)
         QCoreApplication::processEvents();
@@ -138,7 +137,7 @@ TEST_P(ReadbackKinds, AgainstTheSimulatedBox)
     std::vector<std::uint32_t> expected;
     for (const std::string& line : ExpectedReadback(k))
         expected.push_back(std::uint32_t(std::stoul(line.substr(0, 4), nullptr, 16)));
-    EXPECT_EQ(link.sentCodes, expected);
+    EXPECT_EQ(eventLoopLink.sentCodes, expected);
     EXPECT_EQ(s.ChannelCount, k.windows);
     EXPECT_EQ(progressBeforeFinish(), k.progress);
     EXPECT_EQ(model.settings().currentWindow, 0);
@@ -153,8 +152,7 @@ INSTANTIATE_TEST_SUITE_P(FourBoxes, ReadbackKinds,
 
 TEST_F(ChainTest, IdentifyMemoLineAndFinishOrders)
 {
-    ReadbackBox plain({.boardKind = 1});
-    connectAndRead(plain);
+    connectAndRead(); // a plain two-window box
     ASSERT_FALSE(ui.memo().isEmpty());
     EXPECT_EQ(ui.memo().first(), "V:3.14-- IV:093224 CH:1 KEY:0 RXBUF[34]:0");
     // Plain order: the wait window closes 500 ms after reaching its maximum, then the pages are refilled.
@@ -167,8 +165,8 @@ TEST_F(ChainTest, IdentifyMemoLineAndFinishOrders)
 
 TEST_F(ChainTest, PipOrderRefreshesBeforeClosing)
 {
-    ReadbackBox pip({.boardKind = 0x82});
-    connectAndRead(pip);
+    box.identity.boardKind = 0x82;
+    connectAndRead();
     const std::vector<std::string> pipOrder{"refresh", "open", "refresh", "close"};
     EXPECT_EQ(ui.events, pipOrder);
 }
@@ -187,8 +185,7 @@ TEST_F(ChainTest, FinishReadbackKeepsSystemAndVideoWallPagesActive)
 
 TEST_F(ChainTest, ReadbackAfterAWholeBoxTransferKeepsPatternsAndSelectsWindowOne)
 {
-    ReadbackBox box({.boardKind = 1});
-    box.attach(s);
+    link.attach(s);
     for (auto& m : s.warp.model)
         m.ControlPattern = 16;
     s.setFlag(Flag::TransferReadback, true);
@@ -197,7 +194,7 @@ TEST_F(ChainTest, ReadbackAfterAWholeBoxTransferKeepsPatternsAndSelectsWindowOne
     s.request().setCode(Cmd::ReadNetwork);
     s.PendingOp = 4096;
     SendFrame(s);
-    box.pump();
+    link.pump();
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_EQ(s.warp.model[2].ControlPattern, 16) << "the transfer's patterns are kept";
     EXPECT_EQ(ui.intValue(ctl::ProgressBar2, Prop::Position), 100);
@@ -219,10 +216,10 @@ class IdentifyKinds : public ChainTest, public ::testing::WithParamInterface<Ide
 TEST_P(IdentifyKinds, BoardKindByte)
 {
     const IdentifyCase& c = GetParam();
-    ReadbackBox box({.boardKind = c.byte14});
-    box.attach(s);
+    box.identity.boardKind = c.byte14;
+    link.attach(s);
     SendIdentify(s);
-    box.pump(1);
+    link.pump(1);
     EXPECT_EQ(s.ChannelCount, c.windows);
     EXPECT_EQ(s.flag(Flag::PipCapable), c.pip);
     EXPECT_EQ(s.flag(Flag::FourInput), c.fourInput);
@@ -249,10 +246,11 @@ class Rejection : public ChainTest, public ::testing::WithParamInterface<RejectC
 TEST_P(Rejection, OldFirmwareOrBoardError)
 {
     const RejectCase& c = GetParam();
-    ReadbackBox box({.firmware = c.firmware, .mainBoardError = c.boardError});
-    box.attach(s);
+    box.identity.controllerFirmware = c.firmware;
+    box.identity.mainBoardError = c.boardError;
+    link.attach(s);
     SendIdentify(s);
-    box.pump(1);
+    link.pump(1);
     if (!c.message) {
         EXPECT_TRUE(ui.messages.empty());
         EXPECT_EQ(s.PendingOp, 4095);
@@ -273,10 +271,10 @@ TEST_P(Rejection, OldFirmwareOrBoardError)
     EXPECT_EQ(ui.caption(ctl::MCUVersion), QStringLiteral("M2A%1").arg(c.firmware));
 
     // No status poll until the next connect.
-    box.clearLog();
+    link.clearLog();
     clock.advance(4000);
-    box.pump();
-    EXPECT_TRUE(box.log.empty());
+    link.pump();
+    EXPECT_TRUE(link.log.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Rejection,
@@ -287,32 +285,36 @@ INSTANTIATE_TEST_SUITE_P(Cases, Rejection,
 
 TEST_F(ChainTest, ModelNumberHidesBlendPagesOrPairsOutputs)
 {
-    ReadbackBox box({.model = 116});
-    connectAndRead(box);
+    box.identity.model = 116;
+    connectAndRead();
     EXPECT_EQ(s.BoardModel, 116);
     EXPECT_FALSE(ui.isVisible(ctl::TabEdgeBlend1));
     EXPECT_FALSE(ui.isEnabled(ctl::TabEdgeBlend2));
     EXPECT_FALSE(s.flag(Flag::PairedOutputs));
 
-    ReadbackBox paired({.model = 800});
+    sim::BoxModel paired = ChainBox();
+    paired.identity.model = 800;
+    FakeBoxTransport pairedLink(paired);
+    pairedLink.delivery = Delivery::Pumped;
     VirtualClock c2;
     TrackingUi ui2;
     Session s2(c2, ui2);
     ui2.track(s2.events);
-    paired.attach(s2);
+    pairedLink.attach(s2);
     SendIdentify(s2);
-    paired.pump();
+    pairedLink.pump();
     EXPECT_TRUE(s2.flag(Flag::PairedOutputs));
     EXPECT_TRUE(ui2.isVisible(ctl::TabEdgeBlend1));
 }
 
 TEST_F(ChainTest, MaskSlotsAreReadToTheirEnd)
 {
-    ReadbackBox box({.boardKind = 0x84, .userMask = 0x5B});
-    box.monoSlotSize[2] = 288;
-    box.colourSlotSize = 600;
-    connectAndRead(box);
-    const std::vector<std::string> slotRequests(box.log.begin() + 3, box.log.begin() + 18);
+    box.identity.boardKind = 0x84;
+    box.identity.userMask = 0x5B;
+    StoreMaskSlot(box, 2, 288, 288);
+    StoreMaskSlot(box, 9, 600, 600);
+    connectAndRead();
+    const std::vector<std::string> slotRequests(link.log.begin() + 3, link.log.begin() + 18);
     const std::vector<std::string> expected{"1025 0", "1025 1", "1025 2", "1026 32", "1026 288", "1025 3",
         "1025 4", "1025 5", "1025 6", "1025 7", "1025 8", "1029 9", "102a 32", "102a 288", "102a 544"};
     EXPECT_EQ(slotRequests, expected);
@@ -331,14 +333,16 @@ TEST_F(ChainTest, MaskSlotsAreReadToTheirEnd)
 
 TEST_F(ChainTest, MaskSlotSizeBeyondTheCopyNeverWritesPastIt)
 {
-    ReadbackBox box({.boardKind = 0x84, .userMask = 1});
-    box.monoSlotSize[8] = 0x7fffffff;
-    box.colourSlotSize = 0xffffffff;
-    connectAndRead(box);
+    box.identity.boardKind = 0x84;
+    box.identity.userMask = 1;
+    // Headers claiming more than a slot copy holds; the box has data up to the copy's end.
+    StoreMaskSlot(box, 8, 0x7fffffff, kMonoSlotBytes - 32);
+    StoreMaskSlot(box, 9, 0xffffffff, kColourSlotBytes - 32);
+    connectAndRead();
     EXPECT_EQ(s.mask.MonoSlotCopy[8].size(), kMonoSlotBytes);
     EXPECT_EQ(s.mask.ColourSlotCopy.size(), kColourSlotBytes);
     const auto chunks = std::count_if(
-        box.log.begin(), box.log.end(), [](const std::string& l) { return l.rfind("1026 ", 0) == 0; });
+        link.log.begin(), link.log.end(), [](const std::string& l) { return l.rfind("1026 ", 0) == 0; });
     EXPECT_EQ(chunks, long((kMonoSlotBytes - 32 + 255) / 256));
     EXPECT_EQ(s.mask.MonoSlotCopy[8].back(), std::uint8_t(kMonoSlotBytes - 1 - 32 + 32));
     EXPECT_EQ(s.PendingOp, 0) << "the read-back went on to its end";
@@ -347,8 +351,9 @@ TEST_F(ChainTest, MaskSlotSizeBeyondTheCopyNeverWritesPastIt)
 
 TEST_F(ChainTest, GarbledSlotAnswerCountsAsOff)
 {
-    ReadbackBox box({.boardKind = 0x81, .userMask = 1});
-    box.attach(s);
+    box.identity.boardKind = 0x81;
+    box.identity.userMask = 1;
+    link.attach(s);
     s.ReadbackWindow = 1;
     s.PendingOp = 4111;
     s.reply().copyIn(8, "S00DMI+9x9\r\n", 12);
@@ -359,15 +364,14 @@ TEST_F(ChainTest, GarbledSlotAnswerCountsAsOff)
 
 TEST_F(ChainTest, WarpRereadAfterModeChange)
 {
-    ReadbackBox box;
-    box.attach(s);
+    link.attach(s);
     ui.setEnabled(ctl::GPWPMode, false);
     PutSettingFrame(s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00WPM+006"));
     s.PendingOp = 4120;
     SendFrame(s);
-    box.pump();
+    link.pump();
     const std::vector<std::string> expected{"1002 s00WPM+006", "1007", "1008", "1009"};
-    EXPECT_EQ(box.log, expected);
+    EXPECT_EQ(link.log, expected);
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_TRUE(ui.isEnabled(ctl::GPWPMode));
     EXPECT_EQ(s.warpAdjust.KeystoneCorners[0][0], (PointOffset{500, 501}));
@@ -376,8 +380,7 @@ TEST_F(ChainTest, WarpRereadAfterModeChange)
 
 TEST_F(ChainTest, ValuesWithoutAStepAreIgnoredAndKept)
 {
-    ReadbackBox box;
-    box.attach(s);
+    link.attach(s);
     for (int op : {0, 4104, 4118, 5000}) {
         s.PendingOp = op;
         s.reply().setCode(Cmd::ReadWindowSettings);
@@ -385,7 +388,7 @@ TEST_F(ChainTest, ValuesWithoutAStepAreIgnoredAndKept)
         EXPECT_EQ(s.PendingOp, op);
         EXPECT_EQ(s.reply().code(), 0u) << "the reply code is reset";
     }
-    EXPECT_TRUE(box.log.empty());
+    EXPECT_TRUE(link.log.empty());
 }
 
 } // namespace

@@ -3,13 +3,13 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "link/HidBackend.h"
-#include "session/NeutralState.h"
 #include "link/SettingCodec.h"
 #include "link/TcpTransport.h"
 #include "link/UsbTransport.h"
+#include "session/NeutralState.h"
 #include "sim/BoxModel.h"
-#include "support/FakeBoxTransport.h"
 #include "support/Controls.h"
+#include "support/FakeBoxTransport.h"
 
 #include <gtest/gtest.h>
 
@@ -116,7 +116,7 @@ TEST(SendFrame, ARequestThatDoesNotClearCarriesThePreviousFrameBeyondItsFields)
     LinkSession ls;
     sim::BoxModel box;
     FakeBoxTransport fake(box);
-    fake.synchronous = true;
+    fake.delivery = Delivery::Synchronous;
     ls.s.transport = &fake;
     ls.s.setFlag(Flag::Connected, true);
 
@@ -190,7 +190,7 @@ TEST(NeutralState, SendsMarkerPatternOffAndHiddenCursorForTheCurrentWindow)
         LinkSession ls;
         sim::BoxModel box;
         FakeBoxTransport fake(box);
-        fake.synchronous = true;
+        fake.delivery = Delivery::Synchronous;
         ls.s.transport = &fake;
         ls.s.setFlag(Flag::Connected, c.connected);
         ls.s.CurrentWindow = 2;

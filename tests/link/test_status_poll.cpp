@@ -8,12 +8,11 @@ namespace {
 
 class StatusPoll : public ChainTest {
 protected:
-    ReadbackBox box{BoxKind{.boardKind = 0x82}};
-
     void SetUp() override
     {
-        connectAndRead(box);
-        box.clearLog();
+        box.identity.boardKind = 0x82;
+        connectAndRead();
+        link.clearLog();
         ui.refreshPagesCount = 0;
     }
 
@@ -21,17 +20,17 @@ protected:
     void poll()
     {
         clock.advance(2000);
-        box.pump();
+        link.pump();
     }
 };
 
 TEST_F(StatusPoll, FirstPollRepaintsBothIndicatorRows)
 {
-    box.inputMask = 0b0101;
-    box.outputMask = 0b10000011;
+    PlugInputs(box, 0b0101);
+    box.inputSignals.outputMask = 0b10000011;
     poll();
     const std::vector<std::string> expected{"1006", "1001"};
-    EXPECT_EQ(box.log, expected);
+    EXPECT_EQ(link.log, expected);
     EXPECT_EQ(s.PendingOp, 0);
     const int inputs[] = {kColourInput, kColourIdle, kColourInput, kColourIdle};
     for (int k = 1; k <= 4; ++k)
@@ -55,28 +54,27 @@ TEST_F(StatusPoll, ChangedInputSetRefreshesPagesAfterTheWindowSettingsReply)
     poll();
     EXPECT_EQ(ui.refreshPagesCount, 1) << "unchanged mask: pages left alone";
 
-    box.inputMask = 3;
+    PlugInputs(box, 0b0011);
     clock.advance(2000);
-    box.pump(1);
+    link.pump(1);
     EXPECT_TRUE(s.flag(Flag::InputSetChanged));
     EXPECT_EQ(ui.refreshPagesCount, 1) << "not before the window-settings reply";
-    box.pump(1);
+    link.pump(1);
     EXPECT_EQ(ui.refreshPagesCount, 2);
     EXPECT_FALSE(s.flag(Flag::InputSetChanged));
 }
 
 TEST_F(StatusPoll, WindowSettingsReplyPressesTheOutputModeButton)
 {
-    box.patchWindowSettings = [](std::vector<std::uint8_t>& r) {
-        r[15] = 1; // the box's current window
-        r[8 + 80 + 6] = 9; // OPM of window 1
-    };
+    box.settings().currentWindow = 1;
+    box.window(1).record[6] = 9; // OPM
     poll();
     EXPECT_EQ(s.CurrentWindow, 1);
     EXPECT_EQ(s.warp.WarpWindow, 1);
     EXPECT_TRUE(ui.isChecked(kOutputModes[9].button)) << "OPM 9 is the button after the gap at BtnOut8";
 
-    box.patchWindowSettings = [](std::vector<std::uint8_t>& r) { r[8 + 6] = 4; };
+    box.settings().currentWindow = 0;
+    box.window(0).record[6] = 4;
     poll();
     EXPECT_EQ(s.CurrentWindow, 0);
     EXPECT_TRUE(ui.isChecked(kOutputModes[4].button));
@@ -87,26 +85,28 @@ TEST_F(StatusPoll, PollsOnlyWhenConnectedIdleAndAccepted)
 {
     s.PendingOp = 4103;
     clock.advance(2000);
-    EXPECT_TRUE(box.log.empty());
+    EXPECT_TRUE(link.log.empty());
 
     s.PendingOp = 0;
     s.setFlag(Flag::Connected, false);
     clock.advance(2000);
-    EXPECT_TRUE(box.log.empty());
+    EXPECT_TRUE(link.log.empty());
 }
 
 TEST_F(StatusPoll, OtherReplyCodesLeaveThePollPendingOrEndIt)
 {
     box.wrongCodeFor = Cmd::Status;
+    box.wrongCode = Cmd::Status + 1;
     poll();
     EXPECT_EQ(s.PendingOp, 10000);
     poll();
     const std::vector<std::string> twoPolls{"1006", "1006"};
-    EXPECT_EQ(box.log, twoPolls) << "the next tick polls again";
+    EXPECT_EQ(link.log, twoPolls) << "the next tick polls again";
 
     box.wrongCodeFor = Cmd::ReadWindowSettings;
+    box.wrongCode = Cmd::ReadWindowSettings + 1;
     const int opm = s.settings.WindowSettings.OPM[0];
-    box.patchWindowSettings = [](std::vector<std::uint8_t>& r) { r[8 + 6] = 12; };
+    box.window(0).record[6] = 12;
     poll();
     EXPECT_EQ(s.PendingOp, 0);
     EXPECT_EQ(s.settings.WindowSettings.OPM[0], opm) << "a reply with another code changes nothing";
@@ -114,11 +114,11 @@ TEST_F(StatusPoll, OtherReplyCodesLeaveThePollPendingOrEndIt)
 
 TEST_F(StatusPoll, PipSourceSizeLabel)
 {
-    box.pipPresent = 0b0001;
+    box.inputSignals.pipPresentMask = 0b0001; // every window reports a size
     poll();
     EXPECT_EQ(ui.caption(ctl::STPIPRes), "640 * 480");
     EXPECT_EQ(s.PipSourceSize[1], (SignalSize{0, 0})) << "no PIP source on window 1";
-    box.pipPresent = 0;
+    box.inputSignals.pipPresentMask = 0;
     poll();
     EXPECT_EQ(ui.caption(ctl::STPIPRes), "- - - - - - - -");
 }

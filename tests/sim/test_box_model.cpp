@@ -180,6 +180,13 @@ TEST_F(BoxModelTest, StatusReportsSignalsAndMasks)
     EXPECT_EQ(r.u32(52 + 24), 576u);
     EXPECT_EQ(r.u8(83), 0x02);
     EXPECT_EQ(r.u8(80), 0x00);
+
+    // Presence flags set apart from the sizes: a size without a source, a source without a size.
+    box.inputSignals.pipPresentMask = 0b0001;
+    r = send(Req(Cmd::Status));
+    EXPECT_EQ(r.u8(80), 0x02);
+    EXPECT_EQ(r.u8(83), 0x00);
+    EXPECT_EQ(r.u32(48 + 24), 720u) << "the size is still reported";
 }
 
 TEST_F(BoxModelTest, WindowSettingsRecordHasTheDefaults)
@@ -356,6 +363,14 @@ TEST_F(BoxModelTest, ScriptedFailures)
     EXPECT_FALSE(box.handle(third.bytes.data(), third.bytes.size()));
     EXPECT_EQ(box.requests(Cmd::Status), 3); // still counted
     EXPECT_EQ(box.repliesSent(), 2);
+
+    box.silentAfter = -1;
+    box.silent = true;
+    Req select = Req(Cmd::Setting).text("s00VKY+062");
+    EXPECT_FALSE(box.handle(select.bytes.data(), select.bytes.size()));
+    EXPECT_EQ(box.settings().currentWindow, 2) << "a silent box still takes the request in";
+    box.silent = false;
+    EXPECT_TRUE(box.handle(third.bytes.data(), third.bytes.size()));
 }
 
 TEST_F(BoxModelTest, NetworkSettingsWrittenAreReadBack)

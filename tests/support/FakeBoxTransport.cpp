@@ -1,9 +1,45 @@
 #include "support/FakeBoxTransport.h"
 
+#include "link/SettingCodec.h"
+#include "session/Dispatch.h"
+#include "session/Session.h"
+
 #include <QMetaObject>
 #include <QPointer>
 
+#include <cstdio>
+
 namespace trivel::test {
+
+namespace {
+
+std::string LogLine(const FrameView& f)
+{
+    const std::uint32_t code = f.code();
+    char head[16];
+    std::snprintf(head, sizeof head, "%04x", unsigned(code));
+    std::string line = head;
+    if (code == Cmd::Setting || code == Cmd::SettingAlt || code == Cmd::SettingQuery) {
+        char text[10];
+        f.copyOut(kSettingOffset, text, sizeof text);
+        line.append(" ").append(text, sizeof text);
+    } else if (code == Cmd::MaskReadHeader || code == Cmd::MaskReadColourHeader) {
+        line.append(" ").append(std::to_string(f.u8(12)));
+    } else if (code == Cmd::MaskReadChunk || code == Cmd::MaskReadColourChunk) {
+        line.append(" ").append(std::to_string(f.u32(12)));
+    }
+    return line;
+}
+
+} // namespace
+
+void FakeBoxTransport::attach(Session& s)
+{
+    s.transport = this;
+    s.setFlag(Flag::Connected, true);
+    s.TcpSelected = !m_usb;
+    setReplySink([&s](const std::uint8_t* b, std::size_t n, bool withId) { DeliverReply(s, b, n, withId); });
+}
 
 void FakeBoxTransport::sendFrame(const FrameBuffer& request)
 {
@@ -17,14 +53,22 @@ void FakeBoxTransport::sendFrame(const FrameBuffer& request)
     sent.push_back(wire);
     const std::uint8_t* frame = m_usb ? wire.data() + 1 : wire.data();
     const std::size_t n = m_usb ? wire.size() - 1 : wire.size();
-    sentCodes.push_back(FrameView(const_cast<std::uint8_t*>(frame), n).code());
+    const FrameView view(const_cast<std::uint8_t*>(frame), n);
+    sentCodes.push_back(view.code());
+    log.push_back(LogLine(view));
 
     auto reply = m_box.handle(frame, n);
     if (!reply || silent)
         return;
-    if (synchronous) {
+    switch (delivery) {
+    case Delivery::Synchronous:
         deliver(std::move(*reply));
         return;
+    case Delivery::Pumped:
+        m_queue.push_back(std::move(*reply));
+        return;
+    case Delivery::NextEventTurn:
+        break;
     }
     QPointer<FakeBoxTransport> self(this);
     QMetaObject::invokeMethod(
@@ -34,6 +78,18 @@ void FakeBoxTransport::sendFrame(const FrameBuffer& request)
                 self->deliver(std::move(r));
         },
         Qt::QueuedConnection);
+}
+
+int FakeBoxTransport::pump(int limit)
+{
+    int n = 0;
+    while (!m_queue.empty() && n < limit) {
+        std::vector<std::uint8_t> r = std::move(m_queue.front());
+        m_queue.pop_front();
+        ++n;
+        deliver(std::move(r));
+    }
+    return n;
 }
 
 void FakeBoxTransport::deliver(std::vector<std::uint8_t> reply)

@@ -1,13 +1,26 @@
 #pragma once
-// An in-process link to a BoxModel: every sent frame goes to the model and its reply is
-// delivered on the next event-loop turn, as a receive thread would hand it over.
+// An in-process link to a BoxModel: every sent frame goes to the model, and its reply is handed
+// to the reply sink as a receive thread would: on the next event-loop turn, at once, or only when
+// the test pumps it, so a chain test decides exactly when each reply "arrives".
 
 #include "link/Transport.h"
 #include "sim/BoxModel.h"
 
+#include <deque>
+#include <string>
 #include <vector>
 
+namespace trivel {
+class Session;
+}
+
 namespace trivel::test {
+
+enum class Delivery {
+    NextEventTurn, // queued on the event loop, as the receive threads hand replies over
+    Synchronous, // inside sendFrame
+    Pumped, // held until pump()
+};
 
 class FakeBoxTransport : public Transport {
     Q_OBJECT
@@ -19,19 +32,38 @@ public:
     {
     }
 
+    // Connects a session to this link: connected flag, transport, TCP/USB choice, reply sink.
+    void attach(Session& s);
+
     bool isUsb() const override { return m_usb; }
     bool isOpen() const override { return m_open; }
     void sendFrame(const FrameBuffer& request) override;
     void close() override { m_open = false; }
 
+    Delivery delivery = Delivery::NextEventTurn;
+    // While true, replies are swallowed (a box that went silent).
+    bool silent = false;
+
+    // Pumped delivery: hands queued replies over (and those they cause) until none is left or
+    // `limit` were delivered; returns how many.
+    int pump(int limit = 100000);
+    // Forgets replies not yet handed over (they were lost on the way).
+    void dropQueued() { m_queue.clear(); }
+    std::size_t queued() const { return m_queue.size(); }
+
     // Every frame as it went on the wire (USB: the whole report, report id first).
     std::vector<std::vector<std::uint8_t>> sent;
     // Request codes in order, for asserting chain order.
     std::vector<std::uint32_t> sentCodes;
-    // While true, replies are swallowed (a box that went silent).
-    bool silent = false;
-    // Replies are delivered synchronously inside sendFrame instead of on the next event turn.
-    bool synchronous = false;
+    // One line per request: the code as four hex digits, and the setting text if it carries one
+    // ("100c S00DMIR000"); mask reads add their slot or offset ("1025 0", "1026 288").
+    std::vector<std::string> log;
+    void clearLog()
+    {
+        sent.clear();
+        sentCodes.clear();
+        log.clear();
+    }
 
 private:
     void deliver(std::vector<std::uint8_t> reply);
@@ -40,6 +72,7 @@ private:
     bool m_usb;
     std::size_t m_reportLength;
     bool m_open = true;
+    std::deque<std::vector<std::uint8_t>> m_queue;
 };
 
 } // namespace trivel::test
