@@ -20,8 +20,8 @@ class SettingSlider : public QObject {
     Q_OBJECT
 public:
     // `show` writes the position (or what the page shows for it) into the value label.
-    SettingSlider(QAbstractSlider* slider, Session& s, const SettingBinding& row,
-        std::function<void(int)> show = {});
+    SettingSlider(
+        QAbstractSlider* slider, Session& s, const SettingBinding& row, std::function<void(int)> show = {});
 
     const SettingBinding& row() const { return m_row; }
     // Storing happens at the end of a scroll rather than on every change (the PIP sliders).
