@@ -4,6 +4,8 @@
 
 #include "session/Control.h"
 
+#include <vector>
+
 namespace trivel::ctl {
 
 inline constexpr Control MainForm{"MainForm", Kind::Form};
@@ -54,5 +56,17 @@ inline constexpr Control TabWapAdjust{"TabWapAdjust", Kind::Page};
 // The wait window.
 inline constexpr Control Form1{"Form1", Kind::Form};
 inline constexpr Control PBLink{"PBLink", Kind::ProgressBar};
+
+// Every control above, for the UI port's registry. A new control goes into this list too.
+inline void DeclareShellControls(std::vector<Control>& out)
+{
+    out.insert(out.end(),
+        {MainForm, Grop1, RBTCP, RBUSB, ConnectAddressBox, BtnCnt2, GBLogo, Image1, SLGroup, BtnFrame,
+            GroupBox1, PCMain, UpdateStep, ProgressBar2, Memo1, Warp95Tab, TabVideoWall, TabEdgeBlend1,
+            TabEdgeBlend2, TabMask, TabImage, TntTabSheet5, TabSystem, TabPIP, TabDigiMap, TabFirmware,
+            TntTabSheet6, TntTabSheet13, TabWapAdjust, Form1, PBLink});
+    for (const auto* set : {&BtnWins, &PnlOpts, &PnlIpts})
+        out.insert(out.end(), set->begin(), set->end());
+}
 
 } // namespace trivel::ctl

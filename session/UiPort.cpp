@@ -17,39 +17,17 @@ Q_LOGGING_CATEGORY(lcSession, "trivel.session")
 
 namespace {
 
-template <std::size_t N> void AddAll(std::vector<Control>& out, const ControlSet<N>& set)
-{
-    out.insert(out.end(), set.begin(), set.end());
-}
-
 std::vector<Control> BuildRegistry()
 {
-    using namespace ctl;
-    std::vector<Control> all{// shell
-        MainForm, Grop1, RBTCP, RBUSB, ConnectAddressBox, BtnCnt2, GBLogo, Image1, SLGroup, BtnFrame,
-        GroupBox1, PCMain, UpdateStep, ProgressBar2, Memo1, Form1, PBLink,
-        // pages
-        Warp95Tab, TabVideoWall, TabEdgeBlend1, TabEdgeBlend2, TabMask, TabImage, TntTabSheet5, TabSystem,
-        TabPIP, TabDigiMap, TabFirmware, TntTabSheet6, TntTabSheet13, TabWapAdjust,
-        // settings pages
-        TntGroupBox6, InputFrame, TntGroupBox2, STRes, BtnReset, H1Frame, H2Frame, DP1Frame, VGAFrame,
-        BtnAllReset, BtnReboot, FRstBtn, GBNet, RBDHCP, RBSTATICIP, LBIP, LBMask, LBGateway, Button15,
-        STPIPRes,
-        // warp, mask, firmware, files
-        GPWPMode, CBPatternSel, GBUserMask, STMaskInfo, MCUVersion, ProgBtn, TntButton1, TntButton2};
-    AddAll(all, BtnWins);
-    AddAll(all, PnlOpts);
-    AddAll(all, PnlIpts);
-    AddAll(all, BtnSrcs);
-    AddAll(all, RBRots);
-    AddAll(all, ProfileLoadButtons);
-    AddAll(all, ProfileSaveButtons);
-    AddAll(all, NetworkEdits);
-    AddAll(all, RBOffsets);
-    AddAll(all, RBCorners);
-    AddAll(all, RBMasks);
+    std::vector<Control> all;
+    ctl::DeclareShellControls(all);
+    ctl::DeclareSettingsControls(all);
     for (const OutputMode& m : kOutputModes)
         all.push_back(m.button);
+    ctl::DeclareWarpControls(all);
+    ctl::DeclareMaskControls(all);
+    ctl::DeclareFirmwareControls(all);
+    ctl::DeclareFileControls(all);
     return all;
 }
 

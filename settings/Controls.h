@@ -4,6 +4,8 @@
 
 #include "session/Control.h"
 
+#include <vector>
+
 namespace trivel::ctl {
 
 // Image page. The output-mode buttons are listed by OPM code in settings/OutputModes.h.
@@ -59,5 +61,22 @@ inline constexpr ControlSet<8> RBCorners{{{"RBCorner0", Kind::RadioButton}, {"RB
 inline constexpr ControlSet<8> RBMasks{{{"RBMask0", Kind::RadioButton}, {"RBMask1", Kind::RadioButton},
     {"RBMask2", Kind::RadioButton}, {"RBMask3", Kind::RadioButton}, {"RBMask4", Kind::RadioButton},
     {"RBMask5", Kind::RadioButton}, {"RBMask6", Kind::RadioButton}, {"RBMask7", Kind::RadioButton}}};
+
+// Every control above, for the UI port's registry. A new control goes into this list too.
+inline void DeclareSettingsControls(std::vector<Control>& out)
+{
+    out.insert(out.end(),
+        {TntGroupBox6, InputFrame, TntGroupBox2, STRes, BtnReset, H1Frame, H2Frame, DP1Frame, VGAFrame,
+            BtnAllReset, BtnReboot, FRstBtn, GBNet, RBDHCP, RBSTATICIP, LBIP, LBMask, LBGateway, Button15,
+            STPIPRes});
+    out.insert(out.end(), BtnSrcs.begin(), BtnSrcs.end());
+    out.insert(out.end(), RBRots.begin(), RBRots.end());
+    out.insert(out.end(), ProfileLoadButtons.begin(), ProfileLoadButtons.end());
+    out.insert(out.end(), ProfileSaveButtons.begin(), ProfileSaveButtons.end());
+    out.insert(out.end(), NetworkEdits.begin(), NetworkEdits.end());
+    out.insert(out.end(), RBOffsets.begin(), RBOffsets.end());
+    out.insert(out.end(), RBCorners.begin(), RBCorners.end());
+    out.insert(out.end(), RBMasks.begin(), RBMasks.end());
+}
 
 } // namespace trivel::ctl
