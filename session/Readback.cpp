@@ -330,8 +330,8 @@ void FinishReadback(Session& s, bool pipOrder)
 {
     auto refresh = [&s] {
         s.PendingOp = Op::Idle;
-        emit s.events.refreshPages();
-        emit s.events.refreshBlendPages();
+        RefreshPages(s);
+        RefreshBlendPages(s);
     };
     if (pipOrder)
         refresh();

@@ -152,7 +152,7 @@ void StatusPollStep(Session& s, int op)
         DecodeWindowBlock(s, r);
         PressOutputModeButton(s, s.settings.WindowSettings.OPM[std::size_t(s.CurrentWindow & 3)]);
         if (s.flag(Flag::InputSetChanged)) {
-            emit s.events.refreshPages();
+            RefreshPages(s);
             s.setFlag(Flag::InputSetChanged, false);
         }
     }

@@ -56,7 +56,23 @@ void ResetWindowSettings(Session& s)
         a->fill(1080);
     ResetNetwork(st.Network);
     ResetBlendDefaults(st);
+    RefreshPages(s);
+}
+
+void RefreshPages(Session& s)
+{
+    const bool was = s.flag(Flag::Refreshing);
+    s.setFlag(Flag::Refreshing, true);
     emit s.events.refreshPages();
+    s.setFlag(Flag::Refreshing, was);
+}
+
+void RefreshBlendPages(Session& s)
+{
+    const bool was = s.flag(Flag::Refreshing);
+    s.setFlag(Flag::Refreshing, true);
+    emit s.events.refreshBlendPages();
+    s.setFlag(Flag::Refreshing, was);
 }
 
 void DecodeWindowBlock(Session& s, const FrameView& f)

@@ -126,6 +126,13 @@ struct SettingsState {
 // keep their values; of the blend records only the fields with a defined default are reset.
 void ResetWindowSettings(Session& s);
 
+// Copies the current window's cached values into every page: sets Refreshing for the whole run,
+// so handlers that the refill triggers store but never send. The pages do their part when
+// SessionEvents::refreshPages is emitted.
+void RefreshPages(Session& s);
+// The blend pages' part of the refill (their region and corner selections included).
+void RefreshBlendPages(Session& s);
+
 // Fills WindowSettings of all windows from a window-settings reply (0x1001) and takes the
 // box's current window from frame byte 15. Does not refresh the pages.
 void DecodeWindowBlock(Session& s, const FrameView& reply);
