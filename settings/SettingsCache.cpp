@@ -69,10 +69,7 @@ void RefreshPages(Session& s)
 
 void RefreshBlendPages(Session& s)
 {
-    const bool was = s.flag(Flag::Refreshing);
-    s.setFlag(Flag::Refreshing, true);
     emit s.events.refreshBlendPages();
-    s.setFlag(Flag::Refreshing, was);
 }
 
 void DecodeWindowBlock(Session& s, const FrameView& f)

@@ -130,7 +130,7 @@ void ResetWindowSettings(Session& s);
 // so handlers that the refill triggers store but never send. The pages do their part when
 // SessionEvents::refreshPages is emitted.
 void RefreshPages(Session& s);
-// The blend pages' part of the refill (their region and corner selections included).
+// Refills the blend pages (their region and corner selections included).
 void RefreshBlendPages(Session& s);
 
 // Fills WindowSettings of all windows from a window-settings reply (0x1001) and takes the
