@@ -22,9 +22,11 @@ void TMainForm::buildPages()
     PCMain = new QTabWidget(GroupBox1);
     PCMain->setObjectName(ctl::PCMain.qname());
     PCMain->setGeometry(10, 16, 633, 371);
+    // Up to eleven tabs share 633 pixels: keep them tight so all fit without scrolling. Qt's
+    // scroll arrows lose track of tabs beside hidden ones, leaving later pages unreachable.
     PCMain->setUsesScrollButtons(true);
-    // Up to eleven tabs share 633 pixels: keep them tight so all fit.
-    PCMain->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 4px 4px 4px; font-size: 12px; }"));
+    PCMain->setElideMode(Qt::ElideNone);
+    PCMain->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 2px 4px 2px; font-size: 12px; }"));
     for (const PageInfo& info : kPages) {
         PageWidget* page = CreatePage(info.index, m_s, nullptr);
         PCMain->addTab(page, QString::fromLatin1(info.caption));

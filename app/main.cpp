@@ -40,13 +40,11 @@ public:
 
 int main(int argc, char** argv)
 {
-    TrivelApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Trivel 3 Alpha"));
-    QApplication::setApplicationDisplayName(QString());
-
     QCommandLineParser cli;
-    cli.setApplicationDescription(QStringLiteral("Alignment tool for the video processor box."));
-    cli.addHelpOption();
+    cli.setApplicationDescription(
+        QStringLiteral("Alignment tool for the video processor box.\n"
+                       "Needs a display; without one, run it under Xvfb (see the README)."));
+    const QCommandLineOption helpOpt = cli.addHelpOption();
     QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("TCP port of the box (default 7)."),
         QStringLiteral("N"), QStringLiteral("7"));
     QCommandLineOption addressOpt(QStringLiteral("address"),
@@ -55,19 +53,49 @@ int main(int argc, char** argv)
     QCommandLineOption tcpOpt(QStringLiteral("tcp"), QStringLiteral("Start with \"IP Address\" selected."));
     QCommandLineOption shotOpt(QStringLiteral("screenshot"),
         QStringLiteral("Save a picture of the main window to FILE and quit."), QStringLiteral("FILE"));
-    QCommandLineOption pageOpt(QStringLiteral("page"), QStringLiteral("Start on page N (0..13)."),
+    QCommandLineOption pageOpt(QStringLiteral("page"),
+        QStringLiteral("Start on page N (0..10). PIP (8) and Digi Mapping (9) show once a box that has them "
+                       "is connected."),
         QStringLiteral("N"), QStringLiteral("0"));
     QCommandLineOption connectOpt(
         QStringLiteral("connect"), QStringLiteral("Press \"Connect\" after start."));
     cli.addOptions({portOpt, addressOpt, tcpOpt, connectOpt, shotOpt, pageOpt});
-    cli.process(app);
 
+    // Options are read before the GUI starts, so --help and a wrong option work without a display.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (!cli.parse(args)) {
+        fprintf(stderr, "trivel: %s\n", qPrintable(cli.errorText()));
+        return 2;
+    }
+    if (cli.isSet(helpOpt)) {
+        fputs(qPrintable(cli.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("trivel"))),
+            stdout);
+        return 0;
+    }
     bool portOk = false;
     const uint port = cli.value(portOpt).toUInt(&portOk);
     if (!portOk || port == 0 || port > 65535) {
         fprintf(stderr, "trivel: --port wants a number from 1 to 65535\n");
         return 2;
     }
+    bool pageOk = false;
+    const int page = cli.value(pageOpt).toInt(&pageOk);
+    if (!pageOk || page < trivel::Page::WarpAdjust || page > trivel::Page::Firmware) {
+        fprintf(stderr, "trivel: --page wants a number from 0 to 10\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        fprintf(stderr,
+            "trivel: no display. Run it on a desktop, or under Xvfb: xvfb-run -a trivel (see the README).\n");
+        return 1;
+    }
+
+    TrivelApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Trivel 3 Alpha"));
+    QApplication::setApplicationDisplayName(QString());
 
     trivel::RealClock clock;
     trivel::GuiUi ui;
@@ -84,9 +112,25 @@ int main(int argc, char** argv)
 
     if (cli.isSet(tcpOpt))
         mainForm.RBTCP->click();
-    const int page = cli.value(pageOpt).toInt();
-    if (page > 0 && page < trivel::kPageCount)
+    // A page that only a box brings up is selected once the read-back has shown it.
+    auto selectPage = [&mainForm, page] {
+        if (!mainForm.PCMain->isTabVisible(page))
+            return false;
         mainForm.PCMain->setCurrentIndex(page);
+        return true;
+    };
+    if (!selectPage()) {
+        if (cli.isSet(connectOpt))
+            QObject::connect(
+                &session.events, &trivel::SessionEvents::refreshBlendPages, &mainForm,
+                [selectPage, page] {
+                    if (!selectPage())
+                        fprintf(stderr, "trivel: page %d is not shown for this box\n", page);
+                },
+                Qt::SingleShotConnection);
+        else
+            fprintf(stderr, "trivel: page %d shows only once a box that has it is connected\n", page);
+    }
 
     mainForm.move(mainForm.screen()->availableGeometry().center() - mainForm.rect().center());
     mainForm.show();

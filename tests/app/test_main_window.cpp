@@ -3,8 +3,8 @@
 #include "app/BuildInfo.h"
 #include "app/ControlTables.h"
 #include "app/IpAddressEdit.h"
-#include "session/StatusPoll.h"
 #include "session/PageShow.h"
+#include "session/StatusPoll.h"
 #include "support/Controls.h"
 
 #include <QAbstractButton>
@@ -14,8 +14,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -361,4 +363,40 @@ TEST(PageShow, PagesSwitchedByTheCoreRunNoShowRequest)
     // ... unless it asks for the show handler.
     RunPageShow(f.s, Page::Image);
     EXPECT_EQ(box.sentCodes.size(), 3u);
+}
+
+// With every page a box can bring up visible, each tab stays reachable whichever is selected:
+// on the bar, or behind a scroll arrow that is enabled.
+TEST(MainWindow, EveryVisibleTabStaysReachable)
+{
+    AppFixture f;
+    f.form.show();
+    for (int p : {Page::Pip, Page::DigiMap})
+        SetPageAvailable(f.s, p, true);
+    QTabWidget* pc = f.form.PCMain;
+    QTabBar* bar = pc->tabBar();
+    auto arrows = bar->findChildren<QToolButton*>();
+    for (int selected = 0; selected < pc->count(); ++selected) {
+        if (!pc->isTabVisible(selected))
+            continue;
+        pc->setCurrentIndex(selected);
+        QCoreApplication::processEvents();
+        bool leftOpen = false, rightOpen = false;
+        for (QToolButton* a : arrows) {
+            if (!a->isVisible() || !a->isEnabled())
+                continue;
+            (a->arrowType() == Qt::LeftArrow ? leftOpen : rightOpen) = true;
+        }
+        for (int i = 0; i < pc->count(); ++i) {
+            if (!pc->isTabVisible(i))
+                continue;
+            const QRect r = bar->tabRect(i);
+            const bool shown = r.isValid() && bar->rect().contains(r);
+            const bool behindLeft = r.right() < bar->rect().left() + 1 || (r.isValid() && r.left() < 0);
+            const bool behindRight = r.isValid() && r.right() > bar->rect().right();
+            EXPECT_TRUE(shown || (behindLeft && leftOpen) || (behindRight && rightOpen))
+                << "tab " << i << " unreachable with " << selected << " selected: " << r.x() << ","
+                << r.width() << " in bar width " << bar->width();
+        }
+    }
 }
