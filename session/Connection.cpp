@@ -6,6 +6,7 @@
 #include "session/PendingOps.h"
 #include "session/Session.h"
 #include "session/StatusPoll.h"
+#include "session/Watchdog.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"
 
@@ -23,6 +24,8 @@ Connection::Connection(
     , m_link(s.clock, std::move(hid), usbLockDir)
 {
     m_s.connection = this;
+    // A send stuck longer than the reply watchdog waits for a reply ends the link.
+    m_link.setSendTimeoutMs(kReplyWatchdogMs);
     if (m_s.USBTimeOut)
         m_s.USBTimeOut->onTimeout = [this] { USBTimeOutTimer(); };
     m_link.setReplySink([this](const std::uint8_t* bytes, std::size_t n, bool withReportId) {
@@ -256,6 +259,7 @@ void Connection::onLinkLost(const QString& reason)
         return;
     qCWarning(lcSession) << "link lost:" << reason;
     const bool usb = m_link.transport()->isUsb();
+    const bool sendFailed = m_link.transport()->sendFailed();
     if (usb) {
         HidCtlDeviceChange(); // as an unplug: close, BtnCnt2 off until the box is back
     } else {
@@ -264,7 +268,8 @@ void Connection::onLinkLost(const QString& reason)
     // A chain waiting for the dead link would otherwise keep the wait window up for ever.
     m_s.PendingOp = Op::Idle;
     m_s.ui.closeWaitWindow();
-    if (!usb)
+    // An unplugged box speaks for itself; one still plugged in stopped taking reports.
+    if (!usb || (sendFailed && m_link.boxPresent()))
         m_s.ui.message(MsgIcon::Warning, QString(), "Connection to the box lost.", MsgButtons::Ok);
 }
 

@@ -31,6 +31,8 @@ public:
     void setTcpPort(quint16 port) { m_tcpPort = port; }
     quint16 tcpPort() const { return m_tcpPort; }
     void setConnectWaitMs(int ms) { m_connectWaitMs = ms; }
+    // Tests shorten the send deadline (kReplyWatchdogMs by default).
+    void setSendTimeoutMs(int ms) { m_link.setSendTimeoutMs(ms); }
 
     // Start-up state of the group: USB checked, BtnCnt2 disabled, first device scan,
     // then a device scan about once a second.
