@@ -167,6 +167,7 @@ void Connection::connectUsb()
         return;
     }
     attachToSession();
+    NoteLinkOpened(m_s);
     m_link.startReceiving();
 
     m_s.clearRequest();
@@ -192,6 +193,7 @@ void Connection::connectTcp()
         return;
     }
     attachToSession();
+    NoteLinkOpened(m_s);
     TcpClient1Connect();
 
     ui.setCaption(ctl::BtnCnt2, "Disconnect");

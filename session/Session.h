@@ -86,6 +86,11 @@ public:
     std::array<SignalSize, 4> LastPipSourceSize{};
     int LastInputMask = 256; // 256 never matches a real mask, so the next poll repaints
     int LastOutputMask = 256;
+    // Silence of the box: status polls in a row without a reply, when the last reply of any kind
+    // arrived, and whether "No reply from the box." has been shown since.
+    int UnansweredPolls = 0;
+    qint64 LastReplyTick = 0;
+    bool SilenceReported = false;
     // From the factory-reset button until its reply has been handled; a disconnect then skips
     // the neutral-state requests.
     bool FactoryResetPending = false;
