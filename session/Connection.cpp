@@ -145,7 +145,7 @@ void Connection::BtnCnt2Click()
 {
     commonClickPart();
     if (m_s.connected())
-        disconnect();
+        disconnect(true);
     else if (m_s.TcpSelected)
         connectTcp();
     else
@@ -211,9 +211,15 @@ void Connection::TcpClient1Connect()
     m_s.PendingOp = Op::Identify;
 }
 
-void Connection::disconnect()
+void Connection::DisconnectWithoutNeutralState()
 {
-    if (!m_s.FactoryResetPending)
+    if (m_s.connected())
+        disconnect(false);
+}
+
+void Connection::disconnect(bool neutralState)
+{
+    if (neutralState && !m_s.FactoryResetPending)
         SendNeutralState(m_s, true);
     const bool usb = m_link.transport() ? m_link.transport()->isUsb() : !m_s.TcpSelected;
     if (usb)

@@ -81,6 +81,9 @@ public:
     // Connect read-back and status poll state.
     int ReadbackWindow = 0; // counts ChannelCount down to 1; the window read is ReadbackWindow - 1
     int ReadbackItem = 0; // 0..10
+    // Only the box's identity is wanted (trivelctl identify): the exchange ends after the model
+    // reply, before anything that reads or selects a window.
+    bool IdentifyOnly = false;
     std::array<SignalSize, 4> InputSize{};
     std::array<SignalSize, 4> PipSourceSize{};
     std::array<SignalSize, 4> LastPipSourceSize{};
