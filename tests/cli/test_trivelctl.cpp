@@ -154,8 +154,11 @@ TEST(Trivelctl, ExitCodeFollowsTheWorkDoneNotTheRaceWithTheClose)
         int runs;
     };
     const Case cases[] = {
-        {"identify", {}, 2, 0, 6}, {"identify", {}, 1, 3, 2}, {"readback", plain, readback, 0, 5},
-        {"readback", plain, readback - 1, 3, 2}, {"readback", {}, ReadbackReplies({}), 0, 2}, // the PIP order
+        {"identify", {}, 2, 0, 6}, // hangs up right after the model reply
+        {"identify", {}, 1, 3, 2}, // ... or before it
+        {"readback", plain, readback, 0, 4}, // right after the read-back's last reply
+        {"readback", plain, readback - 1, 3, 1}, // one reply short
+        {"readback", {}, ReadbackReplies({}), 0, 1}, // the PIP order's end
     };
     for (const Case& c : cases) {
         BoxSim sim(c.identity + QStringList{"--close-after", QString::number(c.closeAfter)});
