@@ -8,10 +8,14 @@ MsgResult CliUi::message(MsgIcon icon, const QString& caption, const QString& te
 {
     const bool question = buttons != MsgButtons::Ok;
     const QString line = caption.isEmpty() ? text : caption + ": " + text;
-    std::fprintf(stderr, "trivelctl: %s%s\n", qPrintable(line), question ? (m_yes ? " [yes]" : " [no]") : "");
+    if (!quiet)
+        std::fprintf(
+            stderr, "trivelctl: %s%s\n", qPrintable(line), question ? (m_yes ? " [yes]" : " [no]") : "");
     if (icon == MsgIcon::Warning || icon == MsgIcon::Error) {
         ++warnings;
         lastMessage = text;
+        if (onWarning)
+            onWarning();
     }
     switch (buttons) {
     case MsgButtons::Ok:

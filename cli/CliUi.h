@@ -4,6 +4,8 @@
 
 #include "session/UiPort.h"
 
+#include <functional>
+
 namespace trivel::cli {
 
 class CliUi : public UiPort {
@@ -14,10 +16,12 @@ public:
     }
 
     MsgResult message(MsgIcon icon, const QString& caption, const QString& text, MsgButtons buttons) override;
-    // Set by trivelctl when the read-back has refilled the blend pages.
-    bool readbackFinished = false;
     int warnings = 0; // warning and error messages shown
     QString lastMessage;
+    // Runs after each warning or error message.
+    std::function<void()> onWarning;
+    // Once the command's result is decided, what the link does while closing is not printed.
+    bool quiet = false;
 
 private:
     bool m_yes;

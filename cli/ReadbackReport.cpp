@@ -68,13 +68,13 @@ QJsonObject IdentifyReport(const Session& s, const QString& memoLine)
     return QJsonObject{{"Identify", memoLine}, {"MCUVersion", s.ui.caption(ctl::MCUVersion)},
         {"ChannelCount", s.ChannelCount}, {"PipCapable", s.flag(Flag::PipCapable)},
         {"FourInput", s.flag(Flag::FourInput)}, {"Key", s.flag(Flag::Key)},
-        {"UserMask", s.flag(Flag::UserMask)}, {"Rejected", s.flag(Flag::Rejected)}, {"FrameSizes", frames}};
+        {"UserMask", s.flag(Flag::UserMask)}, {"Rejected", s.flag(Flag::Rejected)}, {"FrameSizes", frames},
+        {"BoardModel", s.BoardModel}};
 }
 
 QJsonObject ReadbackReport(const Session& s, const QString& memoLine)
 {
     QJsonObject r = IdentifyReport(s, memoLine);
-    r["BoardModel"] = s.BoardModel;
     r["PairedOutputs"] = s.flag(Flag::PairedOutputs);
     r["SessionFlags"] = qint64(s.SessionFlags);
     r["CurrentWindow"] = s.CurrentWindow;

@@ -15,7 +15,6 @@
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QTextStream>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -35,7 +34,8 @@ Link (one of):
 
 Commands:
   identify            connect, print the Identify result (firmware, controller number, board
-                      kind, windows, frame sizes, features), disconnect
+                      kind, windows, frame sizes, features) and the model number, disconnect;
+                      asks for nothing else and changes nothing on the box
   readback            connect, run the whole connect read-back and print every cache it filled:
                       WindowSettings (INP, OPM, ...), BlendSettings, EdgeMaskCorners,
                       ControlOffsets, WallPoints, KeystoneCorners, ControlPattern, PipSettings,
@@ -162,8 +162,25 @@ int main(int argc, char** argv)
     Session s(clock, ui);
     Connection connection(s);
 
-    // The read-back has ended once the blend pages are refilled.
-    QObject::connect(&s.events, &SessionEvents::refreshBlendPages, [&ui] { ui.readbackFinished = true; });
+    // identify asks for the Identify and model replies and nothing that reads or selects a window.
+    const bool identifyOnly = o.command == "identify";
+    s.IdentifyOnly = identifyOnly;
+
+    // The result is decided by the first event that settles it, in the order they happen: the
+    // chain's own end comes before the close of a box that hangs up right after its last reply.
+    int exitCode = -1;
+    auto decide = [&](int code) {
+        if (exitCode >= 0)
+            return;
+        exitCode = code;
+        ui.quiet = code == Success;
+        app.exit(code);
+    };
+    QObject::connect(&s.events, &SessionEvents::readbackFinished, [&] { decide(Success); });
+    QObject::connect(&s.events, &SessionEvents::boxRejected, [&] { decide(Rejected); });
+    // A lost link (its message first), no reply, any other failure the chains report.
+    QObject::connect(&connection.link(), &Link::linkLost, [&] { decide(LinkFailure); });
+    ui.onWarning = [&] { decide(LinkFailure); };
 
     if (o.tcp) {
         connection.RBTCPClick();
@@ -183,32 +200,19 @@ int main(int argc, char** argv)
     if (!s.connected())
         return LinkFailure;
 
-    // The chains run from the event loop; look at their state after every turn.
-    const bool identifyOnly = o.command == "identify";
-    int exitCode = -1;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (exitCode >= 0)
-            return;
-        if (s.flag(Flag::Rejected))
-            exitCode = Rejected;
-        else if (!s.connected() || ui.warnings > 0)
-            exitCode = LinkFailure;
-        else if (identifyOnly ? s.PendingOp != Op::Identify : ui.readbackFinished)
-            exitCode = Success;
-        if (exitCode >= 0)
-            app.exit(exitCode);
-    });
-    watch.start(5);
-    app.exec();
-    watch.stop();
+    if (exitCode < 0)
+        app.exec();
 
     const QString memoLine = ui.memo().isEmpty() ? QString() : ui.memo().first();
     if (exitCode == Success || exitCode == Rejected)
         Print(identifyOnly || exitCode == Rejected ? cli::IdentifyReport(s, memoLine)
                                                    : cli::ReadbackReport(s, memoLine),
             o.json);
-    if (s.connected())
+    // identify showed nothing on the box and never learnt its current window, so the
+    // disconnect's neutral state would only write over the box's own state.
+    if (s.connected() && identifyOnly)
+        connection.DisconnectWithoutNeutralState();
+    else if (s.connected())
         connection.BtnCnt2Click();
     return exitCode;
 }

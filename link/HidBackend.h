@@ -30,7 +30,9 @@ public:
     virtual std::size_t outputReportLength() const = 0;
     // Drops input reports already queued.
     virtual void flush() = 0;
-    // One output report, report id first. Returns bytes written or -1.
+    // One output report, report id first. Returns bytes written or -1. hidapi has no write
+    // time-out; the platform bounds it: hidraw's output report is a USB transfer the kernel
+    // abandons after 5 s (-1, ETIMEDOUT), the libusb and Windows backends give up after 1 s.
     virtual int write(const std::uint8_t* report, std::size_t n) = 0;
     // One input report without its report id into buf; waits at most timeoutMs.
     // Returns the byte count, 0 on time-out, -1 when the device has gone.

@@ -84,10 +84,18 @@ bool Link::openTcp(const QString& host, quint16 port, int waitMs, QString* why)
     return true;
 }
 
+void Link::setSendTimeoutMs(int ms)
+{
+    m_sendTimeoutMs = ms;
+    if (m_transport)
+        m_transport->setSendTimeoutMs(ms);
+}
+
 void Link::attach(std::unique_ptr<Transport> t)
 {
     close();
     forgetClosed();
+    t->setSendTimeoutMs(m_sendTimeoutMs);
     t->setReplySink([this](const std::uint8_t* bytes, std::size_t n, bool withReportId) {
         if (m_sink)
             m_sink(bytes, n, withReportId);

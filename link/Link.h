@@ -43,6 +43,8 @@ public:
     // Opens a link; on failure returns false with a short reason in *why.
     bool openUsb(QString* why = nullptr);
     bool openTcp(const QString& host, quint16 port, int waitMs, QString* why = nullptr);
+    // How long a send may take before the link counts as lost (Transport::sendFrame).
+    void setSendTimeoutMs(int ms);
     // Replies go to the sink from now on.
     void setReplySink(Transport::ReplySink sink) { m_sink = std::move(sink); }
     void startReceiving();
@@ -52,6 +54,8 @@ public:
     void forgetClosed() { m_retired.clear(); }
 
     Transport* transport() const { return m_transport.get(); }
+    // Whether the last device scan found a box.
+    bool boxPresent() const { return !m_lastDevices.empty(); }
     bool isOpen() const { return m_transport && m_transport->isOpen(); }
 
 signals:
@@ -71,6 +75,7 @@ private:
     std::vector<std::unique_ptr<Transport>> m_retired;
     std::unique_ptr<ClockTimer> m_devicePoll;
     std::vector<std::string> m_lastDevices;
+    int m_sendTimeoutMs = kSendTimeoutMs;
 };
 
 } // namespace trivel

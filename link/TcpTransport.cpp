@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -98,20 +99,48 @@ void TcpTransport::startReceiving()
 
 void TcpTransport::sendFrame(const FrameBuffer& request)
 {
-    if (m_fd < 0)
+    if (m_fd < 0 || sendFailed())
         return;
+    // The socket stays blocking for the receive thread; each send here is non-blocking and
+    // waits for room with poll, against one deadline for the whole frame.
+    using Ms = std::chrono::milliseconds;
+    const auto deadline = std::chrono::steady_clock::now() + Ms(sendTimeoutMs());
     const std::uint8_t* p = request.data() + 1;
     std::size_t left = kTcpFrameSize;
     while (left > 0) {
         // MSG_NOSIGNAL: a peer that has gone must not kill the tool with SIGPIPE.
-        const ssize_t n = ::send(m_fd, p, left, MSG_NOSIGNAL);
+        const ssize_t n = ::send(m_fd, p, left, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            p += n;
+            left -= std::size_t(n);
+            continue;
+        }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return; // the receive thread reports the dead link
-        p += n;
-        left -= std::size_t(n);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const auto wait = std::chrono::ceil<Ms>(deadline - std::chrono::steady_clock::now()).count();
+            pollfd pfd{m_fd, POLLOUT, 0};
+            const int r = wait > 0 ? ::poll(&pfd, 1, int(wait)) : 0;
+            if (r < 0 && errno != EINTR) {
+                failSend(QString::fromLocal8Bit(std::strerror(errno)));
+                return;
+            }
+            if (r == 0) {
+                // Part of the frame may be out: the stream is out of step, so the link ends.
+                failSend(QStringLiteral("send timed out after %1 ms").arg(sendTimeoutMs()));
+                return;
+            }
+            continue; // room, or an error the next send reports
+        }
+        failSend(n == 0 ? QStringLiteral("send failed") : QString::fromLocal8Bit(std::strerror(errno)));
+        return;
     }
+}
+
+void TcpTransport::setSendBufferSize(int bytes)
+{
+    if (m_fd >= 0)
+        ::setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
 }
 
 void TcpTransport::close()

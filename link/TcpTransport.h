@@ -43,6 +43,8 @@ public:
     bool isUsb() const override { return false; }
     bool isOpen() const override { return m_fd >= 0; }
     void sendFrame(const FrameBuffer& request) override;
+    // SO_SNDBUF of the open socket; tests shrink it to reach a full send buffer quickly.
+    void setSendBufferSize(int bytes);
     // Stops the receive thread (it notices at once: the socket is shut down) and closes.
     void close() override;
 

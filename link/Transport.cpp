@@ -1,5 +1,7 @@
 #include "link/Transport.h"
 
+#include "link/Log.h"
+
 #include <QMetaObject>
 
 namespace trivel {
@@ -57,6 +59,15 @@ void Transport::reportLinkLost(const QString& reason)
                 emit linkLost(reason);
         },
         Qt::QueuedConnection);
+}
+
+void Transport::failSend(const QString& reason)
+{
+    if (m_sendFailed)
+        return;
+    m_sendFailed = true;
+    qCWarning(lcLink) << "send failed:" << reason;
+    reportLinkLost(reason);
 }
 
 } // namespace trivel

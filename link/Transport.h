@@ -15,6 +15,10 @@
 
 namespace trivel {
 
+// A send that has not completed after this long ends the link: a box that stops reading must
+// not block the main thread (and with it the receive hand-over) for ever.
+inline constexpr int kSendTimeoutMs = 10000;
+
 class Transport : public QObject {
     Q_OBJECT
 public:
@@ -28,9 +32,14 @@ public:
     virtual bool isUsb() const = 0;
     virtual bool isOpen() const = 0;
     // TCP: 512 bytes from the request frame. USB: one output report from byte 0 (report id 0).
+    // A send that fails or takes longer than sendTimeoutMs() reports linkLost (queued, so the
+    // sender's step finishes first); later sends on this link do nothing.
     virtual void sendFrame(const FrameBuffer& request) = 0;
     virtual void close() = 0;
     void setReplySink(ReplySink sink) { m_sink = std::move(sink); }
+    void setSendTimeoutMs(int ms) { m_sendTimeoutMs = ms; }
+    int sendTimeoutMs() const { return m_sendTimeoutMs; }
+    bool sendFailed() const { return m_sendFailed; }
 
 signals:
     // The peer closed, the socket failed or the device went away: the link is dead.
@@ -48,6 +57,8 @@ protected:
     // Receive-thread side: reports the loss on the main thread unless the link is closing.
     void reportLinkLost(const QString& reason);
     bool stopping() const { return m_stopping.load(); }
+    // Main thread: the link can no longer send; reported once.
+    void failSend(const QString& reason);
 
     ReplySink m_sink;
 
@@ -57,6 +68,8 @@ private:
     std::uint64_t m_handPosted = 0;
     std::uint64_t m_handDone = 0;
     std::atomic<bool> m_stopping{false};
+    int m_sendTimeoutMs = kSendTimeoutMs;
+    bool m_sendFailed = false; // main thread only
 };
 
 } // namespace trivel

@@ -1,6 +1,7 @@
 #include "link/UsbTransport.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace trivel {
 
@@ -37,11 +38,21 @@ void UsbTransport::startReceiving()
 
 void UsbTransport::sendFrame(const FrameBuffer& request)
 {
-    if (!m_device)
+    if (!m_device || sendFailed())
         return;
     // A device declaring a report longer than the buffer gets the buffer's worth.
     const std::size_t n = std::min(m_device->outputReportLength(), request.size());
-    m_device->write(request.data(), n);
+    // hid_write cannot be given a time-out; the backend bounds it (see HidDevice::write), so a
+    // write that fails or overruns the deadline ends the link once it has returned.
+    const auto start = std::chrono::steady_clock::now();
+    const int written = m_device->write(request.data(), n);
+    const auto took
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+              .count();
+    if (written < 0)
+        failSend(QStringLiteral("USB write failed"));
+    else if (took > sendTimeoutMs())
+        failSend(QStringLiteral("USB write took %1 ms").arg(took));
 }
 
 void UsbTransport::close()

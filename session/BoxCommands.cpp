@@ -6,6 +6,7 @@
 #include "session/PendingOps.h"
 #include "session/Readback.h"
 #include "session/Session.h"
+#include "session/StatusPoll.h"
 
 namespace trivel {
 
@@ -120,8 +121,13 @@ void TmrStatusTimer(Session& s)
 {
     if (s.flag(Flag::Rejected) || !s.connected())
         return;
-    if (s.PendingOp != Op::Idle && s.PendingOp != Op::StatusPoll)
+    // A poll whose window-settings reply never came is as unanswered as one without a status
+    // reply: poll again rather than wait for it for ever.
+    const bool pollPending = s.PendingOp == Op::StatusPoll || s.PendingOp == Op::PollWindowSettings;
+    if (s.PendingOp != Op::Idle && !pollPending)
         return;
+    if (pollPending)
+        StatusPollUnanswered(s);
     s.clearRequest();
     s.request().setCode(Cmd::Status);
     s.PendingOp = Op::StatusPoll;

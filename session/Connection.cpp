@@ -6,6 +6,7 @@
 #include "session/PendingOps.h"
 #include "session/Session.h"
 #include "session/StatusPoll.h"
+#include "session/Watchdog.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"
 
@@ -23,6 +24,8 @@ Connection::Connection(
     , m_link(s.clock, std::move(hid), usbLockDir)
 {
     m_s.connection = this;
+    // A send stuck longer than the reply watchdog waits for a reply ends the link.
+    m_link.setSendTimeoutMs(kReplyWatchdogMs);
     if (m_s.USBTimeOut)
         m_s.USBTimeOut->onTimeout = [this] { USBTimeOutTimer(); };
     m_link.setReplySink([this](const std::uint8_t* bytes, std::size_t n, bool withReportId) {
@@ -142,7 +145,7 @@ void Connection::BtnCnt2Click()
 {
     commonClickPart();
     if (m_s.connected())
-        disconnect();
+        disconnect(true);
     else if (m_s.TcpSelected)
         connectTcp();
     else
@@ -164,6 +167,7 @@ void Connection::connectUsb()
         return;
     }
     attachToSession();
+    NoteLinkOpened(m_s);
     m_link.startReceiving();
 
     m_s.clearRequest();
@@ -189,6 +193,7 @@ void Connection::connectTcp()
         return;
     }
     attachToSession();
+    NoteLinkOpened(m_s);
     TcpClient1Connect();
 
     ui.setCaption(ctl::BtnCnt2, "Disconnect");
@@ -206,9 +211,15 @@ void Connection::TcpClient1Connect()
     m_s.PendingOp = Op::Identify;
 }
 
-void Connection::disconnect()
+void Connection::DisconnectWithoutNeutralState()
 {
-    if (!m_s.FactoryResetPending)
+    if (m_s.connected())
+        disconnect(false);
+}
+
+void Connection::disconnect(bool neutralState)
+{
+    if (neutralState && !m_s.FactoryResetPending)
         SendNeutralState(m_s, true);
     const bool usb = m_link.transport() ? m_link.transport()->isUsb() : !m_s.TcpSelected;
     if (usb)
@@ -256,6 +267,7 @@ void Connection::onLinkLost(const QString& reason)
         return;
     qCWarning(lcSession) << "link lost:" << reason;
     const bool usb = m_link.transport()->isUsb();
+    const bool sendFailed = m_link.transport()->sendFailed();
     if (usb) {
         HidCtlDeviceChange(); // as an unplug: close, BtnCnt2 off until the box is back
     } else {
@@ -264,7 +276,8 @@ void Connection::onLinkLost(const QString& reason)
     // A chain waiting for the dead link would otherwise keep the wait window up for ever.
     m_s.PendingOp = Op::Idle;
     m_s.ui.closeWaitWindow();
-    if (!usb)
+    // An unplugged box speaks for itself; one still plugged in stopped taking reports.
+    if (!usb || (sendFailed && m_link.boxPresent()))
         m_s.ui.message(MsgIcon::Warning, QString(), "Connection to the box lost.", MsgButtons::Ok);
 }
 

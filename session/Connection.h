@@ -31,6 +31,8 @@ public:
     void setTcpPort(quint16 port) { m_tcpPort = port; }
     quint16 tcpPort() const { return m_tcpPort; }
     void setConnectWaitMs(int ms) { m_connectWaitMs = ms; }
+    // Tests shorten the send deadline (kReplyWatchdogMs by default).
+    void setSendTimeoutMs(int ms) { m_link.setSendTimeoutMs(ms); }
 
     // Start-up state of the group: USB checked, BtnCnt2 disabled, first device scan,
     // then a device scan about once a second.
@@ -39,6 +41,9 @@ public:
     void RBUSBClick();
     void RBTCPClick();
     void BtnCnt2Click();
+    // Ends the link as a disconnect does, but without the neutral-state requests: for a caller
+    // that showed nothing on the box and never read its current window (trivelctl identify).
+    void DisconnectWithoutNeutralState();
     // Once per matching device of an enumeration; false stops the enumeration.
     bool HidCtlEnumerate(const HidDeviceInfo& device);
     void HidCtlDeviceChange();
@@ -58,7 +63,7 @@ private:
     void connectUsb();
     void connectTcp();
     void TcpClient1Connect();
-    void disconnect();
+    void disconnect(bool neutralState);
     void closeTcpLink();
     void startHidEnumeration();
     void onLinkLost(const QString& reason);

@@ -65,6 +65,7 @@ void Reject(Session& s, bool boardError, std::uint32_t firmware)
     const QString text = boardError
         ? QStringLiteral("Sorry!The Main Board Error!!")
         : QString::asprintf("Sorry!The MCU F/W version is too old! [M2A%05u]", firmware);
+    emit s.events.boxRejected();
     s.ui.message(MsgIcon::Warning, QString(), text, MsgButtons::Ok);
     s.PendingOp = Op::Idle;
     s.setFlag(Flag::Rejected, true);
@@ -131,6 +132,12 @@ void ModelStep(Session& s)
         SetPageAvailable(s, Page::Blend2, false);
     }
     s.setFlag(Flag::PairedOutputs, s.BoardModel == 800);
+    if (s.IdentifyOnly) {
+        s.PendingOp = Op::Idle;
+        s.ui.closeWaitWindow();
+        emit s.events.readbackFinished();
+        return;
+    }
     SendCode(s, Cmd::ReadNetwork, Op::Network);
     s.ui.addWaitProgress(kProgressStep);
 }
@@ -352,6 +359,7 @@ void FinishReadback(Session& s, bool pipOrder)
     s.ui.closeWaitWindow();
     if (!pipOrder)
         refresh();
+    emit s.events.readbackFinished();
 }
 
 } // namespace trivel

@@ -81,11 +81,19 @@ public:
     // Connect read-back and status poll state.
     int ReadbackWindow = 0; // counts ChannelCount down to 1; the window read is ReadbackWindow - 1
     int ReadbackItem = 0; // 0..10
+    // Only the box's identity is wanted (trivelctl identify): the exchange ends after the model
+    // reply, before anything that reads or selects a window.
+    bool IdentifyOnly = false;
     std::array<SignalSize, 4> InputSize{};
     std::array<SignalSize, 4> PipSourceSize{};
     std::array<SignalSize, 4> LastPipSourceSize{};
     int LastInputMask = 256; // 256 never matches a real mask, so the next poll repaints
     int LastOutputMask = 256;
+    // Silence of the box: status polls in a row without a reply, when the last reply of any kind
+    // arrived, and whether "No reply from the box." has been shown since.
+    int UnansweredPolls = 0;
+    qint64 LastReplyTick = 0;
+    bool SilenceReported = false;
     // From the factory-reset button until its reply has been handled; a disconnect then skips
     // the neutral-state requests.
     bool FactoryResetPending = false;

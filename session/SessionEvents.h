@@ -21,6 +21,12 @@ signals:
     // A window button was clicked by code (the read-back's end, the Ctrl+Alt shortcuts): the
     // window selection of the settings pages takes it from here.
     void windowButtonClicked(int tag);
+    // The read-back has ended (FinishReadback), or, with Session::IdentifyOnly, the model reply has
+    // been handled. Emitted last, when nothing of the exchange is left to do.
+    void readbackFinished();
+    // The Identify reply was refused (controller firmware too old, main board error); emitted
+    // before the message says so.
+    void boxRejected();
 };
 
 } // namespace trivel

@@ -4,6 +4,7 @@
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
+#include "session/Watchdog.h"
 #include "settings/Controls.h"
 #include "settings/OutputModes.h"
 #include "settings/SettingsState.h"
@@ -124,6 +125,22 @@ void ClickWindowButton(Session& s, int tag)
     for (std::size_t k = 0; k < ctl::BtnWins.size(); ++k)
         s.ui.setChecked(ctl::BtnWins[k], int(k) == tag);
     emit s.events.windowButtonClicked(tag);
+}
+
+void StatusPollUnanswered(Session& s)
+{
+    if (++s.UnansweredPolls == kSilentPolls) {
+        // What the lamps showed is no longer known; 256 makes the next status reply repaint.
+        for (std::size_t k = 0; k < 4; ++k)
+            s.ui.set(ctl::PnlIpts[k], Prop::Color, kColourIdle);
+        for (const Control& lamp : ctl::PnlOpts)
+            s.ui.set(lamp, Prop::Color, kColourIdle);
+        s.LastInputMask = 256;
+        s.LastOutputMask = 256;
+        qCWarning(lcSession) << kSilentPolls << "status polls in a row without a reply";
+        s.ui.appendMemo(QStringLiteral("BOX NOT ANSWERING"));
+    }
+    ReportSilentBox(s);
 }
 
 void StatusPollStep(Session& s, int op)

@@ -20,6 +20,10 @@ void ClickWindowButton(Session& s, int tag);
 
 // Steps 10000 (status reply) and 36864 (window settings after a poll).
 void StatusPollStep(Session& s, int op);
+// A poll tick found the previous poll unanswered. At kSilentPolls in a row the lamps go silver
+// until the next status reply repaints them.
+void StatusPollUnanswered(Session& s);
+inline constexpr int kSilentPolls = 3;
 
 // Panel colours of the indicators (0xRRGGBB).
 inline constexpr int kColourInput = 0xF88A05; // orange

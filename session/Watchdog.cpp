@@ -3,6 +3,7 @@
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
+#include "session/StatusPoll.h"
 
 namespace trivel {
 
@@ -19,8 +20,27 @@ void NoteFrameSent(Session& s)
         s.ReplyWatchdog->setEnabled(true);
 }
 
+namespace {
+
+void ClearSilence(Session& s)
+{
+    s.UnansweredPolls = 0;
+    s.SilenceReported = false;
+    s.LastReplyTick = s.clock.tickMs();
+}
+
+} // namespace
+
+void NoteLinkOpened(Session& s)
+{
+    ClearSilence(s);
+}
+
 void NoteReplyDispatched(Session& s)
 {
+    if (s.UnansweredPolls >= kSilentPolls)
+        s.ui.appendMemo(QStringLiteral("BOX ANSWERING AGAIN"));
+    ClearSilence(s);
     if (s.ReplyWatchdog)
         s.ReplyWatchdog->setEnabled(ReplyWatchdogGuards(s.PendingOp));
 }
@@ -39,8 +59,19 @@ void ReplyWatchdogTimeout(Session& s)
     s.PendingOp = Op::Idle;
     s.ui.set(ctl::UpdateStep, Prop::Top, 680);
     s.ui.closeWaitWindow();
-    if (s.connected())
+    if (s.connected()) {
+        s.SilenceReported = true;
         s.ui.message(MsgIcon::Warning, QString(), QStringLiteral("No reply from the box."), MsgButtons::Ok);
+    }
+}
+
+void ReportSilentBox(Session& s)
+{
+    if (s.SilenceReported || !s.connected() || s.clock.tickMs() - s.LastReplyTick < kReplyWatchdogMs)
+        return;
+    s.SilenceReported = true;
+    qCWarning(lcSession) << "no reply from the box for" << s.clock.tickMs() - s.LastReplyTick << "ms";
+    s.ui.message(MsgIcon::Warning, QString(), QStringLiteral("No reply from the box."), MsgButtons::Ok);
 }
 
 } // namespace trivel

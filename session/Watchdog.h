@@ -19,4 +19,10 @@ void NoteReplyDispatched(Session& s);
 // Handler of Session::ReplyWatchdog.
 void ReplyWatchdogTimeout(Session& s);
 
+// The status poll keeps finding the box silent: once kReplyWatchdogMs have passed since the last
+// reply, "No reply from the box." is shown, once until a reply arrives. The link stays up.
+void ReportSilentBox(Session& s);
+// A new link starts without silence.
+void NoteLinkOpened(Session& s);
+
 } // namespace trivel

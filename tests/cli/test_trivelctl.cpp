@@ -2,12 +2,14 @@
 
 #include "RunTrivelctl.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +80,75 @@ TEST(Trivelctl, IdentifyPrintsTheBoxKind)
     EXPECT_TRUE(r.out.contains("PipCapable: false\n"));
     EXPECT_TRUE(r.out.contains("Identify: V:")) << "the memo line";
     EXPECT_FALSE(r.out.contains("WindowSettings")) << "identify stops after Identify";
+}
+
+QStringList LogLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST(Trivelctl, IdentifyAsksOnlyForTheIdentityAndLeavesTheBoxAlone)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("box.log");
+    BoxSim sim({"--log", log});
+    ASSERT_FALSE(sim.address.isEmpty());
+    const CliRun r = Trivelctl({"--tcp", sim.address, "identify"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("BoardModel: 800\n")) << r.out.toStdString();
+    // No window select, no read of a window, no neutral state on the way out.
+    EXPECT_EQ(LogLines(log).join(" | ").toStdString(), "0x0001 | 0x100c S00MDNR000");
+}
+
+// The requests a read-back of this box sends, counted on a box that stays up (the disconnect's
+// neutral state at the end is not part of it).
+int ReadbackReplies(const QStringList& identity)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("box.log");
+    BoxSim sim(identity + QStringList{"--log", log});
+    if (sim.address.isEmpty() || Trivelctl({"--tcp", sim.address, "readback"}).exitCode != 0)
+        return -1;
+    QStringList lines = LogLines(log);
+    while (!lines.isEmpty() && QStringList{"0x2030", "0x2003", "0x2007"}.contains(lines.last()))
+        lines.removeLast();
+    return int(lines.size());
+}
+
+// A box that hangs up right after its last reply: the work is done, so the exit code is 0, every
+// time; one reply earlier the work is not done, so it is 3, every time.
+TEST(Trivelctl, ExitCodeFollowsTheWorkDoneNotTheRaceWithTheClose)
+{
+    const QStringList plain{"--board-kind", "2", "--user-mask", "0"}; // the read-back's plain order
+    const int readback = ReadbackReplies(plain);
+    ASSERT_GT(readback, 10);
+    struct Case {
+        QString command;
+        QStringList identity;
+        int closeAfter;
+        int exitCode;
+        int runs;
+    };
+    const Case cases[] = {
+        {"identify", {}, 2, 0, 6}, // hangs up right after the model reply
+        {"identify", {}, 1, 3, 2}, // ... or before it
+        {"readback", plain, readback, 0, 4}, // right after the read-back's last reply
+        {"readback", plain, readback - 1, 3, 1}, // one reply short
+        {"readback", {}, ReadbackReplies({}), 0, 1}, // the PIP order's end
+    };
+    for (const Case& c : cases) {
+        BoxSim sim(c.identity + QStringList{"--close-after", QString::number(c.closeAfter)});
+        ASSERT_FALSE(sim.address.isEmpty());
+        for (int run = 0; run < c.runs; ++run) {
+            const CliRun r = Trivelctl({"--tcp", sim.address, c.command});
+            EXPECT_EQ(r.exitCode, c.exitCode) << c.command.toStdString() << " --close-after " << c.closeAfter
+                                              << " run " << run << ": " << r.err.toStdString();
+            EXPECT_EQ(r.out.isEmpty(), c.exitCode != 0) << "the report goes with success only";
+        }
+    }
 }
 
 TEST(Trivelctl, RejectedBoxExitsWithFourAndTheBoxMessage)

@@ -1,6 +1,7 @@
 #include "FakeHid.h"
 
 #include <chrono>
+#include <thread>
 
 namespace trivel::test {
 
@@ -30,7 +31,12 @@ public:
     int write(const std::uint8_t* report, std::size_t n) override
     {
         std::unique_lock lock(m_st->m);
-        if (!m_st->plugged)
+        if (m_st->writeDelayMs > 0) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_st->writeDelayMs));
+            lock.lock();
+        }
+        if (!m_st->plugged || m_st->writeFails)
             return -1;
         m_st->written.emplace_back(report, report + n);
         const bool swallow = m_st->swallowReplies;

@@ -23,6 +23,8 @@ struct FakeHidState {
     bool plugged = true;
     bool openFails = false;
     bool swallowReplies = false; // the box receives but does not answer
+    bool writeFails = false; // writes return -1 (a backend giving up on a stalled transfer)
+    int writeDelayMs = 0; // writes return only after this long
 
     std::mutex m;
     std::condition_variable cv;

@@ -213,7 +213,11 @@ TEST_F(Watchdog, EveryReplyRestartsIt)
     EXPECT_NE(s.PendingOp, 0);
     link.pump();
     EXPECT_EQ(s.PendingOp, 0);
-    clock.advance(2 * kReplyWatchdogMs);
+    // 20 s of answered polls (a silent box is the poll's to report, test_silent_box.cpp).
+    for (int t = 0; t < 10; ++t) {
+        clock.advance(2000);
+        link.pump();
+    }
     EXPECT_TRUE(ui.messages.empty()) << "disarmed once the chain is idle";
 }
 
