@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <iterator>
 
 Q_LOGGING_CATEGORY(lcSim, "trivel.sim")
 
@@ -14,6 +16,29 @@ namespace trivel::sim {
 namespace {
 
 constexpr std::size_t kFirmwareLimit = 64u << 20; // larger announced images are cut here
+
+// Every code of the protocol, ascending; the model keeps one counter for each.
+constexpr std::uint32_t kProtocolCodes[] = {Cmd::Identify, Cmd::FwShortStart, Cmd::FwShortData,
+    Cmd::FwShortEnd, Cmd::FwShortCommit, Cmd::FwPrefixedStart, Cmd::FwPrefixedData, Cmd::FwPrefixedEnd,
+    Cmd::FwLargeBoardQuery, Cmd::FwLargeStart, Cmd::FwLargeData, Cmd::FwLargeEnd, Cmd::ReadNetwork,
+    Cmd::ReadWindowSettings, Cmd::Setting, Cmd::WriteNetwork, Cmd::Status, Cmd::ReadWarpA, Cmd::ReadWarpB,
+    Cmd::ReadWarpC, Cmd::ReadBlend, Cmd::SettingAlt, Cmd::SettingQuery, Cmd::MaskShow, Cmd::MaskUploadMono,
+    Cmd::MaskStore, Cmd::MaskDelete, Cmd::MaskReadHeader, Cmd::MaskReadChunk, Cmd::MaskUploadColour,
+    Cmd::MaskReadColourHeader, Cmd::MaskReadColourChunk, Cmd::PointModeEnter, Cmd::PointModePoint,
+    Cmd::PointModeChunk, Cmd::RegisterRead, Cmd::TestPatternColour, Cmd::TransferWindowEnd,
+    Cmd::RegisterWrite, Cmd::UserMapCursor, Cmd::ControlCursor, Cmd::UserMapSourceX, Cmd::UserMapSourceY,
+    Cmd::UserMapApply, Cmd::SaveWarpMap, Cmd::UserMapUseStored, Cmd::CurrentWindowChanged, Cmd::QueryWarpMap,
+    Cmd::ReadWarpMapBlock, Cmd::UserMapWall, Cmd::BlendMarker, Cmd::BulkWarpBlock, Cmd::TestRequest,
+    Cmd::Restart};
+static_assert(
+    std::ranges::adjacent_find(kProtocolCodes, std::ranges::greater_equal()) == std::end(kProtocolCodes),
+    "protocol codes ascending, each once");
+
+int protocolCodeIndex(std::uint32_t code)
+{
+    const auto* it = std::ranges::lower_bound(kProtocolCodes, code);
+    return it != std::end(kProtocolCodes) && *it == code ? int(it - std::begin(kProtocolCodes)) : -1;
+}
 
 void putI16(FrameView& f, std::size_t off, std::int16_t v)
 {
@@ -24,6 +49,7 @@ void putI16(FrameView& f, std::size_t off, std::int16_t v)
 
 BoxModel::BoxModel(BoxIdentity id)
     : identity(id)
+    , m_counts(std::size(kProtocolCodes), 0)
 {
     factoryReset();
 }
@@ -93,13 +119,14 @@ void BoxModel::resetWindow(int w)
 
 int BoxModel::requests(std::uint32_t code) const
 {
-    auto it = m_counts.find(code);
-    return it == m_counts.end() ? 0 : it->second;
+    const int i = protocolCodeIndex(code);
+    return i < 0 ? 0 : m_counts[std::size_t(i)];
 }
 
 void BoxModel::clearCounters()
 {
-    m_counts.clear();
+    std::ranges::fill(m_counts, 0);
+    m_unknown = 0;
     m_received.clear();
     m_total = 0;
     m_replies = 0;
@@ -151,7 +178,10 @@ std::optional<std::vector<std::uint8_t>> BoxModel::handle(const std::uint8_t* re
     const std::uint32_t code = rq.code();
 
     ++m_total;
-    ++m_counts[code];
+    if (const int i = protocolCodeIndex(code); i >= 0)
+        ++m_counts[std::size_t(i)];
+    else
+        ++m_unknown;
     m_received.emplace_back(req.begin(), req.end());
     while (m_received.size() > receivedLogLimit && !m_received.empty())
         m_received.pop_front();

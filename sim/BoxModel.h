@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,8 +45,11 @@ public:
     // Called with every reply before it goes out; may change it, or return false to drop it.
     std::function<bool(std::uint32_t requestCode, std::vector<std::uint8_t>& reply)> replyHook;
 
-    // Counters.
+    // Counters. Codes of the protocol are counted one by one; any other code only adds to
+    // unknownRequests(), so a client sending arbitrary codes cannot grow the model.
     int requests(std::uint32_t code) const;
+    int unknownRequests() const { return m_unknown; }
+    std::size_t counterSlots() const { return m_counts.size(); }
     int totalRequests() const { return m_total; }
     int repliesSent() const { return m_replies; }
     const std::deque<std::vector<std::uint8_t>>& received() const { return m_received; }
@@ -113,7 +115,8 @@ private:
     std::vector<std::uint8_t> m_firmware;
     int m_boardQueries = 0;
 
-    std::map<std::uint32_t, int> m_counts;
+    std::vector<int> m_counts; // one per protocol code, in the order of the code table
+    int m_unknown = 0;
     std::deque<std::vector<std::uint8_t>> m_received;
     int m_total = 0;
     int m_replies = 0;
