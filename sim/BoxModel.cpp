@@ -515,7 +515,8 @@ void BoxModel::handleMask(std::uint32_t code, FrameView req, FrameView rep)
             m_maskReadSlot = slot;
         }
         const auto& data = m_maskSlots[std::size_t(slot)];
-        rep.copyIn(8, data.data(), std::min<std::size_t>(32, data.size()));
+        if (!data.empty()) // an empty slot answers zeros
+            rep.copyIn(8, data.data(), std::min<std::size_t>(32, data.size()));
         break;
     }
     case Cmd::MaskReadChunk:
