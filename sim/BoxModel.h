@@ -6,6 +6,7 @@
 
 #include "link/Frame.h"
 #include "sim/BoxState.h"
+#include "sim/Hostile.h"
 
 #include <cstdint>
 #include <deque>
@@ -44,6 +45,12 @@ public:
     bool corruptFirmwareChecksum = false; // end-of-download checksums are off by one
     // Called with every reply before it goes out; may change it, or return false to drop it.
     std::function<bool(std::uint32_t requestCode, std::vector<std::uint8_t>& reply)> replyHook;
+    // A broken box (Hostile.h). The content modes act here; BoxServer reads the transport modes
+    // from this field too, so one setting describes the box.
+    Hostile hostile = Hostile::None;
+    std::uint64_t seed = 1; // hostile replies follow from the seed and repliesSent()
+    // Frames the box sends on its own after the last reply (flood); the caller sends them next.
+    std::vector<std::vector<std::uint8_t>> takeExtraReplies();
 
     // Counters. Codes of the protocol are counted one by one; any other code only adds to
     // unknownRequests(), so a client sending arbitrary codes cannot grow the model.
@@ -101,6 +108,8 @@ private:
     void handleFirmware(std::uint32_t code, FrameView req, FrameView rep);
     void resetWindow(int w);
     void selectStoredMap(int w, int slot);
+    void makeExtreme(std::uint32_t code, FrameView req, FrameView rep, HostileRandom& rng) const;
+    void queueFlood(const std::vector<std::uint8_t>& reply, HostileRandom& rng);
 
     BoxSettings m_settings;
     NetworkRecord m_network;
@@ -118,6 +127,7 @@ private:
     std::vector<int> m_counts; // one per protocol code, in the order of the code table
     int m_unknown = 0;
     std::deque<std::vector<std::uint8_t>> m_received;
+    std::vector<std::vector<std::uint8_t>> m_extraReplies;
     int m_total = 0;
     int m_replies = 0;
     bool m_linkEnd = false;

@@ -85,6 +85,7 @@ void BoxServer::onNewConnection()
             old->deleteLater();
         }
         m_client = next;
+        ++m_connections;
         m_inbox.clear();
         clearOutbox();
         m_pumpTimer->stop();
@@ -101,7 +102,7 @@ void BoxServer::onNewConnection()
             next, &QTcpSocket::disconnected, this,
             [this, socket = QPointer<QTcpSocket>(next)] { onDisconnected(socket); }, Qt::QueuedConnection);
         emit clientConnected();
-        if (closeAfter == 0) {
+        if (closeAfter == 0 && m_box.hostile != Hostile::ShortClose) {
             m_closePending = true;
             closeClient();
         }
@@ -131,7 +132,7 @@ void BoxServer::onBytesWritten()
 
 void BoxServer::processInput()
 {
-    if (m_processing || !clientWritable())
+    if (m_processing || !clientWritable() || m_box.hostile == Hostile::NoRead)
         return;
     const QScopedValueRollback guard(m_processing, true);
     // Requests are whole 512-byte frames; a frame split across reads waits for its rest.
@@ -163,10 +164,21 @@ void BoxServer::handleFrame(const QByteArray& frame)
     }
     const auto reply = m_box.handle(bytes, kTcpFrameSize);
     const quint32 code = FrameView(const_cast<std::uint8_t*>(bytes), kTcpFrameSize).code();
+    auto extras = m_box.takeExtraReplies();
     if (reply) {
-        queueReply(QByteArray(reinterpret_cast<const char*>(reply->data()), qsizetype(reply->size())));
+        QByteArray out(reinterpret_cast<const char*>(reply->data()), qsizetype(reply->size()));
+        const bool shortClose = m_box.hostile == Hostile::ShortClose;
+        if (shortClose && m_repliesOnConnection >= std::max(closeAfter, 0)) {
+            HostileRandom rng(m_box.seed, ~m_connections);
+            out.truncate(1 + qsizetype(rng.below(std::uint32_t(out.size() - 1))));
+            extras.clear();
+            m_closePending = true;
+        }
+        queueReply(std::move(out));
+        for (const auto& extra : extras)
+            queueReply(QByteArray(reinterpret_cast<const char*>(extra.data()), qsizetype(extra.size())));
         ++m_repliesOnConnection;
-        if (closeAfter >= 0 && m_repliesOnConnection >= closeAfter)
+        if (!shortClose && closeAfter >= 0 && m_repliesOnConnection >= closeAfter)
             m_closePending = true;
     }
     if (m_box.takeLinkEnd())
@@ -186,18 +198,21 @@ void BoxServer::queueReply(QByteArray bytes)
         dropClient("its replies are not being read");
 }
 
-// Writes queued replies in order. In split mode the halves of a reply go out one per timer turn,
-// so the client receives them as separate reads.
+// Writes queued replies in order. In split mode the halves of a reply, and in segments mode its
+// bytes, go out one per timer turn, so the client receives them as separate reads.
 void BoxServer::pump()
 {
     if (m_pumping)
         return;
     const QScopedValueRollback guard(m_pumping, true);
+    const bool segments = m_box.hostile == Hostile::Segments;
     while (!m_outbox.empty() && clientWritable() && !m_pumpTimer->isActive()) {
         // The piece is copied out and accounted for before the write, which may call back in.
         const qsizetype size = m_outbox.front().size();
         qsizetype n = size - m_frontWritten;
-        if (split && m_frontWritten == 0)
+        if (segments)
+            n = 1;
+        else if (split && m_frontWritten == 0)
             n = std::max<qsizetype>(1, size / 2);
         const QByteArray piece = m_outbox.front().mid(m_frontWritten, n);
         m_frontWritten += n;
@@ -210,8 +225,8 @@ void BoxServer::pump()
         if (!clientWritable())
             break;
         m_client->flush();
-        if (split && !m_outbox.empty()) {
-            m_pumpTimer->start(splitDelayMs);
+        if ((segments || split) && !m_outbox.empty()) {
+            m_pumpTimer->start(segments ? segmentDelayMs : splitDelayMs);
             break;
         }
     }

@@ -33,10 +33,13 @@ public:
     QHostAddress address() const;
     QString errorString() const;
 
-    // Robustness switches.
+    // Robustness switches. The transport's hostile modes (segments, shortclose, noread) come from
+    // the model's `hostile`.
     bool split = false; // each reply goes out in two TCP segments ...
     int splitDelayMs = 5; // ... the second this long after the first
-    int closeAfter = -1; // close the connection after this many replies (-1: never)
+    int segmentDelayMs = 0; // between the bytes of Hostile::Segments (0: one per event-loop turn)
+    int closeAfter = -1; // close the connection after this many replies (-1: never); with
+                         // Hostile::ShortClose, the reply after this many is the short one
 
     // Limits per client. Requests are taken only while fewer reply bytes than outputPauseBytes wait
     // to be written, and again once they have all gone; past outputHardLimitBytes the client is
@@ -79,7 +82,7 @@ private:
     QPointer<QTcpSocket> m_client;
     QByteArray m_inbox; // at most one frame
     std::deque<QByteArray> m_outbox; // replies waiting to be written
-    qsizetype m_frontWritten = 0; // bytes of the front reply already written (split)
+    qsizetype m_frontWritten = 0; // bytes of the front reply already written (split, segments)
     qint64 m_outboxBytes = 0;
     qint64 m_peakPending = 0;
     QTimer* m_pumpTimer;
@@ -88,6 +91,7 @@ private:
     bool m_processing = false; // re-entry guards: a write or flush can emit signals that call back in
     bool m_pumping = false;
     int m_repliesOnConnection = 0;
+    quint64 m_connections = 0;
     std::unique_ptr<QFile> m_log;
 };
 

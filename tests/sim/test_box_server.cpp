@@ -192,7 +192,8 @@ TEST(BoxSimExecutable, PrintsItsPortAndAnswersWithTheConfiguredIdentity)
 
 TEST(BoxSimExecutable, RejectsBadOptions)
 {
-    const std::pair<const char*, const char*> cases[] = {{"board-kind", "300"}, {"split-delay", "-1"}};
+    const std::pair<const char*, const char*> cases[]
+        = {{"board-kind", "300"}, {"hostile", "loud"}, {"seed", "x"}, {"split-delay", "-1"}};
     for (const auto& [option, value] : cases) {
         QProcess sim;
         sim.start(QStringLiteral(TRIVEL_BOXSIM_PATH),

@@ -20,20 +20,24 @@ void FakeBoxTransport::sendFrame(const FrameBuffer& request)
     sentCodes.push_back(FrameView(const_cast<std::uint8_t*>(frame), n).code());
 
     auto reply = m_box.handle(frame, n);
+    auto extras = m_box.takeExtraReplies(); // a flooding box's frames follow its reply
     if (!reply || silent)
         return;
-    if (synchronous) {
-        deliver(std::move(*reply));
-        return;
+    extras.insert(extras.begin(), std::move(*reply));
+    for (auto& r : extras) {
+        if (synchronous) {
+            deliver(std::move(r));
+            continue;
+        }
+        QPointer<FakeBoxTransport> self(this);
+        QMetaObject::invokeMethod(
+            this,
+            [self, r = std::move(r)]() mutable {
+                if (self)
+                    self->deliver(std::move(r));
+            },
+            Qt::QueuedConnection);
     }
-    QPointer<FakeBoxTransport> self(this);
-    QMetaObject::invokeMethod(
-        this,
-        [self, r = std::move(*reply)]() mutable {
-            if (self)
-                self->deliver(std::move(r));
-        },
-        Qt::QueuedConnection);
 }
 
 void FakeBoxTransport::deliver(std::vector<std::uint8_t> reply)
