@@ -74,7 +74,8 @@ public:
     }
     void copyIn(std::size_t off, const void* src, std::size_t n)
     {
-        if (fits(off, n))
+        // memcpy wants a valid source even for 0 bytes; an empty copy may come with none.
+        if (n > 0 && fits(off, n))
             std::memcpy(m_data + off, src, n);
     }
 

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <iterator>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcSim, "trivel.sim")
 
@@ -14,6 +17,29 @@ namespace trivel::sim {
 namespace {
 
 constexpr std::size_t kFirmwareLimit = 64u << 20; // larger announced images are cut here
+
+// Every code of the protocol, ascending; the model keeps one counter for each.
+constexpr std::uint32_t kProtocolCodes[] = {Cmd::Identify, Cmd::FwShortStart, Cmd::FwShortData,
+    Cmd::FwShortEnd, Cmd::FwShortCommit, Cmd::FwPrefixedStart, Cmd::FwPrefixedData, Cmd::FwPrefixedEnd,
+    Cmd::FwLargeBoardQuery, Cmd::FwLargeStart, Cmd::FwLargeData, Cmd::FwLargeEnd, Cmd::ReadNetwork,
+    Cmd::ReadWindowSettings, Cmd::Setting, Cmd::WriteNetwork, Cmd::Status, Cmd::ReadWarpA, Cmd::ReadWarpB,
+    Cmd::ReadWarpC, Cmd::ReadBlend, Cmd::SettingAlt, Cmd::SettingQuery, Cmd::MaskShow, Cmd::MaskUploadMono,
+    Cmd::MaskStore, Cmd::MaskDelete, Cmd::MaskReadHeader, Cmd::MaskReadChunk, Cmd::MaskUploadColour,
+    Cmd::MaskReadColourHeader, Cmd::MaskReadColourChunk, Cmd::PointModeEnter, Cmd::PointModePoint,
+    Cmd::PointModeChunk, Cmd::RegisterRead, Cmd::TestPatternColour, Cmd::TransferWindowEnd,
+    Cmd::RegisterWrite, Cmd::UserMapCursor, Cmd::ControlCursor, Cmd::UserMapSourceX, Cmd::UserMapSourceY,
+    Cmd::UserMapApply, Cmd::SaveWarpMap, Cmd::UserMapUseStored, Cmd::CurrentWindowChanged, Cmd::QueryWarpMap,
+    Cmd::ReadWarpMapBlock, Cmd::UserMapWall, Cmd::BlendMarker, Cmd::BulkWarpBlock, Cmd::TestRequest,
+    Cmd::Restart};
+static_assert(
+    std::ranges::adjacent_find(kProtocolCodes, std::ranges::greater_equal()) == std::end(kProtocolCodes),
+    "protocol codes ascending, each once");
+
+int protocolCodeIndex(std::uint32_t code)
+{
+    const auto* it = std::ranges::lower_bound(kProtocolCodes, code);
+    return it != std::end(kProtocolCodes) && *it == code ? int(it - std::begin(kProtocolCodes)) : -1;
+}
 
 void putI16(FrameView& f, std::size_t off, std::int16_t v)
 {
@@ -24,6 +50,7 @@ void putI16(FrameView& f, std::size_t off, std::int16_t v)
 
 BoxModel::BoxModel(BoxIdentity id)
     : identity(id)
+    , m_counts(std::size(kProtocolCodes), 0)
 {
     factoryReset();
 }
@@ -93,13 +120,14 @@ void BoxModel::resetWindow(int w)
 
 int BoxModel::requests(std::uint32_t code) const
 {
-    auto it = m_counts.find(code);
-    return it == m_counts.end() ? 0 : it->second;
+    const int i = protocolCodeIndex(code);
+    return i < 0 ? 0 : m_counts[std::size_t(i)];
 }
 
 void BoxModel::clearCounters()
 {
-    m_counts.clear();
+    std::ranges::fill(m_counts, 0);
+    m_unknown = 0;
     m_received.clear();
     m_total = 0;
     m_replies = 0;
@@ -151,7 +179,10 @@ std::optional<std::vector<std::uint8_t>> BoxModel::handle(const std::uint8_t* re
     const std::uint32_t code = rq.code();
 
     ++m_total;
-    ++m_counts[code];
+    if (const int i = protocolCodeIndex(code); i >= 0)
+        ++m_counts[std::size_t(i)];
+    else
+        ++m_unknown;
     m_received.emplace_back(req.begin(), req.end());
     while (m_received.size() > receivedLogLimit && !m_received.empty())
         m_received.pop_front();
@@ -166,10 +197,96 @@ std::optional<std::vector<std::uint8_t>> BoxModel::handle(const std::uint8_t* re
         return std::nullopt;
     if (wrongCodeFor && *wrongCodeFor == code)
         rp.setCode(wrongCode);
-    if (replyHook && !replyHook(code, reply))
+    if (hostile == Hostile::Random || hostile == Hostile::Extreme || hostile == Hostile::Flood) {
+        HostileRandom rng(seed, std::uint64_t(m_replies));
+        if (hostile == Hostile::Random) {
+            for (std::size_t i = 0; i < reply.size(); i += 8) {
+                const std::uint64_t r = rng.next();
+                for (std::size_t k = 0; k < 8 && i + k < reply.size(); ++k)
+                    reply[i + k] = std::uint8_t(r >> (8 * k));
+            }
+        } else if (hostile == Hostile::Extreme) {
+            makeExtreme(code, rq, rp, rng);
+        }
+        if (replyHook && !replyHook(code, reply))
+            return std::nullopt;
+        if (hostile == Hostile::Flood)
+            queueFlood(reply, rng);
+    } else if (replyHook && !replyHook(code, reply)) {
         return std::nullopt;
+    }
     ++m_replies;
     return reply;
+}
+
+std::vector<std::vector<std::uint8_t>> BoxModel::takeExtraReplies()
+{
+    return std::exchange(m_extraReplies, {});
+}
+
+// The reply's data fields filled with one extreme word (all ones, the largest and smallest
+// 32-bit values, zero), then the fields the tool trusts most set to values out of range.
+void BoxModel::makeExtreme(std::uint32_t code, FrameView req, FrameView rep, HostileRandom& rng) const
+{
+    static constexpr std::uint32_t kWords[] = {0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u, 0u, 0xFFFF7FFFu};
+    const std::uint32_t word = kWords[rng.below(std::size(kWords))];
+    for (std::size_t off = 8; off + 4 <= rep.size(); off += 4)
+        rep.put32(off, word);
+    switch (code) {
+    case Cmd::Identify: {
+        // No window, 127 windows, an empty PIP board, a plain board of 254 windows.
+        static constexpr std::uint8_t kBoardKinds[] = {0x00, 0xFF, 0x80, 0x7F, 0x85};
+        rep.put8(14, kBoardKinds[rng.below(std::size(kBoardKinds))]);
+        break;
+    }
+    case Cmd::Status: {
+        static constexpr const char* kMasks[] = {"999", "\xff\xff\xff", "-99"};
+        const char* mask = kMasks[rng.below(std::size(kMasks))];
+        rep.copyIn(8, mask, 3);
+        rep.copyIn(12, mask, 3);
+        break;
+    }
+    case Cmd::Setting:
+    case Cmd::SettingAlt:
+    case Cmd::SettingQuery: {
+        // The command echoed with a value at or past the ends of the field.
+        static constexpr const char* kValues[] = {"+999", "-999", "9999", "\xff\xff\xff\xff"};
+        char text[kSettingLength];
+        req.copyOut(kSettingOffset, text, kSettingLength);
+        std::copy_n(kValues[rng.below(std::size(kValues))], 4, text + kValueField);
+        rep.copyIn(kSettingOffset, text, kSettingLength);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// One to three frames after the reply: copies of it, or data replies nobody asked for.
+void BoxModel::queueFlood(const std::vector<std::uint8_t>& reply, HostileRandom& rng)
+{
+    static constexpr std::uint32_t kUnsolicited[]
+        = {Cmd::Status, Cmd::Identify, Cmd::ReadWindowSettings, Cmd::UserMapSourceX, Cmd::ReadBlend};
+    const std::uint32_t n = 1 + rng.below(3);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (rng.below(2) == 0) {
+            m_extraReplies.push_back(reply);
+            continue;
+        }
+        std::vector<std::uint8_t> extra(kTcpFrameSize, 0);
+        FrameView f(extra.data(), extra.size());
+        const std::uint32_t code = kUnsolicited[rng.below(std::size(kUnsolicited))];
+        f.setCode(code);
+        if (code == Cmd::Status)
+            putStatus(f);
+        else if (code == Cmd::Identify)
+            putIdentify(f);
+        else if (code == Cmd::ReadWindowSettings)
+            putWindowSettings(f);
+        else if (code == Cmd::ReadBlend)
+            putBlend(f);
+        m_extraReplies.push_back(std::move(extra));
+    }
 }
 
 // Fills the reply for one request; false means the box sends nothing.
@@ -487,7 +604,8 @@ void BoxModel::handleMask(std::uint32_t code, FrameView req, FrameView rep)
             m_maskReadSlot = slot;
         }
         const auto& data = m_maskSlots[std::size_t(slot)];
-        rep.copyIn(8, data.data(), std::min<std::size_t>(32, data.size()));
+        if (!data.empty()) // an empty slot answers zeros
+            rep.copyIn(8, data.data(), std::min<std::size_t>(32, data.size()));
         break;
     }
     case Cmd::MaskReadChunk:

@@ -6,11 +6,11 @@
 
 #include "link/Frame.h"
 #include "sim/BoxState.h"
+#include "sim/Hostile.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,9 +46,18 @@ public:
     bool corruptFirmwareChecksum = false; // end-of-download checksums are off by one
     // Called with every reply before it goes out; may change it, or return false to drop it.
     std::function<bool(std::uint32_t requestCode, std::vector<std::uint8_t>& reply)> replyHook;
+    // A broken box (Hostile.h). The content modes act here; BoxServer reads the transport modes
+    // from this field too, so one setting describes the box.
+    Hostile hostile = Hostile::None;
+    std::uint64_t seed = 1; // hostile replies follow from the seed and repliesSent()
+    // Frames the box sends on its own after the last reply (flood); the caller sends them next.
+    std::vector<std::vector<std::uint8_t>> takeExtraReplies();
 
-    // Counters.
+    // Counters. Codes of the protocol are counted one by one; any other code only adds to
+    // unknownRequests(), so a client sending arbitrary codes cannot grow the model.
     int requests(std::uint32_t code) const;
+    int unknownRequests() const { return m_unknown; }
+    std::size_t counterSlots() const { return m_counts.size(); }
     int totalRequests() const { return m_total; }
     int repliesSent() const { return m_replies; }
     const std::deque<std::vector<std::uint8_t>>& received() const { return m_received; }
@@ -100,6 +109,8 @@ private:
     void handleFirmware(std::uint32_t code, FrameView req, FrameView rep);
     void resetWindow(int w);
     void selectStoredMap(int w, int slot);
+    void makeExtreme(std::uint32_t code, FrameView req, FrameView rep, HostileRandom& rng) const;
+    void queueFlood(const std::vector<std::uint8_t>& reply, HostileRandom& rng);
 
     BoxSettings m_settings;
     NetworkRecord m_network;
@@ -114,8 +125,10 @@ private:
     std::vector<std::uint8_t> m_firmware;
     int m_boardQueries = 0;
 
-    std::map<std::uint32_t, int> m_counts;
+    std::vector<int> m_counts; // one per protocol code, in the order of the code table
+    int m_unknown = 0;
     std::deque<std::vector<std::uint8_t>> m_received;
+    std::vector<std::vector<std::uint8_t>> m_extraReplies;
     int m_total = 0;
     int m_replies = 0;
     bool m_linkEnd = false;

@@ -2,9 +2,13 @@
 
 #include <QFile>
 #include <QLoggingCategory>
+#include <QScopedValueRollback>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 Q_DECLARE_LOGGING_CATEGORY(lcSim)
 
@@ -16,8 +20,11 @@ BoxServer::BoxServer(BoxModel& box, QObject* parent)
     , m_server(new QTcpServer(this))
     , m_pumpTimer(new QTimer(this))
 {
+    // A burst of reconnecting clients then waits in the kernel rather than having its connection
+    // requests dropped and retried a second later (Qt's default backlog is 50).
+    m_server->setListenBacklogSize(1024);
     m_pumpTimer->setSingleShot(true);
-    connect(m_pumpTimer, &QTimer::timeout, this, &BoxServer::pump);
+    connect(m_pumpTimer, &QTimer::timeout, this, &BoxServer::onBytesWritten);
     connect(m_server, &QTcpServer::newConnection, this, &BoxServer::onNewConnection);
 }
 
@@ -50,6 +57,23 @@ bool BoxServer::setLogFile(const QString& path)
     return true;
 }
 
+qint64 BoxServer::pendingOutputBytes() const
+{
+    return m_outboxBytes + (m_client ? m_client->bytesToWrite() : 0);
+}
+
+bool BoxServer::clientWritable() const
+{
+    return m_client && m_client->state() == QAbstractSocket::ConnectedState;
+}
+
+void BoxServer::clearOutbox()
+{
+    m_outbox.clear();
+    m_frontWritten = 0;
+    m_outboxBytes = 0;
+}
+
 void BoxServer::onNewConnection()
 {
     while (QTcpSocket* next = m_server->nextPendingConnection()) {
@@ -61,102 +85,170 @@ void BoxServer::onNewConnection()
             old->deleteLater();
         }
         m_client = next;
+        ++m_connections;
         m_inbox.clear();
-        m_outbox.clear();
+        clearOutbox();
         m_pumpTimer->stop();
         m_closePending = false;
+        m_readPaused = false;
+        m_peakPending = 0;
         m_repliesOnConnection = 0;
+        next->setReadBufferSize(inputBufferBytes);
         next->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connect(next, &QTcpSocket::readyRead, this, &BoxServer::onReadyRead);
-        connect(next, &QTcpSocket::disconnected, this, &BoxServer::onDisconnected);
+        connect(next, &QTcpSocket::readyRead, this, &BoxServer::processInput);
+        connect(next, &QTcpSocket::bytesWritten, this, &BoxServer::onBytesWritten);
+        // Queued: a failing write aborts the socket and emits this at once, in the middle of pump().
+        connect(
+            next, &QTcpSocket::disconnected, this,
+            [this, socket = QPointer<QTcpSocket>(next)] { onDisconnected(socket); }, Qt::QueuedConnection);
         emit clientConnected();
-        if (closeAfter == 0) {
+        if (closeAfter == 0 && m_box.hostile != Hostile::ShortClose) {
             m_closePending = true;
             closeClient();
         }
     }
 }
 
-void BoxServer::onDisconnected()
+void BoxServer::onDisconnected(QTcpSocket* socket)
 {
-    auto* socket = qobject_cast<QTcpSocket*>(sender());
     if (!socket || socket != m_client)
-        return;
+        return; // replaced meanwhile; the replacement already released it
     m_client = nullptr;
-    m_outbox.clear();
+    m_inbox.clear();
+    clearOutbox();
     m_pumpTimer->stop();
+    m_readPaused = false;
     socket->deleteLater();
     emit clientDisconnected();
 }
 
-void BoxServer::onReadyRead()
+// Replies went out (or the pacing timer ran): write the next ones, then take requests again if
+// reading was paused and everything has drained.
+void BoxServer::onBytesWritten()
 {
-    if (!m_client)
-        return;
-    m_inbox.append(m_client->readAll());
-    // Requests are whole 512-byte frames; a frame split across reads waits for its rest.
-    while (m_inbox.size() >= qsizetype(kTcpFrameSize) && m_client && !m_closePending) {
-        const QByteArray frame = m_inbox.left(qsizetype(kTcpFrameSize));
-        m_inbox.remove(0, qsizetype(kTcpFrameSize));
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(frame.constData());
-        if (m_log) {
-            m_log->write(QByteArray::fromStdString(BoxModel::describe(bytes, kTcpFrameSize)) + '\n');
-            m_log->flush();
-        }
-        const auto reply = m_box.handle(bytes, kTcpFrameSize);
-        const quint32 code = FrameView(const_cast<std::uint8_t*>(bytes), kTcpFrameSize).code();
-        if (reply) {
-            queueReply(*reply);
-            ++m_repliesOnConnection;
-            if (closeAfter >= 0 && m_repliesOnConnection >= closeAfter)
-                m_closePending = true;
-        }
-        if (m_box.takeLinkEnd())
-            m_closePending = true;
-        emit frameHandled(code);
-    }
-    if (m_closePending)
-        m_inbox.clear();
     pump();
+    processInput();
 }
 
-void BoxServer::queueReply(const std::vector<std::uint8_t>& reply)
+void BoxServer::processInput()
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(reply.data()), qsizetype(reply.size()));
-    if (split) {
-        const qsizetype half = bytes.size() / 2;
-        m_outbox.push_back(bytes.left(half));
-        m_outbox.push_back(bytes.mid(half));
-    } else {
-        m_outbox.push_back(bytes);
+    if (m_processing || !clientWritable() || m_box.hostile == Hostile::NoRead)
+        return;
+    const QScopedValueRollback guard(m_processing, true);
+    // Requests are whole 512-byte frames; a frame split across reads waits for its rest.
+    while (clientWritable() && !m_closePending) {
+        // Once paused, wait until every reply is out: a reading client drains them quickly.
+        if (pendingOutputBytes() > (m_readPaused ? 0 : outputPauseBytes)) {
+            m_readPaused = true;
+            break;
+        }
+        m_readPaused = false;
+        m_inbox.append(m_client->read(qint64(kTcpFrameSize) - m_inbox.size()));
+        if (m_inbox.size() < qsizetype(kTcpFrameSize))
+            break;
+        handleFrame(std::exchange(m_inbox, {}));
+        pump();
+    }
+    if (m_closePending && m_client && m_client->isOpen()) {
+        m_inbox.clear();
+        m_client->skip(m_client->bytesAvailable());
     }
 }
 
-// Writes queued segments in order. In split mode one segment goes out per timer turn, so the
-// halves of a reply reach the client as separate reads.
+void BoxServer::handleFrame(const QByteArray& frame)
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(frame.constData());
+    if (m_log) {
+        m_log->write(QByteArray::fromStdString(BoxModel::describe(bytes, kTcpFrameSize)) + '\n');
+        m_log->flush();
+    }
+    const auto reply = m_box.handle(bytes, kTcpFrameSize);
+    const quint32 code = FrameView(const_cast<std::uint8_t*>(bytes), kTcpFrameSize).code();
+    auto extras = m_box.takeExtraReplies();
+    if (reply) {
+        QByteArray out(reinterpret_cast<const char*>(reply->data()), qsizetype(reply->size()));
+        const bool shortClose = m_box.hostile == Hostile::ShortClose;
+        if (shortClose && m_repliesOnConnection >= std::max(closeAfter, 0)) {
+            HostileRandom rng(m_box.seed, ~m_connections);
+            out.truncate(1 + qsizetype(rng.below(std::uint32_t(out.size() - 1))));
+            extras.clear();
+            m_closePending = true;
+        }
+        queueReply(std::move(out));
+        for (const auto& extra : extras)
+            queueReply(QByteArray(reinterpret_cast<const char*>(extra.data()), qsizetype(extra.size())));
+        ++m_repliesOnConnection;
+        if (!shortClose && closeAfter >= 0 && m_repliesOnConnection >= closeAfter)
+            m_closePending = true;
+    }
+    if (m_box.takeLinkEnd())
+        m_closePending = true;
+    emit frameHandled(code);
+}
+
+void BoxServer::queueReply(QByteArray bytes)
+{
+    if (bytes.isEmpty() || !m_client)
+        return;
+    m_outboxBytes += bytes.size();
+    m_outbox.push_back(std::move(bytes));
+    const qint64 pending = pendingOutputBytes();
+    m_peakPending = std::max(m_peakPending, pending);
+    if (pending > outputHardLimitBytes)
+        dropClient("its replies are not being read");
+}
+
+// Writes queued replies in order. In split mode the halves of a reply, and in segments mode its
+// bytes, go out one per timer turn, so the client receives them as separate reads.
 void BoxServer::pump()
 {
-    if (!m_client)
+    if (m_pumping)
         return;
-    while (!m_outbox.empty()) {
-        if (m_pumpTimer->isActive())
-            return;
-        m_client->write(m_outbox.front());
+    const QScopedValueRollback guard(m_pumping, true);
+    const bool segments = m_box.hostile == Hostile::Segments;
+    while (!m_outbox.empty() && clientWritable() && !m_pumpTimer->isActive()) {
+        // The piece is copied out and accounted for before the write, which may call back in.
+        const qsizetype size = m_outbox.front().size();
+        qsizetype n = size - m_frontWritten;
+        if (segments)
+            n = 1;
+        else if (split && m_frontWritten == 0)
+            n = std::max<qsizetype>(1, size / 2);
+        const QByteArray piece = m_outbox.front().mid(m_frontWritten, n);
+        m_frontWritten += n;
+        m_outboxBytes -= n;
+        if (m_frontWritten >= size) {
+            m_outbox.pop_front();
+            m_frontWritten = 0;
+        }
+        m_client->write(piece);
+        if (!clientWritable())
+            break;
         m_client->flush();
-        m_outbox.pop_front();
-        if (split && !m_outbox.empty()) {
-            m_pumpTimer->start(splitDelayMs);
-            return;
+        if ((segments || split) && !m_outbox.empty()) {
+            m_pumpTimer->start(segments ? segmentDelayMs : splitDelayMs);
+            break;
         }
     }
-    if (m_closePending)
+    if (m_outbox.empty() && m_closePending)
         closeClient();
 }
 
 void BoxServer::closeClient()
 {
-    if (m_client && m_client->state() == QAbstractSocket::ConnectedState)
+    if (clientWritable())
         m_client->disconnectFromHost(); // writes what is buffered first
+}
+
+void BoxServer::dropClient(const char* why)
+{
+    qCWarning(lcSim) << "dropping the client:" << why;
+    clearOutbox();
+    m_inbox.clear();
+    m_pumpTimer->stop();
+    m_closePending = true;
+    if (m_client)
+        m_client->abort();
 }
 
 } // namespace trivel::sim

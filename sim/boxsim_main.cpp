@@ -125,13 +125,27 @@ int main(int argc, char** argv)
     const QCommandLineOption splitReplies(QStringLiteral("split"),
         QStringLiteral("Send each reply as two TCP segments, the second a few ms after the first."));
     const QCommandLineOption splitDelay(QStringLiteral("split-delay"),
-        QStringLiteral("Milliseconds between the two segments of --split (default 5)."),
+        QStringLiteral("Milliseconds between the two segments of --split (default 5), or between the bytes "
+                       "of --hostile segments (default 0: one per event-loop turn)."),
         QStringLiteral("MS"));
     const QCommandLineOption closeAfter(QStringLiteral("close-after"),
-        QStringLiteral("Close each connection after N replies."), QStringLiteral("N"));
+        QStringLiteral("Close each connection after N replies (with --hostile shortclose: N whole replies "
+                       "before the short one)."),
+        QStringLiteral("N"));
+    const QCommandLineOption hostile(QStringLiteral("hostile"),
+        QStringLiteral("Answer like a broken box: random (512 random bytes), extreme (right codes, extreme "
+                       "field values), flood (duplicate and unsolicited frames after each reply), segments "
+                       "(replies one byte at a time), shortclose (a reply cut short, then the connection "
+                       "closed), noread (requests never read), silent (never answer; same as "
+                       "--silent-after 0)."),
+        QStringLiteral("MODE"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+        QStringLiteral("Seed of the random choices of --hostile (default 1); the same seed and requests give "
+                       "the same bytes."),
+        QStringLiteral("N"));
     p.addOptions({host, port, boardKind, key, userMask, model, mcu, version, mainBoardError, frame, frame23,
         boardMask, caps, input, pip, inputMask, outputMask, log, silentAfter, wrongCode, splitReplies,
-        splitDelay, closeAfter});
+        splitDelay, closeAfter, hostile, seed});
     p.process(app);
 
     BoxIdentity id;
@@ -220,10 +234,27 @@ int main(int argc, char** argv)
         }
     }
 
+    if (p.isSet(hostile)) {
+        const QString mode = p.value(hostile);
+        if (mode == QLatin1String("silent")) {
+            box.silentAfter = 0;
+        } else if (const auto m = trivel::sim::parseHostile(mode.toStdString())) {
+            box.hostile = *m;
+        } else {
+            fail(QStringLiteral("bad value for --hostile: %1").arg(mode));
+        }
+    }
+    if (p.isSet(seed)) {
+        bool ok = false;
+        box.seed = p.value(seed).toULongLong(&ok, 0);
+        if (!ok)
+            fail(QStringLiteral("bad value for --seed: %1").arg(p.value(seed)));
+    }
+
     BoxServer server(box);
     server.split = p.isSet(splitReplies);
     if (number(splitDelay, 0, 10000))
-        server.splitDelayMs = int(v);
+        server.splitDelayMs = server.segmentDelayMs = int(v);
     if (number(closeAfter, 0, 1LL << 30))
         server.closeAfter = int(v);
     if (p.isSet(log) && !server.setLogFile(p.value(log)))

@@ -1,3 +1,4 @@
+#include "SimClients.h"
 #include "link/SettingCodec.h"
 #include "sim/BoxServer.h"
 
@@ -12,6 +13,7 @@
 
 using namespace trivel;
 using namespace trivel::sim;
+using trivel::test::Client;
 
 namespace {
 
@@ -34,34 +36,6 @@ std::uint32_t codeOf(const QByteArray& reply, int index = 0)
     QByteArray copy = reply.mid(index * int(kTcpFrameSize), int(kTcpFrameSize));
     return FrameView(reinterpret_cast<std::uint8_t*>(copy.data()), std::size_t(copy.size())).code();
 }
-
-// A client on loopback that collects everything it receives, read by read.
-struct Client {
-    QTcpSocket socket;
-    QByteArray received;
-    std::vector<int> readSizes;
-
-    explicit Client(quint16 port)
-    {
-        QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
-            const QByteArray chunk = socket.readAll();
-            readSizes.push_back(int(chunk.size()));
-            received += chunk;
-        });
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        EXPECT_TRUE(
-            QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; }, kWaitMs));
-    }
-    void send(const QByteArray& bytes)
-    {
-        socket.write(bytes);
-        socket.flush();
-    }
-    bool waitFor(int bytes)
-    {
-        return QTest::qWaitFor([&] { return received.size() >= bytes; }, kWaitMs);
-    }
-};
 
 class BoxServerTest : public ::testing::Test {
 protected:
@@ -218,9 +192,14 @@ TEST(BoxSimExecutable, PrintsItsPortAndAnswersWithTheConfiguredIdentity)
 
 TEST(BoxSimExecutable, RejectsBadOptions)
 {
-    QProcess sim;
-    sim.start(QStringLiteral(TRIVEL_BOXSIM_PATH), {QStringLiteral("--board-kind"), QStringLiteral("300")});
-    ASSERT_TRUE(sim.waitForFinished(kWaitMs));
-    EXPECT_NE(sim.exitCode(), 0);
-    EXPECT_TRUE(sim.readAllStandardError().contains("board-kind"));
+    const std::pair<const char*, const char*> cases[]
+        = {{"board-kind", "300"}, {"hostile", "loud"}, {"seed", "x"}, {"split-delay", "-1"}};
+    for (const auto& [option, value] : cases) {
+        QProcess sim;
+        sim.start(QStringLiteral(TRIVEL_BOXSIM_PATH),
+            {QStringLiteral("--") + QLatin1String(option), QLatin1String(value)});
+        ASSERT_TRUE(sim.waitForFinished(kWaitMs));
+        EXPECT_NE(sim.exitCode(), 0) << option;
+        EXPECT_TRUE(sim.readAllStandardError().contains(option)) << option;
+    }
 }

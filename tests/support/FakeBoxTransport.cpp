@@ -58,26 +58,30 @@ void FakeBoxTransport::sendFrame(const FrameBuffer& request)
     log.push_back(LogLine(view));
 
     auto reply = m_box.handle(frame, n);
+    auto extras = m_box.takeExtraReplies(); // a flooding box's frames follow its reply
     if (!reply || silent)
         return;
-    switch (delivery) {
-    case Delivery::Synchronous:
-        deliver(std::move(*reply));
-        return;
-    case Delivery::Pumped:
-        m_queue.push_back(std::move(*reply));
-        return;
-    case Delivery::NextEventTurn:
-        break;
+    extras.insert(extras.begin(), std::move(*reply));
+    for (auto& r : extras) {
+        switch (delivery) {
+        case Delivery::Synchronous:
+            deliver(std::move(r));
+            continue;
+        case Delivery::Pumped:
+            m_queue.push_back(std::move(r));
+            continue;
+        case Delivery::NextEventTurn:
+            break;
+        }
+        QPointer<FakeBoxTransport> self(this);
+        QMetaObject::invokeMethod(
+            this,
+            [self, r = std::move(r)]() mutable {
+                if (self)
+                    self->deliver(std::move(r));
+            },
+            Qt::QueuedConnection);
     }
-    QPointer<FakeBoxTransport> self(this);
-    QMetaObject::invokeMethod(
-        this,
-        [self, r = std::move(*reply)]() mutable {
-            if (self)
-                self->deliver(std::move(r));
-        },
-        Qt::QueuedConnection);
 }
 
 int FakeBoxTransport::pump(int limit)
