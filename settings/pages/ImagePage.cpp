@@ -59,8 +59,8 @@ void ImagePage::buildPicture()
         auto* value = build::Make<QLabel>(group, *r.value, QString(), QRect(254, y, 40, 18));
         // Sharpness shows (and sends) ten times its position.
         const bool tens = std::string_view(r.mnemonic) == "XHA";
-        m_sliders.push_back(new SettingSlider(bar, m_s, *FindBinding(r.mnemonic),
-            [value, tens](int p) { value->setNum(tens ? p * 10 : p); }));
+        m_sliders.push_back(new SettingSlider(
+            bar, m_s, *FindBinding(r.mnemonic), [value, tens](int p) { value->setNum(tens ? p * 10 : p); }));
         value->setNum(tens ? bar->value() * 10 : bar->value());
         y += 32;
     }

@@ -103,18 +103,20 @@ void VideoWallPage::buildWall()
         auto* caption = new QLabel(QString::fromLatin1(kZoomPan[i].caption), group);
         caption->setGeometry(10, y, 64, 18);
         bars[i] = fill::Bar(group, *kZoomPan[i].bar, QRect(76, y, 172, 18));
-        values[i] = build::Make<QLabel>(group, *kZoomPan[i].value, QStringLiteral("1"), QRect(256, y, 36, 18));
+        values[i]
+            = build::Make<QLabel>(group, *kZoomPan[i].value, QStringLiteral("1"), QRect(256, y, 36, 18));
         y += 32;
     }
     for (std::size_t i = 0; i < 4; ++i) {
         QScrollBar* pan = i < 2 ? bars[i + 2] : nullptr;
         QLabel* value = values[i];
         // A zoom sets its pan's maximum first: a pan beyond it follows, cached but not sent.
-        m_sliders.push_back(new SettingSlider(bars[i], m_s, *FindBinding(kZoomPan[i].mnemonic), [value, pan](int p) {
-            value->setNum(p);
-            if (pan)
-                pan->setMaximum(p);
-        }));
+        m_sliders.push_back(
+            new SettingSlider(bars[i], m_s, *FindBinding(kZoomPan[i].mnemonic), [value, pan](int p) {
+                value->setNum(p);
+                if (pan)
+                    pan->setMaximum(p);
+            }));
     }
     bars[2]->setMaximum(bars[0]->value());
     bars[3]->setMaximum(bars[1]->value());
@@ -125,7 +127,8 @@ void VideoWallPage::buildWall()
         caption->setGeometry(10, y, 64, 18);
         m_overscan[i] = fill::Bar(group, ctl::OverscanBars[i], QRect(76, y, 150, 18));
         // The hidden value label always gets the value; the edit shows it.
-        auto* label = build::Make<QLabel>(group, ctl::OverscanLabels[i], QStringLiteral("0"), QRect(232, y, 1, 1));
+        auto* label
+            = build::Make<QLabel>(group, ctl::OverscanLabels[i], QStringLiteral("0"), QRect(232, y, 1, 1));
         label->setVisible(false);
         label->setEnabled(false);
         auto* edit = new QLineEdit(QStringLiteral("0"), group);
@@ -133,10 +136,11 @@ void VideoWallPage::buildWall()
         edit->setGeometry(232, y - 3, 60, 24);
         edit->installEventFilter(this);
         m_edits[i] = edit;
-        m_sliders.push_back(new SettingSlider(m_overscan[i], m_s, *FindBinding(kOverscanRows[i]), [label, edit](int p) {
-            label->setNum(p);
-            edit->setText(QString::number(p));
-        }));
+        m_sliders.push_back(
+            new SettingSlider(m_overscan[i], m_s, *FindBinding(kOverscanRows[i]), [label, edit](int p) {
+                label->setNum(p);
+                edit->setText(QString::number(p));
+            }));
         y += 34;
     }
 }
@@ -150,7 +154,8 @@ void VideoWallPage::buildOrientation()
     for (std::size_t i = 0; i < ctl::RBRots.size(); ++i) {
         const int col = int(i % 3);
         const int row = int(i / 3);
-        auto* image = build::Make<QLabel>(group, ctl::ImgRots[i], QString(), QRect(16 + col * 96, 24 + row * 104, 72, 52));
+        auto* image = build::Make<QLabel>(
+            group, ctl::ImgRots[i], QString(), QRect(16 + col * 96, 24 + row * 104, 72, 52));
         image->setPixmap(DrawOrientation(int(i), image->size()));
         image->setProperty("Tag", int(i));
         image->installEventFilter(this);
