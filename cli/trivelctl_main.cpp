@@ -4,6 +4,7 @@
 #include "cli/CliUi.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
+#include "cli/SettingsCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "session/Connection.h"
@@ -149,6 +150,9 @@ int main(int argc, char** argv)
         QTextStream err(stderr);
         return RunMaskCommand(args.mid(1), out, err);
     }
+
+    if (const int code = cli::RunSettingsCommand(args); code >= 0)
+        return code;
 
     Options o;
     if (const int code = Parse(app.arguments(), o); code >= 0)

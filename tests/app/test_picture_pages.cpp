@@ -271,6 +271,9 @@ TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
 TEST(PicturePages, RefreshClampsThePanAndNeverSends)
 {
     Pages p;
+    // The pan already shows 2: the clamped value must reach the cache without a position change.
+    p.bar("SBHzm")->setValue(2);
+    p.bar("SBHpn")->setValue(2);
     p.ws().HZM[0] = 2;
     p.ws().HPN[0] = 5;
     p.ws().VZM[0] = 20; // beyond the zoom's own range
