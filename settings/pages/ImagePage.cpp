@@ -96,14 +96,18 @@ void ImagePage::buildColour()
 
 void ImagePage::buildOutput()
 {
-    auto* output = build::Group(this, &ctl::TntGroupBox6, QStringLiteral("Output"), QRect(318, 4, 300, 232));
+    auto* output = build::Group(this, &ctl::TntGroupBox6, QStringLiteral("Output"), QRect(318, 4, 300, 252));
     m_outputs = new QButtonGroup(output);
+    // The longest captions ("1920*1200(30)") must fit a third of the group.
+    QFont small = output->font();
+    small.setPixelSize(11);
     // The Tag of each button is its OPM code.
     for (const OutputMode& m : kOutputModes) {
         const int i = m.code;
         auto* b = build::SpeedButton(output, m_outputs, m.button, QString::fromLatin1(m.caption),
-            QRect(8 + (i % 3) * 96, 20 + (i / 3) * 32, 92, 29), m.code);
+            QRect(8 + (i % 3) * 96, 20 + (i / 3) * 30, 92, 28), m.code);
         m_outputs->setId(b, m.code);
+        b->setFont(small);
         b->setChecked(i == 0);
         connect(b, &QPushButton::clicked, this, [this, b] {
             const int tag = b->property("Tag").toInt();
@@ -113,17 +117,17 @@ void ImagePage::buildOutput()
     }
     m_deepColour = new QCheckBox(QStringLiteral("Deep Color"), output);
     m_deepColour->setObjectName(ctl::CBDeepColor.qname());
-    m_deepColour->setGeometry(10, 192, 96, 20);
+    m_deepColour->setGeometry(10, 174, 120, 20);
     // A change by code runs the handler too; it stores but does not send while refreshing.
     connect(m_deepColour, &QCheckBox::toggled, this, [this](bool on) { CBDeepColorClick(m_s, on); });
 
     auto* hdcp = build::Group(
-        output, &ctl::RGHDCPOutput, QStringLiteral("HDCP Output     "), QRect(108, 178, 186, 48));
+        output, &ctl::RGHDCPOutput, QStringLiteral("HDCP Output     "), QRect(8, 196, 284, 48));
     m_hdcp = new QButtonGroup(hdcp);
     const char* items[] = {"InputOnly", "Enable", "Disable"};
     for (int i = 0; i < 3; ++i) {
         auto* r = new QRadioButton(QString::fromLatin1(items[i]), hdcp);
-        r->setGeometry(4 + i * 62, 22, 62, 20);
+        r->setGeometry(10 + i * 92, 22, 88, 20);
         r->setChecked(i == 0);
         m_hdcp->addButton(r, i);
         connect(r, &QRadioButton::toggled, this, [this, i](bool on) {
@@ -135,12 +139,12 @@ void ImagePage::buildOutput()
 
 void ImagePage::buildInput()
 {
-    auto* input = build::Group(this, &ctl::InputFrame, QStringLiteral("Input"), QRect(318, 240, 300, 64));
+    auto* input = build::Group(this, &ctl::InputFrame, QStringLiteral("Input"), QRect(318, 260, 300, 64));
     m_inputs = new QButtonGroup(input);
     const char* sources[] = {"HDMI 1", "HDMI 2", "DP", "VGA"};
     for (std::size_t i = 0; i < ctl::BtnSrcs.size(); ++i) {
         auto* b = build::SpeedButton(input, m_inputs, ctl::BtnSrcs[i], QString::fromLatin1(sources[i]),
-            QRect(8 + int(i) * 72, 22, 68, 34), int(i));
+            QRect(8 + int(i) * 72, 22, 68, 32), int(i));
         m_inputs->setId(b, int(i));
         b->setChecked(i == 0);
         connect(b, &QPushButton::clicked, this, [this, i] {

@@ -51,6 +51,7 @@ QPixmap DrawOrientation(int ori, const QSize& size)
     }
     const qreal h = screen.height() * 0.36;
     QPainterPath f;
+    f.setFillRule(Qt::WindingFill); // the strokes overlap
     f.addRect(-h * 0.5, -h, h * 0.3, 2 * h);
     f.addRect(-h * 0.5, -h, h, h * 0.3);
     f.addRect(-h * 0.5, -h * 0.15, h * 0.75, h * 0.3);
