@@ -93,6 +93,10 @@ void RefreshWindowState(Session& s)
     for (std::size_t k = 0; k < 4; ++k)
         ui.setChecked(ctl::BtnWins[k], k == w);
 
+    // The mask page selects the window's user-mask slot and runs its change handler.
+    if (s.flag(Flag::PipCapable) && s.flag(Flag::UserMask) && s.pageHooks.maskSlotChange)
+        s.pageHooks.maskSlotChange();
+
     // A PIP on screen rules out 90 and 270: the window falls back to Normal.
     const bool rotations = RotationsAvailable(s);
     if (s.flag(Flag::PipCapable) && !rotations && (ws.ORI[w] == 1 || ws.ORI[w] == 2))

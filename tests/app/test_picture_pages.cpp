@@ -236,9 +236,23 @@ TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
     QTest::mouseClick(p.button("BtnWin3"), Qt::LeftButton);
 
     std::vector<std::uint32_t> codes = p.link->sentCodes;
-    ASSERT_FALSE(codes.empty());
+    ASSERT_GE(codes.size(), 3u);
+    // The outgoing window's warp cursor goes off first; the box hears of the new window last.
+    EXPECT_EQ(codes.front(), Cmd::ControlCursor);
+    EXPECT_EQ(p.link->sent.front()[8], 0);
+    EXPECT_EQ(p.link->sent.front()[10], 0);
+    EXPECT_EQ(codes[1], Cmd::Setting);
     EXPECT_EQ(codes.back(), Cmd::CurrentWindowChanged);
     EXPECT_EQ(p.link->sent.back()[8], 2);
+    using K = VirtualClock::WaitKind;
+    std::vector<std::pair<K, int>> waits;
+    for (const auto& w : p.clock.waits())
+        waits.emplace_back(w.kind, w.ms);
+    ASSERT_GE(waits.size(), 4u);
+    const std::vector<std::pair<K, int>> first(waits.begin(), waits.begin() + 3);
+    EXPECT_EQ(first, (std::vector<std::pair<K, int>>{{K::Pump, 20}, {K::Pump, 50}, {K::Sleep, 20}}))
+        << "20 ms after the cursor frame, 50 ms after VKY, then a 20 ms wait";
+    EXPECT_EQ(waits.back(), (std::pair<K, int>{K::Sleep, 20})) << "the wait after the page's show handler";
     for (std::uint32_t c : codes)
         EXPECT_TRUE(c != Cmd::ReadWindowSettings && c != Cmd::SettingQuery && c != Cmd::ReadBlend)
             << std::hex << c;
@@ -247,10 +261,6 @@ TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
     EXPECT_EQ(p.s.CurrentWindow, 2);
     EXPECT_EQ(p.s.warp.WarpWindow, 2);
     EXPECT_EQ(p.box.settings().currentWindow, 2) << "the box was told";
-    bool waited20 = false;
-    for (const auto& w : p.clock.waits())
-        waited20 |= w.ms == 20;
-    EXPECT_TRUE(waited20);
 
     EXPECT_EQ(p.bar("SBBri")->value(), 33);
     EXPECT_EQ(p.text("STXha"), "30");
@@ -266,6 +276,18 @@ TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
     EXPECT_TRUE(p.bar("SBRGN")->isEnabled());
     EXPECT_EQ(p.bar("SBRGN")->value(), 12);
     EXPECT_EQ(p.button("BtnSrc1")->text(), "HDMI 3") << "windows 3 and 4 share the second set of inputs";
+
+    // The page on show runs its show handler again, for the new window, before 0x2015.
+    SetPageAvailable(p.s, Page::Image, true);
+    SetActivePage(p.s, Page::Image);
+    p.link->clearLog();
+    QTest::mouseClick(p.button("BtnWin2"), Qt::LeftButton);
+    EXPECT_EQ(p.link->sentCodes,
+        (std::vector<std::uint32_t>{Cmd::ControlCursor, Cmd::Setting, Cmd::BlendMarker,
+            Cmd::TestPatternColour, Cmd::ControlCursor, Cmd::CurrentWindowChanged}));
+    ASSERT_EQ(p.link->sent.size(), 6u);
+    EXPECT_EQ(p.link->sent[0][8], 2) << "the cursor of window 3 goes off";
+    EXPECT_EQ(p.link->sent[2][8], 1) << "the show request is for window 2";
 }
 
 TEST(PicturePages, RefreshClampsThePanAndNeverSends)
