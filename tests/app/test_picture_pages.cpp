@@ -383,3 +383,68 @@ TEST(PicturePages, IndicesOutsideTheirTablesShowNothingAndAreLoggedOnce)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PicturePages, OutputSettingsGoToBothWindowsOfAPair)
+{
+    Pages p;
+    p.s.setFlag(Flag::PairedOutputs, true);
+    p.s.CurrentWindow = 2;
+    RefreshPages(p.s);
+    EXPECT_TRUE(p.link->sent.empty());
+    QTest::mouseClick(p.find<QAbstractButton>("CBDeepColor"), Qt::LeftButton);
+    EXPECT_EQ(p.settings(), std::vector<std::string>{"s00DCM+001"});
+    EXPECT_EQ(p.s.settings.DCM[2], 1);
+    EXPECT_EQ(p.s.settings.DCM[3], 1);
+    auto items = p.find<QWidget>("RGHDCPOutput")->findChildren<QRadioButton*>();
+    ASSERT_EQ(items.size(), 3);
+    items[1]->click();
+    EXPECT_EQ(p.settings(), std::vector<std::string>{"s00HDO+001"});
+    EXPECT_EQ(p.s.settings.HDO[3], 1);
+
+    // Refilled from the cache: shown, not sent.
+    p.s.CurrentWindow = 0;
+    p.s.settings.DCM[0] = 1;
+    p.s.settings.HDO[0] = 2;
+    RefreshPages(p.s);
+    EXPECT_TRUE(p.find<QAbstractButton>("CBDeepColor")->isChecked());
+    EXPECT_TRUE(items[2]->isChecked());
+    EXPECT_EQ(p.settings(), std::vector<std::string>{});
+}
+
+TEST(PicturePages, NinetyAndTwoSeventyOnlyWhereTheWindowAllowsThem)
+{
+    struct Case {
+        bool pip;
+        int caps;
+        int pipMode;
+        int ori;
+        bool available;
+        int oriAfter;
+    } cases[] = {
+        {false, 0x00, 0, 1, true, 1},
+        {false, 0x80, 0, 1, false, 1}, // unavailable, but ORI stays
+        {true, 0x80, 0, 2, true, 2},
+        {true, 0x00, 1, 2, false, 0}, // a PIP on screen: back to Normal
+        {true, 0x00, 1, 4, false, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.pip << " " << c.caps << " " << c.pipMode << " " << c.ori);
+        Pages p;
+        p.s.setFlag(Flag::PipCapable, c.pip);
+        p.ws().WindowCaps[0] = std::uint8_t(c.caps);
+        p.s.settings.PipSettings[0].bytes[PipRecord::PIO] = std::uint8_t(c.pipMode);
+        p.ws().ORI[0] = std::uint8_t(c.ori);
+        RefreshPages(p.s);
+        EXPECT_EQ(p.ws().ORI[0], c.oriAfter);
+        for (const char* name : {"RBRot2", "RBRot3"})
+            EXPECT_EQ(p.button(name)->isEnabled(), c.available) << name;
+        EXPECT_EQ(!p.find<QLabel>("ImgRot3")->isHidden(), c.available);
+        EXPECT_TRUE(p.button("RBRot4")->isEnabled());
+        EXPECT_TRUE(p.button(qPrintable(QStringLiteral("RBRot%1").arg(c.oriAfter + 1)))->isChecked());
+        EXPECT_TRUE(p.link->sent.empty());
+    }
+}
+
+} // namespace
