@@ -45,6 +45,8 @@ Commands:
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'
+  set|get             write or read settings by mnemonic (BRI=61); see 'trivelctl set --help'
+  settings list       every setting mnemonic with its page, control, range and start value
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
