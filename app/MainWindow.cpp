@@ -12,6 +12,7 @@
 #include "session/Session.h"
 #include "session/StatusPoll.h"
 #include "settings/SettingsState.h"
+#include "settings/WindowSelect.h"
 #include "warp/WarpModel.h"
 
 #include <QApplication>
@@ -96,6 +97,8 @@ TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* par
     m_ui.setMainWindow(this);
     m_ui.adopt(this);
     connect(&m_s.events, &SessionEvents::windowButtonClicked, this, &TMainForm::windowButtonClicked);
+    // Clicks by the user and by code (forwarded above) select the window.
+    connect(this, &TMainForm::windowButtonClicked, this, [this](int tag) { BtnWinClick(m_s, tag); });
     FormCreate();
     qApp->installEventFilter(this);
 }

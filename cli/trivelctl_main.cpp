@@ -1,9 +1,11 @@
 // trivelctl: the headless companion. It drives the very chains the main window uses (the same
 // Session, Connection and DispatchResponse) with a terminal UI port.
 
+#include "cli/BoxRun.h"
 #include "cli/CliUi.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
+#include "cli/SettingsCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "session/Connection.h"
@@ -22,7 +24,10 @@ namespace {
 
 using namespace trivel;
 
-enum Exit { Success = 0, Usage = 2, LinkFailure = 3, Rejected = 4 };
+using cli::LinkFailure;
+using cli::Rejected;
+using cli::Success;
+using cli::Usage;
 
 const char* const kHelp = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] [--yes] COMMAND [--json]
 
@@ -44,6 +49,8 @@ Commands:
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'
+  set|get             write or read settings by mnemonic (BRI=61); see 'trivelctl set --help'
+  settings list       every setting mnemonic with its page, control, range and start value
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -150,6 +157,9 @@ int main(int argc, char** argv)
         return RunMaskCommand(args.mid(1), out, err);
     }
 
+    if (const int code = cli::RunSettingsCommand(args); code >= 0)
+        return code;
+
     Options o;
     if (const int code = Parse(app.arguments(), o); code >= 0)
         return code;
@@ -162,46 +172,9 @@ int main(int argc, char** argv)
     Session s(clock, ui);
     Connection connection(s);
 
-    // identify asks for the Identify and model replies and nothing that reads or selects a window.
     const bool identifyOnly = o.command == "identify";
-    s.IdentifyOnly = identifyOnly;
-
-    // The result is decided by the first event that settles it, in the order they happen: the
-    // chain's own end comes before the close of a box that hangs up right after its last reply.
-    int exitCode = -1;
-    auto decide = [&](int code) {
-        if (exitCode >= 0)
-            return;
-        exitCode = code;
-        ui.quiet = code == Success;
-        app.exit(code);
-    };
-    QObject::connect(&s.events, &SessionEvents::readbackFinished, [&] { decide(Success); });
-    QObject::connect(&s.events, &SessionEvents::boxRejected, [&] { decide(Rejected); });
-    // A lost link (its message first), no reply, any other failure the chains report.
-    QObject::connect(&connection.link(), &Link::linkLost, [&] { decide(LinkFailure); });
-    ui.onWarning = [&] { decide(LinkFailure); };
-
-    if (o.tcp) {
-        connection.RBTCPClick();
-        s.ConnectAddressText = o.host;
-        connection.setTcpPort(o.port);
-    } else {
-        connection.RBUSBClick();
-        if (s.TcpSelected)
-            return LinkFailure; // another instance holds the USB transport; the message said so
-        if (!ui.isEnabled(ctl::BtnCnt2)) {
-            std::fprintf(stderr, "trivelctl: no USB box found\n");
-            return LinkFailure;
-        }
-    }
-
-    connection.BtnCnt2Click();
-    if (!s.connected())
-        return LinkFailure;
-
-    if (exitCode < 0)
-        app.exec();
+    const int exitCode
+        = cli::ConnectAndRead(app, s, connection, ui, cli::LinkChoice{o.tcp, o.host, o.port}, identifyOnly);
 
     const QString memoLine = ui.memo().isEmpty() ? QString() : ui.memo().first();
     if (exitCode == Success || exitCode == Rejected)

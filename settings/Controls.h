@@ -62,6 +62,59 @@ inline constexpr ControlSet<8> RBMasks{{{"RBMask0", Kind::RadioButton}, {"RBMask
     {"RBMask2", Kind::RadioButton}, {"RBMask3", Kind::RadioButton}, {"RBMask4", Kind::RadioButton},
     {"RBMask5", Kind::RadioButton}, {"RBMask6", Kind::RadioButton}, {"RBMask7", Kind::RadioButton}}};
 
+// Image page: picture and colour settings, output settings, and Video Wall page: zoom, pan,
+// overscan, orientation pictures. Value labels are named after their slider.
+inline constexpr Control TntGroupBox4{"TntGroupBox4", Kind::Group};
+inline constexpr Control TntGroupBox5{"TntGroupBox5", Kind::Group};
+inline constexpr Control SBBri{"SBBri", Kind::ScrollBar};
+inline constexpr Control SBCon{"SBCon", Kind::ScrollBar};
+inline constexpr Control SBXha{"SBXha", Kind::ScrollBar};
+inline constexpr Control SBHUE{"SBHUE", Kind::ScrollBar};
+inline constexpr Control SBXat{"SBXat", Kind::ScrollBar};
+inline constexpr Control SBRGN{"SBRGN", Kind::ScrollBar};
+inline constexpr Control SBGGN{"SBGGN", Kind::ScrollBar};
+inline constexpr Control SBBGN{"SBBGN", Kind::ScrollBar};
+inline constexpr Control STBri{"STBri", Kind::Label};
+inline constexpr Control STCon{"STCon", Kind::Label};
+inline constexpr Control STXha{"STXha", Kind::Label};
+inline constexpr Control STHUE{"STHUE", Kind::Label};
+inline constexpr Control STXat{"STXat", Kind::Label};
+inline constexpr Control STRGN{"STRGN", Kind::Label};
+inline constexpr Control STGGN{"STGGN", Kind::Label};
+inline constexpr Control STBGN{"STBGN", Kind::Label};
+inline constexpr Control CBColor{"CBColor", Kind::ComboBox};
+inline constexpr Control CBDeepColor{"CBDeepColor", Kind::CheckBox};
+inline constexpr Control RGHDCPOutput{"RGHDCPOutput", Kind::RadioGroup};
+inline constexpr Control TntGroupBox1{"TntGroupBox1", Kind::Group};
+inline constexpr Control SBHzm{"SBHzm", Kind::ScrollBar};
+inline constexpr Control SBVzm{"SBVzm", Kind::ScrollBar};
+inline constexpr Control SBHpn{"SBHpn", Kind::ScrollBar};
+inline constexpr Control SBVpn{"SBVpn", Kind::ScrollBar};
+inline constexpr Control STHzm{"STHzm", Kind::Label};
+inline constexpr Control STVzm{"STVzm", Kind::Label};
+inline constexpr Control STHpn{"STHpn", Kind::Label};
+inline constexpr Control STVpn{"STVpn", Kind::Label};
+// Left, right, top, bottom: the order of OLE, ORE, OTE, OBE.
+inline constexpr ControlSet<4> OverscanBars{{{"SBOle", Kind::ScrollBar}, {"SBOre", Kind::ScrollBar},
+    {"SBOte", Kind::ScrollBar}, {"SBObe", Kind::ScrollBar}}};
+inline constexpr ControlSet<4> OverscanEdits{
+    {{"EditOle", Kind::Edit}, {"EditOre", Kind::Edit}, {"EditOte", Kind::Edit}, {"EditObe", Kind::Edit}}};
+inline constexpr ControlSet<4> OverscanLabels{
+    {{"STOle", Kind::Label}, {"STOre", Kind::Label}, {"STOte", Kind::Label}, {"STObe", Kind::Label}}};
+inline constexpr ControlSet<6> ImgRots{{{"ImgRot1", Kind::Image}, {"ImgRot2", Kind::Image},
+    {"ImgRot3", Kind::Image}, {"ImgRot4", Kind::Image}, {"ImgRot5", Kind::Image}, {"ImgRot6", Kind::Image}}};
+
+inline void DeclarePictureControls(std::vector<Control>& out)
+{
+    out.insert(out.end(),
+        {TntGroupBox4, TntGroupBox5, SBBri, SBCon, SBXha, SBHUE, SBXat, SBRGN, SBGGN, SBBGN, STBri, STCon,
+            STXha, STHUE, STXat, STRGN, STGGN, STBGN, CBColor, CBDeepColor, RGHDCPOutput, TntGroupBox1, SBHzm,
+            SBVzm, SBHpn, SBVpn, STHzm, STVzm, STHpn, STVpn});
+    for (const auto* set : {&OverscanBars, &OverscanEdits, &OverscanLabels})
+        out.insert(out.end(), set->begin(), set->end());
+    out.insert(out.end(), ImgRots.begin(), ImgRots.end());
+}
+
 // Every control above, for the UI port's registry. A new control goes into this list too.
 inline void DeclareSettingsControls(std::vector<Control>& out)
 {
@@ -77,6 +130,7 @@ inline void DeclareSettingsControls(std::vector<Control>& out)
     out.insert(out.end(), RBOffsets.begin(), RBOffsets.end());
     out.insert(out.end(), RBCorners.begin(), RBCorners.end());
     out.insert(out.end(), RBMasks.begin(), RBMasks.end());
+    DeclarePictureControls(out);
 }
 
 } // namespace trivel::ctl

@@ -1,4 +1,8 @@
+#include "session/Controls.h"
 #include "session/Session.h"
+#include "session/StatusPoll.h"
+#include "settings/Controls.h"
+#include "settings/PictureHandlers.h"
 #include "settings/SettingsState.h"
 
 namespace trivel {
@@ -10,6 +14,8 @@ void ResetBlendDefaults(SettingsState& st)
     for (int w = 0; w < 4; ++w) {
         BlendRecord& b = st.BlendSettings[w];
         for (int ch = 0; ch < 3; ++ch) {
+            // 50 lies below the transition sliders' range 90..300: they show it at 90 and write
+            // 90 back when the pages are refilled.
             b.setTransitionGamma(ch, 50);
             b.colourGain(ch) = 50;
             b.colourOffset(ch) = 50;
@@ -59,10 +65,71 @@ void ResetWindowSettings(Session& s)
     RefreshPages(s);
 }
 
+namespace {
+
+// What RefreshPages decides for the current window before the pages refill their controls.
+void RefreshWindowState(Session& s)
+{
+    UiPort& ui = s.ui;
+    const std::size_t w = std::size_t(s.CurrentWindow & 3);
+    WindowSettingsRecord& ws = s.settings.WindowSettings;
+
+    // Without an input signal there is nothing to overscan.
+    const SignalSize& in = s.InputSize[w];
+    if (((s.LastInputMask >> w) & 1) && in.width != 0) {
+        ui.setCaption(ctl::STRes, QStringLiteral("%1 * %2").arg(in.width).arg(in.height));
+    } else {
+        ui.setCaption(ctl::STRes, QString::fromLatin1(kNoSignalText));
+        ws.OLE[w] = ws.ORE[w] = ws.OTE[w] = ws.OBE[w] = 0;
+    }
+
+    const bool hueSat = (ws.WindowCaps[w] & 0x7F) != 0;
+    ui.setEnabled(ctl::SBHUE, hueSat);
+    ui.setEnabled(ctl::SBXat, hueSat);
+    const bool custom = ws.CLR[w] == 3;
+    for (const Control& c : {ctl::SBRGN, ctl::SBGGN, ctl::SBBGN})
+        ui.setEnabled(c, custom);
+
+    for (std::size_t k = 0; k < 4; ++k)
+        ui.setChecked(ctl::BtnWins[k], k == w);
+
+    // The mask page selects the window's user-mask slot and runs its change handler.
+    if (s.flag(Flag::PipCapable) && s.flag(Flag::UserMask) && s.pageHooks.maskSlotChange)
+        s.pageHooks.maskSlotChange();
+
+    // A PIP on screen rules out 90 and 270: the window falls back to Normal.
+    const bool rotations = RotationsAvailable(s);
+    if (s.flag(Flag::PipCapable) && !rotations && (ws.ORI[w] == 1 || ws.ORI[w] == 2))
+        ws.ORI[w] = 0;
+    for (std::size_t k = 1; k <= 2; ++k) {
+        ui.setEnabled(ctl::RBRots[k], rotations);
+        ui.setEnabled(ctl::ImgRots[k], rotations);
+        ui.setVisible(ctl::ImgRots[k], rotations);
+    }
+    for (std::size_t k : {0u, 3u, 4u, 5u}) {
+        ui.setEnabled(ctl::RBRots[k], true);
+        ui.setEnabled(ctl::ImgRots[k], true);
+        ui.setVisible(ctl::ImgRots[k], true);
+    }
+
+    const std::array<QString, 4> names = InputNames(s);
+    for (std::size_t k = 0; k < 4; ++k)
+        ui.setCaption(ctl::BtnSrcs[k], names[k]);
+    if (s.flag(Flag::PipCapable)) {
+        const Control* frames[] = {&ctl::H1Frame, &ctl::H2Frame, &ctl::DP1Frame, &ctl::VGAFrame};
+        for (std::size_t k = 0; k < 4; ++k)
+            ui.setCaption(*frames[k], names[k]);
+    }
+}
+
+} // namespace
+
 void RefreshPages(Session& s)
 {
     const bool was = s.flag(Flag::Refreshing);
     s.setFlag(Flag::Refreshing, true);
+    RefreshWindowState(s);
+    // Each page refills its own controls from the caches.
     emit s.events.refreshPages();
     s.setFlag(Flag::Refreshing, was);
 }

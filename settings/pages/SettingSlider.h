@@ -24,6 +24,7 @@ public:
         QAbstractSlider* slider, Session& s, const SettingBinding& row, std::function<void(int)> show = {});
 
     const SettingBinding& row() const { return m_row; }
+    QAbstractSlider* slider() const { return m_slider; }
     // Storing happens at the end of a scroll rather than on every change (the PIP sliders).
     void setStoreOnScroll(bool on) { m_storeOnScroll = on; }
 

@@ -1,0 +1,381 @@
+#include "cli/SettingsCommand.h"
+
+#include "cli/BoxRun.h"
+#include "cli/CliUi.h"
+#include "link/Clock.h"
+#include "session/Connection.h"
+#include "session/Controls.h"
+#include "session/PageTable.h"
+#include "session/PendingOps.h"
+#include "session/Session.h"
+#include "settings/PictureHandlers.h"
+#include "settings/SettingBinding.h"
+#include "settings/SettingsState.h"
+#include "settings/WindowSelect.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace trivel::cli {
+
+namespace {
+
+const char* const kHelp
+    = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] [--yes] [--verbose] set [--window N] NAME=VALUE ...
+       trivelctl [--tcp HOST[:PORT] | --usb] get [--window N] [--json] [NAME ...]
+       trivelctl settings list [--json]
+
+set   connects, reads the box back, selects window N (1..4) when given, and writes each setting
+      by its mnemonic (BRI=61, XHA=70, OLE=-120, ...); a value outside the control's range is
+      refused before anything is sent.
+get   connects, reads the box back and prints the window's settings (all, or those named), in
+      the units the pages show (XHA in tens).
+list  prints every mnemonic of the settings table with its page, control, range and start.
+
+Exit codes: 0 success, 2 usage error or value out of range, 3 link failure, 4 box rejected.
+)";
+
+// Settings a user may write and read: they have a cache and a control of their own.
+bool Settable(const SettingBinding& b)
+{
+    return b.cached() && b.trigger != Trigger::Command;
+}
+
+bool Tens(const SettingBinding& b)
+{
+    return b.sent == Sent::TimesTen;
+}
+
+QString RangeText(const SettingBinding& b)
+{
+    if (Tens(b))
+        return QStringLiteral("%1..%2 in steps of 10").arg(b.minimum * 10).arg(b.maximum * 10);
+    return QStringLiteral("%1..%2").arg(b.minimum).arg(b.maximum);
+}
+
+int Fail(int code, const QString& why)
+{
+    std::fprintf(stderr, "trivelctl: %s\n", qPrintable(why));
+    return code;
+}
+
+struct Assignment {
+    const SettingBinding* row;
+    int position;
+    QString text;
+};
+
+struct Options {
+    bool tcp = false;
+    QString host;
+    quint16 port = 7;
+    bool yes = false;
+    bool json = false;
+    bool verbose = false;
+    int window = -1; // 0-based; -1 the box's current window
+    QString command;
+    QStringList operands;
+};
+
+// The command word, skipping the link options in front of it.
+QString CommandWord(const QStringList& args)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--tcp")) {
+            ++i;
+            continue;
+        }
+        if (!args[i].startsWith('-'))
+            return args[i];
+    }
+    return {};
+}
+
+int Parse(const QStringList& args, Options& o)
+{
+    bool linkGiven = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "-h" || a == "--help") {
+            std::fputs(kHelp, stdout);
+            return Success;
+        }
+        if (a == "--tcp") {
+            if (linkGiven)
+                return Fail(Usage, "give one of --tcp and --usb");
+            if (++i >= args.size())
+                return Fail(Usage, "--tcp needs HOST[:PORT]");
+            linkGiven = o.tcp = true;
+            const QStringList parts = args[i].split(':');
+            o.host = parts[0];
+            if (o.host.isEmpty() || parts.size() > 2)
+                return Fail(Usage, "bad address: " + args[i]);
+            if (parts.size() == 2) {
+                bool ok = false;
+                const uint port = parts[1].toUInt(&ok);
+                if (!ok || port == 0 || port > 65535)
+                    return Fail(Usage, "bad port: " + parts[1]);
+                o.port = quint16(port);
+            }
+        } else if (a == "--usb") {
+            if (linkGiven)
+                return Fail(Usage, "give one of --tcp and --usb");
+            linkGiven = true;
+        } else if (a == "--yes") {
+            o.yes = true;
+        } else if (a == "--verbose") {
+            o.verbose = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--window") {
+            bool ok = false;
+            const int n = ++i < args.size() ? args[i].toInt(&ok) : 0;
+            if (!ok || n < 1 || n > 4)
+                return Fail(Usage, "--window needs a window number 1..4");
+            o.window = n - 1;
+        } else if (a.startsWith('-') && !(o.command == "set" && a.contains('='))) {
+            return Fail(Usage, "unknown option " + a);
+        } else if (o.command.isEmpty()) {
+            o.command = a;
+        } else {
+            o.operands << a;
+        }
+    }
+    return -1;
+}
+
+// NAME=VALUE in the units the page shows, checked against the control's range.
+int ParseAssignments(const QStringList& operands, std::vector<Assignment>& out)
+{
+    if (operands.isEmpty())
+        return Fail(Usage, "set needs NAME=VALUE");
+    for (const QString& op : operands) {
+        const qsizetype eq = op.indexOf('=');
+        if (eq <= 0)
+            return Fail(Usage, "expected NAME=VALUE, got " + op);
+        const QString name = op.left(eq).toUpper();
+        const SettingBinding* b = FindBinding(name.toStdString());
+        if (!b || !Settable(*b))
+            return Fail(Usage, "unknown setting " + name + " (see 'trivelctl settings list')");
+        bool ok = false;
+        const int shown = op.mid(eq + 1).toInt(&ok);
+        if (!ok)
+            return Fail(Usage, QStringLiteral("%1: %2 is not a number").arg(name, op.mid(eq + 1)));
+        const int position = Tens(*b) ? shown / 10 : shown;
+        if ((Tens(*b) && shown % 10 != 0) || !InRange(*b, position))
+            return Fail(Usage,
+                QStringLiteral("%1=%2 is out of range: %1 takes %3").arg(name).arg(shown).arg(RangeText(*b)));
+        out.push_back({b, position, name});
+    }
+    return -1;
+}
+
+// Writes one setting the way its control does: click-type controls through their handlers.
+void Apply(Session& s, const Assignment& a)
+{
+    const std::string_view m = a.row->mnemonic;
+    if (m == "INP")
+        BtnInpClick(s, a.position);
+    else if (m == "OPM")
+        BtnOpmClick(s, a.position);
+    else if (m == "CLR")
+        CBColorChange(s, a.position);
+    else if (m == "ORI")
+        RBOriClick(s, a.position);
+    else if (m == "DCM")
+        CBDeepColorClick(s, a.position != 0);
+    else if (m == "HDO")
+        RGHDCPOutputClick(s, a.position);
+    else {
+        StoreSetting(s, *a.row, a.position);
+        SendBoundSetting(s, *a.row);
+    }
+}
+
+// Connects and runs the whole read-back; the exit code when it failed.
+std::optional<int> ConnectAndRead(
+    QCoreApplication& app, Session& s, Connection& connection, CliUi& ui, const Options& o)
+{
+    const int code = cli::ConnectAndRead(app, s, connection, ui, LinkChoice{o.tcp, o.host, o.port}, false);
+    if (code != Success)
+        return code;
+    return std::nullopt;
+}
+
+// Reads the window settings again the way the status poll does, without refreshing the pages:
+// the refresh at the end of the read-back zeroes the overscans of a window without a signal in
+// the cache, and get reports what the box holds.
+bool RereadWindowSettings(QCoreApplication& app, Session& s)
+{
+    s.setFlag(Flag::InputSetChanged, false);
+    s.clearRequest();
+    s.request().setCode(Cmd::ReadWindowSettings);
+    s.PendingOp = Op::PollWindowSettings;
+    SendFrame(s);
+    QTimer watch;
+    int turns = 0;
+    QObject::connect(&watch, &QTimer::timeout, &app, [&] {
+        if (s.PendingOp == Op::Idle || !s.connected() || ++turns > 400)
+            app.exit(0);
+    });
+    watch.start(5);
+    app.exec();
+    return s.PendingOp == Op::Idle && s.connected();
+}
+
+int Get(Session& s, const Options& o)
+{
+    std::vector<const SettingBinding*> rows;
+    if (o.operands.isEmpty()) {
+        for (const SettingBinding& b : SettingBindings())
+            if (Settable(b))
+                rows.push_back(&b);
+    } else {
+        for (const QString& name : o.operands) {
+            const SettingBinding* b = FindBinding(name.toUpper().toStdString());
+            if (!b || !Settable(*b))
+                return Fail(Usage, "unknown setting " + name + " (see 'trivelctl settings list')");
+            rows.push_back(b);
+        }
+    }
+    const int w = o.window >= 0 ? o.window : s.CurrentWindow;
+    QJsonObject json{{QStringLiteral("window"), w + 1}};
+    for (const SettingBinding* b : rows) {
+        const int shown = ShownValue(b->mnemonic, CachedSetting(s, *b, w));
+        if (o.json)
+            json.insert(QString::fromLatin1(b->mnemonic), shown);
+        else
+            std::printf("%s: %d\n", b->mnemonic, shown);
+    }
+    if (o.json)
+        std::fputs(QJsonDocument(json).toJson(QJsonDocument::Indented).constData(), stdout);
+    return Success;
+}
+
+int Set(Session& s, const Options& o, const std::vector<Assignment>& assignments)
+{
+    if (o.window >= s.ChannelCount)
+        return Fail(Usage, QStringLiteral("the box has %1 windows").arg(s.ChannelCount));
+    if (o.window >= 0)
+        SelectWindow(s, o.window);
+    const std::size_t w = std::size_t(s.CurrentWindow & 3);
+    for (const Assignment& a : assignments) {
+        // A pan cannot lie beyond its zoom.
+        const std::string_view m = a.row->mnemonic;
+        const int zoom = m == "HPN" ? s.settings.WindowSettings.HZM[w]
+            : m == "VPN"            ? s.settings.WindowSettings.VZM[w]
+                                    : 0;
+        if (zoom > 0 && a.position > zoom)
+            return Fail(Usage,
+                QStringLiteral("%1=%2 is out of range: %1 takes 1..%3 (the zoom)")
+                    .arg(a.text)
+                    .arg(a.position)
+                    .arg(zoom));
+        Apply(s, a);
+    }
+    // The box acknowledges each setting; let the replies come in before the link closes.
+    s.clock.pumpMs(100);
+    return Success;
+}
+
+} // namespace
+
+int ShownValue(const char* mnemonic, int position)
+{
+    const SettingBinding* b = FindBinding(mnemonic);
+    return b && Tens(*b) ? position * 10 : position;
+}
+
+QString SettingsListText(bool json)
+{
+    QJsonArray rows;
+    QString text = QStringLiteral("%1 %2 %3 %4 %5\n")
+                       .arg(QStringLiteral("NAME"), -5)
+                       .arg(QStringLiteral("PAGE"), -12)
+                       .arg(QStringLiteral("CONTROL"), -18)
+                       .arg(QStringLiteral("RANGE"), -24)
+                       .arg(QStringLiteral("START"));
+    for (const SettingBinding& b : SettingBindings()) {
+        const PageInfo* page = FindPage(b.page);
+        const QString pageName = page ? QString::fromLatin1(page->caption) : QStringLiteral("-");
+        const QString control = *b.control.name ? b.control.qname() : QStringLiteral("-");
+        const bool settable = Settable(b);
+        const QString range = settable ? RangeText(b) : QStringLiteral("-");
+        const QString start
+            = settable ? QString::number(ShownValue(b.mnemonic, b.start)) : QStringLiteral("-");
+        if (json) {
+            QJsonObject r{{"name", b.mnemonic}, {"page", pageName}, {"control", control}, {"template", b.tpl},
+                {"settable", settable}};
+            if (settable) {
+                r.insert("minimum", Tens(b) ? b.minimum * 10 : b.minimum);
+                r.insert("maximum", Tens(b) ? b.maximum * 10 : b.maximum);
+                r.insert("start", ShownValue(b.mnemonic, b.start));
+            }
+            rows.append(r);
+        } else {
+            text += QStringLiteral("%1 %2 %3 %4 %5\n")
+                        .arg(QString::fromLatin1(b.mnemonic), -5)
+                        .arg(pageName, -12)
+                        .arg(control, -18)
+                        .arg(range, -24)
+                        .arg(start);
+        }
+    }
+    return json ? QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)) : text;
+}
+
+int RunSettingsCommand(const QStringList& args)
+{
+    const QString word = CommandWord(args);
+    if (word == QLatin1String("settings")) {
+        const QStringList rest = args.mid(args.indexOf(word) + 1);
+        if (rest.value(0) != QLatin1String("list"))
+            return Fail(Usage, "usage: trivelctl settings list [--json]");
+        std::fputs(qPrintable(SettingsListText(rest.contains(QStringLiteral("--json")))), stdout);
+        return Success;
+    }
+    if (word != QLatin1String("set") && word != QLatin1String("get"))
+        return -1;
+
+    Options o;
+    if (const int code = Parse(args, o); code >= 0)
+        return code;
+    std::vector<Assignment> assignments;
+    if (o.command == "set") {
+        if (const int code = ParseAssignments(o.operands, assignments); code >= 0)
+            return code;
+    }
+    if (!o.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
+
+    auto* app = QCoreApplication::instance();
+    RealClock clock;
+    CliUi ui(o.yes);
+    Session s(clock, ui);
+    Connection connection(s);
+    if (const std::optional<int> failed = ConnectAndRead(*app, s, connection, ui, o)) {
+        if (s.connected())
+            connection.BtnCnt2Click();
+        return *failed;
+    }
+    int code = Success;
+    if (o.command == "set")
+        code = Set(s, o, assignments);
+    else if (!RereadWindowSettings(*app, s))
+        code = Fail(LinkFailure, "no reply to the window-settings request");
+    else
+        code = Get(s, o);
+    if (s.connected())
+        connection.BtnCnt2Click();
+    return code;
+}
+
+} // namespace trivel::cli
