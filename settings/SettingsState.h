@@ -2,6 +2,7 @@
 // Per-window settings cache and its companion records: what the box reported at connect and
 // what the pages show for each window. Field names are the box's setting mnemonics.
 
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -120,6 +121,8 @@ struct SettingsState {
     PerWindow<std::uint8_t> DCM{};
     PerWindow<std::uint8_t> HDO{};
     NetworkRecord Network;
+    // Box values outside their tables that were already logged (settings/BoundedIndex.h).
+    QSet<QString> ReportedBadValues;
 };
 
 // Initial values for all four windows, then the pages are refilled. PIP records, DCM and HDO

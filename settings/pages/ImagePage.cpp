@@ -2,6 +2,7 @@
 
 #include "settings/Controls.h"
 #include "settings/OutputModes.h"
+#include "settings/pages/OutputGroup.h"
 
 namespace trivel {
 
@@ -28,6 +29,7 @@ ImagePage::ImagePage(Session& s, QWidget* parent)
         b->setChecked(i == 0);
         connect(b, &QPushButton::clicked, this, [this, i] { emit inputClicked(int(i)); });
     }
+    BuildOutputGroup(this, s, QRect(318, 298, 300, 40));
 }
 
 } // namespace trivel
