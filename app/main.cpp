@@ -105,11 +105,16 @@ int main(int argc, char** argv)
         // After a connect, let a status poll or two paint the indicators first.
         const qint64 minAge = cli.isSet(connectOpt) ? 4500 : 1000;
         shotTimer.setInterval(100);
-        QObject::connect(&shotTimer, &QTimer::timeout, &mainForm, [&, file, start, minAge] {
+        QObject::connect(&shotTimer, &QTimer::timeout, &mainForm, [&, file, start, minAge, page] {
             const qint64 age = clock.tickMs() - start;
             const bool settled = session.PendingOp == 0 && !ui.waitWindowOpen();
             if (age < minAge || (!settled && age < 15000))
                 return;
+            // The end of a read-back shows Warp Adjust: back to the page asked for, shot next tick.
+            if (page > 0 && page < trivel::kPageCount && mainForm.PCMain->currentIndex() != page) {
+                mainForm.PCMain->setCurrentIndex(page);
+                return;
+            }
             shotTimer.stop();
             QApplication::exit(mainForm.grab().save(file) ? 0 : 1);
         });

@@ -14,8 +14,7 @@ int BoundedIndex(Session& s, const char* what, int value, int count)
     const QString key = QStringLiteral("%1=%2").arg(QLatin1String(what)).arg(value);
     if (!s.settings.ReportedBadValues.contains(key)) {
         s.settings.ReportedBadValues.insert(key);
-        qCWarning(lcSettings).noquote()
-            << "box value outside its table:" << key << "(0.." << count - 1 << ")";
+        qCWarning(lcSettings, "box value outside its table: %s (0..%d)", qPrintable(key), count - 1);
     }
     return -1;
 }

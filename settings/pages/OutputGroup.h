@@ -8,8 +8,8 @@ namespace trivel {
 
 class Session;
 
-// The check box and the radio group inside `area` of `parent`; they refill themselves with the
-// pages (RefreshPages step 11).
+// The check box on the caption line of the page's "Output" group and the radio group in `area`;
+// they refill themselves with the pages (RefreshPages step 11).
 void BuildOutputGroup(QWidget* parent, Session& s, const QRect& area);
 
 } // namespace trivel
