@@ -78,16 +78,18 @@ inline constexpr ControlSet<4> BTNEDIDs{{{"BTNEDID1", Kind::Button}, {"BTNEDID2"
     {"BTNEDID3", Kind::Button}, {"BTNEDID4", Kind::Button}}};
 
 // PIP groups in the order PIO, PIR, PIT, POR; sliders PIZ, PIH, PIV; overlaps L, R, T, B.
-inline constexpr ControlSet<4> PipGroups{{{"RGPIPDisplay", Kind::RadioGroup}, {"RGPIPRatio", Kind::RadioGroup},
-    {"RGPIPSrc", Kind::RadioGroup}, {"RGPIPOrientation", Kind::RadioGroup}}};
+inline constexpr ControlSet<4> PipGroups{
+    {{"RGPIPDisplay", Kind::RadioGroup}, {"RGPIPRatio", Kind::RadioGroup}, {"RGPIPSrc", Kind::RadioGroup},
+        {"RGPIPOrientation", Kind::RadioGroup}}};
 inline constexpr ControlSet<3> PipSliders{
     {{"SBPIPSize", Kind::ScrollBar}, {"SBPIPXPos", Kind::ScrollBar}, {"SBPIPYPos", Kind::ScrollBar}}};
 inline constexpr ControlSet<3> PipSliderLabels{
     {{"STPIPSize", Kind::Label}, {"STPIPPosX", Kind::Label}, {"STPIPPosY", Kind::Label}}};
-inline constexpr ControlSet<4> PipOverlaps{{{"SBPIPOverlapL", Kind::ScrollBar},
-    {"SBPIPOverlapR", Kind::ScrollBar}, {"SBPIPOverlapT", Kind::ScrollBar}, {"SBPIPOverlapB", Kind::ScrollBar}}};
-inline constexpr ControlSet<4> PipOverlapLabels{{{"STPIPOverlapL", Kind::Label}, {"STPIPOverlapR", Kind::Label},
-    {"STPIPOverlapT", Kind::Label}, {"STPIPOverlapB", Kind::Label}}};
+inline constexpr ControlSet<4> PipOverlaps{
+    {{"SBPIPOverlapL", Kind::ScrollBar}, {"SBPIPOverlapR", Kind::ScrollBar},
+        {"SBPIPOverlapT", Kind::ScrollBar}, {"SBPIPOverlapB", Kind::ScrollBar}}};
+inline constexpr ControlSet<4> PipOverlapLabels{{{"STPIPOverlapL", Kind::Label},
+    {"STPIPOverlapR", Kind::Label}, {"STPIPOverlapT", Kind::Label}, {"STPIPOverlapB", Kind::Label}}};
 
 inline constexpr Control CBDeepColor{"CBDeepColor", Kind::CheckBox};
 inline constexpr Control RGHDCPOutput{"RGHDCPOutput", Kind::RadioGroup};
@@ -97,20 +99,20 @@ inline constexpr ControlSet<4> EdgeWidths{{{"SBEdgeLeft", Kind::ScrollBar}, {"SB
     {"SBEdgeTop", Kind::ScrollBar}, {"SBEdgeBottom", Kind::ScrollBar}}};
 inline constexpr ControlSet<4> EdgeWidthLabels{{{"STEdgeLeftVal", Kind::Label},
     {"STEdgeRightVal", Kind::Label}, {"STEdgeTopVal", Kind::Label}, {"STEdgeBottomVal", Kind::Label}}};
-inline constexpr ControlSet<4> EdgeShifts{{{"SBEdgeLeftShift", Kind::ScrollBar},
-    {"SBEdgeRightShift", Kind::ScrollBar}, {"SBEdgeTopShift", Kind::ScrollBar},
-    {"SBEdgeBottomShift", Kind::ScrollBar}}};
-inline constexpr ControlSet<4> EdgeShiftLabels{{{"STEdgeLeftShiftVal", Kind::Label},
-    {"STEdgeRightShiftVal", Kind::Label}, {"STEdgeTopShiftVal", Kind::Label},
-    {"STEdgeBottomShiftVal", Kind::Label}}};
-inline constexpr ControlSet<3> GammaTrans{{{"SCGammaTransR", Kind::ScrollBar}, {"SCGammaTransG", Kind::ScrollBar},
-    {"SCGammaTransB", Kind::ScrollBar}}};
+inline constexpr ControlSet<4> EdgeShifts{
+    {{"SBEdgeLeftShift", Kind::ScrollBar}, {"SBEdgeRightShift", Kind::ScrollBar},
+        {"SBEdgeTopShift", Kind::ScrollBar}, {"SBEdgeBottomShift", Kind::ScrollBar}}};
+inline constexpr ControlSet<4> EdgeShiftLabels{
+    {{"STEdgeLeftShiftVal", Kind::Label}, {"STEdgeRightShiftVal", Kind::Label},
+        {"STEdgeTopShiftVal", Kind::Label}, {"STEdgeBottomShiftVal", Kind::Label}}};
+inline constexpr ControlSet<3> GammaTrans{{{"SCGammaTransR", Kind::ScrollBar},
+    {"SCGammaTransG", Kind::ScrollBar}, {"SCGammaTransB", Kind::ScrollBar}}};
 inline constexpr ControlSet<3> GammaTransLabels{{{"STGammaTransRVal", Kind::Label},
     {"STGammaTransGVal", Kind::Label}, {"STGammaTransBVal", Kind::Label}}};
-inline constexpr ControlSet<3> GammaGains{{{"SCGammaGainR", Kind::ScrollBar}, {"SCGammaGainG", Kind::ScrollBar},
-    {"SCGammaGainB", Kind::ScrollBar}}};
-inline constexpr ControlSet<3> GammaGainLabels{{{"STGammaGainRVal", Kind::Label},
-    {"STGammaGainGVal", Kind::Label}, {"STGammaGainBVal", Kind::Label}}};
+inline constexpr ControlSet<3> GammaGains{{{"SCGammaGainR", Kind::ScrollBar},
+    {"SCGammaGainG", Kind::ScrollBar}, {"SCGammaGainB", Kind::ScrollBar}}};
+inline constexpr ControlSet<3> GammaGainLabels{
+    {{"STGammaGainRVal", Kind::Label}, {"STGammaGainGVal", Kind::Label}, {"STGammaGainBVal", Kind::Label}}};
 inline constexpr Control SCBias{"SCBias", Kind::ScrollBar};
 inline constexpr Control STBiasVal{"STBiasVal", Kind::Label};
 inline constexpr Control BlendMarkerEn{"BlendMarkerEn", Kind::CheckBox};
@@ -121,10 +123,10 @@ inline constexpr Control BtnGammaGainReset{"BtnGammaGainReset", Kind::Button};
 inline constexpr Control BtnBtnGammaBiasReset{"BtnBtnGammaBiasReset", Kind::Button};
 
 // Blend 2.
-inline constexpr ControlSet<3> ColourGains{{{"SBColorGainR", Kind::ScrollBar}, {"SBColorGainG", Kind::ScrollBar},
-    {"SBColorGainB", Kind::ScrollBar}}};
-inline constexpr ControlSet<3> ColourGainLabels{{{"STColorGainRVal", Kind::Label},
-    {"STColorGainGVal", Kind::Label}, {"STColorGainBVal", Kind::Label}}};
+inline constexpr ControlSet<3> ColourGains{{{"SBColorGainR", Kind::ScrollBar},
+    {"SBColorGainG", Kind::ScrollBar}, {"SBColorGainB", Kind::ScrollBar}}};
+inline constexpr ControlSet<3> ColourGainLabels{
+    {{"STColorGainRVal", Kind::Label}, {"STColorGainGVal", Kind::Label}, {"STColorGainBVal", Kind::Label}}};
 inline constexpr ControlSet<3> ColourOffsets{{{"SBColorOffsetR", Kind::ScrollBar},
     {"SBColorOffsetG", Kind::ScrollBar}, {"SBColorOffsetB", Kind::ScrollBar}}};
 inline constexpr ControlSet<3> ColourOffsetLabels{{{"STColorOffsetRVal", Kind::Label},
@@ -133,7 +135,8 @@ inline constexpr ControlSet<3> BlackOffsets{
     {{"SBOffsetR", Kind::ScrollBar}, {"SBOffsetG", Kind::ScrollBar}, {"SBOffsetB", Kind::ScrollBar}}};
 inline constexpr ControlSet<3> BlackOffsetLabels{
     {{"STOffsetRVal", Kind::Label}, {"STOffsetGVal", Kind::Label}, {"STOffsetBVal", Kind::Label}}};
-inline constexpr ControlSet<2> CornerSliders{{{"SBCornerX", Kind::ScrollBar}, {"SBCornerY", Kind::ScrollBar}}};
+inline constexpr ControlSet<2> CornerSliders{
+    {{"SBCornerX", Kind::ScrollBar}, {"SBCornerY", Kind::ScrollBar}}};
 inline constexpr ControlSet<2> CornerLabels{{{"STCornerXVal", Kind::Label}, {"STCornerYVal", Kind::Label}}};
 inline constexpr Control BTNColorGainReset{"BTNColorGainReset", Kind::Button};
 inline constexpr Control BTNColorBiasReset{"BTNColorBiasReset", Kind::Button};
