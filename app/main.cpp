@@ -154,7 +154,7 @@ int main(int argc, char** argv)
             const bool settled = session.PendingOp == 0 && !ui.waitWindowOpen();
             if (age < minAge || (!settled && age < 15000))
                 return;
-            // The end of a read-back may have gone back to "Warp Adjust": show the page asked for.
+            // The end of a read-back shows Warp Adjust: back to the page asked for, shot next tick.
             if (page > 0 && page < trivel::kPageCount && mainForm.PCMain->currentIndex() != page) {
                 mainForm.PCMain->setCurrentIndex(page);
                 return;

@@ -115,6 +115,121 @@ inline void DeclarePictureControls(std::vector<Control>& out)
     out.insert(out.end(), ImgRots.begin(), ImgRots.end());
 }
 
+// Settings pages B: EDID groups, PIP, the output settings of the Image page, Blend 1, Blend 2
+// and the edge-mask sliders of the Mask page.
+inline constexpr Control TBH1W{"TBH1W", Kind::TrackBar}, TBH1V{"TBH1V", Kind::TrackBar};
+inline constexpr Control TBH2W{"TBH2W", Kind::TrackBar}, TBH2V{"TBH2V", Kind::TrackBar};
+inline constexpr Control TBD1W{"TBD1W", Kind::TrackBar}, TBD1V{"TBD1V", Kind::TrackBar};
+inline constexpr Control TBD2W{"TBD2W", Kind::TrackBar}, TBD2V{"TBD2V", Kind::TrackBar};
+inline constexpr Control STH1W{"STH1W", Kind::Label}, STH1V{"STH1V", Kind::Label};
+inline constexpr Control STH2W{"STH2W", Kind::Label}, STH2V{"STH2V", Kind::Label};
+inline constexpr Control STD1W{"STD1W", Kind::Label}, STD1V{"STD1V", Kind::Label};
+inline constexpr Control STD2W{"STD2W", Kind::Label}, STD2V{"STD2V", Kind::Label};
+inline constexpr Control CBH1E{"CBH1E", Kind::ComboBox}, CBH2E{"CBH2E", Kind::ComboBox};
+inline constexpr Control CBD1E{"CBD1E", Kind::ComboBox}, CBD2E{"CBD2E", Kind::ComboBox};
+inline constexpr ControlSet<4> BTNEDIDs{{{"BTNEDID1", Kind::Button}, {"BTNEDID2", Kind::Button},
+    {"BTNEDID3", Kind::Button}, {"BTNEDID4", Kind::Button}}};
+
+// PIP groups in the order PIO, PIR, PIT, POR; sliders PIZ, PIH, PIV; overlaps L, R, T, B.
+inline constexpr ControlSet<4> PipGroups{
+    {{"RGPIPDisplay", Kind::RadioGroup}, {"RGPIPRatio", Kind::RadioGroup}, {"RGPIPSrc", Kind::RadioGroup},
+        {"RGPIPOrientation", Kind::RadioGroup}}};
+inline constexpr ControlSet<3> PipSliders{
+    {{"SBPIPSize", Kind::ScrollBar}, {"SBPIPXPos", Kind::ScrollBar}, {"SBPIPYPos", Kind::ScrollBar}}};
+inline constexpr ControlSet<3> PipSliderLabels{
+    {{"STPIPSize", Kind::Label}, {"STPIPPosX", Kind::Label}, {"STPIPPosY", Kind::Label}}};
+inline constexpr ControlSet<4> PipOverlaps{
+    {{"SBPIPOverlapL", Kind::ScrollBar}, {"SBPIPOverlapR", Kind::ScrollBar},
+        {"SBPIPOverlapT", Kind::ScrollBar}, {"SBPIPOverlapB", Kind::ScrollBar}}};
+inline constexpr ControlSet<4> PipOverlapLabels{{{"STPIPOverlapL", Kind::Label},
+    {"STPIPOverlapR", Kind::Label}, {"STPIPOverlapT", Kind::Label}, {"STPIPOverlapB", Kind::Label}}};
+
+
+// Blend 1: sides left, right, top, bottom; channels red, green, blue.
+inline constexpr ControlSet<4> EdgeWidths{{{"SBEdgeLeft", Kind::ScrollBar}, {"SBEdgeRight", Kind::ScrollBar},
+    {"SBEdgeTop", Kind::ScrollBar}, {"SBEdgeBottom", Kind::ScrollBar}}};
+inline constexpr ControlSet<4> EdgeWidthLabels{{{"STEdgeLeftVal", Kind::Label},
+    {"STEdgeRightVal", Kind::Label}, {"STEdgeTopVal", Kind::Label}, {"STEdgeBottomVal", Kind::Label}}};
+inline constexpr ControlSet<4> EdgeShifts{
+    {{"SBEdgeLeftShift", Kind::ScrollBar}, {"SBEdgeRightShift", Kind::ScrollBar},
+        {"SBEdgeTopShift", Kind::ScrollBar}, {"SBEdgeBottomShift", Kind::ScrollBar}}};
+inline constexpr ControlSet<4> EdgeShiftLabels{
+    {{"STEdgeLeftShiftVal", Kind::Label}, {"STEdgeRightShiftVal", Kind::Label},
+        {"STEdgeTopShiftVal", Kind::Label}, {"STEdgeBottomShiftVal", Kind::Label}}};
+inline constexpr ControlSet<3> GammaTrans{{{"SCGammaTransR", Kind::ScrollBar},
+    {"SCGammaTransG", Kind::ScrollBar}, {"SCGammaTransB", Kind::ScrollBar}}};
+inline constexpr ControlSet<3> GammaTransLabels{{{"STGammaTransRVal", Kind::Label},
+    {"STGammaTransGVal", Kind::Label}, {"STGammaTransBVal", Kind::Label}}};
+inline constexpr ControlSet<3> GammaGains{{{"SCGammaGainR", Kind::ScrollBar},
+    {"SCGammaGainG", Kind::ScrollBar}, {"SCGammaGainB", Kind::ScrollBar}}};
+inline constexpr ControlSet<3> GammaGainLabels{
+    {{"STGammaGainRVal", Kind::Label}, {"STGammaGainGVal", Kind::Label}, {"STGammaGainBVal", Kind::Label}}};
+inline constexpr Control SCBias{"SCBias", Kind::ScrollBar};
+inline constexpr Control STBiasVal{"STBiasVal", Kind::Label};
+inline constexpr Control BlendMarkerEn{"BlendMarkerEn", Kind::CheckBox};
+inline constexpr Control BtnEdgeReset{"BtnEdgeReset", Kind::Button};
+inline constexpr Control BtnShiftRst{"BtnShiftRst", Kind::Button};
+inline constexpr Control BtnGammaTransReset{"BtnGammaTransReset", Kind::Button};
+inline constexpr Control BtnGammaGainReset{"BtnGammaGainReset", Kind::Button};
+inline constexpr Control BtnBtnGammaBiasReset{"BtnBtnGammaBiasReset", Kind::Button};
+
+// Blend 2.
+inline constexpr ControlSet<3> ColourGains{{{"SBColorGainR", Kind::ScrollBar},
+    {"SBColorGainG", Kind::ScrollBar}, {"SBColorGainB", Kind::ScrollBar}}};
+inline constexpr ControlSet<3> ColourGainLabels{
+    {{"STColorGainRVal", Kind::Label}, {"STColorGainGVal", Kind::Label}, {"STColorGainBVal", Kind::Label}}};
+inline constexpr ControlSet<3> ColourOffsets{{{"SBColorOffsetR", Kind::ScrollBar},
+    {"SBColorOffsetG", Kind::ScrollBar}, {"SBColorOffsetB", Kind::ScrollBar}}};
+inline constexpr ControlSet<3> ColourOffsetLabels{{{"STColorOffsetRVal", Kind::Label},
+    {"STColorOffsetGVal", Kind::Label}, {"STColorOffsetBVal", Kind::Label}}};
+inline constexpr ControlSet<3> BlackOffsets{
+    {{"SBOffsetR", Kind::ScrollBar}, {"SBOffsetG", Kind::ScrollBar}, {"SBOffsetB", Kind::ScrollBar}}};
+inline constexpr ControlSet<3> BlackOffsetLabels{
+    {{"STOffsetRVal", Kind::Label}, {"STOffsetGVal", Kind::Label}, {"STOffsetBVal", Kind::Label}}};
+inline constexpr ControlSet<2> CornerSliders{
+    {{"SBCornerX", Kind::ScrollBar}, {"SBCornerY", Kind::ScrollBar}}};
+inline constexpr ControlSet<2> CornerLabels{{{"STCornerXVal", Kind::Label}, {"STCornerYVal", Kind::Label}}};
+inline constexpr Control BTNColorGainReset{"BTNColorGainReset", Kind::Button};
+inline constexpr Control BTNColorBiasReset{"BTNColorBiasReset", Kind::Button};
+
+// Edge Mask group of the Mask page.
+inline constexpr ControlSet<2> MaskSliders{{{"SBMaskX", Kind::ScrollBar}, {"SBMaskY", Kind::ScrollBar}}};
+inline constexpr ControlSet<2> MaskLabels{{{"STMaskX", Kind::Label}, {"STMaskY", Kind::Label}}};
+
+inline void DeclareSettingsPagesBControls(std::vector<Control>& out)
+{
+    out.insert(out.end(),
+        {TBH1W, TBH1V, TBH2W, TBH2V, TBD1W, TBD1V, TBD2W, TBD2V, STH1W, STH1V, STH2W, STH2V, STD1W, STD1V,
+            STD2W, STD2V, CBH1E, CBH2E, CBD1E, CBD2E, SCBias, STBiasVal,
+            BlendMarkerEn, BtnEdgeReset, BtnShiftRst, BtnGammaTransReset, BtnGammaGainReset,
+            BtnBtnGammaBiasReset, BTNColorGainReset, BTNColorBiasReset});
+    auto add = [&out](const auto& set) { out.insert(out.end(), set.begin(), set.end()); };
+    add(BTNEDIDs);
+    add(PipGroups);
+    add(PipSliders);
+    add(PipSliderLabels);
+    add(PipOverlaps);
+    add(PipOverlapLabels);
+    add(EdgeWidths);
+    add(EdgeWidthLabels);
+    add(EdgeShifts);
+    add(EdgeShiftLabels);
+    add(GammaTrans);
+    add(GammaTransLabels);
+    add(GammaGains);
+    add(GammaGainLabels);
+    add(ColourGains);
+    add(ColourGainLabels);
+    add(ColourOffsets);
+    add(ColourOffsetLabels);
+    add(BlackOffsets);
+    add(BlackOffsetLabels);
+    add(CornerSliders);
+    add(CornerLabels);
+    add(MaskSliders);
+    add(MaskLabels);
+}
+
 // Every control above, for the UI port's registry. A new control goes into this list too.
 inline void DeclareSettingsControls(std::vector<Control>& out)
 {
@@ -131,6 +246,7 @@ inline void DeclareSettingsControls(std::vector<Control>& out)
     out.insert(out.end(), RBCorners.begin(), RBCorners.end());
     out.insert(out.end(), RBMasks.begin(), RBMasks.end());
     DeclarePictureControls(out);
+    DeclareSettingsPagesBControls(out);
 }
 
 } // namespace trivel::ctl

@@ -1,6 +1,8 @@
+#include "session/Connection.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"
+#include "settings/SystemLogic.h"
 
 namespace trivel {
 
@@ -21,6 +23,44 @@ void ShowNetworkSettings(Session& s, const FrameView& reply)
         s.ui.setCaption(ctl::NetworkEdits[i], n.addressText(int(i), dhcp));
         s.ui.setEnabled(ctl::NetworkEdits[i], !dhcp);
     }
+}
+
+void NetworkChoiceClick(Session& s, bool dhcp)
+{
+    for (const Control& e : ctl::NetworkEdits)
+        s.ui.setEnabled(e, !dhcp);
+}
+
+bool Button15Click(Session& s, bool dhcp, const std::array<QString, 3>& texts)
+{
+    // The request keeps what it held: only the code and the fields below are written.
+    FrameView f = s.request();
+    f.setCode(Cmd::WriteNetwork);
+    f.put8(8, dhcp ? 1 : 0);
+    if (!dhcp) {
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const QStringList parts = texts[i].left(19).split(QLatin1Char('.'));
+            for (int k = 0; k < 4; ++k) {
+                const QString part = k < parts.size() ? parts[k] : QString();
+                bool ok = false;
+                const int v = part.trimmed().toInt(&ok);
+                if (!ok) {
+                    s.ui.message(MsgIcon::Error, QString(),
+                        QStringLiteral("'%1' is not a valid integer value").arg(part), MsgButtons::Ok);
+                    return false;
+                }
+                f.put8(9 + 4 * i + std::size_t(k), std::uint8_t(v));
+            }
+        }
+    }
+    SendFrame(s);
+    // The box may now answer on another address: close the TCP link.
+    if (s.TcpSelected && s.connected()) {
+        s.clock.sleepMs(200);
+        if (s.connection)
+            s.connection->BtnCnt2Click();
+    }
+    return true;
 }
 
 } // namespace trivel

@@ -8,7 +8,6 @@
 
 namespace trivel {
 
-Q_LOGGING_CATEGORY(lcSettings, "trivel.settings")
 
 namespace {
 

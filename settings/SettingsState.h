@@ -123,6 +123,8 @@ struct SettingsState {
     NetworkRecord Network;
     // Out-of-table indices the box reported ("OPM=200"), each logged once.
     QSet<QString> ReportedBadIndices;
+    // Box values outside their tables that were already logged (settings/BoundedIndex.h).
+    QSet<QString> ReportedBadValues;
 };
 
 // Initial values for all four windows, then the pages are refilled. PIP records, DCM and HDO

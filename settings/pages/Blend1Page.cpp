@@ -1,10 +1,148 @@
 #include "settings/pages/Blend1Page.h"
 
+#include "session/Session.h"
+#include "settings/BlendLogic.h"
+#include "settings/Controls.h"
+#include "settings/SettingBinding.h"
+#include "settings/pages/SettingSlider.h"
+#include "settings/pages/SliderRow.h"
+
+#include <QCheckBox>
+#include <QTabWidget>
+
 namespace trivel {
+
+namespace {
+
+const char* const kSides[] = {"Left", "Right", "Top", "Bottom"};
+const char* const kChannels[] = {"Red", "Green", "Blue"};
+
+} // namespace
 
 Blend1Page::Blend1Page(Session& s, QWidget* parent)
     : PageWidget(s, parent)
 {
+    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
+
+    auto* edge = build::Group(this, nullptr, QStringLiteral("Edge"), QRect(8, 4, 300, 162));
+    const char* widthRows[] = {"LEB", "REB", "TEB", "BEB"};
+    for (int side = 0; side < 4; ++side) {
+        auto row = build::MakeSliderRow(edge, ctl::EdgeWidths[std::size_t(side)],
+            ctl::EdgeWidthLabels[std::size_t(side)], QString::fromLatin1(kSides[side]), 10, 22 + side * 26,
+            280, 50);
+        const SettingBinding* b = FindBinding(widthRows[side]);
+        // 49, the lowest position, means no blend: stored and shown as 0.
+        auto* bind = new SettingSlider(
+            row.bar, s, *b, [label = row.value](int v) { label->setText(QString::number(v >= 50 ? v : 0)); });
+        bind->setStore([this, side](int v) { SBEdgeChange(m_s, side, v); });
+        bind->setSend(
+            [this, side, b](int) { SendEdgeWidth(m_s, side, CachedSetting(m_s, *b, m_s.CurrentWindow)); });
+        row.value->setText(QString::number(b->start));
+        m_bound.emplace_back(row.bar, b);
+    }
+    m_marker = build::Make<QCheckBox>(
+        edge, ctl::BlendMarkerEn, QStringLiteral("Show Marker"), QRect(12, 128, 120, 22));
+    // Runs for a change by code too: a refresh that changes the box sends the marker as well.
+    connect(m_marker, &QCheckBox::toggled, this, [this](bool on) { BlendMarkerEnClick(m_s, on); });
+    auto* edgeReset
+        = build::Make<QPushButton>(edge, ctl::BtnEdgeReset, QStringLiteral("Reset"), QRect(200, 124, 88, 28));
+    connect(edgeReset, &QPushButton::clicked, this, [this] {
+        BtnEdgeResetClick(m_s);
+        refill();
+    });
+
+    auto* shift = build::Group(this, nullptr, QStringLiteral("Shift"), QRect(8, 170, 300, 162));
+    const char* shiftRows[] = {"EFL", "EFR", "EFT", "EFB"};
+    for (int side = 0; side < 4; ++side) {
+        auto row = build::MakeSliderRow(shift, ctl::EdgeShifts[std::size_t(side)],
+            ctl::EdgeShiftLabels[std::size_t(side)], QString::fromLatin1(kSides[side]), 10, 22 + side * 26,
+            280, 50);
+        const SettingBinding* b = FindBinding(shiftRows[side]);
+        auto* bind = new SettingSlider(row.bar, s, *b, number(row.value));
+        bind->setSend(
+            [this, side, b](int) { SendEdgeShift(m_s, side, CachedSetting(m_s, *b, m_s.CurrentWindow)); });
+        row.value->setText(QStringLiteral("0"));
+        m_bound.emplace_back(row.bar, b);
+    }
+    auto* shiftReset
+        = build::Make<QPushButton>(shift, ctl::BtnShiftRst, QStringLiteral("Reset"), QRect(200, 124, 88, 28));
+    connect(shiftReset, &QPushButton::clicked, this, [this] {
+        BtnShiftRstClick(m_s);
+        refill();
+    });
+
+    auto* gamma = build::Group(this, nullptr, QStringLiteral("GAMMA"), QRect(318, 4, 300, 170));
+    auto* sub = new QTabWidget(gamma);
+    sub->setGeometry(6, 20, 288, 144);
+    auto* transition = new QWidget;
+    auto* gain = new QWidget;
+    auto* offset = new QWidget;
+    sub->addTab(transition, QStringLiteral("Transition  "));
+    sub->addTab(gain, QStringLiteral("Gain"));
+    sub->addTab(offset, QStringLiteral("Offset"));
+    const char* transRows[] = {"EBR", "EBG", "EBB"};
+    const char* gainRows[] = {"GGR", "GGG", "GGB"};
+    for (int ch = 0; ch < 3; ++ch) {
+        const auto c = std::size_t(ch);
+        auto t = build::MakeSliderRow(transition, ctl::GammaTrans[c], ctl::GammaTransLabels[c],
+            QString::fromLatin1(kChannels[ch]), 6, 6 + ch * 26, 270);
+        const SettingBinding* tb = FindBinding(transRows[ch]);
+        auto* tbind = new SettingSlider(
+            t.bar, s, *tb, [label = t.value](int v) { label->setText(TransitionGammaText(v)); });
+        tbind->setSend([this, ch, tb](int) {
+            SendTransitionGamma(m_s, ch, CachedSetting(m_s, *tb, m_s.CurrentWindow));
+        });
+        t.bar->setSingleStep(10);
+        t.bar->setPageStep(10);
+        t.value->setText(TransitionGammaText(tb->start));
+        m_bound.emplace_back(t.bar, tb);
+
+        auto g = build::MakeSliderRow(gain, ctl::GammaGains[c], ctl::GammaGainLabels[c],
+            QString::fromLatin1(kChannels[ch]), 6, 6 + ch * 26, 270);
+        const SettingBinding* gb = FindBinding(gainRows[ch]);
+        auto* gbind = new SettingSlider(g.bar, s, *gb, number(g.value));
+        gbind->setSend(
+            [this, ch, gb](int) { SendGammaGain(m_s, ch, CachedSetting(m_s, *gb, m_s.CurrentWindow)); });
+        g.value->setText(QString::number(gb->start));
+        m_bound.emplace_back(g.bar, gb);
+    }
+    auto o
+        = build::MakeSliderRow(offset, ctl::SCBias, ctl::STBiasVal, QStringLiteral("Offset"), 6, 6, 270, 50);
+    const SettingBinding* ob = FindBinding("EBL");
+    auto* obind
+        = new SettingSlider(o.bar, s, *ob, [label = o.value](int v) { label->setText(GammaOffsetText(v)); });
+    obind->setSend([this, ob](int) { SendGammaOffset(m_s, CachedSetting(m_s, *ob, m_s.CurrentWindow)); });
+    o.value->setText(GammaOffsetText(ob->start));
+    m_bound.emplace_back(o.bar, ob);
+
+    const std::pair<const Control*, QWidget*> resets[] = {{&ctl::BtnGammaTransReset, transition},
+        {&ctl::BtnGammaGainReset, gain}, {&ctl::BtnBtnGammaBiasReset, offset}};
+    void (*handlers[])(Session&)
+        = {&BtnGammaTransResetClick, &BtnGammaGainResetClick, &BtnBtnGammaBiasResetClick};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = build::Make<QPushButton>(
+            resets[i].second, *resets[i].first, QStringLiteral("Reset"), QRect(188, 84, 88, 26));
+        connect(b, &QPushButton::clicked, this, [this, h = handlers[i]] {
+            h(m_s);
+            refill();
+        });
+    }
+
+    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend1Page::refill);
+    connect(&s.events, &SessionEvents::refreshPages, this, &Blend1Page::refillMarker);
+}
+
+void Blend1Page::refill()
+{
+    // Values below a slider's range show at its minimum (ResetWindowSettings gives the
+    // transitions 50 with a range of 90..300); the slider's change handler stores what it shows.
+    for (const auto& [bar, row] : m_bound)
+        bar->setValue(CachedSetting(m_s, *row, m_s.CurrentWindow));
+}
+
+void Blend1Page::refillMarker()
+{
+    m_marker->setChecked(m_s.settings.BlendMarker[std::size_t(m_s.CurrentWindow & 3)] != 0);
 }
 
 } // namespace trivel

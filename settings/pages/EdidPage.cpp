@@ -1,18 +1,90 @@
 #include "settings/pages/EdidPage.h"
 
+#include "session/Session.h"
 #include "settings/Controls.h"
+#include "settings/EdidLogic.h"
+#include "settings/SettingBinding.h"
+#include "settings/pages/SettingSlider.h"
+#include "settings/pages/SliderRow.h"
+
+#include <QComboBox>
 
 namespace trivel {
 
 EdidPage::EdidPage(Session& s, QWidget* parent)
     : PageWidget(s, parent)
 {
-    // One group per input; the captions follow the current window's inputs.
-    const Control* groups[] = {&ctl::H1Frame, &ctl::H2Frame, &ctl::DP1Frame, &ctl::VGAFrame};
     const char* captions[] = {"HDMI 1", "HDMI 2", "DP 1", "VGA 1"};
-    for (int i = 0; i < 4; ++i)
-        build::Group(this, groups[i], QString::fromLatin1(captions[i]),
-            QRect(8 + (i % 2) * 308, 8 + (i / 2) * 160, 300, 150));
+    for (int i = 0; i < kEdidInputs; ++i) {
+        const EdidGroup& g = EdidGroupOf(i);
+        Group& ui = m_groups[std::size_t(i)];
+        ui.frame = build::Group(this, &g.frame, QString::fromLatin1(captions[i]),
+            QRect(8 + (i % 2) * 308, 8 + (i / 2) * 164, 300, 156));
+
+        ui.combo = new QComboBox(ui.frame);
+        ui.combo->setObjectName(g.combo.qname());
+        ui.combo->setGeometry(12, 26, 170, 26);
+        for (int item = 0; item < EdidItemCount(i); ++item)
+            ui.combo->addItem(EdidItemText(i, item));
+        // Chosen by the user only: selecting an item by code runs no handler.
+        connect(ui.combo, &QComboBox::activated, this, [this, i](int item) {
+            const bool custom = EdidComboChange(m_s, i, item);
+            enableCustom(i, custom);
+        });
+        ui.apply
+            = build::Make<QPushButton>(ui.frame, g.apply, QStringLiteral("Apply"), QRect(196, 24, 90, 30));
+        connect(ui.apply, &QPushButton::clicked, this, [this, i] { EdidApplyClick(m_s, i); });
+
+        auto width = build::MakeSliderRow<QSlider>(
+            ui.frame, g.width, g.widthLabel, QStringLiteral("Width"), 12, 70, 276, 50);
+        const SettingBinding* widthRow = FindBinding(g.widthMnemonic);
+        auto* widthBind = new SettingSlider(width.bar, s, *widthRow,
+            [label = width.value](int v) { label->setText(QString::number(RoundedEdidWidth(v))); });
+        // The label and the cache take the width rounded to 8; the box gets the position.
+        widthBind->setStore([this, widthRow](int v) { StoreSetting(m_s, *widthRow, RoundedEdidWidth(v)); });
+        widthBind->setSend([this, widthRow](int v) { SendSetting(m_s, widthRow->tpl, v); });
+        width.bar->setPageStep(8);
+        width.bar->setTickInterval(256);
+        width.bar->setTickPosition(QSlider::TicksBelow);
+        width.value->setText(QStringLiteral("1920"));
+
+        auto height = build::MakeSliderRow<QSlider>(
+            ui.frame, g.height, g.heightLabel, QStringLiteral("Height"), 12, 112, 276, 50);
+        new SettingSlider(height.bar, s, *FindBinding(g.heightMnemonic),
+            [label = height.value](int v) { label->setText(QString::number(v)); });
+        height.bar->setPageStep(8);
+        height.bar->setTickInterval(240);
+        height.bar->setTickPosition(QSlider::TicksBelow);
+        height.value->setText(QStringLiteral("1080"));
+
+        ui.width = width.bar;
+        ui.height = height.bar;
+        enableCustom(i, false);
+    }
+    connect(&s.events, &SessionEvents::refreshPages, this, &EdidPage::refill);
+}
+
+void EdidPage::enableCustom(int input, bool on)
+{
+    const Group& g = m_groups[std::size_t(input)];
+    g.width->setEnabled(on);
+    g.height->setEnabled(on);
+    g.apply->setEnabled(on);
+}
+
+void EdidPage::refill()
+{
+    const int w = m_s.CurrentWindow;
+    const auto captions = InputCaptions(m_s);
+    for (int i = 0; i < kEdidInputs; ++i) {
+        const EdidGroup& eg = EdidGroupOf(i);
+        Group& g = m_groups[std::size_t(i)];
+        g.width->setValue(CachedSetting(m_s, *FindBinding(eg.widthMnemonic), w));
+        g.height->setValue(CachedSetting(m_s, *FindBinding(eg.heightMnemonic), w));
+        g.combo->setCurrentIndex(EdidComboItem(m_s, i));
+        enableCustom(i, g.combo->currentIndex() == g.combo->count() - 1);
+        g.frame->setTitle(captions[std::size_t(i)]);
+    }
 }
 
 } // namespace trivel

@@ -3,12 +3,32 @@
 
 #include "app/PageWidget.h"
 
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QSlider;
+
 namespace trivel {
 
 class EdidPage : public PageWidget {
     Q_OBJECT
 public:
     explicit EdidPage(Session& s, QWidget* parent = nullptr);
+
+private:
+    struct Group {
+        QGroupBox* frame;
+        QSlider* width;
+        QSlider* height;
+        QComboBox* combo;
+        QPushButton* apply;
+    };
+    // RefreshPages steps 5 and 9 for this page.
+    void refill();
+    void enableCustom(int input, bool on);
+
+    std::array<Group, 4> m_groups{};
 };
 
 } // namespace trivel

@@ -27,11 +27,11 @@ void SettingSlider::changed(int position)
     if (m_show)
         m_show(position);
     if (!m_storeOnScroll)
-        StoreSetting(m_s, m_row, position);
+        store(position);
     if (m_row.trigger == Trigger::EveryChange) {
         // Refilling the pages stores, but never sends.
         if (!m_s.flag(Flag::Refreshing))
-            SendBoundSetting(m_s, m_row);
+            send(position);
         return;
     }
     if (m_endPending) {
@@ -59,8 +59,24 @@ void SettingSlider::endOfScroll()
     if (m_row.trigger != Trigger::EndOfScroll)
         return;
     if (m_storeOnScroll)
-        StoreSetting(m_s, m_row, m_slider->value());
-    SendBoundSetting(m_s, m_row);
+        store(m_slider->value());
+    send(m_slider->value());
+}
+
+void SettingSlider::store(int position)
+{
+    if (m_store)
+        m_store(position);
+    else
+        StoreSetting(m_s, m_row, position);
+}
+
+void SettingSlider::send(int position)
+{
+    if (m_send)
+        m_send(position);
+    else
+        SendBoundSetting(m_s, m_row);
 }
 
 } // namespace trivel

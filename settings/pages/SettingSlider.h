@@ -27,16 +27,24 @@ public:
     QAbstractSlider* slider() const { return m_slider; }
     // Storing happens at the end of a scroll rather than on every change (the PIP sliders).
     void setStoreOnScroll(bool on) { m_storeOnScroll = on; }
+    // A handler of the row's own instead of the plain store or send (edge widths store 0 below
+    // 50, region and corner values select their point first); both get the position.
+    void setStore(std::function<void(int)> store) { m_store = std::move(store); }
+    void setSend(std::function<void(int)> send) { m_send = std::move(send); }
 
 private:
     void changed(int position);
     void action(int action);
     void endOfScroll();
+    void store(int position);
+    void send(int position);
 
     QAbstractSlider* m_slider;
     Session& m_s;
     const SettingBinding& m_row;
     std::function<void(int)> m_show;
+    std::function<void(int)> m_store;
+    std::function<void(int)> m_send;
     bool m_storeOnScroll = false;
     // An arrow, page or key action moved the position: its value change ends the scroll.
     bool m_endPending = false;

@@ -3,6 +3,7 @@
 #include "app/IpAddressEdit.h"
 #include "session/BoxCommands.h"
 #include "settings/Controls.h"
+#include "settings/SystemLogic.h"
 
 #include <QLabel>
 
@@ -37,11 +38,15 @@ SystemPage::SystemPage(Session& s, QWidget* parent)
     auto* net = build::Group(this, &ctl::GBNet, QStringLiteral("Ethernet Config"), QRect(316, 8, 302, 224));
     auto* dhcp = build::Make<QRadioButton>(net, ctl::RBDHCP, QStringLiteral("DHCP"), QRect(16, 26, 80, 20));
     dhcp->setChecked(true);
-    build::Make<QRadioButton>(net, ctl::RBSTATICIP, QStringLiteral("Static IP"), QRect(120, 26, 100, 20));
+    auto* fixed = build::Make<QRadioButton>(
+        net, ctl::RBSTATICIP, QStringLiteral("Static IP"), QRect(120, 26, 100, 20));
+    connect(dhcp, &QRadioButton::clicked, this, [this] { NetworkChoiceClick(m_s, true); });
+    connect(fixed, &QRadioButton::clicked, this, [this] { NetworkChoiceClick(m_s, false); });
     // The address edits sit 4 px right of and 4 px above their labels.
     const Control* labels[] = {&ctl::LBIP, &ctl::LBMask, &ctl::LBGateway};
     const char* captions[] = {"IP : ", "SubNet Mask", "GateWay : "};
     const char* texts[] = {"192.168.0.100", "255.255.255.0", "192.168.0.1"};
+    std::array<IpAddressEdit*, 3> edits{};
     for (int i = 0; i < 3; ++i) {
         auto* l = build::Make<QLabel>(
             net, *labels[i], QString::fromLatin1(captions[i]), QRect(16, 66 + i * 36, 90, 20));
@@ -49,8 +54,13 @@ SystemPage::SystemPage(Session& s, QWidget* parent)
         e->setObjectName(ctl::NetworkEdits[std::size_t(i)].qname());
         e->setGeometry(l->x() + l->width() + 4, l->y() - 4, 180, 24);
         e->setText(QString::fromLatin1(texts[i]));
+        edits[std::size_t(i)] = e;
     }
-    build::Make<QPushButton>(net, ctl::Button15, QStringLiteral("Update"), QRect(194, 180, 96, 30));
+    auto* update
+        = build::Make<QPushButton>(net, ctl::Button15, QStringLiteral("Update"), QRect(194, 180, 96, 30));
+    connect(update, &QPushButton::clicked, this, [this, dhcp, edits] {
+        Button15Click(m_s, dhcp->isChecked(), {edits[0]->text(), edits[1]->text(), edits[2]->text()});
+    });
 }
 
 } // namespace trivel
