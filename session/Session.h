@@ -2,6 +2,7 @@
 // The one session: all state the system shares, created once by main (or by a test in one
 // line) and passed by reference. Names follow the protocol documentation.
 
+#include "firmware/FirmwareState.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
 #include "mask/MaskState.h"
@@ -107,6 +108,7 @@ public:
     WarpState warp;
     WarpAdjustState warpAdjust;
     MaskState mask;
+    FirmwareState firmware;
 };
 
 // Sends the request frame on the selected transport; nothing while not connected.
