@@ -2,6 +2,7 @@
 // Session, Connection and DispatchResponse) with a terminal UI port.
 
 #include "cli/CliUi.h"
+#include "cli/FirmwareCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/WarpTableCommand.h"
@@ -44,6 +45,8 @@ Commands:
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'
+  firmware FILE.BIN   download a firmware image (exit 5 when the box does not confirm it);
+  firmware info FILE  see 'trivelctl firmware --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -144,6 +147,8 @@ int main(int argc, char** argv)
         QTextStream err(stderr);
         return RunWarpTableCommand(args.mid(2), out, err);
     }
+    if (IsFirmwareCommand(args))
+        return RunFirmwareCommand(args);
     if (!args.isEmpty() && args.at(0) == QLatin1String("mask")) {
         QTextStream out(stdout);
         QTextStream err(stderr);
