@@ -6,6 +6,7 @@
 #include "mask/MaskOps.h"
 #include "mask/MaskState.h"
 #include "registers/RegisterOps.h"
+#include "registers/RegisterPageLogic.h"
 #include "session/BoxCommands.h"
 #include "session/PendingOps.h"
 #include "session/Readback.h"
@@ -61,6 +62,7 @@ const ChainRoute kChainTable[] = {
     {Op::FwPlainStart, Op::FwPlainCommitted, FirmwareStep, "firmware: short image"},
     {Op::FwPrefixedStart, Op::FwPrefixedCheck, FirmwareStep, "firmware: prefixed image"},
     {Op::FwLargeQuery, Op::FwLargeCheck, FirmwareStep, "firmware: large image"},
+    {Op::RegisterRead, Op::RegisterWrite, RegisterStep, "registers: bank read, write"},
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "firmware/FirmwareState.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
+#include "registers/RegisterState.h"
 #include "mask/MaskState.h"
 #include "session/PageTable.h"
 #include "session/SessionEvents.h"
@@ -109,6 +110,7 @@ public:
     WarpAdjustState warpAdjust;
     MaskState mask;
     FirmwareState firmware;
+    RegisterState registers;
 };
 
 // Sends the request frame on the selected transport; nothing while not connected.
