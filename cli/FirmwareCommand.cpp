@@ -1,5 +1,6 @@
 #include "cli/FirmwareCommand.h"
 
+#include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareOps.h"
@@ -15,7 +16,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -161,40 +161,21 @@ bool IsFirmwareCommand(const QStringList& args)
 
 int RunFirmwareCommand(const QStringList& args)
 {
-    bool tcp = false, linkGiven = false, noRestart = false, verbose = false, info = false;
-    QString host, file;
-    quint16 port = 7;
-    bool seenCommand = false;
+    CliLinkOptions link;
+    bool noRestart = false, info = false, seenCommand = false;
+    QString file;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
+        QString error;
         if (a == "-h" || a == "--help") {
             std::fputs(kFirmwareHelp, stdout);
             return Success;
         }
-        if (a == "--tcp") {
-            if (linkGiven || ++i >= args.size())
-                return Fail(Usage, "give --tcp HOST[:PORT] once, or --usb");
-            linkGiven = tcp = true;
-            const QStringList parts = args[i].split(':');
-            host = parts[0];
-            bool ok = true;
-            if (parts.size() == 2) {
-                const uint p = parts[1].toUInt(&ok);
-                ok = ok && p > 0 && p <= 65535;
-                port = quint16(p);
-            }
-            if (host.isEmpty() || parts.size() > 2 || !ok)
-                return Fail(Usage, "bad address: " + args[i]);
-        } else if (a == "--usb") {
-            if (linkGiven)
-                return Fail(Usage, "give one of --tcp and --usb");
-            linkGiven = true;
+        if (TakeLinkOption(args, i, link, error)) {
+            if (!error.isEmpty())
+                return Fail(Usage, error);
         } else if (a == "--no-restart") {
             noRestart = true;
-        } else if (a == "--verbose") {
-            verbose = true;
-        } else if (a == "--yes") {
-            // accepted for symmetry with the other commands; nothing here asks
         } else if (a.startsWith('-')) {
             return Fail(Usage, "unknown option " + a);
         } else if (!seenCommand && a == "firmware") {
@@ -211,83 +192,49 @@ int RunFirmwareCommand(const QStringList& args)
         return Fail(Usage, "firmware needs FILE.BIN; try 'trivelctl firmware --help'");
     if (info)
         return RunInfo(file);
-
     if (const int rc = CheckImage(file, nullptr); rc != Success)
         return rc;
-    if (!verbose)
-        QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
     RealClock clock;
     FirmwareUi ui;
     Session s(clock, ui);
     Connection connection(s);
-    QObject::connect(&s.events, &SessionEvents::refreshBlendPages, [&ui] { ui.readbackFinished = true; });
-    if (tcp) {
-        connection.RBTCPClick();
-        s.ConnectAddressText = host;
-        connection.setTcpPort(port);
-    } else {
-        connection.RBUSBClick();
-        if (s.TcpSelected)
-            return LinkFailure;
-        if (!ui.isEnabled(ctl::BtnCnt2))
-            return Fail(LinkFailure, "no USB box found");
-    }
-    connection.BtnCnt2Click();
-    if (!s.connected())
-        return LinkFailure;
-
     s.firmware.ResetDevice = !noRestart;
-    bool started = false;
     std::unique_ptr<ProgressLine> progress;
-    int exitCode = -1;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (exitCode >= 0)
-            return;
-        if (!started) {
-            if (s.flag(Flag::Rejected))
-                exitCode = Rejected;
-            else if (!s.connected() || ui.warnings > 0)
-                exitCode = LinkFailure;
-            else if (ui.readbackFinished && s.PendingOp == Op::Idle) {
-                LoadFirmwareFile(s, file);
-                progress = std::make_unique<ProgressLine>(s.firmware.FirmwareImage.size());
-                ui.progress = progress.get();
-                ui.position = &s.firmware.ReadPosition;
-                ProgBtnClick(s);
-                started = true;
-            }
-        } else {
+    const int exitCode = RunOnBox(
+        link, s, connection, ui,
+        [&] {
+            LoadFirmwareFile(s, file);
+            progress = std::make_unique<ProgressLine>(s.firmware.FirmwareImage.size());
+            ui.progress = progress.get();
+            ui.position = &s.firmware.ReadPosition;
+            ProgBtnClick(s);
+        },
+        [&] {
             progress->update(s.firmware.ReadPosition);
+            int code = -1;
             switch (s.firmware.Outcome) {
             case FirmwareOutcome::Running:
                 if (!s.connected() && Op::IsFirmwareOp(s.PendingOp))
-                    exitCode = LinkFailure;
+                    code = LinkFailure;
                 break;
             case FirmwareOutcome::Done:
-                exitCode = Success;
+                code = Success;
                 break;
             case FirmwareOutcome::ChecksumError:
             case FirmwareOutcome::BoardNotFound:
-                exitCode = NotConfirmed;
+                code = NotConfirmed;
                 break;
             case FirmwareOutcome::None:
             case FirmwareOutcome::NoReply:
             case FirmwareOutcome::LinkClosed:
-                exitCode = LinkFailure;
+                code = LinkFailure;
                 break;
             }
-        }
-        if (exitCode >= 0) {
-            if (progress)
+            if (code >= 0)
                 progress->finish();
-            QCoreApplication::exit(exitCode);
-        }
-    });
-    watch.start(5);
-    QCoreApplication::exec();
-    watch.stop();
+            return code;
+        });
     ui.progress = nullptr;
     if (exitCode == Success)
         std::fprintf(stderr, "trivelctl: checksum %s confirmed by the box\n",

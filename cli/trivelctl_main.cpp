@@ -3,6 +3,7 @@
 
 #include "cli/CliUi.h"
 #include "cli/FirmwareCommand.h"
+#include "cli/RegisterCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/WarpTableCommand.h"
@@ -47,6 +48,7 @@ Commands:
                       'trivelctl mask --help'
   firmware FILE.BIN   download a firmware image (exit 5 when the box does not confirm it);
   firmware info FILE  see 'trivelctl firmware --help'
+  reg read|write      video-chip registers; see 'trivelctl reg --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -149,6 +151,8 @@ int main(int argc, char** argv)
     }
     if (IsFirmwareCommand(args))
         return RunFirmwareCommand(args);
+    if (IsRegisterCommand(args))
+        return RunRegisterCommand(args);
     if (!args.isEmpty() && args.at(0) == QLatin1String("mask")) {
         QTextStream out(stdout);
         QTextStream err(stderr);

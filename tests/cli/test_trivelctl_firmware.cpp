@@ -1,4 +1,4 @@
-// trivelctl firmware against trivel-boxsim on loopback.
+// trivelctl firmware and reg against trivel-boxsim on loopback.
 
 #include "RunTrivelctl.h"
 
@@ -121,6 +121,30 @@ TEST(TrivelctlFirmware, InfoAndRefusedFiles)
         EXPECT_EQ(r.exitCode, 2) << c.message;
         EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
     }
+}
+
+TEST(TrivelctlReg, WriteWithThePageRulesThenReadTheBank)
+{
+    FirmwareBoxSim sim;
+    ASSERT_FALSE(sim.address.isEmpty());
+    const CliRun w = Trivelctl({"--tcp", sim.address, "reg", "write", "--window", "2", "12", "5"});
+    EXPECT_EQ(w.exitCode, 0) << w.err.toStdString();
+    EXPECT_EQ(w.out.trimmed(), "window 2 register 12 = 05");
+    const CliRun big = Trivelctl({"--tcp", sim.address, "reg", "write", "--window", "2", "13", "1ff"});
+    EXPECT_EQ(big.out.trimmed(), "window 2 register 13 = 00");
+    Trivelctl({"--tcp", sim.address, "reg", "write", "--window", "2", "7F", "a5"});
+
+    const CliRun r = Trivelctl({"--tcp", sim.address, "reg", "read", "--window", "2"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("01: 00 00 05 00")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("07: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 A5")) << r.out.toStdString();
+    const CliRun other = Trivelctl({"--tcp", sim.address, "reg", "read", "--window", "1", "--json"});
+    EXPECT_EQ(other.exitCode, 0);
+    EXPECT_TRUE(other.out.contains("\"window\": 1"));
+    EXPECT_FALSE(other.out.contains("165")) << "window 1 has its own registers";
+
+    EXPECT_EQ(Trivelctl({"--tcp", sim.address, "reg", "write", "80", "1"}).exitCode, 2);
+    EXPECT_EQ(Trivelctl({"--tcp", sim.address, "reg", "read", "--window", "5"}).exitCode, 2);
 }
 
 } // namespace
