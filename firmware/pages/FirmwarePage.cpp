@@ -28,17 +28,17 @@ FirmwarePage::FirmwarePage(Session& s, QWidget* parent)
     OpenDialog1 = [this] { return QFileDialog::getOpenFileName(this); };
 
     Caption(this, QStringLiteral("File"), QRect(16, 24, 60, 20));
-    auto* file = build::Make<QLineEdit>(this, ctl::FileLabel, QString(), QRect(80, 22, 480, 24));
+    auto* file = build::Make<QLineEdit>(this, ctl::FileLabel, QString(), QRect(90, 22, 470, 24));
     file->setReadOnly(true);
     auto* load = build::Make<QPushButton>(this, ctl::BtnLoad, QStringLiteral("..."), QRect(566, 22, 40, 24));
     connect(load, &QPushButton::clicked, this, &FirmwarePage::BtnLoadClick);
 
     Caption(this, QStringLiteral("Size"), QRect(16, 60, 60, 20));
-    build::Make<QLabel>(this, ctl::SizeLabel, QString(), QRect(80, 60, 160, 20));
+    build::Make<QLabel>(this, ctl::SizeLabel, QString(), QRect(90, 60, 160, 20));
     Caption(this, QStringLiteral("Date"), QRect(16, 88, 60, 20));
-    build::Make<QLabel>(this, ctl::DateLabel, QString(), QRect(80, 88, 240, 20));
-    Caption(this, QStringLiteral("Checksum"), QRect(16, 116, 60, 20));
-    build::Make<QLabel>(this, ctl::CksLabel, QString(), QRect(80, 116, 160, 20));
+    build::Make<QLabel>(this, ctl::DateLabel, QString(), QRect(90, 88, 240, 20));
+    Caption(this, QStringLiteral("Checksum"), QRect(16, 116, 64, 20));
+    build::Make<QLabel>(this, ctl::CksLabel, QString(), QRect(90, 116, 160, 20));
 
     auto* bar = new QProgressBar(this);
     bar->setObjectName(ctl::ProgressBar1.qname());

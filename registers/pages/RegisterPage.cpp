@@ -57,10 +57,10 @@ RegisterPage::RegisterPage(Session& s, QWidget* parent)
     // 17 x 9 with row 0 and column 0 as fixed headers, as the grid was laid out.
     m_grid = new QTableWidget(9, 17, this);
     m_grid->setObjectName(ctl::RegGrid.qname());
-    m_grid->setGeometry(8, 8, 17 * 30 + 4, 9 * 24 + 4);
+    m_grid->setGeometry(8, 8, 17 * 26 + 4, 9 * 24 + 4);
     m_grid->horizontalHeader()->hide();
     m_grid->verticalHeader()->hide();
-    m_grid->horizontalHeader()->setDefaultSectionSize(30);
+    m_grid->horizontalHeader()->setDefaultSectionSize(26);
     m_grid->verticalHeader()->setDefaultSectionSize(24);
     m_grid->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -95,32 +95,32 @@ RegisterPage::RegisterPage(Session& s, QWidget* parent)
             RegGridDblClick(m_s);
     });
 
-    const int x = 540;
-    Text(this, QStringLiteral("Bank"), QRect(x, 8, 60, 20));
-    build::Make<QLabel>(this, ctl::STBank, QStringLiteral("0x00"), QRect(x + 64, 8, 80, 20));
-    Text(this, QStringLiteral("Addr"), QRect(x, 30, 60, 20));
-    build::Make<QLabel>(this, ctl::STAddr, QStringLiteral("0x00"), QRect(x + 64, 30, 80, 20));
-    Text(this, QStringLiteral("Value"), QRect(x, 52, 60, 20));
-    build::Make<QLabel>(this, ctl::STValue, QStringLiteral("0x00"), QRect(x + 64, 52, 80, 20));
+    const int x = 470;
+    Text(this, QStringLiteral("Bank"), QRect(x, 8, 50, 20));
+    build::Make<QLabel>(this, ctl::STBank, QStringLiteral("0x00"), QRect(x + 54, 8, 90, 20));
+    Text(this, QStringLiteral("Addr"), QRect(x, 30, 50, 20));
+    build::Make<QLabel>(this, ctl::STAddr, QStringLiteral("0x00"), QRect(x + 54, 30, 90, 20));
+    Text(this, QStringLiteral("Value"), QRect(x, 52, 50, 20));
+    build::Make<QLabel>(this, ctl::STValue, QStringLiteral("0x00"), QRect(x + 54, 52, 90, 20));
+    build::Make<QLabel>(this, ctl::STRaw2Bytes, QStringLiteral("0"), QRect(x, 82, 160, 20));
+    build::Make<QLabel>(this, ctl::STDec2Bytes, QStringLiteral("0"), QRect(x, 102, 160, 20));
+    build::Make<QLabel>(this, ctl::STRaw4Bytes, QStringLiteral("0"), QRect(x, 126, 160, 20));
+    build::Make<QLabel>(this, ctl::STDec4Bytes, QStringLiteral("0"), QRect(x, 146, 160, 20));
+    auto* edit = build::Make<QLineEdit>(this, ctl::EdIntToHex, QString(), QRect(x, 176, 150, 24));
+    build::Make<QLabel>(this, ctl::STIntToHex, QStringLiteral("00000000"), QRect(x, 204, 160, 20));
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { EdIntToHexChange(m_s, t); });
     for (int b = 7; b >= 0; --b) {
         auto* box = build::Make<QCheckBox>(
-            this, ctl::CBBits[std::size_t(b)], QString::number(b), QRect(x + (7 - b) * 34, 80, 34, 20));
+            this, ctl::CBBits[std::size_t(b)], QString::number(b), QRect(8 + (7 - b) * 44, 236, 40, 20));
         box->setProperty("Tag", 1 << b);
         connect(box, &QCheckBox::clicked, this, [this, b](bool on) { CBBitClick(m_s, b, on); });
     }
-    build::Make<QLabel>(this, ctl::STRaw2Bytes, QStringLiteral("0"), QRect(x, 110, 140, 20));
-    build::Make<QLabel>(this, ctl::STDec2Bytes, QStringLiteral("0"), QRect(x + 150, 110, 120, 20));
-    build::Make<QLabel>(this, ctl::STRaw4Bytes, QStringLiteral("0"), QRect(x, 134, 140, 20));
-    build::Make<QLabel>(this, ctl::STDec4Bytes, QStringLiteral("0"), QRect(x + 150, 134, 120, 20));
-    auto* edit = build::Make<QLineEdit>(this, ctl::EdIntToHex, QString(), QRect(x, 170, 140, 24));
-    build::Make<QLabel>(this, ctl::STIntToHex, QStringLiteral("00000000"), QRect(x + 150, 172, 140, 20));
-    connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { EdIntToHexChange(m_s, t); });
 
     auto* read = build::Make<QPushButton>(
-        this, ctl::BtnReadBank, QStringLiteral("Read Current Bank"), QRect(8, 250, 160, 30));
+        this, ctl::BtnReadBank, QStringLiteral("Read Current Bank"), QRect(8, 268, 160, 30));
     connect(read, &QPushButton::clicked, this, [this] { BtnReadBankClick(m_s); });
     auto* b3 = build::Make<QPushButton>(
-        this, ctl::TntButton3, QStringLiteral("TntButton3"), QRect(180, 250, 110, 30));
+        this, ctl::TntButton3, QStringLiteral("TntButton3"), QRect(180, 268, 110, 30));
     connect(b3, &QPushButton::clicked, this, [this] { TntButton3Click(m_s); });
 }
 

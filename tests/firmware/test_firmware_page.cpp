@@ -3,7 +3,11 @@
 #include "app/AppFixture.h"
 #include "firmware/Controls.h"
 #include "firmware/FirmwareOps.h"
+#include "firmware/FirmwareUpdate.h"
 #include "firmware/pages/FirmwarePage.h"
+#include "registers/RegisterPageLogic.h"
+#include "session/Controls.h"
+#include "session/PageTable.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -80,6 +84,52 @@ TEST(FirmwarePage, LoadShowsNameSizeDateAndChecksumThenDownloads)
     EXPECT_FALSE(f.find<QPushButton>("ProgBtn")->isEnabled());
     EXPECT_EQ(f.s.PendingOp, Op::FwPlainData);
     f.s.PendingOp = 0; // no modal completion message in this test
+}
+
+// Not a check: renders the pages for docs/ (run with --gtest_also_run_disabled_tests and
+// TRIVEL_SCREENSHOT_DIR set).
+TEST(FirmwarePage, DISABLED_Screenshots)
+{
+    const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
+    ASSERT_FALSE(out.isEmpty());
+    AppFixture f;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("T52QBL_M2A_3_0_6.bin");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray bytes(1 << 20, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char(i * 131 + (i >> 9));
+        file.write(bytes);
+    }
+    auto& link = f.connectFakeBox();
+    link.delivery = Delivery::Pumped;
+    f.ui.setCaption(ctl::MCUVersion, "M2A93224");
+    f.form.show();
+    LoadFirmwareFile(f.s, path);
+    f.ui.setEnabled(ctl::ProgBtn, true);
+    ProgBtnClick(f.s);
+    link.pump(2600);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.form.grab().save(out + "/firmware-page-download.png"));
+    f.s.PendingOp = 0;
+    link.dropQueued();
+    f.ui.setEnabled(ctl::GroupBox1, true); // as the end of an update leaves it
+
+    link.delivery = Delivery::Synchronous;
+    f.box.replyHook = [](std::uint32_t code, std::vector<std::uint8_t>& r) {
+        if (code == Cmd::RegisterRead)
+            for (std::size_t k = 0; k < r[9]; ++k)
+                r[33 + 2 * k] = std::uint8_t(k == 0 ? 0 : (k * 37) ^ 0x5A);
+        return true;
+    };
+    SetPageAvailable(f.s, Page::Register, true);
+    SetActivePage(f.s, Page::Register);
+    BtnReadBankClick(f.s);
+    RegGridSelectCell(f.s, 3, 2);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.form.grab().save(out + "/register-page-bank-read.png"));
 }
 
 } // namespace
