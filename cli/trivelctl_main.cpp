@@ -3,9 +3,9 @@
 
 #include "cli/CliUi.h"
 #include "cli/FirmwareCommand.h"
-#include "cli/RegisterCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
+#include "cli/RegisterCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "session/Connection.h"

@@ -74,8 +74,8 @@ void SendSizeFrame(Session& s, std::uint32_t code)
 }
 
 // SendFirmwarePiece: one piece at the read position; true once the whole image is out.
-// `next` is the PendingOp for the reply, set before sending so a reply handled inside the send
-// already sees it.
+// PendingOp (dataOp, or endOp after the last piece) is set before sending, so a reply handled
+// inside the send already sees it.
 bool SendFirmwarePiece(Session& s, std::uint32_t code, int dataOp, int endOp)
 {
     FirmwareState& f = s.firmware;
