@@ -411,5 +411,29 @@ TEST_F(FirmwareUpdate, ClosingTheLinkMidwayEndsTheUpdate)
     s.connection = nullptr;
 }
 
+TEST_F(FirmwareUpdate, SuccessOverTcpRestartsTheBoxThenDisconnects)
+{
+    QTemporaryDir lockDir;
+    Connection connection{s, std::make_unique<NoHid>(), lockDir.path()};
+    for (const bool restart : {true, false}) {
+        SCOPED_TRACE(restart ? "CBReset checked" : "--no-restart");
+        link.clearLog();
+        link.attach(s); // TCP
+        ui.setEnabled(ctl::ProgBtn, true);
+        s.firmware.ResetDevice = restart;
+        start("fw.bin", Pattern(700));
+        link.pump();
+        EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::Done);
+        EXPECT_FALSE(s.connected());
+        EXPECT_FALSE(ui.isEnabled(ctl::ProgBtn));
+        const auto commit = std::find(link.sentCodes.begin(), link.sentCodes.end(), Cmd::FwShortCommit);
+        ASSERT_NE(commit, link.sentCodes.end());
+        // The restart directly follows the commit's answer, before the disconnect's own frames.
+        EXPECT_EQ(commit + 1 != link.sentCodes.end() && commit[1] == Cmd::Restart, restart);
+        EXPECT_EQ(sent(Cmd::Restart), restart ? 1 : 0);
+    }
+    s.connection = nullptr;
+}
+
 } // namespace
 } // namespace trivel::test
