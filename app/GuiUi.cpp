@@ -253,9 +253,16 @@ void GuiUi::apply(QWidget* w, Prop p, const QVariant& v)
         else if (auto* sb = qobject_cast<QSpinBox*>(w))
             sb->setMaximum(v.toInt());
         break;
+    case Prop::Minimum:
+        if (auto* pb = qobject_cast<QProgressBar*>(w))
+            pb->setMinimum(v.toInt());
+        break;
     case Prop::Color: {
         QPalette pal = w->palette();
         pal.setColor(QPalette::Window, QColor::fromRgb(QRgb(v.toUInt() & 0xFFFFFFu)));
+        // A progress bar paints its chunk in the highlight colour.
+        if (qobject_cast<QProgressBar*>(w))
+            pal.setColor(QPalette::Highlight, QColor::fromRgb(QRgb(v.toUInt() & 0xFFFFFFu)));
         w->setPalette(pal);
         w->setAutoFillBackground(true);
         break;

@@ -7,6 +7,7 @@
 #include "app/WarpShortcutTarget.h"
 #include "files/Controls.h"
 #include "mask/Controls.h"
+#include "registers/RegisterPageLogic.h"
 #include "session/Connection.h"
 #include "session/PageShow.h"
 #include "session/Session.h"
@@ -208,6 +209,7 @@ void TMainForm::FormCreate()
     // Pages that only a box (or nothing) brings up.
     for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap})
         SetPageAvailable(m_s, i, false);
+    InitRegisterGrid(m_s);
     // The user-mask group waits for a box that supports it.
     m_ui.setEnabled(ctl::GBUserMask, false);
     m_ui.setVisible(ctl::GBUserMask, false);

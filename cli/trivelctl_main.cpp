@@ -3,9 +3,11 @@
 
 #include "cli/BoxRun.h"
 #include "cli/CliUi.h"
+#include "cli/FirmwareCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/SettingsCommand.h"
+#include "cli/RegisterCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "session/Connection.h"
@@ -51,6 +53,9 @@ Commands:
                       'trivelctl mask --help'
   set|get             write or read settings by mnemonic (BRI=61); see 'trivelctl set --help'
   settings list       every setting mnemonic with its page, control, range and start value
+  firmware FILE.BIN   download a firmware image (exit 5 when the box does not confirm it);
+  firmware info FILE  see 'trivelctl firmware --help'
+  reg read|write      video-chip registers; see 'trivelctl reg --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -151,6 +156,10 @@ int main(int argc, char** argv)
         QTextStream err(stderr);
         return RunWarpTableCommand(args.mid(2), out, err);
     }
+    if (IsFirmwareCommand(args))
+        return RunFirmwareCommand(args);
+    if (IsRegisterCommand(args))
+        return RunRegisterCommand(args);
     if (!args.isEmpty() && args.at(0) == QLatin1String("mask")) {
         QTextStream out(stdout);
         QTextStream err(stderr);

@@ -7,6 +7,10 @@
 
 namespace trivel::Op {
 
-inline constexpr std::array<OpRange, 1> kRegisterOps{{{33024, 33025, "registers: bank read, write"}}};
+inline constexpr int RegisterRead = 33024; // bank read or single-register read
+inline constexpr int RegisterWrite = 33025;
+
+inline constexpr std::array<OpRange, 1> kRegisterOps{
+    {{RegisterRead, RegisterWrite, "registers: bank read, write"}}};
 
 } // namespace trivel::Op

@@ -1,6 +1,7 @@
 #include "session/Connection.h"
 
 #include "firmware/Controls.h"
+#include "firmware/FirmwareUpdate.h"
 #include "session/Dispatch.h"
 #include "session/NeutralState.h"
 #include "session/PendingOps.h"
@@ -241,6 +242,7 @@ void Connection::closeTcpLink()
     m_s.setFlag(Flag::Connected, false);
     ShowSignalIndicators(m_s, 0, 0);
     ResetWindowSettings(m_s);
+    FirmwareLinkClosed(m_s);
 }
 
 void Connection::CloseUsbLink()
@@ -259,6 +261,7 @@ void Connection::CloseUsbLink()
     m_link.close();
     ui.setEnabled(ctl::RBTCP, true);
     ResetWindowSettings(m_s);
+    FirmwareLinkClosed(m_s);
 }
 
 void Connection::onLinkLost(const QString& reason)

@@ -2,9 +2,11 @@
 
 #include "files/FileOps.h"
 #include "firmware/FirmwareOps.h"
+#include "firmware/FirmwareUpdate.h"
 #include "mask/MaskOps.h"
 #include "mask/MaskState.h"
 #include "registers/RegisterOps.h"
+#include "registers/RegisterPageLogic.h"
 #include "session/BoxCommands.h"
 #include "session/PendingOps.h"
 #include "session/Readback.h"
@@ -57,6 +59,10 @@ const ChainRoute kChainTable[] = {
     {Op::StatusPoll, Op::StatusPoll, StatusPollStep, "session: status poll"},
     {Op::PollWindowSettings, Op::PollWindowSettings, StatusPollStep, "session: window settings after a poll"},
     {Op::FactoryReset, Op::FactoryReset, BoxCommandStep, "session: factory reset"},
+    {Op::FwPlainStart, Op::FwPlainCommitted, FirmwareStep, "firmware: short image"},
+    {Op::FwPrefixedStart, Op::FwPrefixedCheck, FirmwareStep, "firmware: prefixed image"},
+    {Op::FwLargeQuery, Op::FwLargeCheck, FirmwareStep, "firmware: large image"},
+    {Op::RegisterRead, Op::RegisterWrite, RegisterStep, "registers: bank read, write"},
 };
 
 } // namespace

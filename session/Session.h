@@ -2,9 +2,11 @@
 // The one session: all state the system shares, created once by main (or by a test in one
 // line) and passed by reference. Names follow the protocol documentation.
 
+#include "firmware/FirmwareState.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
 #include "mask/MaskState.h"
+#include "registers/RegisterState.h"
 #include "session/PageTable.h"
 #include "session/SessionEvents.h"
 #include "session/SessionFlags.h"
@@ -115,6 +117,8 @@ public:
     WarpState warp;
     WarpAdjustState warpAdjust;
     MaskState mask;
+    FirmwareState firmware;
+    RegisterState registers;
 };
 
 // Sends the request frame on the selected transport; nothing while not connected.

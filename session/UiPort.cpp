@@ -3,6 +3,7 @@
 #include "files/Controls.h"
 #include "firmware/Controls.h"
 #include "mask/Controls.h"
+#include "registers/Controls.h"
 #include "session/Controls.h"
 #include "settings/Controls.h"
 #include "settings/OutputModes.h"
@@ -28,6 +29,7 @@ std::vector<Control> BuildRegistry()
     ctl::DeclareMaskControls(all);
     ctl::DeclareFirmwareControls(all);
     ctl::DeclareFileControls(all);
+    ctl::DeclareRegisterControls(all);
     return all;
 }
 

@@ -30,6 +30,7 @@ enum class Prop {
     Height, // int
     Position, // int (progress bars, scroll bars)
     Maximum, // int
+    Minimum, // int (progress bars)
     Color, // int 0xRRGGBB
     ItemIndex, // int (combo boxes, radio groups)
 };

@@ -1,5 +1,7 @@
 #include "session/Watchdog.h"
 
+#include "firmware/FirmwareOps.h"
+#include "firmware/FirmwareUpdate.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
@@ -12,12 +14,27 @@ bool ReplyWatchdogGuards(int op)
     return op != Op::Idle && op != Op::StatusPoll && op != Op::PollWindowSettings;
 }
 
+int ReplyAllowanceMs(int op)
+{
+    return Op::IsFirmwareFlashWait(op) ? kFirmwareFlashAllowanceMs : kReplyWatchdogMs;
+}
+
+// The timer always starts with the short interval (PendingOp may be set after the send); a step
+// with a longer allowance gets the rest of it when that interval runs out.
+void ArmWatchdog(Session& s, bool on)
+{
+    if (!s.ReplyWatchdog)
+        return;
+    if (s.ReplyWatchdog->interval() != kReplyWatchdogMs)
+        s.ReplyWatchdog->setInterval(kReplyWatchdogMs);
+    s.ReplyWatchdog->setEnabled(on);
+}
+
 void NoteFrameSent(Session& s)
 {
     // The sender may set PendingOp only after the send, so any send arms the watchdog; the
     // timeout looks at PendingOp when it fires.
-    if (s.ReplyWatchdog)
-        s.ReplyWatchdog->setEnabled(true);
+    ArmWatchdog(s, true);
 }
 
 namespace {
@@ -41,8 +58,7 @@ void NoteReplyDispatched(Session& s)
     if (s.UnansweredPolls >= kSilentPolls)
         s.ui.appendMemo(QStringLiteral("BOX ANSWERING AGAIN"));
     ClearSilence(s);
-    if (s.ReplyWatchdog)
-        s.ReplyWatchdog->setEnabled(ReplyWatchdogGuards(s.PendingOp));
+    ArmWatchdog(s, ReplyWatchdogGuards(s.PendingOp));
 }
 
 void ReplyWatchdogTimeout(Session& s)
@@ -54,8 +70,19 @@ void ReplyWatchdogTimeout(Session& s)
     // A reset paces itself with Timer2 for up to half a minute before its next request.
     if (s.Timer2 && s.Timer2->isEnabled())
         return;
+    const int allowance = ReplyAllowanceMs(s.PendingOp);
+    if (s.ReplyWatchdog->interval() == kReplyWatchdogMs && allowance > kReplyWatchdogMs) {
+        s.ReplyWatchdog->setInterval(allowance - kReplyWatchdogMs);
+        s.ReplyWatchdog->setEnabled(true);
+        return;
+    }
     s.ReplyWatchdog->setEnabled(false);
+    s.ReplyWatchdog->setInterval(kReplyWatchdogMs);
     qCWarning(lcSession) << "no reply for step" << s.PendingOp;
+    if (Op::IsFirmwareOp(s.PendingOp)) {
+        AbortFirmwareUpdate(s, FirmwareOutcome::NoReply, kFirmwareNoReply);
+        return;
+    }
     s.PendingOp = Op::Idle;
     s.ui.set(ctl::UpdateStep, Prop::Top, 680);
     s.ui.closeWaitWindow();

@@ -8,6 +8,11 @@ namespace trivel {
 class Session;
 
 inline constexpr int kReplyWatchdogMs = 10000;
+// A box flashes a firmware image before it answers the end or commit frame.
+inline constexpr int kFirmwareFlashAllowanceMs = 120000;
+
+// How long the step may wait for its reply.
+int ReplyAllowanceMs(int pendingOp);
 
 // Whether a PendingOp value is a chain step the watchdog guards (the status poll is not).
 bool ReplyWatchdogGuards(int pendingOp);

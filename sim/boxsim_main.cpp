@@ -146,6 +146,10 @@ int main(int argc, char** argv)
     p.addOptions({host, port, boardKind, key, userMask, model, mcu, version, mainBoardError, frame, frame23,
         boardMask, caps, input, pip, inputMask, outputMask, log, silentAfter, wrongCode, splitReplies,
         splitDelay, closeAfter, hostile, seed});
+    // Firmware downloads: the box reports a checksum one off from the image's.
+    const QCommandLineOption wrongChecksum(QStringLiteral("wrong-checksum"),
+        QStringLiteral("Report a wrong checksum at the end of every firmware download."));
+    p.addOption(wrongChecksum);
     p.process(app);
 
     BoxIdentity id;
@@ -204,6 +208,7 @@ int main(int argc, char** argv)
 
     BoxModel box(id);
     box.receivedLogLimit = 1000; // a long-running server keeps only recent frames in memory
+    box.corruptFirmwareChecksum = p.isSet(wrongChecksum);
     for (const QString& s : p.values(input)) {
         int win = 0;
         if (!parseWindowSize(s, win, w, h))

@@ -3,12 +3,21 @@
 
 #include "app/PageWidget.h"
 
+class QTableWidget;
+
 namespace trivel {
 
 class RegisterPage : public PageWidget {
     Q_OBJECT
 public:
     explicit RegisterPage(Session& s, QWidget* parent = nullptr);
+    ~RegisterPage() override;
+
+private:
+    void showCell(int address);
+
+    QTableWidget* m_grid = nullptr;
+    bool m_painting = false; // cell texts written by the core raise no edit event
 };
 
 } // namespace trivel

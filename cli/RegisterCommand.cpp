@@ -1,0 +1,159 @@
+#include "cli/RegisterCommand.h"
+
+#include "cli/CliLink.h"
+#include "cli/CliUi.h"
+#include "registers/RegisterOps.h"
+#include "registers/RegisterPageLogic.h"
+#include "session/Connection.h"
+#include "session/PendingOps.h"
+#include "session/Session.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace trivel {
+
+namespace {
+
+const char* const kRegisterHelp
+    = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] reg read [--window N] [--bank B] [--json]
+       trivelctl [--tcp HOST[:PORT] | --usb] reg write [--window N] ADDR VALUE
+
+read    read the 128 registers of bank B (hex, default 0) of the video chip of window N
+        (1-4, default 1) and print them as a 16 x 8 hex table (rows by high nibble), or JSON
+write   write VALUE (hex) to register ADDR (hex, 01-7F; 00 selects the bank) as the register
+        page does: a value that is no hex number or above FF is written as 00
+
+Exit codes: 0 done, 2 usage error, 3 link failure (no box, link lost, no reply), 4 box rejected.
+)";
+
+int Fail(int code, const QString& why)
+{
+    std::fprintf(stderr, "trivelctl: %s\n", qPrintable(why));
+    return code;
+}
+
+QString Hex2(unsigned v)
+{
+    return QStringLiteral("%1").arg(v & 0xFFu, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+bool IsRegisterCommand(const QStringList& args)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--tcp")) {
+            ++i;
+            continue;
+        }
+        if (!args[i].startsWith('-'))
+            return args[i] == QLatin1String("reg");
+    }
+    return false;
+}
+
+int RunRegisterCommand(const QStringList& args)
+{
+    CliLinkOptions link;
+    bool json = false;
+    int window = 1;
+    unsigned bank = 0;
+    QStringList words;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        QString error;
+        if (a == "-h" || a == "--help") {
+            std::fputs(kRegisterHelp, stdout);
+            return 0;
+        }
+        if (TakeLinkOption(args, i, link, error)) {
+            if (!error.isEmpty())
+                return Fail(2, error);
+        } else if (a == "--json") {
+            json = true;
+        } else if (a == "--window" || a == "--bank") {
+            bool ok = false;
+            const unsigned v = i + 1 < args.size() ? args[i + 1].toUInt(&ok, a == "--bank" ? 16 : 10) : 0;
+            if (!ok || (a == "--window" ? (v < 1 || v > 4) : v > 0xFF))
+                return Fail(2, "bad value for " + a);
+            if (a == "--window")
+                window = int(v);
+            else
+                bank = v;
+            ++i;
+        } else if (a.startsWith('-')) {
+            return Fail(2, "unknown option " + a);
+        } else {
+            words << a;
+        }
+    }
+    if (words.size() < 2 || words[0] != "reg" || (words[1] != "read" && words[1] != "write"))
+        return Fail(2, "give 'reg read' or 'reg write ADDR VALUE'; try 'trivelctl reg --help'");
+    const bool write = words[1] == "write";
+    int address = 0;
+    if (write) {
+        bool ok = false;
+        address = int(words.value(2).toUInt(&ok, 16));
+        if (words.size() != 4 || !ok || address >= kRegisterCount)
+            return Fail(2, "reg write needs ADDR (hex, 00-7F) and VALUE");
+    } else if (words.size() != 2) {
+        return Fail(2, "unexpected argument " + words[2]);
+    }
+
+    RealClock clock;
+    cli::CliUi ui(false);
+    Session s(clock, ui);
+    Connection connection(s);
+    bool sent = false;
+    const int exitCode = RunOnBox(
+        link, s, connection, ui,
+        [&] {
+            s.CurrentWindow = window - 1;
+            if (write) {
+                RegGridSelectCell(s, address % 16 + 1, address / 16 + 1);
+                s.registers.EditCommitted = true;
+                RegGridSetEditText(s, address % 16 + 1, address / 16 + 1, words[3]);
+            } else {
+                s.registers.Cells[0] = Hex2(bank);
+                BtnReadBankClick(s);
+            }
+            sent = true;
+        },
+        [&] {
+            if (!s.connected())
+                return 3;
+            return sent && s.PendingOp == Op::Idle ? 0 : -1;
+        });
+    if (exitCode == 0) {
+        if (write) {
+            std::printf("window %d register %s = %s\n", window, qPrintable(Hex2(unsigned(address))),
+                qPrintable(s.registers.Cells[std::size_t(address)]));
+        } else if (json) {
+            QJsonArray values;
+            for (const QString& c : s.registers.Cells)
+                values.append(int(c.toUInt(nullptr, 16)));
+            const QJsonObject o{{"window", window}, {"bank", int(bank)}, {"registers", values}};
+            std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
+        } else {
+            std::printf("   ");
+            for (int c = 0; c < 16; ++c)
+                std::printf(" %s", qPrintable(Hex2(unsigned(c))));
+            std::printf("\n");
+            for (int r = 0; r < 8; ++r) {
+                std::printf("%s:", qPrintable(Hex2(unsigned(r))));
+                for (int c = 0; c < 16; ++c)
+                    std::printf(" %s", qPrintable(s.registers.Cells[std::size_t(r * 16 + c)]));
+                std::printf("\n");
+            }
+        }
+    }
+    if (s.connected())
+        connection.BtnCnt2Click();
+    return exitCode;
+}
+
+} // namespace trivel
