@@ -11,6 +11,7 @@
 #include "session/Session.h"
 #include "session/StatusPoll.h"
 #include "session/Watchdog.h"
+#include "warp/WarpAdjust.h"
 #include "warp/WarpOps.h"
 
 #include <algorithm>
@@ -57,6 +58,8 @@ const ChainRoute kChainTable[] = {
     {Op::StatusPoll, Op::StatusPoll, StatusPollStep, "session: status poll"},
     {Op::PollWindowSettings, Op::PollWindowSettings, StatusPollStep, "session: window settings after a poll"},
     {Op::FactoryReset, Op::FactoryReset, BoxCommandStep, "session: factory reset"},
+    {Op::WarpMove, Op::WarpMove, WarpAdjustStep, "warp: point move"},
+    {Op::WarpMoveX, Op::WarpGrid, WarpAdjustStep, "warp: Warp Adjust steps"},
 };
 
 } // namespace

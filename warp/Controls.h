@@ -10,10 +10,37 @@ namespace trivel::ctl {
 inline constexpr Control GPWPMode{"GPWPMode", Kind::Group};
 inline constexpr Control CBPatternSel{"CBPatternSel", Kind::ComboBox};
 
+// Warp Adjust page.
+inline constexpr Control BtnWP2x2{"BtnWP2x2", Kind::SpeedButton};
+inline constexpr Control BtnWP3x3{"BtnWP3x3", Kind::SpeedButton};
+inline constexpr Control BtnWP5x3{"BtnWP5x3", Kind::SpeedButton};
+inline constexpr Control BtnWP9x5{"BtnWP9x5", Kind::SpeedButton};
+inline constexpr Control BtnWPWall{"BtnWPWall", Kind::SpeedButton};
+inline constexpr Control BtnCurLeft{"BtnCurLeft", Kind::Button};
+inline constexpr Control BtnCurUp{"BtnCurUp", Kind::Button};
+inline constexpr Control BtnCurRight{"BtnCurRight", Kind::Button};
+inline constexpr Control BtnCurDown{"BtnCurDown", Kind::Button};
+inline constexpr Control BtnMoveLeft{"BtnMoveLeft", Kind::Button};
+inline constexpr Control BtnMoveUp{"BtnMoveUp", Kind::Button};
+inline constexpr Control BtnMoveRight{"BtnMoveRight", Kind::Button};
+inline constexpr Control BtnMoveDown{"BtnMoveDown", Kind::Button};
+inline constexpr Control TBAdjustStep2{"TBAdjustStep2", Kind::TrackBar};
+inline constexpr Control STAdjustValue2{"STAdjustValue2", Kind::Label};
+inline constexpr Control CBPatternSel1{"CBPatternSel1", Kind::ComboBox};
+inline constexpr Control TBGrid{"TBGrid", Kind::TrackBar};
+inline constexpr Control STGridVal{"STGridVal", Kind::Label};
+inline constexpr Control WPLRVal{"WPLRVal", Kind::Label};
+inline constexpr Control WPUDVal{"WPUDVal", Kind::Label};
+inline constexpr Control BtnWPReset{"BtnWPReset", Kind::Button};
+inline constexpr Control BtnWPUndo{"BtnWPUndo", Kind::Button};
+
 // Every control above, for the UI port's registry. A new control goes into this list too.
 inline void DeclareWarpControls(std::vector<Control>& out)
 {
-    out.insert(out.end(), {GPWPMode, CBPatternSel});
+    out.insert(out.end(),
+        {GPWPMode, CBPatternSel, BtnWP2x2, BtnWP3x3, BtnWP5x3, BtnWP9x5, BtnWPWall, BtnCurLeft, BtnCurUp,
+            BtnCurRight, BtnCurDown, BtnMoveLeft, BtnMoveUp, BtnMoveRight, BtnMoveDown, TBAdjustStep2,
+            STAdjustValue2, CBPatternSel1, TBGrid, STGridVal, WPLRVal, WPUDVal, BtnWPReset, BtnWPUndo});
 }
 
 } // namespace trivel::ctl

@@ -7,9 +7,33 @@
 
 namespace trivel::Op {
 
+// Warp Adjust page: a corner, wall or point move awaiting its acknowledge (0x251C).
+inline constexpr int WarpMove = 9500;
+// A 95X / 95Y move awaiting the box's echo of the value (0x3000, 0x3001).
+inline constexpr int WarpMoveX = 12288;
+inline constexpr int WarpMoveY = 12289;
+// Reset: bulk block 1 sent, then UDT 1, block 2, UDT 2, the point chunks, UDT 3, UDT 4
+// (0x3002..0x3008).
+inline constexpr int WarpResetBlock1 = 12290;
+inline constexpr int WarpResetUpdate1 = 12291;
+inline constexpr int WarpResetBlock2 = 12292;
+inline constexpr int WarpResetUpdate2 = 12293;
+inline constexpr int WarpResetChunks = 12294;
+inline constexpr int WarpResetUpdate3 = 12295;
+inline constexpr int WarpResetUpdate4 = 12296;
+// Re-select of the confirmed mode: bulk block 1 sent, then UDT 1, block 2, UDT 2, UDT 3
+// (0x3009..0x300D).
+inline constexpr int WarpReselectBlock1 = 12297;
+inline constexpr int WarpReselectUpdate1 = 12298;
+inline constexpr int WarpReselectBlock2 = 12299;
+inline constexpr int WarpReselectUpdate2 = 12300;
+inline constexpr int WarpReselectUpdate3 = 12301;
+// Grid spacing sent (0x300E).
+inline constexpr int WarpGrid = 12302;
+
 inline constexpr std::array<OpRange, 5> kWarpOps{{
-    {9500, 9500, "warp: point move"},
-    {12288, 12302, "warp: Warp Adjust steps"},
+    {WarpMove, WarpMove, "warp: point move"},
+    {WarpMoveX, WarpGrid, "warp: Warp Adjust steps"},
     {32768, 32770, "warp: User Map transfer"},
     {33280, 33281, "warp: warp map data"},
     {33296, 33310, "warp: map data load"},
