@@ -1,5 +1,7 @@
 #include "warp/WarpAdjust.h"
 
+#include "warp/WarpFrames.h"
+
 #include "link/SettingCodec.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
@@ -14,268 +16,9 @@ namespace trivel {
 
 namespace {
 
-constexpr int kOffsetLimit = 600;
-constexpr int kCursorFrameDelay = 80;
 constexpr int kModeDelay = 250;
 constexpr int kShowDelay = 60;
-constexpr std::size_t kChunkBytes = 408;
 constexpr int kPointChunks = 3;
-
-constexpr int kPatternColours[kPatternColourCount] = {0, 7, 1, 2, 4, 6, 5, 3, 15};
-
-// Undo actions besides the moves (0..3 = WarpDir).
-constexpr int kUndoCursorLeft = 4;
-constexpr int kUndoCursorRight = 5;
-constexpr int kUndoCursorUp = 6;
-constexpr int kUndoCursorDown = 7;
-constexpr int kUndoMode = 0x1000;
-
-QString Hex4(int v)
-{
-    return QStringLiteral("%1").arg(v & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper();
-}
-
-std::size_t Win(const Session& s)
-{
-    return std::size_t(s.CurrentWindow & 3);
-}
-
-// WarpWindow always follows the selected output window.
-WarpModel& Model(Session& s)
-{
-    s.warp.WarpWindow = int(Win(s));
-    return s.warp.current();
-}
-
-bool HasControlGrid(int mode)
-{
-    return mode == WarpMode::Keystone || mode == WarpMode::Grid3x3 || mode == WarpMode::Grid5x3
-        || mode == WarpMode::Grid9x5 || mode == WarpMode::Wall || mode == WarpMode::Points;
-}
-
-int ControlIndex(const CursorPos& c)
-{
-    return std::clamp(c.row * 9 + c.column, 0, kControlPoints - 1);
-}
-
-// Corners in the order top-left, top-right, bottom-left, bottom-right.
-int CornerIndex(const CursorPos& c)
-{
-    return (c.column > 0 ? 1 : 0) + (c.row > 0 ? 2 : 0);
-}
-
-// The eight wall points skip the centre of the 3 x 3 positions.
-int WallIndex(const CursorPos& c)
-{
-    int i = (c.row / 2) * 3 + c.column / 4;
-    if (i > 4)
-        --i;
-    return std::clamp(i, 0, kWallPoints - 1);
-}
-
-std::int16_t Clamp(int v)
-{
-    return std::int16_t(std::clamp(v, -kOffsetLimit, kOffsetLimit));
-}
-
-bool Linked(const Session& s)
-{
-    return s.flag(Flag::LinkedWarp);
-}
-
-void SendText(Session& s, const char* tpl, int value, std::uint32_t code = Cmd::Setting)
-{
-    SettingCommand cmd = MakeSettingCommand(tpl);
-    EncodeSettingValue(value, cmd);
-    PutSettingFrame(s.RequestBuffer, code, cmd);
-    SendFrame(s);
-}
-
-void SendUpdate(Session& s, int step)
-{
-    // UDT 3 follows the linked warp mode like the mode command does.
-    SendText(s, "s00UDT+001", step, step == 3 && Linked(s) ? Cmd::SettingAlt : Cmd::Setting);
-}
-
-void SendSelectedPoint(Session& s)
-{
-    SendText(s, "s0095I+000", ControlIndex(Model(s).ControlCursor));
-}
-
-void SendControlCursorFrame(Session& s, bool shown)
-{
-    const int saved = s.PostSendDelay;
-    s.PostSendDelay = kCursorFrameDelay;
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::ControlCursor);
-    f.put8(8, std::uint8_t(Win(s)));
-    f.put8(9, std::uint8_t(ControlIndex(Model(s).ControlCursor)));
-    f.put8(10, shown ? 1 : 0);
-    SendFrame(s);
-    s.PostSendDelay = saved;
-}
-
-void SendGridCursorFrame(Session& s)
-{
-    const int saved = s.PostSendDelay;
-    s.PostSendDelay = kCursorFrameDelay;
-    const CursorPos c = Model(s).GridCursor;
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::UserMapCursor);
-    f.put8(8, std::uint8_t(Win(s)));
-    f.put8(9, std::uint8_t(c.column));
-    f.put8(10, std::uint8_t(c.row));
-    f.put8(11, 1);
-    SendFrame(s);
-    s.PostSendDelay = saved;
-}
-
-void SendPatternColour(Session& s)
-{
-    if (!s.connected())
-        return;
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::TestPatternColour);
-    f.put8(8, std::uint8_t(Win(s)));
-    f.put8(9, std::uint8_t(PatternColourCode(s.warpAdjust.PatternColourIndex[Win(s)])));
-    SendFrame(s);
-}
-
-void SendPointFrame(Session& s)
-{
-    const WarpModel& m = Model(s);
-    const CursorPos c = m.GridCursor;
-    const OffsetPair p = m.PointOffsets.at(std::size_t(c.column)).at(std::size_t(c.row));
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::PointModePoint);
-    f.put8(8, std::uint8_t(Win(s)));
-    f.put8(10, std::uint8_t(c.column));
-    f.put8(11, std::uint8_t(c.row));
-    f.put8(12, 1);
-    f.put32(16, std::uint32_t(std::int32_t(p.dx)));
-    f.put32(20, std::uint32_t(std::int32_t(p.dy)));
-    SendFrame(s);
-}
-
-void SendPointChunk(Session& s, int chunk)
-{
-    const WarpModel& m = Model(s);
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::PointModeChunk);
-    f.put8(8, std::uint8_t(Win(s)));
-    f.put8(9, std::uint8_t(chunk));
-    // PointOffsets as the box stores them: column-major (dx, dy) int16 pairs.
-    const std::size_t first = std::size_t(chunk) * kChunkBytes;
-    const std::size_t total = std::size_t(kGridSize) * kGridSize * 4;
-    const std::size_t len = std::min(kChunkBytes, total - first);
-    for (std::size_t b = 0; b < len; b += 4) {
-        const std::size_t point = (first + b) / 4;
-        const OffsetPair p = m.PointOffsets[point / kGridSize][point % kGridSize];
-        f.put16(32 + b, std::uint16_t(p.dx));
-        f.put16(32 + b + 2, std::uint16_t(p.dy));
-    }
-    SendFrame(s);
-}
-
-void PutPairs(FrameView f, std::size_t at, const auto& pairs)
-{
-    for (std::size_t i = 0; i < pairs.size(); ++i) {
-        f.put16(at + 4 * i, std::uint16_t(pairs[i].x));
-        f.put16(at + 4 * i + 2, std::uint16_t(pairs[i].y));
-    }
-}
-
-// Bulk block 1 carries the 9 x 5 offsets, block 2 the corners and the wall points.
-void SendBulkBlock(Session& s, int block, int mode)
-{
-    const std::size_t w = Win(s);
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::BulkWarpBlock);
-    f.put8(8, std::uint8_t(block));
-    f.put8(9, std::uint8_t(mode));
-    if (block == 1) {
-        PutPairs(f, 12, s.warpAdjust.ControlOffsets[w]);
-    } else {
-        PutPairs(f, 12, s.warpAdjust.KeystoneCorners[w]);
-        PutPairs(f, 50, s.warpAdjust.WallPoints[w]);
-    }
-    SendFrame(s);
-}
-
-// The box knows no bulk data for the point mode: its coarse source is the 9x5 grid.
-int BulkMode(const WarpModel& m)
-{
-    return m.ControlPattern == WarpMode::Points ? WarpMode::Grid9x5 : m.ControlPattern;
-}
-
-const Control* ModeButton(int mode)
-{
-    switch (mode) {
-    case WarpMode::Keystone:
-        return &ctl::BtnWP2x2;
-    case WarpMode::Grid3x3:
-        return &ctl::BtnWP3x3;
-    case WarpMode::Grid5x3:
-        return &ctl::BtnWP5x3;
-    case WarpMode::Grid9x5:
-        return &ctl::BtnWP9x5;
-    case WarpMode::Wall:
-        return &ctl::BtnWPWall;
-    default:
-        return nullptr;
-    }
-}
-
-void ShowModeButtons(Session& s, int mode)
-{
-    const Control* down = ModeButton(mode);
-    for (int m :
-        {WarpMode::Keystone, WarpMode::Grid3x3, WarpMode::Grid5x3, WarpMode::Grid9x5, WarpMode::Wall})
-        if (ModeButton(m) != down)
-            s.ui.setChecked(*ModeButton(m), false);
-    if (down)
-        s.ui.setChecked(*down, true);
-}
-
-CursorPos CurrentCursor(const WarpModel& m)
-{
-    return m.ControlPattern == WarpMode::Points ? m.GridCursor : m.ControlCursor;
-}
-
-// Writes the pending entry (unless an undo is being replayed) and clears it.
-void RecordUndo(Session& s)
-{
-    WarpAdjustState& a = s.warpAdjust;
-    if (s.flag(Flag::WarpUndo) || a.ReplayAmount != 0) {
-        a.ReplayAmount = 0;
-    } else {
-        const WarpUndoRecord& r = a.PendingUndo;
-        s.ui.appendMemo(QStringLiteral("UNDO Mode:") + Hex4(r.action));
-        std::vector<std::uint8_t>& h = a.UndoHistory[Win(s)];
-        for (std::int32_t v : {r.action, r.amount, r.column, r.row})
-            for (int b = 0; b < 4; ++b)
-                h.push_back(std::uint8_t(std::uint32_t(v) >> (8 * b)));
-        s.ui.appendMemo(QStringLiteral("UNDO Countr:%1").arg(h.size() / kWarpUndoRecordSize));
-    }
-    a.PendingUndo = {};
-}
-
-void SetPendingUndo(Session& s, int action, int amount, CursorPos at)
-{
-    s.warpAdjust.PendingUndo = {action, amount, at.column, at.row};
-}
-
-void EndBusy(Session& s)
-{
-    s.warpAdjust.WarpBusy = false;
-    s.PendingOp = Op::Idle;
-}
 
 // The re-select of a mode already confirmed on the box: its cached tables go out in bulk.
 void ReselectStep(Session& s, int op)
@@ -289,7 +32,7 @@ void ReselectStep(Session& s, int op)
     case Op::WarpReselectUpdate1:
         s.clock.sleepMs(500);
         s.PendingOp = Op::WarpReselectBlock2;
-        SendBulkBlock(s, 2, BulkMode(Model(s)));
+        SendBulkBlock(s, 2, BulkMode(CurrentWarpModel(s)));
         break;
     case Op::WarpReselectBlock2:
         s.clock.sleepMs(300);
@@ -324,7 +67,7 @@ void ResetStep(Session& s, int op)
     case Op::WarpResetUpdate1:
         s.clock.sleepMs(500);
         s.PendingOp = Op::WarpResetBlock2;
-        SendBulkBlock(s, 2, BulkMode(Model(s)));
+        SendBulkBlock(s, 2, BulkMode(CurrentWarpModel(s)));
         break;
     case Op::WarpResetBlock2:
         s.clock.sleepMs(300);
@@ -344,7 +87,7 @@ void ResetStep(Session& s, int op)
     case Op::WarpResetChunks:
         s.clock.sleepMs(100);
         s.PendingOp = Op::WarpResetUpdate3;
-        if (Model(s).ControlPattern == WarpMode::Points)
+        if (CurrentWarpModel(s).ControlPattern == WarpMode::Points)
             SendPointFrame(s);
         else
             SendUpdate(s, 3);
@@ -370,7 +113,8 @@ void MoveEchoStep(Session& s, int op)
     int value = DecodeSettingDigits(r);
     if (r.u8(14) == '-')
         value = -value;
-    PointOffset& p = a.ControlOffsets[Win(s)][std::size_t(ControlIndex(Model(s).ControlCursor))];
+    PointOffset& p = a.ControlOffsets[CurrentWarpWindow(s)]
+                                     [std::size_t(ControlIndex(CurrentWarpModel(s).ControlCursor))];
     std::int16_t& axis = op == Op::WarpMoveX ? p.x : p.y;
     if (value != axis)
         axis = std::int16_t(value);
@@ -395,7 +139,7 @@ void MoveEchoStep(Session& s, int op)
 
 void PointModeMove(Session& s, int dx, int dy)
 {
-    WarpModel& m = Model(s);
+    WarpModel& m = CurrentWarpModel(s);
     const CursorPos c = m.GridCursor;
     OffsetPair p = m.PointOffsets.at(std::size_t(c.column)).at(std::size_t(c.row));
     p.dx = Clamp(p.dx + dx);
@@ -410,15 +154,10 @@ void PointModeMove(Session& s, int dx, int dy)
 
 } // namespace
 
-int PatternColourCode(int index)
-{
-    return index >= 0 && index < kPatternColourCount ? kPatternColours[index] : 0;
-}
-
 void ShowWarpPointValues(Session& s)
 {
-    const WarpModel& m = Model(s);
-    const std::size_t w = Win(s);
+    const WarpModel& m = CurrentWarpModel(s);
+    const std::size_t w = CurrentWarpWindow(s);
     const WarpAdjustState& a = s.warpAdjust;
     int x = 0;
     int y = 0;
@@ -455,14 +194,14 @@ void ShowWarpPointValues(Session& s)
 
 void ShowWarpMode(Session& s)
 {
-    ShowModeButtons(s, Model(s).ControlPattern);
+    ShowModeButtons(s, CurrentWarpModel(s).ControlPattern);
 }
 
 void RefreshWarpAdjust(Session& s)
 {
-    const std::size_t w = Win(s);
+    const std::size_t w = CurrentWarpWindow(s);
     const WarpAdjustState& a = s.warpAdjust;
-    ShowModeButtons(s, Model(s).ControlPattern);
+    ShowModeButtons(s, CurrentWarpModel(s).ControlPattern);
     s.ui.set(ctl::TBAdjustStep2, Prop::Position, a.MoveStep[w]);
     s.ui.setCaption(ctl::STAdjustValue2, QString::number(a.MoveStep[w]));
     s.ui.set(ctl::CBPatternSel1, Prop::ItemIndex, a.PatternColourIndex[w]);
@@ -482,7 +221,7 @@ void Warp95TabShow(Session& s)
         s.clearRequest(512);
         FrameView f = s.request();
         f.setCode(Cmd::BlendMarker);
-        f.put8(8, std::uint8_t(Win(s)));
+        f.put8(8, std::uint8_t(CurrentWarpWindow(s)));
         f.put8(9, 0);
         SendFrame(s);
     }
@@ -494,7 +233,7 @@ void Warp95TabShow(Session& s)
     s.PostSendDelay = 0;
     if (s.TmrStatus)
         s.TmrStatus->setEnabled(true);
-    bool& userMapShown = s.warpAdjust.UserMapShown[Win(s)];
+    bool& userMapShown = s.warpAdjust.UserMapShown[CurrentWarpWindow(s)];
     if (userMapShown) {
         SendUpdate(s, 3);
         userMapShown = false;
@@ -503,9 +242,9 @@ void Warp95TabShow(Session& s)
 
 void SelectWarpMode(Session& s, int mode)
 {
-    WarpModel& m = Model(s);
+    WarpModel& m = CurrentWarpModel(s);
     WarpAdjustState& a = s.warpAdjust;
-    const std::size_t w = Win(s);
+    const std::size_t w = CurrentWarpWindow(s);
     if (s.flag(Flag::Refreshing) || s.PendingOp != Op::Idle || m.ControlPattern == mode)
         return;
     const int previous = m.ControlPattern;
@@ -555,7 +294,7 @@ void SelectWarpMode(Session& s, int mode)
 
 void MoveWarpCursor(Session& s, WarpDir dir)
 {
-    WarpModel& m = Model(s);
+    WarpModel& m = CurrentWarpModel(s);
     if (!HasControlGrid(m.ControlPattern))
         return;
     const int dc = dir == WarpDir::Left ? -1 : (dir == WarpDir::Right ? 1 : 0);
@@ -577,9 +316,9 @@ void MoveWarpCursor(Session& s, WarpDir dir)
 
 void MoveWarpPoint(Session& s, WarpDir dir)
 {
-    WarpModel& m = Model(s);
+    WarpModel& m = CurrentWarpModel(s);
     WarpAdjustState& a = s.warpAdjust;
-    const std::size_t w = Win(s);
+    const std::size_t w = CurrentWarpWindow(s);
     const int mode = m.ControlPattern;
     if (!HasControlGrid(mode) || s.PendingOp != Op::Idle)
         return;
@@ -644,13 +383,13 @@ void MoveWarpPoint(Session& s, WarpDir dir)
 
 void TBAdjustStep2Change(Session& s, int position)
 {
-    s.warpAdjust.MoveStep[Win(s)] = std::clamp(position, 1, 64);
+    s.warpAdjust.MoveStep[CurrentWarpWindow(s)] = std::clamp(position, 1, 64);
     s.ui.setCaption(ctl::STAdjustValue2, QString::number(position));
 }
 
 void CBPatternSel1Change(Session& s, int index)
 {
-    s.warpAdjust.PatternColourIndex[Win(s)] = std::clamp(index, 0, kPatternColourCount - 1);
+    s.warpAdjust.PatternColourIndex[CurrentWarpWindow(s)] = std::clamp(index, 0, kPatternColourCount - 1);
     if (!s.flag(Flag::Refreshing))
         SendPatternColour(s);
 }
@@ -663,13 +402,13 @@ void TBGridChange(Session& s, int position)
     if (a.WarpBusy || s.flag(Flag::Refreshing)) {
         // A refill stores; a change during a pending reply springs back.
         const int shown = a.WarpBusy ? a.LastSentSpacing : position;
-        a.GridSpacing[Win(s)] = shown;
+        a.GridSpacing[CurrentWarpWindow(s)] = shown;
         s.ui.setCaption(ctl::STGridVal, QString::number(shown));
         if (a.WarpBusy)
             s.ui.set(ctl::TBGrid, Prop::Position, shown);
         return;
     }
-    a.GridSpacing[Win(s)] = position;
+    a.GridSpacing[CurrentWarpWindow(s)] = position;
     s.ui.setCaption(ctl::STGridVal, QString::number(position));
     a.LastSentSpacing = position;
     s.PendingOp = Op::WarpGrid;
@@ -683,9 +422,9 @@ void BtnWPResetClick(Session& s)
             MsgIcon::Information, QString(), QStringLiteral("Do you want to reset warp?"), MsgButtons::YesNo)
         != MsgResult::Yes)
         return;
-    WarpModel& m = Model(s);
+    WarpModel& m = CurrentWarpModel(s);
     WarpAdjustState& a = s.warpAdjust;
-    const std::size_t w = Win(s);
+    const std::size_t w = CurrentWarpWindow(s);
     if (m.ControlPattern == WarpMode::Keystone) {
         a.KeystoneCorners[w].fill({});
     } else if (m.ControlPattern == WarpMode::Wall) {
@@ -706,13 +445,14 @@ void BtnWPUndoClick(Session& s)
     if (s.PendingOp != Op::Idle)
         return;
     WarpAdjustState& a = s.warpAdjust;
-    std::vector<std::uint8_t>& h = a.UndoHistory[Win(s)];
+    std::vector<std::uint8_t>& h = a.UndoHistory[CurrentWarpWindow(s)];
     s.setFlag(Flag::WarpUndo, true);
     if (h.size() < kWarpUndoRecordSize) {
         s.setFlag(Flag::WarpUndo, false);
         return;
     }
-    const WarpUndoRecord r = WarpUndoAt(s, int(Win(s)), WarpUndoCount(s, int(Win(s))) - 1);
+    const WarpUndoRecord r
+        = WarpUndoAt(s, int(CurrentWarpWindow(s)), WarpUndoCount(s, int(CurrentWarpWindow(s))) - 1);
     h.erase(h.end() - std::ptrdiff_t(kWarpUndoRecordSize), h.end());
     a.ReplayAmount = std::abs(r.amount);
     s.ui.appendMemo(QStringLiteral("UNDO Mode:") + Hex4(r.action));
