@@ -13,6 +13,7 @@
 #include "session/Watchdog.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpOps.h"
+#include "warp/WarpPointMode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -60,6 +61,8 @@ const ChainRoute kChainTable[] = {
     {Op::FactoryReset, Op::FactoryReset, BoxCommandStep, "session: factory reset"},
     {Op::WarpMove, Op::WarpMove, WarpAdjustStep, "warp: point move"},
     {Op::WarpMoveX, Op::WarpGrid, WarpAdjustStep, "warp: Warp Adjust steps"},
+    {Op::WarpMapSave, Op::WarpMapSelected, WarpMapStep, "warp: warp map data"},
+    {Op::WarpMapQuery, Op::WarpMapLoaded, WarpMapStep, "warp: map data load"},
 };
 
 } // namespace

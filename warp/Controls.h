@@ -31,6 +31,19 @@ inline constexpr Control TBGrid{"TBGrid", Kind::TrackBar};
 inline constexpr Control STGridVal{"STGridVal", Kind::Label};
 inline constexpr Control WPLRVal{"WPLRVal", Kind::Label};
 inline constexpr Control WPUDVal{"WPUDVal", Kind::Label};
+inline constexpr Control BtnWP17x17{"BtnWP17x17", Kind::SpeedButton};
+// User maps 1..10 select slots 0..9; the save buttons store into slots 0..9.
+inline constexpr ControlSet<10> BtnUserMaps{
+    {{"BtnUserMap1", Kind::SpeedButton}, {"BtnUserMap2", Kind::SpeedButton},
+        {"BtnUserMap3", Kind::SpeedButton}, {"BtnUserMap4", Kind::SpeedButton},
+        {"BtnUserMap5", Kind::SpeedButton}, {"BtnUserMap6", Kind::SpeedButton},
+        {"BtnUserMap7", Kind::SpeedButton}, {"BtnUserMap8", Kind::SpeedButton},
+        {"BtnUserMap9", Kind::SpeedButton}, {"BtnUserMap10", Kind::SpeedButton}}};
+inline constexpr ControlSet<10> BtnSaveMaps{{{"BtnSaveMap0", Kind::Button}, {"BtnSaveMap1", Kind::Button},
+    {"BtnSaveMap2", Kind::Button}, {"BtnSaveMap3", Kind::Button}, {"BtnSaveMap4", Kind::Button},
+    {"BtnSaveMap5", Kind::Button}, {"BtnSaveMap6", Kind::Button}, {"BtnSaveMap7", Kind::Button},
+    {"BtnSaveMap8", Kind::Button}, {"BtnSaveMap9", Kind::Button}}};
+inline constexpr Control BtnLoadData{"BtnLoadData", Kind::Button};
 inline constexpr Control BtnWPReset{"BtnWPReset", Kind::Button};
 inline constexpr Control BtnWPUndo{"BtnWPUndo", Kind::Button};
 
@@ -40,7 +53,10 @@ inline void DeclareWarpControls(std::vector<Control>& out)
     out.insert(out.end(),
         {GPWPMode, CBPatternSel, BtnWP2x2, BtnWP3x3, BtnWP5x3, BtnWP9x5, BtnWPWall, BtnCurLeft, BtnCurUp,
             BtnCurRight, BtnCurDown, BtnMoveLeft, BtnMoveUp, BtnMoveRight, BtnMoveDown, TBAdjustStep2,
-            STAdjustValue2, CBPatternSel1, TBGrid, STGridVal, WPLRVal, WPUDVal, BtnWPReset, BtnWPUndo});
+            STAdjustValue2, CBPatternSel1, TBGrid, STGridVal, WPLRVal, WPUDVal, BtnWPReset, BtnWPUndo,
+            BtnWP17x17, BtnLoadData});
+    out.insert(out.end(), BtnUserMaps.begin(), BtnUserMaps.end());
+    out.insert(out.end(), BtnSaveMaps.begin(), BtnSaveMaps.end());
 }
 
 } // namespace trivel::ctl

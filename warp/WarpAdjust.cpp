@@ -8,6 +8,7 @@
 #include "warp/Controls.h"
 #include "warp/WarpModel.h"
 #include "warp/WarpOps.h"
+#include "warp/WarpPointMode.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -275,6 +276,7 @@ void SelectWarpMode(Session& s, int mode)
     else if (mode == WarpMode::Grid9x5)
         m.WarpPattern = Pattern9x5;
     ShowModeButtons(s, mode);
+    s.ui.setEnabled(ctl::BtnLoadData, false);
 
     m.ControlPattern = std::uint8_t(mode);
     if (mode == a.ConfirmedMode[w]) {
@@ -360,16 +362,7 @@ void MoveWarpPoint(Session& s, WarpDir dir)
     const int value = horizontal ? p->x : p->y;
     if (mode == WarpMode::Keystone) {
         s.PendingOp = Op::WarpMove;
-        SettingCommand cmd = MakeSettingCommand("s00TLA+000");
-        const int corner = CornerIndex(m.ControlCursor);
-        if (corner >= 2)
-            cmd[3] = 'B';
-        if (corner & 1)
-            cmd[4] = 'R';
-        cmd[5] = horizontal ? 'A' : 'B';
-        EncodeSettingValue(value, cmd);
-        PutSettingFrame(s.RequestBuffer, Linked(s) ? Cmd::SettingAlt : Cmd::Setting, cmd);
-        SendFrame(s);
+        SendCornerCommand(s, CornerIndex(m.ControlCursor), !horizontal, value);
         RecordUndo(s);
     } else if (mode == WarpMode::Wall) {
         s.PendingOp = Op::WarpMove;
@@ -488,6 +481,10 @@ void BtnWPUndoClick(Session& s)
         if (const int previous = r.action - kUndoMode;
             (previous >= WarpMode::Off && previous <= WarpMode::Grid9x5) || previous == WarpMode::Wall)
             SelectWarpMode(s, previous);
+        else if (previous == WarpMode::Points)
+            EnterPointMode(s);
+        else if (previous >= WarpMode::FirstUserMap && previous <= WarpMode::LastUserMap)
+            SelectUserMap(s, previous - WarpMode::FirstUserMap);
         break;
     }
     s.setFlag(Flag::WarpUndo, false);

@@ -68,6 +68,7 @@ struct WarpAdjustState {
     WarpUndoRecord PendingUndo;
     std::int16_t MoveBefore = 0; // the offset before a 95X / 95Y move
     int ResetChunk = 0; // next point chunk of the reset chain
+    int LoadMapSlot = 0; // BtnLoadData's tag: the slot of the last selected user map
 };
 
 // Reads `count` little-endian (x, y) pairs from `off` of a frame (bounds-checked by FrameView).

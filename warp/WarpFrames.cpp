@@ -84,6 +84,20 @@ void SendText(Session& s, const char* tpl, int value, std::uint32_t code)
     SendFrame(s);
 }
 
+void SendCornerCommand(Session& s, int corner, bool y, int value)
+{
+    // TLA is x of the top-left corner: B for a bottom corner, R for a right one, B for y.
+    SettingCommand cmd = MakeSettingCommand("s00TLA+000");
+    if (corner >= 2)
+        cmd[3] = 'B';
+    if (corner & 1)
+        cmd[4] = 'R';
+    cmd[5] = y ? 'B' : 'A';
+    EncodeSettingValue(value, cmd);
+    PutSettingFrame(s.RequestBuffer, Linked(s) ? Cmd::SettingAlt : Cmd::Setting, cmd);
+    SendFrame(s);
+}
+
 void SendUpdate(Session& s, int step)
 {
     // UDT 3 follows the linked warp mode like the mode command does.
@@ -220,7 +234,11 @@ const Control* ModeButton(int mode)
         return &ctl::BtnWP9x5;
     case WarpMode::Wall:
         return &ctl::BtnWPWall;
+    case WarpMode::Points:
+        return &ctl::BtnWP17x17;
     default:
+        if (mode >= WarpMode::FirstUserMap && mode <= WarpMode::LastUserMap)
+            return &ctl::BtnUserMaps[std::size_t(mode - WarpMode::FirstUserMap)];
         return nullptr;
     }
 }
@@ -228,10 +246,9 @@ const Control* ModeButton(int mode)
 void ShowModeButtons(Session& s, int mode)
 {
     const Control* down = ModeButton(mode);
-    for (int m :
-        {WarpMode::Keystone, WarpMode::Grid3x3, WarpMode::Grid5x3, WarpMode::Grid9x5, WarpMode::Wall})
-        if (ModeButton(m) != down)
-            s.ui.setChecked(*ModeButton(m), false);
+    for (int m = 0; m <= WarpMode::Points; ++m)
+        if (const Control* b = ModeButton(m); b && b != down)
+            s.ui.setChecked(*b, false);
     if (down)
         s.ui.setChecked(*down, true);
 }

@@ -40,6 +40,8 @@ bool Linked(const Session& s);
 
 void SendText(Session& s, const char* tpl, int value, std::uint32_t code = Cmd::Setting);
 void SendUpdate(Session& s, int step); // UDT n
+// TLA .. BRB: corner 0..3 (top-left, top-right, bottom-left, bottom-right), x or y.
+void SendCornerCommand(Session& s, int corner, bool y, int value);
 void SendSelectedPoint(Session& s); // 95I of ControlCursor
 void SendControlCursorFrame(Session& s, bool shown); // 0x2007, paced 80 ms
 void SendGridCursorFrame(Session& s); // 0x2006, paced 80 ms

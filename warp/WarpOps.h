@@ -31,12 +31,23 @@ inline constexpr int WarpReselectUpdate3 = 12301;
 // Grid spacing sent (0x300E).
 inline constexpr int WarpGrid = 12302;
 
+// Save to a slot: the save acknowledged, then the map's selection (0x8200, 0x8201).
+inline constexpr int WarpMapSave = 33280;
+inline constexpr int WarpMapSelected = 33281;
+// Load a stored map: the query, five blocks, eight corner requests, point (0, 0)
+// (0x8210..0x821E).
+inline constexpr int WarpMapQuery = 33296;
+inline constexpr int WarpMapBlock0 = 33297; // .. block 4 at 33301
+inline constexpr int WarpMapCorners = 33302; // TLA answered; TLB .. BRA answered up to 33308
+inline constexpr int WarpMapPoint = 33309; // BRB answered
+inline constexpr int WarpMapLoaded = 33310;
+
 inline constexpr std::array<OpRange, 5> kWarpOps{{
     {WarpMove, WarpMove, "warp: point move"},
     {WarpMoveX, WarpGrid, "warp: Warp Adjust steps"},
     {32768, 32770, "warp: User Map transfer"},
-    {33280, 33281, "warp: warp map data"},
-    {33296, 33310, "warp: map data load"},
+    {WarpMapSave, WarpMapSelected, "warp: warp map data"},
+    {WarpMapQuery, WarpMapLoaded, "warp: map data load"},
 }};
 
 } // namespace trivel::Op

@@ -1,7 +1,7 @@
 // The Warp Adjust page driven through its widgets against the box model: the frames each
 // button sends, their order, and what the tables and labels hold afterwards.
 
-#include "app/AppFixture.h"
+#include "WarpPageFixture.h"
 
 #include "session/PageShow.h"
 #include "session/PendingOps.h"
@@ -25,80 +25,6 @@
 
 using namespace trivel;
 using namespace trivel::test;
-
-namespace {
-
-using Log = std::vector<std::string>;
-
-struct WarpPage : AppFixture {
-    FakeBoxTransport* link = nullptr;
-
-    WarpPage()
-    {
-        link = &connectFakeBox();
-        s.PageEnabled[Page::WarpAdjust] = true;
-    }
-
-    void settle()
-    {
-        for (int i = 0; i < 50; ++i)
-            QCoreApplication::processEvents();
-    }
-
-    void click(const char* name)
-    {
-        QAbstractButton* b = find<QAbstractButton>(name);
-        ASSERT_TRUE(b) << name;
-        b->click();
-        settle();
-    }
-
-    // Enters a mode with its whole chain, then forgets the traffic.
-    void enter(const char* button)
-    {
-        click(button);
-        ASSERT_EQ(s.PendingOp, Op::Idle);
-        link->clearLog();
-        clock.clearWaits();
-    }
-
-    QString label(const char* name) { return find<QLabel>(name)->text(); }
-    WarpModel& model() { return s.warp.model[0]; }
-    std::array<PointOffset, kControlPoints>& offsets() { return s.warpAdjust.ControlOffsets[0]; }
-
-    // Control points the cursor frames (0x2007) showed, in order.
-    std::vector<int> cursorFrames() const
-    {
-        std::vector<int> points;
-        for (const auto& f : link->sent)
-            if (FrameView(const_cast<std::uint8_t*>(f.data()), f.size()).code() == Cmd::ControlCursor)
-                points.push_back(f[9]);
-        return points;
-    }
-
-    // Answers the next message box with `button` and keeps its text.
-    void answerNextMessage(QMessageBox::StandardButton button, QString* text = nullptr)
-    {
-        QTimer::singleShot(0, [button, text] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_TRUE(box);
-            if (text)
-                *text = box->text();
-            box->button(button)->click();
-        });
-    }
-};
-
-QStringList MemoLines(const UiPort& ui, const QString& prefix)
-{
-    QStringList out;
-    for (const QString& l : ui.memo())
-        if (l.startsWith(prefix))
-            out << l;
-    return out;
-}
-
-} // namespace
 
 TEST(WarpAdjustPage, ModeButtonsSendTheirSequenceAndTheSelectedModeAgainSendsNothing)
 {

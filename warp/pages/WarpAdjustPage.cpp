@@ -5,6 +5,7 @@
 #include "warp/Controls.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpAdjustState.h"
+#include "warp/WarpPointMode.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -49,7 +50,7 @@ void WarpAdjustPage::buildModes()
 {
     // The mode group: disabled from a mode change until the box has answered its sequence.
     auto* group = build::Group(this, &ctl::GPWPMode, QStringLiteral("Warp Mode"), QRect(8, 8, 300, 64));
-    auto* buttons = new QButtonGroup(group);
+    m_modes = new QButtonGroup(group);
     const struct {
         const Control& c;
         const char* caption;
@@ -60,12 +61,16 @@ void WarpAdjustPage::buildModes()
         {ctl::BtnWP5x3, "5x3", WarpMode::Grid5x3},
         {ctl::BtnWP9x5, "9x5", WarpMode::Grid9x5},
         {ctl::BtnWPWall, "WALL", WarpMode::Wall},
+        {ctl::BtnWP17x17, "17x17", WarpMode::Points},
     };
     int i = 0;
     for (const auto& m : modes) {
         auto* b = build::SpeedButton(
-            group, buttons, m.c, QString::fromLatin1(m.caption), QRect(8 + i * 57, 24, 53, 30), m.mode);
-        connect(b, &QPushButton::clicked, this, [this, mode = m.mode] { modeClicked(mode); });
+            group, m_modes, m.c, QString::fromLatin1(m.caption), QRect(6 + i * 48, 22, 46, 30), m.mode);
+        if (m.mode == WarpMode::Points)
+            connect(b, &QPushButton::clicked, this, &WarpAdjustPage::BtnWP17x17Click);
+        else
+            connect(b, &QPushButton::clicked, this, [this, mode = m.mode] { modeClicked(mode); });
         ++i;
     }
 }
@@ -105,24 +110,24 @@ void WarpAdjustPage::buildArrows()
 
 void WarpAdjustPage::buildSettings()
 {
-    auto* step = build::Group(this, nullptr, QStringLiteral("Move Step"), QRect(316, 8, 300, 64));
-    auto* stepBar = TrackBar(step, ctl::TBAdjustStep2, 1, 64, 8, QRect(10, 26, 230, 24));
-    build::Make<QLabel>(step, ctl::STAdjustValue2, QStringLiteral("8"), QRect(250, 28, 40, 20));
+    auto* step = build::Group(this, nullptr, QStringLiteral("Move Step"), QRect(316, 8, 300, 52));
+    auto* stepBar = TrackBar(step, ctl::TBAdjustStep2, 1, 64, 8, QRect(10, 20, 230, 24));
+    build::Make<QLabel>(step, ctl::STAdjustValue2, QStringLiteral("8"), QRect(250, 22, 40, 20));
     connect(stepBar, &QSlider::valueChanged, this, [this](int v) { TBAdjustStep2Change(m_s, v); });
 
-    auto* pattern = build::Group(this, nullptr, QStringLiteral("Test Pattern"), QRect(316, 80, 300, 64));
+    auto* pattern = build::Group(this, nullptr, QStringLiteral("Test Pattern"), QRect(316, 64, 300, 52));
     m_pattern = new QComboBox(pattern);
     m_pattern->setObjectName(ctl::CBPatternSel1.qname());
-    m_pattern->setGeometry(10, 26, 150, 24);
+    m_pattern->setGeometry(10, 20, 150, 24);
     m_pattern->addItems({QStringLiteral("Off"), QStringLiteral("White"), QStringLiteral("Red"),
         QStringLiteral("Green"), QStringLiteral("Blue"), QStringLiteral("Cyan"), QStringLiteral("Magenta"),
         QStringLiteral("Yellow"), QStringLiteral("Transparent")});
     // Only the user's choice sends; a selection by code (refresh, the P key) does not.
     connect(m_pattern, &QComboBox::activated, this, [this](int i) { trivel::CBPatternSel1Change(m_s, i); });
 
-    auto* grid = build::Group(this, nullptr, QStringLiteral("Grid"), QRect(316, 152, 300, 64));
-    m_grid = TrackBar(grid, ctl::TBGrid, 8, 120, 32, QRect(10, 26, 230, 24));
-    build::Make<QLabel>(grid, ctl::STGridVal, QStringLiteral("32"), QRect(250, 28, 40, 20));
+    auto* grid = build::Group(this, nullptr, QStringLiteral("Grid"), QRect(316, 120, 300, 52));
+    m_grid = TrackBar(grid, ctl::TBGrid, 8, 120, 32, QRect(10, 20, 230, 24));
+    build::Make<QLabel>(grid, ctl::STGridVal, QStringLiteral("32"), QRect(250, 22, 40, 20));
     connect(m_grid, &QSlider::valueChanged, this, [this](int v) {
         // The spring-back sets the track bar again from inside the handler.
         if (m_inGridChange)
@@ -144,11 +149,31 @@ void WarpAdjustPage::buildSettings()
     });
 
     auto* reset
-        = build::Make<QPushButton>(this, ctl::BtnWPReset, QStringLiteral("Reset"), QRect(316, 228, 146, 40));
+        = build::Make<QPushButton>(this, ctl::BtnWPReset, QStringLiteral("Reset"), QRect(316, 178, 146, 32));
     connect(reset, &QPushButton::clicked, this, &WarpAdjustPage::BtnWPResetClick);
     auto* undo
-        = build::Make<QPushButton>(this, ctl::BtnWPUndo, QStringLiteral("Undo"), QRect(470, 228, 146, 40));
+        = build::Make<QPushButton>(this, ctl::BtnWPUndo, QStringLiteral("Undo"), QRect(470, 178, 146, 32));
     connect(undo, &QPushButton::clicked, this, &WarpAdjustPage::BtnWPUndoClick);
+
+    // The user maps belong to the mode buttons: one of them all is down.
+    auto* maps = build::Group(this, nullptr, QStringLiteral("User Map"), QRect(316, 216, 300, 56));
+    auto* saves = build::Group(this, nullptr, QStringLiteral("Save to Box"), QRect(316, 276, 300, 56));
+    for (int i = 0; i < 10; ++i) {
+        auto* b = build::SpeedButton(maps, m_modes, ctl::BtnUserMaps[std::size_t(i)], QString::number(i + 1),
+            QRect(6 + i * 29, 20, 27, 28), i);
+        connect(b, &QPushButton::clicked, this, [this, i] {
+            SelectUserMap(m_s, i);
+            ShowWarpMode(m_s);
+        });
+        auto* save = build::Make<QPushButton>(
+            saves, ctl::BtnSaveMaps[std::size_t(i)], QString::number(i + 1), QRect(6 + i * 29, 20, 27, 28));
+        save->setProperty("Tag", i);
+        connect(save, &QPushButton::clicked, this, [this, i] { SaveUserMap(m_s, i); });
+    }
+    auto* load = build::Make<QPushButton>(
+        this, ctl::BtnLoadData, QStringLiteral("Load  map data "), QRect(8, 284, 300, 32));
+    load->setEnabled(false);
+    connect(load, &QPushButton::clicked, this, [this] { LoadUserMap(m_s); });
 }
 
 void WarpAdjustPage::modeClicked(int mode)
@@ -251,7 +276,8 @@ void WarpAdjustPage::BtnWP9x5Click()
 
 void WarpAdjustPage::BtnWP17x17Click()
 {
-    // The point mode is not built yet: the key cycle passes over it.
+    EnterPointMode(m_s);
+    ShowWarpMode(m_s);
 }
 
 void WarpAdjustPage::BtnWPWallClick()

@@ -6,6 +6,7 @@
 #include "app/PageWidget.h"
 #include "app/WarpShortcutTarget.h"
 
+class QButtonGroup;
 class QComboBox;
 class QSlider;
 
@@ -46,6 +47,7 @@ private:
     void buildArrows();
     void buildSettings();
 
+    QButtonGroup* m_modes = nullptr;
     QComboBox* m_pattern = nullptr;
     QSlider* m_grid = nullptr;
     bool m_inGridChange = false;
