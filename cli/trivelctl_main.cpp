@@ -4,6 +4,7 @@
 #include "cli/CliUi.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
+#include "cli/WarpCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "session/Connection.h"
@@ -42,6 +43,8 @@ Commands:
                       DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
 
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
+  warp mode|nudge|reset
+                      the Warp Adjust page's chains on the box; see 'trivelctl warp mode --help'
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'
 
@@ -149,6 +152,9 @@ int main(int argc, char** argv)
         QTextStream err(stderr);
         return RunMaskCommand(args.mid(1), out, err);
     }
+
+    if (const int code = RunWarpBoxCommand(args); code >= 0)
+        return code;
 
     Options o;
     if (const int code = Parse(app.arguments(), o); code >= 0)

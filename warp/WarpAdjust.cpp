@@ -374,6 +374,34 @@ void MoveWarpPoint(Session& s, WarpDir dir)
     }
 }
 
+bool SelectWarpPoint(Session& s, int column, int row)
+{
+    WarpModel& m = CurrentWarpModel(s);
+    const int mode = m.ControlPattern;
+    if (mode == WarpMode::Points) {
+        if (column < 0 || column >= kGridSize || row < 0 || row >= kGridSize)
+            return false;
+        m.GridCursor = {std::int16_t(column), std::int16_t(row)};
+        SendGridCursorFrame(s);
+        return true;
+    }
+    if (!HasControlGrid(mode) || column < 0 || column > 8 || row < 0 || row > 4)
+        return false;
+    const bool onGrid = mode == WarpMode::Wall ? column % 4 == 0 && row % 2 == 0 && !(column == 4 && row == 2)
+                                               : ControlColumnMask(mode, column) && ControlRowMask(mode, row);
+    if (!onGrid)
+        return false;
+    m.ControlCursor = {std::int16_t(column), std::int16_t(row)};
+    // Paced, so its echo is handled before a move sets PendingOp.
+    const int saved = s.PostSendDelay;
+    s.PostSendDelay = kCursorFrameDelay;
+    SendSelectedPoint(s);
+    s.PostSendDelay = saved;
+    SendControlCursorFrame(s, true);
+    ShowWarpPointValues(s);
+    return true;
+}
+
 void TBAdjustStep2Change(Session& s, int position)
 {
     s.warpAdjust.MoveStep[CurrentWarpWindow(s)] = std::clamp(position, 1, 64);

@@ -29,6 +29,11 @@ void MoveWarpCursor(Session& s, WarpDir dir);
 // -600..600, sent to the box.
 void MoveWarpPoint(Session& s, WarpDir dir);
 
+// Puts the cursor straight on a point of the current mode and shows it on the box (trivelctl):
+// a 9 x 5 point (column 0..8, row 0..4) in the box-side modes, a 17 x 17 point in the point
+// mode. False, and nothing sent, for a point the mode does not have.
+bool SelectWarpPoint(Session& s, int column, int row);
+
 void TBAdjustStep2Change(Session& s, int position);
 void CBPatternSel1Change(Session& s, int index);
 // TBGridChange: while a move or grid change awaits its reply the track bar springs back.
