@@ -5,6 +5,7 @@
 
 #include "session/PageShow.h"
 #include "session/PendingOps.h"
+#include "settings/SettingsState.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpOps.h"
 
@@ -252,11 +253,42 @@ TEST(WarpAdjustPage, PageShowSendsColourPointAndCursor)
     EXPECT_EQ(f.box.window(0).controlCursorShown, 1);
     EXPECT_TRUE(f.s.TmrStatus->isEnabled());
 
+    // Once the User Map page has sent its table, the box updates on the way back.
+    f.s.warpAdjust.UserMapShown[0] = true;
+    f.link->clearLog();
+    RunPageShow(f.s, Page::WarpAdjust);
+    EXPECT_EQ(f.link->log.back(), "1002 s00UDT+003");
+    EXPECT_FALSE(f.s.warpAdjust.UserMapShown[0]);
+
     // A refill of the pages shows nothing on the box.
     f.link->clearLog();
     f.s.setFlag(Flag::Refreshing, true);
     RunPageShow(f.s, Page::WarpAdjust);
     EXPECT_TRUE(f.link->log.empty());
+}
+
+TEST(WarpAdjustPage, RefreshingThePagesFillsTheControlsAndSendsNothing)
+{
+    WarpPage f;
+    f.s.CurrentWindow = 2;
+    f.s.warp.model[2].ControlPattern = WarpMode::Grid5x3;
+    f.s.warpAdjust.ControlOffsets[2][0] = {-7, 3};
+    f.s.warpAdjust.PatternColourIndex[2] = 4;
+    f.s.warpAdjust.GridSpacing[2] = 50;
+    f.s.warpAdjust.MoveStep[2] = 3;
+    RefreshPages(f.s);
+    f.settle();
+    EXPECT_TRUE(f.find<QAbstractButton>("BtnWP5x3")->isChecked());
+    EXPECT_EQ(f.find<QComboBox>("CBPatternSel1")->currentIndex(), 4);
+    EXPECT_EQ(f.find<QSlider>("TBGrid")->value(), 50);
+    EXPECT_EQ(f.label("STGridVal"), "50");
+    EXPECT_EQ(f.find<QSlider>("TBAdjustStep2")->value(), 3);
+    EXPECT_EQ(f.label("WPLRVal"), "-7");
+    EXPECT_EQ(f.label("WPUDVal"), "3");
+    for (const std::string& line : f.link->log) {
+        EXPECT_EQ(line.find("GRD"), std::string::npos);
+        EXPECT_NE(line, "2003");
+    }
 }
 
 TEST(WarpAdjustPage, ACornerMoveFromThePointModeTravelsLinked)
