@@ -36,8 +36,13 @@ Commands (on the same chains as the Warp Adjust page; the box's tables are read 
   warp nudge --window N --point C,R [--dx X] [--dy Y]
                                      moves a point of the window's current mode: C 0..8 and
                                      R 0..4 on the 9 x 5 grid, 0..16 in 17x17; offsets stay
-                                     within -600..600
+                                     within -600..600. The box's live 17x17 points cannot be
+                                     read back: in 17x17 a nudge starts from the offsets this
+                                     run knows (none, unless it entered the mode itself)
   warp reset --window N              resets the warp of the current mode (asks: give --yes)
+  warp save-map --window N SLOT      stores the window's 17x17 map in slot 1..10 of the box and
+                                     selects it
+  warp load-map --window N SLOT      selects the map of slot 1..10 and reads its points back
 
 Exit codes: 0 done, 1 refused (nothing to move, reset not confirmed, a grid the splines cannot
 pass), 2 usage error, 3 link failure, 4 box rejected.
@@ -57,6 +62,7 @@ struct WarpArgs {
     int row = 0;
     int dx = 0;
     int dy = 0;
+    int slot = -1; // 0..9
 };
 
 int ModeOf(const QString& name);
@@ -133,6 +139,11 @@ int Parse(const QStringList& args, int at, WarpArgs& o)
                 return UsageError(a + " wants a whole number");
         } else if (!a.startsWith('-') && o.command == "mode" && o.mode.isEmpty()) {
             o.mode = a;
+        } else if (!a.startsWith('-') && o.command.endsWith("-map") && o.slot < 0) {
+            int slot = 0;
+            if (!ToInt(a, slot) || slot < 1 || slot > 10)
+                return UsageError("SLOT wants 1..10");
+            o.slot = slot - 1;
         } else {
             return UsageError("unexpected argument " + a);
         }
@@ -142,6 +153,8 @@ int Parse(const QStringList& args, int at, WarpArgs& o)
     if (o.command == "mode" && ModeOf(o.mode) < 0)
         return UsageError(
             o.mode.isEmpty() ? QStringLiteral("warp mode needs a MODE") : "unknown mode " + o.mode);
+    if (o.command.endsWith("-map") && o.slot < 0)
+        return UsageError("warp " + o.command + " needs a SLOT");
     if (o.command == "nudge" && !o.havePoint)
         return UsageError("warp nudge needs --point C,R");
     return -1;
@@ -271,6 +284,23 @@ int RunOperation(Session& s, Runner& run, const WarpArgs& o)
             qPrintable(s.ui.caption(ctl::WPLRVal)), qPrintable(s.ui.caption(ctl::WPUDVal)));
         return Success;
     }
+    if (o.command == "save-map" || o.command == "load-map") {
+        if (o.command == "save-map") {
+            SaveUserMap(s, o.slot);
+        } else {
+            SelectUserMap(s, o.slot);
+            if (const int code = run.await([&] { return run.idle(); }); code >= 0)
+                return code;
+            LoadUserMap(s);
+        }
+        if (const int code = run.await([&] { return run.idle(); }); code >= 0)
+            return code;
+        // The load of an empty slot ends with the box's "no map" message and no point mode.
+        if (o.command == "load-map" && m.ControlPattern != WarpMode::Points)
+            return Refused;
+        std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
+        return Success;
+    }
     BtnWPResetClick(s);
     if (s.PendingOp == Op::Idle) {
         std::fprintf(stderr, "trivelctl: reset not confirmed (give --yes)\n");
@@ -290,7 +320,7 @@ int RunWarpBoxCommand(const QStringList& args)
     if (at < 0 || at + 1 >= args.size())
         return -1;
     const QString sub = args[at + 1];
-    if (sub != "mode" && sub != "nudge" && sub != "reset")
+    if (sub != "mode" && sub != "nudge" && sub != "reset" && sub != "save-map" && sub != "load-map")
         return -1;
     WarpArgs o;
     if (const int code = Parse(args, at, o); code >= 0)

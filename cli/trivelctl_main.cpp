@@ -43,7 +43,7 @@ Commands:
                       DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
 
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
-  warp mode|nudge|reset
+  warp mode|nudge|reset|save-map|load-map
                       the Warp Adjust page's chains on the box; see 'trivelctl warp mode --help'
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'

@@ -57,6 +57,29 @@ TEST(TrivelctlWarp, ModeNudgeAndResetReachTheBox)
     EXPECT_EQ(ControlOffset(Readback(sim.address), 1, 4 * 9 + 2), (QJsonArray{0, 0}));
 }
 
+TEST(TrivelctlWarp, AMapSavedInOneRunLoadsInTheNext)
+{
+    BoxSimProcess sim;
+    ASSERT_FALSE(sim.address.isEmpty());
+    ASSERT_EQ(Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "0", "17x17"}).exitCode, 0);
+    ASSERT_EQ(
+        Trivelctl({"--tcp", sim.address, "warp", "nudge", "--window", "0", "--point", "16,16", "--dy", "-30"})
+            .exitCode,
+        0);
+    CliRun r = Trivelctl({"--tcp", sim.address, "warp", "save-map", "--window", "0", "10"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("User Warp saved!!"));
+    EXPECT_TRUE(r.out.contains("ControlPattern: 15"));
+
+    r = Trivelctl({"--tcp", sim.address, "warp", "load-map", "--window", "0", "10"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("ControlPattern: 100"));
+
+    r = Trivelctl({"--tcp", sim.address, "warp", "load-map", "--window", "0", "3"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("No 17x17 warp information!!"));
+}
+
 TEST(TrivelctlWarp, UsageErrors)
 {
     const QStringList cases[] = {
@@ -65,6 +88,8 @@ TEST(TrivelctlWarp, UsageErrors)
         {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "0", "4x4"},
         {"--tcp", "127.0.0.1:1", "warp", "nudge", "--window", "0", "--dx", "3"}, // no point
         {"--tcp", "127.0.0.1:1", "warp", "nudge", "--window", "0", "--point", "3"},
+        {"--tcp", "127.0.0.1:1", "warp", "save-map", "--window", "0", "11"},
+        {"--tcp", "127.0.0.1:1", "warp", "load-map", "--window", "0"},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
