@@ -13,6 +13,7 @@
 #include "session/Watchdog.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpOps.h"
+#include "warp/UserMap.h"
 #include "warp/WarpPointMode.h"
 
 #include <algorithm>
@@ -61,6 +62,7 @@ const ChainRoute kChainTable[] = {
     {Op::FactoryReset, Op::FactoryReset, BoxCommandStep, "session: factory reset"},
     {Op::WarpMove, Op::WarpMove, WarpAdjustStep, "warp: point move"},
     {Op::WarpMoveX, Op::WarpGrid, WarpAdjustStep, "warp: Warp Adjust steps"},
+    {Op::UserMapX, Op::UserMapApplied, UserMapStep, "warp: User Map transfer"},
     {Op::WarpMapSave, Op::WarpMapSelected, WarpMapStep, "warp: warp map data"},
     {Op::WarpMapQuery, Op::WarpMapLoaded, WarpMapStep, "warp: map data load"},
 };

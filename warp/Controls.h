@@ -47,6 +47,29 @@ inline constexpr Control BtnLoadData{"BtnLoadData", Kind::Button};
 inline constexpr Control BtnWPReset{"BtnWPReset", Kind::Button};
 inline constexpr Control BtnWPUndo{"BtnWPUndo", Kind::Button};
 
+// User Map page.
+inline constexpr Control WP2x2Btn{"WP2x2Btn", Kind::SpeedButton};
+inline constexpr Control WP3x3Btn{"WP3x3Btn", Kind::SpeedButton};
+inline constexpr Control WP5x3Btn{"WP5x3Btn", Kind::SpeedButton};
+inline constexpr Control WP5x5Btn{"WP5x5Btn", Kind::SpeedButton};
+inline constexpr Control WP9x5Btn{"WP9x5Btn", Kind::SpeedButton};
+inline constexpr Control WP9x9Btn{"WP9x9Btn", Kind::SpeedButton};
+inline constexpr Control WP17x17Btn{"WP17x17Btn", Kind::SpeedButton};
+inline constexpr Control WPWallBtn{"WPWallBtn", Kind::SpeedButton};
+inline constexpr Control BtnCursorLeft{"BtnCursorLeft", Kind::Button};
+inline constexpr Control BtnCursorUp{"BtnCursorUp", Kind::Button};
+inline constexpr Control BtnCursorRight{"BtnCursorRight", Kind::Button};
+inline constexpr Control BtnCursorDown{"BtnCursorDown", Kind::Button};
+inline constexpr Control BtnGridLeft{"BtnGridLeft", Kind::Button};
+inline constexpr Control BtnGridUp{"BtnGridUp", Kind::Button};
+inline constexpr Control BtnGridRight{"BtnGridRight", Kind::Button};
+inline constexpr Control BtnGridDown{"BtnGridDown", Kind::Button};
+inline constexpr Control BtnWarpReset{"BtnWarpReset", Kind::Button};
+inline constexpr Control BtnUndo{"BtnUndo", Kind::Button};
+inline constexpr Control TBAdjustStep{"TBAdjustStep", Kind::TrackBar};
+inline constexpr Control STAdjustValue{"STAdjustValue", Kind::Label};
+inline constexpr Control CBLineMove{"CBLineMove", Kind::CheckBox};
+
 // Every control above, for the UI port's registry. A new control goes into this list too.
 inline void DeclareWarpControls(std::vector<Control>& out)
 {
@@ -55,6 +78,10 @@ inline void DeclareWarpControls(std::vector<Control>& out)
             BtnCurRight, BtnCurDown, BtnMoveLeft, BtnMoveUp, BtnMoveRight, BtnMoveDown, TBAdjustStep2,
             STAdjustValue2, CBPatternSel1, TBGrid, STGridVal, WPLRVal, WPUDVal, BtnWPReset, BtnWPUndo,
             BtnWP17x17, BtnLoadData});
+    out.insert(out.end(),
+        {WP2x2Btn, WP3x3Btn, WP5x3Btn, WP5x5Btn, WP9x5Btn, WP9x9Btn, WP17x17Btn, WPWallBtn, BtnCursorLeft,
+            BtnCursorUp, BtnCursorRight, BtnCursorDown, BtnGridLeft, BtnGridUp, BtnGridRight, BtnGridDown,
+            BtnWarpReset, BtnUndo, TBAdjustStep, STAdjustValue, CBLineMove});
     out.insert(out.end(), BtnUserMaps.begin(), BtnUserMaps.end());
     out.insert(out.end(), BtnSaveMaps.begin(), BtnSaveMaps.end());
 }

@@ -44,6 +44,20 @@ struct WarpUndoRecord {
 };
 inline constexpr std::size_t kWarpUndoRecordSize = 16;
 
+// State of the User Map editor (the tool-side tables), per window where it says so.
+struct UserMapState {
+    std::array<std::int32_t, 4> EditStep{8, 8, 8, 8}; // TBAdjustStep
+    std::array<bool, 4> TableTransferred{};
+    bool LineMode = false; // CBLineMove
+    bool FullTransfer = false; // set once, never cleared
+    int TransferChunk = 0; // first mesh column of the chunk being sent
+    std::array<std::uint16_t, kSourceTableEntries> CopyX{};
+    std::array<std::uint16_t, kSourceTableEntries> CopyY{};
+    // 20-byte records: pattern, column, row, dx, dy before the edit.
+    std::array<std::vector<std::uint8_t>, 4> UndoHistory{};
+};
+inline constexpr std::size_t kUserMapUndoRecordSize = 20;
+
 struct WarpAdjustState {
     std::array<std::array<PointOffset, kControlPoints>, 4> ControlOffsets{}; // 180 bytes per window
     std::array<std::array<PointOffset, kWallPoints>, 4> WallPoints{}; // 32 bytes per window
@@ -69,6 +83,8 @@ struct WarpAdjustState {
     std::int16_t MoveBefore = 0; // the offset before a 95X / 95Y move
     int ResetChunk = 0; // next point chunk of the reset chain
     int LoadMapSlot = 0; // BtnLoadData's tag: the slot of the last selected user map
+
+    UserMapState userMap;
 };
 
 // Reads `count` little-endian (x, y) pairs from `off` of a frame (bounds-checked by FrameView).

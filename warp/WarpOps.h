@@ -31,6 +31,11 @@ inline constexpr int WarpReselectUpdate3 = 12301;
 // Grid spacing sent (0x300E).
 inline constexpr int WarpGrid = 12302;
 
+// User Map table transfer: x chunks, y chunks, the apply (or a WALL send) (0x8000..0x8002).
+inline constexpr int UserMapX = 32768;
+inline constexpr int UserMapY = 32769;
+inline constexpr int UserMapApplied = 32770;
+
 // Save to a slot: the save acknowledged, then the map's selection (0x8200, 0x8201).
 inline constexpr int WarpMapSave = 33280;
 inline constexpr int WarpMapSelected = 33281;
@@ -45,7 +50,7 @@ inline constexpr int WarpMapLoaded = 33310;
 inline constexpr std::array<OpRange, 5> kWarpOps{{
     {WarpMove, WarpMove, "warp: point move"},
     {WarpMoveX, WarpGrid, "warp: Warp Adjust steps"},
-    {32768, 32770, "warp: User Map transfer"},
+    {UserMapX, UserMapApplied, "warp: User Map transfer"},
     {WarpMapSave, WarpMapSelected, "warp: warp map data"},
     {WarpMapQuery, WarpMapLoaded, "warp: map data load"},
 }};

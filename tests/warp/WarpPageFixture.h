@@ -31,7 +31,8 @@ struct WarpPage : AppFixture {
 
     void settle()
     {
-        for (int i = 0; i < 50; ++i)
+        // A table transfer takes some ninety turns.
+        for (int i = 0; i < 5000 && (i < 50 || s.PendingOp != Op::Idle); ++i)
             QCoreApplication::processEvents();
     }
 
