@@ -176,3 +176,19 @@ TEST(UserMap, ShowingThePageSendsItsTableOncePerVisitOfWarpAdjust)
     f.settle();
     EXPECT_EQ(f.link->log.back(), "2014");
 }
+
+TEST(UserMap, UndoRebuildsWithThePatternOfTheEditAndComesBack)
+{
+    UserMapPage f;
+    f.pattern("WP3x3Btn");
+    f.click("BtnCursorDown");
+    f.click("BtnGridUp"); // (0, 8) up: row 8 bends along the 3x3 spline
+    ASSERT_LT(f.model().UserGrid[4][8].y, 540.0f);
+    f.click("WP17x17Btn");
+    ASSERT_LT(f.point(4, 8).dy, 0);
+    f.click("BtnUndo");
+    // Filled in again from the unedited 3x3 points: in 17x17 (4, 8) would have kept its bend.
+    EXPECT_EQ(f.model().UserGrid[4][8].y, 540.0f);
+    EXPECT_EQ(f.model().WarpPattern, Pattern17x17);
+    EXPECT_EQ(UserMapUndoCount(f.s, 0), 0);
+}
