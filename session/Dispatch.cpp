@@ -11,9 +11,9 @@
 #include "session/Session.h"
 #include "session/StatusPoll.h"
 #include "session/Watchdog.h"
+#include "warp/UserMap.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpOps.h"
-#include "warp/UserMap.h"
 #include "warp/WarpPointMode.h"
 
 #include <algorithm>
