@@ -90,6 +90,8 @@ TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* par
     buildSettingGroup();
     buildWindowFrame();
     buildPages();
+    // The Warp Adjust page takes the warp keys.
+    setWarpShortcutTarget(dynamic_cast<WarpShortcutTarget*>(pages[Page::WarpAdjust]));
     buildHiddenArea();
 
     CloseTimer = m_s.clock.createTimer(50);

@@ -8,6 +8,7 @@
 #include "cli/ReadbackReport.h"
 #include "cli/SettingsCommand.h"
 #include "cli/RegisterCommand.h"
+#include "cli/WarpCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "session/Connection.h"
@@ -49,6 +50,8 @@ Commands:
                       DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
 
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
+  warp mode|nudge|reset|save-map|load-map
+                      the Warp Adjust page's chains on the box; see 'trivelctl warp mode --help'
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'
   set|get             write or read settings by mnemonic (BRI=61); see 'trivelctl set --help'
@@ -167,6 +170,8 @@ int main(int argc, char** argv)
     }
 
     if (const int code = cli::RunSettingsCommand(args); code >= 0)
+        return code;
+    if (const int code = RunWarpBoxCommand(args); code >= 0)
         return code;
 
     Options o;

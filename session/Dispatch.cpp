@@ -13,7 +13,10 @@
 #include "session/Session.h"
 #include "session/StatusPoll.h"
 #include "session/Watchdog.h"
+#include "warp/UserMap.h"
+#include "warp/WarpAdjust.h"
 #include "warp/WarpOps.h"
+#include "warp/WarpPointMode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -63,6 +66,11 @@ const ChainRoute kChainTable[] = {
     {Op::FwPrefixedStart, Op::FwPrefixedCheck, FirmwareStep, "firmware: prefixed image"},
     {Op::FwLargeQuery, Op::FwLargeCheck, FirmwareStep, "firmware: large image"},
     {Op::RegisterRead, Op::RegisterWrite, RegisterStep, "registers: bank read, write"},
+    {Op::WarpMove, Op::WarpMove, WarpAdjustStep, "warp: point move"},
+    {Op::WarpMoveX, Op::WarpGrid, WarpAdjustStep, "warp: Warp Adjust steps"},
+    {Op::UserMapX, Op::UserMapApplied, UserMapStep, "warp: User Map transfer"},
+    {Op::WarpMapSave, Op::WarpMapSelected, WarpMapStep, "warp: warp map data"},
+    {Op::WarpMapQuery, Op::WarpMapLoaded, WarpMapStep, "warp: map data load"},
 };
 
 } // namespace

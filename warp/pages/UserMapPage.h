@@ -1,5 +1,6 @@
 #pragma once
-// The User Map page (TabWapAdjust): the tool-side point editor; its tab stays hidden.
+// The User Map page (TabWapAdjust): the tool-side point editor; its tab stays hidden. The
+// handlers live in warp/UserMap.h.
 
 #include "app/PageWidget.h"
 
@@ -9,6 +10,7 @@ class UserMapPage : public PageWidget {
     Q_OBJECT
 public:
     explicit UserMapPage(Session& s, QWidget* parent = nullptr);
+    ~UserMapPage() override;
 };
 
 } // namespace trivel

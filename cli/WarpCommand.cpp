@@ -1,0 +1,360 @@
+#include "cli/WarpCommand.h"
+
+#include "cli/BoxRun.h"
+#include "cli/CliUi.h"
+#include "link/Clock.h"
+#include "link/SettingCodec.h"
+#include "session/Connection.h"
+#include "session/Controls.h"
+#include "session/PendingOps.h"
+#include "session/Session.h"
+#include "warp/Controls.h"
+#include "warp/WarpAdjust.h"
+#include "warp/WarpAdjustState.h"
+#include "warp/WarpPointMode.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+namespace trivel {
+
+namespace {
+
+enum Exit { Success = 0, Refused = 1, Usage = 2, LinkFailure = 3, Rejected = 4 };
+
+const char* const kWarpHelp
+    = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] [--yes] warp COMMAND --window N ...
+
+Commands (on the same chains as the Warp Adjust page; the box's tables are read first):
+  warp mode --window N MODE          MODE: 2x2, 3x3, 5x3, 9x5, wall, 17x17, user1 .. user10
+  warp nudge --window N --point C,R [--dx X] [--dy Y]
+                                     moves a point of the window's current mode: C 0..8 and
+                                     R 0..4 on the 9 x 5 grid, 0..16 in 17x17; offsets stay
+                                     within -600..600. The box's live 17x17 points cannot be
+                                     read back: in 17x17 a nudge starts from the offsets this
+                                     run knows (none, unless it entered the mode itself)
+  warp reset --window N              resets the warp of the current mode (asks: give --yes)
+  warp save-map --window N SLOT      stores the window's 17x17 map in slot 1..10 of the box and
+                                     selects it
+  warp load-map --window N SLOT      selects the map of slot 1..10 and reads its points back
+
+Exit codes: 0 done, 1 refused (nothing to move, reset not confirmed, a grid the splines cannot
+pass), 2 usage error, 3 link failure, 4 box rejected.
+)";
+
+struct WarpArgs {
+    bool tcp = false;
+    QString host;
+    quint16 port = 7;
+    bool yes = false;
+    bool verbose = false;
+    QString command;
+    int window = -1;
+    QString mode;
+    bool havePoint = false;
+    int column = 0;
+    int row = 0;
+    int dx = 0;
+    int dy = 0;
+    int slot = -1; // 0..9
+};
+
+int ModeOf(const QString& name);
+
+int UsageError(const QString& why)
+{
+    std::fprintf(stderr, "trivelctl: %s\nTry 'trivelctl warp --help'.\n", qPrintable(why));
+    return Usage;
+}
+
+bool ToInt(const QString& text, int& out)
+{
+    bool ok = false;
+    out = text.toInt(&ok);
+    return ok;
+}
+
+// -1 to go on, or an exit code.
+int Parse(const QStringList& args, int at, WarpArgs& o)
+{
+    bool linkGiven = false;
+    for (int i = 0; i < at; ++i) {
+        const QString& a = args[i];
+        if (a == "--tcp") {
+            if (linkGiven || ++i >= at)
+                return UsageError("--tcp needs HOST[:PORT], once");
+            linkGiven = o.tcp = true;
+            const QStringList parts = args[i].split(':');
+            o.host = parts[0];
+            int port = 7;
+            if (o.host.isEmpty() || parts.size() > 2 || (parts.size() == 2 && !ToInt(parts[1], port))
+                || port < 1 || port > 65535)
+                return UsageError("bad address: " + args[i]);
+            o.port = quint16(port);
+        } else if (a == "--usb") {
+            if (linkGiven)
+                return UsageError("give one of --tcp and --usb");
+            linkGiven = true;
+        } else if (a == "--yes") {
+            o.yes = true;
+        } else if (a == "--verbose") {
+            o.verbose = true;
+        } else {
+            return UsageError("unexpected argument " + a);
+        }
+    }
+    o.command = args[at + 1];
+    for (int i = at + 2; i < args.size(); ++i) {
+        QString a = args[i];
+        QString value;
+        if (a.startsWith("--") && a.contains('=')) {
+            value = a.section('=', 1);
+            a = a.section('=', 0, 0);
+        } else if (a == "--window" || a == "--point" || a == "--dx" || a == "--dy") {
+            if (++i >= args.size())
+                return UsageError(a + " needs a value");
+            value = args[i];
+        }
+        if (a == "-h" || a == "--help") {
+            std::fputs(kWarpHelp, stdout);
+            return Success;
+        } else if (a == "--yes") {
+            o.yes = true;
+        } else if (a == "--window") {
+            if (!ToInt(value, o.window) || o.window < 0 || o.window > 3)
+                return UsageError("--window wants 0..3");
+        } else if (a == "--point") {
+            const QStringList cr = value.split(',');
+            if (cr.size() != 2 || !ToInt(cr[0], o.column) || !ToInt(cr[1], o.row))
+                return UsageError("--point wants COLUMN,ROW");
+            o.havePoint = true;
+        } else if (a == "--dx" || a == "--dy") {
+            if (!ToInt(value, a == "--dx" ? o.dx : o.dy))
+                return UsageError(a + " wants a whole number");
+        } else if (!a.startsWith('-') && o.command == "mode" && o.mode.isEmpty()) {
+            o.mode = a;
+        } else if (!a.startsWith('-') && o.command.endsWith("-map") && o.slot < 0) {
+            int slot = 0;
+            if (!ToInt(a, slot) || slot < 1 || slot > 10)
+                return UsageError("SLOT wants 1..10");
+            o.slot = slot - 1;
+        } else {
+            return UsageError("unexpected argument " + a);
+        }
+    }
+    if (o.window < 0)
+        return UsageError("--window N is required");
+    if (o.command == "mode" && ModeOf(o.mode) < 0)
+        return UsageError(
+            o.mode.isEmpty() ? QStringLiteral("warp mode needs a MODE") : "unknown mode " + o.mode);
+    if (o.command.endsWith("-map") && o.slot < 0)
+        return UsageError("warp " + o.command + " needs a SLOT");
+    if (o.command == "nudge" && !o.havePoint)
+        return UsageError("warp nudge needs --point C,R");
+    return -1;
+}
+
+// The ControlPattern of a mode name; -1 for none, user maps as 6..15.
+int ModeOf(const QString& name)
+{
+    const struct {
+        const char* name;
+        int mode;
+    } modes[] = {{"2x2", WarpMode::Keystone}, {"3x3", WarpMode::Grid3x3}, {"5x3", WarpMode::Grid5x3},
+        {"9x5", WarpMode::Grid9x5}, {"wall", WarpMode::Wall}, {"17x17", WarpMode::Points}};
+    for (const auto& m : modes)
+        if (name.compare(QLatin1String(m.name), Qt::CaseInsensitive) == 0)
+            return m.mode;
+    int n = 0;
+    if (name.startsWith("user", Qt::CaseInsensitive) && ToInt(name.mid(4), n) && n >= 1 && n <= 10)
+        return WarpMode::FirstUserMap + n - 1;
+    return -1;
+}
+
+class Runner {
+public:
+    Runner(Session& s, cli::CliUi& ui)
+        : m_s(s)
+        , m_ui(ui)
+    {
+    }
+
+    // Runs the event loop until done(), the link fails, a warning is shown or nothing happens
+    // for too long. Returns -1 when done, else the exit code.
+    int await(const std::function<bool()>& done, int timeoutMs = 15000)
+    {
+        const int warnings = m_ui.warnings;
+        QEventLoop loop;
+        QTimer watch;
+        QElapsedTimer clock;
+        clock.start();
+        int result = -2;
+        QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+            if (m_s.flag(Flag::Rejected))
+                result = Rejected;
+            else if (!m_s.connected())
+                result = LinkFailure;
+            else if (m_ui.warnings > warnings)
+                result = Refused;
+            else if (done())
+                result = -1;
+            else if (clock.elapsed() > timeoutMs) {
+                std::fprintf(stderr, "trivelctl: no reply from the box\n");
+                result = LinkFailure;
+            }
+            if (result != -2)
+                loop.quit();
+        });
+        watch.start(5);
+        loop.exec();
+        return result;
+    }
+
+    bool idle() const { return m_s.PendingOp == Op::Idle && !m_s.warpAdjust.WarpBusy; }
+
+private:
+    Session& m_s;
+    cli::CliUi& m_ui;
+};
+
+// Makes window w the current one, here and on the box.
+void SelectWindow(Session& s, int w)
+{
+    s.CurrentWindow = w;
+    s.warp.WarpWindow = w;
+    s.PostSendDelay = 50; // their echoes are handled before a chain sets PendingOp
+    SettingCommand cmd = MakeSettingCommand("s00VKY+060");
+    EncodeSettingValue(60 + w, cmd);
+    PutSettingFrame(s.RequestBuffer, Cmd::Setting, cmd);
+    SendFrame(s);
+    s.clearRequest(512);
+    s.request().setCode(Cmd::CurrentWindowChanged);
+    s.request().put8(8, std::uint8_t(w));
+    SendFrame(s);
+    s.PostSendDelay = 0;
+}
+
+int RunOperation(Session& s, Runner& run, const WarpArgs& o)
+{
+    WarpModel& m = s.warp.model[std::size_t(o.window)];
+    if (o.command == "mode") {
+        const int mode = ModeOf(o.mode);
+        if (mode == WarpMode::Points)
+            EnterPointMode(s);
+        else if (mode >= WarpMode::FirstUserMap && mode <= WarpMode::LastUserMap)
+            SelectUserMap(s, mode - WarpMode::FirstUserMap);
+        else
+            SelectWarpMode(s, mode);
+        if (const int code = run.await([&] { return run.idle(); }); code >= 0)
+            return code;
+        if (m.ControlPattern != mode)
+            return Refused;
+        std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
+        return Success;
+    }
+    if (o.command == "nudge") {
+        if (!SelectWarpPoint(s, o.column, o.row)) {
+            std::fprintf(stderr, "trivelctl: point %d,%d is not a point of mode %d\n", o.column, o.row,
+                int(m.ControlPattern));
+            return Refused;
+        }
+        WarpAdjustState& a = s.warpAdjust;
+        const int step = a.MoveStep[std::size_t(o.window)];
+        const struct {
+            int amount;
+            WarpDir minus, plus;
+        } axes[] = {{o.dx, WarpDir::Left, WarpDir::Right}, {o.dy, WarpDir::Up, WarpDir::Down}};
+        for (const auto& axis : axes) {
+            if (axis.amount == 0)
+                continue;
+            // One move of the whole amount, as a key press with that step would make.
+            a.MoveStep[std::size_t(o.window)] = std::min(std::abs(axis.amount), 2 * 600);
+            MoveWarpPoint(s, axis.amount < 0 ? axis.minus : axis.plus);
+            a.MoveStep[std::size_t(o.window)] = step;
+            if (const int code = run.await([&] { return run.idle(); }); code >= 0)
+                return code;
+        }
+        std::printf("Window: %d\nPoint: %d,%d\nOffset: %s,%s\n", o.window, o.column, o.row,
+            qPrintable(s.ui.caption(ctl::WPLRVal)), qPrintable(s.ui.caption(ctl::WPUDVal)));
+        return Success;
+    }
+    if (o.command == "save-map" || o.command == "load-map") {
+        if (o.command == "save-map") {
+            SaveUserMap(s, o.slot);
+        } else {
+            SelectUserMap(s, o.slot);
+            if (const int code = run.await([&] { return run.idle(); }); code >= 0)
+                return code;
+            LoadUserMap(s);
+        }
+        if (const int code = run.await([&] { return run.idle(); }); code >= 0)
+            return code;
+        // The load of an empty slot ends with the box's "no map" message and no point mode.
+        if (o.command == "load-map" && m.ControlPattern != WarpMode::Points)
+            return Refused;
+        std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
+        return Success;
+    }
+    BtnWPResetClick(s);
+    if (s.PendingOp == Op::Idle) {
+        std::fprintf(stderr, "trivelctl: reset not confirmed (give --yes)\n");
+        return Refused;
+    }
+    if (const int code = run.await([&] { return run.idle(); }); code >= 0)
+        return code;
+    std::printf("Window: %d\nReset: done\n", o.window);
+    return Success;
+}
+
+} // namespace
+
+int RunWarpBoxCommand(const QStringList& args)
+{
+    const int at = int(args.indexOf(QStringLiteral("warp")));
+    if (at < 0 || at + 1 >= args.size())
+        return -1;
+    const QString sub = args[at + 1];
+    if (sub != "mode" && sub != "nudge" && sub != "reset" && sub != "save-map" && sub != "load-map")
+        return -1;
+    WarpArgs o;
+    if (const int code = Parse(args, at, o); code >= 0)
+        return code;
+    if (!o.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
+
+    RealClock clock;
+    cli::CliUi ui(o.yes);
+    Session s(clock, ui);
+    Connection connection(s);
+    const int connected = cli::ConnectAndRead(
+        *QCoreApplication::instance(), s, connection, ui, cli::LinkChoice{o.tcp, o.host, o.port}, false);
+    if (connected != cli::Success)
+        return connected;
+    ui.quiet = false;
+
+    Runner run(s, ui);
+    int code = -1;
+    if (code < 0) {
+        // The poll would hold PendingOp while the chains want it.
+        s.TmrStatus->setEnabled(false);
+        if (o.window >= s.ChannelCount) {
+            std::fprintf(stderr, "trivelctl: the box has %d windows\n", s.ChannelCount);
+            code = Refused;
+        } else {
+            SelectWindow(s, o.window);
+            code = RunOperation(s, run, o);
+        }
+    }
+    if (s.connected())
+        connection.BtnCnt2Click();
+    return code;
+}
+
+} // namespace trivel

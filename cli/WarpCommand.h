@@ -1,0 +1,12 @@
+#pragma once
+// trivelctl warp mode / nudge / reset: the Warp Adjust page's chains on a connected box.
+
+#include <QStringList>
+
+namespace trivel {
+
+// args: the command line without the program name. Returns -1 when the arguments are not one of
+// these commands, else the exit code.
+int RunWarpBoxCommand(const QStringList& args);
+
+} // namespace trivel
