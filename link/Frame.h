@@ -72,9 +72,11 @@ public:
         for (std::size_t i = 0; i < n; ++i)
             d[i] = u8(off + i);
     }
+    // Nothing to copy returns early: an empty source (an empty slot's vector) may be null, and
+    // memcpy must not see a null pointer even for zero bytes.
     void copyIn(std::size_t off, const void* src, std::size_t n)
     {
-        if (fits(off, n))
+        if (n != 0 && fits(off, n))
             std::memcpy(m_data + off, src, n);
     }
 
