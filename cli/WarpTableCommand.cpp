@@ -66,13 +66,7 @@ OffsetPair offsetValue(const QJsonValue& v, const QString& where, const QStringL
             intValue(o.value(QStringLiteral("dy")), where + QStringLiteral(".dy"), -32768, 32767))};
 }
 
-struct GridDescription {
-    std::optional<int> pattern;
-    std::vector<std::pair<std::pair<int, int>, OffsetPair>> points;
-    std::array<OffsetPair, 4> corners{};
-};
-
-GridDescription parseGrid(const QByteArray& text)
+WarpGridDescription parseGrid(const QByteArray& text)
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
@@ -86,7 +80,7 @@ GridDescription parseGrid(const QByteArray& text)
     checkKeys(root, {QStringLiteral("pattern"), QStringLiteral("points"), QStringLiteral("corners")},
         QStringLiteral("the grid description"));
 
-    GridDescription grid;
+    WarpGridDescription grid;
     if (root.contains(QStringLiteral("pattern")))
         grid.pattern = intValue(root.value(QStringLiteral("pattern")), QStringLiteral("pattern"), 0, 255);
 
@@ -129,6 +123,21 @@ GridDescription parseGrid(const QByteArray& text)
     }
     return grid;
 }
+
+} // namespace
+
+std::optional<WarpGridDescription> ParseWarpGrid(const QByteArray& text, QString* error)
+{
+    try {
+        return parseGrid(text);
+    } catch (const GridError& e) {
+        if (error)
+            *error = e.message;
+        return std::nullopt;
+    }
+}
+
+namespace {
 
 // Parses the arguments; returns an error message for a usage error.
 std::optional<QString> parseArgs(const QStringList& args, Options& opt)
@@ -237,19 +246,20 @@ int RunWarpTableCommand(const QStringList& args, QTextStream& out, QTextStream& 
         return kUsageError;
     }
 
-    GridDescription grid;
+    WarpGridDescription grid;
     if (!opt.grid.isEmpty()) {
         QFile file(opt.grid);
         if (!file.open(QIODevice::ReadOnly)) {
             err << "trivelctl warp table: cannot read " << opt.grid << ": " << file.errorString() << "\n";
             return kFailure;
         }
-        try {
-            grid = parseGrid(file.readAll());
-        } catch (const GridError& e) {
-            err << "trivelctl warp table: " << opt.grid << ": " << e.message << "\n";
+        QString problem;
+        const auto parsed = ParseWarpGrid(file.readAll(), &problem);
+        if (!parsed) {
+            err << "trivelctl warp table: " << opt.grid << ": " << problem << "\n";
             return kFailure;
         }
+        grid = *parsed;
     }
     const int pattern = opt.pattern.value_or(grid.pattern.value_or(Pattern17x17));
     if (pattern < 0 || pattern > Pattern17x17) {

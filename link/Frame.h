@@ -72,6 +72,8 @@ public:
         for (std::size_t i = 0; i < n; ++i)
             d[i] = u8(off + i);
     }
+    // Nothing to copy returns early: an empty source (an empty slot's vector) may be null, and
+    // memcpy must not see a null pointer even for zero bytes.
     void copyIn(std::size_t off, const void* src, std::size_t n)
     {
         // memcpy wants a valid source even for 0 bytes; an empty copy may come with none.

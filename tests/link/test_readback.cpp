@@ -233,7 +233,10 @@ INSTANTIATE_TEST_SUITE_P(Bytes, IdentifyKinds,
     ::testing::Values(IdentifyCase{0x84, 4, true, true}, IdentifyCase{2, 4, false, true},
         IdentifyCase{1, 2, false, false}, IdentifyCase{0x83, 3, true, false},
         // Counts the tool has no windows for are held to 1..4.
-        IdentifyCase{0x00, 1, false, false}, IdentifyCase{0xFF, 4, true, false}));
+        IdentifyCase{0x00, 1, false, false}, IdentifyCase{0xFF, 4, true, false}),
+    [](const auto& info) {
+        return QStringLiteral("Kind%1").arg(info.param.byte14, 2, 16, QChar('0')).toStdString();
+    });
 
 struct RejectCase {
     bool boardError;
@@ -281,7 +284,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, Rejection,
     ::testing::Values(RejectCase{true, 99999, "Sorry!The Main Board Error!!"},
         RejectCase{false, 93223, "Sorry!The MCU F/W version is too old! [M2A93223]"},
         RejectCase{false, 4711, "Sorry!The MCU F/W version is too old! [M2A04711]"},
-        RejectCase{false, 93224, nullptr}));
+        RejectCase{false, 93224, nullptr}),
+    [](const auto& info) {
+        return info.param.boardError ? std::string("MainBoardError")
+                                     : "Firmware" + std::to_string(info.param.firmware);
+    });
 
 TEST_F(ChainTest, ModelNumberHidesBlendPagesOrPairsOutputs)
 {

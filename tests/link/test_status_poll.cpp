@@ -160,7 +160,12 @@ INSTANTIATE_TEST_SUITE_P(Counts, ChannelLayout,
         LayoutCase{3, 0, 113, true, true, false, true}, LayoutCase{2, 0, 79, true, false, false, true},
         LayoutCase{1, 0, 45, false, false, false, true},
         LayoutCase{2, Flag::Key, 79, true, false, false, false},
-        LayoutCase{4, Flag::Key | Flag::FourInput, 149, true, true, true, true}));
+        LayoutCase{4, Flag::Key | Flag::FourInput, 149, true, true, true, true}),
+    [](const auto& info) {
+        const LayoutCase& c = info.param;
+        return "Windows" + std::to_string(c.channels) + ((c.flags & Flag::Key) ? "Key" : "")
+            + ((c.flags & Flag::FourInput) ? "FourInput" : "");
+    });
 
 TEST_F(ChainTest, IndicatorsClearWithZeroMasks)
 {

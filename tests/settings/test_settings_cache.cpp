@@ -121,7 +121,8 @@ TEST_P(EdidSharing, PerWindowOnlyOnPipBoxes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, EdidSharing,
-    ::testing::Values(EdidCase{true, {1000, 1001, 1002, 1003}}, EdidCase{false, {1000, 1000, 1002, 1002}}));
+    ::testing::Values(EdidCase{true, {1000, 1001, 1002, 1003}}, EdidCase{false, {1000, 1000, 1002, 1002}}),
+    [](const auto& info) { return std::string(info.param.pip ? "PipBox" : "PlainBox"); });
 
 TEST_F(SettingsCache, CurrentWindowFollowsTheBoxWithinTheFourWindows)
 {
@@ -156,7 +157,8 @@ TEST_P(NetworkDisplay, DhcpShowsAddressesInUseStaticShowsStoredOnes)
     EXPECT_EQ(s.settings.Network.bytes[24], 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, NetworkDisplay, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Modes, NetworkDisplay, ::testing::Bool(),
+    [](const auto& info) { return std::string(info.param ? "Dhcp" : "Static"); });
 
 TEST(BlendRecordLayout, AccessorsHitTheBoxOffsets)
 {

@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora in corpus/<target>/: a few valid frames and texts and their edges.
+
+Run it again after changing it; the files are committed so the fuzz runs need no Python.
+"""
+import json
+import pathlib
+import shutil
+import struct
+
+HERE = pathlib.Path(__file__).resolve().parent
+
+
+def frame(code, fields=(), size=512):
+    """A frame of `size` bytes with the code at offset 4 and (offset, bytes) fields."""
+    b = bytearray(size)
+    b[4:8] = struct.pack("<I", code)
+    for off, data in fields:
+        b[off:off + len(data)] = data
+    return bytes(b)
+
+
+def text(s):
+    return s.encode("ascii")
+
+
+def identify(kind, firmware=93224, status=0, user_mask=0x5B):
+    return frame(0x0001, [
+        (8, bytes([3, 0, 5])),
+        (11, firmware.to_bytes(3, "big")),
+        (14, bytes([kind, 0])),
+        (16, struct.pack("<4H", 1920, 1080, 1280, 720)),
+        (34, bytes([status])),
+        (37, bytes([user_mask])),
+    ])
+
+
+def reply_frame():
+    record = bytearray(80)
+    record[46:48] = struct.pack("<H", 1000)
+    window_block = bytes(record) * 4
+    return {
+        "identify_pip4": identify(0x84),
+        "identify_plain2": identify(0x01, user_mask=0),
+        "identify_old_firmware": identify(0x02, firmware=93223),
+        "identify_board_error": identify(0x84, status=0x08),
+        "query_model": frame(0x100C, [(8, text("S00MDN+800\r\n"))]),
+        "query_negative": frame(0x100C, [(8, text("S00PLO9500\r\n"))]),
+        "status": frame(0x1006, [(8, text("003")), (12, text("015")),
+                                 (16, struct.pack("<8i", 1920, 1080, 1280, 720, 0, 0, -1, 2**31 - 1)),
+                                 (80, bytes([2, 0, 2, 0]))]),
+        "window_settings": frame(0x1001, [(8, window_block), (15, bytes([3]))]),
+        "mask_header": frame(0x1025, [(8, struct.pack("<II", 0, 600)), (10, text("EX")),
+                                      (12, struct.pack("<I", 600))]),
+        "mask_header_huge": frame(0x1025, [(10, text("EX")), (12, struct.pack("<I", 0xFFFFFFFF))]),
+        "short": frame(0x1006, size=12),
+        "empty": b"",
+        "usb_sized": frame(0x1001, [(8, window_block)], size=1024),
+    }
+
+
+def setting_codec():
+    def reply(cmd, size=20):
+        return frame(0x100C, [(8, text(cmd))], size=size)
+    return {
+        "plus": reply("S00BRI+050\r\n"),
+        "minus": reply("S00HUE-120\r\n"),
+        "thousands": reply("S00WWW1920\r\n"),
+        "nine_sign": reply("S00PLO9500\r\n"),
+        "query_form": reply("S00MDNR000\r\n"),
+        "not_digits": frame(0x100C, [(8, b"S00BRI+\xff:/\r\n")], size=20),
+        "ends_in_value": reply("S00BRI+05", size=17),
+        "short": bytes([0x0C, 0x10]),
+        "empty": b"",
+    }
+
+
+def warp_grid():
+    doc_example = {
+        "pattern": 1,
+        "points": [{"column": 8, "row": 8, "dx": 30, "dy": -20},
+                   {"column": 16, "row": 0, "dx": -12, "dy": 4}],
+        "corners": {"topLeft": {"dx": 0, "dy": 0}, "topRight": {"dx": 100, "dy": 40},
+                    "bottomLeft": {"dx": 0, "dy": 0}, "bottomRight": {"dx": 0, "dy": 0}},
+    }
+    extreme = {
+        "pattern": 6,
+        "points": [{"column": c, "row": r, "dx": 32767 if (c + r) % 2 else -32768, "dy": -32768}
+                   for c, r in ((0, 0), (16, 16), (8, 3), (0, 16))],
+        "corners": {"bottomRight": {"dx": -32768, "dy": 32767}},
+    }
+    texts = {
+        "doc_example": json.dumps(doc_example),
+        "extreme": json.dumps(extreme),
+        "empty_object": "{}",
+        "pattern_9x5": json.dumps({"pattern": 4, "points": [{"column": 4, "row": 8, "dx": 5, "dy": 5}]}),
+        "wall": json.dumps({"pattern": 7}),
+        "crossed_corners": json.dumps({"corners": {"topLeft": {"dx": 1920, "dy": 1080},
+                                                   "bottomRight": {"dx": -1920, "dy": -1080}}}),
+        "fraction": '{"corners": {"topLeft": {"dx": 1.5, "dy": 0}}}',
+        "not_json": "{points: ",
+        "array": "[1, 2, 3]",
+    }
+    return {k: v.encode() for k, v in texts.items()}
+
+
+def box_requests():
+    def run(*frames):
+        return b"".join(struct.pack("<H", len(f)) + f for f in frames)
+
+    def req(code, fields=(), size=64):
+        return frame(code, fields, size)
+
+    stream = bytes(range(256)) * 2
+    upload = req(0x1021, [(8, bytes([1])), (12, struct.pack("<II", 0, 480)), (20, stream[:480])], size=512)
+    return {
+        "connect": run(req(0x0001), req(0x100C, [(8, text("S00MDNR000\r\n"))]), req(0x1000), req(0x1006),
+                       req(0x1001), req(0x1007), req(0x1008), req(0x1009), req(0x100A)),
+        "settings": run(req(0x1002, [(8, text("s00BRI+050\r\n"))]), req(0x100B, [(8, text("s00TLA+001\r\n"))]),
+                        req(0x1002, [(8, text("s00VKY+062\r\n"))]), req(0x100C, [(8, text("S00BRIR000\r\n"))])),
+        "mask_round_trip": run(upload, req(0x1022, [(8, bytes([1])), (12, bytes([3]))]),
+                               req(0x1025, [(12, bytes([3]))]), req(0x1026, [(12, struct.pack("<I", 32))]),
+                               req(0x1023, [(8, bytes([1])), (12, bytes([3]))]), req(0x1025, [(12, bytes([3]))])),
+        "firmware": run(req(0x0011, [(8, struct.pack("<I", 300))]),
+                        req(0x0012, [(8, struct.pack("<I", 0)), (12, stream[:256])], size=512),
+                        req(0x0013, [(8, struct.pack("<I", 300))])),
+        "maps_and_registers": run(req(0x2013, [(8, bytes([0, 2])), (12, bytes([6]))]),
+                                  req(0x2016, [(8, bytes([0, 2]))]), req(0x2017, [(8, bytes([0])), (12, bytes([4]))]),
+                                  req(0x2002), req(0x2005)),
+        "short_frames": run(b"", b"\x00\x00\x00\x00\x01", req(0x1006, size=8)),
+        "claims_more_than_it_has": struct.pack("<H", 0xFFFF) + req(0x0001, size=16),
+    }
+
+
+def main():
+    for target, seeds in (("reply_frame", reply_frame()), ("setting_codec", setting_codec()),
+                          ("warp_grid", warp_grid()), ("box_requests", box_requests())):
+        d = HERE / "corpus" / target
+        shutil.rmtree(d, ignore_errors=True)
+        d.mkdir(parents=True)
+        for name, data in seeds.items():
+            (d / name).write_bytes(data)
+
+
+if __name__ == "__main__":
+    main()
