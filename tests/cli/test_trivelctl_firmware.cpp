@@ -11,35 +11,6 @@
 
 namespace {
 
-class FirmwareBoxSim {
-public:
-    explicit FirmwareBoxSim(const QStringList& extra = {})
-    {
-        m_proc.start(QStringLiteral(BOXSIM), QStringList{"--port", "0"} + extra);
-        QString line;
-        while (m_proc.waitForReadyRead(5000)) {
-            line += QString::fromUtf8(m_proc.readAllStandardOutput());
-            if (line.contains('\n'))
-                break;
-        }
-        const auto m = QRegularExpression(R"(listening on (\S+):(\d+))").match(line);
-        if (m.hasMatch())
-            address = m.captured(1) + ":" + m.captured(2);
-    }
-    ~FirmwareBoxSim()
-    {
-        m_proc.terminate();
-        if (!m_proc.waitForFinished(3000)) {
-            m_proc.kill();
-            m_proc.waitForFinished();
-        }
-    }
-    QString address;
-
-private:
-    QProcess m_proc;
-};
-
 // A 1 MiB image (the large-image procedure) and its 32-bit sum.
 QString WriteImage(const QTemporaryDir& dir, std::uint32_t* sum)
 {
@@ -66,7 +37,7 @@ TEST(TrivelctlFirmware, DownloadIsConfirmedOrRefusedByTheBoxChecksum)
     const QString hex = QStringLiteral("%1").arg(sum & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
     const QString wrongHex = QStringLiteral("%1").arg((sum + 1) & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
     {
-        FirmwareBoxSim sim;
+        BoxSim sim;
         ASSERT_FALSE(sim.address.isEmpty());
         const CliRun r = Trivelctl({"--tcp", sim.address, "firmware", image});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -74,14 +45,14 @@ TEST(TrivelctlFirmware, DownloadIsConfirmedOrRefusedByTheBoxChecksum)
         EXPECT_TRUE(r.err.contains("100 %  1048576/1048576 bytes")) << r.err.toStdString();
     }
     {
-        FirmwareBoxSim sim({"--wrong-checksum"});
+        BoxSim sim({"--wrong-checksum"});
         const CliRun r = Trivelctl({"--tcp", sim.address, "firmware", image, "--no-restart"});
         EXPECT_EQ(r.exitCode, 5) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("Process Error!!" + wrongHex)) << r.err.toStdString();
         EXPECT_NE(hex, wrongHex);
     }
     {
-        FirmwareBoxSim sim({"--board-mask", "0"});
+        BoxSim sim({"--board-mask", "0"});
         const CliRun r = Trivelctl({"--tcp", sim.address, "firmware", image});
         EXPECT_EQ(r.exitCode, 5) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("Board not found!!")) << r.err.toStdString();
@@ -125,7 +96,7 @@ TEST(TrivelctlFirmware, InfoAndRefusedFiles)
 
 TEST(TrivelctlReg, WriteWithThePageRulesThenReadTheBank)
 {
-    FirmwareBoxSim sim;
+    BoxSim sim;
     ASSERT_FALSE(sim.address.isEmpty());
     const CliRun w = Trivelctl({"--tcp", sim.address, "reg", "write", "--window", "2", "12", "5"});
     EXPECT_EQ(w.exitCode, 0) << w.err.toStdString();

@@ -12,39 +12,9 @@
 
 namespace {
 
-// A trivel-boxsim process on a free port.
-class SettingsSim {
-public:
-    SettingsSim()
-    {
-        m_proc.start(QStringLiteral(BOXSIM), QStringList{"--port", "0"});
-        QString line;
-        while (m_proc.waitForReadyRead(5000)) {
-            line += QString::fromUtf8(m_proc.readAllStandardOutput());
-            if (line.contains('\n'))
-                break;
-        }
-        const auto m = QRegularExpression(R"(listening on (\S+):(\d+))").match(line);
-        if (m.hasMatch())
-            address = m.captured(1) + ":" + m.captured(2);
-    }
-    ~SettingsSim()
-    {
-        m_proc.terminate();
-        if (!m_proc.waitForFinished(3000)) {
-            m_proc.kill();
-            m_proc.waitForFinished();
-        }
-    }
-    QString address;
-
-private:
-    QProcess m_proc;
-};
-
 TEST(TrivelctlSettings, SetThenGetReadsTheBoxBack)
 {
-    SettingsSim sim;
+    BoxSim sim;
     ASSERT_FALSE(sim.address.isEmpty());
     CliRun r = Trivelctl({"--tcp", sim.address, "set", "BRI=61", "XHA=70"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -67,7 +37,7 @@ TEST(TrivelctlSettings, SetThenGetReadsTheBoxBack)
 
 TEST(TrivelctlSettings, RefusesValuesOutsideTheRangeBeforeSending)
 {
-    SettingsSim sim;
+    BoxSim sim;
     ASSERT_FALSE(sim.address.isEmpty());
     const struct {
         QStringList args;

@@ -1,7 +1,6 @@
 // trivelctl warp mode / nudge / reset against trivel-boxsim: what the box holds afterwards, as
 // a second trivelctl reads it back.
 
-#include "BoxSim.h"
 #include "RunTrivelctl.h"
 
 #include <QJsonArray>
@@ -28,7 +27,7 @@ QJsonArray ControlOffset(const QJsonObject& o, int window, int point)
 
 TEST(TrivelctlWarp, ModeNudgeAndResetReachTheBox)
 {
-    BoxSimProcess sim;
+    BoxSim sim;
     ASSERT_FALSE(sim.address.isEmpty());
     CliRun r = Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "1", "5x3"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -59,7 +58,7 @@ TEST(TrivelctlWarp, ModeNudgeAndResetReachTheBox)
 
 TEST(TrivelctlWarp, AMapSavedInOneRunLoadsInTheNext)
 {
-    BoxSimProcess sim;
+    BoxSim sim;
     ASSERT_FALSE(sim.address.isEmpty());
     ASSERT_EQ(Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "0", "17x17"}).exitCode, 0);
     ASSERT_EQ(
