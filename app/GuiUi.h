@@ -10,7 +10,6 @@
 #include <QSet>
 #include <QWidget>
 
-
 class QTabWidget;
 
 namespace trivel {

@@ -125,7 +125,8 @@ void TMainForm::buildConnectGroup()
     RBUSB = build::Make<QRadioButton>(Grop1, ctl::RBUSB, QStringLiteral("USB"), QRect(360, 28, 70, 18));
     RBUSB->setChecked(true);
 
-    BtnCnt2 = build::Make<QPushButton>(Grop1, ctl::BtnCnt2, QStringLiteral("Connect"), QRect(520, 20, 114, 32));
+    BtnCnt2
+        = build::Make<QPushButton>(Grop1, ctl::BtnCnt2, QStringLiteral("Connect"), QRect(520, 20, 114, 32));
     BtnCnt2->setEnabled(false);
 
     connect(RBTCP, &QRadioButton::toggled, this, [this](bool on) {

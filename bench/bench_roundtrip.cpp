@@ -12,10 +12,10 @@
 // then the receive thread waits until DispatchResponse has returned), which caps it near half.
 
 #include "link/Clock.h"
-#include "session/Dispatch.h"
-#include "session/Session.h"
 #include "link/SettingCodec.h"
 #include "link/TcpTransport.h"
+#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/UiPort.h"
 
 #include <QCoreApplication>

@@ -144,7 +144,6 @@ inline constexpr ControlSet<4> PipOverlaps{
 inline constexpr ControlSet<4> PipOverlapLabels{{{"STPIPOverlapL", Kind::Label},
     {"STPIPOverlapR", Kind::Label}, {"STPIPOverlapT", Kind::Label}, {"STPIPOverlapB", Kind::Label}}};
 
-
 // Blend 1: sides left, right, top, bottom; channels red, green, blue.
 inline constexpr ControlSet<4> EdgeWidths{{{"SBEdgeLeft", Kind::ScrollBar}, {"SBEdgeRight", Kind::ScrollBar},
     {"SBEdgeTop", Kind::ScrollBar}, {"SBEdgeBottom", Kind::ScrollBar}}};
@@ -200,9 +199,9 @@ inline void DeclareSettingsPagesBControls(std::vector<Control>& out)
 {
     out.insert(out.end(),
         {TBH1W, TBH1V, TBH2W, TBH2V, TBD1W, TBD1V, TBD2W, TBD2V, STH1W, STH1V, STH2W, STH2V, STD1W, STD1V,
-            STD2W, STD2V, CBH1E, CBH2E, CBD1E, CBD2E, SCBias, STBiasVal,
-            BlendMarkerEn, BtnEdgeReset, BtnShiftRst, BtnGammaTransReset, BtnGammaGainReset,
-            BtnBtnGammaBiasReset, BTNColorGainReset, BTNColorBiasReset});
+            STD2W, STD2V, CBH1E, CBH2E, CBD1E, CBD2E, SCBias, STBiasVal, BlendMarkerEn, BtnEdgeReset,
+            BtnShiftRst, BtnGammaTransReset, BtnGammaGainReset, BtnBtnGammaBiasReset, BTNColorGainReset,
+            BTNColorBiasReset});
     auto add = [&out](const auto& set) { out.insert(out.end(), set.begin(), set.end()); };
     add(BTNEDIDs);
     add(PipGroups);

@@ -8,7 +8,6 @@
 
 namespace trivel {
 
-
 namespace {
 
 std::size_t Cw(const Session& s)

@@ -6,9 +6,9 @@
 #include "app/MainWindow.h"
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
+#include "link/HidBackend.h"
 #include "session/Connection.h"
 #include "session/Dispatch.h"
-#include "link/HidBackend.h"
 #include "session/Session.h"
 #include "support/FakeBoxTransport.h"
 

@@ -4,14 +4,14 @@
 
 #include "FakeHid.h"
 #include "link/Clock.h"
+#include "link/Transport.h"
 #include "session/Connection.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"
-#include "link/Transport.h"
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"
-#include "support/RecordingUi.h"
 #include "support/Controls.h"
+#include "support/RecordingUi.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
+#include "link/SettingCodec.h"
 #include "session/BoxCommands.h"
 #include "session/Connection.h"
-#include "link/SettingCodec.h"
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"
 #include "support/Controls.h"

@@ -2,8 +2,8 @@
 
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
-#include "session/Connection.h"
 #include "link/UsbModeLock.h"
+#include "session/Connection.h"
 #include "support/Controls.h"
 
 #include <QProcess>

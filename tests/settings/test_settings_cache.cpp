@@ -1,8 +1,8 @@
 #include "link/Clock.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
-#include "support/RecordingUi.h"
 #include "support/Controls.h"
+#include "support/RecordingUi.h"
 
 #include <gtest/gtest.h>
 

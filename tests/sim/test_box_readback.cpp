@@ -2,15 +2,15 @@
 // tool's caches, so the model's layouts agree with the tool's decoders.
 
 #include "link/Clock.h"
+#include "link/SettingCodec.h"
 #include "session/Dispatch.h"
 #include "session/Readback.h"
 #include "session/Session.h"
 #include "session/SessionFlags.h"
-#include "link/SettingCodec.h"
 #include "sim/BoxModel.h"
+#include "support/Controls.h"
 #include "support/FakeBoxTransport.h"
 #include "support/RecordingUi.h"
-#include "support/Controls.h"
 
 #include <QCoreApplication>
 
