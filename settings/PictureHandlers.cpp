@@ -1,5 +1,6 @@
 #include "settings/PictureHandlers.h"
 
+#include "settings/BoundedIndex.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
@@ -25,15 +26,7 @@ void SendRow(Session& s, const char* mnemonic, int value)
 
 int CheckedIndex(Session& s, const char* field, int value, int count)
 {
-    if (value >= 0 && value < count)
-        return value;
-    const QString key = QStringLiteral("%1=%2").arg(QLatin1String(field)).arg(value);
-    if (!s.settings.ReportedBadIndices.contains(key)) {
-        s.settings.ReportedBadIndices.insert(key);
-        qCWarning(lcSettings, "window %d: %s %d has no entry in its table (0..%d); nothing is shown",
-            s.CurrentWindow + 1, field, value, count - 1);
-    }
-    return -1;
+    return BoundedIndex(s, field, value, count);
 }
 
 void CBColorChange(Session& s, int item)

@@ -121,8 +121,6 @@ struct SettingsState {
     PerWindow<std::uint8_t> DCM{};
     PerWindow<std::uint8_t> HDO{};
     NetworkRecord Network;
-    // Out-of-table indices the box reported ("OPM=200"), each logged once.
-    QSet<QString> ReportedBadIndices;
     // Box values outside their tables that were already logged (settings/BoundedIndex.h).
     QSet<QString> ReportedBadValues;
 };
