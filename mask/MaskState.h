@@ -18,6 +18,22 @@ inline constexpr int kMonoSlots = 9; // slots 1..9; slot 10 is the colour slot
 inline constexpr std::array<std::uint8_t, 4> kMonoMagic{0x00, 0x4D, 0x45, 0x58};
 inline constexpr std::array<std::uint8_t, 4> kColourMagic{0x00, 0x43, 0x45, 0x58};
 
+// The current mask as converted or read back, with a read position like a memory stream: the
+// upload sends it from the position on, chunk by chunk.
+struct MaskStream {
+    std::vector<std::uint8_t> bytes;
+    std::size_t position = 0;
+
+    bool empty() const { return bytes.empty(); }
+    std::size_t size() const { return bytes.size(); }
+    void clear()
+    {
+        bytes.clear();
+        position = 0;
+    }
+    void rewind() { position = 0; }
+};
+
 struct MaskState {
     // A MaskHeader followed by the body; an empty slot has a zero header. While a copy is being
     // filled its first header dword counts the body bytes received so far.
@@ -27,6 +43,7 @@ struct MaskState {
     std::array<std::int32_t, 4> MaskAssignment{};
     std::int32_t MonoMaskLimit = 32768;
     int MaskKind = 0; // 0 none, 1 mono, 2 colour
+    MaskStream Stream;
     int SlotCounter = 0; // slot being read at connect, 0-based
 
     MaskState()
