@@ -1,3 +1,4 @@
+#include "TrivelVersion.h"
 #include "app/GuiUi.h"
 #include "app/MainWindow.h"
 #include "app/WaitWindow.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
         QStringLiteral("Alignment tool for the video processor box.\n"
                        "Needs a display; without one, run it under Xvfb (see the README)."));
     const QCommandLineOption helpOpt = cli.addHelpOption();
+    const QCommandLineOption versionOpt = cli.addVersionOption();
     QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("TCP port of the box (default 7)."),
         QStringLiteral("N"), QStringLiteral("7"));
     QCommandLineOption addressOpt(QStringLiteral("address"),
@@ -72,6 +74,10 @@ int main(int argc, char** argv)
     if (cli.isSet(helpOpt)) {
         fputs(qPrintable(cli.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("trivel"))),
             stdout);
+        return 0;
+    }
+    if (cli.isSet(versionOpt)) {
+        printf("trivel %s\n", trivel::kVersion);
         return 0;
     }
     bool portOk = false;

@@ -1,6 +1,7 @@
 // trivelctl: the headless companion. It drives the very chains the main window uses (the same
 // Session, Connection and DispatchResponse) with a terminal UI port.
 
+#include "TrivelVersion.h"
 #include "cli/BoxRun.h"
 #include "cli/CliUi.h"
 #include "cli/FirmwareCommand.h"
@@ -65,6 +66,7 @@ Options:
   --yes               answer questions the box's chains ask with yes (default: no)
   --verbose           also log the link's diagnostic lines (the memo) on stderr
   -h, --help          show this text
+  --version           print the program's version
 
 Messages go to stderr. Exit codes: 0 success, 2 usage error, 3 link failure (no box, connect
 failed, link lost, no reply), 4 box rejected (controller firmware too old or main board error).
@@ -94,6 +96,10 @@ int Parse(const QStringList& args, Options& o)
         const QString& a = args[i];
         if (a == "-h" || a == "--help") {
             std::fputs(kHelp, stdout);
+            return Success;
+        }
+        if (a == "--version") {
+            std::printf("trivelctl %s\n", kVersion);
             return Success;
         }
         if (a == "--tcp") {

@@ -1,5 +1,6 @@
 // trivel-boxsim: the simulated box as a TCP server, for the demo, trivelctl and end-to-end tests.
 
+#include "TrivelVersion.h"
 #include "sim/BoxServer.h"
 
 #include <QCommandLineParser>
@@ -36,6 +37,19 @@ bool parseSize(const QString& text, std::int32_t& w, std::int32_t& h)
 }
 
 // "W=WxH" (window 0..3 and a size).
+// --version alone prints the program's version; with a value it is the older spelling of
+// --firmware-version, which scripts may still use.
+QStringList FirmwareVersionAlias(QStringList args)
+{
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i].startsWith(QLatin1String("--version=")))
+            args[i].replace(0, 9, QStringLiteral("--firmware-version"));
+        else if (args[i] == QLatin1String("--version") && i + 1 < args.size() && !args[i + 1].startsWith('-'))
+            args[i] = QStringLiteral("--firmware-version");
+    }
+    return args;
+}
+
 bool parseWindowSize(const QString& text, int& window, std::int32_t& w, std::int32_t& h)
 {
     const auto parts = text.split(QLatin1Char('='));
@@ -58,6 +72,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("trivel-boxsim"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(trivel::kVersion));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
@@ -66,6 +81,7 @@ int main(int argc, char** argv)
         "prints \"listening on HOST:PORT\" once it accepts connections.\n"
         "Numbers may be given in decimal or as 0x.. hex."));
     p.addHelpOption();
+    p.addVersionOption();
     const QCommandLineOption host(QStringLiteral("host"),
         QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("HOST"),
         QStringLiteral("127.0.0.1"));
@@ -85,8 +101,10 @@ int main(int argc, char** argv)
     const QCommandLineOption mcu(QStringLiteral("mcu"),
         QStringLiteral("Controller firmware number, Identify bytes 11-13 (default 93224)."),
         QStringLiteral("N"));
-    const QCommandLineOption version(QStringLiteral("version"),
-        QStringLiteral("Firmware version, Identify bytes 8-10 (default 3.0.5)."), QStringLiteral("A.B.C"));
+    const QCommandLineOption version(QStringLiteral("firmware-version"),
+        QStringLiteral("Firmware version, Identify bytes 8-10 (default 3.0.5); '--version A.B.C' still "
+                       "works."),
+        QStringLiteral("A.B.C"));
     const QCommandLineOption mainBoardError(QStringLiteral("main-board-error"),
         QStringLiteral("Set the main-board-error bit (Identify byte 34 bit 3)."));
     const QCommandLineOption frame(QStringLiteral("frame"),
@@ -150,7 +168,7 @@ int main(int argc, char** argv)
     const QCommandLineOption wrongChecksum(QStringLiteral("wrong-checksum"),
         QStringLiteral("Report a wrong checksum at the end of every firmware download."));
     p.addOption(wrongChecksum);
-    p.process(app);
+    p.process(FirmwareVersionAlias(app.arguments()));
 
     BoxIdentity id;
     long long v = 0;
@@ -177,10 +195,10 @@ int main(int argc, char** argv)
     if (p.isSet(version)) {
         const auto parts = p.value(version).split(QLatin1Char('.'));
         if (parts.size() != 3)
-            fail(QStringLiteral("bad value for --version: %1").arg(p.value(version)));
+            fail(QStringLiteral("bad value for --firmware-version: %1").arg(p.value(version)));
         for (int i = 0; i < 3; ++i) {
             if (!parseNumber(parts[i], 0, 255, v))
-                fail(QStringLiteral("bad value for --version: %1").arg(p.value(version)));
+                fail(QStringLiteral("bad value for --firmware-version: %1").arg(p.value(version)));
             id.firmwareVersion[std::size_t(i)] = std::uint8_t(v);
         }
     }

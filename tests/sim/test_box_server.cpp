@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -202,4 +203,36 @@ TEST(BoxSimExecutable, RejectsBadOptions)
         EXPECT_NE(sim.exitCode(), 0) << option;
         EXPECT_TRUE(sim.readAllStandardError().contains(option)) << option;
     }
+}
+
+// --version alone is the program's version; with a value it still sets the box's firmware version.
+TEST(BoxSimExecutable, FirmwareVersionUnderEitherNameAndVersionAlone)
+{
+    const QStringList spellings[]
+        = {{"--firmware-version", "4.1.9"}, {"--version", "4.1.9"}, {"--version=4.1.9"}};
+    for (const QStringList& spelling : spellings) {
+        QProcess sim;
+        sim.start(QStringLiteral(TRIVEL_BOXSIM_PATH), QStringList{"--port", "0"} + spelling);
+        ASSERT_TRUE(sim.waitForStarted(kWaitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, kWaitMs))
+            << spelling.join(' ').toStdString();
+        const QString line = QString::fromLatin1(sim.readLine()).trimmed();
+        ASSERT_TRUE(line.startsWith(QStringLiteral("listening on "))) << line.toStdString();
+        Client c(quint16(line.section(QLatin1Char(':'), -1).toUInt()));
+        c.send(frame(Cmd::Identify));
+        ASSERT_TRUE(c.waitFor(512));
+        FrameView id(reinterpret_cast<std::uint8_t*>(c.received.data()), 512);
+        EXPECT_EQ(id.u8(8), 4) << spelling.join(' ').toStdString();
+        EXPECT_EQ(id.u8(9), 1);
+        EXPECT_EQ(id.u8(10), 9);
+        sim.kill();
+        sim.waitForFinished(kWaitMs);
+    }
+
+    QProcess version;
+    version.start(QStringLiteral(TRIVEL_BOXSIM_PATH), {QStringLiteral("--version")});
+    ASSERT_TRUE(version.waitForFinished(kWaitMs));
+    EXPECT_EQ(version.exitCode(), 0);
+    EXPECT_TRUE(QString::fromLatin1(version.readAllStandardOutput())
+                    .contains(QRegularExpression(QStringLiteral("^trivel-boxsim \\d+\\.\\d+\\.\\d+\\n$"))));
 }
