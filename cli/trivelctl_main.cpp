@@ -2,6 +2,7 @@
 // Session, Connection and DispatchResponse) with a terminal UI port.
 
 #include "cli/BoxRun.h"
+#include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "cli/FirmwareCommand.h"
 #include "cli/MaskCommand.h"
@@ -71,12 +72,8 @@ failed, link lost, no reply), 4 box rejected (controller firmware too old or mai
 )";
 
 struct Options {
-    bool tcp = false;
-    QString host;
-    quint16 port = 7;
-    bool yes = false;
+    CliLinkOptions link;
     bool json = false;
-    bool verbose = false;
     QString command;
 };
 
@@ -89,38 +86,16 @@ int UsageError(const QString& why)
 // Parses the arguments; returns -1 to go on, or an exit code.
 int Parse(const QStringList& args, Options& o)
 {
-    bool linkGiven = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == "-h" || a == "--help") {
             std::fputs(kHelp, stdout);
             return Success;
         }
-        if (a == "--tcp") {
-            if (linkGiven)
-                return UsageError("give one of --tcp and --usb");
-            if (++i >= args.size())
-                return UsageError("--tcp needs HOST[:PORT]");
-            linkGiven = o.tcp = true;
-            const QStringList parts = args[i].split(':');
-            o.host = parts[0];
-            if (o.host.isEmpty() || parts.size() > 2)
-                return UsageError("bad address: " + args[i]);
-            if (parts.size() == 2) {
-                bool ok = false;
-                const uint port = parts[1].toUInt(&ok);
-                if (!ok || port == 0 || port > 65535)
-                    return UsageError("bad port: " + parts[1]);
-                o.port = quint16(port);
-            }
-        } else if (a == "--usb") {
-            if (linkGiven)
-                return UsageError("give one of --tcp and --usb");
-            linkGiven = true;
-        } else if (a == "--yes") {
-            o.yes = true;
-        } else if (a == "--verbose") {
-            o.verbose = true;
+        QString error;
+        if (TakeLinkOption(args, i, o.link, error)) {
+            if (!error.isEmpty())
+                return UsageError(error);
         } else if (a == "--json") {
             o.json = true;
         } else if (a.startsWith('-')) {
@@ -178,17 +153,17 @@ int main(int argc, char** argv)
     if (const int code = Parse(app.arguments(), o); code >= 0)
         return code;
 
-    if (!o.verbose)
+    if (!o.link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
     RealClock clock;
-    cli::CliUi ui(o.yes);
+    cli::CliUi ui(o.link.yes);
     Session s(clock, ui);
     Connection connection(s);
 
     const bool identifyOnly = o.command == "identify";
-    const int exitCode
-        = cli::ConnectAndRead(app, s, connection, ui, cli::LinkChoice{o.tcp, o.host, o.port}, identifyOnly);
+    const int exitCode = cli::ConnectAndRead(
+        app, s, connection, ui, cli::LinkChoice{o.link.tcp, o.link.host, o.link.port}, identifyOnly);
 
     const QString memoLine = ui.memo().isEmpty() ? QString() : ui.memo().first();
     if (exitCode == Success || exitCode == Rejected)

@@ -161,4 +161,30 @@ TEST(Trivelctl, UsageErrorsAndHelp)
         EXPECT_TRUE(help.out.contains(word)) << word;
 }
 
+// Every command takes its link options from one parser: the same refusals in the same words.
+TEST(Trivelctl, EveryCommandRefusesABadLinkOptionAlike)
+{
+    const QStringList commands[] = {{"identify"}, {"get", "BRI"}, {"warp", "mode", "--window", "0", "9x5"},
+        {"firmware", "none.bin"}, {"reg", "read"}};
+    const struct {
+        QStringList link;
+        const char* says;
+    } cases[] = {
+        {{"--tcp", "1.2.3.4:99999"}, "bad address: 1.2.3.4:99999"},
+        {{"--tcp", ":7"}, "bad address: :7"},
+        {{"--tcp", "1.2.3.4:7:7"}, "bad address: 1.2.3.4:7:7"},
+        {{"--tcp", "1.2.3.4", "--usb"}, "give one of --tcp and --usb"},
+        {{"--usb", "--tcp", "1.2.3.4"}, "give one of --tcp and --usb"},
+    };
+    for (const QStringList& command : commands) {
+        for (const auto& c : cases) {
+            const QStringList args = c.link + command;
+            SCOPED_TRACE(args.join(' ').toStdString());
+            const CliRun r = Trivelctl(args);
+            EXPECT_EQ(r.exitCode, 2);
+            EXPECT_TRUE(r.err.startsWith(QStringLiteral("trivelctl: ") + c.says)) << r.err.toStdString();
+        }
+    }
+}
+
 } // namespace
