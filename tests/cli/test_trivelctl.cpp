@@ -26,8 +26,14 @@ TEST(Trivelctl, ReadbackJsonCarriesEveryCache)
     ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
     for (const char* key : {"WindowSettings", "BlendSettings", "EdgeMaskCorners", "ControlOffsets",
              "WallPoints", "KeystoneCorners", "ControlPattern", "PipSettings", "DCM", "HDO", "Network",
-             "MaskAssignment", "ChannelCount", "BoardModel", "MCUVersion", "Identify"})
+             "MaskAssignment", "ChannelCount", "BoardModel", "MCUVersion", "Identify", "PointOffsets"})
         EXPECT_TRUE(o.contains(key)) << key;
+    // [window][column][row] = [dx, dy] over the 17 x 17 grid.
+    const QJsonArray points = o["PointOffsets"].toArray();
+    ASSERT_EQ(points.size(), 4);
+    ASSERT_EQ(points[3].toArray().size(), 17);
+    ASSERT_EQ(points[3].toArray()[16].toArray().size(), 17);
+    EXPECT_EQ(points[3].toArray()[16].toArray()[16].toArray(), (QJsonArray{0, 0}));
     EXPECT_EQ(o["ChannelCount"].toInt(), 4);
     EXPECT_EQ(o["BoardModel"].toInt(), 800);
     EXPECT_EQ(o["MCUVersion"].toString(), "M2A93224");
