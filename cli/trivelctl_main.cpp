@@ -47,12 +47,13 @@ Commands:
                       asks for nothing else and changes nothing on the box
   readback            connect, run the whole connect read-back and print every cache it filled:
                       WindowSettings (INP, OPM, ...), BlendSettings, EdgeMaskCorners,
-                      ControlOffsets, WallPoints, KeystoneCorners, ControlPattern, PipSettings,
-                      DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
+                      ControlOffsets, WallPoints, KeystoneCorners, ControlPattern, PointOffsets,
+                      PipSettings, DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
 
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
   warp mode|nudge|reset|save-map|load-map
                       the Warp Adjust page's chains on the box; see 'trivelctl warp mode --help'
+  warp push ...       a JSON grid's tables sent with the User Map transfer; same help
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'
   set|get             write or read settings by mnemonic (BRI=61); see 'trivelctl set --help'
