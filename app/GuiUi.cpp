@@ -322,6 +322,11 @@ void GuiUi::enableWaitTimer(bool on)
         m_wait->Timer1->setEnabled(on);
 }
 
+void GuiUi::hourglassChanged(bool on)
+{
+    TForm1::setHourglass(on);
+}
+
 void GuiUi::memoAppended(const QString& line)
 {
     if (auto* m = qobject_cast<QPlainTextEdit*>(widget(QStringLiteral("Memo1"))))

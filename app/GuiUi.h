@@ -40,6 +40,7 @@ protected:
     void activePageChanged(int index) override;
     void waitWindowChanged() override;
     void memoAppended(const QString& line) override;
+    void hourglassChanged(bool on) override;
 
 private:
     void apply(QWidget* w, Prop p, const QVariant& v);

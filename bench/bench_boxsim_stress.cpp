@@ -13,18 +13,14 @@
 // and the simulator held 734 MiB; 2,000,000 codes alone left it at 107 MiB; a reset in the
 // middle of a pipelined burst could crash it.
 
+#include "BoxsimProcess.h"
 #include "link/Frame.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -38,52 +34,12 @@ using namespace trivel;
 
 namespace {
 
-int connectLoopback(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
-
 // An abortive close: no TIME_WAIT left behind, so tens of thousands of connections fit.
 void resetClose(int fd)
 {
     const linger l{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
     ::close(fd);
-}
-
-bool writeFull(int fd, const char* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= std::size_t(k);
-    }
-    return true;
-}
-
-bool readFull(int fd, char* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t k = ::recv(fd, p, n, 0);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= std::size_t(k);
-    }
-    return true;
 }
 
 QByteArray frames(std::uint32_t firstCode, int count, bool sameCode = false)
@@ -133,21 +89,11 @@ int main(int argc, char** argv)
             codes = std::max(0, args[++i].toInt());
     }
 
-    QProcess sim;
-    sim.setStandardErrorFile(QProcess::nullDevice()); // a line per replaced client
-    sim.start(boxsim, {"--host", "127.0.0.1", "--port", "0"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(boxsim));
+    bench::BoxsimProcess sim(boxsim, {}, true); // a line per replaced client on stderr
+    const quint16 port = sim.port();
+    if (port == 0)
         return 1;
-    }
-    const QString line = QString::fromLatin1(sim.readLine()).trimmed();
-    const auto m = QRegularExpression(QStringLiteral("listening on .*:(\\d+)")).match(line);
-    if (!m.hasMatch()) {
-        std::fprintf(stderr, "unexpected output from trivel-boxsim: %s\n", qPrintable(line));
-        return 1;
-    }
-    const quint16 port = quint16(m.captured(1).toUInt());
-    const qint64 pid = sim.processId();
+    const qint64 pid = sim.pid();
     std::printf("trivel-boxsim stress (%s)\n", qPrintable(boxsim));
     printMemory(pid, "started");
 
@@ -159,18 +105,18 @@ int main(int argc, char** argv)
     const QByteArray burst = frames(Cmd::ReadWindowSettings, 50, true);
     int refused = 0, unanswered = 0;
     for (int i = 0; i < connections; ++i) {
-        const int fd = connectLoopback(port);
+        const int fd = bench::ConnectLoopback(port);
         if (fd < 0) {
             ++refused;
             continue;
         }
         QByteArray reply(int(kTcpFrameSize), '\0');
         if (i % 3 == 1) {
-            if (!writeFull(fd, one.constData(), std::size_t(one.size()))
-                || !readFull(fd, reply.data(), kTcpFrameSize))
+            if (!bench::WriteFull(fd, one.constData(), std::size_t(one.size()))
+                || !bench::ReadFull(fd, reply.data(), kTcpFrameSize))
                 ++unanswered;
         } else if (i % 3 == 2) {
-            writeFull(fd, burst.constData(), std::size_t(burst.size()));
+            bench::WriteFull(fd, burst.constData(), std::size_t(burst.size()));
         }
         resetClose(fd);
     }
@@ -180,7 +126,7 @@ int main(int argc, char** argv)
 
     // A client that sends Status requests and never reads a reply.
     {
-        const int fd = connectLoopback(port);
+        const int fd = bench::ConnectLoopback(port);
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         const QByteArray requests = frames(Cmd::Status, 128, true);
         qint64 sent = 0;
@@ -213,7 +159,7 @@ int main(int argc, char** argv)
 
     // Distinct codes the box does not know, pipelined in batches.
     if (codes > 0) {
-        const int fd = connectLoopback(port);
+        const int fd = bench::ConnectLoopback(port);
         constexpr int kBatch = 500;
         QByteArray replies(kBatch * int(kTcpFrameSize), '\0');
         t.restart();
@@ -221,8 +167,8 @@ int main(int argc, char** argv)
         for (int done = 0; ok && done < codes; done += kBatch) {
             const int n = std::min(kBatch, codes - done);
             const QByteArray batch = frames(0x00400000u + std::uint32_t(done), n);
-            ok = writeFull(fd, batch.constData(), std::size_t(batch.size()))
-                && readFull(fd, replies.data(), std::size_t(batch.size()));
+            ok = bench::WriteFull(fd, batch.constData(), std::size_t(batch.size()))
+                && bench::ReadFull(fd, replies.data(), std::size_t(batch.size()));
         }
         std::printf("  %d distinct unknown codes in %.2f s%s\n", codes, t.nsecsElapsed() / 1e9,
             ok ? "" : " (the link failed)");
@@ -235,10 +181,11 @@ int main(int argc, char** argv)
     int answered = 0;
     constexpr std::uint32_t kReadBack[] = {Cmd::Identify, Cmd::ReadNetwork, Cmd::MaskReadHeader,
         Cmd::ReadWindowSettings, Cmd::ReadWarpA, Cmd::ReadWarpB, Cmd::ReadWarpC, Cmd::ReadBlend, Cmd::Status};
-    if (const int fd = connectLoopback(port); fd >= 0) {
+    if (const int fd = bench::ConnectLoopback(port); fd >= 0) {
         for (const std::uint32_t code : kReadBack) {
             QByteArray request = frames(code, 1), reply(int(kTcpFrameSize), '\0');
-            if (writeFull(fd, request.constData(), kTcpFrameSize) && readFull(fd, reply.data(), kTcpFrameSize)
+            if (bench::WriteFull(fd, request.constData(), kTcpFrameSize)
+                && bench::ReadFull(fd, reply.data(), kTcpFrameSize)
                 && FrameView(reinterpret_cast<std::uint8_t*>(reply.data()), kTcpFrameSize).code() == code)
                 ++answered;
         }
@@ -250,7 +197,5 @@ int main(int argc, char** argv)
     rusage self{};
     ::getrusage(RUSAGE_SELF, &self);
     std::printf("  this program's own peak RSS: %.1f MiB\n", self.ru_maxrss / 1024.0);
-    sim.kill();
-    sim.waitForFinished(3000);
     return answered == int(std::size(kReadBack)) ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 // raw figure: each reply crosses the receive thread's hand-over to the main thread); fake HID
 // download 38.1 ms (107535 pieces/s; in process, no socket).
 
+#include "BoxsimProcess.h"
 #include "firmware/FirmwareUpdate.h"
 #include "link/Clock.h"
 #include "link/FakeHid.h"
@@ -25,16 +26,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -54,61 +47,6 @@ public:
     }
     QString last;
 };
-
-bool readFull(int fd, std::uint8_t* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t k = ::recv(fd, p, n, 0);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= std::size_t(k);
-    }
-    return true;
-}
-
-bool writeFull(int fd, const std::uint8_t* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= std::size_t(k);
-    }
-    return true;
-}
-
-// Seconds for `count` blocking 512-byte round trips to the simulator (a setting frame each).
-double rawSeconds(quint16 port, int count)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return 0;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    std::uint8_t frame[kTcpFrameSize] = {};
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < count; ++i) {
-        std::memset(frame, 0, sizeof frame);
-        FrameView(frame, sizeof frame).setCode(Cmd::Setting);
-        std::memcpy(frame + 8, "s00BRI+050\r\n", 12);
-        if (!writeFull(fd, frame, sizeof frame) || !readFull(fd, frame, sizeof frame)) {
-            ::close(fd);
-            return 0;
-        }
-    }
-    const double s = double(t.nsecsElapsed()) / 1e9;
-    ::close(fd);
-    return s;
-}
 
 // Runs the event loop until the update has an outcome; seconds from ProgBtnClick, or 0.
 double runDownload(Session& s, const QString& image)
@@ -208,30 +146,21 @@ int main(int argc, char** argv)
             return 1;
     }
 
-    QProcess sim;
-    sim.start(boxsim, {"--host", "127.0.0.1", "--port", "0"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(boxsim));
+    bench::BoxsimProcess sim(boxsim);
+    const quint16 port = sim.port();
+    if (port == 0)
         return 1;
-    }
-    const QString line = QString::fromLatin1(sim.readLine()).trimmed();
-    const auto m = QRegularExpression(QStringLiteral("listening on .*:(\\d+)")).match(line);
-    if (!m.hasMatch())
-        return 1;
-    const quint16 port = quint16(m.captured(1).toUInt());
 
     // Interleaved, best of each: other load on the machine only ever slows a run down.
     double raw = 1e9, tcp = 1e9, usb = 1e9;
     for (int rep = 0; rep < reps; ++rep) {
-        if (const double r = rawSeconds(port, kPieces); r > 0)
+        if (const double r = bench::RawRoundTripSeconds(port, kPieces); r > 0)
             raw = std::min(raw, r);
         if (const double t = tcpDownload(port, image); t > 0)
             tcp = std::min(tcp, t);
         if (const double u = usbDownload(image); u > 0)
             usb = std::min(usb, u);
     }
-    sim.kill();
-    sim.waitForFinished(3000);
 
     std::printf("1 MiB firmware image, %d pieces of 256 bytes (best of %d runs)\n", kPieces, reps);
     std::printf("  raw: %d blocking 512-byte round trips to trivel-boxsim:  %8.1f ms  %9.0f /s\n", kPieces,

@@ -11,6 +11,7 @@
 // The SendFrame path has one more thread hop than the echo (receive thread -> main thread,
 // then the receive thread waits until DispatchResponse has returned), which caps it near half.
 
+#include "BoxsimProcess.h"
 #include "link/Clock.h"
 #include "link/SettingCodec.h"
 #include "link/TcpTransport.h"
@@ -21,12 +22,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
-#include <QRegularExpression>
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -41,46 +38,6 @@ class QuietUi final : public UiPort {
 public:
     MsgResult message(MsgIcon, const QString&, const QString&, MsgButtons) override { return MsgResult::Ok; }
 };
-
-bool readFull(int fd, std::uint8_t* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t k = ::recv(fd, p, n, 0);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= std::size_t(k);
-    }
-    return true;
-}
-
-bool writeFull(int fd, const std::uint8_t* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= std::size_t(k);
-    }
-    return true;
-}
-
-int connectLoopback(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
 
 // A plain echo server thread: whole 512-byte frames back as they come.
 class EchoServer {
@@ -103,7 +60,7 @@ public:
             int one = 1;
             ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             std::uint8_t f[kTcpFrameSize];
-            while (readFull(c, f, sizeof f) && writeFull(c, f, sizeof f)) { }
+            while (bench::ReadFull(c, f, sizeof f) && bench::WriteFull(c, f, sizeof f)) { }
             ::close(c);
         });
     }
@@ -124,25 +81,8 @@ private:
 // Blocking send + receive of whole frames on one socket: the floor of any client.
 double rawRoundTrips(quint16 port, int count)
 {
-    const int fd = connectLoopback(port);
-    if (fd < 0)
-        return 0;
-    std::uint8_t frame[kTcpFrameSize] = {};
-    FrameView(frame, sizeof frame).setCode(Cmd::Setting);
-    std::memcpy(frame + 8, "s00BRI+050\r\n", 12);
-    for (int i = 0; i < count / 10; ++i) // warm-up
-        if (!writeFull(fd, frame, sizeof frame) || !readFull(fd, frame, sizeof frame))
-            return 0;
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < count; ++i) {
-        FrameView(frame, sizeof frame).setCode(Cmd::Setting);
-        if (!writeFull(fd, frame, sizeof frame) || !readFull(fd, frame, sizeof frame))
-            return 0;
-    }
-    const double s = double(t.nsecsElapsed()) / 1e9;
-    ::close(fd);
-    return count / s;
+    const double secs = bench::RawRoundTripSeconds(port, count, count / 10);
+    return secs > 0 ? count / secs : 0;
 }
 
 // The tool's own path: SendFrame on the main thread, TSocketThread, hand-over, DispatchResponse.
@@ -208,19 +148,10 @@ int main(int argc, char** argv)
             reps = std::max(1, args[++i].toInt());
     }
 
-    QProcess sim;
-    sim.start(boxsim, {"--host", "127.0.0.1", "--port", "0"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(boxsim));
+    bench::BoxsimProcess sim(boxsim);
+    const quint16 simPort = sim.port();
+    if (simPort == 0)
         return 1;
-    }
-    const QString line = QString::fromLatin1(sim.readLine()).trimmed();
-    const auto m = QRegularExpression(QStringLiteral("listening on .*:(\\d+)")).match(line);
-    if (!m.hasMatch()) {
-        std::fprintf(stderr, "unexpected output from trivel-boxsim: %s\n", qPrintable(line));
-        return 1;
-    }
-    const quint16 simPort = quint16(m.captured(1).toUInt());
 
     // Interleaved repetitions, best of each: other load on the machine only ever slows a run down.
     double echo = 0, linkToEcho = 0, rawToSim = 0, link = 0;
@@ -236,8 +167,6 @@ int main(int argc, char** argv)
         rawToSim = std::max(rawToSim, rawRoundTrips(simPort, count));
         link = std::max(link, linkRoundTrips(simPort, count));
     }
-    sim.kill();
-    sim.waitForFinished(3000);
 
     std::printf(
         "round trips per second, 512-byte frames over TCP loopback (best of %d runs of %d)\n", reps, count);

@@ -18,8 +18,12 @@ bool TakeLinkOption(const QStringList& args, int& i, CliLinkOptions& o, QString&
 {
     const QString& a = args[i];
     if (a == "--tcp") {
-        if (o.given || i + 1 >= args.size()) {
-            error = "give --tcp HOST[:PORT] once, or --usb";
+        if (o.given) {
+            error = "give one of --tcp and --usb, once";
+            return true;
+        }
+        if (i + 1 >= args.size()) {
+            error = "--tcp needs HOST[:PORT]";
             return true;
         }
         o.given = o.tcp = true;
@@ -32,12 +36,12 @@ bool TakeLinkOption(const QStringList& args, int& i, CliLinkOptions& o, QString&
             o.port = quint16(p);
         }
         if (o.host.isEmpty() || parts.size() > 2 || !ok)
-            error = "bad address: " + args[i];
+            error = "bad address: " + args[i] + " (HOST[:PORT], PORT 1..65535)";
         return true;
     }
     if (a == "--usb") {
         if (o.given)
-            error = "give one of --tcp and --usb";
+            error = "give one of --tcp and --usb, once";
         o.given = true;
         return true;
     }
@@ -45,7 +49,11 @@ bool TakeLinkOption(const QStringList& args, int& i, CliLinkOptions& o, QString&
         o.verbose = true;
         return true;
     }
-    return a == "--yes"; // nothing these commands run asks a question
+    if (a == "--yes") {
+        o.yes = true;
+        return true;
+    }
+    return false;
 }
 
 int RunOnBox(const CliLinkOptions& o, Session& s, Connection& connection, cli::CliUi& ui,

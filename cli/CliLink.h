@@ -19,10 +19,12 @@ struct CliLinkOptions {
     QString host;
     quint16 port = 7;
     bool verbose = false;
+    bool yes = false;
 };
 
 // Takes --tcp HOST[:PORT], --usb, --verbose and --yes at args[i]; true when it was one of them
-// (i is moved past a value). Sets `error` on a bad value.
+// (i is moved past a value). Sets `error` on a bad value. Every command parses its link options
+// here, so they all accept and refuse the same things with the same words.
 bool TakeLinkOption(const QStringList& args, int& i, CliLinkOptions& o, QString& error);
 
 // Connects and runs the read-back; then calls `work` once and keeps the event loop running until

@@ -36,6 +36,23 @@ template <typename Table> QJsonArray PerWindowPoints(const Table& t)
     return out;
 }
 
+// [window][column][row] = [dx, dy], the model's column-major order.
+QJsonArray PerWindowGridOffsets(const std::array<WarpModel, 4>& models)
+{
+    QJsonArray out;
+    for (const WarpModel& m : models) {
+        QJsonArray columns;
+        for (const auto& column : m.PointOffsets) {
+            QJsonArray rows;
+            for (const OffsetPair& p : column)
+                rows.append(QJsonArray{p.dx, p.dy});
+            columns.append(rows);
+        }
+        out.append(columns);
+    }
+    return out;
+}
+
 QString Dotted(const NetworkRecord& n, std::size_t at)
 {
     return QStringLiteral("%1.%2.%3.%4")
@@ -101,6 +118,8 @@ QJsonObject ReadbackReport(const Session& s, const QString& memoLine)
     for (const WarpModel& m : s.warp.model)
         patterns.append(int(m.ControlPattern));
     r["ControlPattern"] = patterns;
+    // 17x17 offsets as this run holds them: the box has no read of its live points.
+    r["PointOffsets"] = PerWindowGridOffsets(s.warp.model);
 
     QJsonArray pip;
     for (const PipRecord& p : s.settings.PipSettings) {

@@ -1,6 +1,7 @@
 #include "cli/SettingsCommand.h"
 
 #include "cli/BoxRun.h"
+#include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "link/Clock.h"
 #include "session/Connection.h"
@@ -74,12 +75,8 @@ struct Assignment {
 };
 
 struct Options {
-    bool tcp = false;
-    QString host;
-    quint16 port = 7;
-    bool yes = false;
+    CliLinkOptions link;
     bool json = false;
-    bool verbose = false;
     int window = -1; // 0-based; -1 the box's current window
     QString command;
     QStringList operands;
@@ -101,38 +98,16 @@ QString CommandWord(const QStringList& args)
 
 int Parse(const QStringList& args, Options& o)
 {
-    bool linkGiven = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == "-h" || a == "--help") {
             std::fputs(kHelp, stdout);
             return Success;
         }
-        if (a == "--tcp") {
-            if (linkGiven)
-                return Fail(Usage, "give one of --tcp and --usb");
-            if (++i >= args.size())
-                return Fail(Usage, "--tcp needs HOST[:PORT]");
-            linkGiven = o.tcp = true;
-            const QStringList parts = args[i].split(':');
-            o.host = parts[0];
-            if (o.host.isEmpty() || parts.size() > 2)
-                return Fail(Usage, "bad address: " + args[i]);
-            if (parts.size() == 2) {
-                bool ok = false;
-                const uint port = parts[1].toUInt(&ok);
-                if (!ok || port == 0 || port > 65535)
-                    return Fail(Usage, "bad port: " + parts[1]);
-                o.port = quint16(port);
-            }
-        } else if (a == "--usb") {
-            if (linkGiven)
-                return Fail(Usage, "give one of --tcp and --usb");
-            linkGiven = true;
-        } else if (a == "--yes") {
-            o.yes = true;
-        } else if (a == "--verbose") {
-            o.verbose = true;
+        QString error;
+        if (TakeLinkOption(args, i, o.link, error)) {
+            if (!error.isEmpty())
+                return Fail(Usage, error);
         } else if (a == "--json") {
             o.json = true;
         } else if (a == "--window") {
@@ -204,7 +179,8 @@ void Apply(Session& s, const Assignment& a)
 std::optional<int> ConnectAndRead(
     QCoreApplication& app, Session& s, Connection& connection, CliUi& ui, const Options& o)
 {
-    const int code = cli::ConnectAndRead(app, s, connection, ui, LinkChoice{o.tcp, o.host, o.port}, false);
+    const int code = cli::ConnectAndRead(
+        app, s, connection, ui, LinkChoice{o.link.tcp, o.link.host, o.link.port}, false);
     if (code != Success)
         return code;
     return std::nullopt;
@@ -353,12 +329,12 @@ int RunSettingsCommand(const QStringList& args)
         if (const int code = ParseAssignments(o.operands, assignments); code >= 0)
             return code;
     }
-    if (!o.verbose)
+    if (!o.link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
     auto* app = QCoreApplication::instance();
     RealClock clock;
-    CliUi ui(o.yes);
+    CliUi ui(o.link.yes);
     Session s(clock, ui);
     Connection connection(s);
     if (const std::optional<int> failed = ConnectAndRead(*app, s, connection, ui, o)) {

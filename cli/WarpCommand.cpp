@@ -1,7 +1,9 @@
 #include "cli/WarpCommand.h"
 
 #include "cli/BoxRun.h"
+#include "cli/CliLink.h"
 #include "cli/CliUi.h"
+#include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "link/SettingCodec.h"
 #include "session/Connection.h"
@@ -9,19 +11,23 @@
 #include "session/PendingOps.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
+#include "warp/UserMap.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpAdjustState.h"
+#include "warp/WarpModel.h"
 #include "warp/WarpPointMode.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QLoggingCategory>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
 namespace trivel {
 
@@ -44,17 +50,20 @@ Commands (on the same chains as the Warp Adjust page; the box's tables are read 
   warp save-map --window N SLOT      stores the window's 17x17 map in slot 1..10 of the box and
                                      selects it
   warp load-map --window N SLOT      selects the map of slot 1..10 and reads its points back
+  warp push --window N --grid FILE.json [--pattern P]
+                                     computes the window's source tables from the grid file at
+                                     the box's frame size, exactly as 'warp table' does, and
+                                     sends them as the User Map page does (44 x-chunks, 44
+                                     y-chunks, apply); progress on stderr. See
+                                     'trivelctl warp table --help' and docs/warp-table.md
 
 Exit codes: 0 done, 1 refused (nothing to move, reset not confirmed, a grid the splines cannot
-pass), 2 usage error, 3 link failure, 4 box rejected.
+pass, an unreadable or invalid grid file, a transfer the box answered wrongly), 2 usage error,
+3 link failure, 4 box rejected.
 )";
 
 struct WarpArgs {
-    bool tcp = false;
-    QString host;
-    quint16 port = 7;
-    bool yes = false;
-    bool verbose = false;
+    CliLinkOptions link;
     QString command;
     int window = -1;
     QString mode;
@@ -64,6 +73,9 @@ struct WarpArgs {
     int dx = 0;
     int dy = 0;
     int slot = -1; // 0..9
+    QString gridFile;
+    std::optional<int> pattern;
+    WarpGridDescription grid;
 };
 
 int ModeOf(const QString& name);
@@ -81,34 +93,45 @@ bool ToInt(const QString& text, int& out)
     return ok;
 }
 
+// The grid file of warp push, read before anything reaches the box.
+int ReadGrid(WarpArgs& o)
+{
+    if (o.gridFile.isEmpty())
+        return UsageError("warp push needs --grid FILE.json");
+    QFile file(o.gridFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "trivelctl: cannot read %s: %s\n", qPrintable(o.gridFile),
+            qPrintable(file.errorString()));
+        return Refused;
+    }
+    QString problem;
+    const auto grid = ParseWarpGrid(file.readAll(), &problem);
+    if (!grid) {
+        std::fprintf(stderr, "trivelctl: %s: %s\n", qPrintable(o.gridFile), qPrintable(problem));
+        return Refused;
+    }
+    o.grid = *grid;
+    const int pattern = WarpGridPattern(o.grid, o.pattern);
+    if (pattern < 0 || pattern > Pattern17x17) {
+        std::fprintf(stderr, "trivelctl: %s: pattern %d has no source tables (0..6)\n",
+            qPrintable(o.gridFile), pattern);
+        return Refused;
+    }
+    o.pattern = pattern;
+    return -1;
+}
+
 // -1 to go on, or an exit code.
 int Parse(const QStringList& args, int at, WarpArgs& o)
 {
-    bool linkGiven = false;
+    // Only the words before "warp" are link options; "--tcp warp" must not take the command.
+    const QStringList link = args.mid(0, at);
     for (int i = 0; i < at; ++i) {
-        const QString& a = args[i];
-        if (a == "--tcp") {
-            if (linkGiven || ++i >= at)
-                return UsageError("--tcp needs HOST[:PORT], once");
-            linkGiven = o.tcp = true;
-            const QStringList parts = args[i].split(':');
-            o.host = parts[0];
-            int port = 7;
-            if (o.host.isEmpty() || parts.size() > 2 || (parts.size() == 2 && !ToInt(parts[1], port))
-                || port < 1 || port > 65535)
-                return UsageError("bad address: " + args[i]);
-            o.port = quint16(port);
-        } else if (a == "--usb") {
-            if (linkGiven)
-                return UsageError("give one of --tcp and --usb");
-            linkGiven = true;
-        } else if (a == "--yes") {
-            o.yes = true;
-        } else if (a == "--verbose") {
-            o.verbose = true;
-        } else {
-            return UsageError("unexpected argument " + a);
-        }
+        QString error;
+        if (!TakeLinkOption(link, i, o.link, error))
+            return UsageError("unexpected argument " + link[i]);
+        if (!error.isEmpty())
+            return UsageError(error);
     }
     o.command = args[at + 1];
     for (int i = at + 2; i < args.size(); ++i) {
@@ -117,7 +140,8 @@ int Parse(const QStringList& args, int at, WarpArgs& o)
         if (a.startsWith("--") && a.contains('=')) {
             value = a.section('=', 1);
             a = a.section('=', 0, 0);
-        } else if (a == "--window" || a == "--point" || a == "--dx" || a == "--dy") {
+        } else if (a == "--window" || a == "--point" || a == "--dx" || a == "--dy" || a == "--grid"
+            || a == "--pattern") {
             if (++i >= args.size())
                 return UsageError(a + " needs a value");
             value = args[i];
@@ -126,7 +150,7 @@ int Parse(const QStringList& args, int at, WarpArgs& o)
             std::fputs(kWarpHelp, stdout);
             return Success;
         } else if (a == "--yes") {
-            o.yes = true;
+            o.link.yes = true;
         } else if (a == "--window") {
             if (!ToInt(value, o.window) || o.window < 0 || o.window > 3)
                 return UsageError("--window wants 0..3");
@@ -138,6 +162,13 @@ int Parse(const QStringList& args, int at, WarpArgs& o)
         } else if (a == "--dx" || a == "--dy") {
             if (!ToInt(value, a == "--dx" ? o.dx : o.dy))
                 return UsageError(a + " wants a whole number");
+        } else if (a == "--grid" && o.command == "push") {
+            o.gridFile = value;
+        } else if (a == "--pattern" && o.command == "push") {
+            int p = 0;
+            if (!ToInt(value, p) || p < 0 || p > Pattern17x17)
+                return UsageError("--pattern wants 0..6 (2x2, 3x3, 5x3, 5x5, 9x5, 9x9, 17x17)");
+            o.pattern = p;
         } else if (!a.startsWith('-') && o.command == "mode" && o.mode.isEmpty()) {
             o.mode = a;
         } else if (!a.startsWith('-') && o.command.endsWith("-map") && o.slot < 0) {
@@ -158,6 +189,8 @@ int Parse(const QStringList& args, int at, WarpArgs& o)
         return UsageError("warp " + o.command + " needs a SLOT");
     if (o.command == "nudge" && !o.havePoint)
         return UsageError("warp nudge needs --point C,R");
+    if (o.command == "push")
+        return ReadGrid(o);
     return -1;
 }
 
@@ -241,9 +274,57 @@ void SelectWindow(Session& s, int w)
     s.PostSendDelay = 0;
 }
 
+// The User Map table transfer of a grid computed here; the progress line counts acknowledged
+// chunks, and a wrong reply code (the chain's "X CMD ERROR:" memo line) ends the run at once.
+int Push(Session& s, Runner& run, const WarpArgs& o)
+{
+    const WarpModel& m = s.warp.model[std::size_t(o.window)];
+    try {
+        ApplyWarpGrid(s.warp, *o.pattern, o.grid);
+    } catch (const WarpMathError& e) {
+        std::fprintf(stderr, "trivelctl: the grid cannot be computed: %s\n", e.what());
+        return Refused;
+    }
+    const qsizetype memoLines = s.ui.memo().size();
+    auto wrongReply = [&]() -> QString {
+        for (qsizetype i = memoLines; i < s.ui.memo().size(); ++i)
+            if (s.ui.memo()[i].startsWith(QLatin1String("X CMD ERROR:")))
+                return s.ui.memo()[i];
+        return {};
+    };
+    constexpr int kChunks = 2 * kUserMapChunksPerTable;
+    int shown = -1;
+    auto progress = [&](int n) {
+        if (n == shown)
+            return;
+        shown = n;
+        std::fprintf(stderr, "\rtrivelctl: warp push: window %d, %d/%d chunks", o.window, n, kChunks);
+    };
+    progress(0);
+    TransferUserMapTables(s);
+    const int code = run.await([&] {
+        progress(UserMapChunksAcknowledged(s));
+        return run.idle() || !wrongReply().isEmpty();
+    });
+    if (code < 0 && wrongReply().isEmpty())
+        progress(kChunks);
+    std::fputs(code < 0 && wrongReply().isEmpty() ? ", applied\n" : "\n", stderr);
+    if (code >= 0)
+        return code;
+    if (const QString line = wrongReply(); !line.isEmpty()) {
+        std::fprintf(stderr, "trivelctl: the box answered a table chunk wrongly (%s)\n", qPrintable(line));
+        return Refused;
+    }
+    std::printf("Window: %d\nFrame: %dx%d\nPattern: %d\nTables: sent\n", o.window, int(m.frameWidth),
+        int(m.frameHeight), *o.pattern);
+    return Success;
+}
+
 int RunOperation(Session& s, Runner& run, const WarpArgs& o)
 {
     WarpModel& m = s.warp.model[std::size_t(o.window)];
+    if (o.command == "push")
+        return Push(s, run, o);
     if (o.command == "mode") {
         const int mode = ModeOf(o.mode);
         if (mode == WarpMode::Points)
@@ -321,20 +402,21 @@ int RunWarpBoxCommand(const QStringList& args)
     if (at < 0 || at + 1 >= args.size())
         return -1;
     const QString sub = args[at + 1];
-    if (sub != "mode" && sub != "nudge" && sub != "reset" && sub != "save-map" && sub != "load-map")
+    if (sub != "mode" && sub != "nudge" && sub != "reset" && sub != "save-map" && sub != "load-map"
+        && sub != "push")
         return -1;
     WarpArgs o;
     if (const int code = Parse(args, at, o); code >= 0)
         return code;
-    if (!o.verbose)
+    if (!o.link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
     RealClock clock;
-    cli::CliUi ui(o.yes);
+    cli::CliUi ui(o.link.yes);
     Session s(clock, ui);
     Connection connection(s);
-    const int connected = cli::ConnectAndRead(
-        *QCoreApplication::instance(), s, connection, ui, cli::LinkChoice{o.tcp, o.host, o.port}, false);
+    const int connected = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui,
+        cli::LinkChoice{o.link.tcp, o.link.host, o.link.port}, false);
     if (connected != cli::Success)
         return connected;
     ui.quiet = false;

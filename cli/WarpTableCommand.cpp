@@ -137,6 +137,24 @@ std::optional<WarpGridDescription> ParseWarpGrid(const QByteArray& text, QString
     }
 }
 
+int WarpGridPattern(const WarpGridDescription& grid, std::optional<int> override)
+{
+    return override.value_or(grid.pattern.value_or(Pattern17x17));
+}
+
+void ApplyWarpGrid(WarpState& state, int pattern, const WarpGridDescription& grid)
+{
+    ResetWarpWindow(state);
+    ResetGridPositions(state);
+    SelectWarpPattern(state, static_cast<std::uint8_t>(pattern));
+    WarpModel& model = state.current();
+    for (const auto& [point, offset] : grid.points)
+        SetPointOffset(model, point.first, point.second, offset);
+    for (int c = 0; c < 4; ++c)
+        SetCornerOffset(model, c, grid.corners[c]);
+    RebuildWarpTables(state);
+}
+
 namespace {
 
 // Parses the arguments; returns an error message for a usage error.
@@ -261,7 +279,7 @@ int RunWarpTableCommand(const QStringList& args, QTextStream& out, QTextStream& 
         }
         grid = *parsed;
     }
-    const int pattern = opt.pattern.value_or(grid.pattern.value_or(Pattern17x17));
+    const int pattern = WarpGridPattern(grid, opt.pattern);
     if (pattern < 0 || pattern > Pattern17x17) {
         err << "trivelctl warp table: pattern " << pattern
             << " has no source tables (0..6: 2x2, 3x3, 5x3, 5x5, 9x5, 9x9, 17x17)\n";
@@ -270,14 +288,8 @@ int RunWarpTableCommand(const QStringList& args, QTextStream& out, QTextStream& 
 
     WarpState state;
     SetWarpFrameSize(state, opt.width, opt.height);
-    SelectWarpPattern(state, static_cast<std::uint8_t>(pattern));
-    WarpModel& model = state.current();
-    for (const auto& [point, offset] : grid.points)
-        SetPointOffset(model, point.first, point.second, offset);
-    for (int c = 0; c < 4; ++c)
-        SetCornerOffset(model, c, grid.corners[c]);
     try {
-        RebuildWarpTables(state);
+        ApplyWarpGrid(state, pattern, grid);
     } catch (const WarpMathError& e) {
         err << "trivelctl warp table: the grid cannot be computed: " << e.what() << "\n";
         return kFailure;

@@ -3,6 +3,7 @@
 
 #include "TrivelVersion.h"
 #include "cli/BoxRun.h"
+#include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "cli/FirmwareCommand.h"
 #include "cli/MaskCommand.h"
@@ -47,12 +48,13 @@ Commands:
                       asks for nothing else and changes nothing on the box
   readback            connect, run the whole connect read-back and print every cache it filled:
                       WindowSettings (INP, OPM, ...), BlendSettings, EdgeMaskCorners,
-                      ControlOffsets, WallPoints, KeystoneCorners, ControlPattern, PipSettings,
-                      DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
+                      ControlOffsets, WallPoints, KeystoneCorners, ControlPattern, PointOffsets,
+                      PipSettings, DCM, HDO, Network, MaskAssignment, ChannelCount, BoardModel, ...
 
   warp table ...      offline warp table computation; see 'trivelctl warp table --help'
   warp mode|nudge|reset|save-map|load-map
                       the Warp Adjust page's chains on the box; see 'trivelctl warp mode --help'
+  warp push ...       a JSON grid's tables sent with the User Map transfer; same help
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'
   set|get             write or read settings by mnemonic (BRI=61); see 'trivelctl set --help'
@@ -73,12 +75,8 @@ failed, link lost, no reply), 4 box rejected (controller firmware too old or mai
 )";
 
 struct Options {
-    bool tcp = false;
-    QString host;
-    quint16 port = 7;
-    bool yes = false;
+    CliLinkOptions link;
     bool json = false;
-    bool verbose = false;
     QString command;
 };
 
@@ -91,7 +89,6 @@ int UsageError(const QString& why)
 // Parses the arguments; returns -1 to go on, or an exit code.
 int Parse(const QStringList& args, Options& o)
 {
-    bool linkGiven = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == "-h" || a == "--help") {
@@ -102,31 +99,10 @@ int Parse(const QStringList& args, Options& o)
             std::printf("trivelctl %s\n", kVersion);
             return Success;
         }
-        if (a == "--tcp") {
-            if (linkGiven)
-                return UsageError("give one of --tcp and --usb");
-            if (++i >= args.size())
-                return UsageError("--tcp needs HOST[:PORT]");
-            linkGiven = o.tcp = true;
-            const QStringList parts = args[i].split(':');
-            o.host = parts[0];
-            if (o.host.isEmpty() || parts.size() > 2)
-                return UsageError("bad address: " + args[i]);
-            if (parts.size() == 2) {
-                bool ok = false;
-                const uint port = parts[1].toUInt(&ok);
-                if (!ok || port == 0 || port > 65535)
-                    return UsageError("bad port: " + parts[1]);
-                o.port = quint16(port);
-            }
-        } else if (a == "--usb") {
-            if (linkGiven)
-                return UsageError("give one of --tcp and --usb");
-            linkGiven = true;
-        } else if (a == "--yes") {
-            o.yes = true;
-        } else if (a == "--verbose") {
-            o.verbose = true;
+        QString error;
+        if (TakeLinkOption(args, i, o.link, error)) {
+            if (!error.isEmpty())
+                return UsageError(error);
         } else if (a == "--json") {
             o.json = true;
         } else if (a.startsWith('-')) {
@@ -184,17 +160,17 @@ int main(int argc, char** argv)
     if (const int code = Parse(app.arguments(), o); code >= 0)
         return code;
 
-    if (!o.verbose)
+    if (!o.link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
     RealClock clock;
-    cli::CliUi ui(o.yes);
+    cli::CliUi ui(o.link.yes);
     Session s(clock, ui);
     Connection connection(s);
 
     const bool identifyOnly = o.command == "identify";
-    const int exitCode
-        = cli::ConnectAndRead(app, s, connection, ui, cli::LinkChoice{o.tcp, o.host, o.port}, identifyOnly);
+    const int exitCode = cli::ConnectAndRead(
+        app, s, connection, ui, cli::LinkChoice{o.link.tcp, o.link.host, o.link.port}, identifyOnly);
 
     const QString memoLine = ui.memo().isEmpty() ? QString() : ui.memo().first();
     if (exitCode == Success || exitCode == Rejected)

@@ -130,7 +130,14 @@ void UiPort::openWaitWindow(int maximum)
 void UiPort::closeWaitWindow()
 {
     m_waitOpen = false;
+    m_hourglass = false;
     waitWindowChanged();
+}
+
+void UiPort::setHourglass(bool on)
+{
+    m_hourglass = on;
+    hourglassChanged(on);
 }
 
 void UiPort::addWaitProgress(int n)

@@ -79,6 +79,12 @@ public:
     // Timer1 of the wait window: a bar that keeps cycling while an open-ended operation runs.
     virtual void enableWaitTimer(bool /*on*/) { }
 
+    // The hourglass screen cursor of chains that run without the wait window (the Warp Adjust
+    // re-select). Closing the wait window restores the normal cursor too, so a chain cut short by
+    // a lost link or the reply watchdog does not leave the hourglass behind.
+    void setHourglass(bool on);
+    bool hourglass() const { return m_hourglass; }
+
     // Modal message or question; the answer a non-interactive port gives is its own choice.
     virtual MsgResult message(MsgIcon icon, const QString& caption, const QString& text, MsgButtons buttons)
         = 0;
@@ -95,6 +101,7 @@ protected:
     virtual void activePageChanged(int /*index*/) { }
     virtual void waitWindowChanged() { }
     virtual void memoAppended(const QString& /*line*/) { }
+    virtual void hourglassChanged(bool /*on*/) { }
 
 private:
     QHash<QString, QHash<int, QVariant>> m_props;
@@ -103,6 +110,7 @@ private:
     int m_waitPos = 100;
     int m_waitMax = 100;
     QStringList m_memo;
+    bool m_hourglass = false;
 };
 
 } // namespace trivel

@@ -105,6 +105,8 @@ void BoxModel::factoryReset()
     for (auto& u : m_maskUpload)
         u.clear();
     m_maskReadSlot = 0;
+    for (auto& t : m_userMaps)
+        t.reset();
     for (auto& w : m_maps)
         for (auto& m : w)
             m.reset();
@@ -402,6 +404,23 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
     case Cmd::BlendMarker:
         window(req.u8(8)).blendMarker = req.u8(9);
         return true;
+    case Cmd::UserMapSourceX:
+    case Cmd::UserMapSourceY: {
+        const std::size_t first = req.u8(8), columns = req.u8(9);
+        const std::size_t n = columns * kUserMapColumnBytes;
+        if (first + columns <= kUserMapColumns && 32 + n <= req.size()) {
+            auto& table = code == Cmd::UserMapSourceX ? m_userMapIncoming.x : m_userMapIncoming.y;
+            req.copyOut(32, table.data() + first * kUserMapColumnBytes, n);
+        }
+        return true;
+    }
+    case Cmd::UserMapApply: {
+        const int w = clampWindow(req.u8(8));
+        m_userMaps[std::size_t(w)] = m_userMapIncoming;
+        if (onUserMapApplied)
+            onUserMapApplied(w);
+        return true;
+    }
     case Cmd::BulkWarpBlock:
         applyBulkBlock(req);
         return true;

@@ -78,6 +78,13 @@ public:
     {
         return m_maps[std::size_t(clampWindow(w))].at(std::size_t(slot));
     }
+    // The User Map tables a window applied last (0x2012); nothing before its first apply.
+    const std::optional<UserMapTables>& userMapTables(int w) const
+    {
+        return m_userMaps[std::size_t(clampWindow(w))];
+    }
+    // Called after a window applied its User Map tables.
+    std::function<void(int window)> onUserMapApplied;
     const std::optional<BoxSettings>& profile(int i) const { return m_profiles.at(std::size_t(i)); }
     std::uint8_t registerValue(int w, int bank, int address) const;
     const std::vector<std::uint8_t>& firmwareImage() const { return m_firmware; }
@@ -124,6 +131,9 @@ private:
     std::array<std::uint8_t, kWindows> m_registerBank{};
     std::vector<std::uint8_t> m_firmware;
     int m_boardQueries = 0;
+    // The chunks carry no window: they collect here until an apply names one.
+    UserMapTables m_userMapIncoming;
+    std::array<std::optional<UserMapTables>, kWindows> m_userMaps;
 
     std::vector<int> m_counts; // one per protocol code, in the order of the code table
     int m_unknown = 0;

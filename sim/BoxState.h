@@ -102,6 +102,17 @@ struct StoredMap {
     std::uint8_t pattern = 0;
 };
 
+// The source lookup tables of the User Map editor, as the chunks carry them: 132 mesh columns
+// of 78 little-endian words each.
+inline constexpr std::size_t kUserMapColumns = 132;
+inline constexpr std::size_t kUserMapColumnBytes = 78 * 2;
+inline constexpr std::size_t kUserMapTableBytes = kUserMapColumns * kUserMapColumnBytes; // 20592
+
+struct UserMapTables {
+    std::vector<std::uint8_t> x = std::vector<std::uint8_t>(kUserMapTableBytes);
+    std::vector<std::uint8_t> y = std::vector<std::uint8_t>(kUserMapTableBytes);
+};
+
 struct NetworkRecord {
     std::array<std::uint8_t, 25> bytes{};
 };

@@ -5,7 +5,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -168,6 +170,13 @@ int main(int argc, char** argv)
     const QCommandLineOption wrongChecksum(QStringLiteral("wrong-checksum"),
         QStringLiteral("Report a wrong checksum at the end of every firmware download."));
     p.addOption(wrongChecksum);
+    // The User Map tables of each apply, for comparing with 'trivelctl warp table'.
+    const QCommandLineOption saveTables(QStringLiteral("save-tables"),
+        QStringLiteral("After each User Map apply (0x2012) write the window's tables to DIR/window-N.bin: "
+                       "the x table then the y table, 20592 bytes each, as 'trivelctl warp table' writes "
+                       "them."),
+        QStringLiteral("DIR"));
+    p.addOption(saveTables);
     p.process(FirmwareVersionAlias(app.arguments()));
 
     BoxIdentity id;
@@ -272,6 +281,23 @@ int main(int argc, char** argv)
         box.seed = p.value(seed).toULongLong(&ok, 0);
         if (!ok)
             fail(QStringLiteral("bad value for --seed: %1").arg(p.value(seed)));
+    }
+
+    if (p.isSet(saveTables)) {
+        const QString dir = p.value(saveTables);
+        if (!QDir(dir).exists())
+            fail(QStringLiteral("bad value for --save-tables: %1 is not a directory").arg(dir));
+        box.onUserMapApplied = [&box, dir](int window) {
+            const auto& t = box.userMapTables(window);
+            QSaveFile f(QDir(dir).filePath(QStringLiteral("window-%1.bin").arg(window)));
+            if (!t || !f.open(QIODevice::WriteOnly)
+                || f.write(reinterpret_cast<const char*>(t->x.data()), qint64(t->x.size()))
+                    != qint64(t->x.size())
+                || f.write(reinterpret_cast<const char*>(t->y.data()), qint64(t->y.size()))
+                    != qint64(t->y.size())
+                || !f.commit())
+                std::fprintf(stderr, "trivel-boxsim: cannot write the tables of window %d\n", window);
+        };
     }
 
     BoxServer server(box);

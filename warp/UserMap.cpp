@@ -21,6 +21,7 @@ namespace {
 constexpr int kWallLimit = 900;
 constexpr int kChunkColumns = 3;
 constexpr std::size_t kChunkPayload = std::size_t(kChunkColumns) * kSourceTableRows * 2; // 468
+static_assert(kSourceTableColumns / kChunkColumns == kUserMapChunksPerTable);
 
 struct UserMapRecord {
     std::int32_t pattern, column, row, dx, dy;
@@ -397,6 +398,23 @@ void RefreshUserMap(Session& s)
 int UserMapUndoCount(const Session& s, int window)
 {
     return int(s.warpAdjust.userMap.UndoHistory.at(std::size_t(window & 3)).size() / kUserMapUndoRecordSize);
+}
+
+void TransferUserMapTables(Session& s)
+{
+    CurrentWarpModel(s);
+    State(s).FullTransfer = true;
+    StartTableTransfer(s);
+}
+
+int UserMapChunksAcknowledged(const Session& s)
+{
+    const int chunks = s.warpAdjust.userMap.TransferChunk / kChunkColumns;
+    if (s.PendingOp == Op::UserMapX)
+        return chunks;
+    if (s.PendingOp == Op::UserMapY)
+        return kUserMapChunksPerTable + chunks;
+    return s.PendingOp == Op::UserMapApplied ? 2 * kUserMapChunksPerTable : 0;
 }
 
 void UserMapStep(Session& s, int op)

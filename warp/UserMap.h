@@ -29,6 +29,13 @@ void RefreshUserMap(Session& s);
 
 int UserMapUndoCount(const Session& s, int window);
 
+// Sends the current window's source tables whole, as they stand: 44 x-chunks, 44 y-chunks and
+// apply, with no short first transfer. trivelctl warp push runs it on a grid it rebuilt itself.
+void TransferUserMapTables(Session& s);
+// Chunks of the running table transfer the box has acknowledged (0..88), for a progress line.
+int UserMapChunksAcknowledged(const Session& s);
+inline constexpr int kUserMapChunksPerTable = 44;
+
 // Steps 0x8000..0x8002.
 void UserMapStep(Session& s, int op);
 

@@ -50,6 +50,7 @@ void ReselectStep(Session& s, int op)
         s.PendingOp = Op::Idle;
         ShowWarpPointValues(s);
         s.warpAdjust.WarpBusy = false;
+        s.ui.setHourglass(false);
         break;
     default:
         break;
@@ -282,6 +283,7 @@ void SelectWarpMode(Session& s, int mode)
     if (mode == a.ConfirmedMode[w]) {
         // The box still holds this mode's tables: send the cached ones instead of a mode change.
         s.PendingOp = Op::WarpReselectBlock1;
+        s.ui.setHourglass(true);
         SendBulkBlock(s, 1, a.ConfirmedMode[w]);
         return;
     }

@@ -26,8 +26,14 @@ TEST(Trivelctl, ReadbackJsonCarriesEveryCache)
     ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
     for (const char* key : {"WindowSettings", "BlendSettings", "EdgeMaskCorners", "ControlOffsets",
              "WallPoints", "KeystoneCorners", "ControlPattern", "PipSettings", "DCM", "HDO", "Network",
-             "MaskAssignment", "ChannelCount", "BoardModel", "MCUVersion", "Identify"})
+             "MaskAssignment", "ChannelCount", "BoardModel", "MCUVersion", "Identify", "PointOffsets"})
         EXPECT_TRUE(o.contains(key)) << key;
+    // [window][column][row] = [dx, dy] over the 17 x 17 grid.
+    const QJsonArray points = o["PointOffsets"].toArray();
+    ASSERT_EQ(points.size(), 4);
+    ASSERT_EQ(points[3].toArray().size(), 17);
+    ASSERT_EQ(points[3].toArray()[16].toArray().size(), 17);
+    EXPECT_EQ(points[3].toArray()[16].toArray()[16].toArray(), (QJsonArray{0, 0}));
     EXPECT_EQ(o["ChannelCount"].toInt(), 4);
     EXPECT_EQ(o["BoardModel"].toInt(), 800);
     EXPECT_EQ(o["MCUVersion"].toString(), "M2A93224");
@@ -159,6 +165,32 @@ TEST(Trivelctl, UsageErrorsAndHelp)
     for (const char* word :
         {"--tcp HOST[:PORT]", "--usb", "identify", "readback", "--json", "--yes", "Exit codes"})
         EXPECT_TRUE(help.out.contains(word)) << word;
+}
+
+// Every command takes its link options from one parser: the same refusals in the same words.
+TEST(Trivelctl, EveryCommandRefusesABadLinkOptionAlike)
+{
+    const QStringList commands[] = {{"identify"}, {"get", "BRI"}, {"warp", "mode", "--window", "0", "9x5"},
+        {"firmware", "none.bin"}, {"reg", "read"}};
+    const struct {
+        QStringList link;
+        const char* says;
+    } cases[] = {
+        {{"--tcp", "1.2.3.4:99999"}, "bad address: 1.2.3.4:99999"},
+        {{"--tcp", ":7"}, "bad address: :7"},
+        {{"--tcp", "1.2.3.4:7:7"}, "bad address: 1.2.3.4:7:7"},
+        {{"--tcp", "1.2.3.4", "--usb"}, "give one of --tcp and --usb"},
+        {{"--usb", "--tcp", "1.2.3.4"}, "give one of --tcp and --usb"},
+    };
+    for (const QStringList& command : commands) {
+        for (const auto& c : cases) {
+            const QStringList args = c.link + command;
+            SCOPED_TRACE(args.join(' ').toStdString());
+            const CliRun r = Trivelctl(args);
+            EXPECT_EQ(r.exitCode, 2);
+            EXPECT_TRUE(r.err.startsWith(QStringLiteral("trivelctl: ") + c.says)) << r.err.toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -3,9 +3,11 @@
 
 #include "RunTrivelctl.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -23,7 +25,101 @@ QJsonArray ControlOffset(const QJsonObject& o, int window, int point)
     return o["ControlOffsets"].toArray()[window].toArray()[point].toArray();
 }
 
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteText(const QString& path, const char* text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == qint64(qstrlen(text));
+}
+
+// A 3x3 grid with an inactive point that must not count, an active one and a corner.
+const char* const kGrid = R"({"pattern": 1,
+  "points": [{"column": 8, "row": 8, "dx": 30, "dy": -20}, {"column": 4, "row": 4, "dx": 50, "dy": 0}],
+  "corners": {"topRight": {"dx": 100, "dy": 40}}})";
+
 } // namespace
+
+// What the box holds after a push is what `warp table` writes for the same grid at the box's
+// frame size: the transfer neither drops, reorders nor alters a chunk.
+TEST(TrivelctlWarp, PushedTablesEqualWarpTableByteForByte)
+{
+    QTemporaryDir dir;
+    const QString grid = dir.filePath("grid.json");
+    ASSERT_TRUE(WriteText(grid, kGrid));
+    const struct {
+        QStringList box;
+        int window;
+        QStringList pattern;
+        const char* frame;
+    } cases[] = {
+        {{}, 2, {}, "1920x1080"},
+        {{"--frame", "1280x720"}, 0, {"--pattern", "6"}, "1280x720"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame);
+        BoxSim sim(c.box + QStringList{"--save-tables", dir.path()});
+        ASSERT_FALSE(sim.address.isEmpty());
+        const CliRun r = Trivelctl(QStringList{"--tcp", sim.address, "warp", "push", "--window",
+                                       QString::number(c.window), "--grid", grid}
+            + c.pattern);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("88/88 chunks, applied")) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("Frame: ") + c.frame)) << r.out.toStdString();
+
+        const QString expected = dir.filePath("expected.bin");
+        const CliRun table = Trivelctl(
+            QStringList{"warp", "table", "--frame", c.frame, "--grid", grid, "--out", expected} + c.pattern);
+        ASSERT_EQ(table.exitCode, 0) << table.err.toStdString();
+        const QByteArray held = ReadAll(dir.filePath(QStringLiteral("window-%1.bin").arg(c.window)));
+        ASSERT_EQ(held.size(), 41184);
+        EXPECT_TRUE(held == ReadAll(expected));
+        // Not the identity: the grid reached the tables.
+        const QString identity = dir.filePath("identity.bin");
+        ASSERT_EQ(Trivelctl({"warp", "table", "--frame", c.frame, "--out", identity}).exitCode, 0);
+        EXPECT_FALSE(held == ReadAll(identity));
+    }
+}
+
+TEST(TrivelctlWarp, PushRefusals)
+{
+    QTemporaryDir dir;
+    const QString grid = dir.filePath("grid.json");
+    ASSERT_TRUE(WriteText(grid, kGrid));
+    const QString misspelt = dir.filePath("misspelt.json");
+    ASSERT_TRUE(WriteText(misspelt, R"({"pattren": 1})"));
+    // Column 1 moved onto column 0: no spline passes two knots at one x.
+    const QString folded = dir.filePath("folded.json");
+    ASSERT_TRUE(WriteText(folded, R"({"points": [{"column": 1, "row": 0, "dx": -120, "dy": 0}]})"));
+
+    BoxSim sim;
+    BoxSim wrongCode({"--wrong-code", "0x2010=0x2011"});
+    ASSERT_FALSE(sim.address.isEmpty());
+    ASSERT_FALSE(wrongCode.address.isEmpty());
+    const struct {
+        QString address;
+        QString grid;
+        int exitCode;
+        const char* says;
+    } cases[] = {
+        // Read before the link opens: nobody listens on port 1.
+        {"127.0.0.1:1", misspelt, 1, "unknown key \"pattren\""},
+        {"127.0.0.1:1", dir.filePath("absent.json"), 1, "cannot read"},
+        {sim.address, folded, 1, "the grid cannot be computed"},
+        {wrongCode.address, grid, 1, "X CMD ERROR:2011"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        const CliRun r = Trivelctl({"--tcp", c.address, "warp", "push", "--window", "0", "--grid", c.grid});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
 
 TEST(TrivelctlWarp, ModeNudgeAndResetReachTheBox)
 {
@@ -89,6 +185,10 @@ TEST(TrivelctlWarp, UsageErrors)
         {"--tcp", "127.0.0.1:1", "warp", "nudge", "--window", "0", "--point", "3"},
         {"--tcp", "127.0.0.1:1", "warp", "save-map", "--window", "0", "11"},
         {"--tcp", "127.0.0.1:1", "warp", "load-map", "--window", "0"},
+        {"--tcp", "127.0.0.1:1", "warp", "push", "--window", "0"}, // no grid
+        {"--tcp", "127.0.0.1:1", "warp", "push", "--window", "0", "--grid", "g.json", "--pattern", "7"},
+        {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "0", "--pattern", "1", "9x5"},
+        {"--tcp", "warp", "mode", "--window", "0", "9x5"}, // the command word is no address
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
@@ -98,4 +198,5 @@ TEST(TrivelctlWarp, UsageErrors)
     const CliRun help = Trivelctl({"warp", "mode", "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("warp nudge"));
+    EXPECT_TRUE(help.out.contains("warp push"));
 }

@@ -467,6 +467,44 @@ TEST_F(BoxModelTest, BulkBlocksFillTheSelectedWindow)
     EXPECT_EQ(bl.i16(448 + 32), 66);
 }
 
+// Chunks carry no window: they collect until an apply names one. A chunk that would reach past
+// the table's 132 columns is dropped whole.
+TEST_F(BoxModelTest, UserMapChunksGoToTheWindowThatAppliesThem)
+{
+    auto chunk = [&](std::uint32_t code, int first, int columns, std::uint16_t word) {
+        Req r(code);
+        r.u8(8, std::uint8_t(first)).u8(9, std::uint8_t(columns));
+        for (std::size_t i = 0; 32 + 2 * i + 1 < kTcpFrameSize; ++i)
+            r.u16(32 + 2 * i, word);
+        send(r);
+    };
+    auto word = [](const std::vector<std::uint8_t>& t, std::size_t column, std::size_t row) {
+        const std::size_t at = column * kUserMapColumnBytes + 2 * row;
+        return t[at] | t[at + 1] << 8;
+    };
+    EXPECT_FALSE(box.userMapTables(1).has_value());
+    int applied = -1;
+    box.onUserMapApplied = [&](int w) { applied = w; };
+    chunk(Cmd::UserMapSourceX, 0, 3, 0x1111);
+    chunk(Cmd::UserMapSourceX, 129, 3, 0x2222);
+    chunk(Cmd::UserMapSourceY, 3, 3, 0x3333);
+    chunk(Cmd::UserMapSourceX, 130, 3, 0x4444); // columns 130..132: past the end
+    chunk(Cmd::UserMapSourceY, 0, 255, 0x5555); // more than a frame holds
+    EXPECT_FALSE(box.userMapTables(1).has_value()) << "nothing before the apply";
+    send(Req(Cmd::UserMapApply).u8(8, 1));
+    EXPECT_EQ(applied, 1);
+    ASSERT_TRUE(box.userMapTables(1).has_value());
+    const UserMapTables& t = *box.userMapTables(1);
+    EXPECT_EQ(word(t.x, 0, 0), 0x1111);
+    EXPECT_EQ(word(t.x, 2, 77), 0x1111);
+    EXPECT_EQ(word(t.x, 3, 0), 0);
+    EXPECT_EQ(word(t.x, 129, 0), 0x2222);
+    EXPECT_EQ(word(t.x, 131, 77), 0x2222);
+    EXPECT_EQ(word(t.y, 3, 0), 0x3333);
+    EXPECT_EQ(word(t.y, 0, 0), 0);
+    EXPECT_FALSE(box.userMapTables(0).has_value());
+}
+
 TEST_F(BoxModelTest, BlendSettingsAreReadBackByTheBlendBlock)
 {
     selectWindow(1);

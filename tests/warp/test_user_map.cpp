@@ -192,3 +192,23 @@ TEST(UserMap, UndoRebuildsWithThePatternOfTheEditAndComesBack)
     EXPECT_EQ(f.model().WarpPattern, Pattern17x17);
     EXPECT_EQ(UserMapUndoCount(f.s, 0), 0);
 }
+
+// Not a check: renders the page for docs/ (run with --gtest_also_run_disabled_tests and
+// TRIVEL_SCREENSHOT_DIR set). The main window keeps this tab hidden; the fixture shows it.
+TEST(UserMap, DISABLED_Screenshot)
+{
+    const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
+    ASSERT_FALSE(out.isEmpty());
+    UserMapPage f;
+    f.form.show();
+    SetActivePage(f.s, Page::UserMap);
+    f.settle();
+    f.pattern("WP3x3Btn");
+    f.click("BtnCursorRight");
+    f.click("BtnCursorDown");
+    for (int i = 0; i < 3; ++i)
+        f.click("BtnGridRight");
+    f.click("BtnGridUp");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.form.grab().save(out + "/user-map.png"));
+}

@@ -3,9 +3,13 @@
 
 #include "WarpPageFixture.h"
 
+#include "session/Watchdog.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpModel.h"
 #include "warp/WarpOps.h"
+
+#include <QCursor>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +107,53 @@ TEST(WarpPointMode, BackToTheConfirmedModeSendsTheCachedTablesInsteadOfAModeComm
     EXPECT_EQ(f.model().ControlPattern, WarpMode::Grid3x3);
     EXPECT_TRUE(f.find<QWidget>("GPWPMode")->isEnabled());
     EXPECT_EQ(f.s.PendingOp, Op::Idle);
+}
+
+// The re-select shows the hourglass from its first request to its last reply; a mode change that
+// reads the tables back leaves the cursor alone; a re-select cut short by the reply watchdog does
+// not leave the hourglass behind.
+TEST(WarpPointMode, TheReselectShowsTheHourglassUntilItsLastReply)
+{
+    WarpPage f;
+    std::vector<std::pair<std::uint32_t, bool>> seen; // request code, hourglass shown as it went out
+    f.box.replyHook = [&](std::uint32_t code, std::vector<std::uint8_t>&) {
+        const QCursor* c = QGuiApplication::overrideCursor();
+        EXPECT_EQ(f.s.ui.hourglass(), c && c->shape() == Qt::WaitCursor) << "port and screen agree";
+        seen.push_back({code, f.s.ui.hourglass()});
+        return true;
+    };
+    auto shownFor = [&](std::uint32_t code) {
+        std::vector<bool> out;
+        for (const auto& [c, shown] : seen)
+            if (c == code)
+                out.push_back(shown);
+        return out;
+    };
+
+    f.enter("BtnWP3x3");
+    f.click("BtnWP17x17");
+    seen.clear();
+    f.click("BtnWP3x3");
+    EXPECT_EQ(shownFor(Cmd::BulkWarpBlock), (std::vector<bool>{true, true}));
+    EXPECT_EQ(shownFor(Cmd::Setting), (std::vector<bool>{false, true, true, true})) << "95I, UDT 1, 2, 3";
+    EXPECT_FALSE(f.s.ui.hourglass());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    seen.clear();
+    f.click("BtnWP9x5"); // a new mode: WPM and the table read-back
+    ASSERT_GT(shownFor(Cmd::ReadWarpC).size(), 0u);
+    for (const auto& [code, shown] : seen)
+        EXPECT_FALSE(shown) << std::hex << code;
+
+    f.click("BtnWP17x17");
+    f.link->silent = true;
+    f.click("BtnWP9x5");
+    EXPECT_TRUE(f.s.ui.hourglass());
+    f.answerNextMessage(QMessageBox::Ok);
+    f.clock.advance(kReplyWatchdogMs + 1);
+    EXPECT_EQ(f.s.PendingOp, Op::Idle);
+    EXPECT_FALSE(f.s.ui.hourglass());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST(WarpPointMode, AGridTheSplinesCannotPassLeavesEverythingAsItWas)
