@@ -154,10 +154,10 @@ void TMainForm::buildLogo()
 void TMainForm::buildSettingGroup()
 {
     auto* group = build::Group(this, &ctl::SLGroup, QString(), QRect(658, 56, 134, 75));
-    auto* save
-        = build::Make<QPushButton>(group, ctl::TntButton1, QStringLiteral("Save Setting"), QRect(8, 12, 118, 26));
-    auto* load
-        = build::Make<QPushButton>(group, ctl::TntButton2, QStringLiteral("Load Setting"), QRect(8, 42, 118, 26));
+    auto* save = build::Make<QPushButton>(
+        group, ctl::TntButton1, QStringLiteral("Save Setting"), QRect(8, 12, 118, 26));
+    auto* load = build::Make<QPushButton>(
+        group, ctl::TntButton2, QStringLiteral("Load Setting"), QRect(8, 42, 118, 26));
     new SettingFileDialogs(m_s, this, save, load);
 }
 
