@@ -119,6 +119,14 @@ public:
     MaskState mask;
     FirmwareState firmware;
     RegisterState registers;
+
+    // Setting files (files/SettingFile.h): the input and PIP source sizes of the last loaded file
+    // (the transfer sends these, not the live sizes), CBSaveAll, and the window the transfer of
+    // a loaded file starts with.
+    std::array<SignalSize, 4> FileInputSize{};
+    std::array<SignalSize, 4> FilePipSourceSize{};
+    bool SaveAllMasks = true;
+    int TransferWindow = 0;
 };
 
 // Sends the request frame on the selected transport; nothing while not connected.

@@ -132,9 +132,56 @@ def box_requests():
     }
 
 
+def setting_file():
+    """A selector byte (bit 0 whole-box name, 1 box with masks, 2 model 116, 3 connected), then a file."""
+    def header(magic, version=11, masks=False, model=115):
+        return magic + bytes([model & 0xFF, 1, version, 0x45 if masks else 0]) + bytes(9)
+
+    def mask(n, colour=False):
+        b = bytearray(n)
+        b[0:4] = bytes([0, 0x43 if colour else 0x4D, 0x45, 0x58])
+        b[4:8] = struct.pack("<I", n)
+        b[8:16] = struct.pack("<II", 64, 8)
+        return bytes(b)
+
+    def entry(stream):
+        return struct.pack("<I", len(stream)) + stream
+
+    body = bytearray(10980)
+    body[0:4] = bytes([1, 2, 3, 4])
+    sizes = struct.pack("<8i", 1920, 1280, 0, 3840, 1080, 720, 0, 2160)
+    pip = bytes(range(44)) + bytes(32) + struct.pack("<8i", *([640] * 4 + [480] * 4))
+    assignment = struct.pack("<4i", 3, 0, 10, 0)
+    v11 = body + sizes + pip + assignment
+    slots = b"".join(entry(mask(64 * (i + 1))) if i in (2,) else struct.pack("<I", 0) for i in range(9))
+    slots += entry(mask(300, colour=True))
+    record = bytearray(2792)
+    record[2752:2756] = struct.pack("<i", 1920)
+    record[2788:2792] = struct.pack("<i", 9)
+    plain_record = bytearray(record)
+    plain_record[2788:2792] = bytes(4)
+    return {
+        "whole_plain": bytes([1]) + header(b"WPM") + v11 + bytes([1, 0, 1, 0, 2, 0, 0, 1]),
+        "whole_masks": bytes([3]) + header(b"WPM", masks=True) + v11 + slots + bytes(8),
+        "whole_masks_on_plain_box": bytes([1]) + header(b"WPM", masks=True) + v11 + slots + bytes(8),
+        "whole_v4": bytes([3]) + header(b"WPM", version=4, masks=True) + body + sizes,
+        "whole_116_connected": bytes([15]) + header(b"WPM", masks=True, model=116) + v11 + slots + bytes(8),
+        "single_plain": bytes([0]) + header(b"SBF") + bytes(plain_record) + struct.pack("<II", 1, 2),
+        "single_no_mask_entry": bytes([2]) + header(b"SBF", masks=True) + bytes(plain_record)
+        + struct.pack("<III", 0, 1, 2),
+        "single_slot9": bytes([10]) + header(b"SBF", masks=True) + bytes(record) + entry(mask(200))
+        + struct.pack("<II", 1, 2),
+        "cut_in_mask": bytes([3]) + header(b"WPM", masks=True) + v11 + slots[:50],
+        "entry_too_long": bytes([3]) + header(b"WPM", masks=True) + v11 + struct.pack("<I", 262145),
+        "header_only": bytes([1]) + header(b"WPM"),
+        "empty": b"",
+    }
+
+
 def main():
     for target, seeds in (("reply_frame", reply_frame()), ("setting_codec", setting_codec()),
-                          ("warp_grid", warp_grid()), ("box_requests", box_requests())):
+                          ("warp_grid", warp_grid()), ("box_requests", box_requests()),
+                          ("setting_file", setting_file())):
         d = HERE / "corpus" / target
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir(parents=True)
