@@ -165,7 +165,7 @@ while IFS='|' read -r line want; do
     [ "${got% }" = "$want" ] || fail "completion of '$line': '${got% }', want '$want'"
 done <<'CASES'
 trivelctl wa|warp
-trivelctl warp |load-map mode nudge reset save-map table
+trivelctl warp |load-map mode nudge push reset save-map table
 trivelctl --tcp 127.0.0.1:7 warp sa|save-map
 trivelctl re|readback reg
 trivelctl reg |read write
