@@ -42,37 +42,37 @@ DigiMapPage::DigiMapPage(Session& s, QWidget* parent)
     : PageWidget(s, parent)
 {
     // The picture is stretched to the control, whatever its size.
-    m_picture = build::Make<QLabel>(this, ctl::MaskImage, QString(), QRect(8, 8, 480, 270));
+    m_picture = build::Make<QLabel>(this, ctl::MaskImage, QString(), QRect(8, 8, 320, 180));
     m_picture->setFrameShape(QFrame::Box);
     m_picture->setScaledContents(true);
-    build::Make<QLabel>(this, ctl::STMaskInfo, QString(), QRect(8, 284, 480, 20));
+    build::Make<QLabel>(this, ctl::STMaskInfo, QString(), QRect(8, 192, 320, 20));
 
     // Slot operations.
-    const int x = 500;
+    const int x = 340;
     auto* load = build::Make<QPushButton>(
-        this, ctl::LoadMaskImage, QStringLiteral("Load Image"), QRect(x, 8, 100, 28));
-    auto* preview = build::Make<QPushButton>(
-        this, ctl::BtnUploadMask, QStringLiteral("preview"), QRect(x, 42, 100, 28));
+        this, ctl::LoadMaskImage, QStringLiteral("Load Image"), QRect(x, 8, 96, 26));
+    auto* preview
+        = build::Make<QPushButton>(this, ctl::BtnUploadMask, QStringLiteral("preview"), QRect(x, 40, 96, 26));
     auto* clean = build::Make<QPushButton>(
-        this, ctl::BtnMaskClean, QStringLiteral("Clean"), QRect(x + 106, 42, 80, 28));
+        this, ctl::BtnMaskClean, QStringLiteral("Clean"), QRect(x + 102, 40, 80, 26));
     auto* index = new QComboBox(this);
     index->setObjectName(ctl::CBMaskIdx.qname());
-    index->setGeometry(x, 80, 100, 24);
+    index->setGeometry(x, 74, 96, 24);
     index->addItem(QStringLiteral("Off"));
     for (int i = 1; i <= 10; ++i)
         index->addItem(QString::number(i));
     index->setCurrentIndex(0);
     auto* save
-        = build::Make<QPushButton>(this, ctl::BtnMaskSave, QStringLiteral("Save"), QRect(x, 110, 80, 28));
+        = build::Make<QPushButton>(this, ctl::BtnMaskSave, QStringLiteral("Save"), QRect(x, 106, 80, 26));
     auto* set
-        = build::Make<QPushButton>(this, ctl::BtnMaskLoad, QStringLiteral("Set"), QRect(x + 86, 110, 80, 28));
+        = build::Make<QPushButton>(this, ctl::BtnMaskLoad, QStringLiteral("Set"), QRect(x + 86, 106, 80, 26));
     auto* read
-        = build::Make<QPushButton>(this, ctl::BtnMaskRead, QStringLiteral("Read"), QRect(x, 144, 80, 28));
+        = build::Make<QPushButton>(this, ctl::BtnMaskRead, QStringLiteral("Read"), QRect(x, 138, 80, 26));
     auto* del = build::Make<QPushButton>(
-        this, ctl::BtnMaskDelete, QStringLiteral("Delete"), QRect(x + 86, 144, 80, 28));
+        this, ctl::BtnMaskDelete, QStringLiteral("Delete"), QRect(x + 86, 138, 80, 26));
     auto* progress = new QProgressBar(this);
     progress->setObjectName(ctl::PBMask.qname());
-    progress->setGeometry(x, 178, 186, 16);
+    progress->setGeometry(x, 170, 166, 14);
     progress->setRange(0, 100);
     progress->setValue(0);
     progress->hide();
@@ -87,33 +87,33 @@ DigiMapPage::DigiMapPage(Session& s, QWidget* parent)
     connect(del, &QPushButton::clicked, this, [this] { BtnMaskDeleteClick(m_s); });
 
     // Placement and the header's flags and colour.
-    QGroupBox* place = build::Group(this, nullptr, QStringLiteral("Position"), QRect(8, 312, 480, 150));
+    QGroupBox* place = build::Group(this, nullptr, QStringLiteral("Position"), QRect(8, 214, 320, 124));
     auto* centre
-        = build::Make<QCheckBox>(place, ctl::CBCenterMask, QStringLiteral("Center"), QRect(10, 22, 120, 20));
-    Text(place, QStringLiteral("X"), QRect(10, 50, 16, 20));
-    auto* offsetX = OffsetBar(place, ctl::SBMaskOffsetX, kMaskOffsetXMax, QRect(30, 50, 360, 18));
-    build::Make<QLabel>(place, ctl::STOffsetX, QStringLiteral("0"), QRect(400, 50, 60, 20));
-    Text(place, QStringLiteral("Y"), QRect(10, 76, 16, 20));
-    auto* offsetY = OffsetBar(place, ctl::SBMaskOffsetY, kMaskOffsetYMax, QRect(30, 76, 360, 18));
-    build::Make<QLabel>(place, ctl::STOffsetY, QStringLiteral("0"), QRect(400, 76, 60, 20));
+        = build::Make<QCheckBox>(place, ctl::CBCenterMask, QStringLiteral("Center"), QRect(10, 20, 120, 20));
+    Text(place, QStringLiteral("X"), QRect(10, 44, 16, 18));
+    auto* offsetX = OffsetBar(place, ctl::SBMaskOffsetX, kMaskOffsetXMax, QRect(28, 44, 230, 16));
+    build::Make<QLabel>(place, ctl::STOffsetX, QStringLiteral("0"), QRect(266, 42, 50, 20));
+    Text(place, QStringLiteral("Y"), QRect(10, 66, 16, 18));
+    auto* offsetY = OffsetBar(place, ctl::SBMaskOffsetY, kMaskOffsetYMax, QRect(28, 66, 230, 16));
+    build::Make<QLabel>(place, ctl::STOffsetY, QStringLiteral("0"), QRect(266, 64, 50, 20));
     auto* trans = build::Make<QCheckBox>(
-        place, ctl::CBTrans, QStringLiteral("Background masked"), QRect(10, 104, 160, 20));
+        place, ctl::CBTrans, QStringLiteral("Background masked"), QRect(8, 92, 144, 20));
     auto* reverse = build::Make<QCheckBox>(
-        place, ctl::CBImageReverse, QStringLiteral("Reverse"), QRect(176, 104, 90, 20));
+        place, ctl::CBImageReverse, QStringLiteral("Reverse"), QRect(154, 92, 72, 20));
     auto* colour
-        = build::Make<QPushButton>(place, ctl::BtnSelColor, QStringLiteral("Color"), QRect(280, 100, 80, 28));
+        = build::Make<QPushButton>(place, ctl::BtnSelColor, QStringLiteral("Color"), QRect(228, 88, 50, 26));
     auto* swatch = new QFrame(place);
     swatch->setObjectName(ctl::MaskColor.qname());
-    swatch->setGeometry(370, 102, 40, 24);
+    swatch->setGeometry(282, 90, 30, 22);
     swatch->setFrameShape(QFrame::Box);
     swatch->setAutoFillBackground(true);
     QPalette pal = swatch->palette();
     pal.setColor(QPalette::Window, QColor::fromRgb(QRgb(m_s.mask.MaskColor)));
     swatch->setPalette(pal);
     // The loop time travels in the header but its scroll bar and label stay hidden.
-    auto* loopLabel = Text(place, QStringLiteral("Loop Time"), QRect(10, 128, 70, 18));
+    auto* loopLabel = Text(place, QStringLiteral("Loop Time"), QRect(10, 112, 70, 10));
     loopLabel->hide();
-    auto* loop = OffsetBar(place, ctl::SBLoopTime, 6000, QRect(84, 128, 200, 16));
+    auto* loop = OffsetBar(place, ctl::SBLoopTime, 6000, QRect(84, 112, 200, 10));
     loop->setMinimum(2);
     loop->setValue(m_s.mask.LoopTime);
     loop->hide();
@@ -127,7 +127,7 @@ DigiMapPage::DigiMapPage(Session& s, QWidget* parent)
     connect(colour, &QPushButton::clicked, this, &DigiMapPage::BtnSelColorClick);
 
     auto* saveAll = build::Make<QCheckBox>(
-        this, ctl::CBSaveAll, QStringLiteral("Save all mask image  to  WBF File"), QRect(500, 210, 260, 20));
+        this, ctl::CBSaveAll, QStringLiteral("Save all mask image  to  WBF File"), QRect(x, 192, 280, 20));
     saveAll->setChecked(m_s.mask.SaveAll);
     connect(saveAll, &QCheckBox::clicked, this, [this](bool on) { CBSaveAllClick(m_s, on); });
 

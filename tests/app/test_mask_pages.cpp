@@ -225,3 +225,43 @@ TEST_F(MaskPages, ShowingEitherPageSendsThePageShowRequest)
 }
 
 } // namespace
+
+namespace {
+
+// Not a check: renders the pages for docs/ (run with --gtest_also_run_disabled_tests and
+// TRIVEL_SCREENSHOT_DIR set).
+TEST_F(MaskPages, DISABLED_Screenshots)
+{
+    const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
+    ASSERT_FALSE(out.isEmpty());
+    // A screen frame with a pillar in front of it, as an installer would draw one.
+    MaskPicture p(480, 270, 1);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const bool frame = x < 24 || x >= 456 || y < 18 || y >= 252;
+            const int dx = x - 330, dy = y - 150;
+            const bool pillar = (x >= 310 && x < 350 && y >= 150) || dx * dx + dy * dy < 20 * 20;
+            p.setPixel(x, y, frame || pillar);
+        }
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    MaskPictureImage(p).save(&buffer, "BMP");
+
+    form.show();
+    SetActivePage(s, Page::DigiMap);
+    LoadMaskImageFile(s, bmp);
+    find<QCheckBox>("CBCenterMask")->click();
+    SetMaskColour(s, 0x3060FF);
+    click("BtnUploadMask");
+    choose("CBMaskIdx", 2);
+    click("BtnMaskSave");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form.grab().save(out + "/page-digimap.png"));
+
+    SetActivePage(s, Page::Mask);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form.grab().save(out + "/page-mask.png"));
+}
+
+} // namespace
