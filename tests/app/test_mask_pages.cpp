@@ -10,11 +10,13 @@
 #include "mask/MaskState.h"
 #include "session/PageShow.h"
 #include "session/PendingOps.h"
+#include "settings/SettingsState.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -195,6 +197,38 @@ TEST_F(MaskPages, ThePagesStoreReadAndPreviewASlotOnTheBox)
     EXPECT_EQ(picture("MaskImage"), QSize(64, 16));
     EXPECT_EQ(s.mask.MaskColor, 0x00FF00u);
     EXPECT_EQ(s.PendingOp, Op::Idle);
+}
+
+TEST_F(MaskPages, AColourBitmapGoesToSlot10WithoutTheMonoControls)
+{
+    QFile file(QStringLiteral(MASK_TEST_DATA "/colour8.bmp"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    LoadMaskImageFile(s, file.readAll());
+    EXPECT_EQ(s.mask.MaskKind, 2);
+    EXPECT_EQ(find<QComboBox>("CBMaskIdx")->currentIndex(), 10);
+    for (const char* name : {"CBTrans", "CBImageReverse", "BtnSelColor"})
+        EXPECT_FALSE(find<QWidget>(name)->isEnabled()) << name;
+
+    // A mono bitmap brings them back.
+    LoadMaskImageFile(s, MonoBmp(8, 8));
+    for (const char* name : {"CBTrans", "CBImageReverse", "BtnSelColor"})
+        EXPECT_TRUE(find<QWidget>(name)->isEnabled()) << name;
+}
+
+TEST_F(MaskPages, ARefreshSelectsTheWindowsSlotAndPreviewsIt)
+{
+    MaskBytes b;
+    int kind = 0;
+    QString message;
+    EncodeMonoMask(MaskPicture(30, 10, 1), 32768, b, kind, message);
+    b[4] = std::uint8_t(b.size());
+    std::copy(b.begin(), b.end(), s.mask.MonoSlotCopy[6].begin());
+    s.setFlag(Flag::PipCapable, true);
+    s.CurrentWindow = 1;
+    s.mask.MaskAssignment[1] = 7;
+    RefreshPages(s);
+    EXPECT_EQ(find<QComboBox>("CBMaskIdx2")->currentIndex(), 7);
+    EXPECT_EQ(picture("MaskImageU"), QSize(30, 10));
 }
 
 TEST_F(MaskPages, ShowingEitherPageSendsThePageShowRequest)
