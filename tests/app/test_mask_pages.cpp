@@ -2,6 +2,8 @@
 // against the simulated box.
 
 #include "AppFixture.h"
+#include "app/IpAddressEdit.h"
+#include "cli/RunTrivelctl.h"
 
 #include "mask/MaskCodec.h"
 #include "mask/MaskImage.h"
@@ -16,6 +18,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -23,9 +26,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace trivel;
 using namespace trivel::test;
@@ -261,6 +267,72 @@ TEST_F(MaskPages, ShowingEitherPageSendsThePageShowRequest)
 } // namespace
 
 namespace {
+
+// Polls the event loop until `done` or the deadline; replies from a real socket arrive this way.
+bool WaitUntil(const std::function<bool()>& done, int ms = 20000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// The whole path an installer takes: the pages over TCP to trivel-boxsim store a mask, and a
+// separate trivelctl run reads the slot back.
+TEST(MaskPagesOnBoxsim, AMaskStoredThroughThePagesIsReadBackByTrivelctl)
+{
+    BoxSim sim;
+    ASSERT_FALSE(sim.address.isEmpty());
+    QTemporaryDir dir;
+    AppFixture f;
+    QStringList shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->accept();
+        }
+    });
+    closer.start(0);
+
+    f.form.RBTCP->click();
+    f.form.ConnectAddressBox->setText(QStringLiteral("127.0.0.1"));
+    f.connection.setTcpPort(quint16(sim.address.section(':', 1).toUInt()));
+    f.form.BtnCnt2->click();
+    const auto idle = [&f] { return f.s.connected() && f.s.PendingOp == 0 && !f.ui.waitWindowOpen(); };
+    ASSERT_TRUE(WaitUntil(idle)) << f.s.PendingOp;
+    ASSERT_TRUE(f.s.flag(Flag::UserMask));
+
+    MaskPicture p(90, 33, 1);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            p.setPixel(x, y, (x * 7 + y * y) % 5 < 2);
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    MaskPictureImage(p).save(&buffer, "BMP");
+    LoadMaskImageFile(f.s, bmp);
+    f.find<QPushButton>("BtnUploadMask")->click();
+    ASSERT_TRUE(WaitUntil(idle));
+    auto* index = f.find<QComboBox>("CBMaskIdx");
+    index->setCurrentIndex(4);
+    emit index->activated(4);
+    f.find<QPushButton>("BtnMaskSave")->click();
+    ASSERT_TRUE(WaitUntil([&] { return idle() && shown.size() == 2; }));
+    EXPECT_EQ(shown, (QStringList{"User Mask data Upload finished ", "User Mask Saved "}));
+    f.form.BtnCnt2->click();
+    ASSERT_TRUE(WaitUntil([&f] { return !f.s.connected(); }));
+
+    const CliRun read
+        = Trivelctl({"--tcp", sim.address, "mask", "read", "--slot", "4", dir.filePath("4.png")});
+    ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    const QImage back(dir.filePath("4.png"));
+    ASSERT_EQ(back.size(), QSize(90, 33));
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            ASSERT_EQ(back.pixelColor(x, y) == Qt::white, p.pixel(x, y) == 1) << x << "," << y;
+}
 
 // Not a check: renders the pages for docs/ (run with --gtest_also_run_disabled_tests and
 // TRIVEL_SCREENSHOT_DIR set).
