@@ -8,6 +8,7 @@
 #include "files/Controls.h"
 #include "files/SettingFileDialogs.h"
 #include "mask/Controls.h"
+#include "mask/MaskPageLogic.h"
 #include "registers/RegisterPageLogic.h"
 #include "session/Connection.h"
 #include "session/PageShow.h"
@@ -220,6 +221,8 @@ void TMainForm::FormCreate()
     // The user-mask group waits for a box that supports it.
     m_ui.setEnabled(ctl::GBUserMask, false);
     m_ui.setVisible(ctl::GBUserMask, false);
+    // Colour dialog preset, blank mask picture, slot preview.
+    InitMaskPages(m_s);
 
     connect(PCMain, &QTabWidget::currentChanged, this, &TMainForm::pageChanged);
 }

@@ -7,6 +7,7 @@
 #include "cli/CliUi.h"
 #include "cli/FileCommand.h"
 #include "cli/FirmwareCommand.h"
+#include "cli/MaskBoxCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/RegisterCommand.h"
@@ -58,6 +59,7 @@ Commands:
   warp push ...       a JSON grid's tables sent with the User Map transfer; same help
   mask encode|decode  offline mask conversion (BMP to mask stream, stream to PNG); see
                       'trivelctl mask --help'
+  mask upload|read|delete|assign  the box's mask slots; see 'trivelctl mask upload --help'
   set|get             write or read settings by mnemonic (BRI=61); see 'trivelctl set --help'
   settings list       every setting mnemonic with its page, control, range and start value
   firmware FILE.BIN   download a firmware image (exit 5 when the box does not confirm it);
@@ -149,6 +151,8 @@ int main(int argc, char** argv)
         return RunFirmwareCommand(args);
     if (IsRegisterCommand(args))
         return RunRegisterCommand(args);
+    if (IsMaskBoxCommand(args))
+        return RunMaskBoxCommand(args);
     if (!args.isEmpty() && args.at(0) == QLatin1String("mask")) {
         QTextStream out(stdout);
         QTextStream err(stderr);

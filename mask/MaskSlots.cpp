@@ -1,5 +1,7 @@
 #include "mask/Controls.h"
+#include "mask/MaskOperations.h"
 #include "mask/MaskOps.h"
+#include "mask/MaskPageLogic.h"
 #include "mask/MaskState.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
@@ -9,18 +11,6 @@
 namespace trivel {
 
 namespace {
-
-std::uint32_t ReadLe32(const std::vector<std::uint8_t>& b, std::size_t off)
-{
-    return std::uint32_t(b[off]) | std::uint32_t(b[off + 1]) << 8 | std::uint32_t(b[off + 2]) << 16
-        | std::uint32_t(b[off + 3]) << 24;
-}
-
-void WriteLe32(std::vector<std::uint8_t>& b, std::size_t off, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[off + std::size_t(i)] = std::uint8_t(v >> (8 * i));
-}
 
 bool HoldsMask(const FrameView& reply)
 {
@@ -68,27 +58,6 @@ void NextSlot(Session& s)
         SendHeaderRequest(s, Cmd::MaskReadColourHeader, 9, Op::MaskColourHeader);
 }
 
-void TakeHeader(std::vector<std::uint8_t>& copy, const FrameView& reply)
-{
-    reply.copyOut(8, copy.data(), kMaskHeaderBytes);
-    WriteLe32(copy, 0, 0);
-}
-
-// Stores one 256-byte chunk and tells whether more is to be read. The size field comes from
-// the box: the read stops at the end of the copy, whatever size the box claims.
-bool TakeChunk(std::vector<std::uint8_t>& copy, const FrameView& reply, std::uint32_t& nextOffset)
-{
-    const std::uint32_t received = ReadLe32(copy, 0);
-    const std::size_t at = kMaskHeaderBytes + received;
-    if (at < copy.size())
-        reply.copyOut(8, copy.data() + at, std::min<std::size_t>(256, copy.size() - at));
-    const std::uint32_t now = received + 256;
-    WriteLe32(copy, 0, now);
-    const std::uint32_t size = ReadLe32(copy, 4);
-    nextOffset = now + kMaskHeaderBytes;
-    return now < size && kMaskHeaderBytes + std::size_t(now) < copy.size();
-}
-
 void Finish(std::vector<std::uint8_t>& copy, const std::array<std::uint8_t, 4>& magic)
 {
     std::copy(magic.begin(), magic.end(), copy.begin());
@@ -107,6 +76,8 @@ void ApplyUserMaskFeature(Session& s, std::uint8_t feature)
         return;
     s.mask.MonoMaskLimit = feature == 0x5B ? 32768 : 237568;
     s.mask.MaskKind = 0;
+    s.mask.Stream.clear();
+    ShowBlankMaskPicture(s);
     s.ui.setCaption(ctl::STMaskInfo, QString());
 }
 
@@ -129,7 +100,7 @@ void MaskSlotReadStep(Session& s, int op)
     switch (op) {
     case Op::MaskSlotHeader:
         if (HoldsMask(reply)) {
-            TakeHeader(m.MonoSlotCopy[slot], reply);
+            TakeMaskHeader(s, m.MonoSlotCopy[slot], "mono slot copy");
             s.PendingOp = Op::MaskSlotChunk;
             SendChunkRequest(s, Cmd::MaskReadChunk, 0, kMaskHeaderBytes);
         } else {
@@ -138,7 +109,7 @@ void MaskSlotReadStep(Session& s, int op)
         }
         break;
     case Op::MaskSlotChunk:
-        if (TakeChunk(m.MonoSlotCopy[slot], reply, next)) {
+        if (TakeMaskChunk(m.MonoSlotCopy[slot], reply, next)) {
             SendChunkRequest(s, Cmd::MaskReadChunk, 0, next);
         } else {
             Finish(m.MonoSlotCopy[slot], kMonoMagic);
@@ -147,7 +118,7 @@ void MaskSlotReadStep(Session& s, int op)
         break;
     case Op::MaskColourHeader:
         if (HoldsMask(reply)) {
-            TakeHeader(m.ColourSlotCopy, reply);
+            TakeMaskHeader(s, m.ColourSlotCopy, "colour slot copy");
             s.PendingOp = Op::MaskColourChunk;
             SendChunkRequest(s, Cmd::MaskReadColourChunk, s.CurrentWindow, kMaskHeaderBytes);
         } else {
@@ -157,7 +128,7 @@ void MaskSlotReadStep(Session& s, int op)
         }
         break;
     case Op::MaskColourChunk:
-        if (TakeChunk(m.ColourSlotCopy, reply, next)) {
+        if (TakeMaskChunk(m.ColourSlotCopy, reply, next)) {
             SendChunkRequest(s, Cmd::MaskReadColourChunk, s.CurrentWindow, next);
         } else {
             Finish(m.ColourSlotCopy, kColourMagic);

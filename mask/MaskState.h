@@ -1,8 +1,11 @@
 #pragma once
 // The tool's copies of the box's ten mask slots and the slot assigned to each window.
 
+#include <QImage>
+
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace trivel {
@@ -45,6 +48,30 @@ struct MaskState {
     int MaskKind = 0; // 0 none, 1 mono, 2 colour
     MaskStream Stream;
     int SlotCounter = 0; // slot being read at connect, 0-based
+
+    // Filled by "Read": one mono buffer per window and one colour buffer, laid out like the slot
+    // copies. Sized on the first read, so a session that never reads holds none.
+    std::array<std::vector<std::uint8_t>, 4> MonoReadBuffer;
+    std::vector<std::uint8_t> ColourReadBuffer;
+
+    // What the mask pages decide from; their widgets are a projection of these.
+    int MaskIdx = 0; // CBMaskIdx: 0 "Off", 1..10
+    int MaskIdx2 = 0; // CBMaskIdx2
+    bool CenterMask = false; // CBCenterMask
+    int OffsetX = 0; // SBMaskOffsetX
+    int OffsetY = 0; // SBMaskOffsetY
+    bool Trans = false; // CBTrans, "Background masked"
+    bool ImageReverse = false; // CBImageReverse
+    int LoopTime = 5; // SBLoopTime (hidden)
+    std::uint32_t MaskColor = 0xFFFFFF; // brush of the MaskColor shape, 0xRRGGBB
+    bool MaskEnDown = true; // BtnMaskEn: down at start, nothing changes it
+    QImage Picture; // what MaskImage shows; null when cleared
+    QImage SlotPreview; // what MaskImageU shows
+
+    // Pages redraw their pictures and preset the colour dialog through these; empty ones are skipped.
+    std::function<void()> pictureChanged;
+    std::function<void()> slotPreviewChanged;
+    std::function<void()> presetColourDialog;
 
     MaskState()
         : ColourSlotCopy(kColourSlotBytes, 0)

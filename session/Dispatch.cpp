@@ -3,6 +3,7 @@
 #include "files/FileOps.h"
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
+#include "mask/MaskOperations.h"
 #include "mask/MaskOps.h"
 #include "mask/MaskState.h"
 #include "registers/RegisterOps.h"
@@ -71,6 +72,7 @@ const ChainRoute kChainTable[] = {
     {Op::UserMapX, Op::UserMapApplied, UserMapStep, "warp: User Map transfer"},
     {Op::WarpMapSave, Op::WarpMapSelected, WarpMapStep, "warp: warp map data"},
     {Op::WarpMapQuery, Op::WarpMapLoaded, WarpMapStep, "warp: map data load"},
+    {Op::MaskPreview, Op::MaskAssign, MaskOperationStep, "mask: preview, save, delete, read, set"},
 };
 
 } // namespace

@@ -199,6 +199,9 @@ std::optional<std::vector<std::uint8_t>> BoxModel::handle(const std::uint8_t* re
         return std::nullopt;
     if (wrongCodeFor && *wrongCodeFor == code)
         rp.setCode(wrongCode);
+    if (hostile == Hostile::MaskSize && (code == Cmd::MaskReadHeader || code == Cmd::MaskReadColourHeader)
+        && rp.u8(10) == 'E' && rp.u8(11) == 'X')
+        rp.put32(12, 0xFFFFFF00u); // the header's size field
     if (hostile == Hostile::Random || hostile == Hostile::Extreme || hostile == Hostile::Flood) {
         HostileRandom rng(seed, std::uint64_t(m_replies));
         if (hostile == Hostile::Random) {

@@ -17,6 +17,7 @@ enum class Hostile {
     Segments, // every reply is written one byte at a time
     ShortClose, // a reply is cut short and the connection closed
     NoRead, // requests are never read once the connection is accepted
+    MaskSize, // mask slot headers claim a stream far larger than any slot
 };
 
 inline std::optional<Hostile> parseHostile(std::string_view name)
@@ -27,7 +28,8 @@ inline std::optional<Hostile> parseHostile(std::string_view name)
     };
     static constexpr Row kRows[] = {{"none", Hostile::None}, {"random", Hostile::Random},
         {"extreme", Hostile::Extreme}, {"flood", Hostile::Flood}, {"segments", Hostile::Segments},
-        {"shortclose", Hostile::ShortClose}, {"noread", Hostile::NoRead}};
+        {"shortclose", Hostile::ShortClose}, {"noread", Hostile::NoRead},
+        {"masksize", Hostile::MaskSize}};
     for (const Row& r : kRows)
         if (r.name == name)
             return r.mode;

@@ -157,7 +157,7 @@ int main(int argc, char** argv)
                        "field values), flood (duplicate and unsolicited frames after each reply), segments "
                        "(replies one byte at a time), shortclose (a reply cut short, then the connection "
                        "closed), noread (requests never read), silent (never answer; same as "
-                       "--silent-after 0)."),
+                       "--silent-after 0), masksize (mask slot headers claim a stream of almost 4 GiB)."),
         QStringLiteral("MODE"));
     const QCommandLineOption seed(QStringLiteral("seed"),
         QStringLiteral("Seed of the random choices of --hostile (default 1); the same seed and requests give "

@@ -1,7 +1,10 @@
 #pragma once
-// The Digi Mapping page: loading a mask bitmap and the ten mask slots.
+// The Digi Mapping page: loading a mask bitmap, its placement, and the ten mask slots.
 
 #include "app/PageWidget.h"
+
+class QColorDialog;
+class QLabel;
 
 namespace trivel {
 
@@ -9,6 +12,16 @@ class DigiMapPage : public PageWidget {
     Q_OBJECT
 public:
     explicit DigiMapPage(Session& s, QWidget* parent = nullptr);
+    ~DigiMapPage() override;
+
+private:
+    void showPicture();
+    void LoadMaskImageClick();
+    void BtnSelColorClick();
+
+    QLabel* m_picture = nullptr;
+    // ColorDialog1; no parent, so it stays out of the page's named widgets until it is shown.
+    QColorDialog* m_colourDialog = nullptr;
 };
 
 } // namespace trivel

@@ -1,8 +1,15 @@
 #include "mask/pages/MaskPage.h"
 
 #include "mask/Controls.h"
+#include "mask/MaskOperations.h"
+#include "mask/MaskPageLogic.h"
+#include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/pages/EdgeMaskGroup.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPixmap>
 
 namespace trivel {
 
@@ -11,7 +18,39 @@ MaskPage::MaskPage(Session& s, QWidget* parent)
 {
     new EdgeMaskGroup(s, this, QRect(8, 8, 300, 120));
     // Shown only for a box with the user-mask feature.
-    build::Group(this, &ctl::GBUserMask, QStringLiteral("Mapping "), QRect(318, 8, 300, 300));
+    QGroupBox* group
+        = build::Group(this, &ctl::GBUserMask, QStringLiteral("Mapping "), QRect(318, 8, 300, 300));
+
+    m_preview = build::Make<QLabel>(group, ctl::MaskImageU, QString(), QRect(10, 24, 280, 158));
+    m_preview->setFrameShape(QFrame::Box);
+    m_preview->setScaledContents(true);
+
+    auto* mode = new QLabel(QStringLiteral("MODE"), group);
+    mode->setGeometry(10, 196, 50, 24);
+    auto* index = new QComboBox(group);
+    index->setObjectName(ctl::CBMaskIdx2.qname());
+    index->setGeometry(64, 196, 90, 24);
+    index->addItem(QStringLiteral("Off"));
+    for (int i = 1; i <= 10; ++i)
+        index->addItem(QString::number(i));
+    index->setCurrentIndex(0);
+    connect(index, &QComboBox::activated, this, [this](int i) { SelectMaskSlotPreview(m_s, i); });
+
+    auto* set
+        = build::Make<QPushButton>(group, ctl::BtnMaskLoad2, QStringLiteral("Set"), QRect(164, 194, 80, 28));
+    connect(set, &QPushButton::clicked, this, [this] { BtnMaskLoad2Click(m_s); });
+
+    m_s.mask.slotPreviewChanged = [this] {
+        if (m_s.mask.SlotPreview.isNull())
+            m_preview->clear();
+        else
+            m_preview->setPixmap(QPixmap::fromImage(m_s.mask.SlotPreview));
+    };
+}
+
+MaskPage::~MaskPage()
+{
+    m_s.mask.slotPreviewChanged = nullptr;
 }
 
 } // namespace trivel

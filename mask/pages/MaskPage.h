@@ -3,12 +3,18 @@
 
 #include "app/PageWidget.h"
 
+class QLabel;
+
 namespace trivel {
 
 class MaskPage : public PageWidget {
     Q_OBJECT
 public:
     explicit MaskPage(Session& s, QWidget* parent = nullptr);
+    ~MaskPage() override;
+
+private:
+    QLabel* m_preview = nullptr;
 };
 
 } // namespace trivel

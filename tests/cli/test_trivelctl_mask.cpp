@@ -160,3 +160,77 @@ TEST_F(TrivelctlMask, UsageErrorsAndHelp)
 }
 
 } // namespace
+
+// The slot operations against trivel-boxsim: what one run stores, the next reads back.
+struct TrivelctlMaskBox : TrivelctlMask {
+    QImage picture() const
+    {
+        QImage img(150, 37, QImage::Format_Mono);
+        img.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                img.setPixel(x, y, (x * x + 3 * y) % 11 < 4 ? 1 : 0);
+        return img;
+    }
+    static CliRun Run(const BoxSim& box, QStringList args)
+    {
+        return Trivelctl(QStringList{"--tcp", box.address} + args);
+    }
+};
+
+TEST_F(TrivelctlMaskBox, AStoredMaskIsReadBackWithTheSamePixels)
+{
+    BoxSim box;
+    ASSERT_FALSE(box.address.isEmpty());
+    const QImage in = picture();
+    const QString bmp = writeBmp("in.bmp", in);
+    const CliRun up = Run(box, {"mask", "upload", "--window", "2", bmp, "--slot", "3", "--offset", "40,30"});
+    ASSERT_EQ(up.exitCode, 0) << up.err.toStdString();
+    EXPECT_TRUE(up.err.contains("mask upload: ")) << up.err.toStdString();
+    EXPECT_TRUE(up.err.contains("User Mask Saved ")) << up.err.toStdString();
+
+    const CliRun rd = Run(box, {"mask", "read", "--slot", "3", path("out.png")});
+    ASSERT_EQ(rd.exitCode, 0) << rd.err.toStdString();
+    EXPECT_TRUE(rd.err.contains("mask read: ")) << rd.err.toStdString();
+    const QImage out(path("out.png"));
+    ASSERT_EQ(out.size(), in.size());
+    for (int y = 0; y < in.height(); ++y)
+        for (int x = 0; x < in.width(); ++x)
+            ASSERT_EQ(out.pixelColor(x, y) == Qt::white, in.pixelIndex(x, y) == 1) << x << "," << y;
+
+    // A mono mask has no place in the colour slot; a deleted slot reads back empty.
+    const CliRun refused = Run(box, {"mask", "upload", "--window", "1", bmp, "--slot", "10"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("please select save index (1-9) !")) << refused.err.toStdString();
+    ASSERT_EQ(Run(box, {"mask", "delete", "--slot", "3"}).exitCode, 0);
+    const CliRun empty = Run(box, {"mask", "read", "--slot", "3", path("gone.png")});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_TRUE(empty.err.contains("User Mask 3 is empty !!")) << empty.err.toStdString();
+    const CliRun set = Run(box, {"mask", "assign", "--window", "1", "--slot", "off"});
+    EXPECT_EQ(set.exitCode, 0) << set.err.toStdString();
+    EXPECT_TRUE(set.err.contains("User Mapping Set done !!"));
+}
+
+TEST_F(TrivelctlMaskBox, AHostileSizeFieldIsReportedAndTheReadStopsAtTheBuffer)
+{
+    BoxSim box({"--hostile", "masksize"});
+    ASSERT_FALSE(box.address.isEmpty());
+    const QString bmp = writeBmp("in.bmp", picture());
+    ASSERT_EQ(Run(box, {"mask", "upload", "--window", "1", bmp, "--slot", "2"}).exitCode, 0);
+    const CliRun rd = Run(box, {"mask", "read", "--slot", "2", path("out.png")});
+    ASSERT_EQ(rd.exitCode, 0) << rd.err.toStdString();
+    EXPECT_TRUE(rd.err.contains("MASK SIZE 4294967040 > 262144 (mono read buffer)")) << rd.err.toStdString();
+    EXPECT_TRUE(rd.out.contains("262144 bytes")) << rd.out.toStdString();
+    EXPECT_EQ(QImage(path("out.png")).size(), QSize(150, 37));
+}
+
+TEST_F(TrivelctlMaskBox, UsageErrors)
+{
+    for (const QStringList& args :
+        {QStringList{"mask", "upload", "x.bmp"}, QStringList{"mask", "read", "out.png"},
+            QStringList{"mask", "assign", "--window", "1"}, QStringList{"mask", "delete", "--slot", "11"},
+            QStringList{"mask", "upload", "--window", "1", "x.bmp", "--centre", "--offset", "1,1"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        EXPECT_EQ(Trivelctl(args).exitCode, 2);
+    }
+}
