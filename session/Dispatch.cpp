@@ -1,6 +1,7 @@
 #include "session/Dispatch.h"
 
 #include "files/FileOps.h"
+#include "files/SettingTransfer.h"
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
 #include "mask/MaskOps.h"
@@ -71,6 +72,7 @@ const ChainRoute kChainTable[] = {
     {Op::UserMapX, Op::UserMapApplied, UserMapStep, "warp: User Map transfer"},
     {Op::WarpMapSave, Op::WarpMapSelected, WarpMapStep, "warp: warp map data"},
     {Op::WarpMapQuery, Op::WarpMapLoaded, WarpMapStep, "warp: map data load"},
+    {Op::TransferWindowStart, Op::TransferWindowEnd, SettingTransferStep, "files: setting transfer"},
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // The one session: all state the system shares, created once by main (or by a test in one
 // line) and passed by reference. Names follow the protocol documentation.
 
+#include "files/TransferState.h"
 #include "firmware/FirmwareState.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
@@ -114,11 +115,20 @@ public:
     std::unique_ptr<ClockTimer> ReplyWatchdog;
 
     SettingsState settings;
+    TransferState transfer; // the chain of files/SettingTransfer.h
     WarpState warp;
     WarpAdjustState warpAdjust;
     MaskState mask;
     FirmwareState firmware;
     RegisterState registers;
+
+    // Setting files (files/SettingFile.h): the input and PIP source sizes of the last loaded file
+    // (the transfer sends these, not the live sizes), CBSaveAll, and the window the transfer of
+    // a loaded file starts with.
+    std::array<SignalSize, 4> FileInputSize{};
+    std::array<SignalSize, 4> FilePipSourceSize{};
+    bool SaveAllMasks = true;
+    int TransferWindow = 0;
 };
 
 // Sends the request frame on the selected transport; nothing while not connected.
