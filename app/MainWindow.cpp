@@ -6,6 +6,7 @@
 #include "app/PageWidget.h"
 #include "app/WarpShortcutTarget.h"
 #include "files/Controls.h"
+#include "files/SettingFileDialogs.h"
 #include "mask/Controls.h"
 #include "registers/RegisterPageLogic.h"
 #include "session/Connection.h"
@@ -153,8 +154,11 @@ void TMainForm::buildLogo()
 void TMainForm::buildSettingGroup()
 {
     auto* group = build::Group(this, &ctl::SLGroup, QString(), QRect(658, 56, 134, 75));
-    build::Make<QPushButton>(group, ctl::TntButton1, QStringLiteral("Save Setting"), QRect(8, 12, 118, 26));
-    build::Make<QPushButton>(group, ctl::TntButton2, QStringLiteral("Load Setting"), QRect(8, 42, 118, 26));
+    auto* save
+        = build::Make<QPushButton>(group, ctl::TntButton1, QStringLiteral("Save Setting"), QRect(8, 12, 118, 26));
+    auto* load
+        = build::Make<QPushButton>(group, ctl::TntButton2, QStringLiteral("Load Setting"), QRect(8, 42, 118, 26));
+    new SettingFileDialogs(m_s, this, save, load);
 }
 
 void TMainForm::buildWindowFrame()

@@ -78,7 +78,16 @@ QJsonObject ReadbackReport(const Session& s, const QString& memoLine)
     r["PairedOutputs"] = s.flag(Flag::PairedOutputs);
     r["SessionFlags"] = qint64(s.SessionFlags);
     r["CurrentWindow"] = s.CurrentWindow;
+    const QJsonObject caches = CacheReport(s);
+    for (auto it = caches.begin(); it != caches.end(); ++it)
+        r[it.key()] = it.value();
+    r["Network"] = Network(s.settings.Network);
+    return r;
+}
 
+QJsonObject CacheReport(const Session& s)
+{
+    QJsonObject r;
     QJsonObject ws;
     s.settings.WindowSettings.forEachField([&ws](const char* name, const auto& a) { ws[name] = Ints(a); });
     r["WindowSettings"] = ws;
@@ -114,7 +123,6 @@ QJsonObject ReadbackReport(const Session& s, const QString& memoLine)
     r["PipSettings"] = pip;
     r["DCM"] = Ints(s.settings.DCM);
     r["HDO"] = Ints(s.settings.HDO);
-    r["Network"] = Network(s.settings.Network);
     r["MaskAssignment"] = Ints(s.mask.MaskAssignment);
     QJsonArray slotSizes;
     for (const auto& copy : s.mask.MonoSlotCopy)

@@ -14,6 +14,8 @@ namespace trivel::cli {
 QJsonObject IdentifyReport(const Session& s, const QString& memoLine);
 // Every cache of the read-back.
 QJsonObject ReadbackReport(const Session& s, const QString& memoLine);
+// The per-window caches alone (what a setting file also carries), with the same names.
+QJsonObject CacheReport(const Session& s);
 // "Key.Sub: value" lines, one per scalar or array of scalars.
 QStringList ReportLines(const QJsonObject& report);
 

@@ -3,6 +3,7 @@
 
 #include "cli/BoxRun.h"
 #include "cli/CliUi.h"
+#include "cli/FileCommand.h"
 #include "cli/FirmwareCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
@@ -59,6 +60,9 @@ Commands:
   firmware FILE.BIN   download a firmware image (exit 5 when the box does not confirm it);
   firmware info FILE  see 'trivelctl firmware --help'
   reg read|write      video-chip registers; see 'trivelctl reg --help'
+  file dump|diff|check
+                      setting files (.WBF / .SBF) read without a box; see
+                      'trivelctl file --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -169,6 +173,11 @@ int main(int argc, char** argv)
         return RunMaskCommand(args.mid(1), out, err);
     }
 
+    if (!args.isEmpty() && args.at(0) == QLatin1String("file")) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return RunFileCommand(args.mid(1), out, err);
+    }
     if (const int code = cli::RunSettingsCommand(args); code >= 0)
         return code;
     if (const int code = RunWarpBoxCommand(args); code >= 0)

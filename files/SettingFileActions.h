@@ -1,0 +1,18 @@
+#pragma once
+// The Save Setting and Load Setting buttons without their dialogs: the GUI asks for the name,
+// trivelctl and tests pass it in.
+
+#include "files/SettingFile.h"
+
+namespace trivel {
+
+// TntButton1Click once SaveDlg has given a name (empty: cancelled, nothing happens). Nothing
+// while PendingOp is not 0. Says "File saved successfully." or why the save failed.
+void TntButton1Click(Session& s, const QString& path);
+
+// TntButton2Click once OpenDlg has given a name (empty: cancelled). Nothing while PendingOp is
+// not 0. A refused file shows its message; a loaded one has replaced the caches and refreshed
+// the pages.
+SettingFileOutcome TntButton2Click(Session& s, const QString& path);
+
+} // namespace trivel

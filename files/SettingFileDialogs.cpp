@@ -1,0 +1,68 @@
+#include "files/SettingFileDialogs.h"
+
+#include "files/SettingFileActions.h"
+#include "session/Session.h"
+
+#include <QFileDialog>
+#include <QPushButton>
+
+namespace trivel {
+
+SettingFileDialogs::SettingFileDialogs(Session& s, QWidget* mainWindow, QPushButton* save, QPushButton* load)
+    : QObject(mainWindow)
+    , m_s(s)
+    , m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("SettingFileDialogs"));
+    SaveDlg = [this] { return SaveDlgExecute(); };
+    OpenDlg = [this] { return OpenDlgExecute(); };
+    connect(save, &QPushButton::clicked, this, &SettingFileDialogs::TntButton1Click);
+    connect(load, &QPushButton::clicked, this, &SettingFileDialogs::TntButton2Click);
+}
+
+void SettingFileDialogs::TntButton1Click()
+{
+    if (m_s.PendingOp != 0)
+        return;
+    trivel::TntButton1Click(m_s, SaveDlg ? SaveDlg() : QString());
+}
+
+void SettingFileDialogs::TntButton2Click()
+{
+    if (m_s.PendingOp != 0)
+        return;
+    trivel::TntButton2Click(m_s, OpenDlg ? OpenDlg() : QString());
+}
+
+QString SettingFileDialogs::SaveDlgExecute()
+{
+    QFileDialog dlg(m_mainWindow);
+    dlg.setObjectName(QStringLiteral("SaveDlg"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setNameFilter(QString::fromLatin1(kSettingFileFilter));
+    dlg.setDefaultSuffix(QStringLiteral("WBF"));
+    // A dialog of our own, so it can be placed (SaveDlgShow) and asks before overwriting.
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
+    // SaveDlgShow: at the main window's top-left corner.
+    dlg.move(m_mainWindow->frameGeometry().topLeft());
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().first();
+}
+
+QString SettingFileDialogs::OpenDlgExecute()
+{
+    QFileDialog dlg(m_mainWindow);
+    dlg.setObjectName(QStringLiteral("OpenDlg"));
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setNameFilter(QString::fromLatin1(kSettingFileFilter));
+    dlg.setDefaultSuffix(QStringLiteral("WBF"));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().first();
+}
+
+} // namespace trivel
