@@ -2,7 +2,9 @@
 // against the box model: what is sent, in which order, after which waits, and what the box holds
 // at the end.
 
+#include "app/AppFixture.h"
 #include "files/FileOps.h"
+#include "files/SettingFileActions.h"
 #include "files/SettingTransfer.h"
 #include "mask/MaskState.h"
 #include "session/Controls.h"
@@ -16,7 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <set>
@@ -36,17 +40,18 @@ struct Sent {
 
 std::string Line(std::uint32_t code, const FrameView& req)
 {
-    char head[8];
-    std::snprintf(head, sizeof head, "%04x", unsigned(code));
-    std::string line = head;
+    char line[64];
+    const unsigned c = code;
     if (code == Cmd::Setting || code == Cmd::SettingQuery) {
         char text[10];
         req.copyOut(8, text, sizeof text);
-        line.append(" ").append(text, sizeof text);
+        std::snprintf(line, sizeof line, "%04x %.*s", c, int(sizeof text), text);
     } else if (code == Cmd::MaskStore || code == Cmd::MaskDelete) {
-        line += " " + std::to_string(req.u8(12));
+        std::snprintf(line, sizeof line, "%04x %u", c, unsigned(req.u8(12)));
     } else if (code == Cmd::BulkWarpBlock) {
-        line += " " + std::to_string(req.u8(8)) + " mode " + std::to_string(req.u8(9));
+        std::snprintf(line, sizeof line, "%04x %u mode %u", c, unsigned(req.u8(8)), unsigned(req.u8(9)));
+    } else {
+        std::snprintf(line, sizeof line, "%04x", c);
     }
     return line;
 }
@@ -437,6 +442,25 @@ TEST_F(Transfer, AWholeBoxFileSentAsOneWindowLeavesTheMaskSlotsAlone)
     EXPECT_FALSE(s.flag(Flag::SingleWindowTransfer));
 }
 
+TEST_F(Transfer, TheLoadButtonSendsALoadedFileToAConnectedBox)
+{
+    FillCaches();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rig.WBF"));
+    ASSERT_TRUE(SaveSettingFile(s, path).ok);
+    s.settings.WindowSettings.BRI.fill(1);
+
+    const SettingFileOutcome o = TntButton2Click(s, path);
+    ASSERT_TRUE(o.ok) << qPrintable(o.message);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].line, "1002 s00VKY+060");
+    EXPECT_EQ(sent[0].pendingOp, Op::TransferMaskFirst);
+    link.pump();
+    EXPECT_EQ(s.PendingOp, Op::Idle);
+    for (int w = 0; w < 4; ++w)
+        EXPECT_EQ(box.window(w).record[30], 60 + w) << "BRI from the file";
+}
+
 TEST_F(Transfer, NothingIsSentWithoutABox)
 {
     link.close();
@@ -447,3 +471,23 @@ TEST_F(Transfer, NothingIsSentWithoutABox)
 }
 
 } // namespace
+
+// The picture in docs/: the main window during a four-window transfer. Run with
+// TRIVEL_SCREENSHOT_DIR=docs and --gtest_also_run_disabled_tests.
+TEST(SettingTransferPicture, DISABLED_Screenshot)
+{
+    const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
+    ASSERT_FALSE(out.isEmpty());
+    AppFixture f;
+    auto& link = f.connectFakeBox();
+    link.delivery = Delivery::Pumped;
+    f.form.show();
+    SendIdentify(f.s);
+    link.pump();
+    StartSettingTransfer(f.s, true);
+    link.pump(150); // the mask slots and most of window 1
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.form.grab().save(out + "/setting-transfer-progress.png"));
+    f.s.PendingOp = 0;
+    link.dropQueued();
+}
