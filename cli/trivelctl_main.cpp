@@ -5,10 +5,12 @@
 #include "cli/CliUi.h"
 #include "cli/FileCommand.h"
 #include "cli/FirmwareCommand.h"
+#include "cli/FleetCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/RegisterCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/TransferCommand.h"
 #include "cli/WarpCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
@@ -63,6 +65,9 @@ Commands:
   file dump|diff|check
                       setting files (.WBF / .SBF) read without a box; see
                       'trivelctl file --help'
+  save|load FILE      a setting file from the box, or into it with the transfer (a progress
+                      bar on stderr); see 'trivelctl save --help'
+  backup|restore      every box of a hosts file at once; see 'trivelctl backup --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -178,6 +183,10 @@ int main(int argc, char** argv)
         QTextStream err(stderr);
         return RunFileCommand(args.mid(1), out, err);
     }
+    if (IsTransferCommand(args))
+        return RunTransferCommand(args);
+    if (IsFleetCommand(args))
+        return RunFleetCommand(args);
     if (const int code = cli::RunSettingsCommand(args); code >= 0)
         return code;
     if (const int code = RunWarpBoxCommand(args); code >= 0)
