@@ -2,6 +2,7 @@
 #include "app/GuiUi.h"
 #include "app/MainWindow.h"
 #include "app/WaitWindow.h"
+#include "files/SettingFileActions.h"
 #include "link/Clock.h"
 #include "session/Connection.h"
 #include "session/Session.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +18,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -62,6 +65,10 @@ int main(int argc, char** argv)
     QCommandLineOption connectOpt(
         QStringLiteral("connect"), QStringLiteral("Press \"Connect\" after start."));
     cli.addOptions({portOpt, addressOpt, tcpOpt, connectOpt, shotOpt, pageOpt});
+    cli.addPositionalArgument(QStringLiteral("file"),
+        QStringLiteral("A setting file (.WBF whole box, .SBF single window) to open: loaded at start, and "
+                       "sent to the box once it is connected, as Load Setting does."),
+        QStringLiteral("[FILE]"));
 
     // Options are read before the GUI starts, so --help and a wrong option work without a display.
     QStringList args;
@@ -79,6 +86,16 @@ int main(int argc, char** argv)
     if (cli.isSet(versionOpt)) {
         printf("trivel %s\n", trivel::kVersion);
         return 0;
+    }
+    const QStringList files = cli.positionalArguments();
+    if (files.size() > 1) {
+        fprintf(stderr, "trivel: give one setting file\n");
+        return 2;
+    }
+    const QString settingFile = files.value(0);
+    if (!settingFile.isEmpty() && !QFileInfo(settingFile).isReadable()) {
+        fprintf(stderr, "trivel: cannot read %s\n", qPrintable(settingFile));
+        return 2;
     }
     bool portOk = false;
     const uint port = cli.value(portOpt).toUInt(&portOk);
@@ -111,6 +128,10 @@ int main(int argc, char** argv)
     session.ConnectAddressText = cli.value(addressOpt).left(15);
 
     // Created in this order: main window, grid view, wait window.
+    // Tests against trivel-boxsim only, which needs no pacing: the transfer's fixed waits in percent.
+    if (const QByteArray p = qgetenv("TRIVEL_TEST_WAIT_PERCENT"); !p.isEmpty())
+        session.transfer.WaitPercent = std::clamp(p.toInt(), 0, 100);
+
     trivel::TMainForm mainForm(session, connection, ui);
     trivel::TGridForm gridForm(session);
     trivel::TForm1 waitForm(clock);
@@ -140,6 +161,17 @@ int main(int argc, char** argv)
 
     mainForm.move(mainForm.screen()->availableGeometry().center() - mainForm.rect().center());
     mainForm.show();
+
+    // A file given on the command line: shown at once, and sent to the box after its connect
+    // read-back, which would otherwise replace the loaded values.
+    if (!settingFile.isEmpty()) {
+        QTimer::singleShot(
+            0, &mainForm, [&session, settingFile] { trivel::TntButton2Click(session, settingFile); });
+        QObject::connect(
+            &session.events, &trivel::SessionEvents::readbackFinished, &mainForm,
+            [&session, settingFile] { trivel::TntButton2Click(session, settingFile); },
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    }
 
     if (cli.isSet(connectOpt))
         QTimer::singleShot(0, &mainForm, [&mainForm] {

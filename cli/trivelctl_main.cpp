@@ -8,10 +8,12 @@
 #include "cli/FileCommand.h"
 #include "cli/FirmwareCommand.h"
 #include "cli/MaskBoxCommand.h"
+#include "cli/FleetCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/RegisterCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/TransferCommand.h"
 #include "cli/WarpCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
@@ -68,6 +70,9 @@ Commands:
   file dump|diff|check
                       setting files (.WBF / .SBF) read without a box; see
                       'trivelctl file --help'
+  save|load FILE      a setting file from the box, or into it with the transfer (a progress
+                      bar on stderr); see 'trivelctl save --help'
+  backup|restore      every box of a hosts file at once; see 'trivelctl backup --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -164,6 +169,10 @@ int main(int argc, char** argv)
         QTextStream err(stderr);
         return RunFileCommand(args.mid(1), out, err);
     }
+    if (IsTransferCommand(args))
+        return RunTransferCommand(args);
+    if (IsFleetCommand(args))
+        return RunFleetCommand(args);
     if (const int code = cli::RunSettingsCommand(args); code >= 0)
         return code;
     if (const int code = RunWarpBoxCommand(args); code >= 0)

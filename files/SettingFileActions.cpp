@@ -1,5 +1,6 @@
 #include "files/SettingFileActions.h"
 
+#include "files/SettingTransfer.h"
 #include "session/Session.h"
 
 namespace trivel {
@@ -20,7 +21,8 @@ SettingFileOutcome TntButton2Click(Session& s, const QString& path)
     const SettingFileOutcome o = LoadSettingFile(s, path);
     if (!o.ok)
         s.ui.message(MsgIcon::Information, QString(), o.message, MsgButtons::Ok);
-    // The transfer of a loaded file to a connected box starts here.
+    if (o.ok)
+        ContinueSettingTransfer(s, o.maskTransfer);
     return o;
 }
 

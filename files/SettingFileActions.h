@@ -12,7 +12,7 @@ void TntButton1Click(Session& s, const QString& path);
 
 // TntButton2Click once OpenDlg has given a name (empty: cancelled). Nothing while PendingOp is
 // not 0. A refused file shows its message; a loaded one has replaced the caches and refreshed
-// the pages.
+// the pages, and with a box connected its transfer (files/SettingTransfer.h) has started.
 SettingFileOutcome TntButton2Click(Session& s, const QString& path);
 
 } // namespace trivel

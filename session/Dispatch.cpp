@@ -1,6 +1,7 @@
 #include "session/Dispatch.h"
 
 #include "files/FileOps.h"
+#include "files/SettingTransfer.h"
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
 #include "mask/MaskOperations.h"
@@ -73,6 +74,7 @@ const ChainRoute kChainTable[] = {
     {Op::WarpMapSave, Op::WarpMapSelected, WarpMapStep, "warp: warp map data"},
     {Op::WarpMapQuery, Op::WarpMapLoaded, WarpMapStep, "warp: map data load"},
     {Op::MaskPreview, Op::MaskAssign, MaskOperationStep, "mask: preview, save, delete, read, set"},
+    {Op::TransferWindowStart, Op::TransferWindowEnd, SettingTransferStep, "files: setting transfer"},
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // The one session: all state the system shares, created once by main (or by a test in one
 // line) and passed by reference. Names follow the protocol documentation.
 
+#include "files/TransferState.h"
 #include "firmware/FirmwareState.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
@@ -114,6 +115,7 @@ public:
     std::unique_ptr<ClockTimer> ReplyWatchdog;
 
     SettingsState settings;
+    TransferState transfer; // the chain of files/SettingTransfer.h
     WarpState warp;
     WarpAdjustState warpAdjust;
     MaskState mask;

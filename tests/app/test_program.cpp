@@ -48,6 +48,9 @@ TEST(Program, OptionsAreCheckedWithoutADisplay)
         {{QStringLiteral("--port"), QStringLiteral("0")}, 2, "--port wants a number from 1 to 65535"},
         {{QStringLiteral("--bogus")}, 2, "Unknown option"},
         {{}, 1, "no display"},
+        {{QStringLiteral("--help")}, 0, "Usage: trivel [options] [FILE]"},
+        {{QStringLiteral("/no/such/rig.WBF")}, 2, "cannot read /no/such/rig.WBF"},
+        {{QStringLiteral("a.WBF"), QStringLiteral("b.WBF")}, 2, "give one setting file"},
     };
     for (const auto& c : cases) {
         const ProgramRun r = RunTrivel(c.args);

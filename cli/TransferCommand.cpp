@@ -1,0 +1,197 @@
+#include "cli/TransferCommand.h"
+
+#include "cli/CliLink.h"
+#include "cli/CliUi.h"
+#include "files/SettingFileActions.h"
+#include "session/Connection.h"
+#include "session/Controls.h"
+#include "session/PendingOps.h"
+#include "session/Session.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+#include <unistd.h>
+
+namespace trivel {
+
+namespace {
+
+const char* const kTransferHelp = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] save [--window N] FILE
+       trivelctl [--tcp HOST[:PORT] | --usb] load [--window N] FILE
+
+save    connect, read the box back and write FILE as the Save Setting button does: the
+        whole-box layout (every window and the mask slots) for a name ending in ".WBF" (upper
+        case), otherwise the single-window layout of window N (1-4, default 1)
+load    connect, read the box back, load FILE as the Load Setting button does and transfer it
+        to the box: a whole-box file sends the mask slots and every window and ends with a
+        fresh read-back; a single-window file goes to window N. The box needs its fixed pauses
+        between requests: a four-window transfer takes well over a minute, and a progress bar
+        on stderr shows where it is
+
+Exit codes: 0 done, 1 file refused or not written, 2 usage error, 3 link failure (no box, link
+lost, no reply), 4 box rejected.
+)";
+
+int Fail(int code, const QString& why)
+{
+    std::fprintf(stderr, "trivelctl: %s\n", qPrintable(why));
+    return code;
+}
+
+// Shows ProgressBar2 on stderr: one line redrawn on a terminal, a line per tenth otherwise.
+class TransferUi : public cli::CliUi {
+public:
+    TransferUi(Session*& session)
+        : cli::CliUi(false)
+        , m_session(session)
+        , m_tty(isatty(fileno(stderr)) != 0)
+    {
+    }
+
+    bool started = false;
+    void finish()
+    {
+        if (m_tty && m_drawn)
+            std::fputc('\n', stderr);
+    }
+
+protected:
+    void controlChanged(const Control& c, Prop p, const QVariant& v) override
+    {
+        if (!started || !m_session || p != Prop::Position
+            || std::string_view(c.name) != ctl::ProgressBar2.name)
+            return;
+        const Session& s = *m_session;
+        const int max = std::max(s.ProgressMaximum, 1);
+        const int pos = std::clamp(v.toInt(), 0, max);
+        const int tenth = pos * 10 / max;
+        if (!m_clock.isValid())
+            m_clock.start();
+        if (!m_tty && tenth == m_lastTenth)
+            return;
+        m_lastTenth = tenth;
+        QString where;
+        if (s.PendingOp >= 9001 && s.PendingOp <= 9008)
+            where = QStringLiteral("mask slots");
+        else if (pos >= max)
+            where = QStringLiteral("done");
+        else if (pos == 0)
+            where = QStringLiteral("starting");
+        else if (s.PendingOp >= 9000 && s.PendingOp <= 9022)
+            where = QStringLiteral("window %1 of %2")
+                        .arg(s.TransferWindow + 1)
+                        .arg(s.flag(Flag::SingleWindowTransfer) ? s.TransferWindow + 1 : s.ChannelCount);
+        else
+            where = QStringLiteral("read-back");
+        const int width = 30;
+        const int filled = pos * width / max;
+        const QString bar = QString(filled, '#') + QString(width - filled, '-');
+        std::fprintf(stderr, "%sload: [%s] %3d%%  %s  %llds%s", m_tty ? "\r" : "", qPrintable(bar),
+            pos * 100 / max, qPrintable(where.leftJustified(14)), m_clock.elapsed() / 1000,
+            m_tty ? "" : "\n");
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+
+private:
+    Session*& m_session;
+    bool m_tty;
+    bool m_drawn = false;
+    int m_lastTenth = -1;
+    QElapsedTimer m_clock;
+};
+
+} // namespace
+
+bool IsTransferCommand(const QStringList& args)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--tcp")) {
+            ++i;
+            continue;
+        }
+        if (!args[i].startsWith('-'))
+            return args[i] == QLatin1String("save") || args[i] == QLatin1String("load");
+    }
+    return false;
+}
+
+int RunTransferCommand(const QStringList& args)
+{
+    CliLinkOptions link;
+    int window = 1;
+    int waitPercent = 100;
+    QStringList words;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        QString error;
+        if (a == "-h" || a == "--help") {
+            std::fputs(kTransferHelp, stdout);
+            return 0;
+        }
+        if (TakeLinkOption(args, i, link, error)) {
+            if (!error.isEmpty())
+                return Fail(2, error);
+        } else if (a == "--window" || a == "--test-wait-percent") {
+            // --test-wait-percent: for tests against trivel-boxsim only, which needs no pauses;
+            // a real box needs every one of them.
+            bool ok = false;
+            const int v = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
+            if (!ok || (a == "--window" ? (v < 1 || v > 4) : (v < 0 || v > 100)))
+                return Fail(2, "bad value for " + a);
+            (a == "--window" ? window : waitPercent) = v;
+            ++i;
+        } else if (a.startsWith('-')) {
+            return Fail(2, "unknown option " + a);
+        } else {
+            words << a;
+        }
+    }
+    if (words.size() != 2)
+        return Fail(2, "give 'save FILE' or 'load FILE'; try 'trivelctl save --help'");
+    const bool load = words[0] == "load";
+    const QString path = words[1];
+
+    RealClock clock;
+    Session* session = nullptr;
+    TransferUi ui(session);
+    Session s(clock, ui);
+    session = &s;
+    s.transfer.WaitPercent = waitPercent;
+    Connection connection(s);
+    SettingFileOutcome outcome;
+    bool ran = false;
+    const int exitCode = RunOnBox(
+        link, s, connection, ui,
+        [&] {
+            ran = true;
+            s.CurrentWindow = window - 1;
+            if (!load) {
+                outcome = SaveSettingFile(s, path);
+                return;
+            }
+            // As the button does: the load, then with the box connected the transfer.
+            ui.started = true;
+            outcome = TntButton2Click(s, path);
+        },
+        [&] {
+            if (ran && !outcome.ok)
+                return 1;
+            if (!s.connected())
+                return 3;
+            return ran && s.PendingOp == Op::Idle ? 0 : -1;
+        });
+    ui.finish();
+    if (ran && !outcome.ok && !load) // a refused load has said why through its message
+        std::fprintf(stderr, "trivelctl: %s\n", qPrintable(outcome.message));
+    else if (exitCode == 0)
+        std::printf("%s %s\n", load ? "loaded" : "saved", qPrintable(path));
+    if (s.connected())
+        connection.BtnCnt2Click();
+    return exitCode;
+}
+
+} // namespace trivel

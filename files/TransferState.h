@@ -1,0 +1,24 @@
+#pragma once
+// State of the transfer of a loaded setting file to the box.
+
+#include "link/SettingCodec.h"
+
+#include <array>
+#include <cstdint>
+
+namespace trivel {
+
+inline constexpr int kCommandListSize = 74;
+inline constexpr int kWindowCommands = 73; // CommandList[73] (DMI) is sent on its own
+
+struct TransferState {
+    // The window being sent is Session::TransferWindow, the slot Session::mask.SlotCounter.
+    int CommandStep = 0;
+    std::array<SettingCommand, kCommandListSize> CommandList{};
+    // Percent of every fixed wait of the chain that is actually waited. Always 100 for a box;
+    // the end-to-end tests lower it (trivelctl's hidden --test-wait-percent) so they run in
+    // seconds against trivel-boxsim, which needs no pacing.
+    int WaitPercent = 100;
+};
+
+} // namespace trivel
