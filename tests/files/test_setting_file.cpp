@@ -230,8 +230,9 @@ TEST_F(SettingFileTest, UncheckedSaveAllWritesOnlyTheAssignedSlots)
     for (int slot = 1; slot <= 10; ++slot) {
         const std::uint32_t n = U32At(b, at);
         lengths.push_back(n);
-        if (n)
+        if (n) {
             EXPECT_EQ(U32At(b, at + 4 + 4), n) << "slot " << slot; // the stream's own size field
+        }
         at += 4 + n;
     }
     EXPECT_EQ(lengths, (std::vector<std::uint32_t>{0, 0, 103, 0, 0, 0, 0, 0, 0, 110}));
