@@ -5,6 +5,7 @@
 #include "cli/CliUi.h"
 #include "cli/FirmwareCommand.h"
 #include "cli/MaskCommand.h"
+#include "cli/PreviewCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/RegisterCommand.h"
 #include "cli/SettingsCommand.h"
@@ -59,6 +60,8 @@ Commands:
   firmware FILE.BIN   download a firmware image (exit 5 when the box does not confirm it);
   firmware info FILE  see 'trivelctl firmware --help'
   reg read|write      video-chip registers; see 'trivelctl reg --help'
+  preview             what a window shows (warp, blend, mask) as a PNG, from the box's
+                      state; see 'trivelctl preview --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -169,6 +172,8 @@ int main(int argc, char** argv)
         return RunMaskCommand(args.mid(1), out, err);
     }
 
+    if (const int code = RunPreviewCommand(args); code >= 0)
+        return code;
     if (const int code = cli::RunSettingsCommand(args); code >= 0)
         return code;
     if (const int code = RunWarpBoxCommand(args); code >= 0)
