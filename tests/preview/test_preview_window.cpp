@@ -143,7 +143,7 @@ TEST(PreviewWindow, RemembersItsGeometry)
 }
 
 // docs/output-preview.png: the main window during a 9x5 warp edit with the preview beside it
-// (window 1 blended on the left and masked). Run with TRIVEL_SCREENSHOT_DIR set.
+// (window 1 blended on the right and masked). Run with TRIVEL_SCREENSHOT_DIR set.
 TEST(PreviewWindow, DISABLED_Screenshots)
 {
     const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
@@ -153,9 +153,10 @@ TEST(PreviewWindow, DISABLED_Screenshots)
     f.form.show();
     // The centre point of 9x5, nudged right and down as an installer would.
     for (int i = 0; i < 4; ++i)
-        QTest::keyClick(&f.form, Qt::Key_Right, Qt::ControlModifier);
+        f.click(ctl::BtnCurRight.name);
     for (int i = 0; i < 2; ++i)
-        QTest::keyClick(&f.form, Qt::Key_Down, Qt::ControlModifier);
+        f.click(ctl::BtnCurDown.name);
+    ASSERT_EQ(f.model().ControlCursor, (CursorPos{4, 2}));
     for (int i = 0; i < 6; ++i) {
         QTest::keyClick(&f.form, Qt::Key_Right);
         f.settle();
@@ -173,7 +174,7 @@ TEST(PreviewWindow, DISABLED_Screenshots)
     MaskPicture logo(240, 120, 1);
     for (int y = 0; y < 120; ++y)
         for (int x = 0; x < 240; ++x)
-            logo.setPixel(x, y, (x - 120) * (x - 120) / 4 + (y - 60) * (y - 60) < 55 * 55 ? 0 : 1);
+            logo.setPixel(x, y, (x - 120) * (x - 120) / 4 + (y - 60) * (y - 60) < 55 * 55 ? 1 : 0);
     MaskBytes stream;
     int kind = 0;
     QString message;
@@ -183,8 +184,9 @@ TEST(PreviewWindow, DISABLED_Screenshots)
     h.size = std::uint32_t(stream.size());
     h.offsetX = 60;
     h.offsetY = 900;
-    h.red = h.green = h.blue = 0;
-    h.reserved = 1; // black, not the unset colour
+    h.red = 190;
+    h.green = 40;
+    h.blue = 30;
     WriteMaskHeader(h, stream);
     std::copy(stream.begin(), stream.end(), f.s.mask.MonoSlotCopy[0].begin());
     f.s.mask.MaskAssignment[0] = 1;
