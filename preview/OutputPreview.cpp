@@ -75,71 +75,86 @@ QImage PrepareSourceForFrame(const QImage& source, int width, int height)
     return s;
 }
 
-void WarpThroughTables(const PreviewInput& in, const QImage& src, QImage& out, int step)
-{
-    const int W = in.width;
-    const int H = in.height;
-    const int outW = out.width();
-    const int outH = out.height();
-    const int srcW = src.width();
-    const int srcH = src.height();
-    const bool haveTables = in.sourceX.size() == std::size_t(kSourceTableEntries)
-        && in.sourceY.size() == std::size_t(kSourceTableEntries);
+namespace {
 
-    // Mesh columns the frame touches, plus the right neighbour of the last one.
-    const int meshColumns = std::min((W - 1) / kMeshStep + 2, kSourceTableColumns);
-    std::array<int, kSourceTableColumns> colX{};
-    std::array<int, kSourceTableColumns> colY{};
-    const auto* srcBits = reinterpret_cast<const std::uint32_t*>(src.constBits());
-    const std::size_t srcStride = std::size_t(src.bytesPerLine()) / 4;
+// The geometry: each output row read from the source through the tables.
+class WarpPass {
+public:
+    WarpPass(const PreviewInput& in, const QImage& src, int step)
+        : m_in(in)
+        , m_step(step)
+        , m_srcW(src.width())
+        , m_srcH(src.height())
+        , m_bits(reinterpret_cast<const std::uint32_t*>(src.constBits()))
+        , m_stride(std::size_t(src.bytesPerLine()) / 4)
+        , m_tables(in.sourceX.size() == std::size_t(kSourceTableEntries)
+              && in.sourceY.size() == std::size_t(kSourceTableEntries))
+        // Mesh columns the frame touches, plus the right neighbour of the last one.
+        , m_meshColumns(std::min((in.width - 1) / kMeshStep + 2, kSourceTableColumns))
+    {
+    }
 
-    for (int j = 0; j < outH; ++j) {
-        const int y = std::min(j * step, H - 1);
+    void row(int j, std::uint32_t* dst, int outW)
+    {
+        const int y = std::min(j * m_step, m_in.height - 1);
         const int n = y >> 4;
         const int fy = y & 15;
         const int n1 = std::min(n + 1, kSourceTableRows - 1);
         // Each mesh column's source position at this output row, in 1/256 pixel.
-        for (int l = 0; l < meshColumns; ++l) {
-            if (haveTables) {
-                const std::size_t i0 = std::size_t(SourceTableIndex(l, n));
-                const std::size_t i1 = std::size_t(SourceTableIndex(l, n1));
-                colX[std::size_t(l)]
-                    = SignedEntry(in.sourceX[i0]) * (16 - fy) + SignedEntry(in.sourceX[i1]) * fy;
-                colY[std::size_t(l)]
-                    = SignedEntry(in.sourceY[i0]) * (16 - fy) + SignedEntry(in.sourceY[i1]) * fy;
+        for (int l = 0; l < m_meshColumns; ++l) {
+            const auto li = std::size_t(l);
+            if (m_tables) {
+                const auto i0 = std::size_t(SourceTableIndex(l, n));
+                const auto i1 = std::size_t(SourceTableIndex(l, n1));
+                m_colX[li] = SignedEntry(m_in.sourceX[i0]) * (16 - fy) + SignedEntry(m_in.sourceX[i1]) * fy;
+                m_colY[li] = SignedEntry(m_in.sourceY[i0]) * (16 - fy) + SignedEntry(m_in.sourceY[i1]) * fy;
             } else {
-                colX[std::size_t(l)] = l * 4096;
-                colY[std::size_t(l)] = y * 256;
+                m_colX[li] = l * 4096;
+                m_colY[li] = y * 256;
             }
         }
-        auto* dst = reinterpret_cast<std::uint32_t*>(out.scanLine(j));
-        if (step == 1) {
-            // Walk the row a mesh cell at a time: within a cell the source position grows by a
-            // constant per pixel, so it is one addition per pixel.
+        if (m_step == 1) {
+            // A mesh cell at a time: within a cell the source position grows by a constant per
+            // pixel, one addition each.
             for (int x0 = 0, l = 0; x0 < outW; x0 += kMeshStep, ++l) {
-                const int l1 = std::min(l + 1, meshColumns - 1);
-                int ax = colX[std::size_t(l)] * 16;
-                int ay = colY[std::size_t(l)] * 16;
-                const int dx = colX[std::size_t(l1)] - colX[std::size_t(l)];
-                const int dy = colY[std::size_t(l1)] - colY[std::size_t(l)];
+                const auto li = std::size_t(l);
+                const auto l1 = std::size_t(std::min(l + 1, m_meshColumns - 1));
+                int ax = m_colX[li] * 16;
+                int ay = m_colY[li] * 16;
+                const int dx = m_colX[l1] - m_colX[li];
+                const int dy = m_colY[l1] - m_colY[li];
                 const int end = std::min(x0 + kMeshStep, outW);
                 for (int x = x0; x < end; ++x, ax += dx, ay += dy)
-                    dst[x] = SampleSource(srcBits, srcStride, srcW, srcH, ax >> 8, ay >> 8);
+                    dst[x] = SampleSource(m_bits, m_stride, m_srcW, m_srcH, ax >> 8, ay >> 8);
             }
-            continue;
+            return;
         }
         for (int i = 0; i < outW; ++i) {
-            const int x = std::min(i * step, W - 1);
-            const int l = x >> 4;
+            const int x = std::min(i * m_step, m_in.width - 1);
+            const auto li = std::size_t(x >> 4);
             const int fx = x & 15;
-            const int l1 = std::min(l + 1, meshColumns - 1);
+            const auto l1 = std::size_t(std::min(int(li) + 1, m_meshColumns - 1));
             // 1/4096 pixel, then 1/16 pixel as the box resolves it.
-            const int sx = (colX[std::size_t(l)] * (16 - fx) + colX[std::size_t(l1)] * fx) >> 8;
-            const int sy = (colY[std::size_t(l)] * (16 - fx) + colY[std::size_t(l1)] * fx) >> 8;
-            dst[i] = SampleSource(srcBits, srcStride, srcW, srcH, sx, sy);
+            const int sx = (m_colX[li] * (16 - fx) + m_colX[l1] * fx) >> 8;
+            const int sy = (m_colY[li] * (16 - fx) + m_colY[l1] * fx) >> 8;
+            dst[i] = SampleSource(m_bits, m_stride, m_srcW, m_srcH, sx, sy);
         }
     }
-}
+
+private:
+    const PreviewInput& m_in;
+    int m_step;
+    int m_srcW;
+    int m_srcH;
+    const std::uint32_t* m_bits;
+    std::size_t m_stride;
+    bool m_tables;
+    int m_meshColumns;
+    std::array<int, kSourceTableColumns> m_colX{};
+    std::array<int, kSourceTableColumns> m_colY{};
+};
+
+} // namespace
 
 double BlendEdgeFactor(int d, int width, int shift, int transitionGamma, int gammaOffset)
 {
@@ -212,67 +227,89 @@ constexpr std::array<std::array<int, 3>, 3> kSlotOfPart{{
 
 } // namespace
 
-void ApplyBlendStage(const BlendRecord& blend, int width, int height, QImage& out, int step)
-{
-    BlendRecord b = blend;
-    const AxisPlan cols = PlanAxis(b, width, step, 0, 1);
-    const AxisPlan rows = PlanAxis(b, height, step, 2, 3);
+namespace {
 
-    // Colour gain and offset, then the region's black-level lift, as one table per slot and channel.
-    std::array<std::array<std::array<std::uint8_t, 256>, 3>, 9> tone{};
-    std::array<bool, 9> slotNeutral{};
-    slotNeutral.fill(true);
-    bool toneNeutral = true;
-    for (int slot = 0; slot < 9; ++slot) {
-        for (int c = 0; c < 3; ++c) {
-            const double gain = double(b.colourGain(c)) / 50.0;
-            const double offset = double(b.colourOffset(c)) - 50.0;
-            const double lift = double(b.blackLevel(slot, c));
-            for (int v = 0; v < 256; ++v) {
-                double t = std::clamp(double(v) * gain + offset, 0.0, 255.0);
-                t += lift * (255.0 - t) / 255.0;
-                const auto r = std::uint8_t(std::clamp(std::lround(t), 0L, 255L));
-                tone[std::size_t(slot)][std::size_t(c)][std::size_t(v)] = r;
-                if (r != v)
-                    toneNeutral = slotNeutral[std::size_t(slot)] = false;
+// Blend ramps, colour gain and offset, black-level lift: separable factors per column and row,
+// then one table per black-level slot and channel.
+class BlendPass {
+public:
+    BlendPass(const BlendRecord& b, int width, int height, int step)
+        : m_cols(PlanAxis(b, width, step, 0, 1))
+        , m_rows(PlanAxis(b, height, step, 2, 3))
+    {
+        BlendRecord r = b;
+        bool toneNeutral = true;
+        m_slotNeutral.fill(true);
+        for (int slot = 0; slot < 9; ++slot) {
+            for (int c = 0; c < 3; ++c) {
+                const double gain = double(r.colourGain(c)) / 50.0;
+                const double offset = double(r.colourOffset(c)) - 50.0;
+                const double lift = double(r.blackLevel(slot, c));
+                for (int v = 0; v < 256; ++v) {
+                    double t = std::clamp(double(v) * gain + offset, 0.0, 255.0);
+                    t += lift * (255.0 - t) / 255.0;
+                    const auto out = std::uint8_t(std::clamp(std::lround(t), 0L, 255L));
+                    m_tone[std::size_t(slot)][std::size_t(c)][std::size_t(v)] = out;
+                    if (out != v)
+                        toneNeutral = m_slotNeutral[std::size_t(slot)] = false;
+                }
             }
         }
+        m_active = !(m_cols.neutral && m_rows.neutral && toneNeutral);
+        // Columns where no ramp acts; with a neutral row and slot their pixels stay as they are.
+        m_colPlain.resize(m_cols.part.size());
+        for (std::size_t i = 0; i < m_colPlain.size(); ++i)
+            m_colPlain[i]
+                = m_cols.factor[0][i] == 256 && m_cols.factor[1][i] == 256 && m_cols.factor[2][i] == 256;
     }
-    if (cols.neutral && rows.neutral && toneNeutral)
-        return;
 
-    const int outW = out.width();
-    const int outH = std::min(out.height(), int(rows.part.size()));
-    const int w = std::min(outW, int(cols.part.size()));
-    // Columns where no blend acts; with a neutral row and slot their pixels stay as they are.
-    std::vector<std::uint8_t> colPlain(static_cast<std::size_t>(w));
-    for (int i = 0; i < w; ++i) {
-        const std::size_t ci = std::size_t(i);
-        colPlain[ci] = cols.factor[0][ci] == 256 && cols.factor[1][ci] == 256 && cols.factor[2][ci] == 256;
-    }
-    for (int j = 0; j < outH; ++j) {
-        auto* dst = reinterpret_cast<std::uint32_t*>(out.scanLine(j));
-        const std::size_t rj = std::size_t(j);
-        const int rowPart = rows.part[rj];
-        const int rf[3] = {rows.factor[0][rj], rows.factor[1][rj], rows.factor[2][rj]};
+    bool active() const { return m_active; }
+
+    void row(int j, std::uint32_t* dst, int outW) const
+    {
+        const auto rj = std::size_t(j);
+        if (rj >= m_rows.part.size())
+            return;
+        const int w = std::min(outW, int(m_cols.part.size()));
+        const int rowPart = m_rows.part[rj];
+        const int rf[3] = {m_rows.factor[0][rj], m_rows.factor[1][rj], m_rows.factor[2][rj]};
         const bool rowPlain = rf[0] == 256 && rf[1] == 256 && rf[2] == 256;
         std::array<bool, 3> partPlain{};
-        for (std::size_t part = 0; part < 3; ++part)
-            partPlain[part] = rowPlain && slotNeutral[std::size_t(kSlotOfPart[std::size_t(rowPart)][part])];
+        std::array<const Tone*, 3> tone{};
+        for (std::size_t part = 0; part < 3; ++part) {
+            const auto slot = std::size_t(kSlotOfPart[std::size_t(rowPart)][part]);
+            partPlain[part] = rowPlain && m_slotNeutral[slot];
+            tone[part] = &m_tone[slot];
+        }
+        const int* cr = m_cols.factor[0].data();
+        const int* cg = m_cols.factor[1].data();
+        const int* cb = m_cols.factor[2].data();
         for (int i = 0; i < w; ++i) {
-            const std::size_t ci = std::size_t(i);
-            if (colPlain[ci] && partPlain[cols.part[ci]])
+            const auto ci = std::size_t(i);
+            const std::size_t part = m_cols.part[ci];
+            if (m_colPlain[ci] && partPlain[part])
                 continue;
-            const auto& t = tone[std::size_t(kSlotOfPart[std::size_t(rowPart)][cols.part[ci]])];
+            const Tone& t = *tone[part];
             const std::uint32_t p = dst[i];
-            const int r = int((p >> 16) & 0xFF) * cols.factor[0][ci] * rf[0] >> 16;
-            const int g = int((p >> 8) & 0xFF) * cols.factor[1][ci] * rf[1] >> 16;
-            const int bl = int(p & 0xFF) * cols.factor[2][ci] * rf[2] >> 16;
+            const int r = int((p >> 16) & 0xFF) * cr[i] * rf[0] >> 16;
+            const int g = int((p >> 8) & 0xFF) * cg[i] * rf[1] >> 16;
+            const int bl = int(p & 0xFF) * cb[i] * rf[2] >> 16;
             dst[i] = 0xFF000000u | std::uint32_t(t[0][std::size_t(r)]) << 16
                 | std::uint32_t(t[1][std::size_t(g)]) << 8 | std::uint32_t(t[2][std::size_t(bl)]);
         }
     }
-}
+
+private:
+    using Tone = std::array<std::array<std::uint8_t, 256>, 3>;
+    AxisPlan m_cols;
+    AxisPlan m_rows;
+    std::array<Tone, 9> m_tone{};
+    std::array<bool, 9> m_slotNeutral{};
+    std::vector<std::uint8_t> m_colPlain;
+    bool m_active = false;
+};
+
+} // namespace
 
 namespace {
 
@@ -297,44 +334,54 @@ void PaintMonoRow(const std::uint8_t* bits, int picWidth, int offsetX, int outWi
 
 } // namespace
 
-void ApplyMaskStage(const PreviewMask& mask, int width, int height, QImage& out, int step)
-{
-    if (mask.kind == PreviewMask::Kind::None || mask.picture.isNull())
-        return;
-    const MaskPicture& pic = mask.picture;
-    const bool mono = mask.kind == PreviewMask::Kind::Mono;
-    if ((!mono && pic.depth != 8) || (mono && pic.depth != 1)
-        || pic.pixels.size() < std::size_t(pic.stride()) * std::size_t(pic.height))
-        return;
-    const std::uint32_t paint = 0xFF000000u | std::uint32_t(mask.colour.red) << 16
-        | std::uint32_t(mask.colour.green) << 8 | mask.colour.blue;
-    const int outW = out.width();
-    const int outH = out.height();
-    for (int j = 0; j < outH; ++j) {
-        const int y = std::min(j * step, height - 1);
-        const int my = y - mask.offsetY;
+namespace {
+
+// The window's mask over each row, at the header's offsets.
+class MaskPass {
+public:
+    MaskPass(const PreviewMask& mask, int width, int height, int step)
+        : m_mask(mask)
+        , m_width(width)
+        , m_height(height)
+        , m_step(step)
+    {
+        const MaskPicture& pic = mask.picture;
+        const bool mono = mask.kind == PreviewMask::Kind::Mono;
+        m_active = mask.kind != PreviewMask::Kind::None && !pic.isNull() && pic.depth == (mono ? 1 : 8)
+            && pic.pixels.size() >= std::size_t(pic.stride()) * std::size_t(pic.height);
+        m_paint = 0xFF000000u | std::uint32_t(mask.colour.red) << 16 | std::uint32_t(mask.colour.green) << 8
+            | mask.colour.blue;
+    }
+
+    bool active() const { return m_active; }
+
+    void row(int j, std::uint32_t* dst, int outW) const
+    {
+        const MaskPicture& pic = m_mask.picture;
+        const bool mono = m_mask.kind == PreviewMask::Kind::Mono;
+        const bool background = mono && m_mask.backgroundMasked;
+        const int y = std::min(j * m_step, m_height - 1);
+        const int my = y - m_mask.offsetY;
         const bool rowInside = my >= 0 && my < pic.height;
-        if (!rowInside && !(mono && mask.backgroundMasked))
-            continue;
-        auto* dst = reinterpret_cast<std::uint32_t*>(out.scanLine(j));
-        if (mono && step == 1 && rowInside && !mask.backgroundMasked) {
-            PaintMonoRow(
-                pic.row(my), pic.width, mask.offsetX, std::min(outW, width), mask.maskValue, paint, dst);
-            continue;
+        if (!rowInside && !background)
+            return;
+        if (mono && m_step == 1 && rowInside && !background) {
+            PaintMonoRow(pic.row(my), pic.width, m_mask.offsetX, std::min(outW, m_width), m_mask.maskValue,
+                m_paint, dst);
+            return;
         }
         for (int i = 0; i < outW; ++i) {
-            const int x = std::min(i * step, width - 1);
-            const int mx = x - mask.offsetX;
-            const bool inside = rowInside && mx >= 0 && mx < pic.width;
-            if (!inside) {
-                if (mono && mask.backgroundMasked)
-                    dst[i] = paint;
+            const int x = std::min(i * m_step, m_width - 1);
+            const int mx = x - m_mask.offsetX;
+            if (!rowInside || mx < 0 || mx >= pic.width) {
+                if (background)
+                    dst[i] = m_paint;
                 continue;
             }
             const int v = pic.pixel(mx, my);
             if (mono) {
-                if (v == mask.maskValue)
-                    dst[i] = paint;
+                if (v == m_mask.maskValue)
+                    dst[i] = m_paint;
                 continue;
             }
             if (std::size_t(v) >= pic.palette.size())
@@ -347,7 +394,17 @@ void ApplyMaskStage(const PreviewMask& mask, int width, int height, QImage& out,
             dst[i] = 0xFF000000u | r << 16 | g << 8 | b;
         }
     }
-}
+
+private:
+    const PreviewMask& m_mask;
+    int m_width;
+    int m_height;
+    int m_step;
+    bool m_active = false;
+    std::uint32_t m_paint = 0;
+};
+
+} // namespace
 
 QImage RenderOutputPreview(const PreviewInput& in, int step)
 {
@@ -355,10 +412,22 @@ QImage RenderOutputPreview(const PreviewInput& in, int step)
         return {};
     const QImage src = PrepareSourceForFrame(in.source, in.width, in.height);
     QImage out(OutSize(in.width, step), OutSize(in.height, step), QImage::Format_RGB32);
-    WarpThroughTables(in, src, out, step);
-    if (in.applyBlend)
-        ApplyBlendStage(in.blend, in.width, in.height, out, step);
-    ApplyMaskStage(in.mask, in.width, in.height, out, step);
+    if (out.isNull())
+        return {};
+    WarpPass warp(in, src, step);
+    const BlendPass blend(in.blend, in.width, in.height, step);
+    const bool blending = in.applyBlend && blend.active();
+    const MaskPass mask(in.mask, in.width, in.height, step);
+    const int outW = out.width();
+    // All stages on one row while it is in the cache.
+    for (int j = 0; j < out.height(); ++j) {
+        auto* dst = reinterpret_cast<std::uint32_t*>(out.scanLine(j));
+        warp.row(j, dst, outW);
+        if (blending)
+            blend.row(j, dst, outW);
+        if (mask.active())
+            mask.row(j, dst, outW);
+    }
     return out;
 }
 

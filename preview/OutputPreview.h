@@ -49,11 +49,6 @@ QImage PrepareSourceForFrame(const QImage& source, int width, int height);
 // 2 or 4 while a nudge is pending). Null for a frame outside 16..2096 x 16..1232 or step < 1.
 QImage RenderOutputPreview(const PreviewInput& in, int step = 1);
 
-// The stages one by one, for the tests and for callers that need only one of them.
-void WarpThroughTables(const PreviewInput& in, const QImage& source, QImage& out, int step);
-void ApplyBlendStage(const BlendRecord& blend, int width, int height, QImage& out, int step);
-void ApplyMaskStage(const PreviewMask& mask, int width, int height, QImage& out, int step);
-
 // The edge-blend curve: the factor (0..1) an edge applies at distance d pixels from that edge,
 // for a blend width, shift, transition gamma x100 and gamma offset x100 as the record stores them.
 double BlendEdgeFactor(int d, int width, int shift, int transitionGamma, int gammaOffset);
