@@ -5,7 +5,10 @@
 
 #include "mask/MaskCodec.h"
 #include "preview/Controls.h"
+#include "preview/PreviewSession.h"
+#include "preview/PreviewSource.h"
 #include "preview/pages/OutputPreviewWindow.h"
+#include "session/Readback.h"
 #include "session/StatusPoll.h"
 #include "settings/SettingsState.h"
 #include "warp/Controls.h"
@@ -140,6 +143,52 @@ TEST(PreviewWindow, RemembersItsGeometry)
     PreviewFixture f;
     f.open();
     EXPECT_EQ(f.window()->size(), size);
+}
+
+TEST(PreviewWindow, WhatTheBoxReportsAtConnectIsWhatThePreviewShows)
+{
+    PreviewFixture f;
+    // The box: window 1 in 3x3 with its centre moved, a 200-pixel left blend, and a mono mask in
+    // slot 2 (a 64 x 32 block, left half set) at (300, 400) in red.
+    sim::WindowState& box = f.box.window(0);
+    box.controlPattern = WarpMode::Grid3x3;
+    box.controlOffsets[22 * 2] = 40;
+    box.blend[0] = 200;
+    box.maskAssignment = 2;
+    MaskPicture block(64, 32, 1);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            block.setPixel(x, y, 1);
+    MaskBytes stream;
+    int kind = 0;
+    QString message;
+    ASSERT_TRUE(EncodeMonoMask(block, kMonoMaskLimitSmall, stream, kind, message));
+    MaskHeader h;
+    ReadMaskHeader(stream.data(), stream.size(), h);
+    h.size = std::uint32_t(stream.size());
+    h.offsetX = 300;
+    h.offsetY = 400;
+    h.red = 255;
+    WriteMaskHeader(h, stream);
+    f.box.maskSlot(1) = stream;
+
+    SendIdentify(f.s);
+    f.settle();
+    ASSERT_EQ(f.s.PendingOp, Op::Idle);
+    f.s.CurrentWindow = 0;
+    f.open();
+    OutputPreviewWindow* w = f.window();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > 0 && w->lastStep() == 1; }, 2000));
+    EXPECT_TRUE(w->notesText().contains("box-side 3x3 warp")) << qPrintable(w->notesText());
+    EXPECT_TRUE(w->notesText().contains("Mask: slot 2, mono.")) << qPrintable(w->notesText());
+    const QImage& pic = w->picture();
+    EXPECT_EQ(pic.pixel(310, 410), qRgb(255, 0, 0));
+    EXPECT_NE(pic.pixel(350, 410), qRgb(255, 0, 0));
+    EXPECT_EQ(qRed(pic.pixel(0, 540)), 0); // the grid's red border, blended out
+    // The same picture as the core renders from the session, as trivelctl would.
+    const QImage core = RenderOutputPreview(
+        BuildPreviewInput(f.s, 0, PreviewTestPattern(QStringLiteral("grid"), 1920, 1080)));
+    EXPECT_EQ(core, pic);
 }
 
 // docs/output-preview.png: the main window during a 9x5 warp edit with the preview beside it
