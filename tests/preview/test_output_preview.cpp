@@ -171,7 +171,27 @@ TEST(OutputPreview, ReducedRendersSampleTheFullOne)
     WarpModel& m = p.userMap(320, 240);
     SetPointOffset(m, 4, 4, {12, 9});
     RebuildWarpTables(p.s.warp);
-    const PreviewInput in = p.input(Noise(320, 240));
+    PreviewInput in = p.input(Noise(320, 240));
+    // Every stage: a blend on two edges with a lifted black, and a mono mask at an offset.
+    in.applyBlend = true;
+    for (int ch = 0; ch < 3; ++ch) {
+        in.blend.setTransitionGamma(ch, 220);
+        in.blend.gammaGain(ch) = 60;
+        in.blend.colourGain(ch) = 50;
+        in.blend.colourOffset(ch) = 50;
+    }
+    in.blend.gammaOffset() = 220;
+    in.blend.setEdgeWidth(1, 90);
+    in.blend.setEdgeWidth(2, 50);
+    in.blend.blackLevel(6, 1) = 30;
+    in.mask.kind = PreviewMask::Kind::Mono;
+    in.mask.picture = MaskPicture(100, 60, 1);
+    for (int y = 0; y < 60; y += 2)
+        for (int x = y; x < 100; x += 3)
+            in.mask.picture.setPixel(x, y, 1);
+    in.mask.offsetX = 33;
+    in.mask.offsetY = 17;
+    in.mask.colour = {0, 200, 0};
     const QImage full = RenderOutputPreview(in);
     for (int step : {2, 4}) {
         const QImage part = RenderOutputPreview(in, step);
@@ -299,6 +319,53 @@ TEST(OutputPreview, MonoMaskCoversItsPixelsInItsColourAtItsOffset)
             }
         }
     }
+}
+
+TEST(OutputPreview, ColourMasksScaleThePictureAndBackgroundMaskingCoversTheRest)
+{
+    // A colour mask of 4 x 2: white lets the picture through, black blocks it, half halves it.
+    MaskPicture colour(4, 2, 8);
+    colour.palette = {{255, 255, 255}, {0, 0, 0}, {128, 255, 0}};
+    colour.pixels = {0, 1, 2, 0, 1, 1, 0, 2};
+    MaskBytes stream;
+    int kind = 0;
+    QString message;
+    ASSERT_TRUE(EncodeColourMask(colour, stream, kind, message));
+    MaskHeader h;
+    ASSERT_TRUE(ReadMaskHeader(stream.data(), stream.size(), h));
+    h.size = std::uint32_t(stream.size());
+    h.offsetX = 5;
+    h.offsetY = 3;
+    WriteMaskHeader(h, stream);
+    PreviewSession p;
+    std::copy(stream.begin(), stream.end(), p.s.mask.ColourSlotCopy.begin());
+    p.s.mask.MaskAssignment[0] = 10;
+    ASSERT_TRUE(SetWarpFrameSize(p.s.warp, 16, 16));
+    PreviewInput in = p.input(Flat(16, 16, qRgb(200, 100, 50)));
+    ASSERT_EQ(in.mask.kind, PreviewMask::Kind::Colour);
+    QImage out = RenderOutputPreview(in);
+    EXPECT_EQ(out.pixel(5, 3), qRgb(200, 100, 50));
+    EXPECT_EQ(out.pixel(6, 3), qRgb(0, 0, 0));
+    EXPECT_EQ(out.pixel(7, 3), qRgb(100, 100, 0));
+    EXPECT_EQ(out.pixel(8, 4), qRgb(100, 100, 0));
+    EXPECT_EQ(out.pixel(4, 3), qRgb(200, 100, 50)); // beside the mask
+    EXPECT_EQ(out.pixel(9, 3), qRgb(200, 100, 50));
+
+    // A mono mask with "Background masked": everything outside its picture is painted too.
+    in.mask = {};
+    in.mask.kind = PreviewMask::Kind::Mono;
+    in.mask.picture = MaskPicture(4, 2, 1);
+    in.mask.picture.setPixel(1, 0, 1);
+    in.mask.offsetX = 5;
+    in.mask.offsetY = 3;
+    in.mask.colour = {9, 9, 9};
+    in.mask.backgroundMasked = true;
+    out = RenderOutputPreview(in);
+    EXPECT_EQ(out.pixel(0, 0), qRgb(9, 9, 9));
+    EXPECT_EQ(out.pixel(15, 15), qRgb(9, 9, 9));
+    EXPECT_EQ(out.pixel(6, 3), qRgb(9, 9, 9));
+    EXPECT_EQ(out.pixel(5, 3), qRgb(200, 100, 50));
+    EXPECT_EQ(out.pixel(8, 4), qRgb(200, 100, 50));
 }
 
 TEST(OutputPreview, DamagedOrEmptyMaskSlotsShowNoMask)
