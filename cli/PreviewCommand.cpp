@@ -169,7 +169,11 @@ int WritePreviews(const Session& s, const PreviewArgs& o, int windowCount)
             = file.isNull() ? PreviewTestPattern(o.source, m.frameWidth, m.frameHeight) : file;
         const PreviewInput in = BuildPreviewInput(s, w, source);
         const QImage picture = RenderOutputPreview(in);
-        if (picture.isNull() || !WritePng(picture, paths[i])) {
+        if (picture.isNull()) {
+            std::fprintf(stderr, "trivelctl: window %d: %s\n", w + 1, qPrintable(in.notes.first()));
+            return Failed;
+        }
+        if (!WritePng(picture, paths[i])) {
             std::fprintf(stderr, "trivelctl: cannot write %s\n", qPrintable(paths[i]));
             return Failed;
         }

@@ -349,6 +349,9 @@ public:
         const bool mono = mask.kind == PreviewMask::Kind::Mono;
         m_active = mask.kind != PreviewMask::Kind::None && !pic.isNull() && pic.depth == (mono ? 1 : 8)
             && pic.pixels.size() >= std::size_t(pic.stride()) * std::size_t(pic.height);
+        // Offsets far outside any frame behave alike; clamped, no arithmetic on them overflows.
+        m_offsetX = std::clamp(mask.offsetX, -kMaxMaskWidth, kMaxWarpFrameWidth);
+        m_offsetY = std::clamp(mask.offsetY, -kMaxMaskHeight, kMaxWarpFrameHeight);
         m_paint = 0xFF000000u | std::uint32_t(mask.colour.red) << 16 | std::uint32_t(mask.colour.green) << 8
             | mask.colour.blue;
     }
@@ -361,18 +364,18 @@ public:
         const bool mono = m_mask.kind == PreviewMask::Kind::Mono;
         const bool background = mono && m_mask.backgroundMasked;
         const int y = std::min(j * m_step, m_height - 1);
-        const int my = y - m_mask.offsetY;
+        const int my = y - m_offsetY;
         const bool rowInside = my >= 0 && my < pic.height;
         if (!rowInside && !background)
             return;
         if (mono && m_step == 1 && rowInside && !background) {
-            PaintMonoRow(pic.row(my), pic.width, m_mask.offsetX, std::min(outW, m_width), m_mask.maskValue,
-                m_paint, dst);
+            PaintMonoRow(
+                pic.row(my), pic.width, m_offsetX, std::min(outW, m_width), m_mask.maskValue, m_paint, dst);
             return;
         }
         for (int i = 0; i < outW; ++i) {
             const int x = std::min(i * m_step, m_width - 1);
-            const int mx = x - m_mask.offsetX;
+            const int mx = x - m_offsetX;
             if (!rowInside || mx < 0 || mx >= pic.width) {
                 if (background)
                     dst[i] = m_paint;
@@ -400,6 +403,8 @@ private:
     int m_width;
     int m_height;
     int m_step;
+    int m_offsetX = 0;
+    int m_offsetY = 0;
     bool m_active = false;
     std::uint32_t m_paint = 0;
 };

@@ -19,13 +19,21 @@ void TakeTables(const WarpState& ws, std::vector<std::uint16_t>& x, std::vector<
 
 } // namespace
 
+bool UsesUserMapTables(const Session& s, int window)
+{
+    const auto wi = std::size_t(std::clamp(window, 0, 3));
+    // The User Map page has sent its tables since Warp Adjust last took the box back to its own
+    // warp (UDT 3 when that page is shown), and the transfer has been applied.
+    return s.warpAdjust.UserMapShown[wi] && s.warpAdjust.userMap.TableTransferred[wi];
+}
+
 bool PreviewWarpTables(const Session& s, int window, std::vector<std::uint16_t>& sourceX,
     std::vector<std::uint16_t>& sourceY, QString& note)
 {
     const int w = std::clamp(window, 0, 3);
     const auto wi = std::size_t(w);
     const QString name = QStringLiteral("window %1").arg(w + 1);
-    if (s.warpAdjust.userMap.TableTransferred[wi]) {
+    if (UsesUserMapTables(s, w)) {
         if (s.warp.WarpWindow == w) {
             TakeTables(s.warp, sourceX, sourceY);
             note = QStringLiteral("Geometry: the User Map tables of %1, as the box uses them.").arg(name);
@@ -195,6 +203,10 @@ PreviewInput BuildPreviewInput(const Session& s, int window, const QImage& sourc
     in.height = m.frameHeight;
     in.source = PrepareSourceForFrame(source, in.width, in.height);
     QString note;
+    if (!WarpFrameSizeFits(in.width, in.height))
+        in.notes << QStringLiteral("The frame %1 x %2 does not fit the warp tables; nothing is drawn.")
+                        .arg(in.width)
+                        .arg(in.height);
     PreviewWarpTables(s, w, in.sourceX, in.sourceY, note);
     in.notes << note;
     in.blend = s.settings.BlendSettings[std::size_t(w)];
@@ -218,8 +230,7 @@ std::size_t PreviewFingerprint(const Session& s, int window)
     auto mix = [&h](const void* data, std::size_t bytes) { h = qHashBits(data, bytes, h); };
     const std::int32_t frame[2] = {m.frameWidth, m.frameHeight};
     mix(frame, sizeof frame);
-    const std::uint8_t modes[3]
-        = {m.ControlPattern, m.WarpPattern, std::uint8_t(a.userMap.TableTransferred[wi])};
+    const std::uint8_t modes[3] = {m.ControlPattern, m.WarpPattern, std::uint8_t(UsesUserMapTables(s, w))};
     mix(modes, sizeof modes);
     mix(m.PointOffsets.data(), sizeof m.PointOffsets);
     mix(m.UserGrid.data(), sizeof m.UserGrid);
@@ -227,7 +238,7 @@ std::size_t PreviewFingerprint(const Session& s, int window)
     mix(a.ControlOffsets[wi].data(), sizeof a.ControlOffsets[wi]);
     mix(a.WallPoints[wi].data(), sizeof a.WallPoints[wi]);
     mix(a.KeystoneCorners[wi].data(), sizeof a.KeystoneCorners[wi]);
-    if (a.userMap.TableTransferred[wi] && s.warp.WarpWindow == w) {
+    if (UsesUserMapTables(s, w) && s.warp.WarpWindow == w) {
         mix(s.warp.SourceXTable.data(), sizeof s.warp.SourceXTable);
         mix(s.warp.SourceYTable.data(), sizeof s.warp.SourceYTable);
     }

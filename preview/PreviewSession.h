@@ -12,6 +12,9 @@ struct MaskState;
 // The whole input for one window (0..3); source is stretched to the window's frame.
 PreviewInput BuildPreviewInput(const Session& s, int window, const QImage& source);
 
+// Whether the box warps the window through the tool's User Map tables (else its own mode).
+bool UsesUserMapTables(const Session& s, int window);
+
 // The window's source tables: exactly the User Map tables when the window uses them (true),
 // otherwise the tool's warp model run on the box-side offsets of its mode (false). note says which.
 bool PreviewWarpTables(const Session& s, int window, std::vector<std::uint16_t>& sourceX,

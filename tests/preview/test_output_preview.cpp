@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 using namespace trivel;
@@ -51,6 +52,7 @@ struct PreviewSession {
         EXPECT_TRUE(SetWarpFrameSize(s.warp, width, height));
         SelectWarpPattern(s.warp, Pattern17x17);
         s.warpAdjust.userMap.TableTransferred[0] = true;
+        s.warpAdjust.UserMapShown[0] = true;
         return s.warp.current();
     }
     PreviewInput input(const QImage& source)
@@ -385,9 +387,11 @@ TEST(OutputPreview, DamagedOrEmptyMaskSlotsShowNoMask)
     in.mask.kind = PreviewMask::Kind::Mono;
     in.mask.picture = MaskPicture(2400, 1200, 1);
     in.mask.maskValue = 0;
-    in.mask.offsetX = 10;
-    in.mask.offsetY = 65535;
-    EXPECT_FALSE(RenderOutputPreview(in).isNull());
+    for (auto [ox, oy] : {std::pair{10, 65535}, std::pair{INT_MIN, 0}, std::pair{-2399, INT_MAX}}) {
+        in.mask.offsetX = ox;
+        in.mask.offsetY = oy;
+        EXPECT_FALSE(RenderOutputPreview(in).isNull());
+    }
     in.mask.picture.pixels.resize(3); // fewer bytes than its size says
     in.mask.offsetY = 0;
     EXPECT_FALSE(RenderOutputPreview(in).isNull());
@@ -435,6 +439,24 @@ TEST(OutputPreview, BoxSideModesAreLabelledApproximations)
         EXPECT_EQ(p.s.warp.WarpWindow, 0);
         EXPECT_EQ(p.s.warp.SourceXTable[std::size_t(SourceTableIndex(60, 30))], 256 * 60);
     }
+}
+
+TEST(OutputPreview, TablesCountOnlyWhileTheBoxUsesThem)
+{
+    PreviewSession p;
+    WarpModel& m = p.userMap(1920, 1080);
+    m.ControlPattern = WarpMode::Grid3x3;
+    std::vector<std::uint16_t> x, y;
+    QString note;
+    EXPECT_TRUE(PreviewWarpTables(p.s, 0, x, y, note));
+    // Warp Adjust shown again: the box is back on its own mode.
+    p.s.warpAdjust.UserMapShown[0] = false;
+    EXPECT_FALSE(PreviewWarpTables(p.s, 0, x, y, note));
+    EXPECT_TRUE(note.contains(QLatin1String("3x3 warp, approximated")));
+    // Sent but not yet applied.
+    p.s.warpAdjust.UserMapShown[0] = true;
+    p.s.warpAdjust.userMap.TableTransferred[0] = false;
+    EXPECT_FALSE(PreviewWarpTables(p.s, 0, x, y, note));
 }
 
 TEST(OutputPreview, SourcesAndBadFrames)
