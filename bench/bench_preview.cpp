@@ -1,8 +1,13 @@
 // The output preview of a 1920 x 1080 window through warped tables: it has to keep up with a
 // held arrow key (target: 16 ms median on one core). Prints the median of the repetitions.
 
+#include "link/Clock.h"
 #include "preview/OutputPreview.h"
+#include "preview/PreviewSession.h"
 #include "preview/PreviewSource.h"
+#include "session/Session.h"
+#include "support/RecordingUi.h"
+#include "warp/WarpAdjustState.h"
 #include "warp/WarpModel.h"
 
 #include <benchmark/benchmark.h>
@@ -86,6 +91,25 @@ BENCHMARK(BM_PreviewWarpQuarter1920x1080)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(7)
     ->ReportAggregatesOnly(true);
+
+// What the preview window does after each nudge: the input from a session in 3x3 (the warp
+// model run on the box-side offsets) and a half-size render.
+void BM_PreviewNudgeRedraw(benchmark::State& bench)
+{
+    trivel::VirtualClock clock;
+    trivel::test::RecordingUi ui;
+    trivel::Session s(clock, ui);
+    s.warp.model[0].ControlPattern = trivel::WarpMode::Grid3x3;
+    s.warpAdjust.ControlOffsets[0][22] = {36, -12};
+    const QImage source = trivel::PreviewTestPattern(QStringLiteral("grid"), 1920, 1080);
+    for (auto _ : bench) {
+        s.warpAdjust.ControlOffsets[0][22].x ^= 1;
+        const trivel::PreviewInput in = trivel::BuildPreviewInput(s, 0, source);
+        QImage out = trivel::RenderOutputPreview(in, 2);
+        benchmark::DoNotOptimize(out.constBits());
+    }
+}
+BENCHMARK(BM_PreviewNudgeRedraw)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
 
 } // namespace
 
