@@ -106,7 +106,12 @@ OutputPreviewWindow::OutputPreviewWindow(Session& s, QWidget* parent)
     connect(e, &SessionEvents::readbackFinished, this, &OutputPreviewWindow::scheduleFullRedraw);
 }
 
-OutputPreviewWindow::~OutputPreviewWindow() = default;
+OutputPreviewWindow::~OutputPreviewWindow()
+{
+    // Closing the main window ends the program without hiding this one first.
+    if (isVisible())
+        saveGeometryNow();
+}
 
 void OutputPreviewWindow::showAndRaise()
 {

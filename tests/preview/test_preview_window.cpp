@@ -140,6 +140,14 @@ TEST(PreviewWindow, RemembersItsGeometry)
         f.window()->hide();
         size = f.window()->size();
     }
+    {
+        // Still open when the program ends.
+        PreviewFixture f;
+        f.open();
+        EXPECT_EQ(f.window()->size(), size);
+        f.window()->resize(520, 350);
+        size = f.window()->size();
+    }
     PreviewFixture f;
     f.open();
     EXPECT_EQ(f.window()->size(), size);
