@@ -15,7 +15,8 @@
 
 #include <QPainter>
 #include <QPushButton>
-#include <QStandardPaths>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,7 +27,13 @@ using namespace trivel::test;
 namespace {
 
 struct PreviewFixture : WarpPage {
-    PreviewFixture() { QStandardPaths::setTestModeEnabled(true); }
+    PreviewFixture()
+    {
+        // The remembered geometry goes to a folder of this test program's own, so test programs
+        // running side by side do not share it.
+        static QTemporaryDir settings;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    }
     OutputPreviewWindow* window() { return form.findChild<OutputPreviewWindow*>(ctl::FormPreview.qname()); }
     void open()
     {
