@@ -128,7 +128,8 @@ void OutputPreviewWindow::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
     m_fingerprint = PreviewFingerprint(m_s, m_s.CurrentWindow);
-    m_poll.start();
+    if (m_polling)
+        m_poll.start();
     scheduleFullRedraw();
 }
 
@@ -144,6 +145,15 @@ void OutputPreviewWindow::hideEvent(QHideEvent* e)
 void OutputPreviewWindow::saveGeometryNow()
 {
     PreviewSettings().setValue(QLatin1String(kGeometryKey), saveGeometry());
+}
+
+void OutputPreviewWindow::setPolling(bool on)
+{
+    m_polling = on;
+    if (on && isVisible())
+        m_poll.start();
+    else
+        m_poll.stop();
 }
 
 void OutputPreviewWindow::checkForChanges()

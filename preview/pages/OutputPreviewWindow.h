@@ -29,6 +29,8 @@ public:
     void checkForChanges();
     // A redraw at full size on the next event-loop turn.
     void scheduleFullRedraw();
+    // The timer that calls checkForChanges while the window is shown (tests call it themselves).
+    void setPolling(bool on);
     // Picks the source: "grid", "ramp" or an image file.
     void setSource(const QString& nameOrFile);
 
@@ -60,6 +62,7 @@ private:
     QTimer m_idle;
     bool m_nudging = false;
     bool m_geometryRestored = false;
+    bool m_polling = true;
     std::size_t m_fingerprint = 0;
     QString m_sourceName = QStringLiteral("grid");
     QImage m_sourceFile; // the picked image file, unscaled

@@ -89,6 +89,7 @@ TEST(PreviewWindow, ANudgeRedrawsAtHalfSizeThenFullSizeWhenIdle)
     f.enter(ctl::BtnWP3x3.name);
     f.open();
     OutputPreviewWindow* w = f.window();
+    w->setPolling(false); // the test looks for the change itself, at a known moment
     const QImage before = w->picture();
     const int renders = w->renderCount();
 
@@ -110,6 +111,12 @@ TEST(PreviewWindow, ANudgeRedrawsAtHalfSizeThenFullSizeWhenIdle)
     EXPECT_EQ(w->picture().size(), QSize(1920, 1080));
     EXPECT_NE(w->picture(), before);
     EXPECT_TRUE(w->notesText().contains("3x3 warp, approximated"));
+
+    // Left to its timer, the window finds a change by itself.
+    w->setPolling(true);
+    const int now = w->renderCount();
+    f.offsets()[0].y = 30;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > now; }, 2000));
 }
 
 TEST(PreviewWindow, FollowsTheCurrentWindowAndTheBlendPages)
