@@ -2,6 +2,17 @@
 
 #include "RunTrivelctl.h"
 
+#include "link/Clock.h"
+#include "preview/OutputPreview.h"
+#include "preview/PreviewSession.h"
+#include "preview/PreviewSource.h"
+#include "session/PendingOps.h"
+#include "session/Readback.h"
+#include "session/Session.h"
+#include "sim/BoxModel.h"
+#include "support/FakeBoxTransport.h"
+#include "support/RecordingUi.h"
+
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
@@ -93,4 +104,41 @@ TEST(TrivelctlPreview, RefusesWhatItCannotDo)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("Cannot read the source picture")) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// The same box state previews the same picture from trivelctl and from a session read back in
+// process, as the GUI reads it.
+TEST(TrivelctlPreview, SamePictureAsTheGuiSession)
+{
+    BoxSim sim;
+    ASSERT_FALSE(sim.address.isEmpty());
+    CliRun r = Trivelctl({"--tcp", sim.address, "set", "--window", "2", "REB=300", "EBR=180"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QTemporaryDir dir;
+    const QString out = dir.filePath("w2.png");
+    r = Trivelctl({"--tcp", sim.address, "preview", "--window", "2", "--out", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+
+    trivel::VirtualClock clock;
+    trivel::test::RecordingUi ui;
+    trivel::Session s(clock, ui);
+    trivel::sim::BoxModel box;
+    trivel::test::FakeBoxTransport link(box);
+    auto& blend = box.window(1).blend;
+    blend[2] = 300 & 0xFF; // REB, u16 at 2
+    blend[3] = 300 >> 8;
+    blend[16] = 180; // EBR, u16 at 16
+    link.attach(s);
+    trivel::SendIdentify(s);
+    for (int i = 0; i < 5000 && (i < 50 || s.PendingOp != trivel::Op::Idle); ++i)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(s.PendingOp, trivel::Op::Idle);
+    const QImage inProcess = trivel::RenderOutputPreview(
+        trivel::BuildPreviewInput(s, 1, trivel::PreviewTestPattern(QStringLiteral("grid"), 1920, 1080)));
+    const QImage fromCli = QImage(out).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(fromCli.size(), inProcess.size());
+    EXPECT_EQ(fromCli, inProcess);
+    // The red border at the right edge is blended out: the blend reached both.
+    EXPECT_LT(qRed(fromCli.pixel(1919, 540)), 10);
+    s.transport = nullptr;
 }
