@@ -9,6 +9,7 @@
 #include "files/SettingFileDialogs.h"
 #include "mask/Controls.h"
 #include "mask/MaskPageLogic.h"
+#include "preview/pages/OutputPreviewWindow.h"
 #include "registers/RegisterPageLogic.h"
 #include "session/Connection.h"
 #include "session/PageShow.h"
@@ -95,6 +96,7 @@ TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* par
     // The Warp Adjust page takes the warp keys.
     setWarpShortcutTarget(dynamic_cast<WarpShortcutTarget*>(pages[Page::WarpAdjust]));
     buildHiddenArea();
+    InstallOutputPreview(this, m_s);
 
     CloseTimer = m_s.clock.createTimer(50);
     CloseTimer->onTimeout = [this] { CloseTimerTimer(); };

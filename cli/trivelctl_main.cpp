@@ -7,9 +7,10 @@
 #include "cli/CliUi.h"
 #include "cli/FileCommand.h"
 #include "cli/FirmwareCommand.h"
-#include "cli/MaskBoxCommand.h"
 #include "cli/FleetCommand.h"
+#include "cli/MaskBoxCommand.h"
 #include "cli/MaskCommand.h"
+#include "cli/PreviewCommand.h"
 #include "cli/ReadbackReport.h"
 #include "cli/RegisterCommand.h"
 #include "cli/SettingsCommand.h"
@@ -73,6 +74,8 @@ Commands:
   save|load FILE      a setting file from the box, or into it with the transfer (a progress
                       bar on stderr); see 'trivelctl save --help'
   backup|restore      every box of a hosts file at once; see 'trivelctl backup --help'
+  preview             what a window shows (warp, blend, mask) as a PNG, from the box's
+                      state; see 'trivelctl preview --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -173,6 +176,8 @@ int main(int argc, char** argv)
         return RunTransferCommand(args);
     if (IsFleetCommand(args))
         return RunFleetCommand(args);
+    if (const int code = RunPreviewCommand(args); code >= 0)
+        return code;
     if (const int code = cli::RunSettingsCommand(args); code >= 0)
         return code;
     if (const int code = RunWarpBoxCommand(args); code >= 0)

@@ -3,6 +3,7 @@
 #include "files/Controls.h"
 #include "firmware/Controls.h"
 #include "mask/Controls.h"
+#include "preview/Controls.h"
 #include "registers/Controls.h"
 #include "session/Controls.h"
 #include "settings/Controls.h"
@@ -30,6 +31,7 @@ std::vector<Control> BuildRegistry()
     ctl::DeclareFirmwareControls(all);
     ctl::DeclareFileControls(all);
     ctl::DeclareRegisterControls(all);
+    ctl::DeclarePreviewControls(all);
     return all;
 }
 

@@ -4,6 +4,7 @@
 #include "files/Controls.h"
 #include "firmware/Controls.h"
 #include "mask/Controls.h"
+#include "preview/Controls.h"
 #include "registers/Controls.h"
 #include "session/Controls.h"
 #include "settings/Controls.h"

@@ -1,0 +1,218 @@
+#include "cli/PreviewCommand.h"
+
+#include "cli/BoxRun.h"
+#include "cli/CliUi.h"
+#include "link/Clock.h"
+#include "preview/OutputPreview.h"
+#include "preview/PreviewSession.h"
+#include "preview/PreviewSource.h"
+#include "session/Connection.h"
+#include "session/Session.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QImageWriter>
+#include <QLoggingCategory>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace trivel {
+
+namespace {
+
+enum Exit { Success = 0, Failed = 1, Usage = 2 };
+
+const char* const kPreviewHelp
+    = R"(Usage: trivelctl preview (--tcp HOST[:PORT] | --usb) (--window N --out OUT.png | --all --out DIR)
+                 [--source IMAGE|grid|ramp]
+
+Renders what a window of the box shows: the source through the window's geometry warp, edge
+blend, colour and black level, and its mask, from the box's state after a full read-back.
+
+  --window N      window 1..4, as numbered on the window buttons (and by set/get)
+  --all           every window of the box, as DIR/window-N.png
+  --out PATH      the PNG file, or with --all the folder (created when missing)
+  --source S      grid (default: a numbered grid with circles), ramp (grey ramps, for blends)
+                  or any image file; stretched to the window's frame
+
+The geometry is exact for windows that use User Map tables; the box-side modes (2x2, 3x3, 5x3,
+9x5, WALL, 17x17 points, stored user maps) are drawn through the tool's warp model, and the blend,
+colour and black level through an approximating curve: each picture's notes say which.
+
+Exit codes: 0 written, 1 failure (unreadable source, no such window, a file not written),
+2 usage error, 3 link failure, 4 box rejected.
+)";
+
+struct PreviewArgs {
+    cli::LinkChoice link;
+    bool verbose = false;
+    int window = -1;
+    bool all = false;
+    QString out;
+    QString source = QStringLiteral("grid");
+};
+
+int UsageError(const QString& why)
+{
+    std::fprintf(stderr, "trivelctl: %s\nTry 'trivelctl preview --help'.\n", qPrintable(why));
+    return Usage;
+}
+
+// -1 to go on, or an exit code.
+int Parse(const QStringList& args, PreviewArgs& o)
+{
+    bool linkGiven = false;
+    for (int i = 0; i < args.size(); ++i) {
+        QString a = args[i];
+        if (a == "preview")
+            continue;
+        QString value;
+        const bool takesValue = a == "--tcp" || a == "--window" || a == "--out" || a == "--source";
+        if (a.startsWith("--") && a.contains('=')) {
+            value = a.section('=', 1);
+            a = a.section('=', 0, 0);
+        } else if (takesValue) {
+            if (++i >= args.size())
+                return UsageError(a + " needs a value");
+            value = args[i];
+        }
+        if (a == "-h" || a == "--help") {
+            std::fputs(kPreviewHelp, stdout);
+            return Success;
+        } else if (a == "--tcp") {
+            if (linkGiven)
+                return UsageError("give one of --tcp and --usb");
+            linkGiven = o.link.tcp = true;
+            const QStringList parts = value.split(':');
+            o.link.host = parts[0];
+            bool ok = true;
+            const uint port = parts.size() == 2 ? parts[1].toUInt(&ok) : 7u;
+            if (o.link.host.isEmpty() || parts.size() > 2 || !ok || port == 0 || port > 65535)
+                return UsageError("bad address: " + value);
+            o.link.port = quint16(port);
+        } else if (a == "--usb") {
+            if (linkGiven)
+                return UsageError("give one of --tcp and --usb");
+            linkGiven = true;
+        } else if (a == "--verbose") {
+            o.verbose = true;
+        } else if (a == "--window") {
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (!ok || n < 1 || n > 4)
+                return UsageError("--window wants 1..4");
+            o.window = n - 1; // numbered as on the window buttons
+        } else if (a == "--all") {
+            o.all = true;
+        } else if (a == "--out") {
+            o.out = value;
+        } else if (a == "--source") {
+            o.source = value;
+        } else {
+            return UsageError("unexpected argument " + a);
+        }
+    }
+    if (o.all == (o.window >= 0))
+        return UsageError("give one of --window N and --all");
+    if (o.out.isEmpty())
+        return UsageError("--out is required");
+    return -1;
+}
+
+bool WritePng(const QImage& img, const QString& path)
+{
+    // Replaced only when complete.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&file, "png");
+    return writer.write(img) && file.commit();
+}
+
+// Renders and writes the pictures from a filled session: the read-back of a box now, a loaded
+// setting file later.
+int WritePreviews(const Session& s, const PreviewArgs& o, int windowCount)
+{
+    QList<int> windows;
+    QStringList paths;
+    if (o.all) {
+        if (!QDir().mkpath(o.out)) {
+            std::fprintf(stderr, "trivelctl: cannot create %s\n", qPrintable(o.out));
+            return Failed;
+        }
+        for (int w = 0; w < windowCount; ++w) {
+            windows << w;
+            paths << QDir(o.out).filePath(QStringLiteral("window-%1.png").arg(w + 1));
+        }
+    } else {
+        if (o.window >= windowCount) {
+            std::fprintf(stderr, "trivelctl: the box has %d windows\n", windowCount);
+            return Failed;
+        }
+        windows << o.window;
+        paths << o.out;
+    }
+    QImage file;
+    if (!IsPreviewTestPattern(o.source)) {
+        QString message;
+        file = LoadPreviewSource(o.source, 0, 0, &message);
+        if (file.isNull()) {
+            std::fprintf(stderr, "trivelctl: %s\n", qPrintable(message));
+            return Failed;
+        }
+    }
+    for (int i = 0; i < windows.size(); ++i) {
+        const int w = windows[i];
+        const WarpModel& m = s.warp.model[std::size_t(w)];
+        const QImage source
+            = file.isNull() ? PreviewTestPattern(o.source, m.frameWidth, m.frameHeight) : file;
+        const PreviewInput in = BuildPreviewInput(s, w, source);
+        const QImage picture = RenderOutputPreview(in);
+        if (picture.isNull()) {
+            std::fprintf(stderr, "trivelctl: window %d: %s\n", w + 1, qPrintable(in.notes.first()));
+            return Failed;
+        }
+        if (!WritePng(picture, paths[i])) {
+            std::fprintf(stderr, "trivelctl: cannot write %s\n", qPrintable(paths[i]));
+            return Failed;
+        }
+        std::printf(
+            "Window %d: %s (%d x %d)\n", w + 1, qPrintable(paths[i]), picture.width(), picture.height());
+        for (const QString& note : in.notes)
+            std::printf("  %s\n", qPrintable(note));
+    }
+    return Success;
+}
+
+} // namespace
+
+int RunPreviewCommand(const QStringList& args)
+{
+    if (!args.contains(QStringLiteral("preview")))
+        return -1;
+    // Only when "preview" is the command, not an option's value.
+    const int at = int(args.indexOf(QStringLiteral("preview")));
+    if (at > 0 && (args[at - 1] == "--tcp" || args[at - 1] == "--out" || args[at - 1] == "--source"))
+        return -1;
+    PreviewArgs o;
+    if (const int code = Parse(args, o); code >= 0)
+        return code;
+    if (!o.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
+
+    RealClock clock;
+    cli::CliUi ui(false);
+    Session s(clock, ui);
+    Connection connection(s);
+    const int connected
+        = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui, o.link, false);
+    if (connected != cli::Success)
+        return connected;
+    const int code = WritePreviews(s, o, s.ChannelCount);
+    if (s.connected())
+        connection.BtnCnt2Click();
+    return code;
+}
+
+} // namespace trivel

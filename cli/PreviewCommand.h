@@ -1,0 +1,12 @@
+#pragma once
+// trivelctl preview: the output preview of one window, or of all, written as PNG files.
+
+#include <QStringList>
+
+namespace trivel {
+
+// args: the command line without the program name. Returns -1 when the arguments are not this
+// command, else the exit code.
+int RunPreviewCommand(const QStringList& args);
+
+} // namespace trivel

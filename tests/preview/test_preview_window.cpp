@@ -1,0 +1,280 @@
+// The "Output Preview" window on the main window: how it opens, follows the session and keeps
+// up with warp nudges.
+
+#include "warp/WarpPageFixture.h"
+
+#include "mask/MaskCodec.h"
+#include "preview/Controls.h"
+#include "preview/PreviewSession.h"
+#include "preview/PreviewSource.h"
+#include "preview/pages/OutputPreviewWindow.h"
+#include "session/Readback.h"
+#include "session/StatusPoll.h"
+#include "settings/SettingsState.h"
+#include "warp/Controls.h"
+
+#include <QPainter>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace trivel;
+using namespace trivel::test;
+
+namespace {
+
+struct PreviewFixture : WarpPage {
+    PreviewFixture()
+    {
+        // The remembered geometry goes to a folder of this test program's own, so test programs
+        // running side by side do not share it.
+        static QTemporaryDir settings;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    }
+    OutputPreviewWindow* window() { return form.findChild<OutputPreviewWindow*>(ctl::FormPreview.qname()); }
+    void open()
+    {
+        find<QPushButton>(ctl::BtnPreview.name)->click();
+        QCoreApplication::processEvents();
+    }
+};
+
+} // namespace
+
+TEST(PreviewWindow, TheButtonSitsClearOfEveryControlAndOpensTheWindow)
+{
+    PreviewFixture f;
+    auto* button = f.find<QPushButton>(ctl::BtnPreview.name);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), "Output Preview");
+    EXPECT_TRUE(f.form.rect().contains(button->geometry()));
+    for (QWidget* sibling : f.form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (sibling == button || sibling->isWindow() || sibling->geometry().top() >= f.form.height())
+            continue;
+        EXPECT_FALSE(sibling->geometry().intersects(button->geometry())) << qPrintable(sibling->objectName());
+    }
+    // The window frame at its tallest, with four windows.
+    EXPECT_LT(kBtnWinTop[3] + kBtnWinHeight + 8 + 128, button->y());
+
+    OutputPreviewWindow* w = f.window();
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->isVisible());
+    f.open();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->windowTitle(), "Output Preview");
+    ASSERT_GE(w->renderCount(), 1);
+    EXPECT_EQ(w->picture().size(), QSize(1920, 1080));
+    EXPECT_EQ(w->lastStep(), 1);
+}
+
+TEST(PreviewWindow, CtrlShiftOOpensItOnEveryPageWithoutTouchingTheWarpKeys)
+{
+    PreviewFixture f;
+    f.form.show();
+    f.form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
+    f.link->clearLog();
+    QTest::keyClick(&f.form, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.window()->isVisible());
+    EXPECT_TRUE(f.link->log.empty()); // no pattern colour, no move
+}
+
+TEST(PreviewWindow, ANudgeRedrawsAtHalfSizeThenFullSizeWhenIdle)
+{
+    PreviewFixture f;
+    f.enter(ctl::BtnWP3x3.name);
+    f.open();
+    OutputPreviewWindow* w = f.window();
+    w->setPolling(false); // the test looks for the change itself, at a known moment
+    const QImage before = w->picture();
+    const int renders = w->renderCount();
+
+    // The top-left point of 3x3, moved right with the arrow key, as an installer nudges it.
+    QTest::keyClick(&f.form, Qt::Key_Right);
+    f.settle();
+    ASSERT_FALSE(f.link->log.empty());
+    ASSERT_GT(f.offsets()[0].x, 0);
+    w->checkForChanges();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->renderCount(), renders + 1);
+    EXPECT_EQ(w->lastStep(), 2);
+    EXPECT_EQ(w->picture().size(), QSize(960, 540));
+    // Without further change nothing is redrawn again until the idle full-size picture.
+    w->checkForChanges();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->renderCount(), renders + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->lastStep() == 1; }, 3000));
+    EXPECT_EQ(w->picture().size(), QSize(1920, 1080));
+    EXPECT_NE(w->picture(), before);
+    EXPECT_TRUE(w->notesText().contains("3x3 warp, approximated"));
+
+    // Left to its timer, the window finds a change by itself.
+    w->setPolling(true);
+    const int now = w->renderCount();
+    f.offsets()[0].y = 30;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > now; }, 2000));
+}
+
+TEST(PreviewWindow, FollowsTheCurrentWindowAndTheBlendPages)
+{
+    PreviewFixture f;
+    f.open();
+    OutputPreviewWindow* w = f.window();
+    const QImage before = w->picture();
+    int renders = w->renderCount();
+    f.s.settings.BlendSettings[0].setEdgeWidth(0, 400);
+    emit f.s.events.refreshBlendPages();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > renders; }, 2000));
+    EXPECT_EQ(w->lastStep(), 1);
+    EXPECT_NE(w->picture(), before);
+    // The grid's red border at the left edge is blended out.
+    EXPECT_GT(qRed(before.pixel(0, 540)), 200);
+    EXPECT_LT(qRed(w->picture().pixel(0, 540)), 10);
+
+    f.s.CurrentWindow = 1;
+    f.s.warp.model[1].frameWidth = 1280;
+    f.s.warp.model[1].frameHeight = 720;
+    renders = w->renderCount();
+    emit f.s.events.windowButtonClicked(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > renders; }, 2000));
+    EXPECT_EQ(w->picture().size(), QSize(1280, 720));
+}
+
+TEST(PreviewWindow, RemembersItsGeometry)
+{
+    QSize size;
+    {
+        PreviewFixture f;
+        f.open();
+        f.window()->resize(500, 333);
+        f.window()->hide();
+        size = f.window()->size();
+    }
+    {
+        // Still open when the program ends.
+        PreviewFixture f;
+        f.open();
+        EXPECT_EQ(f.window()->size(), size);
+        f.window()->resize(520, 350);
+        size = f.window()->size();
+    }
+    PreviewFixture f;
+    f.open();
+    EXPECT_EQ(f.window()->size(), size);
+}
+
+TEST(PreviewWindow, WhatTheBoxReportsAtConnectIsWhatThePreviewShows)
+{
+    PreviewFixture f;
+    // The box: window 1 in 3x3 with its centre moved, a 200-pixel left blend, and a mono mask in
+    // slot 2 (a 64 x 32 block, left half set) at (300, 400) in red.
+    sim::WindowState& box = f.box.window(0);
+    box.controlPattern = WarpMode::Grid3x3;
+    box.controlOffsets[22 * 2] = 40;
+    box.blend[0] = 200;
+    box.maskAssignment = 2;
+    MaskPicture block(64, 32, 1);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            block.setPixel(x, y, 1);
+    MaskBytes stream;
+    int kind = 0;
+    QString message;
+    ASSERT_TRUE(EncodeMonoMask(block, kMonoMaskLimitSmall, stream, kind, message));
+    MaskHeader h;
+    ReadMaskHeader(stream.data(), stream.size(), h);
+    h.size = std::uint32_t(stream.size());
+    h.offsetX = 300;
+    h.offsetY = 400;
+    h.red = 255;
+    WriteMaskHeader(h, stream);
+    f.box.maskSlot(1) = stream;
+
+    SendIdentify(f.s);
+    f.settle();
+    ASSERT_EQ(f.s.PendingOp, Op::Idle);
+    f.s.CurrentWindow = 0;
+    f.open();
+    OutputPreviewWindow* w = f.window();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > 0 && w->lastStep() == 1; }, 2000));
+    EXPECT_TRUE(w->notesText().contains("box-side 3x3 warp")) << qPrintable(w->notesText());
+    EXPECT_TRUE(w->notesText().contains("Mask: slot 2, mono.")) << qPrintable(w->notesText());
+    const QImage& pic = w->picture();
+    EXPECT_EQ(pic.pixel(310, 410), qRgb(255, 0, 0));
+    EXPECT_NE(pic.pixel(350, 410), qRgb(255, 0, 0));
+    EXPECT_EQ(qRed(pic.pixel(0, 540)), 0); // the grid's red border, blended out
+    // The same picture as the core renders from the session, as trivelctl would.
+    const QImage core = RenderOutputPreview(
+        BuildPreviewInput(f.s, 0, PreviewTestPattern(QStringLiteral("grid"), 1920, 1080)));
+    EXPECT_EQ(core, pic);
+}
+
+// docs/output-preview.png: the main window during a 9x5 warp edit with the preview beside it
+// (window 1 blended on the right and masked). Run with TRIVEL_SCREENSHOT_DIR set.
+TEST(PreviewWindow, DISABLED_Screenshots)
+{
+    const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
+    ASSERT_FALSE(out.isEmpty());
+    PreviewFixture f;
+    f.enter(ctl::BtnWP9x5.name);
+    f.form.show();
+    // The centre point of 9x5, nudged right and down as an installer would.
+    for (int i = 0; i < 4; ++i)
+        f.click(ctl::BtnCurRight.name);
+    for (int i = 0; i < 2; ++i)
+        f.click(ctl::BtnCurDown.name);
+    ASSERT_EQ(f.model().ControlCursor, (CursorPos{4, 2}));
+    for (int i = 0; i < 6; ++i) {
+        QTest::keyClick(&f.form, Qt::Key_Right);
+        f.settle();
+    }
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(&f.form, Qt::Key_Down);
+        f.settle();
+    }
+    BlendRecord& b = f.s.settings.BlendSettings[0];
+    b.setEdgeWidth(1, 360);
+    for (int ch = 0; ch < 3; ++ch)
+        b.setTransitionGamma(ch, 220);
+    b.gammaOffset() = 220;
+
+    MaskPicture logo(240, 120, 1);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 240; ++x)
+            logo.setPixel(x, y, (x - 120) * (x - 120) / 4 + (y - 60) * (y - 60) < 55 * 55 ? 1 : 0);
+    MaskBytes stream;
+    int kind = 0;
+    QString message;
+    ASSERT_TRUE(EncodeMonoMask(logo, kMonoMaskLimitLarge, stream, kind, message));
+    MaskHeader h;
+    ReadMaskHeader(stream.data(), stream.size(), h);
+    h.size = std::uint32_t(stream.size());
+    h.offsetX = 60;
+    h.offsetY = 900;
+    h.red = 190;
+    h.green = 40;
+    h.blue = 30;
+    WriteMaskHeader(h, stream);
+    std::copy(stream.begin(), stream.end(), f.s.mask.MonoSlotCopy[0].begin());
+    f.s.mask.MaskAssignment[0] = 1;
+    emit f.s.events.refreshBlendPages();
+
+    f.open();
+    OutputPreviewWindow* w = f.window();
+    w->resize(720, 470);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->lastStep() == 1 && w->renderCount() > 0; }, 3000));
+    QCoreApplication::processEvents();
+    const QPixmap main = f.form.grab();
+    const QPixmap preview = w->grab();
+    QPixmap both(main.width() + 12 + preview.width(), std::max(main.height(), preview.height()));
+    both.fill(QColor(60, 60, 60));
+    QPainter p(&both);
+    p.drawPixmap(0, 0, main);
+    p.drawPixmap(main.width() + 12, 0, preview);
+    p.end();
+    EXPECT_TRUE(both.save(out + "/output-preview.png"));
+}
