@@ -167,7 +167,10 @@ done <<'CASES'
 trivelctl wa|warp
 trivelctl warp |load-map mode nudge push reset save-map table
 trivelctl --tcp 127.0.0.1:7 warp sa|save-map
-trivelctl re|readback reg
+trivelctl re|readback reg restore
+trivelctl mask upload --s|--slot
+trivelctl backup --h|--help --hosts
+trivelctl preview --a|--all
 trivelctl reg |read write
 trivelctl firmware |fw.BIN info logo.bmp
 trivelctl --ve|--verbose --version
@@ -179,7 +182,7 @@ trivelctl --tcp |
 CASES
 got=$(cd "$work/cwd" && PATH="$root/usr/bin:$PATH" bash -c 'source "$1"; COMP_WORDS=(trivelctl ""); COMP_CWORD=1
     _trivelctl; printf "%s " "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/trivelctl")
-for command in identify readback warp mask set get settings firmware reg; do
+for command in identify readback warp mask set get settings firmware reg file save load backup restore preview; do
     [[ " $got" == *" $command "* ]] || fail "completion of commands lacks $command: $got"
 done
 
