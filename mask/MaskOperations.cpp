@@ -216,6 +216,7 @@ void ReadHeaderStep(Session& s, bool colour)
     const FrameView reply = s.reply();
     if (reply.u8(10) != 'E' || reply.u8(11) != 'X') {
         s.PendingOp = Op::Idle;
+        s.ui.setHourglass(false);
         Inform(s, QString::fromLatin1(Text::Empty).arg(s.mask.MaskIdx));
         DropCurrentMask(s);
         return;
@@ -364,6 +365,8 @@ void BtnMaskReadClick(Session& s)
     const int slot = s.mask.MaskIdx;
     if (slot == 0)
         return Inform(s, Text::ReadIndex);
+    // Only the hourglass until the header is in; the wait window follows for the chunks.
+    s.ui.setHourglass(true);
     if (slot < 10) {
         s.PendingOp = Op::MaskReadHeader;
         SendReadHeaderRequest(s, Cmd::MaskReadHeader, slot - 1);

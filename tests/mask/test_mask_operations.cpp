@@ -234,6 +234,22 @@ TEST_F(MaskOperations, ReadAsksForChunksWhileTheCountIsBelowTheSizeField)
     EXPECT_TRUE(ui.memo().isEmpty());
 }
 
+TEST_F(MaskOperations, ReadShowsTheHourglassUntilItEndsEitherWay)
+{
+    box.maskSlot(5) = StoredMono(288);
+    for (const int item : {6, 4}) { // slot 6 holds a mask, slot 4 is empty
+        SCOPED_TRACE(item);
+        CBMaskIdxChange(s, item);
+        BtnMaskReadClick(s);
+        EXPECT_TRUE(ui.hourglass());
+        link.pump(1); // the header
+        EXPECT_EQ(ui.hourglass(), item == 6);
+        link.pump();
+        EXPECT_FALSE(ui.hourglass());
+        EXPECT_FALSE(ui.waitWindowOpen());
+    }
+}
+
 TEST_F(MaskOperations, ReadingAnEmptySlotDropsTheCurrentMask)
 {
     load(StoredMono(288), 1);
