@@ -3,6 +3,7 @@
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "files/SettingFileActions.h"
+#include "session/BoxCommands.h"
 #include "session/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
@@ -22,8 +23,8 @@ namespace {
 const char* const kTransferHelp = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] save [--window N] FILE
        trivelctl [--tcp HOST[:PORT] | --usb] load [--window N] FILE
 
-save    connect, read the box back and write FILE as the Save Setting button does: the
-        whole-box layout (every window and the mask slots) for a name ending in ".WBF" (upper
+save    connect, read the box back, take one status poll (the file records the windows' input
+        sizes) and write FILE as the Save Setting button does: the whole-box layout (every window and the mask slots) for a name ending in ".WBF" (upper
         case), otherwise the single-window layout of window N (1-4, default 1)
 load    connect, read the box back, load FILE as the Load Setting button does and transfer it
         to the box: a whole-box file sends the mask slots and every window and ends with a
@@ -34,6 +35,9 @@ load    connect, read the box back, load FILE as the Load Setting button does an
 Exit codes: 0 done, 1 file refused or not written, 2 usage error, 3 link failure (no box, link
 lost, no reply), 4 box rejected.
 )";
+
+// How long a save waits for the status poll's replies (a box answers within milliseconds).
+constexpr qint64 kPollWaitMs = 3000;
 
 int Fail(int code, const QString& why)
 {
@@ -164,28 +168,51 @@ int RunTransferCommand(const QStringList& args)
     Connection connection(s);
     SettingFileOutcome outcome;
     bool ran = false;
+    // A save waits for one status poll, as the Save button comes long after the window's first:
+    // the file records the input sizes its overscans belong to.
+    bool polling = false;
+    QElapsedTimer pollClock;
+    auto save = [&] {
+        polling = false;
+        ran = true;
+        if (s.LastInputMask == kSignalMaskUnknown)
+            std::fprintf(stderr, "trivelctl: the box did not report its input signals; the file keeps "
+                                 "the input sizes it would have had without them\n");
+        s.CurrentWindow = window - 1;
+        outcome = SaveSettingFile(s, path);
+    };
     const int exitCode = RunOnBox(
         link, s, connection, ui,
         [&] {
             ran = true;
-            s.CurrentWindow = window - 1;
             if (!load) {
-                outcome = SaveSettingFile(s, path);
+                // The poll re-reads the settings of the box's own current window: the window
+                // to save is chosen after it.
+                polling = true;
+                pollClock.start();
+                TmrStatusTimer(s);
                 return;
             }
             // As the button does: the load, then with the box connected the transfer.
+            s.CurrentWindow = window - 1;
             ui.started = true;
             outcome = TntButton2Click(s, path);
         },
         [&] {
-            if (ran && !outcome.ok)
-                return 1;
             if (!s.connected())
                 return 3;
+            if (polling) {
+                if (s.PendingOp != Op::Idle && !pollClock.hasExpired(kPollWaitMs))
+                    return -1;
+                save();
+                return outcome.ok ? 0 : 1;
+            }
+            if (ran && !outcome.ok)
+                return 1;
             return ran && s.PendingOp == Op::Idle ? 0 : -1;
         });
     ui.finish();
-    if (ran && !outcome.ok && !load) // a refused load has said why through its message
+    if (ran && !outcome.ok && !load && !outcome.message.isEmpty()) // a refused load has said why through its message
         std::fprintf(stderr, "trivelctl: %s\n", qPrintable(outcome.message));
     else if (exitCode == 0)
         std::printf("%s %s\n", load ? "loaded" : "saved", qPrintable(path));

@@ -72,6 +72,20 @@ struct FileCaches {
         return c;
     }
 
+    // What a save writes: the input sizes the overscans and PIP overlaps belong to are the live
+    // ones once the status poll has reported them. Before that (just connected, or never
+    // connected) they are not known, and writing 0 would make the next load clear every
+    // overscan: the sizes of the last loaded file stand in.
+    static FileCaches ToSave(const Session& s)
+    {
+        FileCaches c = From(s);
+        if (s.LastInputMask != kSignalMaskUnknown) {
+            c.fileInput = s.InputSize;
+            c.filePip = s.PipSourceSize;
+        }
+        return c;
+    }
+
     void storeInto(Session& s) const
     {
         s.settings.WindowSettings = ws;
@@ -633,7 +647,7 @@ bool IsWholeBoxName(const QString& path)
 
 QByteArray SettingFileBytes(const Session& s, bool wholeBox)
 {
-    FileCaches c = FileCaches::From(s);
+    FileCaches c = FileCaches::ToSave(s); // the shared read/write sections take it mutable
     const bool masks = s.flag(Flag::UserMask);
     Writer wr(wholeBox ? kWholeBoxFileBytes : kSettingFileHeaderBytes + kSingleWindowRecordBytes + 12);
     WriteHeader(wr, s, wholeBox);

@@ -134,8 +134,8 @@ void Connection::commonClickPart()
     UiPort& ui = m_s.ui;
     for (int page = Page::WarpAdjust; page <= Page::System; ++page)
         SetPageAvailable(m_s, page, true);
-    m_s.LastInputMask = 256;
-    m_s.LastOutputMask = 256;
+    m_s.LastInputMask = kSignalMaskUnknown;
+    m_s.LastOutputMask = kSignalMaskUnknown;
     m_s.setFlag(Flag::Rejected, false);
     ui.setEnabled(ctl::BtnFrame, true);
     ui.setEnabled(ctl::GroupBox1, true);

@@ -39,6 +39,10 @@ struct PageHooks {
     std::function<void()> maskSlotChange; // CBMaskIdx2Change
 };
 
+// LastInputMask/LastOutputMask before the first status reply: never equal to a real mask, so
+// the next poll repaints.
+inline constexpr int kSignalMaskUnknown = 256;
+
 class Session {
 public:
     Session(Clock& clock, UiPort& ui);
@@ -90,8 +94,8 @@ public:
     std::array<SignalSize, 4> InputSize{};
     std::array<SignalSize, 4> PipSourceSize{};
     std::array<SignalSize, 4> LastPipSourceSize{};
-    int LastInputMask = 256; // 256 never matches a real mask, so the next poll repaints
-    int LastOutputMask = 256;
+    int LastInputMask = kSignalMaskUnknown;
+    int LastOutputMask = kSignalMaskUnknown;
     // Silence of the box: status polls in a row without a reply, when the last reply of any kind
     // arrived, and whether "No reply from the box." has been shown since.
     int UnansweredPolls = 0;

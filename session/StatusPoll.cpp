@@ -135,8 +135,8 @@ void StatusPollUnanswered(Session& s)
             s.ui.set(ctl::PnlIpts[k], Prop::Color, kColourIdle);
         for (const Control& lamp : ctl::PnlOpts)
             s.ui.set(lamp, Prop::Color, kColourIdle);
-        s.LastInputMask = 256;
-        s.LastOutputMask = 256;
+        s.LastInputMask = kSignalMaskUnknown;
+        s.LastOutputMask = kSignalMaskUnknown;
         qCWarning(lcSession) << kSilentPolls << "status polls in a row without a reply";
         s.ui.appendMemo(QStringLiteral("BOX NOT ANSWERING"));
     }

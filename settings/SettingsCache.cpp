@@ -74,13 +74,16 @@ void RefreshWindowState(Session& s)
     const std::size_t w = std::size_t(s.CurrentWindow & 3);
     WindowSettingsRecord& ws = s.settings.WindowSettings;
 
-    // Without an input signal there is nothing to overscan.
+    // Without an input signal there is nothing to overscan. Until the first status reply the
+    // signal is unknown, not absent: the refresh at the end of the read-back must keep the
+    // overscans the box just reported, or a save right after connecting stores zeros.
     const SignalSize& in = s.InputSize[w];
     if (((s.LastInputMask >> w) & 1) && in.width != 0) {
         ui.setCaption(ctl::STRes, QStringLiteral("%1 * %2").arg(in.width).arg(in.height));
     } else {
         ui.setCaption(ctl::STRes, QString::fromLatin1(kNoSignalText));
-        ws.OLE[w] = ws.ORE[w] = ws.OTE[w] = ws.OBE[w] = 0;
+        if (s.LastInputMask != kSignalMaskUnknown)
+            ws.OLE[w] = ws.ORE[w] = ws.OTE[w] = ws.OBE[w] = 0;
     }
 
     const bool hueSat = (ws.WindowCaps[w] & 0x7F) != 0;

@@ -333,6 +333,21 @@ TEST(PicturePages, NoInputSignalZeroesTheOverscans)
     }
 }
 
+// The refresh at the end of the connect read-back comes before any status reply: the signal is
+// not known yet, and the overscans the box reported stay.
+TEST(PicturePages, OverscansStayUntilTheSignalIsKnown)
+{
+    Pages p;
+    p.s.LastInputMask = kSignalMaskUnknown; // as a connect leaves it
+    p.ws().OLE[0] = 100;
+    p.ws().OBE[0] = -1800;
+    RefreshPages(p.s);
+    EXPECT_EQ(p.text("STRes"), "- - - - - - - -");
+    EXPECT_EQ(p.ws().OLE[0], 100);
+    EXPECT_EQ(p.ws().OBE[0], -1800);
+    EXPECT_EQ(p.edit("EditOle")->text(), "100");
+}
+
 TEST(PicturePages, StatusPollNamingAnotherWindowDoesNotRefresh)
 {
     Pages p;

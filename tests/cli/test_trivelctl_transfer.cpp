@@ -20,9 +20,8 @@ const QStringList kFast{"--test-wait-percent", "0"};
 
 QJsonObject Readback(const BoxSim& sim)
 {
-    // The read-back clears the overscans of the box's current window while no input is known, so
-    // both boxes are read with the same window current: window 4, whose overscans stay at 0.
-    EXPECT_EQ(Trivelctl({"--tcp", sim.address, "get", "--window", "4", "BRI"}).exitCode, 0);
+    // The box's selected window is no setting a file carries: read both boxes with window 1.
+    EXPECT_EQ(Trivelctl({"--tcp", sim.address, "get", "--window", "1", "BRI"}).exitCode, 0);
     const CliRun r = Trivelctl({"--tcp", sim.address, "readback", "--json"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     return QJsonDocument::fromJson(r.out.toUtf8()).object();

@@ -324,6 +324,47 @@ TEST_F(SettingFileTest, InputWidthZeroClearsThatWindowsOverscans)
     }
 }
 
+// A save records the input sizes the overscans belong to: the live ones once the status poll has
+// reported them, before that those of the last loaded file, so a save right after connecting or
+// without a box does not make the next load clear the overscans.
+TEST_F(SettingFileTest, SaveRecordsTheLiveInputSizesOnceTheyAreKnown)
+{
+    FillEveryField(s);
+    s.FileInputSize[1] = {1280, 720};
+    s.FilePipSourceSize[1] = {720, 576};
+    s.InputSize[1] = {};
+    s.PipSourceSize[1] = {};
+    s.CurrentWindow = t.CurrentWindow = 1;
+    ASSERT_NE(s.settings.WindowSettings.OLE[1], 0);
+    struct Case {
+        const char* when;
+        int lastInputMask;
+        SignalSize input;
+        SignalSize pip;
+    };
+    const Case cases[] = {
+        {"not reported yet", kSignalMaskUnknown, {1280, 720}, {720, 576}},
+        {"reported: no signal", 0, {0, 0}, {0, 0}},
+        {"reported: a signal", 0x2, {3840, 2160}, {1920, 1080}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
+        s.LastInputMask = c.lastInputMask;
+        if (c.lastInputMask == 0x2) {
+            s.InputSize[1] = {3840, 2160};
+            s.PipSourceSize[1] = {1920, 1080};
+        }
+        for (bool whole : {true, false}) {
+            SCOPED_TRACE(whole ? "whole box" : "single window");
+            ASSERT_TRUE(LoadSettingBytes(t, SettingFileBytes(s, whole), whole).ok);
+            EXPECT_EQ(t.FileInputSize[1], c.input);
+            EXPECT_EQ(t.FilePipSourceSize[1], c.pip);
+            EXPECT_EQ(t.settings.WindowSettings.OLE[1],
+                c.input.width != 0 ? s.settings.WindowSettings.OLE[1] : 0);
+        }
+    }
+}
+
 // The three header checks, with the box's model and mask feature against the file's header.
 TEST_F(SettingFileTest, HeaderChecksRefuseWithTheirMessagesAndChangeNothing)
 {
