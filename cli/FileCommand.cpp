@@ -169,23 +169,30 @@ QJsonObject FileReport(const Session& s, const FileHeader& h, bool wholeBox)
     return r;
 }
 
-// Loads a file into a session of its own, the way an offline tool sees it: no box, and the mask
-// feature when the file carries masks, so its mask entries are read and checked too.
-bool LoadOffline(const QString& path, QJsonObject& report, QTextStream& err)
+// The way an offline tool sees a file: no box, and the mask feature when the file carries
+// masks, so its mask entries are read and checked too.
+bool LoadWithHeader(Session& s, const QString& path, QTextStream& err, FileHeader& h)
 {
-    FileHeader h;
     if (!ReadHeader(path, h, err))
         return false;
-    VirtualClock clock;
-    QuietUi ui;
-    Session s(clock, ui);
     s.setFlag(Flag::UserMask, h.masks());
     const SettingFileOutcome o = LoadSettingFile(s, path);
     if (!o.ok) {
         err << "trivelctl: " << path << ": " << o.message << "\n";
         return false;
     }
-    report = FileReport(s, h, o.wholeBox);
+    return true;
+}
+
+bool LoadOffline(const QString& path, QJsonObject& report, QTextStream& err)
+{
+    FileHeader h;
+    VirtualClock clock;
+    QuietUi ui;
+    Session s(clock, ui);
+    if (!LoadWithHeader(s, path, err, h))
+        return false;
+    report = FileReport(s, h, IsWholeBoxName(path));
     return true;
 }
 
@@ -328,6 +335,12 @@ int Check(const QStringList& args, QTextStream& out, QTextStream& err)
 }
 
 } // namespace
+
+bool LoadSettingFileOffline(Session& s, const QString& path, QTextStream& err)
+{
+    FileHeader h;
+    return LoadWithHeader(s, path, err, h);
+}
 
 int RunFileCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {

@@ -2,6 +2,8 @@
 
 #include "cli/BoxRun.h"
 #include "cli/CliUi.h"
+#include "cli/FileCommand.h"
+#include "files/SettingFile.h"
 #include "link/Clock.h"
 #include "preview/OutputPreview.h"
 #include "preview/PreviewSession.h"
@@ -14,6 +16,7 @@
 #include <QImageWriter>
 #include <QLoggingCategory>
 #include <QSaveFile>
+#include <QTextStream>
 
 #include <cstdio>
 
@@ -23,15 +26,20 @@ namespace {
 
 enum Exit { Success = 0, Failed = 1, Usage = 2 };
 
+constexpr int kWholeBoxWindows = 4;
+
 const char* const kPreviewHelp
-    = R"(Usage: trivelctl preview (--tcp HOST[:PORT] | --usb) (--window N --out OUT.png | --all --out DIR)
-                 [--source IMAGE|grid|ramp]
+    = R"(Usage: trivelctl preview (--tcp HOST[:PORT] | --usb | --file FILE)
+                 (--window N --out OUT.png | --all --out DIR) [--source IMAGE|grid|ramp]
 
 Renders what a window of the box shows: the source through the window's geometry warp, edge
-blend, colour and black level, and its mask, from the box's state after a full read-back.
+blend, colour and black level, and its mask, from the box's state after a full read-back, or
+offline from a setting file as the Trivel window shows it after loading the file.
 
   --window N      window 1..4, as numbered on the window buttons (and by set/get)
   --all           every window of the box, as DIR/window-N.png
+  --file FILE     a setting file instead of a box: a whole-box file (.WBF) has four windows;
+                  a single-window file has one, drawn as window N (or as window 1 with --all)
   --out PATH      the PNG file, or with --all the folder (created when missing)
   --source S      grid (default: a numbered grid with circles), ramp (grey ramps, for blends)
                   or any image file; stretched to the window's frame
@@ -40,8 +48,8 @@ The geometry is exact for windows that use User Map tables; the box-side modes (
 9x5, WALL, 17x17 points, stored user maps) are drawn through the tool's warp model, and the blend,
 colour and black level through an approximating curve: each picture's notes say which.
 
-Exit codes: 0 written, 1 failure (unreadable source, no such window, a file not written),
-2 usage error, 3 link failure, 4 box rejected.
+Exit codes: 0 written, 1 failure (unreadable source or setting file, no such window, a file not
+written), 2 usage error, 3 link failure, 4 box rejected.
 )";
 
 struct PreviewArgs {
@@ -51,6 +59,7 @@ struct PreviewArgs {
     bool all = false;
     QString out;
     QString source = QStringLiteral("grid");
+    QString file; // a setting file, read instead of a box
 };
 
 int UsageError(const QString& why)
@@ -68,7 +77,8 @@ int Parse(const QStringList& args, PreviewArgs& o)
         if (a == "preview")
             continue;
         QString value;
-        const bool takesValue = a == "--tcp" || a == "--window" || a == "--out" || a == "--source";
+        const bool takesValue = a == "--tcp" || a == "--window" || a == "--out" || a == "--source"
+            || a == "--file";
         if (a.startsWith("--") && a.contains('=')) {
             value = a.section('=', 1);
             a = a.section('=', 0, 0);
@@ -82,7 +92,7 @@ int Parse(const QStringList& args, PreviewArgs& o)
             return Success;
         } else if (a == "--tcp") {
             if (linkGiven)
-                return UsageError("give one of --tcp and --usb");
+                return UsageError("give one of --tcp, --usb and --file");
             linkGiven = o.link.tcp = true;
             const QStringList parts = value.split(':');
             o.link.host = parts[0];
@@ -93,8 +103,13 @@ int Parse(const QStringList& args, PreviewArgs& o)
             o.link.port = quint16(port);
         } else if (a == "--usb") {
             if (linkGiven)
-                return UsageError("give one of --tcp and --usb");
+                return UsageError("give one of --tcp, --usb and --file");
             linkGiven = true;
+        } else if (a == "--file") {
+            if (linkGiven)
+                return UsageError("give one of --tcp, --usb and --file");
+            linkGiven = true;
+            o.file = value;
         } else if (a == "--verbose") {
             o.verbose = true;
         } else if (a == "--window") {
@@ -185,6 +200,24 @@ int WritePreviews(const Session& s, const PreviewArgs& o, int windowCount)
     return Success;
 }
 
+// Offline: the file loaded into a session of its own, as the Load Setting button loads it.
+int PreviewFile(const PreviewArgs& o)
+{
+    VirtualClock clock;
+    cli::CliUi ui(false);
+    Session s(clock, ui);
+    const bool wholeBox = IsWholeBoxName(o.file);
+    // A single-window file lands in the current window.
+    if (!wholeBox)
+        s.CurrentWindow = o.all ? 0 : o.window;
+    QTextStream err(stderr);
+    if (!LoadSettingFileOffline(s, o.file, err))
+        return Failed;
+    if (wholeBox)
+        return WritePreviews(s, o, kWholeBoxWindows);
+    return WritePreviews(s, o, o.all ? 1 : o.window + 1);
+}
+
 } // namespace
 
 int RunPreviewCommand(const QStringList& args)
@@ -193,13 +226,18 @@ int RunPreviewCommand(const QStringList& args)
         return -1;
     // Only when "preview" is the command, not an option's value.
     const int at = int(args.indexOf(QStringLiteral("preview")));
-    if (at > 0 && (args[at - 1] == "--tcp" || args[at - 1] == "--out" || args[at - 1] == "--source"))
+    if (at > 0
+        && (args[at - 1] == "--tcp" || args[at - 1] == "--out" || args[at - 1] == "--source"
+            || args[at - 1] == "--file"))
         return -1;
     PreviewArgs o;
     if (const int code = Parse(args, o); code >= 0)
         return code;
     if (!o.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
+
+    if (!o.file.isEmpty())
+        return PreviewFile(o);
 
     RealClock clock;
     cli::CliUi ui(false);

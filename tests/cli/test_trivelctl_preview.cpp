@@ -2,6 +2,7 @@
 
 #include "RunTrivelctl.h"
 
+#include "files/SettingFile.h"
 #include "link/Clock.h"
 #include "preview/OutputPreview.h"
 #include "preview/PreviewSession.h"
@@ -9,6 +10,7 @@
 #include "session/PendingOps.h"
 #include "session/Readback.h"
 #include "session/Session.h"
+#include "settings/SettingsState.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
 #include "support/RecordingUi.h"
@@ -87,6 +89,11 @@ TEST(TrivelctlPreview, RefusesWhatItCannotDo)
         {{"preview", "--tcp", "127.0.0.1:1", "--window", "0", "--out", out}, 2, "--window wants 1..4"},
         {{"preview", "--tcp", "127.0.0.1:1", "--window", "1"}, 2, "--out is required"},
         {{"preview", "--tcp", "127.0.0.1:1", "--usb", "--window", "1", "--out", out}, 2, "one of --tcp"},
+        {{"preview", "--file", out, "--usb", "--window", "1", "--out", out}, 2, "one of --tcp, --usb and --file"},
+        {{"preview", "--window", "1", "--out", out, "--file"}, 2, "--file needs a value"},
+        // Offline: a file that is not there, or not a setting file.
+        {{"preview", "--file", dir.filePath("none.WBF"), "--window", "1", "--out", out}, 1, "none.WBF"},
+        {{"preview", "--file", TRIVELCTL, "--window", "1", "--out", out}, 1, TRIVELCTL},
     };
     for (const Case& c : usage) {
         const CliRun r = Trivelctl(c.args);
@@ -141,4 +148,44 @@ TEST(TrivelctlPreview, SamePictureAsTheGuiSession)
     // The red border at the right edge is blended out: the blend reached both.
     EXPECT_LT(qRed(fromCli.pixel(1919, 540)), 10);
     s.transport = nullptr;
+}
+
+// Offline from a setting file: a whole-box file has four windows, a single-window file one.
+TEST(TrivelctlPreview, DrawsASettingFileWithoutABox)
+{
+    QTemporaryDir dir;
+    // The rig: a box as it reads back, with a left blend of 400 on window 3.
+    trivel::VirtualClock clock;
+    trivel::test::RecordingUi ui;
+    trivel::Session rig(clock, ui);
+    trivel::sim::BoxModel box;
+    box.window(2).blend[0] = 400 & 0xFF; // LEB, u16 at 0
+    box.window(2).blend[1] = 400 >> 8;
+    trivel::test::FakeBoxTransport link(box);
+    link.attach(rig);
+    trivel::SendIdentify(rig);
+    for (int i = 0; i < 5000 && (i < 50 || rig.PendingOp != trivel::Op::Idle); ++i)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(rig.PendingOp, trivel::Op::Idle);
+    rig.transport = nullptr;
+    ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("rig.WBF")).ok);
+    rig.CurrentWindow = 2;
+    ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("w3.SBF")).ok);
+
+    CliRun r = Trivelctl({"preview", "--file", dir.filePath("rig.WBF"), "--all", "--out", dir.filePath("all")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("all")).entryList(QDir::Files),
+        (QStringList{"window-1.png", "window-2.png", "window-3.png", "window-4.png"}));
+    // The grid's red border at the left edge: blended out on window 3 only.
+    EXPECT_GT(qRed(QImage(dir.filePath("all/window-1.png")).pixel(0, 540)), 200);
+    EXPECT_LT(qRed(QImage(dir.filePath("all/window-3.png")).pixel(0, 540)), 10);
+
+    r = Trivelctl({"preview", "--file", dir.filePath("w3.SBF"), "--all", "--out", dir.filePath("one")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("one")).entryList(QDir::Files), QStringList{"window-1.png"});
+    EXPECT_LT(qRed(QImage(dir.filePath("one/window-1.png")).pixel(0, 540)), 10);
+    r = Trivelctl({"preview", "--file", dir.filePath("w3.SBF"), "--window", "4", "--out", dir.filePath("w4.png")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Window 4: ")) << r.out.toStdString();
+    EXPECT_EQ(QImage(dir.filePath("w4.png")), QImage(dir.filePath("one/window-1.png")));
 }

@@ -171,6 +171,7 @@ trivelctl re|readback reg restore
 trivelctl mask upload --s|--slot
 trivelctl backup --h|--help --hosts
 trivelctl preview --a|--all
+trivelctl preview --f|--file
 trivelctl reg |read write
 trivelctl firmware |fw.BIN info logo.bmp
 trivelctl --ve|--verbose --version

@@ -3,6 +3,11 @@
 
 #include "warp/WarpPageFixture.h"
 
+#include "../cli/RunTrivelctl.h"
+#include "files/SettingFile.h"
+#include "files/SettingFileActions.h"
+#include "support/RecordingUi.h"
+
 #include "mask/MaskCodec.h"
 #include "preview/Controls.h"
 #include "preview/PreviewSession.h"
@@ -26,14 +31,37 @@ using namespace trivel::test;
 
 namespace {
 
+// The remembered geometry goes to a folder of this test program's own, so test programs running
+// side by side do not share it.
+void KeepSettingsApart()
+{
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+}
+
+// A mono mask stream: a w x h block, its left half set, at (x, y) in red.
+MaskBytes RedBlockMask(int w, int h, int x, int y)
+{
+    MaskPicture block(w, h, 1);
+    for (int row = 0; row < h; ++row)
+        for (int col = 0; col < w / 2; ++col)
+            block.setPixel(col, row, 1);
+    MaskBytes stream;
+    int kind = 0;
+    QString message;
+    EXPECT_TRUE(EncodeMonoMask(block, kMonoMaskLimitSmall, stream, kind, message));
+    MaskHeader header;
+    ReadMaskHeader(stream.data(), stream.size(), header);
+    header.size = std::uint32_t(stream.size());
+    header.offsetX = std::uint32_t(x);
+    header.offsetY = std::uint32_t(y);
+    header.red = 255;
+    WriteMaskHeader(header, stream);
+    return stream;
+}
+
 struct PreviewFixture : WarpPage {
-    PreviewFixture()
-    {
-        // The remembered geometry goes to a folder of this test program's own, so test programs
-        // running side by side do not share it.
-        static QTemporaryDir settings;
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
-    }
+    PreviewFixture() { KeepSettingsApart(); }
     OutputPreviewWindow* window() { return form.findChild<OutputPreviewWindow*>(ctl::FormPreview.qname()); }
     void open()
     {
@@ -177,22 +205,7 @@ TEST(PreviewWindow, WhatTheBoxReportsAtConnectIsWhatThePreviewShows)
     box.controlOffsets[22 * 2] = 40;
     box.blend[0] = 200;
     box.maskAssignment = 2;
-    MaskPicture block(64, 32, 1);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            block.setPixel(x, y, 1);
-    MaskBytes stream;
-    int kind = 0;
-    QString message;
-    ASSERT_TRUE(EncodeMonoMask(block, kMonoMaskLimitSmall, stream, kind, message));
-    MaskHeader h;
-    ReadMaskHeader(stream.data(), stream.size(), h);
-    h.size = std::uint32_t(stream.size());
-    h.offsetX = 300;
-    h.offsetY = 400;
-    h.red = 255;
-    WriteMaskHeader(h, stream);
-    f.box.maskSlot(1) = stream;
+    f.box.maskSlot(1) = RedBlockMask(64, 32, 300, 400);
 
     SendIdentify(f.s);
     f.settle();
@@ -211,6 +224,59 @@ TEST(PreviewWindow, WhatTheBoxReportsAtConnectIsWhatThePreviewShows)
     const QImage core = RenderOutputPreview(
         BuildPreviewInput(f.s, 0, PreviewTestPattern(QStringLiteral("grid"), 1920, 1080)));
     EXPECT_EQ(core, pic);
+}
+
+// An installer opens a saved rig in the window and asks trivelctl for the same picture: both
+// draw it alike, pixel for pixel, for a whole-box file (window 2 of it) and a single-window file.
+TEST(PreviewWindow, TheSameSettingFileGivesTheSamePictureAsTrivelctl)
+{
+    KeepSettingsApart();
+    QTemporaryDir dir;
+    {
+        // The rig as a box reads back: window 2 in 3x3 with its centre moved, a 300-pixel right
+        // blend and a mono mask in slot 3.
+        PreviewFixture box;
+        sim::WindowState& w2 = box.box.window(1);
+        w2.controlPattern = WarpMode::Grid3x3;
+        w2.controlOffsets[22 * 2] = 36;
+        w2.controlOffsets[22 * 2 + 1] = -20;
+        w2.blend[2] = 300 & 0xFF; // REB, u16 at 2
+        w2.blend[3] = 300 >> 8;
+        w2.maskAssignment = 3;
+        box.box.maskSlot(2) = RedBlockMask(80, 40, 500, 300);
+        SendIdentify(box.s);
+        box.settle();
+        ASSERT_EQ(box.s.PendingOp, Op::Idle);
+        Session& rig = box.s;
+        ASSERT_TRUE(rig.flag(Flag::UserMask));
+        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("rig.WBF")).ok);
+        rig.CurrentWindow = 1;
+        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("window.SBF")).ok);
+    }
+
+    for (const char* name : {"rig.WBF", "window.SBF"}) {
+        SCOPED_TRACE(name);
+        const QString file = dir.filePath(QString::fromLatin1(name));
+        AppFixture f;
+        f.s.setFlag(Flag::UserMask, true); // as a box with the mask feature reads the file
+        f.s.CurrentWindow = 1;
+        ASSERT_TRUE(TntButton2Click(f.s, file).ok);
+        f.find<QPushButton>(ctl::BtnPreview.name)->click();
+        auto* w = f.form.findChild<OutputPreviewWindow*>(ctl::FormPreview.qname());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > 0 && w->lastStep() == 1; }, 2000));
+        EXPECT_TRUE(w->notesText().contains("box-side 3x3 warp")) << qPrintable(w->notesText());
+        EXPECT_TRUE(w->notesText().contains("Mask: slot 3, mono.")) << qPrintable(w->notesText());
+
+        const QString png = dir.filePath(QStringLiteral("%1.png").arg(QString::fromLatin1(name)));
+        const CliRun r = Trivelctl({"preview", "--file", file, "--window", "2", "--out", png});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QImage cli(png);
+        ASSERT_EQ(cli.size(), QSize(1920, 1080));
+        EXPECT_EQ(cli.convertToFormat(QImage::Format_RGB32), w->picture().convertToFormat(QImage::Format_RGB32));
+        EXPECT_EQ(cli.pixel(510, 310), qRgb(255, 0, 0)); // the mask's set half
+        EXPECT_LT(qRed(cli.pixel(1919, 540)), 10); // the grid's red border, blended out
+        EXPECT_GT(qRed(cli.pixel(0, 540)), 200); // and kept on the left
+    }
 }
 
 // docs/output-preview.png: the main window during a 9x5 warp edit with the preview beside it
