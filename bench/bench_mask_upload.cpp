@@ -2,8 +2,9 @@
 // trivel-boxsim on TCP loopback, beside as many raw 512-byte round trips to the same simulator
 // measured in the same run. The target is at most 2x the raw figure.
 //
-// Measured on the 2-core build machine (Release, other builds running, load average 3 to 8), best
-// of 3 to 7: raw 4371 round trips 31 to 38 ms; upload 79 to 147 ms, ratio 2.09x to 4.2x. The
+// Measured on a 2-core build machine (Release, other builds running, load average 3 to 8), best
+// of 3 to 7: raw 4371 round trips 31 to 38 ms; upload 79 to 147 ms, ratio 2.09x to 4.2x. On another
+// 2-core machine, quiet (load average below 1), best of 5: raw 121 ms, upload 198 ms, 1.57x to 1.64x. The
 // firmware download over the same link (bench_firmware) gave 2.6x to 3.2x in the same minutes: the
 // time goes to the receive thread's hand-over to the main thread (three wake-ups per reply against
 // one for the raw loop, per perf), not to the mask steps.
