@@ -11,6 +11,7 @@
 //
 // usage: bench_mask_upload [--boxsim PATH] [--reps R]
 
+#include "BoxsimProcess.h"
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
 #include "mask/MaskCodec.h"
@@ -24,15 +25,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -53,61 +47,6 @@ public:
     }
     QString last;
 };
-
-bool readFull(int fd, std::uint8_t* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t k = ::recv(fd, p, n, 0);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= std::size_t(k);
-    }
-    return true;
-}
-
-bool writeFull(int fd, const std::uint8_t* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= std::size_t(k);
-    }
-    return true;
-}
-
-// Seconds for `count` blocking 512-byte round trips to the simulator (a setting frame each).
-double rawSeconds(quint16 port, int count)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return 0;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    std::uint8_t frame[kTcpFrameSize] = {};
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < count; ++i) {
-        std::memset(frame, 0, sizeof frame);
-        FrameView(frame, sizeof frame).setCode(Cmd::Setting);
-        std::memcpy(frame + 8, "s00BRI+050\r\n", 12);
-        if (!writeFull(fd, frame, sizeof frame) || !readFull(fd, frame, sizeof frame)) {
-            ::close(fd);
-            return 0;
-        }
-    }
-    const double s = double(t.nsecsElapsed()) / 1e9;
-    ::close(fd);
-    return s;
-}
 
 // Seconds from "preview" to the end of the upload, or 0.
 double upload(quint16 port)
@@ -169,28 +108,19 @@ int main(int argc, char** argv)
             reps = std::max(1, args[++i].toInt());
     }
 
-    QProcess sim;
-    sim.start(boxsim, {"--host", "127.0.0.1", "--port", "0"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(boxsim));
+    const bench::BoxsimProcess sim(boxsim);
+    const quint16 port = sim.port();
+    if (port == 0)
         return 1;
-    }
-    const QString line = QString::fromLatin1(sim.readLine()).trimmed();
-    const auto m = QRegularExpression(QStringLiteral("listening on .*:(\\d+)")).match(line);
-    if (!m.hasMatch())
-        return 1;
-    const quint16 port = quint16(m.captured(1).toUInt());
 
     // Interleaved, best of each: other load on the machine only ever slows a run down.
     double raw = 1e9, up = 1e9;
     for (int rep = 0; rep < reps; ++rep) {
-        if (const double r = rawSeconds(port, kRoundTrips); r > 0)
+        if (const double r = bench::RawRoundTripSeconds(port, kRoundTrips); r > 0)
             raw = std::min(raw, r);
         if (const double u = upload(port); u > 0)
             up = std::min(up, u);
     }
-    sim.kill();
-    sim.waitForFinished(3000);
 
     std::printf("2 MiB colour mask preview, %d round trips (best of %d runs)\n", kRoundTrips, reps);
     std::printf(
