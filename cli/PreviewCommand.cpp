@@ -1,6 +1,7 @@
 #include "cli/PreviewCommand.h"
 
 #include "cli/BoxRun.h"
+#include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "cli/FileCommand.h"
 #include "files/SettingFile.h"
@@ -53,8 +54,7 @@ written), 2 usage error, 3 link failure, 4 box rejected.
 )";
 
 struct PreviewArgs {
-    cli::LinkChoice link;
-    bool verbose = false;
+    CliLinkOptions link;
     int window = -1;
     bool all = false;
     QString out;
@@ -69,20 +69,31 @@ int UsageError(const QString& why)
 }
 
 // -1 to go on, or an exit code.
-int Parse(const QStringList& args, PreviewArgs& o)
+int Parse(const QStringList& given, PreviewArgs& o)
 {
-    bool linkGiven = false;
+    // --option=value is the same as --option value.
+    QStringList args;
+    for (const QString& a : given) {
+        if (a.startsWith("--") && a.contains('='))
+            args << a.section('=', 0, 0) << a.section('=', 1);
+        else
+            args << a;
+    }
+    const QString oneSource = QStringLiteral("give one of --tcp, --usb and --file");
     for (int i = 0; i < args.size(); ++i) {
-        QString a = args[i];
+        const QString a = args[i];
         if (a == "preview")
             continue;
+        QString error;
+        if ((a == "--tcp" || a == "--usb") && !o.file.isEmpty())
+            return UsageError(oneSource);
+        if (TakeLinkOption(args, i, o.link, error)) {
+            if (!error.isEmpty())
+                return UsageError(error);
+            continue;
+        }
         QString value;
-        const bool takesValue = a == "--tcp" || a == "--window" || a == "--out" || a == "--source"
-            || a == "--file";
-        if (a.startsWith("--") && a.contains('=')) {
-            value = a.section('=', 1);
-            a = a.section('=', 0, 0);
-        } else if (takesValue) {
+        if (a == "--window" || a == "--out" || a == "--source" || a == "--file") {
             if (++i >= args.size())
                 return UsageError(a + " needs a value");
             value = args[i];
@@ -90,28 +101,10 @@ int Parse(const QStringList& args, PreviewArgs& o)
         if (a == "-h" || a == "--help") {
             std::fputs(kPreviewHelp, stdout);
             return Success;
-        } else if (a == "--tcp") {
-            if (linkGiven)
-                return UsageError("give one of --tcp, --usb and --file");
-            linkGiven = o.link.tcp = true;
-            const QStringList parts = value.split(':');
-            o.link.host = parts[0];
-            bool ok = true;
-            const uint port = parts.size() == 2 ? parts[1].toUInt(&ok) : 7u;
-            if (o.link.host.isEmpty() || parts.size() > 2 || !ok || port == 0 || port > 65535)
-                return UsageError("bad address: " + value);
-            o.link.port = quint16(port);
-        } else if (a == "--usb") {
-            if (linkGiven)
-                return UsageError("give one of --tcp, --usb and --file");
-            linkGiven = true;
         } else if (a == "--file") {
-            if (linkGiven)
-                return UsageError("give one of --tcp, --usb and --file");
-            linkGiven = true;
+            if (o.link.given || !o.file.isEmpty())
+                return UsageError(oneSource);
             o.file = value;
-        } else if (a == "--verbose") {
-            o.verbose = true;
         } else if (a == "--window") {
             bool ok = false;
             const int n = value.toInt(&ok);
@@ -233,7 +226,7 @@ int RunPreviewCommand(const QStringList& args)
     PreviewArgs o;
     if (const int code = Parse(args, o); code >= 0)
         return code;
-    if (!o.verbose)
+    if (!o.link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
     if (!o.file.isEmpty())
@@ -244,7 +237,8 @@ int RunPreviewCommand(const QStringList& args)
     Session s(clock, ui);
     Connection connection(s);
     const int connected
-        = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui, o.link, false);
+        = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui,
+        cli::LinkChoice{o.link.tcp, o.link.host, o.link.port}, false);
     if (connected != cli::Success)
         return connected;
     const int code = WritePreviews(s, o, s.ChannelCount);
