@@ -2,7 +2,7 @@
 // trivel-boxsim as a child process on a free loopback port, and the blocking socket helpers the
 // benchmarks measure it with: raw 512-byte round trips are the floor every chain is compared to.
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

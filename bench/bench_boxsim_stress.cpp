@@ -14,7 +14,7 @@
 // middle of a pipelined burst could crash it.
 
 #include "BoxsimProcess.h"
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -13,7 +13,7 @@
 
 #include "BoxsimProcess.h"
 #include "link/Clock.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "link/TcpTransport.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"

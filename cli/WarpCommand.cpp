@@ -5,7 +5,7 @@
 #include "cli/CliUi.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"

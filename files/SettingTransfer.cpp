@@ -1,7 +1,7 @@
 #include "files/SettingTransfer.h"
 
 #include "files/FileOps.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "mask/MaskState.h"
 #include "mask/MaskTransfer.h"
 #include "session/Controls.h"

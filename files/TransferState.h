@@ -1,7 +1,7 @@
 #pragma once
 // State of the transfer of a loaded setting file to the box.
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 
 #include <array>
 #include <cstdint>

@@ -76,6 +76,43 @@ std::unique_ptr<ClockTimer> RealClock::createTimer(int intervalMs)
     return std::make_unique<RealTimer>(intervalMs);
 }
 
+namespace {
+
+// Qt's own single shot with a context object: the handle may be dropped from inside the call.
+class RealSingleShot final : public ClockTimer {
+public:
+    RealSingleShot(int ms, std::function<void()> fn)
+        : m_interval(ms)
+        , m_context(std::make_unique<QObject>())
+    {
+        QTimer::singleShot(ms, Qt::PreciseTimer, m_context.get(), [this, fn = std::move(fn)] {
+            m_fired = true;
+            auto call = fn;
+            call();
+        });
+    }
+    void setInterval(int) override { }
+    int interval() const override { return m_interval; }
+    void setEnabled(bool on) override
+    {
+        if (!on)
+            m_context.reset();
+    }
+    bool isEnabled() const override { return m_context && !m_fired; }
+
+private:
+    int m_interval;
+    std::unique_ptr<QObject> m_context;
+    bool m_fired = false;
+};
+
+} // namespace
+
+std::unique_ptr<ClockTimer> RealClock::singleShot(int ms, DelayKind, std::function<void()> fn)
+{
+    return std::make_unique<RealSingleShot>(std::max(ms, 0), std::move(fn));
+}
+
 class VirtualClock::Timer final : public ClockTimer {
 public:
     Timer(VirtualClock& clock, int ms)
@@ -109,6 +146,8 @@ public:
     int m_interval;
     bool m_enabled = false;
     qint64 m_due = 0;
+    bool m_oneShot = false;
+    DelayKind m_kind = DelayKind::Sleep;
 };
 
 VirtualClock::VirtualClock() = default;
@@ -150,6 +189,46 @@ std::unique_ptr<ClockTimer> VirtualClock::createTimer(int intervalMs)
     return std::make_unique<Timer>(*this, intervalMs);
 }
 
+std::unique_ptr<ClockTimer> VirtualClock::singleShot(int ms, DelayKind kind, std::function<void()> fn)
+{
+    if (kind != DelayKind::Deadline)
+        m_waits.push_back({kind == DelayKind::Sleep ? WaitKind::Sleep : WaitKind::Pump, ms, m_now});
+    auto t = std::make_unique<Timer>(*this, std::max(ms, 0));
+    Timer* raw = t.get();
+    t->m_oneShot = true;
+    t->m_kind = kind;
+    t->onTimeout = [raw, fn = std::move(fn)] {
+        raw->m_enabled = false;
+        fn();
+    };
+    t->m_enabled = true;
+    t->m_due = m_now + std::max(ms, 0);
+    return t;
+}
+
+bool VirtualClock::delayPending() const
+{
+    return std::any_of(m_timers.begin(), m_timers.end(),
+        [](const Timer* t) { return t->m_enabled && t->m_oneShot && t->m_kind != DelayKind::Deadline; });
+}
+
+bool VirtualClock::runNextDelay()
+{
+    Timer* next = nullptr;
+    for (Timer* t : m_timers)
+        if (t->m_enabled && t->m_oneShot && t->m_kind != DelayKind::Deadline && (!next || t->m_due < next->m_due))
+            next = t;
+    if (!next)
+        return false;
+    m_now = std::max(m_now, next->m_due);
+    next->m_enabled = false;
+    // A copy: the call may destroy the timer that holds it.
+    if (auto call = next->onTimeout)
+        call();
+    processEvents();
+    return true;
+}
+
 void VirtualClock::advance(qint64 ms)
 {
     const qint64 end = m_now + ms;
@@ -163,8 +242,10 @@ void VirtualClock::advance(qint64 ms)
             break;
         m_now = std::max(m_now, next->m_due);
         next->m_due = m_now + std::max(next->m_interval, 1);
-        if (next->onTimeout)
-            next->onTimeout();
+        if (next->m_oneShot)
+            next->m_enabled = false;
+        if (auto call = next->onTimeout)
+            call();
         processEvents();
     }
     m_now = std::max(m_now, end);

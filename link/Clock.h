@@ -20,6 +20,14 @@ public:
     std::function<void()> onTimeout;
 };
 
+// What a one-shot delay stands for: a test's virtual clock records the first two as waits and
+// runs them when it settles; a deadline fires only when time really passes.
+enum class DelayKind {
+    Sleep, // a fixed wait between two steps
+    Pause, // the gap a request keeps before the next one
+    Deadline, // a time-out that ends a wait
+};
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -29,6 +37,8 @@ public:
     // A pause that keeps processing events, so replies are dispatched inside it.
     virtual void pumpMs(int ms) = 0;
     virtual std::unique_ptr<ClockTimer> createTimer(int intervalMs) = 0;
+    // Calls fn once, ms from now, from the event loop; destroying the handle cancels it.
+    virtual std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) = 0;
 };
 
 class RealClock final : public Clock {
@@ -37,6 +47,7 @@ public:
     void sleepMs(int ms) override;
     void pumpMs(int ms) override;
     std::unique_ptr<ClockTimer> createTimer(int intervalMs) override;
+    std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) override;
 };
 
 // Time only moves when a wait is asked for or the test advances it. Every wait is
@@ -57,6 +68,13 @@ public:
     void sleepMs(int ms) override;
     void pumpMs(int ms) override;
     std::unique_ptr<ClockTimer> createTimer(int intervalMs) override;
+    // Sleeps and pauses are recorded as waits when they start.
+    std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) override;
+
+    // Runs the earliest pending sleep or pause, moving time to its end (periodic timers and
+    // deadlines do not fire). False when none is pending.
+    bool runNextDelay();
+    bool delayPending() const;
 
     // Moves time forward, firing due timers in order and processing posted events between them.
     void advance(qint64 ms);

@@ -3,7 +3,7 @@
 // receive thread hands every whole reply frame to the main thread through the sink and
 // blocks until the sink (copy into ReplyBuffer + DispatchResponse) has returned.
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "mask/MaskCodec.h"
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,6 +1,6 @@
 #include "mask/MaskImage.h"
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 
 #include <QBuffer>
 #include <QImageReader>

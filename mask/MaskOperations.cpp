@@ -1,6 +1,6 @@
 #include "mask/MaskOperations.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "mask/Controls.h"
 #include "mask/MaskImage.h"
 #include "mask/MaskOps.h"

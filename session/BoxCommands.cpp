@@ -1,6 +1,6 @@
 #include "session/BoxCommands.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"

@@ -1,7 +1,7 @@
 #include "session/Readback.h"
 
 #include "firmware/Controls.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "mask/MaskState.h"
 #include "session/PageShow.h"
 #include "session/PendingOps.h"

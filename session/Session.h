@@ -5,7 +5,7 @@
 #include "files/TransferState.h"
 #include "firmware/FirmwareState.h"
 #include "link/Clock.h"
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 #include "mask/MaskState.h"
 #include "registers/RegisterState.h"
 #include "session/PageTable.h"

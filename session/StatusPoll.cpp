@@ -1,6 +1,6 @@
 #include "session/StatusPoll.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"

@@ -1,6 +1,6 @@
 #include "settings/BlendLogic.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/Session.h"
 #include "settings/BoundedIndex.h"
 #include "settings/SettingBinding.h"

@@ -1,6 +1,6 @@
 #include "settings/SettingBinding.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
 #include "settings/Controls.h"

@@ -1,6 +1,6 @@
 #include "sim/BoxModel.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 
 #include <QLoggingCategory>
 

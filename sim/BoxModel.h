@@ -4,7 +4,7 @@
 // is told (settings, warp tables, masks, maps, profiles, registers, firmware images) and counts
 // what it saw, so tests can assert on traffic and script failures.
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 #include "sim/BoxState.h"
 #include "sim/Hostile.h"
 

@@ -1,6 +1,6 @@
 // The box's side of the text setting commands: which stored field each mnemonic reads and writes.
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "sim/BoxModel.h"
 
 #include <algorithm>

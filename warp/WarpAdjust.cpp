@@ -2,7 +2,7 @@
 
 #include "warp/WarpFrames.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
 #include "warp/Controls.h"

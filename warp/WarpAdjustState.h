@@ -2,7 +2,7 @@
 // Box-side warp tables of the Warp Adjust page, as the box reports them in its warp blocks
 // (0x1007..0x1009). ControlPattern and ControlCursor live in WarpModel (warp/WarpState.h).
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 
 #include "warp/WarpState.h"
 

@@ -2,7 +2,7 @@
 // The requests of the Warp Adjust page and its point mode, and the undo recorder they share.
 // All act on the current window (WarpWindow follows CurrentWindow).
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 #include "warp/WarpAdjustState.h"
 
 #include <QString>

@@ -4,7 +4,7 @@
 // frame bytes (at most one 512-byte frame; the box zero-pads shorter ones). One fresh box per
 // input, so a run can upload a mask, store it and read it back.
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 #include "sim/BoxModel.h"
 
 #include <algorithm>

@@ -5,8 +5,8 @@
 // give an int for the encoder, whose round trip through the decoder must hold wherever the
 // decode is defined (-1999..1999).
 
-#include "link/Frame.h"
-#include "link/SettingCodec.h"
+#include "protocol/Frame.h"
+#include "protocol/SettingCodec.h"
 
 #include <cstddef>
 #include <cstdint>

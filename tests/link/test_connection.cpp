@@ -3,7 +3,7 @@
 
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/BoxCommands.h"
 #include "session/Connection.h"
 #include "sim/BoxModel.h"

@@ -1,6 +1,6 @@
 #include "ChainFixture.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "mask/MaskState.h"
 #include "session/Dispatch.h"
 #include "session/PageTable.h"

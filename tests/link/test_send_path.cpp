@@ -3,7 +3,7 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "link/HidBackend.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "link/TcpTransport.h"
 #include "link/UsbTransport.h"
 #include "session/NeutralState.h"

@@ -1,7 +1,7 @@
 // The table of settings and the slider binding built on it.
 
 #include "link/Clock.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"
 #include "settings/SettingBinding.h"

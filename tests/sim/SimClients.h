@@ -4,7 +4,7 @@
 // never reading, resetting). The server runs on this thread's event loop, so every wait here
 // keeps that loop turning.
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // each mode sends, the same bytes again for the same seed, in the model and over TCP.
 
 #include "SimClients.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "sim/BoxServer.h"
 
 #include <QProcess>

@@ -2,7 +2,7 @@
 // tool's caches, so the model's layouts agree with the tool's decoders.
 
 #include "link/Clock.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/Dispatch.h"
 #include "session/Readback.h"
 #include "session/Session.h"

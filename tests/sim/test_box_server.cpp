@@ -1,5 +1,5 @@
 #include "SimClients.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "sim/BoxServer.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 // nobody knows: it neither crashes nor grows, and the next well-behaved client is served.
 
 #include "SimClients.h"
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "sim/BoxServer.h"
 
 #include <QLoggingCategory>

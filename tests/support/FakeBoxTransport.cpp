@@ -1,6 +1,6 @@
 #include "support/FakeBoxTransport.h"
 
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"
 

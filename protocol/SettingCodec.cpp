@@ -1,4 +1,4 @@
-#include "link/SettingCodec.h"
+#include "protocol/SettingCodec.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,7 +1,7 @@
 #pragma once
 // The 12-character setting command ("s00BRI+050\r\n") and its value field.
 
-#include "link/Frame.h"
+#include "protocol/Frame.h"
 
 #include <array>
 #include <string_view>
