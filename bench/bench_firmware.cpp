@@ -78,14 +78,14 @@ double tcpDownload(quint16 port, const QString& image)
     if (!tcp.open("127.0.0.1", port, 3000))
         return 0;
     tcp.setReplySink([&](const std::uint8_t* b, std::size_t n, bool id) { DeliverReply(s, b, n, id); });
-    s.transport = &tcp;
+    s.setTransport(&tcp);
     s.TcpSelected = true;
     s.setFlag(Flag::Connected, true);
     tcp.startReceiving();
     const double secs = runDownload(s, image);
     if (secs == 0)
         std::fprintf(stderr, "TCP download failed: %s\n", qPrintable(ui.last));
-    s.transport = nullptr;
+    s.setTransport(nullptr);
     tcp.close();
     return secs;
 }

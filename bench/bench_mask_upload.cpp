@@ -59,7 +59,7 @@ double upload(quint16 port)
     if (!tcp.open("127.0.0.1", port, 3000))
         return 0;
     tcp.setReplySink([&](const std::uint8_t* b, std::size_t n, bool id) { DeliverReply(s, b, n, id); });
-    s.transport = &tcp;
+    s.setTransport(&tcp);
     s.TcpSelected = true;
     s.setFlag(Flag::Connected, true);
     tcp.startReceiving();
@@ -87,7 +87,7 @@ double upload(quint16 port)
     const bool ok = ui.last == QLatin1String("User Mask data Upload finished ");
     if (!ok)
         std::fprintf(stderr, "upload failed: %s\n", qPrintable(ui.last));
-    s.transport = nullptr;
+    s.setTransport(nullptr);
     tcp.close();
     return ok ? secs : 0;
 }

@@ -54,7 +54,7 @@ struct Tool {
 
     Tool()
     {
-        s.transport = &link;
+        s.setTransport(&link);
         s.setFlag(Flag::Connected, true);
         // Two windows whose every cached value differs, so each refresh moves every control.
         WindowSettingsRecord& ws = s.settings.WindowSettings;

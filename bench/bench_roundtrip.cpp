@@ -111,7 +111,7 @@ double linkRoundTrips(quint16 port, int count)
         else
             loop.quit();
     });
-    s.transport = &tcp;
+    s.setTransport(&tcp);
     s.setFlag(Flag::Connected, true);
     tcp.startReceiving();
 

@@ -57,6 +57,12 @@ public:
     {
         return m_real.createTimer(intervalMs);
     }
+    std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) override
+    {
+        if (kind != DelayKind::Deadline)
+            waitedMs += std::max(ms, 0);
+        return m_real.singleShot(m_wait || kind == DelayKind::Deadline ? ms : 0, kind, std::move(fn));
+    }
     qint64 waitedMs = 0;
 
 private:
@@ -106,7 +112,7 @@ Run TransferOnce(quint16 port, bool realWaits)
     if (!tcp.open("127.0.0.1", port, 3000))
         return r;
     tcp.setReplySink([&s](const std::uint8_t* b, std::size_t n, bool id) { DeliverReply(s, b, n, id); });
-    s.transport = &tcp;
+    s.setTransport(&tcp);
     s.TcpSelected = true;
     s.setFlag(Flag::Connected, true);
     tcp.startReceiving();

@@ -66,6 +66,18 @@ public:
     {
         return m_real.createTimer(intervalMs);
     }
+    // Waits as timers: counted as waited from start to call.
+    std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) override
+    {
+        if (kind == DelayKind::Deadline)
+            return m_real.singleShot(ms, kind, std::move(fn));
+        QElapsedTimer started;
+        started.start();
+        return m_real.singleShot(ms, kind, [this, started, fn = std::move(fn)] {
+            waitedNs += started.nsecsElapsed();
+            fn();
+        });
+    }
     qint64 waitedNs = 0;
 
 private:
@@ -106,7 +118,7 @@ struct Rig {
             if (loop && done && done())
                 loop->quit();
         });
-        s.transport = &tcp;
+        s.setTransport(&tcp);
         s.TcpSelected = true;
         s.setFlag(Flag::Connected, true);
         tcp.startReceiving();
@@ -114,7 +126,7 @@ struct Rig {
     }
     ~Rig()
     {
-        s.transport = nullptr;
+        s.setTransport(nullptr);
         tcp.close();
     }
 

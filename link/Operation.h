@@ -203,7 +203,7 @@ inline Operation<void> Finished()
 }
 
 // An operation that ends failed at once.
-inline Operation<void> Refused(QString reason)
+inline Operation<void> Refuse(QString reason)
 {
     Fail(Failure::Kind::Refused, reason);
     co_return;

@@ -53,13 +53,13 @@ Connection::~Connection()
 
 void Connection::attachToSession()
 {
-    m_s.transport = m_link.transport();
+    m_s.setTransport(m_link.transport());
 }
 
 void Connection::detachFromSession()
 {
     if (m_s.transport && m_s.transport == m_link.transport())
-        m_s.transport = nullptr;
+        m_s.setTransport(nullptr);
 }
 
 void Connection::startUp()

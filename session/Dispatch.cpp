@@ -112,16 +112,7 @@ void DispatchResponse(Session& s)
 
 void DeliverReply(Session& s, const std::uint8_t* bytes, std::size_t n, bool withReportId)
 {
-    if (withReportId) {
-        const std::size_t k = std::min(n, s.ReplyBuffer.size());
-        if (k > 0)
-            std::memcpy(s.ReplyBuffer.data(), bytes, k);
-    } else {
-        const std::size_t k = std::min(n, s.ReplyBuffer.size() - 1);
-        if (k > 0)
-            std::memcpy(s.ReplyBuffer.data() + 1, bytes, k);
-    }
-    DispatchResponse(s);
+    s.exchange.deliver(bytes, n, withReportId);
 }
 
 } // namespace trivel

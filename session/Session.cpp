@@ -3,6 +3,7 @@
 #include "link/Transport.h"
 #include "session/BoxCommands.h"
 #include "session/Controls.h"
+#include "session/Dispatch.h"
 #include "session/Watchdog.h"
 
 #include <algorithm>
@@ -23,6 +24,18 @@ Session::Session(Clock& c, UiPort& u)
     Timer2->onTimeout = [this] { Timer2Timer(*this); };
     ReplyWatchdog->onTimeout = [this] { ReplyWatchdogTimeout(*this); };
     TmrStatus->setEnabled(true);
+    exchange.onComposedReply = [this] { DispatchResponse(*this); };
+    exchange.onUnsolicitedReply = [this] { DispatchResponse(*this); };
+    QObject::connect(&exchange, &Exchange::memo, &events, [this](const QString& line) { ui.appendMemo(line); });
+}
+
+void Session::setTransport(Transport* t, const QString& closedReason)
+{
+    transport = t;
+    if (t)
+        exchange.attach(t);
+    else
+        exchange.detach(closedReason);
 }
 
 Session::~Session() = default;
@@ -37,7 +50,7 @@ void SendFrame(Session& s)
     if (!s.connected() || !s.transport || !s.transport->isOpen())
         return;
     // TCP: 512 bytes from the request frame; USB: the declared output report from byte 0.
-    s.transport->sendFrame(s.RequestBuffer);
+    s.exchange.sendComposed();
     NoteFrameSent(s);
     // The pause keeps dispatching replies: bursts rely on each reply being handled in it.
     // A negative delay ends at once, as "|elapsed| >= delay" does.

@@ -5,6 +5,7 @@
 #include "files/TransferState.h"
 #include "firmware/FirmwareState.h"
 #include "link/Clock.h"
+#include "link/Exchange.h"
 #include "protocol/Frame.h"
 #include "mask/MaskState.h"
 #include "registers/RegisterState.h"
@@ -55,8 +56,10 @@ public:
     SessionEvents events;
     PageHooks pageHooks;
 
-    FrameBuffer RequestBuffer{};
-    FrameBuffer ReplyBuffer{};
+    // The one exchange with the box; it owns the request and reply buffers.
+    Exchange exchange{clock};
+    FrameBuffer& RequestBuffer = exchange.requestBuffer();
+    FrameBuffer& ReplyBuffer = exchange.replyBuffer();
     FrameView request() { return FrameView::ofBuffer(RequestBuffer); }
     FrameView reply() { return FrameView::ofBuffer(ReplyBuffer); }
     void clearRequest(std::size_t bytes = kBufferSize);
@@ -107,8 +110,9 @@ public:
     // Item index of the User Map pattern list CBPatternSel, per window.
     std::array<int, 4> UserMapPatternIndex{};
 
-    // The open link, or none. Owned by the connection logic.
+    // The open link, or none. Owned by the connection logic; the exchange sends on it.
     Transport* transport = nullptr;
+    void setTransport(Transport* t, const QString& closedReason = QStringLiteral("link closed"));
     // The connect/disconnect handlers (a factory reset or reboot over TCP clicks BtnCnt2).
     Connection* connection = nullptr;
 

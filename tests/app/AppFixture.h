@@ -39,7 +39,7 @@ struct AppFixture {
     AppFixture() { ui.setWaitWindow(&wait); }
     ~AppFixture()
     {
-        s.transport = nullptr;
+        s.setTransport(nullptr);
         ui.setWaitWindow(nullptr);
     }
 
@@ -49,7 +49,7 @@ struct AppFixture {
         link = std::make_unique<FakeBoxTransport>(box);
         link->setReplySink(
             [this](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });
-        s.transport = link.get();
+        s.setTransport(link.get());
         s.setFlag(Flag::Connected, true);
         return *link;
     }

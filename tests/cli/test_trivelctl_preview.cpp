@@ -147,7 +147,7 @@ TEST(TrivelctlPreview, SamePictureAsTheGuiSession)
     EXPECT_EQ(fromCli, inProcess);
     // The red border at the right edge is blended out: the blend reached both.
     EXPECT_LT(qRed(fromCli.pixel(1919, 540)), 10);
-    s.transport = nullptr;
+    s.setTransport(nullptr);
 }
 
 // Offline from a setting file: a whole-box file has four windows, a single-window file one.
@@ -167,7 +167,7 @@ TEST(TrivelctlPreview, DrawsASettingFileWithoutABox)
     for (int i = 0; i < 5000 && (i < 50 || rig.PendingOp != trivel::Op::Idle); ++i)
         QCoreApplication::processEvents();
     ASSERT_EQ(rig.PendingOp, trivel::Op::Idle);
-    rig.transport = nullptr;
+    rig.setTransport(nullptr);
     ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("rig.WBF")).ok);
     rig.CurrentWindow = 2;
     ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("w3.SBF")).ok);

@@ -57,7 +57,7 @@ protected:
         link.attach(s);
         ui.setEnabled(ctl::ProgBtn, true); // as a connect leaves it
     }
-    ~FirmwareUpdate() override { s.transport = nullptr; }
+    ~FirmwareUpdate() override { s.setTransport(nullptr); }
 
     QString write(const QString& name, const std::vector<std::uint8_t>& bytes)
     {
@@ -314,7 +314,7 @@ TEST_F(FirmwareUpdate, BoardQueryTriesSixTimes300msApart)
         } else {
             EXPECT_EQ(fresh.firmwareImage(), Pattern(393216));
         }
-        s.transport = nullptr;
+        s.setTransport(nullptr);
     }
 }
 

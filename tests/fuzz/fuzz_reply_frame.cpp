@@ -57,12 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Session s(clock, ui);
     s.TcpSelected = true;
     NullTransport link;
-    s.transport = &link;
+    s.setTransport(&link);
     for (int op : ops) {
         s.setFlag(Flag::Connected, true);
         s.PendingOp = op;
         DeliverReply(s, data, size, false);
     }
-    s.transport = nullptr;
+    s.setTransport(nullptr);
     return 0;
 }

@@ -49,7 +49,7 @@ TEST(SendFrame, TcpSendsExactly512BytesOfTheRequestFrame)
     ScriptedPeer peer(cap.script());
     TcpTransport tcp;
     ASSERT_TRUE(tcp.open("127.0.0.1", peer.port(), 1000));
-    ls.s.transport = &tcp;
+    ls.s.setTransport(&tcp);
     ls.s.setFlag(Flag::Connected, true);
 
     PutSettingFrame(ls.s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00BRI+022"));
@@ -71,11 +71,11 @@ TEST(SendFrame, NothingGoesOutWhileNotConnected)
     ScriptedPeer peer(cap.script());
     TcpTransport tcp;
     ASSERT_TRUE(tcp.open("127.0.0.1", peer.port(), 1000));
-    ls.s.transport = &tcp;
+    ls.s.setTransport(&tcp);
     ls.s.PostSendDelay = 80;
     ls.s.request().setCode(Cmd::Identify);
     SendFrame(ls.s); // Connected bit clear
-    ls.s.transport = nullptr;
+    ls.s.setTransport(nullptr);
     ls.s.setFlag(Flag::Connected, true);
     SendFrame(ls.s); // no transport
     tcp.close();
@@ -94,7 +94,7 @@ TEST(SendFrame, UsbWritesOneReportOfTheDeclaredLengthStartingWithReportIdZero)
         st->outputLength = declared;
         FakeHidBackend hid(st);
         UsbTransport usb(hid.open(kBoxVendorId, kBoxProductId));
-        ls.s.transport = &usb;
+        ls.s.setTransport(&usb);
         ls.s.setFlag(Flag::Connected, true);
 
         ls.s.clearRequest();
@@ -117,7 +117,7 @@ TEST(SendFrame, ARequestThatDoesNotClearCarriesThePreviousFrameBeyondItsFields)
     sim::BoxModel box;
     FakeBoxTransport fake(box);
     fake.delivery = Delivery::Synchronous;
-    ls.s.transport = &fake;
+    ls.s.setTransport(&fake);
     ls.s.setFlag(Flag::Connected, true);
 
     PutSettingFrame(ls.s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00BRI+022"));
@@ -147,7 +147,7 @@ TEST(SendFrame, PostSendDelayDispatchesTheReplyInsideThePause)
         LinkSession ls;
         sim::BoxModel box;
         FakeBoxTransport fake(box); // replies arrive on the next event-loop turn
-        ls.s.transport = &fake;
+        ls.s.setTransport(&fake);
         int dispatched = 0;
         fake.setReplySink([&](const std::uint8_t* b, std::size_t n, bool id) {
             ++dispatched;
@@ -191,7 +191,7 @@ TEST(NeutralState, SendsMarkerPatternOffAndHiddenCursorForTheCurrentWindow)
         sim::BoxModel box;
         FakeBoxTransport fake(box);
         fake.delivery = Delivery::Synchronous;
-        ls.s.transport = &fake;
+        ls.s.setTransport(&fake);
         ls.s.setFlag(Flag::Connected, c.connected);
         ls.s.CurrentWindow = 2;
         ls.s.warp.model[2].ControlCursor = {3, 4}; // row 4, column 3 -> 39

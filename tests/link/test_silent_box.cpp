@@ -37,7 +37,7 @@ protected:
         s.TcpSelected = true;
         link.setReplySink(
             [this](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });
-        s.transport = &link;
+        s.setTransport(&link);
         s.setFlag(Flag::Connected, true);
         NoteLinkOpened(s);
         SendIdentify(s);

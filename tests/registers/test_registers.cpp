@@ -33,7 +33,7 @@ protected:
         link.attach(s);
         InitRegisterGrid(s);
     }
-    ~Registers() override { s.transport = nullptr; }
+    ~Registers() override { s.setTransport(nullptr); }
 
     const std::vector<std::uint8_t>& lastSent() const { return link.sent.back(); }
     QString cell(int address) const { return s.registers.Cells[std::size_t(address)]; }

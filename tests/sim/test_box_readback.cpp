@@ -55,7 +55,7 @@ TEST(BoxReadback, ConnectReadBackFillsTheCachesFromTheBox)
     s.TcpSelected = true;
     test::FakeBoxTransport link(box);
     link.setReplySink([&s](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });
-    s.transport = &link;
+    s.setTransport(&link);
     s.setFlag(Flag::Connected, true);
 
     SendIdentify(s);

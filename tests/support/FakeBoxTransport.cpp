@@ -35,7 +35,7 @@ std::string LogLine(const FrameView& f)
 
 void FakeBoxTransport::attach(Session& s)
 {
-    s.transport = this;
+    s.setTransport(this);
     s.setFlag(Flag::Connected, true);
     s.TcpSelected = !m_usb;
     setReplySink([&s](const std::uint8_t* b, std::size_t n, bool withId) { DeliverReply(s, b, n, withId); });
