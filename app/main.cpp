@@ -4,7 +4,7 @@
 #include "app/WaitWindow.h"
 #include "files/SettingFileActions.h"
 #include "link/Clock.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Session.h"
 #include "warp/GridForm.h"
 
@@ -189,7 +189,7 @@ int main(int argc, char** argv)
         shotTimer.setInterval(100);
         QObject::connect(&shotTimer, &QTimer::timeout, &mainForm, [&, file, start, minAge, page] {
             const qint64 age = clock.tickMs() - start;
-            const bool settled = session.PendingOp == 0 && !ui.waitWindowOpen();
+            const bool settled = !session.busy() && !ui.waitWindowOpen();
             if (age < minAge || (!settled && age < 15000))
                 return;
             // The end of a read-back shows Warp Adjust: back to the page asked for, shot next tick.

@@ -14,7 +14,7 @@
 #include "link/Clock.h"
 #include "link/FakeHid.h"
 #include "link/TcpTransport.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"

@@ -12,7 +12,7 @@
 #include "link/Clock.h"
 #include "link/HidBackend.h"
 #include "link/Transport.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
 #include "settings/WindowSelect.h"

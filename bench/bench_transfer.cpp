@@ -11,7 +11,7 @@
 #include "link/TcpTransport.h"
 #include "mask/MaskState.h"
 #include "session/Dispatch.h"
-#include "session/Readback.h"
+#include "box/Readback.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
 

@@ -1,7 +1,7 @@
 #include "cli/BoxRun.h"
 
 #include "cli/CliUi.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/Session.h"
 
@@ -17,30 +17,6 @@ int ConnectAndRead(QCoreApplication& app, Session& s, Connection& connection, Cl
     // identify asks for the Identify and model replies and nothing that reads or selects a window.
     s.IdentifyOnly = identifyOnly;
 
-    int exitCode = -1;
-    auto decide = [&](int code) {
-        if (exitCode >= 0)
-            return;
-        exitCode = code;
-        ui.quiet = code == Success;
-        app.exit(code);
-    };
-    QMetaObject::Connection finished
-        = QObject::connect(&s.events, &SessionEvents::readbackFinished, [&] { decide(Success); });
-    QMetaObject::Connection rejected
-        = QObject::connect(&s.events, &SessionEvents::boxRejected, [&] { decide(Rejected); });
-    // A lost link (its message first), no reply, any other failure the chains report.
-    QMetaObject::Connection lost
-        = QObject::connect(&connection.link(), &Link::linkLost, [&] { decide(LinkFailure); });
-    ui.onWarning = [&] { decide(LinkFailure); };
-    auto settled = [&](int code) {
-        QObject::disconnect(finished);
-        QObject::disconnect(rejected);
-        QObject::disconnect(lost);
-        ui.onWarning = nullptr;
-        return code;
-    };
-
     if (link.tcp) {
         connection.RBTCPClick();
         s.ConnectAddressText = link.host;
@@ -48,19 +24,33 @@ int ConnectAndRead(QCoreApplication& app, Session& s, Connection& connection, Cl
     } else {
         connection.RBUSBClick();
         if (s.TcpSelected)
-            return settled(LinkFailure); // another instance holds the USB transport; the message said so
+            return LinkFailure; // another instance holds the USB transport; the message said so
         if (!ui.isEnabled(ctl::BtnCnt2)) {
             std::fprintf(stderr, "trivelctl: no USB box found\n");
-            return settled(LinkFailure);
+            return LinkFailure;
         }
     }
 
     connection.BtnCnt2Click();
-    if (!s.connected())
-        return settled(LinkFailure);
+    if (!s.connected() || !s.readback.valid())
+        return LinkFailure;
+    // The read-back's own end decides: a box that hangs up after its last reply has answered
+    // everything, one that hangs up before has not.
+    int exitCode = -1;
+    s.readback.onFinished([&] {
+        const auto& failure = s.readback.failure();
+        if (!failure)
+            exitCode = Success;
+        else if (failure->kind == Failure::Kind::BoxFault)
+            exitCode = Rejected;
+        else
+            exitCode = LinkFailure;
+        ui.quiet = exitCode == Success;
+        app.exit(exitCode);
+    });
     if (exitCode < 0)
         app.exec();
-    return settled(exitCode);
+    return exitCode;
 }
 
 } // namespace trivel::cli

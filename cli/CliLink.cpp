@@ -1,7 +1,7 @@
 #include "cli/CliLink.h"
 
 #include "cli/BoxRun.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"

@@ -6,7 +6,7 @@
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
 #include "link/Clock.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"

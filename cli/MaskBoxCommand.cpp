@@ -5,7 +5,7 @@
 #include "mask/MaskImage.h"
 #include "mask/MaskOperations.h"
 #include "mask/MaskPageLogic.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
 #include "settings/WindowSelect.h"
@@ -291,14 +291,14 @@ int RunMaskBoxCommand(const QStringList& args)
                 return result;
             if (o.verb == Verb::Upload || o.verb == Verb::Read)
                 progress.show(ui.waitProgress(), ui.waitMaximum());
-            if (s.PendingOp != Op::Idle)
+            if (s.busy())
                 return -1;
             if (stage == Stage::Running && o.verb == Verb::Upload && o.slot > 0) {
                 stage = Stage::Storing;
                 CBMaskIdxChange(s, o.slot);
                 BtnMaskSaveClick(s);
                 // A refused slot (a mono mask in slot 10, a colour one below) sends nothing.
-                return s.PendingOp == Op::Idle ? 1 : -1;
+                return !s.busy() ? 1 : -1;
             }
             if (o.verb == Verb::Read && m.MaskKind == 0)
                 return 1;

@@ -9,7 +9,7 @@
 #include "preview/OutputPreview.h"
 #include "preview/PreviewSession.h"
 #include "preview/PreviewSource.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Session.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "firmware/Controls.h"
 
-#include "session/Readback.h"
+#include "box/Readback.h"
 #include "session/Session.h"
 
 #include <QJsonArray>

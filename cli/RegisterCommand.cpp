@@ -4,7 +4,7 @@
 #include "cli/CliUi.h"
 #include "registers/RegisterOps.h"
 #include "registers/RegisterPageLogic.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
 
@@ -126,7 +126,7 @@ int RunRegisterCommand(const QStringList& args)
         [&] {
             if (!s.connected())
                 return 3;
-            return sent && s.PendingOp == Op::Idle ? 0 : -1;
+            return sent && !s.busy() ? 0 : -1;
         });
     if (exitCode == 0) {
         if (write) {

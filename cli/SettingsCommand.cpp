@@ -4,7 +4,7 @@
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "link/Clock.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
 #include "session/PendingOps.h"
@@ -189,22 +189,19 @@ std::optional<int> ConnectAndRead(
 // Reads the window settings again the way the status poll does, without refreshing the pages:
 // the refresh at the end of the read-back zeroes the overscans of a window without a signal in
 // the cache, and get reports what the box holds.
+Operation<void> ReadWindowBlock(Session& s)
+{
+    DecodeWindowBlock(s, co_await s.exchange.send(Request(Cmd::ReadWindowSettings, Clear::All)));
+}
+
 bool RereadWindowSettings(QCoreApplication& app, Session& s)
 {
     s.setFlag(Flag::InputSetChanged, false);
-    s.clearRequest();
-    s.request().setCode(Cmd::ReadWindowSettings);
-    s.PendingOp = Op::PollWindowSettings;
-    SendFrame(s);
-    QTimer watch;
-    int turns = 0;
-    QObject::connect(&watch, &QTimer::timeout, &app, [&] {
-        if (s.PendingOp == Op::Idle || !s.connected() || ++turns > 400)
-            app.exit(0);
-    });
-    watch.start(5);
-    app.exec();
-    return s.PendingOp == Op::Idle && s.connected();
+    const Operation<void> read = ReadWindowBlock(s);
+    read.onFinished([&app] { app.exit(0); });
+    if (!read.finished())
+        app.exec();
+    return read.succeeded() && s.connected();
 }
 
 int Get(Session& s, const Options& o)

@@ -3,8 +3,9 @@
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "files/SettingFileActions.h"
-#include "session/BoxCommands.h"
-#include "session/Connection.h"
+#include "box/BoxCommands.h"
+#include "box/StatusPoll.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
@@ -190,7 +191,7 @@ int RunTransferCommand(const QStringList& args)
                 // to save is chosen after it.
                 polling = true;
                 pollClock.start();
-                TmrStatusTimer(s);
+                StatusPollTick(s);
                 return;
             }
             // As the button does: the load, then with the box connected the transfer.
@@ -202,14 +203,14 @@ int RunTransferCommand(const QStringList& args)
             if (!s.connected())
                 return 3;
             if (polling) {
-                if (s.PendingOp != Op::Idle && !pollClock.hasExpired(kPollWaitMs))
+                if (s.busy() && !pollClock.hasExpired(kPollWaitMs))
                     return -1;
                 save();
                 return outcome.ok ? 0 : 1;
             }
             if (ran && !outcome.ok)
                 return 1;
-            return ran && s.PendingOp == Op::Idle ? 0 : -1;
+            return ran && !s.busy() ? 0 : -1;
         });
     ui.finish();
     if (ran && !outcome.ok && !load && !outcome.message.isEmpty()) // a refused load has said why through its message

@@ -6,7 +6,7 @@
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "protocol/SettingCodec.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
@@ -250,7 +250,7 @@ public:
         return result;
     }
 
-    bool idle() const { return m_s.PendingOp == Op::Idle && !m_s.warpAdjust.WarpBusy; }
+    bool idle() const { return !m_s.busy() && !m_s.warpAdjust.WarpBusy; }
 
 private:
     Session& m_s;
@@ -384,7 +384,7 @@ int RunOperation(Session& s, Runner& run, const WarpArgs& o)
         return Success;
     }
     BtnWPResetClick(s);
-    if (s.PendingOp == Op::Idle) {
+    if (!s.busy()) {
         std::fprintf(stderr, "trivelctl: reset not confirmed (give --yes)\n");
         return Refused;
     }

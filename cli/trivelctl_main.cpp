@@ -18,7 +18,7 @@
 #include "cli/WarpCommand.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"

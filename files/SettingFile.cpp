@@ -1,7 +1,7 @@
 #include "files/SettingFile.h"
 
 #include "session/Controls.h"
-#include "session/PageShow.h"
+#include "box/PageShow.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"

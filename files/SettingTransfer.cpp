@@ -1,5 +1,6 @@
 #include "files/SettingTransfer.h"
 
+#include "box/Readback.h"
 #include "files/FileOps.h"
 #include "protocol/SettingCodec.h"
 #include "mask/MaskState.h"
@@ -395,10 +396,8 @@ void EndWindow(Session& s)
     }
     // The read-back from the network step refreshes the caches from the box and ends the load.
     s.setFlag(Flag::TransferReadback, true);
-    s.clearRequest(4);
-    s.request().setCode(Cmd::ReadNetwork);
-    s.PendingOp = Op::Network;
-    SendFrame(s);
+    s.PendingOp = Op::Idle;
+    StartReadback(s, ReadbackStart::AfterTransfer);
 }
 
 void WindowStep(Session& s, int op)

@@ -2,7 +2,7 @@
 
 #include "firmware/Controls.h"
 #include "firmware/FirmwareOps.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
 #include "session/PendingOps.h"

@@ -113,6 +113,15 @@ std::unique_ptr<ClockTimer> RealClock::singleShot(int ms, DelayKind, std::functi
     return std::make_unique<RealSingleShot>(std::max(ms, 0), std::move(fn));
 }
 
+namespace {
+
+bool Skippable(DelayKind kind)
+{
+    return kind == DelayKind::Sleep || kind == DelayKind::Pause;
+}
+
+} // namespace
+
 class VirtualClock::Timer final : public ClockTimer {
 public:
     Timer(VirtualClock& clock, int ms)
@@ -191,7 +200,7 @@ std::unique_ptr<ClockTimer> VirtualClock::createTimer(int intervalMs)
 
 std::unique_ptr<ClockTimer> VirtualClock::singleShot(int ms, DelayKind kind, std::function<void()> fn)
 {
-    if (kind != DelayKind::Deadline)
+    if (kind == DelayKind::Sleep || kind == DelayKind::Pause)
         m_waits.push_back({kind == DelayKind::Sleep ? WaitKind::Sleep : WaitKind::Pump, ms, m_now});
     auto t = std::make_unique<Timer>(*this, std::max(ms, 0));
     Timer* raw = t.get();
@@ -209,14 +218,14 @@ std::unique_ptr<ClockTimer> VirtualClock::singleShot(int ms, DelayKind kind, std
 bool VirtualClock::delayPending() const
 {
     return std::any_of(m_timers.begin(), m_timers.end(),
-        [](const Timer* t) { return t->m_enabled && t->m_oneShot && t->m_kind != DelayKind::Deadline; });
+        [](const Timer* t) { return t->m_enabled && t->m_oneShot && Skippable(t->m_kind); });
 }
 
 bool VirtualClock::runNextDelay()
 {
     Timer* next = nullptr;
     for (Timer* t : m_timers)
-        if (t->m_enabled && t->m_oneShot && t->m_kind != DelayKind::Deadline && (!next || t->m_due < next->m_due))
+        if (t->m_enabled && t->m_oneShot && Skippable(t->m_kind) && (!next || t->m_due < next->m_due))
             next = t;
     if (!next)
         return false;

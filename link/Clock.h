@@ -26,6 +26,7 @@ enum class DelayKind {
     Sleep, // a fixed wait between two steps
     Pause, // the gap a request keeps before the next one
     Deadline, // a time-out that ends a wait
+    Tick, // a pace that lets real time pass (a progress bar filling): not a wait a test skips
 };
 
 class Clock {
@@ -71,8 +72,8 @@ public:
     // Sleeps and pauses are recorded as waits when they start.
     std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) override;
 
-    // Runs the earliest pending sleep or pause, moving time to its end (periodic timers and
-    // deadlines do not fire). False when none is pending.
+    // Runs the earliest pending sleep or pause, moving time to its end (periodic timers,
+    // deadlines and ticks do not fire). False when none is pending.
     bool runNextDelay();
     bool delayPending() const;
 

@@ -74,9 +74,9 @@ void Exchange::post(Request request, SendOptions options)
     enqueue(e);
 }
 
-Exchange::DelayAwaiter Exchange::delay(int ms)
+Exchange::DelayAwaiter Exchange::delay(int ms, DelayKind kind)
 {
-    return DelayAwaiter(*this, ms);
+    return DelayAwaiter(*this, ms, kind);
 }
 
 bool Exchange::idle() const
@@ -113,9 +113,8 @@ void Exchange::transmit(const std::shared_ptr<Entry>& e)
 {
     if (!e->composed)
         e->request.applyTo(m_request);
-    m_transport->sendFrame(m_request);
-    if (onFrameSent)
-        onFrameSent();
+    // Everything about the entry is in place before the frame goes: a link may hand the reply
+    // over from inside sendFrame.
     std::weak_ptr<Entry> weak = e;
     if (e->options.pauseMs > 0) {
         e->paused = true;
@@ -125,21 +124,23 @@ void Exchange::transmit(const std::shared_ptr<Entry>& e)
                 pauseOver(p);
         });
     }
-    if (!e->options.awaitReply) {
-        if (!e->paused)
-            complete(e, nullptr);
-        return;
-    }
-    m_onWire.push_back(e);
-    e->deadline = m_clock.singleShot(e->options.allowanceMs, DelayKind::Deadline, [this, weak] {
-        if (auto p = weak.lock())
-            replyTimedOut(p);
-    });
-    if (e->options.resendOnUsb && m_transport->isUsb())
-        e->resend = m_clock.singleShot(kUsbResendMs, DelayKind::Deadline, [this, weak] {
+    if (e->options.awaitReply) {
+        m_onWire.push_back(e);
+        e->deadline = m_clock.singleShot(e->options.allowanceMs, DelayKind::Deadline, [this, weak] {
             if (auto p = weak.lock())
-                resendTimedOut(p);
+                replyTimedOut(p);
         });
+        if (e->options.resendOnUsb && m_transport->isUsb())
+            e->resend = m_clock.singleShot(kUsbResendMs, DelayKind::Deadline, [this, weak] {
+                if (auto p = weak.lock())
+                    resendTimedOut(p);
+            });
+    }
+    m_transport->sendFrame(m_request);
+    if (onFrameSent)
+        onFrameSent();
+    if (!e->options.awaitReply && !e->paused)
+        complete(e, nullptr);
 }
 
 void Exchange::pauseOver(const std::shared_ptr<Entry>& e)
@@ -285,10 +286,17 @@ void Exchange::sendComposed()
         return;
     auto e = std::make_shared<Entry>(Request(FrameView::ofBuffer(m_request).code()), SendOptions{});
     e->composed = true;
+    m_onWire.push_back(e);
+    // Its chain keeps its own watchdog; this only frees the link for the others, and a late
+    // reply still reaches the composed-reply handler as one out of turn.
+    std::weak_ptr<Entry> weak = e;
+    e->deadline = m_clock.singleShot(kReplyAllowanceMs, DelayKind::Deadline, [this, weak] {
+        if (auto p = weak.lock(); p && takeFromWire(p))
+            pump();
+    });
     m_transport->sendFrame(m_request);
     if (onFrameSent)
         onFrameSent();
-    m_onWire.push_back(e);
 }
 
 // ---- holds and awaiters ----
@@ -380,7 +388,7 @@ bool Exchange::DelayAwaiter::start(std::coroutine_handle<> h, detail::StateBase&
         m_timer.reset();
         h.resume();
     };
-    m_timer = m_exchange->m_clock.singleShot(m_ms, DelayKind::Sleep, [this, h, ownerPtr] {
+    m_timer = m_exchange->m_clock.singleShot(m_ms, m_kind, [this, h, ownerPtr] {
         ownerPtr->cancelAwaited = nullptr;
         h.resume();
     });

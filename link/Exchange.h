@@ -64,8 +64,8 @@ public:
     // The same without waiting: the reply is taken off the link and dropped; a failure is
     // reported through stepFailed().
     void post(Request request, SendOptions options = {});
-    // A fixed wait inside an operation.
-    [[nodiscard]] DelayAwaiter delay(int ms);
+    // A fixed wait inside an operation; Tick for a pace that a test lets pass explicitly.
+    [[nodiscard]] DelayAwaiter delay(int ms, DelayKind kind = DelayKind::Sleep);
 
     // Held by a running operation, including across its fixed waits: the status poll waits for
     // every hold to go.
@@ -183,9 +183,10 @@ private:
 
 class Exchange::DelayAwaiter {
 public:
-    DelayAwaiter(Exchange& e, int ms)
+    DelayAwaiter(Exchange& e, int ms, DelayKind kind)
         : m_exchange(&e)
         , m_ms(ms)
+        , m_kind(kind)
     {
     }
     bool await_ready() const noexcept { return false; }
@@ -200,6 +201,7 @@ private:
 
     Exchange* m_exchange;
     int m_ms;
+    DelayKind m_kind;
     bool m_cancelled = false;
     std::unique_ptr<ClockTimer> m_timer;
 };

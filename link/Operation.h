@@ -28,6 +28,8 @@ struct Failure {
     };
     Kind kind = Kind::Error;
     QString reason;
+    // The user has been told already (a message of the step itself): say nothing more.
+    bool shown = false;
 };
 
 // Thrown by an awaited step that cannot go on; the operation ends failed with it.
@@ -44,9 +46,9 @@ private:
     Failure m_failure;
 };
 
-[[noreturn]] inline void Fail(Failure::Kind kind, const QString& reason)
+[[noreturn]] inline void Fail(Failure::Kind kind, const QString& reason, bool shown = false)
 {
-    throw OperationFailure({kind, reason});
+    throw OperationFailure({kind, reason, shown});
 }
 
 namespace detail {

@@ -1,9 +1,7 @@
 #include "mask/Controls.h"
 #include "mask/MaskOperations.h"
-#include "mask/MaskOps.h"
 #include "mask/MaskPageLogic.h"
 #include "mask/MaskState.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 
 #include <algorithm>
@@ -17,45 +15,14 @@ bool HoldsMask(const FrameView& reply)
     return reply.u8(10) == 'E' && reply.u8(11) == 'X';
 }
 
-void SendHeaderRequest(Session& s, std::uint32_t code, int slotOnWire, int op)
+Request HeaderRequest(std::uint32_t code, int slotOnWire)
 {
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(code);
-    f.put8(8, 0);
-    f.put8(12, std::uint8_t(slotOnWire));
-    s.PendingOp = op;
-    SendFrame(s);
+    return Request(code, Clear::Frame).u8(8, 0).u8(12, std::uint8_t(slotOnWire));
 }
 
-void SendChunkRequest(Session& s, std::uint32_t code, int window, std::uint32_t offset)
+Request ChunkRequest(std::uint32_t code, int window, std::uint32_t offset)
 {
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(code);
-    f.put8(8, std::uint8_t(window));
-    f.put32(12, offset);
-    SendFrame(s);
-}
-
-// Leaves the slot chain for the window-settings step of the read-back.
-void ContinueWithWindowSettings(Session& s)
-{
-    s.clearRequest(512);
-    s.request().setCode(Cmd::ReadWindowSettings);
-    s.PendingOp = Op::WindowSettings;
-    SendFrame(s);
-}
-
-void NextSlot(Session& s)
-{
-    MaskState& m = s.mask;
-    ++m.SlotCounter;
-    s.ui.addWaitProgress(1);
-    if (m.SlotCounter <= 8)
-        SendHeaderRequest(s, Cmd::MaskReadHeader, m.SlotCounter, Op::MaskSlotHeader);
-    else
-        SendHeaderRequest(s, Cmd::MaskReadColourHeader, 9, Op::MaskColourHeader);
+    return Request(code, Clear::Frame).u8(8, std::uint8_t(window)).u32(12, offset);
 }
 
 void Finish(std::vector<std::uint8_t>& copy, const std::array<std::uint8_t, 4>& magic)
@@ -63,7 +30,42 @@ void Finish(std::vector<std::uint8_t>& copy, const std::array<std::uint8_t, 4>& 
     std::copy(magic.begin(), magic.end(), copy.begin());
 }
 
+// One slot into its copy: the header, then pieces until the copy is full or the size is reached.
+Operation<void> ReadSlot(Session& s, std::vector<std::uint8_t>& copy, std::uint32_t headerCode,
+    std::uint32_t chunkCode, int slotOnWire, int chunkWindow, const std::array<std::uint8_t, 4>& magic,
+    const char* what)
+{
+    const Reply header = co_await s.exchange.send(HeaderRequest(headerCode, slotOnWire));
+    if (!HoldsMask(header)) {
+        std::fill_n(copy.begin(), kMaskHeaderBytes, 0);
+        co_return;
+    }
+    TakeMaskHeader(s, copy, what);
+    std::uint32_t next = kMaskHeaderBytes;
+    for (;;) {
+        const Reply piece = co_await s.exchange.send(ChunkRequest(chunkCode, chunkWindow, next));
+        if (!TakeMaskChunk(copy, piece, next))
+            break;
+    }
+    Finish(copy, magic);
+}
+
 } // namespace
+
+Operation<void> ReadMaskSlots(Session& s)
+{
+    if (!s.flag(Flag::UserMask))
+        co_return;
+    MaskState& m = s.mask;
+    for (m.SlotCounter = 0; m.SlotCounter < kMonoSlots; ++m.SlotCounter) {
+        co_await ReadSlot(s, m.MonoSlotCopy[std::size_t(m.SlotCounter)], Cmd::MaskReadHeader, Cmd::MaskReadChunk,
+            m.SlotCounter, 0, kMonoMagic, "mono slot copy");
+        s.ui.addWaitProgress(1);
+    }
+    co_await ReadSlot(s, m.ColourSlotCopy, Cmd::MaskReadColourHeader, Cmd::MaskReadColourChunk, 9,
+        s.CurrentWindow, kColourMagic, "colour slot copy");
+    s.ui.addWaitProgress(1);
+}
 
 void ApplyUserMaskFeature(Session& s, std::uint8_t feature)
 {
@@ -79,66 +81,6 @@ void ApplyUserMaskFeature(Session& s, std::uint8_t feature)
     s.mask.Stream.clear();
     ShowBlankMaskPicture(s);
     s.ui.setCaption(ctl::STMaskInfo, QString());
-}
-
-void StartMaskSlotRead(Session& s)
-{
-    if (!s.flag(Flag::UserMask)) {
-        ContinueWithWindowSettings(s);
-        return;
-    }
-    s.mask.SlotCounter = 0;
-    SendHeaderRequest(s, Cmd::MaskReadHeader, 0, Op::MaskSlotHeader);
-}
-
-void MaskSlotReadStep(Session& s, int op)
-{
-    MaskState& m = s.mask;
-    const FrameView reply = s.reply();
-    const int slot = std::clamp(m.SlotCounter, 0, kMonoSlots - 1);
-    std::uint32_t next = 0;
-    switch (op) {
-    case Op::MaskSlotHeader:
-        if (HoldsMask(reply)) {
-            TakeMaskHeader(s, m.MonoSlotCopy[slot], "mono slot copy");
-            s.PendingOp = Op::MaskSlotChunk;
-            SendChunkRequest(s, Cmd::MaskReadChunk, 0, kMaskHeaderBytes);
-        } else {
-            std::fill_n(m.MonoSlotCopy[slot].begin(), kMaskHeaderBytes, 0);
-            NextSlot(s);
-        }
-        break;
-    case Op::MaskSlotChunk:
-        if (TakeMaskChunk(m.MonoSlotCopy[slot], reply, next)) {
-            SendChunkRequest(s, Cmd::MaskReadChunk, 0, next);
-        } else {
-            Finish(m.MonoSlotCopy[slot], kMonoMagic);
-            NextSlot(s);
-        }
-        break;
-    case Op::MaskColourHeader:
-        if (HoldsMask(reply)) {
-            TakeMaskHeader(s, m.ColourSlotCopy, "colour slot copy");
-            s.PendingOp = Op::MaskColourChunk;
-            SendChunkRequest(s, Cmd::MaskReadColourChunk, s.CurrentWindow, kMaskHeaderBytes);
-        } else {
-            std::fill_n(m.ColourSlotCopy.begin(), kMaskHeaderBytes, 0);
-            s.ui.addWaitProgress(1);
-            ContinueWithWindowSettings(s);
-        }
-        break;
-    case Op::MaskColourChunk:
-        if (TakeMaskChunk(m.ColourSlotCopy, reply, next)) {
-            SendChunkRequest(s, Cmd::MaskReadColourChunk, s.CurrentWindow, next);
-        } else {
-            Finish(m.ColourSlotCopy, kColourMagic);
-            s.ui.addWaitProgress(1);
-            ContinueWithWindowSettings(s);
-        }
-        break;
-    default:
-        break;
-    }
 }
 
 } // namespace trivel

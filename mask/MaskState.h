@@ -1,6 +1,8 @@
 #pragma once
 // The tool's copies of the box's ten mask slots and the slot assigned to each window.
 
+#include "link/Operation.h"
+
 #include <QImage>
 
 #include <array>
@@ -83,10 +85,8 @@ struct MaskState {
 
 // Applies the user-mask byte of the Identify reply (byte 37): 0 means no user-mask feature.
 void ApplyUserMaskFeature(Session& s, std::uint8_t feature);
-// Step 4096's branch: starts reading the slots at connect (with the feature) or goes on with
-// the window settings. Sends and sets PendingOp.
-void StartMaskSlotRead(Session& s);
-// Steps 4097..4100 of the connect read-back.
-void MaskSlotReadStep(Session& s, int op);
+// The slot copies read at connect, with the user-mask feature: nine mono slots and the colour
+// slot, each header then its 256-byte pieces. Nothing without the feature.
+Operation<void> ReadMaskSlots(Session& s);
 
 } // namespace trivel

@@ -9,12 +9,12 @@
 #include "mask/MaskState.h"
 #include "registers/RegisterOps.h"
 #include "registers/RegisterPageLogic.h"
-#include "session/BoxCommands.h"
+#include "box/BoxCommands.h"
 #include "session/PendingOps.h"
-#include "session/Readback.h"
+#include "box/Readback.h"
 #include "session/Session.h"
-#include "session/StatusPoll.h"
-#include "session/Watchdog.h"
+#include "box/StatusPoll.h"
+#include "box/Watchdog.h"
 #include "warp/UserMap.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpOps.h"
@@ -54,16 +54,7 @@ static_assert(Disjoint(kAllOps), "two owners claim the same PendingOp values");
 
 // PendingOp value ranges and their steps. A value without a row is ignored (PendingOp kept).
 const ChainRoute kChainTable[] = {
-    {Op::Identify, Op::Network, ReadbackStep, "session: identify, model, network"},
-    {Op::MaskSlotHeader, Op::MaskColourChunk, MaskSlotReadStep, "mask: slots at connect"},
-    {Op::WindowSettings, Op::WindowSettings, ReadbackStep, "session: window settings"},
-    {Op::WarpA, Op::LoopHdcp, ReadbackStep, "session: warp, blend, per-window queries"},
-    {Op::LoopPipItem, Op::WarpRereadC, ReadbackStep, "session: PIP items, warp re-read"},
-    {Op::Reset, Op::Reset, BoxCommandStep, "session: reset"},
-    {Op::AllReset, Op::ProfileLoad, BoxCommandStep, "session: all reset, profile load"},
-    {Op::StatusPoll, Op::StatusPoll, StatusPollStep, "session: status poll"},
-    {Op::PollWindowSettings, Op::PollWindowSettings, StatusPollStep, "session: window settings after a poll"},
-    {Op::FactoryReset, Op::FactoryReset, BoxCommandStep, "session: factory reset"},
+    {Op::WarpReread, Op::WarpRereadC, WarpRereadStep, "warp: blocks re-read after a mode change"},
     {Op::FwPlainStart, Op::FwPlainCommitted, FirmwareStep, "firmware: short image"},
     {Op::FwPrefixedStart, Op::FwPrefixedCheck, FirmwareStep, "firmware: prefixed image"},
     {Op::FwLargeQuery, Op::FwLargeCheck, FirmwareStep, "firmware: large image"},
@@ -99,11 +90,6 @@ const ChainRoute* FindChainRoute(int op)
 
 void DispatchResponse(Session& s)
 {
-    FrameView reply = s.reply();
-    const std::uint32_t code = reply.code();
-    // Over USB any reply but a status reply counts as the acknowledge the resend guard waits for.
-    if (!s.TcpSelected && code != Cmd::Status && s.USBTimeOut)
-        s.USBTimeOut->setEnabled(false);
     if (const ChainRoute* r = FindChainRoute(s.PendingOp))
         r->step(s, s.PendingOp);
     s.reply().setCode(0);

@@ -1,10 +1,10 @@
 #include "session/Session.h"
 
 #include "link/Transport.h"
-#include "session/BoxCommands.h"
+#include "box/StatusPoll.h"
 #include "session/Controls.h"
 #include "session/Dispatch.h"
-#include "session/Watchdog.h"
+#include "box/Watchdog.h"
 
 #include <algorithm>
 
@@ -17,15 +17,13 @@ Session::Session(Clock& c, UiPort& u)
     for (const PageInfo& p : kPages)
         PageEnabled[std::size_t(p.index)] = true;
     TmrStatus = clock.createTimer(2000);
-    USBTimeOut = clock.createTimer(500);
-    Timer2 = clock.createTimer(300);
     ReplyWatchdog = clock.createTimer(kReplyWatchdogMs);
-    TmrStatus->onTimeout = [this] { TmrStatusTimer(*this); };
-    Timer2->onTimeout = [this] { Timer2Timer(*this); };
+    TmrStatus->onTimeout = [this] { StatusPollTick(*this); };
     ReplyWatchdog->onTimeout = [this] { ReplyWatchdogTimeout(*this); };
     TmrStatus->setEnabled(true);
     exchange.onComposedReply = [this] { DispatchResponse(*this); };
     exchange.onUnsolicitedReply = [this] { DispatchResponse(*this); };
+    exchange.onReplyTaken = [this] { NoteReplyTaken(*this); };
     QObject::connect(&exchange, &Exchange::memo, &events, [this](const QString& line) { ui.appendMemo(line); });
 }
 

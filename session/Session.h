@@ -88,6 +88,12 @@ public:
     int ProgressPosition = 0;
     int ProgressMaximum = 100;
 
+    // The running read-back and status poll, if any (box/Readback.h, box/StatusPoll.h).
+    Operation<void> readback;
+    Operation<void> statusPoll;
+    // Whether a chain is running: an operation holding the exchange, or a step awaiting a reply.
+    bool busy() const { return PendingOp != 0 || exchange.holding(); }
+
     // Connect read-back and status poll state.
     int ReadbackWindow = 0; // counts ChannelCount down to 1; the window read is ReadbackWindow - 1
     int ReadbackItem = 0; // 0..10
@@ -117,8 +123,6 @@ public:
     Connection* connection = nullptr;
 
     std::unique_ptr<ClockTimer> TmrStatus; // 2000 ms status poll, enabled from start-up
-    std::unique_ptr<ClockTimer> USBTimeOut; // 500 ms resend guard
-    std::unique_ptr<ClockTimer> Timer2; // reset / profile progress
     // Ends a chain whose reply never comes (see session/Watchdog.h).
     std::unique_ptr<ClockTimer> ReplyWatchdog;
 

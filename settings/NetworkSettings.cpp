@@ -1,4 +1,4 @@
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"

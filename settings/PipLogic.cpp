@@ -1,7 +1,7 @@
 #include "settings/PipLogic.h"
 
 #include "session/Session.h"
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 #include "settings/BoundedIndex.h"
 #include "settings/SettingBinding.h"
 

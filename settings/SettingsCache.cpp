@@ -1,6 +1,6 @@
 #include "session/Controls.h"
 #include "session/Session.h"
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 #include "settings/Controls.h"
 #include "settings/PictureHandlers.h"
 #include "settings/SettingsState.h"

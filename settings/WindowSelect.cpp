@@ -1,6 +1,6 @@
 #include "settings/WindowSelect.h"
 
-#include "session/PageShow.h"
+#include "box/PageShow.h"
 #include "session/Session.h"
 #include "settings/SettingBinding.h"
 #include "settings/SettingsState.h"

@@ -1,7 +1,8 @@
 #include "settings/pages/SystemPage.h"
 
 #include "app/IpAddressEdit.h"
-#include "session/BoxCommands.h"
+#include "box/BoxCommands.h"
+#include "session/Operations.h"
 #include "settings/Controls.h"
 #include "settings/SystemLogic.h"
 
@@ -18,22 +19,22 @@ SystemPage::SystemPage(Session& s, QWidget* parent)
         auto* l = build::Make<QPushButton>(load, ctl::ProfileLoadButtons[std::size_t(i)],
             QString::number(i + 1), QRect(10 + i * 57, 24, 51, 30));
         l->setProperty("Tag", i);
-        connect(l, &QPushButton::clicked, this, [this, i] { BtnPFL(m_s, i); });
+        connect(l, &QPushButton::clicked, this, [this, i] { Launch(m_s, LoadProfile(m_s, i)); });
         auto* x = build::Make<QPushButton>(save, ctl::ProfileSaveButtons[std::size_t(i)],
             QString::number(i + 1), QRect(10 + i * 57, 24, 51, 30));
         x->setProperty("Tag", i);
-        connect(x, &QPushButton::clicked, this, [this, i] { BtnPFX(m_s, i); });
+        connect(x, &QPushButton::clicked, this, [this, i] { Launch(m_s, SaveProfile(m_s, i)); });
     }
 
     auto* allReset = build::Make<QPushButton>(
         this, ctl::BtnAllReset, QStringLiteral("All Reset"), QRect(8, 160, 146, 32));
-    connect(allReset, &QPushButton::clicked, this, [this] { BtnAllResetClick(m_s); });
+    connect(allReset, &QPushButton::clicked, this, [this] { Launch(m_s, ResetAll(m_s)); });
     auto* reboot
         = build::Make<QPushButton>(this, ctl::BtnReboot, QStringLiteral("Reboot"), QRect(162, 160, 146, 32));
-    connect(reboot, &QPushButton::clicked, this, [this] { BtnRebootClick(m_s); });
+    connect(reboot, &QPushButton::clicked, this, [this] { Launch(m_s, Reboot(m_s)); });
     auto* factory = build::Make<QPushButton>(
         this, ctl::FRstBtn, QStringLiteral("Do Factory Reset"), QRect(8, 200, 300, 32));
-    connect(factory, &QPushButton::clicked, this, [this] { FRstBtnClick(m_s); });
+    connect(factory, &QPushButton::clicked, this, [this] { Launch(m_s, FactoryReset(m_s)); });
 
     auto* net = build::Group(this, &ctl::GBNet, QStringLiteral("Ethernet Config"), QRect(316, 8, 302, 224));
     auto* dhcp = build::Make<QRadioButton>(net, ctl::RBDHCP, QStringLiteral("DHCP"), QRect(16, 26, 80, 20));

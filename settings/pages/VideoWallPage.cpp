@@ -1,6 +1,7 @@
 #include "settings/pages/VideoWallPage.h"
 
-#include "session/BoxCommands.h"
+#include "box/BoxCommands.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/PictureHandlers.h"
@@ -90,7 +91,7 @@ VideoWallPage::VideoWallPage(Session& s, QWidget* parent)
     res->setAlignment(Qt::AlignCenter);
     auto* reset
         = build::Make<QPushButton>(this, ctl::BtnReset, QStringLiteral("Reset "), QRect(520, 290, 96, 30));
-    connect(reset, &QPushButton::clicked, this, [this] { BtnResetClick(m_s); });
+    connect(reset, &QPushButton::clicked, this, [this] { Launch(m_s, ResetSettings(m_s)); });
     connect(&s.events, &SessionEvents::refreshPages, this, &VideoWallPage::refill);
 }
 

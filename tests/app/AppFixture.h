@@ -7,7 +7,7 @@
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
 #include "link/HidBackend.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"
 #include "support/FakeBoxTransport.h"

@@ -2,7 +2,7 @@
 
 #include "app/ControlTables.h"
 #include "app/IpAddressEdit.h"
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 #include "settings/SettingsState.h"
 #include "support/Controls.h"
 

@@ -3,8 +3,8 @@
 #include "app/BuildInfo.h"
 #include "app/ControlTables.h"
 #include "app/IpAddressEdit.h"
-#include "session/PageShow.h"
-#include "session/StatusPoll.h"
+#include "box/PageShow.h"
+#include "box/StatusPoll.h"
 #include "support/Controls.h"
 
 #include <QAbstractButton>

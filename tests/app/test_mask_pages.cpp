@@ -10,7 +10,7 @@
 #include "mask/MaskOps.h"
 #include "mask/MaskPageLogic.h"
 #include "mask/MaskState.h"
-#include "session/PageShow.h"
+#include "box/PageShow.h"
 #include "session/PendingOps.h"
 #include "settings/SettingsState.h"
 
@@ -202,7 +202,7 @@ TEST_F(MaskPages, ThePagesStoreReadAndPreviewASlotOnTheBox)
     EXPECT_EQ(s.mask.Stream.size(), box.maskSlot(1).size());
     EXPECT_EQ(picture("MaskImage"), QSize(64, 16));
     EXPECT_EQ(s.mask.MaskColor, 0x00FF00u);
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
 }
 
 TEST_F(MaskPages, AColourBitmapGoesToSlot10WithoutTheMonoControls)
@@ -269,12 +269,16 @@ TEST_F(MaskPages, ShowingEitherPageSendsThePageShowRequest)
 namespace {
 
 // Polls the event loop until `done` or the deadline; replies from a real socket arrive this way.
-bool WaitUntil(const std::function<bool()>& done, int ms = 20000)
+// Real replies, virtual waits: the fixture's clock runs a pending wait whenever nothing else is due.
+bool WaitUntil(VirtualClock& clock, const std::function<bool()>& done, int ms = 20000)
 {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < ms)
+    while (!done() && t.elapsed() < ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (!done())
+            clock.runNextDelay();
+    }
     return done();
 }
 
@@ -300,8 +304,8 @@ TEST(MaskPagesOnBoxsim, AMaskStoredThroughThePagesIsReadBackByTrivelctl)
     f.form.ConnectAddressBox->setText(QStringLiteral("127.0.0.1"));
     f.connection.setTcpPort(quint16(sim.address.section(':', 1).toUInt()));
     f.form.BtnCnt2->click();
-    const auto idle = [&f] { return f.s.connected() && f.s.PendingOp == 0 && !f.ui.waitWindowOpen(); };
-    ASSERT_TRUE(WaitUntil(idle)) << f.s.PendingOp;
+    const auto idle = [&f] { return f.s.connected() && !f.s.busy() && !f.ui.waitWindowOpen(); };
+    ASSERT_TRUE(WaitUntil(f.clock, idle));
     ASSERT_TRUE(f.s.flag(Flag::UserMask));
 
     MaskPicture p(90, 33, 1);
@@ -314,15 +318,15 @@ TEST(MaskPagesOnBoxsim, AMaskStoredThroughThePagesIsReadBackByTrivelctl)
     MaskPictureImage(p).save(&buffer, "BMP");
     LoadMaskImageFile(f.s, bmp);
     f.find<QPushButton>("BtnUploadMask")->click();
-    ASSERT_TRUE(WaitUntil(idle));
+    ASSERT_TRUE(WaitUntil(f.clock, idle));
     auto* index = f.find<QComboBox>("CBMaskIdx");
     index->setCurrentIndex(4);
     emit index->activated(4);
     f.find<QPushButton>("BtnMaskSave")->click();
-    ASSERT_TRUE(WaitUntil([&] { return idle() && shown.size() == 2; }));
+    ASSERT_TRUE(WaitUntil(f.clock, [&] { return idle() && shown.size() == 2; }));
     EXPECT_EQ(shown, (QStringList{"User Mask data Upload finished ", "User Mask Saved "}));
     f.form.BtnCnt2->click();
-    ASSERT_TRUE(WaitUntil([&f] { return !f.s.connected(); }));
+    ASSERT_TRUE(WaitUntil(f.clock, [&f] { return !f.s.connected(); }));
 
     const CliRun read
         = Trivelctl({"--tcp", sim.address, "mask", "read", "--slot", "4", dir.filePath("4.png")});

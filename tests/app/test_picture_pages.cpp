@@ -4,7 +4,7 @@
 #include "AppFixture.h"
 
 #include "session/PendingOps.h"
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 #include "settings/OutputModes.h"
 #include "settings/SettingsState.h"
 
@@ -356,10 +356,9 @@ TEST(PicturePages, StatusPollNamingAnotherWindowDoesNotRefresh)
     RefreshPages(p.s);
     p.s.setFlag(Flag::InputSetChanged, false);
     QSignalSpy refreshed(&p.s.events, &SessionEvents::refreshPages);
-    p.s.clearRequest();
-    p.s.request().setCode(Cmd::ReadWindowSettings);
-    p.s.PendingOp = Op::PollWindowSettings;
-    SendFrame(p.s);
+    const Operation<void> read = ReadWindowSettingsAfterPoll(p.s);
+    RunUntilIdle(p.s);
+    EXPECT_TRUE(read.succeeded());
     EXPECT_EQ(p.s.CurrentWindow, 3);
     EXPECT_EQ(p.s.warp.WarpWindow, 3);
     EXPECT_EQ(refreshed.count(), 0);

@@ -8,7 +8,7 @@
 #include "preview/PreviewSession.h"
 #include "preview/PreviewSource.h"
 #include "session/PendingOps.h"
-#include "session/Readback.h"
+#include "box/Readback.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
 #include "sim/BoxModel.h"
@@ -137,9 +137,8 @@ TEST(TrivelctlPreview, SamePictureAsTheGuiSession)
     blend[16] = 180; // EBR, u16 at 16
     link.attach(s);
     trivel::SendIdentify(s);
-    for (int i = 0; i < 5000 && (i < 50 || s.PendingOp != trivel::Op::Idle); ++i)
-        QCoreApplication::processEvents();
-    ASSERT_EQ(s.PendingOp, trivel::Op::Idle);
+    trivel::test::RunUntilIdle(s, 50, 5000);
+    ASSERT_FALSE(s.busy());
     const QImage inProcess = trivel::RenderOutputPreview(
         trivel::BuildPreviewInput(s, 1, trivel::PreviewTestPattern(QStringLiteral("grid"), 1920, 1080)));
     const QImage fromCli = QImage(out).convertToFormat(QImage::Format_RGB32);
@@ -164,9 +163,8 @@ TEST(TrivelctlPreview, DrawsASettingFileWithoutABox)
     trivel::test::FakeBoxTransport link(box);
     link.attach(rig);
     trivel::SendIdentify(rig);
-    for (int i = 0; i < 5000 && (i < 50 || rig.PendingOp != trivel::Op::Idle); ++i)
-        QCoreApplication::processEvents();
-    ASSERT_EQ(rig.PendingOp, trivel::Op::Idle);
+    trivel::test::RunUntilIdle(rig, 50, 5000);
+    ASSERT_FALSE(rig.busy());
     rig.setTransport(nullptr);
     ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("rig.WBF")).ok);
     rig.CurrentWindow = 2;

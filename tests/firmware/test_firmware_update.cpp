@@ -4,11 +4,11 @@
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
 #include "link/HidBackend.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
-#include "session/Watchdog.h"
+#include "box/Watchdog.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
 #include "support/RecordingUi.h"
@@ -115,7 +115,7 @@ TEST_F(FirmwareUpdate, EachProcedureDownloadsTheImageAndRestartsTheBox)
         link.pump();
 
         EXPECT_EQ(box.firmwareImage(), image);
-        EXPECT_EQ(s.PendingOp, 0);
+        EXPECT_FALSE(s.busy());
         EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::Done);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, "Process Done!! [ 0s ]");
@@ -165,7 +165,7 @@ TEST_F(FirmwareUpdate, RefusedFilesSendNothing)
         LoadFirmwareFile(s, path);
         ProgBtnClick(s);
         EXPECT_TRUE(link.sentCodes.empty());
-        EXPECT_EQ(s.PendingOp, 0);
+        EXPECT_FALSE(s.busy());
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, c.message);
         EXPECT_EQ(ui.messages[0].icon, MsgIcon::None);
@@ -228,7 +228,7 @@ TEST_F(FirmwareUpdate, AWrongChecksumIsAnErrorWithTheBoxValueAndNoRestart)
         start(QString::fromLatin1(c.name), image);
         link.pump();
         const std::uint32_t boxSum = FirmwareSum(image) + 1;
-        EXPECT_EQ(s.PendingOp, 0);
+        EXPECT_FALSE(s.busy());
         EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::ChecksumError);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, "Process Error!!" + Hex4(boxSum));
@@ -310,7 +310,7 @@ TEST_F(FirmwareUpdate, BoardQueryTriesSixTimes300msApart)
             EXPECT_EQ(std::count(l.sentCodes.begin(), l.sentCodes.end(), Cmd::FwLargeStart), 0);
             EXPECT_EQ(ui.intValue(ctl::ProgressBar1, Prop::Position), -39321);
             EXPECT_TRUE(ui.isEnabled(ctl::ProgBtn));
-            EXPECT_EQ(s.PendingOp, 0);
+            EXPECT_FALSE(s.busy());
         } else {
             EXPECT_EQ(fresh.firmwareImage(), Pattern(393216));
         }
@@ -357,7 +357,7 @@ TEST_F(FirmwareUpdate, WatchdogAllowsFlashingButEndsADeadUpdate)
         EXPECT_EQ(s.PendingOp, c.stopAt);
         EXPECT_TRUE(ui.messages.empty());
         clock.advance(2);
-        EXPECT_EQ(s.PendingOp, 0);
+        EXPECT_FALSE(s.busy());
         EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::NoReply);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, "Firmware update did not complete: no reply from the box.");
@@ -390,7 +390,7 @@ TEST_F(FirmwareUpdate, ClosingTheLinkMidwayEndsTheUpdate)
         else
             connection.CloseUsbLink();
         EXPECT_FALSE(s.connected());
-        EXPECT_EQ(s.PendingOp, 0);
+        EXPECT_FALSE(s.busy());
         EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::LinkClosed);
         EXPECT_EQ(s.firmware.BarPosition, at);
         EXPECT_EQ(ui.intValue(ctl::ProgressBar1, Prop::Position), int(at));

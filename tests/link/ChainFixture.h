@@ -3,9 +3,9 @@
 // the simulated box behind a link that hands a reply over only when the test pumps it.
 
 #include "link/Clock.h"
-#include "session/Readback.h"
+#include "box/Readback.h"
 #include "session/Session.h"
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
 #include "support/RecordingUi.h"

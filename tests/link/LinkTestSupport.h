@@ -5,7 +5,7 @@
 #include "FakeHid.h"
 #include "link/Clock.h"
 #include "link/Transport.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
@@ -41,11 +41,31 @@ inline bool waitUntil(const std::function<bool()>& pred, int ms = 5000)
     return true;
 }
 
+// Real replies with virtual waits: runs the event loop, and the virtual clock's pending waits and
+// pauses whenever nothing else is due, until pred holds (bounded in real time).
+inline bool settle(VirtualClock& clock, const std::function<bool()>& pred, int ms = 5000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!pred() && !clock.runNextDelay())
+            QThread::msleep(1);
+    }
+    return true;
+}
+
 struct LinkSession {
     VirtualClock clock;
     RecordingUi ui;
     Session s{clock, ui};
     LinkSession() { ui.watch(s.events); }
+    // Until no operation or chain runs any more.
+    bool settleIdle(int ms = 5000)
+    {
+        return settle(clock, [this] { return !s.busy(); }, ms);
+    }
 };
 
 // Wraps a transport's sink so a test sees every reply frame exactly as dispatched.
@@ -108,7 +128,7 @@ protected:
     {
         conn->BtnCnt2Click();
         ASSERT_TRUE(ls.s.connected());
-        ASSERT_TRUE(waitUntil([&] { return ls.s.PendingOp == 0; }));
+        ASSERT_TRUE(ls.settleIdle());
     }
 
     LinkSession ls;

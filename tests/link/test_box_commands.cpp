@@ -1,7 +1,7 @@
 #include "ChainFixture.h"
 
-#include "session/BoxCommands.h"
-#include "session/Watchdog.h"
+#include "box/BoxCommands.h"
+#include "box/Watchdog.h"
 #include "support/Controls.h"
 
 #include <functional>
@@ -21,12 +21,13 @@ protected:
     }
 };
 
+using Command = std::function<Operation<void>(Session&)>;
+
 struct PaceCase {
     const char* name;
-    std::function<void(Session&)> start;
+    Command start;
     int interval;
-    const char* resumeRequest; // the request Timer2 sends at 100 %
-    int resumeOp;
+    const char* resumeRequest; // the request sent at 100 %
 };
 
 class Timer2Pace : public BoxCommands, public ::testing::WithParamInterface<PaceCase> { };
@@ -34,33 +35,33 @@ class Timer2Pace : public BoxCommands, public ::testing::WithParamInterface<Pace
 TEST_P(Timer2Pace, TenTicksThenTheReadBackResumes)
 {
     const PaceCase& c = GetParam();
-    c.start(s);
+    const Operation<void> op = c.start(s);
     link.pump(2);
-    ASSERT_TRUE(s.Timer2->isEnabled());
-    EXPECT_EQ(s.Timer2->interval(), c.interval);
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 180);
     const std::size_t before = link.log.size();
 
-    clock.advance(9 * c.interval);
+    clock.advance(c.interval - 1);
+    EXPECT_EQ(ui.intValue(ctl::ProgressBar2, Prop::Position), 0) << "one step is " << c.interval << " ms";
+    clock.advance(8 * c.interval + 1);
     EXPECT_EQ(ui.intValue(ctl::ProgressBar2, Prop::Position), 90);
     EXPECT_EQ(link.log.size(), before) << "nothing is sent before the tenth tick";
     clock.advance(c.interval);
-    EXPECT_FALSE(s.Timer2->isEnabled());
     ASSERT_EQ(link.log.size(), before + 1);
     EXPECT_EQ(link.log.back(), c.resumeRequest);
-    EXPECT_EQ(s.PendingOp, c.resumeOp);
+    EXPECT_FALSE(op.finished());
 
     link.pump();
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(op.succeeded());
+    EXPECT_FALSE(s.busy());
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 680);
     EXPECT_FALSE(ui.waitWindowOpen());
     EXPECT_TRUE(ui.messages.size() <= 1u) << "only the confirmation";
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, Timer2Pace,
-    ::testing::Values(PaceCase{"AllReset", BtnAllResetClick, 2400, "0001", 4094},
-        PaceCase{"ProfileLoad", [](Session& s) { BtnPFL(s, 2); }, 2000, "0001", 4094},
-        PaceCase{"Reset", BtnResetClick, 200, "1001", 4103}),
+    ::testing::Values(PaceCase{"AllReset", ResetAll, 2400, "0001"},
+        PaceCase{"ProfileLoad", [](Session& s) { return LoadProfile(s, 2); }, 2000, "0001"},
+        PaceCase{"Reset", ResetSettings, 200, "1001"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BoxCommands, AllResetSendsTheCornerValueAndClearsWarpModes)
@@ -68,19 +69,18 @@ TEST_F(BoxCommands, AllResetSendsTheCornerValueAndClearsWarpModes)
     s.warp.model[0].ControlCursor = {3, 0}; // right column: top-right corner
     s.setFlag(Flag::LinkedWarp, true);
     s.warpAdjust.ConfirmedMode = {1, 2, 3, 4};
-    BtnAllResetClick(s);
+    const Operation<void> op = ResetAll(s);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Do you want to do all reset?");
     EXPECT_EQ(ui.messages[0].caption, "");
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
     EXPECT_EQ(ui.messages[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(s.PendingOp, 7099);
-    EXPECT_EQ(s.PostSendDelay, 80);
     link.pump(1);
     const std::vector<std::string> sent{"100b s00TLA+503", "1002 s00RXT+001"};
     EXPECT_EQ(link.log, sent) << "KeystoneCorners[0][1].x is 502";
-    EXPECT_EQ(s.PendingOp, 7100);
-    EXPECT_EQ(s.PostSendDelay, 0);
+    ASSERT_GE(clock.waits().size(), 1u);
+    EXPECT_EQ(clock.waits()[0].kind, VirtualClock::WaitKind::Pump);
+    EXPECT_EQ(clock.waits()[0].ms, 80) << "the pause after the corner request";
     for (int w = 0; w < 4; ++w) {
         EXPECT_EQ(s.warp.model[w].ControlPattern, 0);
         EXPECT_EQ(s.warpAdjust.ConfirmedMode[w], 99);
@@ -90,8 +90,9 @@ TEST_F(BoxCommands, AllResetSendsTheCornerValueAndClearsWarpModes)
 
 TEST_F(BoxCommands, ProfileSaveAndLoadTexts)
 {
-    BtnPFX(s, 4);
-    BtnPFL(s, 1);
+    const Operation<void> save = SaveProfile(s, 4);
+    link.pump(1);
+    const Operation<void> load = LoadProfile(s, 1);
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].text, "Do you want to save profile ?");
     EXPECT_EQ(ui.messages[0].caption, "Save Profile");
@@ -101,12 +102,13 @@ TEST_F(BoxCommands, ProfileSaveAndLoadTexts)
     EXPECT_EQ(ui.messages[1].caption, "Load Profile");
     const std::vector<std::string> sent{"1002 s00PFV+004", "1002 s00PFA+001"};
     EXPECT_EQ(link.log, sent);
-    EXPECT_EQ(s.PendingOp, 7100);
+    EXPECT_TRUE(save.succeeded());
+    EXPECT_TRUE(s.busy());
 }
 
 struct CancelCase {
     const char* name;
-    std::function<void(Session&)> click;
+    Command click;
     MsgResult answer;
 };
 
@@ -115,31 +117,31 @@ class Cancelled : public BoxCommands, public ::testing::WithParamInterface<Cance
 TEST_P(Cancelled, NothingIsSent)
 {
     ui.answers.push_back(GetParam().answer);
-    GetParam().click(s);
+    const Operation<void> op = GetParam().click(s);
+    EXPECT_TRUE(op.succeeded());
     EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(link.log.empty());
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_FALSE(s.busy());
     EXPECT_FALSE(s.FactoryResetPending);
     EXPECT_TRUE(s.connected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Confirmations, Cancelled,
-    ::testing::Values(CancelCase{"AllReset", BtnAllResetClick, MsgResult::No},
-        CancelCase{"FactoryReset", FRstBtnClick, MsgResult::No},
-        CancelCase{"Reboot", BtnRebootClick, MsgResult::No},
-        CancelCase{"ProfileLoad", [](Session& s) { BtnPFL(s, 0); }, MsgResult::Cancel},
-        CancelCase{"ProfileSave", [](Session& s) { BtnPFX(s, 0); }, MsgResult::Cancel}),
+    ::testing::Values(CancelCase{"AllReset", ResetAll, MsgResult::No},
+        CancelCase{"FactoryReset", FactoryReset, MsgResult::No}, CancelCase{"Reboot", Reboot, MsgResult::No},
+        CancelCase{"ProfileLoad", [](Session& s) { return LoadProfile(s, 0); }, MsgResult::Cancel},
+        CancelCase{"ProfileSave", [](Session& s) { return SaveProfile(s, 0); }, MsgResult::Cancel}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BoxCommands, CommandsWithoutALinkSendNothing)
 {
     s.setFlag(Flag::Connected, false);
-    for (auto click : {BtnAllResetClick, BtnRebootClick, FRstBtnClick})
-        click(s);
-    BtnPFL(s, 0);
+    for (const Command& click : {Command(ResetAll), Command(Reboot), Command(FactoryReset),
+             Command([](Session& s) { return LoadProfile(s, 0); })})
+        EXPECT_TRUE(click(s).succeeded());
     EXPECT_EQ(ui.messages.size(), 4u) << "each still asks";
     EXPECT_TRUE(link.log.empty());
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_FALSE(s.busy());
     EXPECT_FALSE(s.FactoryResetPending) << "no reply would ever clear it";
 }
 
@@ -149,25 +151,24 @@ TEST_F(BoxCommands, FactoryResetOverUsbKeepsTheLink)
     FakeBoxTransport usb(usbBox, true);
     usb.delivery = Delivery::Pumped;
     usb.attach(s);
-    FRstBtnClick(s);
+    const Operation<void> op = FactoryReset(s);
     EXPECT_EQ(ui.messages.at(0).text, "Do you want to do Factory reset?");
     EXPECT_TRUE(s.FactoryResetPending);
-    EXPECT_EQ(s.PendingOp, 39321);
     usb.pump();
     const std::vector<std::string> sent{"1002 s00VKY+250"};
     EXPECT_EQ(usb.log, sent);
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(op.succeeded());
     EXPECT_FALSE(s.FactoryResetPending);
     EXPECT_TRUE(s.connected());
 }
 
 TEST_F(BoxCommands, RebootSendsTheRestartFrameWithoutWaiting)
 {
-    BtnRebootClick(s);
+    const Operation<void> op = Reboot(s);
     EXPECT_EQ(ui.messages.at(0).text, "Do you want to reboot system?");
     const std::vector<std::string> sent{"12345678"};
     EXPECT_EQ(link.log, sent);
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(op.succeeded());
     EXPECT_EQ(link.pump(), 0) << "the box does not answer a restart";
 }
 
@@ -179,17 +180,19 @@ TEST_F(Watchdog, ChainWithoutReplyEndsAfterTenSeconds)
     SendIdentify(s);
     box.silent = true; // the Identify reply arrives, nothing after it
     link.pump();
-    ASSERT_EQ(s.PendingOp, 4095);
+    ASSERT_EQ(link.log.back(), "100c S00MDNR000");
     ASSERT_TRUE(ui.waitWindowOpen());
 
     clock.advance(kReplyWatchdogMs - 1);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(s.PendingOp, 4095);
+    EXPECT_FALSE(s.readback.finished());
     clock.advance(1);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "No reply from the box.");
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::Warning);
-    EXPECT_EQ(s.PendingOp, 0);
+    ASSERT_TRUE(s.readback.finished());
+    EXPECT_EQ(s.readback.failure()->kind, Failure::Kind::NoReply);
+    EXPECT_FALSE(s.busy());
     EXPECT_FALSE(ui.waitWindowOpen());
     EXPECT_TRUE(s.connected());
     EXPECT_TRUE(link.isOpen());
@@ -210,9 +213,9 @@ TEST_F(Watchdog, EveryReplyRestartsIt)
         link.pump(1);
     }
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_NE(s.PendingOp, 0);
+    EXPECT_TRUE(s.busy());
     link.pump();
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(s.readback.succeeded());
     // 20 s of answered polls (a silent box is the poll's to report, test_silent_box.cpp).
     for (int t = 0; t < 10; ++t) {
         clock.advance(2000);
@@ -223,14 +226,13 @@ TEST_F(Watchdog, EveryReplyRestartsIt)
 
 TEST_F(Watchdog, OutlastsTheResetPacing)
 {
-    BtnAllResetClick(s);
+    const Operation<void> op = ResetAll(s);
     link.pump(2);
-    ASSERT_EQ(s.Timer2->interval(), 2400);
     clock.advance(10 * 2400 - 1);
     EXPECT_EQ(ui.messages.size(), 1u) << "only the confirmation: 24 s of pacing is not a lost reply";
     clock.advance(1);
     link.pump();
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(op.succeeded());
     EXPECT_EQ(ui.messages.size(), 1u);
 }
 

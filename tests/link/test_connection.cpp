@@ -4,8 +4,8 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "protocol/SettingCodec.h"
-#include "session/BoxCommands.h"
-#include "session/Connection.h"
+#include "box/BoxCommands.h"
+#include "box/Connection.h"
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"
 #include "support/Controls.h"
@@ -32,7 +32,7 @@ TEST_F(TcpLink, ConnectWriteReadBackAndDisconnectIntoTheNeutralState)
     EXPECT_FALSE(ls.ui.isEnabled(ctl::RBUSB));
     EXPECT_TRUE(ls.ui.isEnabled(ctl::ProgBtn));
     EXPECT_EQ(conn->ConnectAddress, "127.0.0.1");
-    ASSERT_TRUE(waitUntil([&] { return ls.s.PendingOp == 0; }));
+    ASSERT_TRUE(ls.settleIdle());
     ASSERT_FALSE(box.received().empty());
     EXPECT_EQ(codeOf(box.received().front()), Cmd::Identify);
     EXPECT_EQ(box.repliesSent(), box.totalRequests()); // every reply reached DispatchResponse's chain
@@ -91,7 +91,7 @@ TEST_F(TcpLink, FactoryResetDisconnectsFromInsideTheDispatch)
 {
     connectAndSettle();
     const int before = box.totalRequests();
-    FRstBtnClick(ls.s); // the recording UI answers Yes
+    const Operation<void> reset = FactoryReset(ls.s); // the recording UI answers Yes
     ASSERT_TRUE(waitUntil([&] { return !ls.s.connected(); }));
     EXPECT_FALSE(ls.s.FactoryResetPending);
     EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
@@ -104,7 +104,7 @@ TEST_F(TcpLink, FactoryResetDisconnectsFromInsideTheDispatch)
 TEST_F(TcpLink, RebootClosesTheLinkWithoutWaiting)
 {
     connectAndSettle();
-    BtnRebootClick(ls.s);
+    const Operation<void> reboot = Reboot(ls.s);
     EXPECT_FALSE(ls.s.connected());
     EXPECT_EQ(ls.s.transport, nullptr);
     ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
@@ -131,7 +131,7 @@ TEST_F(TcpLink, PeerCloseTakesTheLinkToIdleWithAMessageAndAllowsReconnect)
     EXPECT_TRUE(ls.ui.isEnabled(ctl::RBUSB));
     EXPECT_FALSE(ls.ui.isEnabled(ctl::ProgBtn));
     EXPECT_EQ(ls.s.transport, nullptr);
-    EXPECT_EQ(ls.s.PendingOp, 0);
+    EXPECT_FALSE(ls.s.busy());
     EXPECT_FALSE(ls.ui.waitWindowOpen());
     ASSERT_EQ(ls.ui.messages.size(), 1u);
     EXPECT_EQ(ls.ui.messages[0].text, "Connection to the box lost.");
@@ -167,7 +167,7 @@ protected:
     {
         conn->BtnCnt2Click();
         ASSERT_TRUE(ls.s.connected());
-        ASSERT_TRUE(waitUntil([&] { return ls.s.PendingOp == 0; }));
+        ASSERT_TRUE(ls.settleIdle());
     }
     int memoCount(const QString& line) const { return int(ls.ui.memo().count(line)); }
 
@@ -229,7 +229,7 @@ TEST_F(UsbLink, ConnectSendsIdentifyAsAReportAndUnplugReturnsToIdle)
     ASSERT_EQ(first.size(), 513u);
     EXPECT_EQ(first[0], 0);
     EXPECT_EQ(codeOf(first, 1), Cmd::Identify);
-    ASSERT_TRUE(waitUntil([&] { return ls.s.PendingOp == 0; })); // the read-back ran over USB
+    ASSERT_TRUE(ls.settleIdle()); // the read-back ran over USB
     EXPECT_EQ(box.repliesSent(), box.totalRequests());
 
     hid->unplug();
@@ -269,31 +269,24 @@ TEST_F(UsbLink, DisconnectSendsTheNeutralStateThenReleasesTheDevice)
 TEST_F(UsbLink, ResendGuardResendsTheUnchangedRequestOnce)
 {
     connectAndSettle();
+    ls.s.TmrStatus->setEnabled(false);
     hid->swallowReplies = true;
-    ls.s.clearRequest(512);
-    ls.s.request().setCode(Cmd::ReadBlend);
-    SendFrame(ls.s);
+    ls.s.exchange.post(Request(Cmd::ReadBlend, Clear::None), {.resendOnUsb = true});
     const std::size_t sent = hid->writtenCount();
-    ls.s.USBTimeOut->setEnabled(true);
 
     ls.clock.advance(500);
     EXPECT_EQ(memoCount("NO ACK RESEND"), 1);
     ASSERT_EQ(hid->writtenCount(), sent + 1);
     EXPECT_EQ(hid->writtenAt(sent), hid->writtenAt(sent - 1));
-    EXPECT_FALSE(ls.s.USBTimeOut->isEnabled());
     ls.clock.advance(3000);
     EXPECT_EQ(memoCount("NO ACK RESEND"), 1);
+    ls.clock.advance(kReplyAllowanceMs);
 
-    // An answered request disarms it.
+    // An answered request is not sent again.
     hid->swallowReplies = false;
-    ls.s.PendingOp = 0;
-    ls.s.USBTimeOut->setEnabled(true);
     const int replies = box.repliesSent();
-    ls.s.clearRequest();
-    ls.s.request().setCode(Cmd::Setting);
-    SendFrame(ls.s);
-    ASSERT_TRUE(waitUntil([&] { return !ls.s.USBTimeOut->isEnabled(); }));
-    EXPECT_EQ(box.repliesSent(), replies + 1);
+    ls.s.exchange.post(Request(Cmd::ReadBlend, Clear::None), {.resendOnUsb = true});
+    ASSERT_TRUE(waitUntil([&] { return box.repliesSent() == replies + 1 && ls.s.exchange.idle(); }));
     ls.clock.advance(500);
     EXPECT_EQ(memoCount("NO ACK RESEND"), 1);
 }

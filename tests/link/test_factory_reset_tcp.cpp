@@ -3,8 +3,8 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 
-#include "session/BoxCommands.h"
-#include "session/Connection.h"
+#include "box/BoxCommands.h"
+#include "box/Connection.h"
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"
 #include "support/Controls.h"
@@ -27,9 +27,9 @@ protected:
 TEST_F(TcpBoxCommands, FactoryResetEndsDisconnectedWithoutTheNeutralState)
 {
     const int before = box.totalRequests();
-    FRstBtnClick(ls.s);
+    const Operation<void> reset = FactoryReset(ls.s);
     ASSERT_TRUE(waitUntil([&] { return !ls.s.connected(); }));
-    EXPECT_EQ(ls.s.PendingOp, 0);
+    EXPECT_FALSE(ls.s.busy());
     EXPECT_FALSE(ls.s.FactoryResetPending);
     EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
     ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
@@ -39,7 +39,7 @@ TEST_F(TcpBoxCommands, FactoryResetEndsDisconnectedWithoutTheNeutralState)
 
 TEST_F(TcpBoxCommands, RebootClosesTheTcpLink)
 {
-    BtnRebootClick(ls.s);
+    const Operation<void> reboot = Reboot(ls.s);
     EXPECT_FALSE(ls.s.connected());
     EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
 }

@@ -28,7 +28,7 @@ TEST_F(IdentifyOnly, AsksForIdentityAndModelAndLeavesTheBoxAsItWas)
     QSignalSpy finished(&ls.s.events, &SessionEvents::readbackFinished);
     conn->BtnCnt2Click();
     ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
-    EXPECT_EQ(ls.s.PendingOp, Op::Idle);
+    EXPECT_FALSE(ls.s.busy());
     EXPECT_EQ(ls.s.BoardModel, 800);
     EXPECT_EQ(ls.s.ChannelCount, 4);
     EXPECT_FALSE(ls.ui.waitWindowOpen());

@@ -4,7 +4,7 @@
 #include "mask/MaskState.h"
 #include "session/Dispatch.h"
 #include "session/PageTable.h"
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 #include "sim/BoxModel.h"
 #include "support/Controls.h"
 #include "support/FakeBoxTransport.h"
@@ -61,7 +61,7 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     connectAndRead();
 
     EXPECT_THAT(link.log, ElementsAreArray(ExpectedReadback(k)));
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_FALSE(s.busy());
     EXPECT_EQ(s.ChannelCount, k.windows);
     EXPECT_EQ(s.flag(Flag::PipCapable), k.pip);
     EXPECT_EQ(s.flag(Flag::UserMask), k.userMask != 0);
@@ -130,9 +130,11 @@ TEST_P(ReadbackKinds, AgainstTheSimulatedBox)
     FakeBoxTransport eventLoopLink(model);
     eventLoopLink.attach(s);
     SendIdentify(s);
-    for (int turn = 0; turn < 10000 && s.PendingOp != 0; ++turn)
+    for (int turn = 0; turn < 10000 && s.busy(); ++turn) {
         QCoreApplication::processEvents();
-    ASSERT_EQ(s.PendingOp, 0);
+        clock.runNextDelay();
+    }
+    ASSERT_FALSE(s.busy());
 
     std::vector<std::uint32_t> expected;
     for (const std::string& line : ExpectedReadback(k))
@@ -175,9 +177,11 @@ TEST_F(ChainTest, FinishReadbackKeepsSystemAndVideoWallPagesActive)
 {
     for (int page : {1, 5, 7}) {
         SetActivePage(s, page); // as the user's pick would
-        s.PendingOp = 4117;
         s.ReadbackWindow = 1;
-        FinishReadback(s, false);
+        const Operation<void> end = FinishReadback(s, false);
+        while (clock.runNextDelay()) {
+        }
+        EXPECT_TRUE(end.succeeded());
         const int tag = PageTag(page);
         EXPECT_EQ(ui.activePage(), tag == 4 || tag == 6 ? page : 0) << page;
     }
@@ -190,12 +194,10 @@ TEST_F(ChainTest, ReadbackAfterAWholeBoxTransferKeepsPatternsAndSelectsWindowOne
         m.ControlPattern = 16;
     s.setFlag(Flag::TransferReadback, true);
     ui.set(ctl::ProgressBar2, Prop::Position, 40);
-    s.clearRequest(4);
-    s.request().setCode(Cmd::ReadNetwork);
-    s.PendingOp = 4096;
-    SendFrame(s);
+    StartReadback(s, ReadbackStart::AfterTransfer);
     link.pump();
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(s.readback.succeeded());
+    EXPECT_EQ(link.log.front(), "1000");
     EXPECT_EQ(s.warp.model[2].ControlPattern, 16) << "the transfer's patterns are kept";
     EXPECT_EQ(ui.intValue(ctl::ProgressBar2, Prop::Position), 100);
     EXPECT_FALSE(s.flag(Flag::TransferReadback));
@@ -226,7 +228,7 @@ TEST_P(IdentifyKinds, BoardKindByte)
     EXPECT_EQ(ui.isVisible(ctl::TabPIP), c.pip);
     EXPECT_EQ(ui.isEnabled(ctl::TabPIP), c.pip);
     EXPECT_EQ(ui.isEnabled(ctl::BtnWins[3]), c.windows == 4);
-    EXPECT_EQ(s.PendingOp, 4095);
+    EXPECT_EQ(link.log.back(), "100c S00MDNR000") << "the model is asked next";
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, IdentifyKinds,
@@ -256,14 +258,15 @@ TEST_P(Rejection, OldFirmwareOrBoardError)
     link.pump(1);
     if (!c.message) {
         EXPECT_TRUE(ui.messages.empty());
-        EXPECT_EQ(s.PendingOp, 4095);
+        EXPECT_EQ(link.log.back(), "100c S00MDNR000");
         EXPECT_FALSE(s.flag(Flag::Rejected));
         return;
     }
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, c.message);
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::Warning);
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_FALSE(s.busy());
+    EXPECT_EQ(s.readback.failure()->kind, Failure::Kind::BoxFault);
     EXPECT_TRUE(s.flag(Flag::Rejected));
     EXPECT_TRUE(s.connected()) << "the link stays open";
     EXPECT_FALSE(ui.isEnabled(ctl::BtnFrame));
@@ -335,7 +338,7 @@ TEST_F(ChainTest, MaskSlotsAreReadToTheirEnd)
     EXPECT_THAT(std::vector<std::uint8_t>(s.mask.ColourSlotCopy.begin(), s.mask.ColourSlotCopy.begin() + 4),
         ElementsAreArray(kColourMagic));
     EXPECT_EQ(progressBeforeFinish(), 66);
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(s.readback.succeeded());
 }
 
 TEST_F(ChainTest, MaskSlotSizeBeyondTheCopyNeverWritesPastIt)
@@ -352,7 +355,7 @@ TEST_F(ChainTest, MaskSlotSizeBeyondTheCopyNeverWritesPastIt)
         link.log.begin(), link.log.end(), [](const std::string& l) { return l.rfind("1026 ", 0) == 0; });
     EXPECT_EQ(chunks, long((kMonoSlotBytes - 32 + 255) / 256));
     EXPECT_EQ(s.mask.MonoSlotCopy[8].back(), std::uint8_t(kMonoSlotBytes - 1 - 32 + 32));
-    EXPECT_EQ(s.PendingOp, 0) << "the read-back went on to its end";
+    EXPECT_TRUE(s.readback.succeeded()) << "the read-back went on to its end";
     EXPECT_EQ(s.mask.MonoMaskLimit, 237568);
 }
 
@@ -360,13 +363,14 @@ TEST_F(ChainTest, GarbledSlotAnswerCountsAsOff)
 {
     box.identity.boardKind = 0x81;
     box.identity.userMask = 1;
-    link.attach(s);
-    s.ReadbackWindow = 1;
-    s.PendingOp = 4111;
-    s.reply().copyIn(8, "S00DMI+9x9\r\n", 12);
-    DispatchResponse(s);
+    box.window(0).maskAssignment = 3;
+    link.tamper = [](std::vector<std::uint8_t>& reply) {
+        if (std::string(reply.begin() + 8, reply.begin() + 14) == "S00DMI")
+            std::copy_n("S00DMI+9x9\r\n", 12, reply.begin() + 8);
+    };
+    connectAndRead();
     EXPECT_EQ(s.mask.MaskAssignment[0], 0);
-    EXPECT_EQ(s.PendingOp, 4113);
+    EXPECT_TRUE(s.readback.succeeded());
 }
 
 TEST_F(ChainTest, WarpRereadAfterModeChange)
@@ -379,7 +383,7 @@ TEST_F(ChainTest, WarpRereadAfterModeChange)
     link.pump();
     const std::vector<std::string> expected{"1002 s00WPM+006", "1007", "1008", "1009"};
     EXPECT_EQ(link.log, expected);
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_FALSE(s.busy());
     EXPECT_TRUE(ui.isEnabled(ctl::GPWPMode));
     EXPECT_EQ(s.warpAdjust.KeystoneCorners[0][0], (PointOffset{500, 501}));
     EXPECT_FALSE(ui.waitWindowOpen());

@@ -6,7 +6,7 @@
 #include "protocol/SettingCodec.h"
 #include "link/TcpTransport.h"
 #include "link/UsbTransport.h"
-#include "session/NeutralState.h"
+#include "box/NeutralState.h"
 #include "sim/BoxModel.h"
 #include "support/Controls.h"
 #include "support/FakeBoxTransport.h"

@@ -1,6 +1,6 @@
 #include "ChainFixture.h"
 
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 #include "support/Controls.h"
 
 namespace trivel::test {
@@ -31,7 +31,7 @@ TEST_F(StatusPoll, FirstPollRepaintsBothIndicatorRows)
     poll();
     const std::vector<std::string> expected{"1006", "1001"};
     EXPECT_EQ(link.log, expected);
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_TRUE(s.statusPoll.succeeded());
     const int inputs[] = {kColourInput, kColourIdle, kColourInput, kColourIdle};
     for (int k = 1; k <= 4; ++k)
         EXPECT_EQ(ui.intValue(ctl::PnlIpts[std::size_t(k - 1)], Prop::Color), inputs[k - 1]) << k;
@@ -83,11 +83,12 @@ TEST_F(StatusPoll, WindowSettingsReplyPressesTheOutputModeButton)
 
 TEST_F(StatusPoll, PollsOnlyWhenConnectedIdleAndAccepted)
 {
-    s.PendingOp = 4103;
-    clock.advance(2000);
-    EXPECT_TRUE(link.log.empty());
+    {
+        const auto chain = s.exchange.hold(); // another operation runs
+        clock.advance(2000);
+        EXPECT_TRUE(link.log.empty());
+    }
 
-    s.PendingOp = 0;
     s.setFlag(Flag::Connected, false);
     clock.advance(2000);
     EXPECT_TRUE(link.log.empty());
@@ -98,7 +99,7 @@ TEST_F(StatusPoll, OtherReplyCodesLeaveThePollPendingOrEndIt)
     box.wrongCodeFor = Cmd::Status;
     box.wrongCode = Cmd::Status + 1;
     poll();
-    EXPECT_EQ(s.PendingOp, 10000);
+    EXPECT_FALSE(s.statusPoll.finished()) << "a reply of another code is not the answer";
     poll();
     const std::vector<std::string> twoPolls{"1006", "1006"};
     EXPECT_EQ(link.log, twoPolls) << "the next tick polls again";
@@ -108,7 +109,7 @@ TEST_F(StatusPoll, OtherReplyCodesLeaveThePollPendingOrEndIt)
     const int opm = s.settings.WindowSettings.OPM[0];
     box.window(0).record[6] = 12;
     poll();
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_FALSE(s.statusPoll.finished()) << "it waits for its own reply";
     EXPECT_EQ(s.settings.WindowSettings.OPM[0], opm) << "a reply with another code changes nothing";
 }
 

@@ -3,7 +3,7 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "link/UsbModeLock.h"
-#include "session/Connection.h"
+#include "box/Connection.h"
 #include "support/Controls.h"
 
 #include <QProcess>

@@ -124,7 +124,7 @@ TEST_F(MaskOperations, PreviewSendsChunksThenTheShowFrame)
         EXPECT_EQ(show[12], 1); // BtnMaskEn is always down
         EXPECT_EQ(show[16], 1);
         EXPECT_EQ(texts(), std::vector<QString>{"User Mask data Upload finished "});
-        EXPECT_EQ(s.PendingOp, Op::Idle);
+        EXPECT_FALSE(s.busy());
         EXPECT_FALSE(ui.waitWindowOpen());
         EXPECT_EQ(box.window(1).maskShown, 1);
     }
@@ -185,7 +185,7 @@ TEST_F(MaskOperations, SaveChecksComeInOrderAndNothingIsSentOnAFailedOne)
         EXPECT_EQ(s.mask.MaskAssignment[1], c.index);
         EXPECT_EQ(s.mask.MaskIdx2, c.index);
         EXPECT_EQ(box.window(0).maskAssignment, c.index);
-        EXPECT_EQ(s.PendingOp, Op::Idle);
+        EXPECT_FALSE(s.busy());
     }
 }
 
@@ -208,7 +208,7 @@ TEST_F(MaskOperations, UploadedAndStoredMaskIsReadBackWithTheSameBytes)
     s.mask.MaskKind = 0;
     s.mask.ImageReverse = false;
     click(BtnMaskReadClick);
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
     EXPECT_EQ(s.mask.MaskKind, 1);
     EXPECT_TRUE(s.mask.ImageReverse);
     ASSERT_EQ(s.mask.Stream.size(), stored.size());
@@ -260,7 +260,7 @@ TEST_F(MaskOperations, ReadingAnEmptySlotDropsTheCurrentMask)
     EXPECT_EQ(s.mask.MaskKind, 0);
     EXPECT_TRUE(s.mask.Stream.empty());
     EXPECT_EQ(s.mask.Picture.width(), 8); // the blank picture
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
 
     CBMaskIdxChange(s, 0);
     click(BtnMaskReadClick);
@@ -281,7 +281,7 @@ TEST_F(MaskOperations, AHostileSizeFieldStopsTheReadAtTheBuffersEnd)
         CBMaskIdxChange(s, c.index);
         click(BtnMaskReadClick);
         EXPECT_EQ(link.sent.size(), 1 + (c.buffer - 32 + 255) / 256);
-        EXPECT_EQ(s.PendingOp, Op::Idle);
+        EXPECT_FALSE(s.busy());
         EXPECT_EQ(s.mask.Stream.size(), c.buffer);
         EXPECT_EQ(s.mask.MonoReadBuffer[1].size(), kMonoSlotBytes);
         EXPECT_EQ(s.mask.ColourReadBuffer.size(), c.index == 10 ? kColourSlotBytes : 0u);
@@ -297,11 +297,9 @@ TEST_F(MaskOperations, AHostileSizeFieldAtConnectStaysInsideTheSlotCopies)
     box.maskSlot(9) = StoredMono(288);
     box.silentAfter = -1;
     link.clearLog();
-    StartMaskSlotRead(s);
-    // Only the slot chain: stop once it hands over to the window settings.
-    while (link.queued() > 0 && s.PendingOp != Op::WindowSettings)
-        link.pump(1);
-    EXPECT_EQ(s.PendingOp, Op::WindowSettings);
+    const Operation<void> slotRead = ReadMaskSlots(s);
+    link.pump();
+    EXPECT_TRUE(slotRead.succeeded());
     EXPECT_EQ(s.mask.MonoSlotCopy[0].size(), kMonoSlotBytes);
     EXPECT_EQ(s.mask.ColourSlotCopy.size(), kColourSlotBytes);
     EXPECT_EQ(ui.memo().size(), 2);
@@ -354,7 +352,7 @@ TEST_F(MaskOperations, SetOnEitherPageAssignsTheSlotToTheWindow)
     EXPECT_EQ(link.log, (Lines{"100c S00DMI+000"}));
     EXPECT_EQ(s.mask.MaskAssignment[1], 0);
     EXPECT_EQ(box.window(0).maskAssignment, 0);
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
     EXPECT_FALSE(ui.waitWindowOpen());
 }
 

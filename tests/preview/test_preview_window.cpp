@@ -13,8 +13,8 @@
 #include "preview/PreviewSession.h"
 #include "preview/PreviewSource.h"
 #include "preview/pages/OutputPreviewWindow.h"
-#include "session/Readback.h"
-#include "session/StatusPoll.h"
+#include "box/Readback.h"
+#include "box/StatusPoll.h"
 #include "settings/SettingsState.h"
 #include "warp/Controls.h"
 
@@ -209,7 +209,7 @@ TEST(PreviewWindow, WhatTheBoxReportsAtConnectIsWhatThePreviewShows)
 
     SendIdentify(f.s);
     f.settle();
-    ASSERT_EQ(f.s.PendingOp, Op::Idle);
+    ASSERT_FALSE(f.s.busy());
     f.s.CurrentWindow = 0;
     f.open();
     OutputPreviewWindow* w = f.window();
@@ -246,7 +246,7 @@ TEST(PreviewWindow, TheSameSettingFileGivesTheSamePictureAsTrivelctl)
         box.box.maskSlot(2) = RedBlockMask(80, 40, 500, 300);
         SendIdentify(box.s);
         box.settle();
-        ASSERT_EQ(box.s.PendingOp, Op::Idle);
+        ASSERT_FALSE(box.s.busy());
         Session& rig = box.s;
         ASSERT_TRUE(rig.flag(Flag::UserMask));
         ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("rig.WBF")).ok);

@@ -63,7 +63,7 @@ TEST_F(Registers, EnterCommitsAHexValueWithinAByte)
         EXPECT_EQ(lastSent()[32], 0x12);
         EXPECT_EQ(lastSent()[33], c.written);
         EXPECT_EQ(box.registerValue(0, 0, 0x12), c.written);
-        EXPECT_EQ(s.PendingOp, 0);
+        EXPECT_FALSE(s.busy());
         EXPECT_FALSE(s.registers.EditCommitted);
     }
     // Without Enter the text only sits in the grid.
@@ -125,7 +125,7 @@ TEST_F(Registers, ReadsFillTheCellsOfTheAddressesAnswered)
     EXPECT_EQ(req.u8(32 + 2 * 127), 127);
     for (int a = 0; a < 128; ++a)
         EXPECT_EQ(cell(a), QStringLiteral("%1").arg(a ^ 0xA5, 2, 16, QLatin1Char('0')).toUpper()) << a;
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_FALSE(s.busy());
     EXPECT_FALSE(s.registers.ReadPending);
 
     // Count 1: only the selected cell.
@@ -152,7 +152,7 @@ TEST_F(Registers, ACountBeyondTheFrameFillsOnlyThePairsInIt)
     DispatchResponse(s);
     EXPECT_EQ(cell(7), "11");
     EXPECT_EQ(cell(9), "00") << "stale bytes beyond the frame were read as pairs";
-    EXPECT_EQ(s.PendingOp, 0);
+    EXPECT_FALSE(s.busy());
 }
 
 TEST_F(Registers, WriteReplyRereadsWhileAReadIsPending)

@@ -4,7 +4,7 @@
 #include "link/Clock.h"
 #include "protocol/SettingCodec.h"
 #include "session/Dispatch.h"
-#include "session/Readback.h"
+#include "box/Readback.h"
 #include "session/Session.h"
 #include "session/SessionFlags.h"
 #include "sim/BoxModel.h"
@@ -60,9 +60,8 @@ TEST(BoxReadback, ConnectReadBackFillsTheCachesFromTheBox)
 
     SendIdentify(s);
     // Each reply is delivered on the next event-loop turn; the chain is a few dozen exchanges.
-    for (int turn = 0; turn < 10000 && s.PendingOp != 0; ++turn)
-        QCoreApplication::processEvents();
-    ASSERT_EQ(s.PendingOp, 0);
+    test::RunUntilIdle(s, 0, 10000);
+    ASSERT_FALSE(s.busy());
 
     EXPECT_EQ(s.ChannelCount, 4);
     EXPECT_EQ(s.BoardModel, 800);

@@ -4,6 +4,7 @@
 #include "session/Dispatch.h"
 #include "session/Session.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
 
@@ -36,6 +37,7 @@ std::string LogLine(const FrameView& f)
 void FakeBoxTransport::attach(Session& s)
 {
     s.setTransport(this);
+    m_clock = dynamic_cast<VirtualClock*>(&s.clock);
     s.setFlag(Flag::Connected, true);
     s.TcpSelected = !m_usb;
     setReplySink([&s](const std::uint8_t* b, std::size_t n, bool withId) { DeliverReply(s, b, n, withId); });
@@ -63,6 +65,8 @@ void FakeBoxTransport::sendFrame(const FrameBuffer& request)
         return;
     extras.insert(extras.begin(), std::move(*reply));
     for (auto& r : extras) {
+        if (tamper)
+            tamper(r);
         switch (delivery) {
         case Delivery::Synchronous:
             deliver(std::move(r));
@@ -86,14 +90,35 @@ void FakeBoxTransport::sendFrame(const FrameBuffer& request)
 
 int FakeBoxTransport::pump(int limit)
 {
+    // Fixed waits and pauses of the running operations pass as if they had been slept, so a
+    // reply's step has sent what follows it when pump returns.
+    const auto runDelays = [this] {
+        while (m_queue.empty() && m_clock && m_clock->runNextDelay()) {
+        }
+    };
     int n = 0;
-    while (!m_queue.empty() && n < limit) {
+    runDelays();
+    while (n < limit && !m_queue.empty()) {
         std::vector<std::uint8_t> r = std::move(m_queue.front());
         m_queue.pop_front();
         ++n;
         deliver(std::move(r));
+        runDelays();
     }
     return n;
+}
+
+bool RunUntilIdle(Session& s, int minTurns, int maxTurns)
+{
+    auto* clock = dynamic_cast<VirtualClock*>(&s.clock);
+    for (int i = 0; i < maxTurns; ++i) {
+        if (i >= minTurns && !s.busy())
+            return true;
+        QCoreApplication::processEvents();
+        if (clock && s.busy())
+            clock->runNextDelay();
+    }
+    return !s.busy();
 }
 
 void FakeBoxTransport::deliver(std::vector<std::uint8_t> reply)

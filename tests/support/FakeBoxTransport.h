@@ -3,10 +3,12 @@
 // to the reply sink as a receive thread would: on the next event-loop turn, at once, or only when
 // the test pumps it, so a chain test decides exactly when each reply "arrives".
 
+#include "link/Clock.h"
 #include "link/Transport.h"
 #include "sim/BoxModel.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,9 +45,12 @@ public:
     Delivery delivery = Delivery::NextEventTurn;
     // While true, replies are swallowed (a box that went silent).
     bool silent = false;
+    // Changes each reply before it is handed over (a box that answers garbage).
+    std::function<void(std::vector<std::uint8_t>&)> tamper;
 
-    // Pumped delivery: hands queued replies over (and those they cause) until none is left or
-    // `limit` were delivered; returns how many.
+    // Pumped delivery: hands queued replies over (and those they cause), letting the virtual
+    // clock run the operations' waits in between, until nothing is left or `limit` replies were
+    // delivered; returns how many.
     int pump(int limit = 100000);
     // Forgets replies not yet handed over (they were lost on the way).
     void dropQueued() { m_queue.clear(); }
@@ -72,7 +77,13 @@ private:
     bool m_usb;
     std::size_t m_reportLength;
     bool m_open = true;
+    VirtualClock* m_clock = nullptr;
     std::deque<std::vector<std::uint8_t>> m_queue;
 };
+
+// Lets a session run until no chain or operation is left: event-loop turns for replies handed over
+// on the next turn, and the virtual clock's waits whenever one is pending. At least minTurns turns;
+// false when it is still busy after maxTurns.
+bool RunUntilIdle(Session& s, int minTurns = 50, int maxTurns = 5000);
 
 } // namespace trivel::test

@@ -9,7 +9,7 @@
 #include "mask/MaskState.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
-#include "session/Readback.h"
+#include "box/Readback.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
@@ -83,7 +83,7 @@ protected:
         link.attach(s);
         SendIdentify(s);
         link.pump();
-        ASSERT_EQ(s.PendingOp, Op::Idle);
+        ASSERT_FALSE(s.busy());
         ASSERT_EQ(s.ChannelCount, 4);
         ASSERT_TRUE(s.flag(Flag::UserMask));
         // What the first status poll would report.
@@ -350,8 +350,7 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
     ASSERT_FALSE(end.empty());
     const auto readback = From("1000", 1);
     ASSERT_EQ(readback.size(), 1u);
-    EXPECT_EQ(readback[0].pendingOp, Op::Network);
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
     EXPECT_FALSE(s.flag(Flag::TransferReadback)) << "the read-back's end clears it";
     EXPECT_EQ(s.ProgressPosition, kWholeBoxProgress);
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 680);
@@ -413,7 +412,7 @@ TEST_F(Transfer, ASingleWindowTransferSendsItsSlotAndEndsWithoutAReadBack)
     EXPECT_TRUE(box.maskSlot(0).empty());
     EXPECT_TRUE(From("1000", 1).empty()) << "no read-back";
     EXPECT_TRUE(From("1002 s00VKY+060", 1).empty()) << "no other window";
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
     EXPECT_FALSE(s.flag(Flag::SingleWindowTransfer));
     EXPECT_EQ(s.ProgressPosition, kSingleWindowProgress);
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 680);
@@ -438,7 +437,7 @@ TEST_F(Transfer, AWholeBoxFileSentAsOneWindowLeavesTheMaskSlotsAlone)
         box.requests(Cmd::MaskUploadMono) + box.requests(Cmd::MaskDelete) + box.requests(Cmd::MaskStore), 0);
     EXPECT_TRUE(ui.memo().join('\n').contains(QStringLiteral("MASK SLOTS NOT SENT")));
     EXPECT_TRUE(From("1002 s00VKY+061", 1).empty());
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
     EXPECT_FALSE(s.flag(Flag::SingleWindowTransfer));
 }
 
@@ -456,7 +455,7 @@ TEST_F(Transfer, TheLoadButtonSendsALoadedFileToAConnectedBox)
     EXPECT_EQ(sent[0].line, "1002 s00VKY+060");
     EXPECT_EQ(sent[0].pendingOp, Op::TransferMaskFirst);
     link.pump();
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
     for (int w = 0; w < 4; ++w)
         EXPECT_EQ(box.window(w).record[30], 60 + w) << "BRI from the file";
 }
@@ -466,7 +465,7 @@ TEST_F(Transfer, NothingIsSentWithoutABox)
     link.close();
     s.setFlag(Flag::Connected, false);
     StartSettingTransfer(s, true);
-    EXPECT_EQ(s.PendingOp, Op::Idle);
+    EXPECT_FALSE(s.busy());
     EXPECT_TRUE(sent.empty());
 }
 

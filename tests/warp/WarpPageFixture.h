@@ -32,8 +32,7 @@ struct WarpPage : AppFixture {
     void settle()
     {
         // A table transfer takes some ninety turns.
-        for (int i = 0; i < 5000 && (i < 50 || s.PendingOp != Op::Idle); ++i)
-            QCoreApplication::processEvents();
+        RunUntilIdle(s, 50, 5000);
     }
 
     void click(const char* name)
@@ -48,7 +47,7 @@ struct WarpPage : AppFixture {
     void enter(const char* button)
     {
         click(button);
-        ASSERT_EQ(s.PendingOp, Op::Idle);
+        ASSERT_FALSE(s.busy());
         link->clearLog();
         clock.clearWaits();
     }

@@ -3,7 +3,7 @@
 
 #include "WarpPageFixture.h"
 
-#include "session/PageShow.h"
+#include "box/PageShow.h"
 #include "settings/SettingsState.h"
 #include "warp/UserMap.h"
 #include "warp/WarpModel.h"
@@ -85,7 +85,7 @@ TEST(UserMap, TheFirstTransferIsShortThenEveryTransferSendsAllChunks)
     expected.insert(expected.end(), 44, "2011");
     expected.push_back("2012");
     EXPECT_EQ(f.link->log, expected);
-    EXPECT_EQ(f.s.PendingOp, Op::Idle);
+    EXPECT_FALSE(f.s.busy());
     EXPECT_FALSE(f.s.warpAdjust.WarpBusy);
     // An unedited 1920 x 1080 grid after a reset: the identity, chunk by chunk.
     for (std::size_t i = 2; i < f.link->sent.size() - 1; ++i) {

@@ -3,7 +3,7 @@
 
 #include "WarpPageFixture.h"
 
-#include "session/PageShow.h"
+#include "box/PageShow.h"
 #include "session/PendingOps.h"
 #include "settings/SettingsState.h"
 #include "warp/WarpAdjust.h"
@@ -50,7 +50,7 @@ TEST(WarpAdjustPage, ModeButtonsSendTheirSequenceAndTheSelectedModeAgainSendsNot
         EXPECT_EQ(f.model().ControlPattern, c.mode);
         EXPECT_EQ(f.s.warpAdjust.ConfirmedMode[0], c.mode);
         EXPECT_EQ(f.offsets()[0].x, 33);
-        EXPECT_EQ(f.s.PendingOp, Op::Idle);
+        EXPECT_FALSE(f.s.busy());
         EXPECT_TRUE(f.find<QWidget>("GPWPMode")->isEnabled());
         EXPECT_TRUE(f.find<QAbstractButton>(c.button)->isChecked());
 
@@ -131,7 +131,7 @@ TEST(WarpAdjustPage, MovesStopAt600AndSendTheClampedValue)
         f.click("BtnMoveRight");
         EXPECT_EQ(f.link->log, Log{c.sent});
         EXPECT_EQ(f.label("WPLRVal"), "600");
-        EXPECT_EQ(f.s.PendingOp, Op::Idle);
+        EXPECT_FALSE(f.s.busy());
         EXPECT_FALSE(f.s.warpAdjust.WarpBusy);
         ASSERT_EQ(WarpUndoCount(f.s, 0), 2); // the mode change and the move
         EXPECT_EQ(WarpUndoAt(f.s, 0, 1).action, int(WarpDir::Right));
@@ -234,7 +234,7 @@ TEST(WarpAdjustPage, ResetInWallClearsOnlyTheWallPointsWithItsWholeChain)
     EXPECT_EQ(f.offsets()[3], (PointOffset{5, -5}));
     EXPECT_EQ(f.s.warpAdjust.KeystoneCorners[0][1], (PointOffset{7, 7}));
     EXPECT_EQ(WarpUndoCount(f.s, 0), 0);
-    EXPECT_EQ(f.s.PendingOp, Op::Idle);
+    EXPECT_FALSE(f.s.busy());
     // Block 2 carries the wall points at 50 and the corners at 12; the chunks their numbers.
     EXPECT_EQ(f.link->sent[2][9], 16);
     EXPECT_EQ(f.link->sent[2][16], 7);

@@ -3,7 +3,7 @@
 
 #include "WarpPageFixture.h"
 
-#include "session/Watchdog.h"
+#include "box/Watchdog.h"
 #include "warp/WarpAdjust.h"
 #include "warp/WarpModel.h"
 #include "warp/WarpOps.h"
@@ -106,7 +106,7 @@ TEST(WarpPointMode, BackToTheConfirmedModeSendsTheCachedTablesInsteadOfAModeComm
     EXPECT_EQ(f.box.window(0).controlOffsets[8], 9);
     EXPECT_EQ(f.model().ControlPattern, WarpMode::Grid3x3);
     EXPECT_TRUE(f.find<QWidget>("GPWPMode")->isEnabled());
-    EXPECT_EQ(f.s.PendingOp, Op::Idle);
+    EXPECT_FALSE(f.s.busy());
 }
 
 // The re-select shows the hourglass from its first request to its last reply; a mode change that
@@ -151,7 +151,7 @@ TEST(WarpPointMode, TheReselectShowsTheHourglassUntilItsLastReply)
     EXPECT_TRUE(f.s.ui.hourglass());
     f.answerNextMessage(QMessageBox::Ok);
     f.clock.advance(kReplyWatchdogMs + 1);
-    EXPECT_EQ(f.s.PendingOp, Op::Idle);
+    EXPECT_FALSE(f.s.busy());
     EXPECT_FALSE(f.s.ui.hourglass());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
@@ -241,7 +241,7 @@ TEST(WarpPointMode, LoadingSlot3ReadsFiveBlocksAndSendsEightCorners)
     f.answerNextMessage(QMessageBox::Ok, &text);
     f.click("BtnLoadData");
     EXPECT_EQ(text, "No 17x17 warp information!!");
-    EXPECT_EQ(f.s.PendingOp, Op::Idle);
+    EXPECT_FALSE(f.s.busy());
     EXPECT_EQ(PointOf(f.model(), 0, 0), (OffsetPair{7, 0}));
 }
 

@@ -48,7 +48,6 @@ public:
     bool HidCtlEnumerate(const HidDeviceInfo& device);
     void HidCtlDeviceChange();
     void CloseUsbLink();
-    void USBTimeOutTimer();
     void FormClose();
 
     // The address taken from ConnectAddressBox at the last TCP connect.

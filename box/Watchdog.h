@@ -20,6 +20,8 @@ bool ReplyWatchdogGuards(int pendingOp);
 // Restarted on every send and after every dispatched reply.
 void NoteFrameSent(Session& s);
 void NoteReplyDispatched(Session& s);
+// Every reply, whoever awaits it: the box is not silent.
+void NoteReplyTaken(Session& s);
 
 // Handler of Session::ReplyWatchdog.
 void ReplyWatchdogTimeout(Session& s);

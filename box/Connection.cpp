@@ -1,13 +1,15 @@
-#include "session/Connection.h"
+#include "box/Connection.h"
+
+#include "box/Readback.h"
 
 #include "firmware/Controls.h"
 #include "firmware/FirmwareUpdate.h"
 #include "session/Dispatch.h"
-#include "session/NeutralState.h"
+#include "box/NeutralState.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
-#include "session/StatusPoll.h"
-#include "session/Watchdog.h"
+#include "box/StatusPoll.h"
+#include "box/Watchdog.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"
 
@@ -27,8 +29,6 @@ Connection::Connection(
     m_s.connection = this;
     // A send stuck longer than the reply watchdog waits for a reply ends the link.
     m_link.setSendTimeoutMs(kReplyWatchdogMs);
-    if (m_s.USBTimeOut)
-        m_s.USBTimeOut->onTimeout = [this] { USBTimeOutTimer(); };
     m_link.setReplySink([this](const std::uint8_t* bytes, std::size_t n, bool withReportId) {
         DeliverReply(m_s, bytes, n, withReportId);
     });
@@ -43,8 +43,6 @@ Connection::Connection(
 Connection::~Connection()
 {
     m_link.setDevicePolling(false);
-    if (m_s.USBTimeOut)
-        m_s.USBTimeOut->onTimeout = nullptr;
     detachFromSession();
     m_link.close();
     if (m_s.connection == this)
@@ -171,10 +169,7 @@ void Connection::connectUsb()
     NoteLinkOpened(m_s);
     m_link.startReceiving();
 
-    m_s.clearRequest();
-    m_s.request().setCode(Cmd::Identify);
-    SendFrame(m_s);
-    m_s.PendingOp = Op::Identify;
+    SendIdentify(m_s);
 
     ui.setEnabled(ctl::ProgBtn, true);
     ui.setEnabled(ctl::RBTCP, false);
@@ -206,10 +201,7 @@ void Connection::TcpClient1Connect()
 {
     m_s.setFlag(Flag::Connected, true);
     m_s.ui.setEnabled(ctl::RBUSB, false);
-    m_s.clearRequest();
-    m_s.request().setCode(Cmd::Identify);
-    SendFrame(m_s);
-    m_s.PendingOp = Op::Identify;
+    SendIdentify(m_s);
 }
 
 void Connection::DisconnectWithoutNeutralState()
@@ -255,8 +247,6 @@ void Connection::CloseUsbLink()
     m_s.setFlag(Flag::Connected, false);
     ShowSignalIndicators(m_s, 0, 0);
     // Nothing left to resend to.
-    if (m_s.USBTimeOut)
-        m_s.USBTimeOut->setEnabled(false);
     detachFromSession();
     m_link.close();
     ui.setEnabled(ctl::RBTCP, true);
@@ -282,16 +272,6 @@ void Connection::onLinkLost(const QString& reason)
     // An unplugged box speaks for itself; one still plugged in stopped taking reports.
     if (!usb || (sendFailed && m_link.boxPresent()))
         m_s.ui.message(MsgIcon::Warning, QString(), "Connection to the box lost.", MsgButtons::Ok);
-}
-
-void Connection::USBTimeOutTimer()
-{
-    if (m_s.USBTimeOut)
-        m_s.USBTimeOut->setEnabled(false);
-    if (m_s.TcpSelected)
-        return;
-    m_s.ui.appendMemo("NO ACK RESEND");
-    SendFrame(m_s);
 }
 
 void Connection::FormClose()

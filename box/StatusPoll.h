@@ -1,6 +1,8 @@
 #pragma once
 // The window frame (window buttons and their lamps) and the status poll that paints it.
 
+#include "link/Operation.h"
+
 #include <array>
 
 namespace trivel {
@@ -18,12 +20,20 @@ void PressOutputModeButton(Session& s, int opm);
 // A click on window button BtnWin(tag + 1) by code: pressed, and its click handler runs.
 void ClickWindowButton(Session& s, int tag);
 
-// Steps 10000 (status reply) and 36864 (window settings after a poll).
-void StatusPollStep(Session& s, int op);
-// A poll tick found the previous poll unanswered. At kSilentPolls in a row the lamps go silver
-// until the next status reply repaints them.
+// One status poll: the status reply paints the lamps and sizes, then the window settings are
+// read again. Unanswered, it counts towards the silence of the box instead of failing.
+Operation<void> PollStatus(Session& s);
+// Its second half: the window settings read again; the pages are refilled only when the set of
+// inputs changed.
+Operation<void> ReadWindowSettingsAfterPoll(Session& s);
+// The 2000 ms tick: a poll when the box is connected and nothing else runs.
+void StatusPollTick(Session& s);
+// A poll went unanswered. At kSilentPolls in a row the lamps go silver until the next status
+// reply repaints them.
 void StatusPollUnanswered(Session& s);
 inline constexpr int kSilentPolls = 3;
+// A poll's reply is due before the next tick.
+inline constexpr int kPollAllowanceMs = 1900;
 
 // Panel colours of the indicators (0xRRGGBB).
 inline constexpr int kColourInput = 0xF88A05; // orange

@@ -1,11 +1,11 @@
-#include "session/Watchdog.h"
+#include "box/Watchdog.h"
 
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 
 namespace trivel {
 
@@ -53,11 +53,15 @@ void NoteLinkOpened(Session& s)
     ClearSilence(s);
 }
 
-void NoteReplyDispatched(Session& s)
+void NoteReplyTaken(Session& s)
 {
     if (s.UnansweredPolls >= kSilentPolls)
         s.ui.appendMemo(QStringLiteral("BOX ANSWERING AGAIN"));
     ClearSilence(s);
+}
+
+void NoteReplyDispatched(Session& s)
+{
     ArmWatchdog(s, ReplyWatchdogGuards(s.PendingOp));
 }
 
@@ -67,9 +71,6 @@ void ReplyWatchdogTimeout(Session& s)
         s.ReplyWatchdog->setEnabled(false);
         return;
     }
-    // A reset paces itself with Timer2 for up to half a minute before its next request.
-    if (s.Timer2 && s.Timer2->isEnabled())
-        return;
     const int allowance = ReplyAllowanceMs(s.PendingOp);
     if (s.ReplyWatchdog->interval() == kReplyWatchdogMs && allowance > kReplyWatchdogMs) {
         s.ReplyWatchdog->setInterval(allowance - kReplyWatchdogMs);

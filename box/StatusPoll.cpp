@@ -1,10 +1,10 @@
-#include "session/StatusPoll.h"
+#include "box/StatusPoll.h"
 
 #include "protocol/SettingCodec.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
-#include "session/Watchdog.h"
+#include "box/Watchdog.h"
 #include "settings/Controls.h"
 #include "settings/OutputModes.h"
 #include "settings/SettingsState.h"
@@ -143,12 +143,12 @@ void StatusPollUnanswered(Session& s)
     ReportSilentBox(s);
 }
 
-void StatusPollStep(Session& s, int op)
+Operation<void> PollStatus(Session& s)
 {
-    const FrameView r = s.reply();
-    if (op == Op::StatusPoll) {
-        if (r.code() != Cmd::Status)
-            return; // the poll stays pending; the next tick asks again
+    const auto hold = s.exchange.hold();
+    const SendOptions options{.allowanceMs = kPollAllowanceMs};
+    try {
+        const Reply r = co_await s.exchange.send(Request(Cmd::Status, Clear::All), options);
         for (std::size_t w = 0; w < 4; ++w) {
             s.InputSize[w] = {r.i32(16 + 8 * w), r.i32(20 + 8 * w)};
             s.PipSourceSize[w] = {r.i32(48 + 8 * w), r.i32(52 + 8 * w)};
@@ -160,20 +160,35 @@ void StatusPollStep(Session& s, int op)
                 present[w] = (r.u8(80 + w) & 0x02) != 0;
             ShowPipSourceSize(s, present);
         }
-        s.request().setCode(Cmd::ReadWindowSettings);
-        s.PendingOp = Op::PollWindowSettings;
-        SendFrame(s);
+        co_await ReadWindowSettingsAfterPoll(s);
+    } catch (const OperationFailure& f) {
+        if (f.failure().kind != Failure::Kind::NoReply && f.failure().kind != Failure::Kind::BoxFault)
+            throw;
+        StatusPollUnanswered(s);
+    }
+}
+
+Operation<void> ReadWindowSettingsAfterPoll(Session& s)
+{
+    // Written over the status request: only the code changes.
+    DecodeWindowBlock(s,
+        co_await s.exchange.send(Request(Cmd::ReadWindowSettings, Clear::None), {.allowanceMs = kPollAllowanceMs}));
+    PressOutputModeButton(s, s.settings.WindowSettings.OPM[std::size_t(s.CurrentWindow & 3)]);
+    if (s.flag(Flag::InputSetChanged)) {
+        RefreshPages(s);
+        s.setFlag(Flag::InputSetChanged, false);
+    }
+}
+
+void StatusPollTick(Session& s)
+{
+    if (s.flag(Flag::Rejected) || !s.connected())
         return;
-    }
-    if (r.code() == Cmd::ReadWindowSettings) {
-        DecodeWindowBlock(s, r);
-        PressOutputModeButton(s, s.settings.WindowSettings.OPM[std::size_t(s.CurrentWindow & 3)]);
-        if (s.flag(Flag::InputSetChanged)) {
-            RefreshPages(s);
-            s.setFlag(Flag::InputSetChanged, false);
-        }
-    }
-    s.PendingOp = Op::Idle;
+    if (s.UnansweredPolls > 0)
+        ReportSilentBox(s);
+    if (s.busy())
+        return;
+    s.statusPoll = PollStatus(s);
 }
 
 } // namespace trivel

@@ -1,4 +1,4 @@
-#include "session/NeutralState.h"
+#include "box/NeutralState.h"
 
 #include "session/Session.h"
 #include "warp/Controls.h"

@@ -1,6 +1,6 @@
-#include "session/PageShow.h"
+#include "box/PageShow.h"
 
-#include "session/NeutralState.h"
+#include "box/NeutralState.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
 
