@@ -13,9 +13,9 @@
 
 namespace trivel {
 
-// 16 bits a sample; one channel (Grayscale16) when red, green and blue agree, else RGBX64.
-// alpha: the product of the four edges' ramps with their curve, shift and gamma gain, as the
-// output preview applies them. beta: each black-level slot's lift / 255 over its part of the frame.
+// One channel when red, green and blue agree, else three. alpha: 16 bits, the product of the four
+// edges' ramps with their curve, shift and gamma gain, as the output preview applies them. beta:
+// 8 bits, each black-level slot's lift (in 1/255) over its part of the frame.
 QImage AlphaMapImage(const BlendRecord& b, int width, int height);
 QImage BetaMapImage(const BlendRecord& b, int width, int height);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace trivel {
@@ -26,7 +27,14 @@ void Profiles(const QImage& a, Profile& cols, Profile& rows)
         cols[c].assign(std::size_t(a.width()), 0.0);
         rows[c].assign(std::size_t(a.height()), 0.0);
     }
+    const auto lineBytes = std::size_t(a.bytesPerLine());
     for (int y = 0; y < a.height(); ++y) {
+        // A row like the one above adds nothing to the columns' largest samples.
+        if (y > 0 && std::memcmp(a.constScanLine(y), a.constScanLine(y - 1), lineBytes) == 0) {
+            for (std::size_t c = 0; c < 3; ++c)
+                rows[c][std::size_t(y)] = rows[c][std::size_t(y - 1)];
+            continue;
+        }
         const auto* line = reinterpret_cast<const QRgba64*>(a.constScanLine(y));
         for (int x = 0; x < a.width(); ++x) {
             const double s[3]
@@ -186,21 +194,27 @@ void PlanBlackLevels(const QImage& b, BlendPlan& plan)
         colZone[std::size_t(x)] = BlendZone(plan.record, 0, 1, x, b.width());
     for (int y = 0; y < b.height(); ++y)
         rowZone[std::size_t(y)] = BlendZone(plan.record, 2, 3, y, b.height());
-    auto pixelSlot
-        = [&](int x, int y) { return BlackLevelSlot(rowZone[std::size_t(y)], colZone[std::size_t(x)]); };
-    auto sample = [&](int x, int y, int c) {
-        const QRgba64 p = reinterpret_cast<const QRgba64*>(b.constScanLine(y))[x];
-        return (c == 0 ? p.red() : c == 1 ? p.green() : p.blue()) / 65535.0;
-    };
+    // Rows of one zone that are alike (most are) are counted once with their number.
     std::array<std::array<double, 3>, 9> sum{};
     std::array<double, 9> count{};
-    for (int y = 0; y < b.height(); ++y)
+    const auto lineBytes = std::size_t(b.bytesPerLine());
+    auto sameAsAbove = [&](int y) {
+        return y > 0 && rowZone[std::size_t(y)] == rowZone[std::size_t(y - 1)]
+            && std::memcmp(b.constScanLine(y), b.constScanLine(y - 1), lineBytes) == 0;
+    };
+    for (int y = 0, run = 1; y < b.height(); y += run) {
+        run = 1;
+        while (y + run < b.height() && sameAsAbove(y + run))
+            ++run;
+        const auto* line = reinterpret_cast<const QRgba64*>(b.constScanLine(y));
         for (int x = 0; x < b.width(); ++x) {
-            const auto slot = std::size_t(pixelSlot(x, y));
-            count[slot] += 1;
-            for (int c = 0; c < 3; ++c)
-                sum[slot][std::size_t(c)] += sample(x, y, c);
+            const auto slot = std::size_t(BlackLevelSlot(rowZone[std::size_t(y)], colZone[std::size_t(x)]));
+            count[slot] += run;
+            sum[slot][0] += run * (line[x].red() / 65535.0);
+            sum[slot][1] += run * (line[x].green() / 65535.0);
+            sum[slot][2] += run * (line[x].blue() / 65535.0);
         }
+    }
     for (int slot = 0; slot < 9; ++slot)
         for (int c = 0; c < 3; ++c)
             if (count[std::size_t(slot)] > 0)
@@ -208,16 +222,22 @@ void PlanBlackLevels(const QImage& b, BlendPlan& plan)
                     std::lround(sum[std::size_t(slot)][std::size_t(c)] / count[std::size_t(slot)] * 255.0),
                     0L, 255L));
     plan.worstBeta = 0.0;
-    for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x)
+    for (int y = 0; y < b.height(); ++y) {
+        if (sameAsAbove(y))
+            continue;
+        const auto* line = reinterpret_cast<const QRgba64*>(b.constScanLine(y));
+        for (int x = 0; x < b.width(); ++x) {
+            const int slot = BlackLevelSlot(rowZone[std::size_t(y)], colZone[std::size_t(x)]);
+            const quint16 v[3] = {line[x].red(), line[x].green(), line[x].blue()};
             for (int c = 0; c < 3; ++c) {
-                const double d
-                    = std::abs(sample(x, y, c) - plan.record.blackLevel(pixelSlot(x, y), c) / 255.0);
+                const double d = std::abs(v[c] / 65535.0 - plan.record.blackLevel(slot, c) / 255.0);
                 if (d > plan.worstBeta) {
                     plan.worstBeta = d;
                     plan.worstBetaAt = QPoint(x, y);
                 }
             }
+        }
+    }
     plan.betaRepresentable = plan.worstBeta <= kTolerance;
     QStringList lifts;
     for (int slot = 0; slot < 9; ++slot)

@@ -1,36 +1,45 @@
 #include "interchange/Mpcdi.h"
 
 #include "interchange/BlendMaps.h"
-
-#include <QBuffer>
-#include <QImageWriter>
+#include "interchange/PngEncoder.h"
 
 #include <algorithm>
+#include <future>
 
 namespace trivel {
 
 namespace {
 
-QByteArray Png(const QImage& img)
-{
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    // Maps are mostly flat: the fastest deflate level costs little in size.
-    writer.setQuality(80);
-    writer.write(img);
-    return out;
-}
-
 MpcdiDataMap DataMap(const QString& path, const QImage& img, double gamma)
 {
     MpcdiDataMap m;
     m.path = path;
-    m.componentDepth = img.format() == QImage::Format_Grayscale16 ? 1 : 3;
-    m.bitDepth = 16;
+    m.componentDepth = img.isGrayscale() ? 1 : 3;
+    m.bitDepth = img.depth() >= 48 || img.format() == QImage::Format_Grayscale16 ? 16 : 8;
     m.gammaEmbedded = gamma;
     return m;
+}
+
+// A window's three files; windows are independent, so they are made side by side.
+struct WindowFiles {
+    QByteArray pfm;
+    QByteArray alpha;
+    QByteArray beta;
+    MpcdiDataMap alphaMap;
+    MpcdiDataMap betaMap;
+};
+
+WindowFiles FilesOf(const WindowExport& w)
+{
+    const QString id = RegionIdOf(w.window);
+    const QImage alpha = AlphaMapImage(w.blend, w.width, w.height);
+    const QImage beta = BetaMapImage(w.blend, w.width, w.height);
+    // The gamma offset is the display gamma the box's curve assumes; the curve holds it to
+    // 0.9..2.5 as well.
+    const double gamma = std::clamp(int(w.blend.bytes[25]), 90, 250) / 100.0;
+    return {WarpPfmOf(w), EncodePng(alpha), EncodePng(beta),
+        DataMap(id + QStringLiteral("_alpha.png"), alpha, gamma),
+        DataMap(id + QStringLiteral("_beta.png"), beta, 1.0)};
 }
 
 } // namespace
@@ -66,9 +75,13 @@ std::optional<QByteArray> BuildMpcdiArchive(
     doc.geometryLevel = 2;
     doc.colorLevel = 2;
     doc.date = date.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    std::vector<std::future<WindowFiles>> jobs;
+    for (const WindowExport& w : windows)
+        jobs.push_back(std::async(std::launch::async, FilesOf, std::cref(w)));
     std::vector<ZipEntry> entries;
     entries.push_back({QStringLiteral("mpcdi.xml"), {}});
-    for (const WindowExport& w : windows) {
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const WindowExport& w = windows[i];
         const QString id = RegionIdOf(w.window);
         MpcdiBuffer buffer;
         buffer.id = QStringLiteral("buffer%1").arg(w.window + 1);
@@ -82,20 +95,16 @@ std::optional<QByteArray> BuildMpcdiArchive(
         buffer.regions.push_back(region);
         doc.buffers.push_back(buffer);
 
-        const QImage alpha = AlphaMapImage(w.blend, w.width, w.height);
-        const QImage beta = BetaMapImage(w.blend, w.width, w.height);
-        // The gamma offset is the display gamma the box's curve assumes; the curve holds it to
-        // 0.9..2.5 as well.
-        const double gamma = std::clamp(int(w.blend.bytes[25]), 90, 250) / 100.0;
+        WindowFiles files = jobs[i].get();
         MpcdiFileSet set;
         set.region = id;
         set.warp.path = id + QStringLiteral(".pfm");
-        set.alpha = DataMap(id + QStringLiteral("_alpha.png"), alpha, gamma);
-        set.beta = DataMap(id + QStringLiteral("_beta.png"), beta, 1.0);
+        set.alpha = files.alphaMap;
+        set.beta = files.betaMap;
         doc.fileSets.push_back(set);
-        entries.push_back({set.warp.path, WarpPfmOf(w)});
-        entries.push_back({set.alpha.path, Png(alpha)});
-        entries.push_back({set.beta.path, Png(beta)});
+        entries.push_back({set.warp.path, std::move(files.pfm)});
+        entries.push_back({set.alpha.path, std::move(files.alpha)});
+        entries.push_back({set.beta.path, std::move(files.beta)});
     }
     entries.front().data = WriteMpcdiXml(doc);
     return WriteZipArchive(entries, error);

@@ -124,8 +124,14 @@ GridDifference WorstGridDifference(
         for (int c = 0; c < grid.columns; ++c) {
             const double x = double(c) * width / (grid.columns - 1);
             const SourcePosition shown = SampleSourceTables(sourceX.data(), sourceY.data(), x, y);
-            const double dx = shown.x - double(grid.u[grid.index(c, r)]) * width;
-            const double dy = shown.y - double(grid.v[grid.index(c, r)]) * height;
+            const SourcePosition file{
+                double(grid.u[grid.index(c, r)]) * width, double(grid.v[grid.index(c, r)]) * height};
+            auto outside
+                = [&](SourcePosition p) { return p.x < 0 || p.y < 0 || p.x > width || p.y > height; };
+            if (outside(shown) && outside(file))
+                continue;
+            const double dx = shown.x - file.x;
+            const double dy = shown.y - file.y;
             const double d = std::hypot(dx, dy);
             if (d > worst.pixels)
                 worst = {d, c, r};

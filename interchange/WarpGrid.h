@@ -60,7 +60,8 @@ SourcePosition SampleGrid(const WarpGrid& grid, int width, int height, double x,
 // are interpolated towards the grid's edge value; outside the window's mesh the identity.
 void TablesFromGrid(const WarpGrid& grid, int width, int height, SourceTable& sourceX, SourceTable& sourceY);
 
-// Largest distance in pixels between the grid's points and what the tables show there.
+// Largest distance in pixels between the grid's points and what the tables show there. Points
+// where both name positions outside the content do not count: the box shows black there either way.
 struct GridDifference {
     double pixels = 0.0;
     int column = 0;

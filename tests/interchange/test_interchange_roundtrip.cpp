@@ -147,6 +147,22 @@ TEST(RoundTrip, PointOffsetsComeBackAsTheSameOffsets)
     }
 }
 
+// Strongly warped grids with their corners moved: the nearest offsets come within a pixel.
+TEST(RoundTrip, PointOffsetsOfAWarpedGridComeWithinAPixel)
+{
+    for (const std::uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        ImportOptions options;
+        options.pointOffsets = true;
+        QString why;
+        const std::optional<ImportPlan> plan
+            = ExportAndImport(test::RandomWarpedWindow(seed, 1920, 1080), options, &why);
+        ASSERT_TRUE(plan) << why.toStdString();
+        EXPECT_LT(plan->worst.pixels, 1.0);
+        EXPECT_TRUE(plan->report.join('\n').contains("the nearest 17x17 point offsets"));
+    }
+}
+
 // Alpha maps other tools wrote: ramps along edges become blend widths, the rest is said.
 struct AlphaCase {
     const char* name;
