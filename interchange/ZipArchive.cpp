@@ -40,7 +40,7 @@ std::optional<QByteArray> ReadEntry(zip_t* za, zip_uint64_t index, const QString
         return std::nullopt;
     }
     QByteArray data;
-    data.reserve(qsizetype(std::min(declared, cap)));
+    data.reserve(qsizetype(std::min({declared, cap, std::uint64_t(16) << 20})));
     std::array<char, 1 << 16> chunk;
     for (;;) {
         const zip_int64_t n = zip_fread(f.get(), chunk.data(), chunk.size());
@@ -64,6 +64,56 @@ std::optional<QByteArray> ReadEntry(zip_t* za, zip_uint64_t index, const QString
         data.append(chunk.data(), qsizetype(n));
     }
     return data;
+}
+
+struct EntryInfo {
+    zip_uint64_t index = 0;
+    QString name;
+    std::uint64_t declared = 0;
+};
+
+// Names and declared sizes first: nothing is inflated from an archive that will be refused.
+std::optional<std::vector<EntryInfo>> Directory(
+    zip_t* za, zip_int64_t count, const ZipLimits& limits, QString& why)
+{
+    std::vector<EntryInfo> files;
+    std::uint64_t declaredTotal = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(za, zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)
+            || !(st.valid & ZIP_STAT_SIZE)) {
+            why = QStringLiteral("Entry %1 of the archive cannot be read: %2")
+                      .arg(i + 1)
+                      .arg(QString::fromUtf8(zip_strerror(za)));
+            return std::nullopt;
+        }
+        const QString name = QString::fromUtf8(st.name);
+        if (!IsSafeArchivePath(name)) {
+            why = QStringLiteral("The archive's entry \"%1\" points outside the archive (an absolute path "
+                                 "or \"..\"); such archives are refused.")
+                      .arg(name);
+            return std::nullopt;
+        }
+        if (name.endsWith('/'))
+            continue;
+        if (st.size > limits.maxEntryBytes) {
+            why = QStringLiteral("The archive's entry \"%1\" declares %2 bytes; more than %3 is refused.")
+                      .arg(name)
+                      .arg(qulonglong(st.size))
+                      .arg(Mib(limits.maxEntryBytes));
+            return std::nullopt;
+        }
+        if (st.size > limits.maxTotalBytes - std::min(declaredTotal, limits.maxTotalBytes)) {
+            why = QStringLiteral(
+                "The archive's entries declare more than %1 in all (at \"%2\"); that is refused.")
+                      .arg(Mib(limits.maxTotalBytes), name);
+            return std::nullopt;
+        }
+        declaredTotal += st.size;
+        files.push_back({zip_uint64_t(i), name, st.size});
+    }
+    return files;
 }
 
 } // namespace
@@ -111,56 +161,18 @@ std::optional<std::vector<ZipEntry>> ReadZipArchive(
                   .arg(limits.maxEntries);
         return std::nullopt;
     }
-    // Names and declared sizes first: nothing is inflated from an archive that will be refused.
-    std::vector<std::pair<zip_uint64_t, std::uint64_t>> files;
-    std::vector<QString> names;
-    std::uint64_t declaredTotal = 0;
-    for (zip_int64_t i = 0; i < count; ++i) {
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(za.get(), zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)
-            || !(st.valid & ZIP_STAT_SIZE)) {
-            why = QStringLiteral("Entry %1 of the archive cannot be read: %2")
-                      .arg(i + 1)
-                      .arg(QString::fromUtf8(zip_strerror(za.get())));
-            return std::nullopt;
-        }
-        const QString name = QString::fromUtf8(st.name);
-        if (!IsSafeArchivePath(name)) {
-            why = QStringLiteral("The archive's entry \"%1\" points outside the archive (an absolute path "
-                                 "or \"..\"); such archives are refused.")
-                      .arg(name);
-            return std::nullopt;
-        }
-        if (name.endsWith('/'))
-            continue;
-        if (st.size > limits.maxEntryBytes) {
-            why = QStringLiteral("The archive's entry \"%1\" declares %2 bytes; more than %3 is refused.")
-                      .arg(name)
-                      .arg(qulonglong(st.size))
-                      .arg(Mib(limits.maxEntryBytes));
-            return std::nullopt;
-        }
-        if (st.size > limits.maxTotalBytes - std::min(declaredTotal, limits.maxTotalBytes)) {
-            why = QStringLiteral(
-                "The archive's entries declare more than %1 in all (at \"%2\"); that is refused.")
-                      .arg(Mib(limits.maxTotalBytes), name);
-            return std::nullopt;
-        }
-        declaredTotal += st.size;
-        files.emplace_back(zip_uint64_t(i), st.size);
-        names.push_back(name);
-    }
+    const std::optional<std::vector<EntryInfo>> files = Directory(za.get(), count, limits, why);
+    if (!files)
+        return std::nullopt;
     std::vector<ZipEntry> out;
     std::uint64_t total = 0;
-    for (std::size_t k = 0; k < files.size(); ++k) {
+    for (const EntryInfo& f : *files) {
         const std::uint64_t cap = std::min(limits.maxEntryBytes, limits.maxTotalBytes - total);
-        std::optional<QByteArray> data
-            = ReadEntry(za.get(), files[k].first, names[k], files[k].second, cap, &why);
+        std::optional<QByteArray> data = ReadEntry(za.get(), f.index, f.name, f.declared, cap, &why);
         if (!data)
             return std::nullopt;
         total += std::uint64_t(data->size());
-        out.push_back({names[k], std::move(*data)});
+        out.push_back({f.name, std::move(*data)});
     }
     return out;
 }
