@@ -212,7 +212,7 @@ std::optional<QByteArray> WriteZipArchive(const std::vector<ZipEntry>& entries, 
         }
         const bool png = e.name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
         zip_set_file_compression(
-            za.get(), zip_uint64_t(index), png ? ZIP_CM_STORE : ZIP_CM_DEFLATE, png ? 0 : 6);
+            za.get(), zip_uint64_t(index), png ? ZIP_CM_STORE : ZIP_CM_DEFLATE, png ? 0 : 1);
     }
     if (zip_close(za.get()) != 0) {
         why = QStringLiteral("The archive cannot be built: %1")
