@@ -177,7 +177,7 @@ const Refusal kRefusals[] = {
             Declare(zip, "big.txt", 1000);
             return zip;
         },
-        "big.txt"},
+        "\"big.txt\" inflates beyond the 1000 bytes it declares"},
     {"OverTheTotalInAll",
         [] {
             return Spoilt([](Entries& e) {
