@@ -289,27 +289,32 @@ void TMainForm::closeEvent(QCloseEvent* e)
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyRelease) {
-        m_lastKey = nullptr;
-        return false;
-    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || w->window() != this)
         return false;
-    // An unconsumed key travels up to the parents; look at it once, where it arrived first.
-    if (event == m_lastKey && m_lastKeyReceiver && w->isAncestorOf(m_lastKeyReceiver))
-        return false;
-    m_lastKey = event;
-    m_lastKeyReceiver = w;
     auto* k = static_cast<QKeyEvent*>(event);
-    return FormShortCut(k->key(), k->modifiers());
+    // An unconsumed key travels from the focused control up through its parents as the same
+    // event: look at it once, where it arrived first. A new key can reuse the address of one
+    // already gone (a modifier press, the last repeat), so only a step to the parent of the
+    // last receiver, with the same key, counts as the same event.
+    const KeySeen key{event, w, k->key(), k->modifiers(), k->isAutoRepeat(), k->timestamp()};
+    if (m_keySeen.event == event && m_keySeen.receiver && w == m_keySeen.receiver->parentWidget()
+        && m_keySeen.sameKey(key)) {
+        m_keySeen.receiver = w;
+        return false;
+    }
+    // Handlers may run nested event loops that see other keys; this one goes on up afterwards.
+    const bool consumed = FormShortCut(k->key(), k->modifiers());
+    m_keySeen = consumed ? KeySeen{} : key;
+    return consumed;
 }
 
 bool TMainForm::FormShortCut(int key, Qt::KeyboardModifiers modifiers)
 {
-    if (m_warpTarget && m_warpTarget->warpBusy())
+    // A key pressed while the window switch pauses would act on a window half switched.
+    if ((m_warpTarget && m_warpTarget->warpBusy()) || m_s.SelectingWindow)
         return true;
     const bool shift = modifiers & Qt::ShiftModifier;
     const bool alt = modifiers & Qt::AltModifier;

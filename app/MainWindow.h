@@ -4,6 +4,7 @@
 
 #include "app/ControlTables.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -91,8 +92,21 @@ private:
     GuiUi& m_ui;
     WarpShortcutTarget* m_warpTarget = nullptr;
     std::array<QAbstractButton*, kLookupSize> m_lookup{};
-    const QEvent* m_lastKey = nullptr;
-    QWidget* m_lastKeyReceiver = nullptr;
+    // The key press last passed on to the focused control, and where it has got to.
+    struct KeySeen {
+        const QEvent* event = nullptr;
+        QPointer<QWidget> receiver;
+        int key = 0;
+        Qt::KeyboardModifiers modifiers;
+        bool autoRepeat = false;
+        quint64 timestamp = 0;
+        bool sameKey(const KeySeen& o) const
+        {
+            return key == o.key && modifiers == o.modifiers && autoRepeat == o.autoRepeat
+                && timestamp == o.timestamp;
+        }
+    };
+    KeySeen m_keySeen;
 };
 
 } // namespace trivel

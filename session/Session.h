@@ -71,6 +71,9 @@ public:
     int ChannelCount = 2;
     int BoardModel = 0;
     int CurrentWindow = 0;
+    // While SelectWindow runs, CurrentWindow and the box's window disagree for a while and events
+    // are processed in its pauses: warp moves and cursor steps wait for its end.
+    bool SelectingWindow = false;
     // Boards reported by the large-image firmware query; gates the Ctrl+Alt+1/2 shortcuts.
     std::uint32_t BoardMask = 0;
 
