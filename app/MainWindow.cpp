@@ -97,6 +97,9 @@ TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* par
     setWarpShortcutTarget(dynamic_cast<WarpShortcutTarget*>(pages[Page::WarpAdjust]));
     buildHiddenArea();
     InstallOutputPreview(this, m_s);
+    // What needs a box is greyed out while none is connected.
+    connect(&m_s.events, &SessionEvents::connectedChanged, this, &TMainForm::showLinkState);
+    showLinkState(m_s.connected());
 
     CloseTimer = m_s.clock.createTimer(50);
     CloseTimer->onTimeout = [this] { CloseTimerTimer(); };
@@ -273,6 +276,13 @@ void TMainForm::BtnCnt2Click()
 {
     m_s.ConnectAddressText = ConnectAddressBox->text();
     m_connection.BtnCnt2Click();
+}
+
+void TMainForm::showLinkState(bool connected)
+{
+    for (QWidget* p : pages)
+        if (auto* page = qobject_cast<PageWidget*>(p))
+            page->setBoxConnected(connected);
 }
 
 void TMainForm::CloseTimerTimer()

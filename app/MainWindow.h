@@ -84,6 +84,7 @@ private:
     void RBTCPClick();
     void RBUSBClick();
     void BtnCnt2Click();
+    void showLinkState(bool connected);
 
     bool warpPageShortcut(int key, bool shift, bool alt, bool ctrl);
 

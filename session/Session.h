@@ -65,7 +65,7 @@ public:
     std::int32_t PendingOp = 0;
     std::uint32_t SessionFlags = 0;
     bool flag(std::uint32_t f) const { return (SessionFlags & f) != 0; }
-    void setFlag(std::uint32_t f, bool on) { SessionFlags = on ? (SessionFlags | f) : (SessionFlags & ~f); }
+    void setFlag(std::uint32_t f, bool on);
     bool connected() const { return flag(Flag::Connected); }
 
     int ChannelCount = 2;
