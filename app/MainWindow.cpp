@@ -4,6 +4,7 @@
 #include "app/GuiUi.h"
 #include "app/IpAddressEdit.h"
 #include "app/PageWidget.h"
+#include "app/ProgressPanel.h"
 #include "app/WarpShortcutTarget.h"
 #include "files/Controls.h"
 #include "files/SettingFileDialogs.h"
@@ -285,6 +286,15 @@ void TMainForm::showLinkState(bool connected)
             page->setBoxConnected(connected);
 }
 
+void TMainForm::holdForLongOperation(bool running)
+{
+    // A window switch, a page's request or a file load in the middle would change what the box
+    // is being sent; a disconnect stays possible.
+    for (const Control* c : {&ctl::BtnFrame, &ctl::GroupBox1, &ctl::SLGroup})
+        if (QWidget* w = m_ui.widget(c->qname()))
+            m_ui.hold(w, running);
+}
+
 void TMainForm::CloseTimerTimer()
 {
     CloseTimer->setEnabled(false);
@@ -331,6 +341,8 @@ bool TMainForm::FormShortCut(int key, Qt::KeyboardModifiers modifiers)
     const bool ctrl = modifiers & Qt::ControlModifier;
 
     if (ctrl && alt && !shift && key >= Qt::Key_1 && key <= Qt::Key_4) {
+        if (UpdateStep->isUp())
+            return true;
         // Only the boards present on the box select their window.
         const int bit = key - Qt::Key_1;
         if (bit < 2 && (m_s.BoardMask >> bit) & 1u) {
@@ -339,7 +351,7 @@ bool TMainForm::FormShortCut(int key, Qt::KeyboardModifiers modifiers)
         }
         return true;
     }
-    if (PCMain->currentIndex() != Page::WarpAdjust || !m_warpTarget)
+    if (PCMain->currentIndex() != Page::WarpAdjust || !m_warpTarget || UpdateStep->isUp())
         return false;
     return warpPageShortcut(key, shift, alt, ctrl);
 }

@@ -27,6 +27,7 @@ class ClockTimer;
 class Connection;
 class GuiUi;
 class IpAddressEdit;
+class ProgressPanel;
 class Session;
 class WarpShortcutTarget;
 
@@ -54,7 +55,7 @@ public:
     QGroupBox* GroupBox1 = nullptr;
     QTabWidget* PCMain = nullptr;
     QGroupBox* BtnFrame = nullptr;
-    QWidget* UpdateStep = nullptr;
+    ProgressPanel* UpdateStep = nullptr;
     QProgressBar* ProgressBar2 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     std::array<QWidget*, kPageCount> pages{};
@@ -85,6 +86,7 @@ private:
     void RBUSBClick();
     void BtnCnt2Click();
     void showLinkState(bool connected);
+    void holdForLongOperation(bool running);
 
     bool warpPageShortcut(int key, bool shift, bool alt, bool ctrl);
 
