@@ -8,6 +8,7 @@
 #include "support/Controls.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -446,4 +447,30 @@ TEST(MainWindow, ControlsThatNeedABoxFollowTheLink)
     EXPECT_FALSE(loadMap->isEnabled());
     f.s.setFlag(Flag::Connected, true);
     EXPECT_TRUE(loadMap->isEnabled());
+}
+
+// Every caption, radio button and check box of the pages shows its whole text.
+TEST(MainWindow, NoCaptionIsCut)
+{
+    AppFixture f;
+    f.connectFakeBox();
+    f.form.show();
+    for (int p = 0; p <= Page::Firmware; ++p)
+        SetPageAvailable(f.s, p, true);
+    QCoreApplication::processEvents();
+    for (int p = 0; p <= Page::Firmware; ++p) {
+        QWidget* page = f.form.PCMain->widget(p);
+        for (QLabel* l : page->findChildren<QLabel*>()) {
+            if (l->text().isEmpty() || l->wordWrap() || !l->pixmap().isNull() || !l->isVisibleTo(page))
+                continue;
+            EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width())
+                << qPrintable(page->objectName()) << ": \"" << qPrintable(l->text()) << "\"";
+        }
+        for (QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
+            if (!qobject_cast<QRadioButton*>(b) && !qobject_cast<QCheckBox*>(b))
+                continue;
+            EXPECT_LE(b->sizeHint().width(), b->width())
+                << qPrintable(page->objectName()) << ": \"" << qPrintable(b->text()) << "\"";
+        }
+    }
 }
