@@ -8,11 +8,13 @@
 #include <QMoveEvent>
 #include <QProgressBar>
 
+#include <algorithm>
+
 namespace trivel {
 
 namespace {
 
-// Below this much of the work or time an estimate says nothing.
+// An estimate from less time than this says nothing yet.
 constexpr qint64 kFirstEstimateMs = 1000;
 
 QString PhaseText(int phase)
