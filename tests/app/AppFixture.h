@@ -4,6 +4,7 @@
 
 #include "app/GuiUi.h"
 #include "app/MainWindow.h"
+#include "app/ProgressPanel.h"
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
 #include "link/HidBackend.h"
