@@ -101,6 +101,21 @@ QWidget* GuiUi::widget(const QString& name) const
     return nullptr;
 }
 
+void GuiUi::hold(QWidget* w, bool on)
+{
+    if (!w || on == m_held.contains(w))
+        return;
+    if (on) {
+        const auto gone = QObject::connect(w, &QObject::destroyed, w, [this, w] { m_held.remove(w); });
+        m_held.insert(w, {!w->testAttribute(Qt::WA_ForceDisabled), gone});
+        w->setEnabled(false);
+    } else {
+        const Held h = m_held.take(w);
+        QObject::disconnect(h.gone);
+        w->setEnabled(h.enabled);
+    }
+}
+
 QTabWidget* GuiUi::pages() const
 {
     return qobject_cast<QTabWidget*>(widget(QStringLiteral("PCMain")));
@@ -198,7 +213,10 @@ void GuiUi::apply(QWidget* w, Prop p, const QVariant& v)
     QTabWidget* owner = PageOwner(w, &page);
     switch (p) {
     case Prop::Enabled:
-        w->setEnabled(v.toBool());
+        if (auto held = m_held.find(w); held != m_held.end())
+            held->enabled = v.toBool();
+        else
+            w->setEnabled(v.toBool());
         break;
     case Prop::Visible:
         if (owner)

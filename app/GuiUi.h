@@ -28,6 +28,9 @@ public:
     void setWaitWindow(TForm1* w);
 
     QWidget* widget(const QString& name) const;
+    // Keeps a widget disabled, whatever the core sets meanwhile, until released; it then shows
+    // what the core last set, or what it had before.
+    void hold(QWidget* w, bool on);
     // True while a mirror change is being applied to a widget: handlers skip such signals.
     bool applying() const { return m_applying > 0; }
 
@@ -52,6 +55,11 @@ private:
     QList<QPointer<QWidget>> m_roots;
     mutable QHash<QString, QPointer<QWidget>> m_widgets;
     QSet<QWidget*> m_tracked;
+    struct Held {
+        bool enabled = true; // what the widget returns to
+        QMetaObject::Connection gone;
+    };
+    QHash<QWidget*, Held> m_held;
     QPointer<QWidget> m_main;
     QPointer<TForm1> m_wait;
     int m_applying = 0;

@@ -4,6 +4,7 @@
 #include "app/GuiUi.h"
 #include "app/IpAddressEdit.h"
 #include "app/PageWidget.h"
+#include "app/ProgressPanel.h"
 #include "app/WarpShortcutTarget.h"
 #include "files/Controls.h"
 #include "files/SettingFileDialogs.h"
@@ -97,6 +98,9 @@ TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* par
     setWarpShortcutTarget(dynamic_cast<WarpShortcutTarget*>(pages[Page::WarpAdjust]));
     buildHiddenArea();
     InstallOutputPreview(this, m_s);
+    // What needs a box is greyed out while none is connected.
+    connect(&m_s.events, &SessionEvents::connectedChanged, this, &TMainForm::showLinkState);
+    showLinkState(m_s.connected());
 
     CloseTimer = m_s.clock.createTimer(50);
     CloseTimer->onTimeout = [this] { CloseTimerTimer(); };
@@ -275,6 +279,22 @@ void TMainForm::BtnCnt2Click()
     m_connection.BtnCnt2Click();
 }
 
+void TMainForm::showLinkState(bool connected)
+{
+    for (QWidget* p : pages)
+        if (auto* page = qobject_cast<PageWidget*>(p))
+            page->setBoxConnected(connected);
+}
+
+void TMainForm::holdForLongOperation(bool running)
+{
+    // A window switch, a page's request or a file load in the middle would change what the box
+    // is being sent; a disconnect stays possible.
+    for (const Control* c : {&ctl::BtnFrame, &ctl::GroupBox1, &ctl::SLGroup})
+        if (QWidget* w = m_ui.widget(c->qname()))
+            m_ui.hold(w, running);
+}
+
 void TMainForm::CloseTimerTimer()
 {
     CloseTimer->setEnabled(false);
@@ -289,33 +309,40 @@ void TMainForm::closeEvent(QCloseEvent* e)
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyRelease) {
-        m_lastKey = nullptr;
-        return false;
-    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || w->window() != this)
         return false;
-    // An unconsumed key travels up to the parents; look at it once, where it arrived first.
-    if (event == m_lastKey && m_lastKeyReceiver && w->isAncestorOf(m_lastKeyReceiver))
-        return false;
-    m_lastKey = event;
-    m_lastKeyReceiver = w;
     auto* k = static_cast<QKeyEvent*>(event);
-    return FormShortCut(k->key(), k->modifiers());
+    // An unconsumed key travels from the focused control up through its parents as the same
+    // event: look at it once, where it arrived first. A new key can reuse the address of one
+    // already gone (a modifier press, the last repeat), so only a step to the parent of the
+    // last receiver, with the same key, counts as the same event.
+    const KeySeen key{event, w, k->key(), k->modifiers(), k->isAutoRepeat(), k->timestamp()};
+    if (m_keySeen.event == event && m_keySeen.receiver && w == m_keySeen.receiver->parentWidget()
+        && m_keySeen.sameKey(key)) {
+        m_keySeen.receiver = w;
+        return false;
+    }
+    // Handlers may run nested event loops that see other keys; this one goes on up afterwards.
+    const bool consumed = FormShortCut(k->key(), k->modifiers());
+    m_keySeen = consumed ? KeySeen{} : key;
+    return consumed;
 }
 
 bool TMainForm::FormShortCut(int key, Qt::KeyboardModifiers modifiers)
 {
-    if (m_warpTarget && m_warpTarget->warpBusy())
+    // A key pressed while the window switch pauses would act on a window half switched.
+    if ((m_warpTarget && m_warpTarget->warpBusy()) || m_s.SelectingWindow)
         return true;
     const bool shift = modifiers & Qt::ShiftModifier;
     const bool alt = modifiers & Qt::AltModifier;
     const bool ctrl = modifiers & Qt::ControlModifier;
 
     if (ctrl && alt && !shift && key >= Qt::Key_1 && key <= Qt::Key_4) {
+        if (UpdateStep->isUp())
+            return true;
         // Only the boards present on the box select their window.
         const int bit = key - Qt::Key_1;
         if (bit < 2 && (m_s.BoardMask >> bit) & 1u) {
@@ -324,7 +351,7 @@ bool TMainForm::FormShortCut(int key, Qt::KeyboardModifiers modifiers)
         }
         return true;
     }
-    if (PCMain->currentIndex() != Page::WarpAdjust || !m_warpTarget)
+    if (PCMain->currentIndex() != Page::WarpAdjust || !m_warpTarget || UpdateStep->isUp())
         return false;
     return warpPageShortcut(key, shift, alt, ctrl);
 }

@@ -4,6 +4,7 @@
 
 #include "app/ControlTables.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -26,6 +27,7 @@ class ClockTimer;
 class Connection;
 class GuiUi;
 class IpAddressEdit;
+class ProgressPanel;
 class Session;
 class WarpShortcutTarget;
 
@@ -53,7 +55,7 @@ public:
     QGroupBox* GroupBox1 = nullptr;
     QTabWidget* PCMain = nullptr;
     QGroupBox* BtnFrame = nullptr;
-    QWidget* UpdateStep = nullptr;
+    ProgressPanel* UpdateStep = nullptr;
     QProgressBar* ProgressBar2 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     std::array<QWidget*, kPageCount> pages{};
@@ -83,6 +85,8 @@ private:
     void RBTCPClick();
     void RBUSBClick();
     void BtnCnt2Click();
+    void showLinkState(bool connected);
+    void holdForLongOperation(bool running);
 
     bool warpPageShortcut(int key, bool shift, bool alt, bool ctrl);
 
@@ -91,8 +95,21 @@ private:
     GuiUi& m_ui;
     WarpShortcutTarget* m_warpTarget = nullptr;
     std::array<QAbstractButton*, kLookupSize> m_lookup{};
-    const QEvent* m_lastKey = nullptr;
-    QWidget* m_lastKeyReceiver = nullptr;
+    // The key press last passed on to the focused control, and where it has got to.
+    struct KeySeen {
+        const QEvent* event = nullptr;
+        QPointer<QWidget> receiver;
+        int key = 0;
+        Qt::KeyboardModifiers modifiers;
+        bool autoRepeat = false;
+        quint64 timestamp = 0;
+        bool sameKey(const KeySeen& o) const
+        {
+            return key == o.key && modifiers == o.modifiers && autoRepeat == o.autoRepeat
+                && timestamp == o.timestamp;
+        }
+    };
+    KeySeen m_keySeen;
 };
 
 } // namespace trivel

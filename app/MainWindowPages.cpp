@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 #include "app/PageFactory.h"
+#include "app/ProgressPanel.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
 
@@ -38,19 +39,11 @@ void TMainForm::buildPages()
 void TMainForm::buildHiddenArea()
 {
     // Everything below lies outside the 794 x 455 client area: never seen unless moved in.
-    UpdateStep = new QFrame(this);
-    UpdateStep->setObjectName(ctl::UpdateStep.qname());
+    UpdateStep = new ProgressPanel(m_s, this);
     UpdateStep->setGeometry(87, 680, 620, 116);
-    static_cast<QFrame*>(UpdateStep)->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    UpdateStep->setAutoFillBackground(true);
-    auto* text = new QLabel(QStringLiteral("Upload Data......."), UpdateStep);
-    text->setGeometry(24, 20, 400, 24);
-    ProgressBar2 = new QProgressBar(UpdateStep);
-    ProgressBar2->setObjectName(ctl::ProgressBar2.qname());
-    ProgressBar2->setGeometry(24, 56, 572, 30);
-    ProgressBar2->setRange(0, 100);
-    ProgressBar2->setValue(0);
+    ProgressBar2 = UpdateStep->ProgressBar2;
     UpdateStep->raise();
+    connect(UpdateStep, &ProgressPanel::upChanged, this, &TMainForm::holdForLongOperation);
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(ctl::Memo1.qname());

@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QWidget>
@@ -23,8 +24,33 @@ public:
     {
     }
 
+    // Enables what only works with a box, or greys it out. The main window calls it as the
+    // link opens and closes.
+    void setBoxConnected(bool on)
+    {
+        for (const QPointer<QWidget>& w : m_needsBox)
+            if (w)
+                w->setEnabled(on);
+    }
+
 protected:
+    // Marks a control (or an area of them) as doing nothing without a box. Only for widgets the
+    // core never enables or disables itself: such controls go into a boxArea instead.
+    void needsBox(QWidget* w) { m_needsBox.append(w); }
+    // A plain area of the page for controls that need a box; children keep their own enabled
+    // state, which the core may set.
+    QWidget* boxArea(const QRect& geometry)
+    {
+        auto* area = new QWidget(this);
+        area->setGeometry(geometry);
+        needsBox(area);
+        return area;
+    }
+
     Session& m_s;
+
+private:
+    QList<QPointer<QWidget>> m_needsBox;
 };
 
 namespace build {

@@ -8,6 +8,7 @@
 #include "cli/FileCommand.h"
 #include "cli/FirmwareCommand.h"
 #include "cli/FleetCommand.h"
+#include "cli/InterchangeCommand.h"
 #include "cli/MaskBoxCommand.h"
 #include "cli/MaskCommand.h"
 #include "cli/PreviewCommand.h"
@@ -76,6 +77,8 @@ Commands:
   backup|restore      every box of a hosts file at once; see 'trivelctl backup --help'
   preview             what a window shows (warp, blend, mask) as a PNG, from the box's
                       state; see 'trivelctl preview --help'
+  export|import       windows to and from MPCDI files (.mpcdi) and PFM warp grids, offline;
+                      see 'trivelctl export --help' and 'trivelctl import --help'
 
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
@@ -177,6 +180,8 @@ int main(int argc, char** argv)
     if (IsFleetCommand(args))
         return RunFleetCommand(args);
     if (const int code = RunPreviewCommand(args); code >= 0)
+        return code;
+    if (const int code = RunInterchangeCommand(args); code >= 0)
         return code;
     if (const int code = cli::RunSettingsCommand(args); code >= 0)
         return code;

@@ -47,6 +47,13 @@ std::size_t TransferIndex(const Session& s)
     return std::size_t(std::clamp(s.TransferWindow, 0, 3));
 }
 
+// Tells the screen which part is being sent: the chain's pauses leave it long on each.
+void Announce(Session& s, TransferPhase phase)
+{
+    const bool single = s.flag(Flag::SingleWindowTransfer);
+    emit s.events.settingTransferStep(int(phase), int(TransferIndex(s)), single ? 1 : s.ChannelCount);
+}
+
 // Every fixed wait of the chain goes through here.
 void Wait(Session& s, int ms)
 {
@@ -395,6 +402,7 @@ void EndWindow(Session& s)
         return;
     }
     // The read-back from the network step refreshes the caches from the box and ends the load.
+    Announce(s, TransferPhase::Readback);
     s.setFlag(Flag::TransferReadback, true);
     s.PendingOp = Op::Idle;
     StartReadback(s, ReadbackStart::AfterTransfer);
@@ -416,6 +424,7 @@ void WindowStep(Session& s, int op)
             break;
         }
         s.PendingOp = Op::TransferBlock1;
+        Announce(s, TransferPhase::Warp);
         Wait(s, 200);
         SendBlock1(s);
         break;
@@ -453,6 +462,7 @@ void WindowStep(Session& s, int op)
             SendCommand(s, "s00UDT+001", 3, Cmd::Setting, 512);
         break;
     case Op::TransferUpdate3:
+        Announce(s, TransferPhase::Blend);
         Wait(s, 200);
         s.PendingOp = Op::TransferBlend;
         SendBlendBlock(s);
@@ -562,6 +572,7 @@ void StartMaskTransfer(Session& s)
         const int a = s.mask.MaskAssignment[std::size_t(s.CurrentWindow & 3)];
         first = a >= 1 && a <= 9 ? Op::TransferSingleMono : Op::TransferSingleColour;
     }
+    Announce(s, TransferPhase::MaskSlots);
     SendSelectWindow(s, first);
 }
 
@@ -569,6 +580,7 @@ void StartWindowTransfer(Session& s)
 {
     FillCommandList(s);
     s.transfer.CommandStep = 0;
+    Announce(s, TransferPhase::Settings);
     SendSelectWindow(s, Op::TransferWindowStart);
 }
 

@@ -33,6 +33,9 @@ extern const std::array<int, 73> kCommandOrder;
 // The fixed wait before list command `index` is sent, in ms (before any scaling).
 int ListCommandWaitMs(int index);
 
+// The parts of a transfer, as SessionEvents::settingTransferStep names them.
+enum class TransferPhase { MaskSlots, Settings, Warp, Blend, Readback };
+
 // ProgressBar2 maxima of a whole-box and a single-window transfer.
 inline constexpr int kWholeBoxProgress = 322;
 inline constexpr int kSingleWindowProgress = 103;

@@ -171,6 +171,35 @@ double BlendEdgeFactor(int d, int width, int shift, int transitionGamma, int gam
     return std::pow(u, e);
 }
 
+double BlendRampFactor(const BlendRecord& b, int side, int channel, int d)
+{
+    const double e
+        = BlendEdgeFactor(d, b.edgeWidth(side), b.edgeShift(side), b.transitionGamma(channel), b.bytes[25]);
+    const double gain = 0.5 + double(b.bytes[22 + std::size_t(channel % 3)]) / 100.0;
+    return e < 1.0 ? std::min(1.0, e * gain) : 1.0;
+}
+
+int BlendZone(const BlendRecord& b, int nearSide, int farSide, int pos, int size)
+{
+    const int wNear = b.edgeWidth(nearSide);
+    const int wFar = b.edgeWidth(farSide);
+    if (wNear > 0 && pos < b.edgeShift(nearSide) + wNear)
+        return 0;
+    if (wFar > 0 && size - 1 - pos < b.edgeShift(farSide) + wFar)
+        return 2;
+    return 1;
+}
+
+int BlackLevelSlot(int rowZone, int columnZone)
+{
+    static constexpr std::array<std::array<int, 3>, 3> kSlotOfZone{{
+        {5, 3, 6}, // top row: left, middle, right
+        {1, 0, 2},
+        {7, 4, 8},
+    }};
+    return kSlotOfZone[std::size_t(std::clamp(rowZone, 0, 2))][std::size_t(std::clamp(columnZone, 0, 2))];
+}
+
 namespace {
 
 // Fixed-point factors (256 = 1) of one axis for the three channels, and which third of the
@@ -186,44 +215,23 @@ AxisPlan PlanAxis(const BlendRecord& b, int size, int step, int nearSide, int fa
     AxisPlan p;
     const int n = OutSize(size, step);
     p.part.assign(std::size_t(n), 1);
-    const int wNear = b.edgeWidth(nearSide);
-    const int wFar = b.edgeWidth(farSide);
-    const int sNear = b.edgeShift(nearSide);
-    const int sFar = b.edgeShift(farSide);
-    const int go = b.bytes[25];
     for (int c = 0; c < 3; ++c) {
         auto& f = p.factor[std::size_t(c)];
         f.assign(std::size_t(n), 256);
-        const int tg = b.transitionGamma(c);
-        const double gain = 0.5 + double(b.bytes[22 + std::size_t(c)]) / 100.0;
-        auto edge = [&](int d, int w, int s) {
-            const double e = BlendEdgeFactor(d, w, s, tg, go);
-            return e < 1.0 ? std::min(1.0, e * gain) : 1.0;
-        };
         for (int i = 0; i < n; ++i) {
             const int pos = std::min(i * step, size - 1);
-            const double v = edge(pos, wNear, sNear) * edge(size - 1 - pos, wFar, sFar);
+            const double v
+                = BlendRampFactor(b, nearSide, c, pos) * BlendRampFactor(b, farSide, c, size - 1 - pos);
             f[std::size_t(i)] = int(std::lround(v * 256.0));
             if (f[std::size_t(i)] != 256)
                 p.neutral = false;
         }
     }
-    for (int i = 0; i < n; ++i) {
-        const int pos = std::min(i * step, size - 1);
-        if (wNear > 0 && pos < sNear + wNear)
-            p.part[std::size_t(i)] = 0;
-        else if (wFar > 0 && size - 1 - pos < sFar + wFar)
-            p.part[std::size_t(i)] = 2;
-    }
+    for (int i = 0; i < n; ++i)
+        p.part[std::size_t(i)]
+            = std::uint8_t(BlendZone(b, nearSide, farSide, std::min(i * step, size - 1), size));
     return p;
 }
-
-// Black-level slot of the box by (column third, row third).
-constexpr std::array<std::array<int, 3>, 3> kSlotOfPart{{
-    {5, 3, 6}, // top row: left, middle, right
-    {1, 0, 2},
-    {7, 4, 8},
-}};
 
 } // namespace
 
@@ -277,7 +285,7 @@ public:
         std::array<bool, 3> partPlain{};
         std::array<const Tone*, 3> tone{};
         for (std::size_t part = 0; part < 3; ++part) {
-            const auto slot = std::size_t(kSlotOfPart[std::size_t(rowPart)][part]);
+            const auto slot = std::size_t(BlackLevelSlot(rowPart, int(part)));
             partPlain[part] = rowPlain && m_slotNeutral[slot];
             tone[part] = &m_tone[slot];
         }

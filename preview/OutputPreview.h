@@ -53,4 +53,15 @@ QImage RenderOutputPreview(const PreviewInput& in, int step = 1);
 // for a blend width, shift, transition gamma x100 and gamma offset x100 as the record stores them.
 double BlendEdgeFactor(int d, int width, int shift, int transitionGamma, int gammaOffset);
 
+// One channel's factor of the edge at distance d: the curve above with the channel's gamma gain
+// (0..100, 50 neutral) applied inside the ramp. The preview and the exported alpha maps use it.
+double BlendRampFactor(const BlendRecord& b, int side, int channel, int d);
+
+// Which third of an axis a position falls in: 0 within the near edge's blend zone, 2 within the
+// far edge's, else 1. Sides: 0 left, 1 right (columns) or 2 top, 3 bottom (rows).
+int BlendZone(const BlendRecord& b, int nearSide, int farSide, int pos, int size);
+
+// The box's black-level slot of a (row zone, column zone) pair.
+int BlackLevelSlot(int rowZone, int columnZone);
+
 } // namespace trivel

@@ -211,6 +211,8 @@ PreviewInput BuildPreviewInput(const Session& s, int window, const QImage& sourc
     in.notes << note;
     in.blend = s.settings.BlendSettings[std::size_t(w)];
     in.notes << QStringLiteral("Blend, colour and black level: approximated by the documented curve.");
+    in.notes << QStringLiteral("Not shown: the Image page (brightness, contrast, sharpness, hue, saturation, "
+                               "colour gains), video-wall zoom, pan, overscan and orientation, PIP.");
     in.mask = PreviewMaskOf(s.mask, w, note);
     in.notes << note;
     return in;

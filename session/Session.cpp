@@ -38,6 +38,14 @@ void Session::setTransport(Transport* t, const QString& closedReason)
 
 Session::~Session() = default;
 
+void Session::setFlag(std::uint32_t f, bool on)
+{
+    const bool was = connected();
+    SessionFlags = on ? (SessionFlags | f) : (SessionFlags & ~f);
+    if (connected() != was)
+        emit events.connectedChanged(connected());
+}
+
 void Session::clearRequest(std::size_t bytes)
 {
     std::fill_n(RequestBuffer.begin(), std::min(bytes, RequestBuffer.size()), std::uint8_t(0));

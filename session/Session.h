@@ -68,12 +68,15 @@ public:
     std::int32_t PendingOp = 0;
     std::uint32_t SessionFlags = 0;
     bool flag(std::uint32_t f) const { return (SessionFlags & f) != 0; }
-    void setFlag(std::uint32_t f, bool on) { SessionFlags = on ? (SessionFlags | f) : (SessionFlags & ~f); }
+    void setFlag(std::uint32_t f, bool on);
     bool connected() const { return flag(Flag::Connected); }
 
     int ChannelCount = 2;
     int BoardModel = 0;
     int CurrentWindow = 0;
+    // While SelectWindow runs, CurrentWindow and the box's window disagree for a while and events
+    // are processed in its pauses: warp moves and cursor steps wait for its end.
+    bool SelectingWindow = false;
     // Boards reported by the large-image firmware query; gates the Ctrl+Alt+1/2 shortcuts.
     std::uint32_t BoardMask = 0;
 
@@ -123,7 +126,7 @@ public:
     Connection* connection = nullptr;
 
     std::unique_ptr<ClockTimer> TmrStatus; // 2000 ms status poll, enabled from start-up
-    // Ends a chain whose reply never comes (see session/Watchdog.h).
+    // Ends a chain whose reply never comes (see box/Watchdog.h).
     std::unique_ptr<ClockTimer> ReplyWatchdog;
 
     SettingsState settings;

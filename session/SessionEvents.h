@@ -24,6 +24,11 @@ signals:
     // The read-back has ended (FinishReadback), or, with Session::IdentifyOnly, the model reply has
     // been handled. Emitted last, when nothing of the exchange is left to do.
     void readbackFinished();
+    // The transfer of a loaded setting file moved on to another part (TransferPhase of
+    // files/SettingTransfer.h) of `window` (0..3), one of the `windows` it sends.
+    void settingTransferStep(int phase, int window, int windows);
+    // The Connected bit of SessionFlags changed: a link to the box was opened or closed.
+    void connectedChanged(bool connected);
     // The Identify reply was refused (controller firmware too old, main board error); emitted
     // before the message says so.
     void boxRejected();

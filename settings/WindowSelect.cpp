@@ -7,6 +7,7 @@
 #include "warp/Controls.h"
 
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 
 namespace trivel {
 
@@ -33,6 +34,7 @@ void SelectWindow(Session& s, int w)
         return;
     const int page = s.ActivePage;
     const int outgoing = s.CurrentWindow & 3;
+    const QScopedValueRollback selecting(s.SelectingWindow, true);
 
     s.PostSendDelay = 20;
     s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, s.UserMapPatternIndex[std::size_t(outgoing)]);

@@ -115,8 +115,8 @@ void MoveEchoStep(Session& s, int op)
     int value = DecodeSettingDigits(r);
     if (r.u8(14) == '-')
         value = -value;
-    PointOffset& p = a.ControlOffsets[CurrentWarpWindow(s)]
-                                     [std::size_t(ControlIndex(CurrentWarpModel(s).ControlCursor))];
+    const std::size_t w = std::size_t(a.MoveWindow & 3);
+    PointOffset& p = a.ControlOffsets[w][std::size_t(std::clamp(a.MovePoint, 0, kControlPoints - 1))];
     std::int16_t& axis = op == Op::WarpMoveX ? p.x : p.y;
     if (value != axis)
         axis = std::int16_t(value);
@@ -134,7 +134,7 @@ void MoveEchoStep(Session& s, int op)
                                        : (moved < 0 ? WarpDir::Up : WarpDir::Down);
         a.PendingUndo.action = int(dir);
         a.PendingUndo.amount = std::abs(moved);
-        RecordUndo(s);
+        RecordUndo(s, w);
     }
     a.WarpBusy = false;
 }
@@ -299,7 +299,7 @@ void SelectWarpMode(Session& s, int mode)
 void MoveWarpCursor(Session& s, WarpDir dir)
 {
     WarpModel& m = CurrentWarpModel(s);
-    if (!HasControlGrid(m.ControlPattern))
+    if (!HasControlGrid(m.ControlPattern) || s.SelectingWindow)
         return;
     const int dc = dir == WarpDir::Left ? -1 : (dir == WarpDir::Right ? 1 : 0);
     const int dr = dir == WarpDir::Up ? -1 : (dir == WarpDir::Down ? 1 : 0);
@@ -324,7 +324,7 @@ void MoveWarpPoint(Session& s, WarpDir dir)
     WarpAdjustState& a = s.warpAdjust;
     const std::size_t w = CurrentWarpWindow(s);
     const int mode = m.ControlPattern;
-    if (!HasControlGrid(mode) || s.PendingOp != Op::Idle)
+    if (!HasControlGrid(mode) || s.PendingOp != Op::Idle || s.SelectingWindow)
         return;
     const int step = a.FineStep ? 1 : (a.ReplayAmount != 0 ? a.ReplayAmount : a.MoveStep[w]);
     const bool horizontal = dir == WarpDir::Left || dir == WarpDir::Right;
@@ -344,7 +344,9 @@ void MoveWarpPoint(Session& s, WarpDir dir)
     } else if (mode == WarpMode::Wall) {
         p = &a.WallPoints[w][std::size_t(WallIndex(m.ControlCursor))];
     } else {
-        p = &a.ControlOffsets[w][std::size_t(ControlIndex(m.ControlCursor))];
+        a.MoveWindow = int(w);
+        a.MovePoint = ControlIndex(m.ControlCursor);
+        p = &a.ControlOffsets[w][std::size_t(a.MovePoint)];
         a.MoveBefore = horizontal ? p->x : p->y;
     }
     p->x = Clamp(p->x + dx);

@@ -81,6 +81,9 @@ struct WarpAdjustState {
     // The entry of the action in progress; a 95X / 95Y move records it when the echo arrives.
     WarpUndoRecord PendingUndo;
     std::int16_t MoveBefore = 0; // the offset before a 95X / 95Y move
+    // Window and point of that move: its echo belongs there, whatever is current when it comes.
+    int MoveWindow = 0;
+    int MovePoint = 0;
     int ResetChunk = 0; // next point chunk of the reset chain
     int LoadMapSlot = 0; // BtnLoadData's tag: the slot of the last selected user map
 

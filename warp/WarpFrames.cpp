@@ -261,13 +261,18 @@ CursorPos CurrentCursor(const WarpModel& m)
 // Writes the pending entry (unless an undo is being replayed) and clears it.
 void RecordUndo(Session& s)
 {
+    RecordUndo(s, CurrentWarpWindow(s));
+}
+
+void RecordUndo(Session& s, std::size_t window)
+{
     WarpAdjustState& a = s.warpAdjust;
     if (s.flag(Flag::WarpUndo) || a.ReplayAmount != 0) {
         a.ReplayAmount = 0;
     } else {
         const WarpUndoRecord& r = a.PendingUndo;
         s.ui.appendMemo(QStringLiteral("UNDO Mode:") + Hex4(r.action));
-        std::vector<std::uint8_t>& h = a.UndoHistory[CurrentWarpWindow(s)];
+        std::vector<std::uint8_t>& h = a.UndoHistory[window & 3];
         for (std::int32_t v : {r.action, r.amount, r.column, r.row})
             for (int b = 0; b < 4; ++b)
                 h.push_back(std::uint8_t(std::uint32_t(v) >> (8 * b)));

@@ -57,6 +57,8 @@ CursorPos CurrentCursor(const WarpModel& m);
 
 // Writes the pending entry (unless an undo is being replayed) and clears it.
 void RecordUndo(Session& s);
+// The same into the history of `window`.
+void RecordUndo(Session& s, std::size_t window);
 void SetPendingUndo(Session& s, int action, int amount, CursorPos at);
 void EndBusy(Session& s);
 

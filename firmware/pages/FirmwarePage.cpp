@@ -46,7 +46,8 @@ FirmwarePage::FirmwarePage(Session& s, QWidget* parent)
     bar->setTextVisible(false);
     bar->setRange(0, 100);
     bar->setValue(0);
-    build::Make<QLabel>(this, ctl::PLabel, QStringLiteral("100 %"), QRect(566, 162, 60, 20));
+    // Empty until a download reports its percent: "100 %" before anything reads as done.
+    build::Make<QLabel>(this, ctl::PLabel, QString(), QRect(566, 162, 60, 20));
 
     // Enabled by a connect, disabled by a disconnect.
     auto* start
@@ -61,6 +62,7 @@ FirmwarePage::FirmwarePage(Session& s, QWidget* parent)
     reset->setEnabled(false);
     reset->setVisible(false);
 
+    Caption(this, QStringLiteral("Firmware of the box"), QRect(16, 280, 200, 18));
     build::Make<QLabel>(this, ctl::MCUVersion, QString(), QRect(16, 300, 200, 20));
 }
 

@@ -97,14 +97,14 @@ DigiMapPage::DigiMapPage(Session& s, QWidget* parent)
     auto* offsetY = OffsetBar(place, ctl::SBMaskOffsetY, kMaskOffsetYMax, QRect(28, 66, 230, 16));
     build::Make<QLabel>(place, ctl::STOffsetY, QStringLiteral("0"), QRect(266, 64, 50, 20));
     auto* trans = build::Make<QCheckBox>(
-        place, ctl::CBTrans, QStringLiteral("Background masked"), QRect(8, 92, 144, 20));
+        place, ctl::CBTrans, QStringLiteral("Background masked"), QRect(8, 92, 152, 20));
     auto* reverse = build::Make<QCheckBox>(
-        place, ctl::CBImageReverse, QStringLiteral("Reverse"), QRect(154, 92, 72, 20));
+        place, ctl::CBImageReverse, QStringLiteral("Reverse"), QRect(160, 92, 78, 20));
     auto* colour
-        = build::Make<QPushButton>(place, ctl::BtnSelColor, QStringLiteral("Color"), QRect(228, 88, 50, 26));
+        = build::Make<QPushButton>(place, ctl::BtnSelColor, QStringLiteral("Color"), QRect(238, 88, 48, 26));
     auto* swatch = new QFrame(place);
     swatch->setObjectName(ctl::MaskColor.qname());
-    swatch->setGeometry(282, 90, 30, 22);
+    swatch->setGeometry(288, 90, 26, 22);
     swatch->setFrameShape(QFrame::Box);
     swatch->setAutoFillBackground(true);
     QPalette pal = swatch->palette();

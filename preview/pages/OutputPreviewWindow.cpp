@@ -42,6 +42,7 @@ public:
     {
         m_img = img;
         m_frame = frame;
+        m_scaled = QImage();
         update();
     }
 
@@ -54,12 +55,16 @@ protected:
             return;
         const QSize fit = m_frame.scaled(size(), Qt::KeepAspectRatio);
         const QRect target(QPoint((width() - fit.width()) / 2, (height() - fit.height()) / 2), fit);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(target, m_img);
+        // Scaled by averaging, once per size: a painter's filter samples a few source pixels
+        // per screen pixel and drops the thin strokes of the grid's numbers at a third of the frame.
+        if (m_scaled.size() != fit)
+            m_scaled = m_img.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        p.drawImage(target.topLeft(), m_scaled);
     }
 
 private:
     QImage m_img;
+    QImage m_scaled;
     QSize m_frame;
 };
 
@@ -197,6 +202,11 @@ void OutputPreviewWindow::sourceChosen(int index)
         return;
     }
     setSource(file);
+}
+
+QWidget* OutputPreviewWindow::canvas() const
+{
+    return m_canvas;
 }
 
 QString OutputPreviewWindow::notesText() const

@@ -38,6 +38,8 @@ public:
     int lastStep() const { return m_lastStep; }
     int renderCount() const { return m_renders; }
     QString notesText() const;
+    // Where the picture is drawn, scaled to fit.
+    QWidget* canvas() const;
 
     static constexpr int kPollMs = 30;
     static constexpr int kIdleMs = 180;

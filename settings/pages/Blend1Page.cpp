@@ -29,15 +29,22 @@ Blend1Page::Blend1Page(Session& s, QWidget* parent)
     for (int side = 0; side < 4; ++side) {
         auto row = build::MakeSliderRow(edge, ctl::EdgeWidths[std::size_t(side)],
             ctl::EdgeWidthLabels[std::size_t(side)], QString::fromLatin1(kSides[side]), 10, 22 + side * 26,
-            280, 50);
+            280, 50, QStringLiteral("off"));
+        build::SetRowTip(row,
+            QStringLiteral(
+                "Blend width of the %1 edge in pixels; the lowest position, 0, turns its blend off")
+                .arg(QString::fromLatin1(kSides[side]).toLower()));
         const SettingBinding* b = FindBinding(widthRows[side]);
-        // 49, the lowest position, means no blend: stored and shown as 0.
-        auto* bind = new SettingSlider(
-            row.bar, s, *b, [label = row.value](int v) { label->setText(QString::number(v >= 50 ? v : 0)); });
+        // 49, the lowest position, means no blend: stored and shown as 0, and said so.
+        auto* bind = new SettingSlider(row.bar, s, *b, [label = row.value, unit = row.unit](int v) {
+            label->setText(QString::number(v >= 50 ? v : 0));
+            unit->setText(v >= 50 ? QStringLiteral("px") : QStringLiteral("off"));
+        });
         bind->setStore([this, side](int v) { SBEdgeChange(m_s, side, v); });
         bind->setSend(
             [this, side, b](int) { SendEdgeWidth(m_s, side, CachedSetting(m_s, *b, m_s.CurrentWindow)); });
         row.value->setText(QString::number(b->start));
+        row.unit->setText(b->start >= 50 ? QStringLiteral("px") : QStringLiteral("off"));
         m_bound.emplace_back(row.bar, b);
     }
     m_marker = build::Make<QCheckBox>(
@@ -56,7 +63,10 @@ Blend1Page::Blend1Page(Session& s, QWidget* parent)
     for (int side = 0; side < 4; ++side) {
         auto row = build::MakeSliderRow(shift, ctl::EdgeShifts[std::size_t(side)],
             ctl::EdgeShiftLabels[std::size_t(side)], QString::fromLatin1(kSides[side]), 10, 22 + side * 26,
-            280, 50);
+            280, 50, QStringLiteral("px"));
+        build::SetRowTip(row,
+            QStringLiteral("Moves the blend region of the %1 edge, in pixels")
+                .arg(QString::fromLatin1(kSides[side]).toLower()));
         const SettingBinding* b = FindBinding(shiftRows[side]);
         auto* bind = new SettingSlider(row.bar, s, *b, number(row.value));
         bind->setSend(

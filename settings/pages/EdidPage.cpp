@@ -24,6 +24,8 @@ EdidPage::EdidPage(Session& s, QWidget* parent)
         ui.combo = new QComboBox(ui.frame);
         ui.combo->setObjectName(g.combo.qname());
         ui.combo->setGeometry(12, 26, 170, 26);
+        ui.combo->setToolTip(QStringLiteral("The timing this input offers the source (its EDID); "
+                                            "\"Customize\" offers the width and height below"));
         for (int item = 0; item < EdidItemCount(i); ++item)
             ui.combo->addItem(EdidItemText(i, item));
         // Chosen by the user only: selecting an item by code runs no handler.
@@ -35,8 +37,13 @@ EdidPage::EdidPage(Session& s, QWidget* parent)
             = build::Make<QPushButton>(ui.frame, g.apply, QStringLiteral("Apply"), QRect(196, 24, 90, 30));
         connect(ui.apply, &QPushButton::clicked, this, [this, i] { EdidApplyClick(m_s, i); });
 
+        // The size applies to "Customize" only; with any other timing it is greyed out.
+        auto* customCaption = new QLabel(QStringLiteral("Custom size:"), ui.frame);
+        customCaption->setGeometry(12, 54, 200, 16);
         auto width = build::MakeSliderRow<QSlider>(
-            ui.frame, g.width, g.widthLabel, QStringLiteral("Width"), 12, 70, 276, 50);
+            ui.frame, g.width, g.widthLabel, QStringLiteral("Width"), 12, 70, 276, 50, QStringLiteral("px"));
+        build::SetRowTip(
+            width, QStringLiteral("Width offered with \"Customize\", 1024..3840 pixels (in steps of 8)"));
         const SettingBinding* widthRow = FindBinding(g.widthMnemonic);
         auto* widthBind = new SettingSlider(width.bar, s, *widthRow,
             [label = width.value](int v) { label->setText(QString::number(RoundedEdidWidth(v))); });
@@ -48,8 +55,9 @@ EdidPage::EdidPage(Session& s, QWidget* parent)
         width.bar->setTickPosition(QSlider::TicksBelow);
         width.value->setText(QStringLiteral("1920"));
 
-        auto height = build::MakeSliderRow<QSlider>(
-            ui.frame, g.height, g.heightLabel, QStringLiteral("Height"), 12, 112, 276, 50);
+        auto height = build::MakeSliderRow<QSlider>(ui.frame, g.height, g.heightLabel,
+            QStringLiteral("Height"), 12, 112, 276, 50, QStringLiteral("px"));
+        build::SetRowTip(height, QStringLiteral("Height offered with \"Customize\", 720..2400 pixels"));
         new SettingSlider(height.bar, s, *FindBinding(g.heightMnemonic),
             [label = height.value](int v) { label->setText(QString::number(v)); });
         height.bar->setPageStep(8);
@@ -59,6 +67,8 @@ EdidPage::EdidPage(Session& s, QWidget* parent)
 
         ui.width = width.bar;
         ui.height = height.bar;
+        ui.custom = {
+            customCaption, width.caption, width.value, width.unit, height.caption, height.value, height.unit};
         enableCustom(i, false);
     }
     connect(&s.events, &SessionEvents::refreshPages, this, &EdidPage::refill);
@@ -70,6 +80,8 @@ void EdidPage::enableCustom(int input, bool on)
     g.width->setEnabled(on);
     g.height->setEnabled(on);
     g.apply->setEnabled(on);
+    for (QWidget* w : g.custom)
+        w->setEnabled(on);
 }
 
 void EdidPage::refill()

@@ -4,6 +4,7 @@
 #include "app/PageWidget.h"
 
 #include <array>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -23,6 +24,8 @@ private:
         QSlider* height;
         QComboBox* combo;
         QPushButton* apply;
+        // What only counts with "Customize": the size rows' captions, values and units.
+        std::vector<QWidget*> custom;
     };
     // RefreshPages steps 5 and 9 for this page.
     void refill();

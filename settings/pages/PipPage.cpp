@@ -13,6 +13,8 @@ namespace trivel {
 namespace {
 
 constexpr const char* kSliderRows[] = {"PIZ", "PIH", "PIV", "PLO", "PRO", "PTO", "PBO"};
+// Wide enough for "Bottom".
+constexpr int kCaptionWidth = 58;
 
 } // namespace
 
@@ -36,7 +38,7 @@ PipPage::PipPage(Session& s, QWidget* parent)
         const int column = (groups[g].geometry.width() - 16) / n;
         for (int i = 0; i < n; ++i) {
             auto* r = new QRadioButton(QString::fromLatin1(groups[g].items[std::size_t(i)]), box);
-            r->setGeometry(10 + i * column, 22, column - 4, 22);
+            r->setGeometry(10 + i * column, 22, column - 1, 22);
             connect(r, &QRadioButton::clicked, this, [this, g, i] { PipGroupClick(m_s, g, i); });
         }
         m_groups[std::size_t(g)] = box;
@@ -49,9 +51,12 @@ PipPage::PipPage(Session& s, QWidget* parent)
 
     auto* position = build::Group(this, nullptr, QStringLiteral("Size / Position"), QRect(318, 8, 300, 104));
     const char* positionCaptions[] = {"Size", "H Pos", "V Pos"};
+    const char* positionTips[] = {"Size of the inset picture, 0..100",
+        "Horizontal position of the inset picture, 0..100", "Vertical position of the inset picture, 0..100"};
     for (std::size_t i = 0; i < 3; ++i) {
         auto row = build::MakeSliderRow(position, ctl::PipSliders[i], ctl::PipSliderLabels[i],
-            QString::fromLatin1(positionCaptions[i]), 10, 22 + int(i) * 26, 280);
+            QString::fromLatin1(positionCaptions[i]), 10, 22 + int(i) * 26, 280, kCaptionWidth);
+        build::SetRowTip(row, QString::fromLatin1(positionTips[i]));
         auto* bind = new SettingSlider(row.bar, s, *FindBinding(kSliderRows[i]),
             [label = row.value](int v) { label->setText(QString::number(v)); });
         // These store in their end-of-scroll handler, with the send.
@@ -63,7 +68,10 @@ PipPage::PipPage(Session& s, QWidget* parent)
     const char* overlapCaptions[] = {"Left", "Right", "Top", "Bottom"};
     for (std::size_t i = 0; i < 4; ++i) {
         auto row = build::MakeSliderRow(overlap, ctl::PipOverlaps[i], ctl::PipOverlapLabels[i],
-            QString::fromLatin1(overlapCaptions[i]), 10, 22 + int(i) * 26, 280);
+            QString::fromLatin1(overlapCaptions[i]), 10, 22 + int(i) * 26, 280, kCaptionWidth);
+        build::SetRowTip(row,
+            QStringLiteral("Overlap of the two pictures at the %1 edge, -1800..1800")
+                .arg(QString::fromLatin1(overlapCaptions[i]).toLower()));
         new SettingSlider(row.bar, s, *FindBinding(kSliderRows[3 + i]),
             [label = row.value](int v) { label->setText(QString::number(v)); });
         row.value->setText(QStringLiteral("0"));

@@ -13,8 +13,10 @@ namespace trivel {
 SystemPage::SystemPage(Session& s, QWidget* parent)
     : PageWidget(s, parent)
 {
-    auto* load = build::Group(this, nullptr, QStringLiteral("Load Profile"), QRect(8, 8, 300, 64));
-    auto* save = build::Group(this, nullptr, QStringLiteral("Save Profile"), QRect(8, 80, 300, 64));
+    // Profiles and resets are the box's own; the network fields may be filled in beforehand.
+    QWidget* box = boxArea(QRect(0, 0, 312, 240));
+    auto* load = build::Group(box, nullptr, QStringLiteral("Load Profile"), QRect(8, 8, 300, 64));
+    auto* save = build::Group(box, nullptr, QStringLiteral("Save Profile"), QRect(8, 80, 300, 64));
     for (int i = 0; i < 5; ++i) {
         auto* l = build::Make<QPushButton>(load, ctl::ProfileLoadButtons[std::size_t(i)],
             QString::number(i + 1), QRect(10 + i * 57, 24, 51, 30));
@@ -27,13 +29,13 @@ SystemPage::SystemPage(Session& s, QWidget* parent)
     }
 
     auto* allReset = build::Make<QPushButton>(
-        this, ctl::BtnAllReset, QStringLiteral("All Reset"), QRect(8, 160, 146, 32));
+        box, ctl::BtnAllReset, QStringLiteral("All Reset"), QRect(8, 160, 146, 32));
     connect(allReset, &QPushButton::clicked, this, [this] { Launch(m_s, ResetAll(m_s)); });
     auto* reboot
-        = build::Make<QPushButton>(this, ctl::BtnReboot, QStringLiteral("Reboot"), QRect(162, 160, 146, 32));
+        = build::Make<QPushButton>(box, ctl::BtnReboot, QStringLiteral("Reboot"), QRect(162, 160, 146, 32));
     connect(reboot, &QPushButton::clicked, this, [this] { Launch(m_s, Reboot(m_s)); });
     auto* factory = build::Make<QPushButton>(
-        this, ctl::FRstBtn, QStringLiteral("Do Factory Reset"), QRect(8, 200, 300, 32));
+        box, ctl::FRstBtn, QStringLiteral("Do Factory Reset"), QRect(8, 200, 300, 32));
     connect(factory, &QPushButton::clicked, this, [this] { Launch(m_s, FactoryReset(m_s)); });
 
     auto* net = build::Group(this, &ctl::GBNet, QStringLiteral("Ethernet Config"), QRect(316, 8, 302, 224));
@@ -59,6 +61,7 @@ SystemPage::SystemPage(Session& s, QWidget* parent)
     }
     auto* update
         = build::Make<QPushButton>(net, ctl::Button15, QStringLiteral("Update"), QRect(194, 180, 96, 30));
+    needsBox(update);
     connect(update, &QPushButton::clicked, this, [this, dhcp, edits] {
         Button15Click(m_s, dhcp->isChecked(), {edits[0]->text(), edits[1]->text(), edits[2]->text()});
     });

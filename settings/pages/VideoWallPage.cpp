@@ -92,6 +92,8 @@ VideoWallPage::VideoWallPage(Session& s, QWidget* parent)
     auto* reset
         = build::Make<QPushButton>(this, ctl::BtnReset, QStringLiteral("Reset "), QRect(520, 290, 96, 30));
     connect(reset, &QPushButton::clicked, this, [this] { Launch(m_s, ResetSettings(m_s)); });
+    // Without a box the reset would wait for ever for its reply.
+    needsBox(reset);
     connect(&s.events, &SessionEvents::refreshPages, this, &VideoWallPage::refill);
 }
 

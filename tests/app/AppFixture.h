@@ -4,6 +4,7 @@
 
 #include "app/GuiUi.h"
 #include "app/MainWindow.h"
+#include "app/ProgressPanel.h"
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
 #include "link/HidBackend.h"
@@ -51,6 +52,7 @@ struct AppFixture {
             [this](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });
         s.setTransport(link.get());
         s.setFlag(Flag::Connected, true);
+        link->useClock(&clock);
         return *link;
     }
 

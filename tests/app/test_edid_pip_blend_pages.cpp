@@ -117,12 +117,18 @@ TEST(EdidPage, CustomizeEnablesTheGroupAndApplySendsTheCustomCode)
     PagesFixture f;
     EXPECT_FALSE(f.w(ctl::TBH1W)->isEnabled());
     EXPECT_FALSE(f.w(ctl::BTNEDIDs[0])->isEnabled());
+    // The custom size beside another timing is greyed out, so 1920 x 1080 beside "3840*2160p60"
+    // does not read as the timing offered; the combo says what it is.
+    EXPECT_EQ(f.w<QComboBox>(ctl::CBH1E)->currentText(), "3840*2160p60");
+    EXPECT_FALSE(f.w(ctl::STH1W)->isEnabled());
+    EXPECT_FALSE(f.w(ctl::STH1V)->isEnabled());
+    EXPECT_TRUE(f.w(ctl::CBH1E)->toolTip().contains("EDID"));
 
     f.choose(ctl::CBH1E, 16);
     EXPECT_EQ(f.w<QComboBox>(ctl::CBH1E)->currentText(), "Customize");
     EXPECT_TRUE(f.sent().empty());
     EXPECT_EQ(f.s.settings.WindowSettings.H1E[0], 16);
-    for (const Control* c : {&ctl::TBH1W, &ctl::TBH1V, &ctl::BTNEDIDs[0]})
+    for (const Control* c : {&ctl::TBH1W, &ctl::TBH1V, &ctl::BTNEDIDs[0], &ctl::STH1W, &ctl::STH1V})
         EXPECT_TRUE(f.w(*c)->isEnabled()) << c->name;
     EXPECT_FALSE(f.w(ctl::TBH2W)->isEnabled()) << "only the group of that input";
 
@@ -133,6 +139,7 @@ TEST(EdidPage, CustomizeEnablesTheGroupAndApplySendsTheCustomCode)
     f.choose(ctl::CBH1E, 4);
     EXPECT_EQ(f.sent(), Texts{"s00H1E+004"});
     EXPECT_FALSE(f.w(ctl::TBH1W)->isEnabled());
+    EXPECT_FALSE(f.w(ctl::STH1W)->isEnabled());
 }
 
 TEST(EdidPage, TrackBarsSendEveryChangeAndShowTheWidthRoundedTo8)
@@ -360,6 +367,31 @@ TEST(BlendPages, SlidersSendThroughTheBuilders)
     EXPECT_EQ(f.s.settings.BlendSettings[0].edgeShift(2), -100);
     f.release(ctl::EdgeWidths[0], 49);
     EXPECT_EQ(f.s.settings.BlendSettings[0].edgeWidth(0), 0) << "49 is stored as no blend";
+}
+
+// The lowest edge position stores and shows 0, and the row says that this is no blend at all;
+// any other width is in pixels.
+TEST(BlendPages, AnEdgeWidthOfZeroSaysOff)
+{
+    PagesFixture f;
+    QLabel* value = f.w<QLabel>(ctl::EdgeWidthLabels[0]);
+    // The row's unit sits right of its value label.
+    QLabel* unit = nullptr;
+    for (auto* l : value->parentWidget()->findChildren<QLabel*>())
+        if (l->y() == value->y() && l->x() > value->x())
+            unit = l;
+    ASSERT_NE(unit, nullptr);
+    const struct {
+        int position;
+        const char* value;
+        const char* unit;
+    } cases[] = {{49, "0", "off"}, {50, "50", "px"}, {1920, "1920", "px"}, {49, "0", "off"}};
+    for (const auto& c : cases) {
+        f.release(ctl::EdgeWidths[0], c.position);
+        EXPECT_EQ(value->text(), c.value) << c.position;
+        EXPECT_EQ(unit->text(), c.unit) << c.position;
+    }
+    EXPECT_TRUE(f.w(ctl::EdgeWidths[0])->toolTip().contains("off"));
 }
 
 TEST(BlendPages, RegionAndCornerValuesSelectTheirPointOnce)

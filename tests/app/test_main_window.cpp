@@ -8,6 +8,7 @@
 #include "support/Controls.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -224,6 +225,7 @@ TEST(MainWindow, HiddenControlsLieOutsideTheClientArea)
 TEST(MainWindow, SystemPageButtonsCarryTheirTags)
 {
     AppFixture f;
+    f.connectFakeBox(); // they are greyed out without a box
     QWidget* system = f.find("TabSystem");
     for (int i = 0; i < 5; ++i) {
         for (int first : {5, 10}) {
@@ -249,7 +251,7 @@ TEST(MainWindow, SystemPageButtonsCarryTheirTags)
         ASSERT_NE(w, nullptr) << b.name;
         EXPECT_EQ(w->text(), QString::fromLatin1(b.caption));
         EXPECT_TRUE(f.find(b.page)->isAncestorOf(w)) << b.name;
-        EXPECT_TRUE(w->isEnabled());
+        EXPECT_TRUE(w->isEnabled()) << b.name;
     }
     EXPECT_TRUE(f.find("TabFirmware")->isAncestorOf(f.find("MCUVersion")));
     EXPECT_TRUE(f.find("TabVideoWall")->isAncestorOf(f.find("STRes")));
@@ -398,6 +400,77 @@ TEST(MainWindow, EveryVisibleTabStaysReachable)
             EXPECT_TRUE(shown || (behindLeft && leftOpen) || (behindRight && rightOpen))
                 << "tab " << i << " unreachable with " << selected << " selected: " << r.x() << ","
                 << r.width() << " in bar width " << bar->width();
+        }
+    }
+}
+
+// Without a box the controls that only talk to it are greyed out; what works on the caches or on
+// files stays usable. A connect enables them again, and a control the core keeps disabled stays so.
+TEST(MainWindow, ControlsThatNeedABoxFollowTheLink)
+{
+    const char* const boxOnly[] = {"BtnWP2x2", "BtnWP9x5", "BtnWP17x17", "BtnCurLeft", "BtnMoveRight",
+        "CBPatternSel1", "TBGrid", "BtnWPReset", "BtnWPUndo", "BtnUserMap1", "BtnSaveMap0", "BtnSaveMap9",
+        "Button5", "Button10", "BtnAllReset", "BtnReboot", "FRstBtn", "Button15", "BtnReset"};
+    const char* const offline[] = {"TntButton1", "TntButton2", "TBAdjustStep2", "SBBri", "RBTCP", "RBDHCP"};
+    AppFixture f;
+    f.form.show();
+    f.s.PageEnabled.fill(true);
+    for (int p = 0; p <= Page::Firmware; ++p)
+        SetPageAvailable(f.s, p, true);
+    auto check = [&](bool connected) {
+        for (const char* name : boxOnly) {
+            QWidget* w = f.find(name);
+            ASSERT_TRUE(w) << name;
+            EXPECT_EQ(w->isEnabled(), connected) << name;
+        }
+        for (const char* name : offline)
+            EXPECT_TRUE(f.find(name)->isEnabled()) << name;
+    };
+    {
+        SCOPED_TRACE("at start");
+        check(false);
+    }
+    f.connectFakeBox();
+    {
+        SCOPED_TRACE("connected");
+        check(true);
+    }
+    // The core's own choice outlives the link's: "Load  map data " waits for a user map.
+    auto* loadMap = f.find("BtnLoadData");
+    EXPECT_FALSE(loadMap->isEnabled());
+    f.s.setFlag(Flag::Connected, false);
+    {
+        SCOPED_TRACE("disconnected");
+        check(false);
+    }
+    f.ui.setEnabled(ctl::BtnLoadData, true);
+    EXPECT_FALSE(loadMap->isEnabled());
+    f.s.setFlag(Flag::Connected, true);
+    EXPECT_TRUE(loadMap->isEnabled());
+}
+
+// Every caption, radio button and check box of the pages shows its whole text.
+TEST(MainWindow, NoCaptionIsCut)
+{
+    AppFixture f;
+    f.connectFakeBox();
+    f.form.show();
+    for (int p = 0; p <= Page::Firmware; ++p)
+        SetPageAvailable(f.s, p, true);
+    QCoreApplication::processEvents();
+    for (int p = 0; p <= Page::Firmware; ++p) {
+        QWidget* page = f.form.PCMain->widget(p);
+        for (QLabel* l : page->findChildren<QLabel*>()) {
+            if (l->text().isEmpty() || l->wordWrap() || !l->pixmap().isNull() || !l->isVisibleTo(page))
+                continue;
+            EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width())
+                << qPrintable(page->objectName()) << ": \"" << qPrintable(l->text()) << "\"";
+        }
+        for (QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
+            if (!qobject_cast<QRadioButton*>(b) && !qobject_cast<QCheckBox*>(b))
+                continue;
+            EXPECT_LE(b->sizeHint().width(), b->width())
+                << qPrintable(page->objectName()) << ": \"" << qPrintable(b->text()) << "\"";
         }
     }
 }

@@ -3,10 +3,13 @@
 
 Run it again after changing it; the files are committed so the fuzz runs need no Python.
 """
+import io
 import json
 import pathlib
 import shutil
 import struct
+import zipfile
+import zlib
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -178,10 +181,82 @@ def setting_file():
     }
 
 
+def pfm_bytes(w, h, values, big_endian=False, grey=False):
+    head = b"Pf" if grey else b"PF"
+    scale = b"1.0" if big_endian else b"-1.0"
+    return head + b"\n%d %d\n" % (w, h) + scale + b"\n" + struct.pack((">" if big_endian else "<") + "%df" % len(values), *values)
+
+
+def identity_grid(w, h):
+    """Rows bottom first, x and y in parts of the frame."""
+    values = []
+    for r in reversed(range(h)):
+        for c in range(w):
+            values += [c / (w - 1), r / (h - 1), 0.0]
+    return values
+
+
+def png(w, h, grey=True, depth=8, value=255):
+    channels = 1 if grey else 3
+    sample = value.to_bytes(depth // 8, "big") * channels
+    raw = b"".join(b"\0" + sample * w for _ in range(h))
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    ihdr = struct.pack(">IIBBBBB", w, h, depth, 0 if grey else 2, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b"")
+
+
+def pfm():
+    return {
+        "le_2x2": pfm_bytes(2, 2, identity_grid(2, 2)),
+        "be_3x2": pfm_bytes(3, 2, identity_grid(3, 2), big_endian=True),
+        "grey_2x1": pfm_bytes(2, 1, [0.5, 1.5], grey=True),
+        "cut_short": pfm_bytes(2, 2, identity_grid(2, 2))[:30],
+        "huge_claim": b"PF\n65536 65536\n-1\n",
+    }
+
+
+def mpcdi_xml(region="w1", level=2, grid="w1.pfm", beta=True):
+    beta_xml = "<betaMap><path>w1_beta.png</path><componentDepth>1</componentDepth><bitDepth>8</bitDepth></betaMap>" if beta else ""
+    return f"""<?xml version="1.0"?>
+<MPCDI profile="2d" geometry="{level}" color="2" date="2024-01-01 00:00:00" version="2.0">
+<display><buffer id="b1" Xresolution="32" Yresolution="16">
+<region id="{region}" Xresolution="32" Yresolution="16" x="0" y="0" xsize="1" ysize="1"/></buffer></display>
+<files><fileset region="{region}"><geometryWarpFile><path>{grid}</path><interpolation>linear</interpolation></geometryWarpFile>
+<alphaMap><path>w1_alpha.png</path><componentDepth>1</componentDepth><bitDepth>8</bitDepth><gammaEmbedded>2.2</gammaEmbedded></alphaMap>
+{beta_xml}</fileset></files>
+<extensionSet><extension name="TrivelNotes" hasExternalFiles="false"><note region="{region}">seed</note></extension></extensionSet>
+</MPCDI>""".encode()
+
+
+def zipped(files):
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in files.items():
+            z.writestr(zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0)), data, zipfile.ZIP_DEFLATED)
+    return out.getvalue()
+
+
+def mpcdi():
+    files = {"mpcdi.xml": mpcdi_xml(), "w1.pfm": pfm_bytes(3, 3, identity_grid(3, 3)),
+             "w1_alpha.png": png(32, 16), "w1_beta.png": png(32, 16, value=0)}
+    colour = dict(files, **{"w1_alpha.png": png(32, 16, grey=False, depth=16, value=40000)})
+    return {
+        "archive": b"\0" + zipped(files),
+        "archive_points": b"\2" + zipped(files),
+        "archive_colour_alpha": b"\0" + zipped(colour),
+        "archive_no_beta": b"\0" + zipped(dict(files, **{"mpcdi.xml": mpcdi_xml(beta=False)})),
+        "archive_missing_grid": b"\0" + zipped({k: v for k, v in files.items() if k != "w1.pfm"}),
+        "xml": b"\1" + mpcdi_xml(),
+        "xml_level1": b"\1" + mpcdi_xml(level=1),
+        "xml_broken": b"\1" + mpcdi_xml()[:200],
+    }
+
+
 def main():
     for target, seeds in (("reply_frame", reply_frame()), ("setting_codec", setting_codec()),
                           ("warp_grid", warp_grid()), ("box_requests", box_requests()),
-                          ("setting_file", setting_file())):
+                          ("setting_file", setting_file()), ("pfm", pfm()), ("mpcdi", mpcdi())):
         d = HERE / "corpus" / target
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir(parents=True)

@@ -147,6 +147,48 @@ TEST(PreviewWindow, ANudgeRedrawsAtHalfSizeThenFullSizeWhenIdle)
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > now; }, 2000));
 }
 
+// At the window's default size the picture keeps strokes one pixel wide in the frame (the grid's
+// numbers are drawn with such strokes): every thin line of the source stays visible, and the notes
+// say what the picture leaves out.
+TEST(PreviewWindow, ThinStrokesSurviveTheDefaultSize)
+{
+    PreviewFixture f;
+    QTemporaryDir dir;
+    QImage lines(1920, 1080, QImage::Format_RGB32);
+    lines.fill(Qt::black);
+    int count = 0;
+    for (int x = 200; x < 1720; x += 16, ++count)
+        for (int y = 0; y < lines.height(); ++y)
+            lines.setPixel(x, y, qRgb(255, 255, 255));
+    const QString path = dir.filePath("lines.png");
+    ASSERT_TRUE(lines.save(path));
+
+    f.open();
+    OutputPreviewWindow* w = f.window();
+    ASSERT_EQ(w->size(), QSize(640, 420));
+    w->setSource(path);
+    const int renders = w->renderCount();
+    for (int i = 0; i < 100 && w->renderCount() == renders; ++i)
+        QCoreApplication::processEvents();
+    ASSERT_GT(w->renderCount(), renders);
+
+    const QImage shot = w->canvas()->grab().toImage();
+    ASSERT_LT(shot.width(), 1920 / 2) << "a picture reduced to less than half";
+    const int y = shot.height() / 2;
+    int runs = 0;
+    bool inRun = false;
+    for (int x = 0; x < shot.width(); ++x) {
+        const bool bright = qGray(shot.pixel(x, y)) > 24;
+        runs += bright && !inRun;
+        inRun = bright;
+    }
+    EXPECT_EQ(runs, count);
+
+    const QString notes = w->notesText();
+    for (const char* left : {"Not shown:", "brightness", "contrast", "overscan", "orientation", "PIP"})
+        EXPECT_TRUE(notes.contains(QLatin1String(left))) << left << ": " << qPrintable(notes);
+}
+
 TEST(PreviewWindow, FollowsTheCurrentWindowAndTheBlendPages)
 {
     PreviewFixture f;
@@ -272,7 +314,8 @@ TEST(PreviewWindow, TheSameSettingFileGivesTheSamePictureAsTrivelctl)
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QImage cli(png);
         ASSERT_EQ(cli.size(), QSize(1920, 1080));
-        EXPECT_EQ(cli.convertToFormat(QImage::Format_RGB32), w->picture().convertToFormat(QImage::Format_RGB32));
+        EXPECT_EQ(
+            cli.convertToFormat(QImage::Format_RGB32), w->picture().convertToFormat(QImage::Format_RGB32));
         EXPECT_EQ(cli.pixel(510, 310), qRgb(255, 0, 0)); // the mask's set half
         EXPECT_LT(qRed(cli.pixel(1919, 540)), 10); // the grid's red border, blended out
         EXPECT_GT(qRed(cli.pixel(0, 540)), 200); // and kept on the left

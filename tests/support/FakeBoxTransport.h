@@ -37,6 +37,9 @@ public:
     // Connects a session to this link: connected flag, transport, TCP/USB choice, reply sink.
     void attach(Session& s);
 
+    // The clock whose waits pump() lets pass (attach() takes the session's).
+    void useClock(VirtualClock* clock) { m_clock = clock; }
+
     bool isUsb() const override { return m_usb; }
     bool isOpen() const override { return m_open; }
     void sendFrame(const FrameBuffer& request) override;

@@ -32,6 +32,9 @@ QSlider* TrackBar(
 WarpAdjustPage::WarpAdjustPage(Session& s, QWidget* parent)
     : PageWidget(s, parent)
 {
+    // Everything but the move step talks to the box.
+    m_left = boxArea(QRect(0, 0, 312, 330));
+    m_right = boxArea(QRect(316, 60, 300, 280));
     buildModes();
     buildArrows();
     buildSettings();
@@ -49,7 +52,7 @@ WarpAdjustPage::~WarpAdjustPage()
 void WarpAdjustPage::buildModes()
 {
     // The mode group: disabled from a mode change until the box has answered its sequence.
-    auto* group = build::Group(this, &ctl::GPWPMode, QStringLiteral("Warp Mode"), QRect(8, 8, 300, 64));
+    auto* group = build::Group(m_left, &ctl::GPWPMode, QStringLiteral("Warp Mode"), QRect(8, 8, 300, 64));
     m_modes = new QButtonGroup(group);
     const struct {
         const Control& c;
@@ -90,16 +93,16 @@ void WarpAdjustPage::buildArrows()
             connect(b, &QPushButton::clicked, this, handlers[std::size_t(k)]);
         }
     };
-    auto* cursor = build::Group(this, nullptr, QStringLiteral("Cursor"), QRect(8, 80, 146, 132));
+    auto* cursor = build::Group(m_left, nullptr, QStringLiteral("Cursor"), QRect(8, 80, 146, 132));
     cross(cursor, {&ctl::BtnCurLeft, &ctl::BtnCurUp, &ctl::BtnCurRight, &ctl::BtnCurDown},
         {&WarpAdjustPage::BtnCurLeftClick, &WarpAdjustPage::BtnCurUpClick, &WarpAdjustPage::BtnCurRightClick,
             &WarpAdjustPage::BtnCurDownClick});
-    auto* move = build::Group(this, nullptr, QStringLiteral("Move"), QRect(162, 80, 146, 132));
+    auto* move = build::Group(m_left, nullptr, QStringLiteral("Move"), QRect(162, 80, 146, 132));
     cross(move, {&ctl::BtnMoveLeft, &ctl::BtnMoveUp, &ctl::BtnMoveRight, &ctl::BtnMoveDown},
         {&WarpAdjustPage::BtnMoveLeftClick, &WarpAdjustPage::BtnMoveUpClick,
             &WarpAdjustPage::BtnMoveRightClick, &WarpAdjustPage::BtnMoveDownClick});
 
-    auto* values = build::Group(this, nullptr, QStringLiteral("Offset"), QRect(8, 220, 300, 56));
+    auto* values = build::Group(m_left, nullptr, QStringLiteral("Offset"), QRect(8, 220, 300, 56));
     auto* x = new QLabel(QStringLiteral("X :"), values);
     x->setGeometry(12, 24, 24, 20);
     build::Make<QLabel>(values, ctl::WPLRVal, QStringLiteral("0"), QRect(40, 24, 60, 20));
@@ -115,7 +118,9 @@ void WarpAdjustPage::buildSettings()
     build::Make<QLabel>(step, ctl::STAdjustValue2, QStringLiteral("8"), QRect(250, 22, 40, 20));
     connect(stepBar, &QSlider::valueChanged, this, [this](int v) { TBAdjustStep2Change(m_s, v); });
 
-    auto* pattern = build::Group(this, nullptr, QStringLiteral("Test Pattern"), QRect(316, 64, 300, 52));
+    // The right area starts at (316, 60).
+    auto right = [](int x, int y, int w, int h) { return QRect(x - 316, y - 60, w, h); };
+    auto* pattern = build::Group(m_right, nullptr, QStringLiteral("Test Pattern"), right(316, 64, 300, 52));
     m_pattern = new QComboBox(pattern);
     m_pattern->setObjectName(ctl::CBPatternSel1.qname());
     m_pattern->setGeometry(10, 20, 150, 24);
@@ -125,7 +130,7 @@ void WarpAdjustPage::buildSettings()
     // Only the user's choice sends; a selection by code (refresh, the P key) does not.
     connect(m_pattern, &QComboBox::activated, this, [this](int i) { trivel::CBPatternSel1Change(m_s, i); });
 
-    auto* grid = build::Group(this, nullptr, QStringLiteral("Grid"), QRect(316, 120, 300, 52));
+    auto* grid = build::Group(m_right, nullptr, QStringLiteral("Grid"), right(316, 120, 300, 52));
     m_grid = TrackBar(grid, ctl::TBGrid, 8, 120, 32, QRect(10, 20, 230, 24));
     build::Make<QLabel>(grid, ctl::STGridVal, QStringLiteral("32"), QRect(250, 22, 40, 20));
     connect(m_grid, &QSlider::valueChanged, this, [this](int v) {
@@ -148,16 +153,16 @@ void WarpAdjustPage::buildSettings()
                 Qt::QueuedConnection);
     });
 
-    auto* reset
-        = build::Make<QPushButton>(this, ctl::BtnWPReset, QStringLiteral("Reset"), QRect(316, 178, 146, 32));
+    auto* reset = build::Make<QPushButton>(
+        m_right, ctl::BtnWPReset, QStringLiteral("Reset"), right(316, 178, 146, 32));
     connect(reset, &QPushButton::clicked, this, &WarpAdjustPage::BtnWPResetClick);
     auto* undo
-        = build::Make<QPushButton>(this, ctl::BtnWPUndo, QStringLiteral("Undo"), QRect(470, 178, 146, 32));
+        = build::Make<QPushButton>(m_right, ctl::BtnWPUndo, QStringLiteral("Undo"), right(470, 178, 146, 32));
     connect(undo, &QPushButton::clicked, this, &WarpAdjustPage::BtnWPUndoClick);
 
     // The user maps belong to the mode buttons: one of them all is down.
-    auto* maps = build::Group(this, nullptr, QStringLiteral("User Map"), QRect(316, 216, 300, 56));
-    auto* saves = build::Group(this, nullptr, QStringLiteral("Save to Box"), QRect(316, 276, 300, 56));
+    auto* maps = build::Group(m_right, nullptr, QStringLiteral("User Map"), right(316, 216, 300, 56));
+    auto* saves = build::Group(m_right, nullptr, QStringLiteral("Save to Box"), right(316, 276, 300, 56));
     for (int i = 0; i < 10; ++i) {
         auto* b = build::SpeedButton(maps, m_modes, ctl::BtnUserMaps[std::size_t(i)], QString::number(i + 1),
             QRect(6 + i * 29, 20, 27, 28), i);
@@ -171,7 +176,7 @@ void WarpAdjustPage::buildSettings()
         connect(save, &QPushButton::clicked, this, [this, i] { SaveUserMap(m_s, i); });
     }
     auto* load = build::Make<QPushButton>(
-        this, ctl::BtnLoadData, QStringLiteral("Load  map data "), QRect(8, 284, 300, 32));
+        m_left, ctl::BtnLoadData, QStringLiteral("Load  map data "), QRect(8, 284, 300, 32));
     load->setEnabled(false);
     connect(load, &QPushButton::clicked, this, [this] { LoadUserMap(m_s); });
 }

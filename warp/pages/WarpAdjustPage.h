@@ -47,6 +47,8 @@ private:
     void buildArrows();
     void buildSettings();
 
+    QWidget* m_left = nullptr;
+    QWidget* m_right = nullptr;
     QButtonGroup* m_modes = nullptr;
     QComboBox* m_pattern = nullptr;
     QSlider* m_grid = nullptr;
