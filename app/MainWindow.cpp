@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "box/Box.h"
+
 #include "app/BuildInfo.h"
 #include "app/GuiUi.h"
 #include "app/IpAddressEdit.h"
@@ -11,7 +13,6 @@
 #include "mask/Controls.h"
 #include "mask/MaskPageLogic.h"
 #include "preview/pages/OutputPreviewWindow.h"
-#include "registers/RegisterPageLogic.h"
 #include "box/Connection.h"
 #include "box/PageShow.h"
 #include "session/Session.h"
@@ -73,11 +74,12 @@ QPixmap DrawLogo(const QSize& size)
 
 } // namespace
 
-TMainForm::TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* parent)
+TMainForm::TMainForm(Box& box, Connection& connection, GuiUi& ui, QWidget* parent)
     : QWidget(parent,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_s(s)
+    , m_box(box)
+    , m_s(box.session)
     , m_connection(connection)
     , m_ui(ui)
 {
@@ -223,7 +225,7 @@ void TMainForm::FormCreate()
     // Pages that only a box (or nothing) brings up.
     for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap})
         SetPageAvailable(m_s, i, false);
-    InitRegisterGrid(m_s);
+    m_box.registers.reset();
     // The user-mask group waits for a box that supports it.
     m_ui.setEnabled(ctl::GBUserMask, false);
     m_ui.setVisible(ctl::GBUserMask, false);

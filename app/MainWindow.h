@@ -24,6 +24,7 @@ class QTabWidget;
 namespace trivel {
 
 class ClockTimer;
+class Box;
 class Connection;
 class GuiUi;
 class IpAddressEdit;
@@ -34,7 +35,7 @@ class WarpShortcutTarget;
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
-    TMainForm(Session& s, Connection& connection, GuiUi& ui, QWidget* parent = nullptr);
+    TMainForm(Box& box, Connection& connection, GuiUi& ui, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Keyboard shortcuts; true when the key was consumed.
@@ -90,6 +91,7 @@ private:
 
     bool warpPageShortcut(int key, bool shift, bool alt, bool ctrl);
 
+    Box& m_box;
     Session& m_s;
     Connection& m_connection;
     GuiUi& m_ui;

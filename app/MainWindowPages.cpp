@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 #include "app/PageFactory.h"
+#include "box/Box.h"
 #include "app/ProgressPanel.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
@@ -29,7 +30,7 @@ void TMainForm::buildPages()
     PCMain->setElideMode(Qt::ElideNone);
     PCMain->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 2px 4px 2px; font-size: 12px; }"));
     for (const PageInfo& info : kPages) {
-        PageWidget* page = CreatePage(info.index, m_s, nullptr);
+        PageWidget* page = CreatePage(info.index, m_box, nullptr);
         PCMain->addTab(page, QString::fromLatin1(info.caption));
         pages[std::size_t(info.index)] = page;
     }

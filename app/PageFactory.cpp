@@ -1,5 +1,7 @@
 #include "app/PageFactory.h"
 
+#include "box/Box.h"
+
 #include "firmware/pages/FirmwarePage.h"
 #include "mask/pages/DigiMapPage.h"
 #include "mask/pages/MaskPage.h"
@@ -19,12 +21,15 @@ namespace trivel {
 
 namespace {
 
-template <class P> PageWidget* Make(Session& s, QWidget* parent)
+template <class P> PageWidget* Make(Box& b, QWidget* parent)
 {
-    return new P(s, parent);
+    if constexpr (std::is_constructible_v<P, Session&, Registers&, QWidget*>)
+        return new P(b.session, b.registers, parent);
+    else
+        return new P(b.session, parent);
 }
 
-using Factory = PageWidget* (*)(Session&, QWidget*);
+using Factory = PageWidget* (*)(Box&, QWidget*);
 
 // By page index; TntTabSheet13 has no content of its own.
 constexpr std::array<Factory, kPageCount> kFactories{
@@ -46,12 +51,12 @@ constexpr std::array<Factory, kPageCount> kFactories{
 
 } // namespace
 
-PageWidget* CreatePage(int pageIndex, Session& s, QWidget* parent)
+PageWidget* CreatePage(int pageIndex, Box& box, QWidget* parent)
 {
     const PageInfo* info = FindPage(pageIndex);
     if (!info)
         return nullptr;
-    PageWidget* page = kFactories[std::size_t(pageIndex)](s, parent);
+    PageWidget* page = kFactories[std::size_t(pageIndex)](box, parent);
     page->setObjectName(info->control.qname());
     page->setProperty("Tag", info->tag);
     return page;

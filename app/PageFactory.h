@@ -4,7 +4,9 @@
 #include "app/PageWidget.h"
 
 namespace trivel {
+class Box;
 
-PageWidget* CreatePage(int pageIndex, Session& s, QWidget* parent);
+// Each page gets the session and, where it has one, its own subsystem.
+PageWidget* CreatePage(int pageIndex, Box& box, QWidget* parent);
 
 } // namespace trivel

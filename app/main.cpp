@@ -5,6 +5,7 @@
 #include "files/SettingFileActions.h"
 #include "link/Clock.h"
 #include "box/Connection.h"
+#include "box/Box.h"
 #include "session/Session.h"
 #include "warp/GridForm.h"
 
@@ -122,7 +123,8 @@ int main(int argc, char** argv)
 
     trivel::RealClock clock;
     trivel::GuiUi ui;
-    trivel::Session session(clock, ui);
+    trivel::Box box(clock, ui);
+    trivel::Session& session = box.session;
     trivel::Connection connection(session);
     connection.setTcpPort(quint16(port));
     session.ConnectAddressText = cli.value(addressOpt).left(15);
@@ -132,7 +134,7 @@ int main(int argc, char** argv)
     if (const QByteArray p = qgetenv("TRIVEL_TEST_WAIT_PERCENT"); !p.isEmpty())
         session.transfer.WaitPercent = std::clamp(p.toInt(), 0, 100);
 
-    trivel::TMainForm mainForm(session, connection, ui);
+    trivel::TMainForm mainForm(box, connection, ui);
     trivel::TGridForm gridForm(session);
     trivel::TForm1 waitForm(clock);
     ui.setWaitWindow(&waitForm);

@@ -9,6 +9,7 @@
 
 #include "app/GuiUi.h"
 #include "app/MainWindow.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "link/HidBackend.h"
 #include "link/Transport.h"
@@ -47,9 +48,10 @@ struct Tool {
     QTemporaryDir lockDir;
     VirtualClock clock;
     GuiUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     Connection connection{s, std::make_unique<NoHid>(), lockDir.path()};
-    TMainForm form{s, connection, ui};
+    TMainForm form{tool, connection, ui};
     SinkTransport link;
 
     Tool()

@@ -226,7 +226,8 @@ void Connection::closeTcpLink()
 {
     UiPort& ui = m_s.ui;
     ApplyChannelLayout(m_s, false);
-    detachFromSession();
+    // The session's link ends here, whichever transport carried it.
+    m_s.setTransport(nullptr, QStringLiteral("disconnected"));
     m_link.close();
     ui.setCaption(ctl::BtnCnt2, "Connect");
     ui.setEnabled(ctl::ProgBtn, false);
@@ -246,8 +247,8 @@ void Connection::CloseUsbLink()
     ui.setCaption(ctl::ProgBtn, "Start");
     m_s.setFlag(Flag::Connected, false);
     ShowSignalIndicators(m_s, 0, 0);
-    // Nothing left to resend to.
-    detachFromSession();
+    // The session's link ends here, whichever transport carried it.
+    m_s.setTransport(nullptr, QStringLiteral("disconnected"));
     m_link.close();
     ui.setEnabled(ctl::RBTCP, true);
     ResetWindowSettings(m_s);

@@ -2,10 +2,10 @@
 
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
-#include "registers/RegisterOps.h"
-#include "registers/RegisterPageLogic.h"
+#include "box/Box.h"
+#include "registers/Registers.h"
+#include "session/Operations.h"
 #include "box/Connection.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 
 #include <QJsonArray>
@@ -99,14 +99,20 @@ int RunRegisterCommand(const QStringList& args)
         bool ok = false;
         address = int(words.value(2).toUInt(&ok, 16));
         if (words.size() != 4 || !ok || address >= kRegisterCount)
-            return Fail(2, "reg write needs ADDR (hex, 00-7F) and VALUE");
+            return Fail(2, "reg write needs ADDR (hex, 00-7F) and VALUE (hex, 00-FF)");
+        bool valueOk = false;
+        const unsigned value = words[3].toUInt(&valueOk, 16);
+        if (!valueOk || value > 0xFF)
+            return Fail(2, "reg write: VALUE '" + words[3] + "' is not a hex byte; give 00 to FF, as in 'reg write 12 5A'");
     } else if (words.size() != 2) {
         return Fail(2, "unexpected argument " + words[2]);
     }
 
     RealClock clock;
     cli::CliUi ui(false);
-    Session s(clock, ui);
+    Box box(clock, ui);
+    Session& s = box.session;
+    Registers& registers = box.registers;
     Connection connection(s);
     bool sent = false;
     const int exitCode = RunOnBox(
@@ -114,12 +120,12 @@ int RunRegisterCommand(const QStringList& args)
         [&] {
             s.CurrentWindow = window - 1;
             if (write) {
-                RegGridSelectCell(s, address % 16 + 1, address / 16 + 1);
-                s.registers.EditCommitted = true;
-                RegGridSetEditText(s, address % 16 + 1, address / 16 + 1, words[3]);
+                registers.selectCell(address % 16 + 1, address / 16 + 1);
+                registers.noteEnter();
+                registers.editCell(address % 16 + 1, address / 16 + 1, words[3]);
             } else {
-                s.registers.Cells[0] = Hex2(bank);
-                BtnReadBankClick(s);
+                registers.grid().Cells[0] = Hex2(bank);
+                Launch(s, registers.readBank());
             }
             sent = true;
         },
@@ -131,10 +137,10 @@ int RunRegisterCommand(const QStringList& args)
     if (exitCode == 0) {
         if (write) {
             std::printf("window %d register %s = %s\n", window, qPrintable(Hex2(unsigned(address))),
-                qPrintable(s.registers.Cells[std::size_t(address)]));
+                qPrintable(registers.grid().Cells[std::size_t(address)]));
         } else if (json) {
             QJsonArray values;
-            for (const QString& c : s.registers.Cells)
+            for (const QString& c : registers.grid().Cells)
                 values.append(int(c.toUInt(nullptr, 16)));
             const QJsonObject o{{"window", window}, {"bank", int(bank)}, {"registers", values}};
             std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
@@ -146,7 +152,7 @@ int RunRegisterCommand(const QStringList& args)
             for (int r = 0; r < 8; ++r) {
                 std::printf("%s:", qPrintable(Hex2(unsigned(r))));
                 for (int c = 0; c < 16; ++c)
-                    std::printf(" %s", qPrintable(s.registers.Cells[std::size_t(r * 16 + c)]));
+                    std::printf(" %s", qPrintable(registers.grid().Cells[std::size_t(r * 16 + c)]));
                 std::printf("\n");
             }
         }

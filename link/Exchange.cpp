@@ -284,7 +284,14 @@ void Exchange::sendComposed()
 {
     if (!attached())
         return;
-    auto e = std::make_shared<Entry>(Request(FrameView::ofBuffer(m_request).code()), SendOptions{});
+    const std::uint32_t code = FrameView::ofBuffer(m_request).code();
+    if (!Cmd::AwaitsReply(code)) {
+        m_transport->sendFrame(m_request);
+        if (onFrameSent)
+            onFrameSent();
+        return;
+    }
+    auto e = std::make_shared<Entry>(Request(code), SendOptions{});
     e->composed = true;
     m_onWire.push_back(e);
     // Its chain keeps its own watchdog; this only frees the link for the others, and a late

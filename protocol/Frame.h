@@ -142,6 +142,12 @@ inline constexpr std::uint32_t BlendMarker = 0x2030;
 inline constexpr std::uint32_t BulkWarpBlock = 0x3000;
 inline constexpr std::uint32_t TestRequest = 0xf123;
 inline constexpr std::uint32_t Restart = 0x12345678;
+
+// The box answers every request but the restart; the test request's answer is not awaited.
+constexpr bool AwaitsReply(std::uint32_t code)
+{
+    return code != Restart && code != TestRequest;
+}
 } // namespace Cmd
 
 } // namespace trivel

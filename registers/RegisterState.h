@@ -1,6 +1,5 @@
 #pragma once
-// RegGrid's contents and the register page's flags, held in the session: the core never reads
-// the grid widget.
+// RegGrid's contents and the register page's flags: the core never reads the grid widget.
 
 #include <QString>
 

@@ -7,8 +7,6 @@
 #include "mask/MaskOperations.h"
 #include "mask/MaskOps.h"
 #include "mask/MaskState.h"
-#include "registers/RegisterOps.h"
-#include "registers/RegisterPageLogic.h"
 #include "box/BoxCommands.h"
 #include "session/PendingOps.h"
 #include "box/Readback.h"
@@ -37,7 +35,7 @@ template <std::size_t... N> constexpr auto Join(const std::array<OpRange, N>&...
 }
 
 constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps,
-    Op::kWarpOps, Op::kFirmwareOps, Op::kFileOps, Op::kRegisterOps);
+    Op::kWarpOps, Op::kFirmwareOps, Op::kFileOps);
 
 constexpr bool Disjoint(const auto& ranges)
 {
@@ -58,7 +56,6 @@ const ChainRoute kChainTable[] = {
     {Op::FwPlainStart, Op::FwPlainCommitted, FirmwareStep, "firmware: short image"},
     {Op::FwPrefixedStart, Op::FwPrefixedCheck, FirmwareStep, "firmware: prefixed image"},
     {Op::FwLargeQuery, Op::FwLargeCheck, FirmwareStep, "firmware: large image"},
-    {Op::RegisterRead, Op::RegisterWrite, RegisterStep, "registers: bank read, write"},
     {Op::WarpMove, Op::WarpMove, WarpAdjustStep, "warp: point move"},
     {Op::WarpMoveX, Op::WarpGrid, WarpAdjustStep, "warp: Warp Adjust steps"},
     {Op::UserMapX, Op::UserMapApplied, UserMapStep, "warp: User Map transfer"},

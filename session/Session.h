@@ -8,7 +8,6 @@
 #include "link/Exchange.h"
 #include "protocol/Frame.h"
 #include "mask/MaskState.h"
-#include "registers/RegisterState.h"
 #include "session/PageTable.h"
 #include "session/SessionEvents.h"
 #include "session/SessionFlags.h"
@@ -95,7 +94,7 @@ public:
     Operation<void> readback;
     Operation<void> statusPoll;
     // Whether a chain is running: an operation holding the exchange, or a step awaiting a reply.
-    bool busy() const { return PendingOp != 0 || exchange.holding(); }
+    bool busy() const { return PendingOp != 0 || !exchange.idle(); }
 
     // Connect read-back and status poll state.
     int ReadbackWindow = 0; // counts ChannelCount down to 1; the window read is ReadbackWindow - 1
@@ -135,7 +134,6 @@ public:
     WarpAdjustState warpAdjust;
     MaskState mask;
     FirmwareState firmware;
-    RegisterState registers;
 
     // Setting files (files/SettingFile.h): the input and PIP source sizes of the last loaded file
     // (the transfer sends these, not the live sizes), CBSaveAll, and the window the transfer of

@@ -1,5 +1,7 @@
 #include "sim/BoxModel.h"
 
+#include "protocol/RegisterFrames.h"
+
 #include "protocol/SettingCodec.h"
 
 #include <QLoggingCategory>
@@ -712,29 +714,26 @@ std::uint8_t BoxModel::registerValue(int w, int bank, int address) const
 // byte does the same. Writes go to the selected bank.
 void BoxModel::handleRegisters(std::uint32_t code, FrameView req, FrameView rep)
 {
-    const int w = clampWindow(req.u8(8));
-    const std::size_t maxPairs = (kTcpFrameSize - 32) / 2;
-    const std::size_t n = std::min<std::size_t>(req.u8(9), maxPairs);
+    const proto::RegisterRequestView r{req};
+    const int w = clampWindow(r.window());
+    const std::size_t n = r.count();
     auto& bank = m_registerBank[std::size_t(w)];
     if (code == Cmd::RegisterRead) {
-        bank = req.u8(10);
-        rep.put8(8, std::uint8_t(w));
-        rep.put8(9, std::uint8_t(n));
-        rep.put8(10, bank);
+        bank = std::uint8_t(r.bank());
+        proto::PutRegisterReplyHead(rep, w, n, bank);
         for (std::size_t k = 0; k < n; ++k) {
-            const std::uint8_t addr = req.u8(32 + 2 * k);
-            rep.put8(32 + 2 * k, addr);
-            rep.put8(33 + 2 * k, registerValue(w, bank, addr));
+            const int addr = r.address(k);
+            proto::PutRegisterPair(rep, k, addr, registerValue(w, bank, std::uint8_t(addr)));
         }
         return;
     }
     for (std::size_t k = 0; k < n; ++k) {
-        const std::uint8_t addr = req.u8(32 + 2 * k);
-        const std::uint8_t v = req.u8(33 + 2 * k);
+        const int addr = r.address(k);
+        const auto v = std::uint8_t(r.value(k));
         if (addr == 0)
             bank = v;
         else if (addr < kRegistersPerBank)
-            m_registers[(std::size_t(w) * kRegisterBanks + bank) * kRegistersPerBank + addr] = v;
+            m_registers[(std::size_t(w) * kRegisterBanks + bank) * kRegistersPerBank + std::size_t(addr)] = v;
     }
 }
 

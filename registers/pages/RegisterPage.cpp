@@ -1,7 +1,8 @@
 #include "registers/pages/RegisterPage.h"
 
 #include "registers/Controls.h"
-#include "registers/RegisterPageLogic.h"
+#include "registers/Registers.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 
 #include <QCheckBox>
@@ -21,9 +22,9 @@ namespace {
 // writes the register; leaving the cell otherwise only changes the grid.
 class EnterCommitsDelegate : public QStyledItemDelegate {
 public:
-    EnterCommitsDelegate(Session& s, QObject* parent)
+    EnterCommitsDelegate(Registers& registers, QObject* parent)
         : QStyledItemDelegate(parent)
-        , m_s(s)
+        , m_registers(registers)
     {
     }
 
@@ -33,13 +34,13 @@ protected:
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter)
-                RegGridKeyPress(m_s, QLatin1Char('\r'));
+                m_registers.noteEnter();
         }
         return QStyledItemDelegate::eventFilter(editor, event);
     }
 
 private:
-    Session& m_s;
+    Registers& m_registers;
 };
 
 QLabel* Text(QWidget* parent, const QString& text, const QRect& geometry)
@@ -51,8 +52,9 @@ QLabel* Text(QWidget* parent, const QString& text, const QRect& geometry)
 
 } // namespace
 
-RegisterPage::RegisterPage(Session& s, QWidget* parent)
+RegisterPage::RegisterPage(Session& s, Registers& registers, QWidget* parent)
     : PageWidget(s, parent)
+    , m_registers(registers)
 {
     // 17 x 9 with row 0 and column 0 as fixed headers, as the grid was laid out.
     m_grid = new QTableWidget(9, 17, this);
@@ -64,7 +66,7 @@ RegisterPage::RegisterPage(Session& s, QWidget* parent)
     m_grid->verticalHeader()->setDefaultSectionSize(24);
     m_grid->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setItemDelegate(new EnterCommitsDelegate(s, m_grid));
+    m_grid->setItemDelegate(new EnterCommitsDelegate(registers, m_grid));
     m_painting = true;
     for (int c = 0; c < 17; ++c)
         for (int r = 0; r < 9; ++r) {
@@ -82,17 +84,17 @@ RegisterPage::RegisterPage(Session& s, QWidget* parent)
     m_painting = false;
     for (int a = 0; a < kRegisterCount; ++a)
         showCell(a);
-    m_s.registers.cellChanged = [this](int address) { showCell(address); };
+    m_registers.grid().cellChanged = [this](int address) { showCell(address); };
 
     connect(m_grid, &QTableWidget::cellChanged, this, [this](int row, int col) {
         if (!m_painting)
-            RegGridSetEditText(m_s, col, row, m_grid->item(row, col)->text());
+            m_registers.editCell(col, row, m_grid->item(row, col)->text());
     });
     connect(m_grid, &QTableWidget::currentCellChanged, this,
-        [this](int row, int col) { RegGridSelectCell(m_s, col, row); });
+        [this](int row, int col) { m_registers.selectCell(col, row); });
     connect(m_grid, &QTableWidget::cellDoubleClicked, this, [this](int row, int col) {
         if (RegisterAddress(col, row) >= 0)
-            RegGridDblClick(m_s);
+            Launch(m_s, m_registers.readSelected());
     });
 
     const int x = 470;
@@ -108,25 +110,25 @@ RegisterPage::RegisterPage(Session& s, QWidget* parent)
     build::Make<QLabel>(this, ctl::STDec4Bytes, QStringLiteral("0"), QRect(x, 146, 160, 20));
     auto* edit = build::Make<QLineEdit>(this, ctl::EdIntToHex, QString(), QRect(x, 176, 150, 24));
     build::Make<QLabel>(this, ctl::STIntToHex, QStringLiteral("00000000"), QRect(x, 204, 160, 20));
-    connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { EdIntToHexChange(m_s, t); });
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { m_registers.showHex(t); });
     for (int b = 7; b >= 0; --b) {
         auto* box = build::Make<QCheckBox>(
             this, ctl::CBBits[std::size_t(b)], QString::number(b), QRect(8 + (7 - b) * 44, 236, 40, 20));
         box->setProperty("Tag", 1 << b);
-        connect(box, &QCheckBox::clicked, this, [this, b](bool on) { CBBitClick(m_s, b, on); });
+        connect(box, &QCheckBox::clicked, this, [this, b](bool on) { m_registers.setBit(b, on); });
     }
 
     auto* read = build::Make<QPushButton>(
         this, ctl::BtnReadBank, QStringLiteral("Read Current Bank"), QRect(8, 268, 160, 30));
-    connect(read, &QPushButton::clicked, this, [this] { BtnReadBankClick(m_s); });
+    connect(read, &QPushButton::clicked, this, [this] { Launch(m_s, m_registers.readBank()); });
     auto* b3 = build::Make<QPushButton>(
         this, ctl::TntButton3, QStringLiteral("TntButton3"), QRect(180, 268, 110, 30));
-    connect(b3, &QPushButton::clicked, this, [this] { TntButton3Click(m_s); });
+    connect(b3, &QPushButton::clicked, this, [this] { m_registers.sendTestRequest(); });
 }
 
 RegisterPage::~RegisterPage()
 {
-    m_s.registers.cellChanged = nullptr;
+    m_registers.grid().cellChanged = nullptr;
 }
 
 void RegisterPage::showCell(int address)
@@ -134,7 +136,7 @@ void RegisterPage::showCell(int address)
     if (address < 0 || address >= kRegisterCount)
         return;
     QTableWidgetItem* item = m_grid->item(address / 16 + 1, address % 16 + 1);
-    const QString& text = m_s.registers.Cells[std::size_t(address)];
+    const QString& text = m_registers.grid().Cells[std::size_t(address)];
     if (!item || item->text() == text)
         return;
     m_painting = true;

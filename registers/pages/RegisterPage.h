@@ -6,16 +6,18 @@
 class QTableWidget;
 
 namespace trivel {
+class Registers;
 
 class RegisterPage : public PageWidget {
     Q_OBJECT
 public:
-    explicit RegisterPage(Session& s, QWidget* parent = nullptr);
+    RegisterPage(Session& s, Registers& registers, QWidget* parent = nullptr);
     ~RegisterPage() override;
 
 private:
     void showCell(int address);
 
+    Registers& m_registers;
     QTableWidget* m_grid = nullptr;
     bool m_painting = false; // cell texts written by the core raise no edit event
 };

@@ -4,6 +4,7 @@
 
 #include "app/GuiUi.h"
 #include "app/MainWindow.h"
+#include "box/Box.h"
 #include "app/ProgressPanel.h"
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
@@ -29,9 +30,10 @@ struct AppFixture {
     QTemporaryDir lockDir;
     VirtualClock clock;
     GuiUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     Connection connection{s, std::make_unique<NoHid>(), lockDir.path()};
-    TMainForm form{s, connection, ui};
+    TMainForm form{tool, connection, ui};
     TForm1 wait{clock};
 
     sim::BoxModel box;

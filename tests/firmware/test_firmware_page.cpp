@@ -5,7 +5,7 @@
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/pages/FirmwarePage.h"
-#include "registers/RegisterPageLogic.h"
+#include "registers/Registers.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
 
@@ -127,8 +127,8 @@ TEST(FirmwarePage, DISABLED_Screenshots)
     };
     SetPageAvailable(f.s, Page::Register, true);
     SetActivePage(f.s, Page::Register);
-    BtnReadBankClick(f.s);
-    RegGridSelectCell(f.s, 3, 2);
+    const Operation<void> read = f.tool.registers.readBank();
+    f.tool.registers.selectCell(3, 2);
     QCoreApplication::processEvents();
     EXPECT_TRUE(f.form.grab().save(out + "/register-page-bank-read.png"));
 }

@@ -2,8 +2,8 @@
 
 #include "app/AppFixture.h"
 #include "registers/Controls.h"
-#include "registers/RegisterOps.h"
-#include "registers/RegisterPageLogic.h"
+#include "box/Box.h"
+#include "registers/Registers.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
@@ -19,33 +19,36 @@
 namespace trivel::test {
 namespace {
 
-class Registers : public ::testing::Test {
+class RegisterService : public ::testing::Test {
 protected:
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
+    trivel::Registers& regs = tool.registers;
+    RegisterState& grid = regs.grid();
     sim::BoxModel box;
     FakeBoxTransport link{box};
 
-    Registers()
+    RegisterService()
     {
         link.delivery = Delivery::Synchronous;
         link.attach(s);
-        InitRegisterGrid(s);
+        regs.reset();
     }
-    ~Registers() override { s.setTransport(nullptr); }
+    ~RegisterService() override { s.setTransport(nullptr); }
 
     const std::vector<std::uint8_t>& lastSent() const { return link.sent.back(); }
-    QString cell(int address) const { return s.registers.Cells[std::size_t(address)]; }
+    QString cell(int address) const { return grid.Cells[std::size_t(address)]; }
     void type(int col, int row, const QString& text)
     {
-        RegGridSetEditText(s, col, row, text); // the editor's text while typing
-        RegGridKeyPress(s, QLatin1Char('\r'));
-        RegGridSetEditText(s, col, row, text);
+        regs.editCell(col, row, text); // the editor's text while typing
+        regs.noteEnter();
+        regs.editCell(col, row, text);
     }
 };
 
-TEST_F(Registers, EnterCommitsAHexValueWithinAByte)
+TEST_F(RegisterService, EnterCommitsAHexValueWithinAByte)
 {
     const struct {
         const char* typed;
@@ -64,42 +67,42 @@ TEST_F(Registers, EnterCommitsAHexValueWithinAByte)
         EXPECT_EQ(lastSent()[33], c.written);
         EXPECT_EQ(box.registerValue(0, 0, 0x12), c.written);
         EXPECT_FALSE(s.busy());
-        EXPECT_FALSE(s.registers.EditCommitted);
+        EXPECT_FALSE(grid.EditCommitted);
     }
     // Without Enter the text only sits in the grid.
     link.clearLog();
-    RegGridSetEditText(s, 4, 2, "7");
+    regs.editCell(4, 2, "7");
     EXPECT_TRUE(link.sentCodes.empty());
     EXPECT_EQ(cell(0x13), "7");
 }
 
-TEST_F(Registers, BitBoxRewritesTheSelectedRegister)
+TEST_F(RegisterService, BitBoxRewritesTheSelectedRegister)
 {
     type(3, 2, "3C");
-    RegGridSelectCell(s, 3, 2);
+    regs.selectCell(3, 2);
     EXPECT_TRUE(ui.isChecked(ctl::CBBits[5]));
     EXPECT_FALSE(ui.isChecked(ctl::CBBits[7]));
     link.clearLog();
-    CBBitClick(s, 7, true);
+    regs.setBit(7, true);
     EXPECT_EQ(cell(0x12), "BC");
     ASSERT_EQ(link.sentCodes.size(), 1u);
     EXPECT_EQ(lastSent()[33], 0xBC);
-    CBBitClick(s, 2, false);
+    regs.setBit(2, false);
     EXPECT_EQ(cell(0x12), "B8");
     // A selection that checks the boxes sends nothing.
     link.clearLog();
-    s.registers.Selecting = true;
-    CBBitClick(s, 0, true);
+    grid.Selecting = true;
+    regs.setBit(0, true);
     EXPECT_TRUE(link.sentCodes.empty());
 }
 
-TEST_F(Registers, ViewsWrapFromTheLastCellToTheBankCell)
+TEST_F(RegisterService, ViewsWrapFromTheLastCellToTheBankCell)
 {
-    s.registers.Cells[0x7E] = "7E";
-    s.registers.Cells[0x7F] = "7F";
-    s.registers.Cells[0x00] = "01";
-    s.registers.Cells[0x01] = "A2";
-    RegGridSelectCell(s, 15, 8);
+    grid.Cells[0x7E] = "7E";
+    grid.Cells[0x7F] = "7F";
+    grid.Cells[0x00] = "01";
+    grid.Cells[0x01] = "A2";
+    regs.selectCell(15, 8);
     EXPECT_EQ(ui.caption(ctl::STAddr), "0x7E");
     EXPECT_EQ(ui.caption(ctl::STValue), "0x7E");
     EXPECT_EQ(ui.caption(ctl::STBank), "0x01");
@@ -109,7 +112,7 @@ TEST_F(Registers, ViewsWrapFromTheLastCellToTheBankCell)
     EXPECT_EQ(ui.caption(ctl::STDec4Bytes), QString::number(0xA2017F7Eu));
 }
 
-TEST_F(Registers, ReadsFillTheCellsOfTheAddressesAnswered)
+TEST_F(RegisterService, ReadsFillTheCellsOfTheAddressesAnswered)
 {
     box.replyHook = [](std::uint32_t code, std::vector<std::uint8_t>& r) {
         if (code == Cmd::RegisterRead)
@@ -117,8 +120,9 @@ TEST_F(Registers, ReadsFillTheCellsOfTheAddressesAnswered)
                 r[33 + 2 * k] = std::uint8_t(r[32 + 2 * k] ^ 0xA5);
         return true;
     };
-    s.registers.Cells[0] = "02";
-    BtnReadBankClick(s);
+    grid.Cells[0] = "02";
+    const Operation<void> read = regs.readBank();
+    EXPECT_TRUE(read.succeeded());
     FrameView req(link.sent.back().data(), link.sent.back().size());
     EXPECT_EQ(req.u8(9), 128);
     EXPECT_EQ(req.u8(10), 2);
@@ -126,48 +130,58 @@ TEST_F(Registers, ReadsFillTheCellsOfTheAddressesAnswered)
     for (int a = 0; a < 128; ++a)
         EXPECT_EQ(cell(a), QStringLiteral("%1").arg(a ^ 0xA5, 2, 16, QLatin1Char('0')).toUpper()) << a;
     EXPECT_FALSE(s.busy());
-    EXPECT_FALSE(s.registers.ReadPending);
+    EXPECT_FALSE(grid.ReadPending);
 
     // Count 1: only the selected cell.
-    for (auto& c : s.registers.Cells)
+    for (auto& c : grid.Cells)
         c = "00";
-    s.registers.Cells[0] = "00";
-    RegGridSelectCell(s, 5, 3); // 0x24
-    RegGridDblClick(s);
+    grid.Cells[0] = "00";
+    regs.selectCell(5, 3); // 0x24
+    EXPECT_TRUE(regs.readSelected().succeeded());
     for (int a = 0; a < 128; ++a)
         EXPECT_EQ(cell(a), a == 0x24 ? "81" : "00") << a;
 }
 
-TEST_F(Registers, ACountBeyondTheFrameFillsOnlyThePairsInIt)
+TEST_F(RegisterService, ACountBeyondTheFrameFillsOnlyThePairsInIt)
 {
-    s.PendingOp = Op::RegisterRead;
-    s.registers.ReadPending = true;
-    FrameView r = s.reply();
-    r.put8(9, 255);
+    // The reply buffer beyond the frame holds stale bytes of an earlier, longer frame.
+    FrameView stale = s.reply();
     for (std::size_t k = 0; k < 255; ++k) {
-        const bool inFrame = 32 + 2 * k + 1 < kTcpFrameSize;
-        r.put8(32 + 2 * k, inFrame ? std::uint8_t(k == 3 ? 200 : 7) : 9); // 200: no cell
-        r.put8(33 + 2 * k, inFrame ? 0x11 : 0xEE);
+        stale.put8(32 + 2 * k, 9);
+        stale.put8(33 + 2 * k, 0xEE);
     }
-    DispatchResponse(s);
+    box.replyHook = [](std::uint32_t code, std::vector<std::uint8_t>& r) {
+        if (code == Cmd::RegisterRead) {
+            r[9] = 255;
+            for (std::size_t k = 0; 33 + 2 * k < r.size(); ++k) {
+                r[32 + 2 * k] = k == 3 ? 200 : 7; // 200: no cell
+                r[33 + 2 * k] = 0x11;
+            }
+        }
+        return true;
+    };
+    const Operation<void> read = regs.readSelected();
+    EXPECT_TRUE(read.succeeded());
     EXPECT_EQ(cell(7), "11");
     EXPECT_EQ(cell(9), "00") << "stale bytes beyond the frame were read as pairs";
     EXPECT_FALSE(s.busy());
 }
 
-TEST_F(Registers, WriteReplyRereadsWhileAReadIsPending)
+TEST_F(RegisterService, WriteReplyRereadsWhileAReadIsPending)
 {
-    RegGridSelectCell(s, 2, 1); // 0x01
-    s.registers.ReadPending = true;
-    s.PendingOp = Op::RegisterWrite;
+    regs.selectCell(2, 1); // 0x01
+    grid.ReadPending = true;
     link.clearLog();
-    DispatchResponse(s);
-    ASSERT_EQ(link.sentCodes.size(), 1u);
-    EXPECT_EQ(link.sentCodes[0], Cmd::RegisterRead);
+    const Operation<void> write = regs.write(0x01, 0x33);
+    EXPECT_TRUE(write.succeeded());
+    ASSERT_EQ(link.sentCodes.size(), 2u);
+    EXPECT_EQ(link.sentCodes[0], Cmd::RegisterWrite);
+    EXPECT_EQ(link.sentCodes[1], Cmd::RegisterRead);
     EXPECT_EQ(lastSent()[32], 0x01);
+    EXPECT_EQ(cell(0x01), "33");
 }
 
-TEST_F(Registers, ConverterShowsHexOfASigned64BitNumber)
+TEST_F(RegisterService, ConverterShowsHexOfASigned64BitNumber)
 {
     const struct {
         const char* in;
@@ -175,7 +189,7 @@ TEST_F(Registers, ConverterShowsHexOfASigned64BitNumber)
     } cases[] = {{"255", "000000FF"}, {"-1", "FFFFFFFFFFFFFFFF"}, {"4294967296", "100000000"},
         {"abc", "00000000"}, {"", "00000000"}};
     for (const auto& c : cases) {
-        EdIntToHexChange(s, QString::fromLatin1(c.in));
+        regs.showHex(QString::fromLatin1(c.in));
         EXPECT_EQ(ui.caption(ctl::STIntToHex), c.out) << c.in;
     }
 }
@@ -194,7 +208,7 @@ TEST(RegisterPage, TypingAndEnterInTheGridWritesTheRegister)
     EXPECT_EQ(grid->item(2, 3)->text(), "00");
     EXPECT_FALSE(f.ui.isVisible(ctl::TntTabSheet6));
 
-    f.s.PendingOp = 0;
+
     grid->show();
     grid->setCurrentCell(2, 3);
     grid->editItem(grid->item(2, 3));

@@ -1,0 +1,11 @@
+#include "box/Box.h"
+
+namespace trivel {
+
+Box::Box(Clock& clock, UiPort& ui)
+    : session(clock, ui)
+    , registers(session)
+{
+}
+
+} // namespace trivel
