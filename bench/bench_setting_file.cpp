@@ -80,7 +80,7 @@ void BM_SaveAndLoadThroughTheFileSystem(benchmark::State& state)
     QTemporaryDir dir;
     const QString path = dir.filePath("RIG.WBF");
     for (auto _ : state) {
-        if (!SaveSettingFile(box.s, path).ok || !LoadSettingFile(target.s, path).ok)
+        if (!SaveSettingFile(box.s, path, true).ok || !LoadSettingFile(target.s, path).ok)
             state.SkipWithError("save or load failed");
     }
 }

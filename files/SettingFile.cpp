@@ -6,9 +6,7 @@
 #include "session/Session.h"
 #include "settings/SettingsState.h"
 
-#include <QFile>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -19,8 +17,6 @@ Q_LOGGING_CATEGORY(lcFiles, "trivel.files")
 
 namespace {
 
-// A whole-box file with every slot full is about 4.4 MiB; anything far larger is not ours.
-constexpr qint64 kLargestFile = 16 * 1024 * 1024;
 constexpr int kSlots = 10; // 0..8 the mono slots 1..9, 9 the colour slot 10
 constexpr std::uint8_t kMaskMark = 'E';
 constexpr int kModel116 = 116;
@@ -386,8 +382,8 @@ const std::vector<std::uint8_t>& SlotCopy(const Session& s, int slot)
 
 // One mask entry: the copy's stream up to its size field, or a length of 0. A copy whose size
 // field cannot be right (a broken read from the box) is written as empty rather than past its
-// buffer.
-void WriteMaskEntry(Writer& wr, const Session& s, int slot, bool withData)
+// buffer. Returns the length written.
+std::uint32_t WriteMaskEntry(Writer& wr, const Session& s, int slot, bool withData)
 {
     std::uint32_t length = 0;
     const std::vector<std::uint8_t>& copy = SlotCopy(s, slot);
@@ -402,6 +398,7 @@ void WriteMaskEntry(Writer& wr, const Session& s, int slot, bool withData)
     wr.io(length);
     if (length > 0)
         wr.raw(copy.data(), length);
+    return length;
 }
 
 void WriteHeader(Writer& wr, const Session& s, bool wholeBox)
@@ -638,14 +635,8 @@ SettingFileOutcome Refused(bool wholeBox, const QString& why)
     return r;
 }
 
-} // namespace
-
-bool IsWholeBoxName(const QString& path)
-{
-    return path.endsWith(QLatin1String(".WBF"), Qt::CaseSensitive);
-}
-
-QByteArray SettingFileBytes(const Session& s, bool wholeBox)
+// The file's bytes; slotsWritten gets the numbers (1..10) of the slots whose masks went in.
+QByteArray BuildFile(const Session& s, bool wholeBox, std::vector<int>& slotsWritten)
 {
     FileCaches c = FileCaches::ToSave(s); // the shared read/write sections take it mutable
     const bool masks = s.flag(Flag::UserMask);
@@ -660,7 +651,8 @@ QByteArray SettingFileBytes(const Session& s, bool wholeBox)
             for (int slot = 0; slot < kSlots; ++slot) {
                 const bool assigned = std::find(c.maskAssignment.begin(), c.maskAssignment.end(), slot + 1)
                     != c.maskAssignment.end();
-                WriteMaskEntry(wr, s, slot, s.SaveAllMasks || assigned);
+                if (WriteMaskEntry(wr, s, slot, s.SaveAllMasks || assigned) > 0)
+                    slotsWritten.push_back(slot + 1);
             }
         }
         ColourOutputSections(wr, c);
@@ -672,7 +664,8 @@ QByteArray SettingFileBytes(const Session& s, bool wholeBox)
     if (masks) {
         const std::int32_t a = c.maskAssignment[w];
         if (a >= 1 && a <= kSlots) {
-            WriteMaskEntry(wr, s, a - 1, true);
+            if (WriteMaskEntry(wr, s, a - 1, true) > 0)
+                slotsWritten.push_back(a);
         } else {
             std::uint32_t none = 0;
             wr.io(none);
@@ -684,44 +677,73 @@ QByteArray SettingFileBytes(const Session& s, bool wholeBox)
     return wr.out;
 }
 
-SettingFileOutcome SaveSettingFile(Session& s, const QString& path)
+// "3", "3 and 10", "1, 3 and 10".
+QString NumberList(const std::vector<int>& n)
+{
+    QString out;
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        if (i > 0)
+            out += i + 1 == n.size() ? QStringLiteral(" and ") : QStringLiteral(", ");
+        out += QString::number(n[i]);
+    }
+    return out;
+}
+
+QString Contents(const Session& s, bool wholeBox, const std::vector<int>& written)
+{
+    QString text = wholeBox
+        ? QStringLiteral("whole-box file with windows 1 to 4")
+        : QStringLiteral("single-window file with window %1").arg((s.CurrentWindow & 3) + 1);
+    if (!s.flag(Flag::UserMask))
+        return text;
+    if (written.empty())
+        return wholeBox ? text + QStringLiteral(" and no mask slot") : text;
+    return text
+        + (written.size() == 1 ? QStringLiteral(" and mask slot ") : QStringLiteral(" and mask slots "))
+        + NumberList(written);
+}
+
+} // namespace
+
+QByteArray SettingFileBytes(const Session& s, bool wholeBox)
+{
+    std::vector<int> written;
+    return BuildFile(s, wholeBox, written);
+}
+
+SettingFileOutcome SaveSettingFile(Session& s, const QString& path, bool wholeBox)
 {
     SettingFileOutcome r;
-    r.wholeBox = IsWholeBoxName(path);
-    const QByteArray bytes = SettingFileBytes(s, r.wholeBox);
-    QSaveFile f(path);
-    // commit() ignores an error of its own final flush and would rename a cut file over the old
-    // one: flush first and give up on any error.
-    const bool written = f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
-    const QString writeError = f.errorString();
-    if (!written)
-        f.cancelWriting();
-    if (!written || !f.commit()) {
+    r.wholeBox = wholeBox;
+    std::vector<int> written;
+    const QByteArray bytes = BuildFile(s, wholeBox, written);
+    QString why;
+    if (!WriteFileAtomically(path, bytes, why)) {
         r.message = QStringLiteral("The setting file was not saved: %1. Any earlier file of that name is "
                                    "unchanged.")
-                        .arg(written ? f.errorString() : writeError);
+                        .arg(why);
         qCWarning(lcFiles).noquote() << path << r.message;
         return r;
     }
-    qCInfo(lcFiles).noquote() << "saved" << path << bytes.size() << "bytes";
+    r.contents = Contents(s, wholeBox, written);
+    qCInfo(lcFiles).noquote() << "saved" << path << bytes.size() << "bytes:" << r.contents;
     r.ok = true;
     return r;
 }
 
 SettingFileOutcome LoadSettingFile(Session& s, const QString& path)
 {
-    const bool wholeBox = IsWholeBoxName(path);
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return Refused(wholeBox, f.errorString());
-    if (f.size() > kLargestFile)
-        return Refused(wholeBox,
-            QStringLiteral("The file is %1 bytes long, too long for a setting file. Nothing was loaded.")
-                .arg(f.size()));
-    const QByteArray bytes = f.read(kLargestFile + 1);
-    if (f.error() != QFileDevice::NoError)
-        return Refused(wholeBox, f.errorString());
-    return LoadSettingBytes(s, bytes, wholeBox);
+    QByteArray bytes;
+    QString why;
+    if (!ReadRegularFile(path, kLargestSettingFile, bytes, why))
+        return Refused(false, why + QStringLiteral(" Nothing was loaded."));
+    return LoadSettingBytes(s, bytes);
+}
+
+SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes)
+{
+    // A file of neither kind is refused by the whole-box check with its own message.
+    return LoadSettingBytes(s, bytes, SettingFileKindOf(bytes) != SettingFileKind::SingleWindow);
 }
 
 SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wholeBox)

@@ -249,9 +249,9 @@ TEST(PreviewWindow, TheSameSettingFileGivesTheSamePictureAsTrivelctl)
         ASSERT_EQ(box.s.PendingOp, Op::Idle);
         Session& rig = box.s;
         ASSERT_TRUE(rig.flag(Flag::UserMask));
-        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("rig.WBF")).ok);
+        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("rig.WBF"), true).ok);
         rig.CurrentWindow = 1;
-        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("window.SBF")).ok);
+        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("window.SBF"), false).ok);
     }
 
     for (const char* name : {"rig.WBF", "window.SBF"}) {

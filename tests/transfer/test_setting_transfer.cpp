@@ -447,7 +447,7 @@ TEST_F(Transfer, TheLoadButtonSendsALoadedFileToAConnectedBox)
     FillCaches();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("rig.WBF"));
-    ASSERT_TRUE(SaveSettingFile(s, path).ok);
+    ASSERT_TRUE(SaveSettingFile(s, path, true).ok);
     s.settings.WindowSettings.BRI.fill(1);
 
     const SettingFileOutcome o = TntButton2Click(s, path);
