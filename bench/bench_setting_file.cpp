@@ -21,8 +21,9 @@ public:
     MsgResult message(MsgIcon, const QString&, const QString&, MsgButtons) override { return MsgResult::Ok; }
 };
 
-void FillSlot(std::vector<std::uint8_t>& copy, bool colour)
+void FillSlot(SlotCopy& slot, bool colour)
 {
+    const std::span<std::uint8_t> copy = slot.writable();
     const auto n = std::uint32_t(copy.size());
     for (std::size_t i = 0; i < copy.size(); ++i)
         copy[i] = std::uint8_t(i * 31 + 7);

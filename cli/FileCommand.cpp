@@ -96,7 +96,7 @@ QJsonArray Sizes(const std::array<SignalSize, 4>& a)
     return out;
 }
 
-QString SlotDigest(const std::vector<std::uint8_t>& copy)
+QString SlotDigest(const SlotCopy& copy)
 {
     if (copy.size() < kMaskHeaderBytes)
         return {};

@@ -375,7 +375,7 @@ template <class IO> void SingleWindowRecord(IO& io, FileCaches& c, std::size_t w
     io.io(c.maskAssignment[w]);
 }
 
-const std::vector<std::uint8_t>& SlotCopy(const Session& s, int slot)
+const SlotCopy& CopyOfSlot(const Session& s, int slot)
 {
     return slot == kSlots - 1 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot)];
 }
@@ -386,7 +386,7 @@ const std::vector<std::uint8_t>& SlotCopy(const Session& s, int slot)
 std::uint32_t WriteMaskEntry(Writer& wr, const Session& s, int slot, bool withData)
 {
     std::uint32_t length = 0;
-    const std::vector<std::uint8_t>& copy = SlotCopy(s, slot);
+    const SlotCopy& copy = CopyOfSlot(s, slot);
     if (withData && copy.size() >= kMaskHeaderBytes) {
         const std::uint32_t size = SizeField(copy.data());
         if (size >= kMaskHeaderBytes && size <= std::min(copy.size(), SlotCapacity(slot)))
@@ -583,24 +583,23 @@ void ApplySlotActions(Session& s, const SlotActions& actions, const QByteArray& 
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     for (int slot = 0; slot < kSlots; ++slot) {
         const SlotAction& a = actions[std::size_t(slot)];
-        std::vector<std::uint8_t>& copy
-            = slot == kSlots - 1 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot)];
-        copy.resize(SlotCapacity(slot));
+        SlotCopy& copy = slot == kSlots - 1 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot)];
         switch (a.kind) {
         case SlotAction::Keep:
             break;
         case SlotAction::Fill: {
-            std::copy_n(data + a.offset, a.length, copy.begin());
-            std::fill(copy.begin() + std::ptrdiff_t(a.length), copy.end(), std::uint8_t(0));
+            copy.clear();
+            const std::span<std::uint8_t> bytes = copy.writable();
+            std::copy_n(data + a.offset, std::min(a.length, bytes.size()), bytes.begin());
             const auto& magic = slot == kSlots - 1 ? kColourMagic : kMonoMagic;
-            std::copy(magic.begin(), magic.end(), copy.begin());
+            std::copy(magic.begin(), magic.end(), bytes.begin());
             break;
         }
         case SlotAction::ZeroHeader:
-            std::fill_n(copy.begin(), kMaskHeaderBytes, std::uint8_t(0));
+            copy.clearHeader();
             break;
         case SlotAction::Clear:
-            std::fill(copy.begin(), copy.end(), std::uint8_t(0));
+            copy.clear();
             break;
         }
     }

@@ -399,7 +399,7 @@ TEST_F(SettingFileTest, VersionFourLoadsWithDefaultsOfTheMissingSections)
         EXPECT_EQ(t.settings.WindowSettings.VGV[w], 1080);
         EXPECT_EQ(t.settings.WindowSettings.BRI[w], s.settings.WindowSettings.BRI[w]);
     }
-    const auto zero = [](const std::vector<std::uint8_t>& c) {
+    const auto zero = [](const SlotCopy& c) {
         return std::all_of(c.begin(), c.end(), [](std::uint8_t v) { return v == 0; });
     };
     EXPECT_TRUE(zero(t.mask.MonoSlotCopy[1]));

@@ -325,7 +325,7 @@ TEST(PreviewWindow, DISABLED_Screenshots)
     h.green = 40;
     h.blue = 30;
     WriteMaskHeader(h, stream);
-    std::copy(stream.begin(), stream.end(), f.s.mask.MonoSlotCopy[0].begin());
+    std::copy(stream.begin(), stream.end(), f.s.mask.MonoSlotCopy[0].writable().begin());
     f.s.mask.MaskAssignment[0] = 1;
     emit f.s.events.refreshBlendPages();
 
