@@ -133,10 +133,10 @@ public:
 
     bool section(const char*, std::size_t) { return true; }
     void io(std::uint8_t& v) { out.append(char(v)); }
-    void io(std::uint16_t& v) { putLE(v, 2); }
-    void io(std::int16_t& v) { putLE(std::uint16_t(v), 2); }
-    void io(std::uint32_t& v) { putLE(v, 4); }
-    void io(std::int32_t& v) { putLE(std::uint32_t(v), 4); }
+    void io(std::uint16_t& v) { putLE<2>(v); }
+    void io(std::int16_t& v) { putLE<2>(std::uint16_t(v)); }
+    void io(std::uint32_t& v) { putLE<4>(v); }
+    void io(std::int32_t& v) { putLE<4>(std::uint32_t(v)); }
     void raw(const std::uint8_t* p, std::size_t n)
     {
         out.append(reinterpret_cast<const char*>(p), qsizetype(n));
@@ -144,10 +144,12 @@ public:
     void zeros(std::size_t n) { out.append(qsizetype(n), '\0'); }
 
 private:
-    void putLE(std::uint32_t v, int n)
+    template <int N> void putLE(std::uint32_t v)
     {
-        for (int i = 0; i < n; ++i)
-            out.append(char(std::uint8_t(v >> (8 * i))));
+        char bytes[N];
+        for (int i = 0; i < N; ++i)
+            bytes[i] = char(std::uint8_t(v >> (8 * i)));
+        out.append(bytes, N);
     }
 };
 
@@ -188,27 +190,38 @@ public:
         return false;
     }
 
-    void io(std::uint8_t& v) { v = std::uint8_t(take(1)); }
-    void io(std::uint16_t& v) { v = std::uint16_t(take(2)); }
-    void io(std::int16_t& v) { v = std::int16_t(take(2)); }
-    void io(std::uint32_t& v) { v = take(4); }
-    void io(std::int32_t& v) { v = std::int32_t(take(4)); }
+    void io(std::uint8_t& v) { v = std::uint8_t(take<1>()); }
+    void io(std::uint16_t& v) { v = std::uint16_t(take<2>()); }
+    void io(std::int16_t& v) { v = std::int16_t(take<2>()); }
+    void io(std::uint32_t& v) { v = take<4>(); }
+    void io(std::int32_t& v) { v = std::int32_t(take<4>()); }
     void raw(std::uint8_t* p, std::size_t n)
     {
-        for (std::size_t i = 0; i < n; ++i)
-            p[i] = std::uint8_t(take(1));
+        const std::size_t have = std::min(n, remaining());
+        std::copy_n(m_data + m_pos, have, p);
+        std::fill_n(p + have, n - have, std::uint8_t(0));
+        m_pos += have;
     }
     void zeros(std::size_t n) { skip(n); }
     void skip(std::size_t n) { m_pos += std::min(n, remaining()); }
 
 private:
-    std::uint32_t take(int n)
+    // Past the end (which the section checks keep it from) a value reads as 0.
+    template <int N> std::uint32_t take()
     {
-        std::uint32_t v = 0;
-        for (int i = 0; i < n; ++i, ++m_pos)
-            if (m_pos < m_size)
-                v |= std::uint32_t(m_data[m_pos]) << (8 * i);
-        return v;
+        if (remaining() < std::size_t(N)) {
+            m_pos = m_size;
+            return 0;
+        }
+        const std::uint8_t* p = m_data + m_pos;
+        m_pos += N;
+        if constexpr (N == 1)
+            return p[0];
+        else if constexpr (N == 2)
+            return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+        else
+            return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
+                | std::uint32_t(p[3]) << 24;
     }
 
     const std::uint8_t* m_data;
