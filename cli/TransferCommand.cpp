@@ -171,12 +171,21 @@ bool IsTransferCommand(const QStringList& args)
     return false;
 }
 
-int RunTransferCommand(const QStringList& args)
-{
+namespace {
+
+struct TransferArgs {
     CliLinkOptions link;
     int window = 1;
     bool windowGiven = false;
     int waitPercent = 100;
+    bool load = false;
+    QString path;
+    bool wholeBox = false;
+};
+
+// -1 when the command is to run, otherwise its exit code (help, usage error, file refused).
+int ParseTransferArgs(const QStringList& args, TransferArgs& o)
+{
     QStringList words;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -185,7 +194,7 @@ int RunTransferCommand(const QStringList& args)
             std::fputs(kTransferHelp, stdout);
             return 0;
         }
-        if (TakeLinkOption(args, i, link, error)) {
+        if (TakeLinkOption(args, i, o.link, error)) {
             if (!error.isEmpty())
                 return Fail(2, error);
         } else if (a == "--window" || a == "--test-wait-percent") {
@@ -195,8 +204,8 @@ int RunTransferCommand(const QStringList& args)
             const int v = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
             if (!ok || (a == "--window" ? (v < 1 || v > 4) : (v < 0 || v > 100)))
                 return Fail(2, "bad value for " + a);
-            (a == "--window" ? window : waitPercent) = v;
-            windowGiven = windowGiven || a == "--window";
+            (a == "--window" ? o.window : o.waitPercent) = v;
+            o.windowGiven = o.windowGiven || a == "--window";
             ++i;
         } else if (a.startsWith('-')) {
             return Fail(2, "unknown option " + a);
@@ -206,19 +215,32 @@ int RunTransferCommand(const QStringList& args)
     }
     if (words.size() != 2)
         return Fail(2, "give 'save FILE' or 'load FILE'; try 'trivelctl save --help'");
-    const bool load = words[0] == "load";
-    QString path = words[1];
-    bool wholeBox = false;
-    if (const int refused
-        = load ? CheckLoad(path, windowGiven, wholeBox) : ResolveSave(path, windowGiven, wholeBox))
-        return refused;
+    o.load = words[0] == "load";
+    o.path = words[1];
+    const int refused = o.load ? CheckLoad(o.path, o.windowGiven, o.wholeBox)
+                               : ResolveSave(o.path, o.windowGiven, o.wholeBox);
+    return refused != 0 ? refused : -1;
+}
+
+} // namespace
+
+int RunTransferCommand(const QStringList& args)
+{
+    TransferArgs o;
+    if (const int done = ParseTransferArgs(args, o); done >= 0)
+        return done;
+    const CliLinkOptions& link = o.link;
+    const int window = o.window;
+    const bool load = o.load;
+    const QString& path = o.path;
+    const bool wholeBox = o.wholeBox;
 
     RealClock clock;
     Session* session = nullptr;
     TransferUi ui(session);
     Session s(clock, ui);
     session = &s;
-    s.transfer.WaitPercent = waitPercent;
+    s.transfer.WaitPercent = o.waitPercent;
     Connection connection(s);
     SettingFileOutcome outcome;
     bool ran = false;
