@@ -58,9 +58,9 @@ void NextSlot(Session& s)
         SendHeaderRequest(s, Cmd::MaskReadColourHeader, 9, Op::MaskColourHeader);
 }
 
-void Finish(std::vector<std::uint8_t>& copy, const std::array<std::uint8_t, 4>& magic)
+void Finish(SlotCopy& copy, const std::array<std::uint8_t, 4>& magic)
 {
-    std::copy(magic.begin(), magic.end(), copy.begin());
+    std::copy(magic.begin(), magic.end(), copy.writable().begin());
 }
 
 } // namespace
@@ -104,7 +104,7 @@ void MaskSlotReadStep(Session& s, int op)
             s.PendingOp = Op::MaskSlotChunk;
             SendChunkRequest(s, Cmd::MaskReadChunk, 0, kMaskHeaderBytes);
         } else {
-            std::fill_n(m.MonoSlotCopy[slot].begin(), kMaskHeaderBytes, 0);
+            m.MonoSlotCopy[slot].clearHeader();
             NextSlot(s);
         }
         break;
@@ -122,7 +122,7 @@ void MaskSlotReadStep(Session& s, int op)
             s.PendingOp = Op::MaskColourChunk;
             SendChunkRequest(s, Cmd::MaskReadColourChunk, s.CurrentWindow, kMaskHeaderBytes);
         } else {
-            std::fill_n(m.ColourSlotCopy.begin(), kMaskHeaderBytes, 0);
+            m.ColourSlotCopy.clearHeader();
             s.ui.addWaitProgress(1);
             ContinueWithWindowSettings(s);
         }
