@@ -19,10 +19,13 @@
 namespace trivel::align {
 
 // The box's test grid, in source pixels: lines every `spacing` pixels (the first at 0), each
-// `lineWidth` pixels wide and centred on its position. The grid goes through the window's warp.
+// `lineWidth` pixels wide, from (lineWidth - 1) / 2 pixels before its position. The grid goes
+// through the window's warp.
 struct GridSpec {
     int spacing = 120;
     int lineWidth = 3;
+    // Where line k's middle lies: k * spacing, half a pixel later for an even width.
+    double lineCentre(int k) const { return k * spacing + ((lineWidth - 1) % 2) * 0.5; }
     bool operator==(const GridSpec&) const = default;
 };
 

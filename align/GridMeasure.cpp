@@ -20,7 +20,7 @@ void ResidualStats::finish()
     rms = points ? std::sqrt(rms / points) : 0.0;
 }
 
-int GridSpacingFor(const SourcePlacement& source, const CameraView& view, double cameraPixels)
+GridSpec GridFor(const SourcePlacement& source, const CameraView& view, double cameraPixels)
 {
     // The source may be stretched unevenly (a shared input on a wide wall): the closer lines count.
     const Vec2 mid{source.frameWidth / 2.0, source.frameHeight / 2.0};
@@ -28,9 +28,13 @@ int GridSpacingFor(const SourcePlacement& source, const CameraView& view, double
     const double perSource = std::min((view.photoOf(source.screenOf(mid + Vec2{10, 0})) - at).norm(),
                                  (view.photoOf(source.screenOf(mid + Vec2{0, 10})) - at).norm())
         / 10.0;
+    GridSpec g;
     if (!(perSource > 0.0))
-        return 120;
-    return std::clamp(int(std::lround(cameraPixels / perSource)), 8, 120);
+        return g;
+    g.spacing = std::clamp(int(std::lround(cameraPixels / perSource)), 8, 120);
+    // Lines about a camera pixel and a half wide: bright enough, and still narrow.
+    g.lineWidth = std::clamp(2 * int(std::lround(0.75 / perSource - 0.5)) + 1, 1, std::max(1, g.spacing / 5));
+    return g;
 }
 
 namespace {
@@ -96,6 +100,10 @@ std::optional<LineFit> FitLine(
     if (saa <= 0.0)
         return std::nullopt;
     const double slope = sac / saa;
+    // Points off the line by more than a pixel: another line or a speck was measured.
+    for (const Vec2& p : points)
+        if (std::abs((rows ? p.x : p.y) - mc - slope * ((rows ? p.y : p.x) - ma)) > 1.0)
+            return std::nullopt;
     return rows ? LineFit{{mc, ma}, {slope, 1.0}} : LineFit{{ma, mc}, {1.0, slope}};
 }
 
@@ -127,7 +135,7 @@ std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Phot
         for (int j = 1; j * s < source.frameHeight; ++j) {
             GridCrossing c;
             c.window = window;
-            c.source = {double(k * s), double(j * s)};
+            c.source = {grid.lineCentre(k), grid.lineCentre(j)};
             c.target = source.screenOf(c.source);
             const auto o = g.outputOf(c.target);
             if (!o || o->x < margin || o->y < margin || o->x > g.frameWidth() - 1 - margin
@@ -138,11 +146,14 @@ std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Phot
             const Vec2 du = view.photoOf(source.screenOf(c.source + Vec2{s / 4.0, 0})) - at;
             const Vec2 dv = view.photoOf(source.screenOf(c.source + Vec2{0, s / 4.0})) - at;
             // Each line on both sides of the crossing, away from it and from the next crossings.
-            const double sv = 4.0 * dv.norm(), su = 4.0 * du.norm();
-            const int reach = std::clamp(int(0.15 * std::min(su, sv)), 2, 3);
-            const double gap = std::max(2.5, 0.15 * std::min(su, sv));
-            const auto vertical = FitLine(photo, dark, at, Unit(dv), 0.4 * sv, gap, reach);
-            const auto horizontal = FitLine(photo, dark, at, Unit(du), 0.4 * su, gap, reach);
+            // Spacing and line widths in camera pixels; the centroid window holds the whole line
+            // and its blur, and no other line.
+            const double su = 4.0 * du.norm(), sv = 4.0 * dv.norm();
+            const double wu = grid.lineWidth * su / s, wv = grid.lineWidth * sv / s;
+            const int reachU = std::min(int(std::ceil(0.5 * wu + 2.0)), int(0.4 * su));
+            const int reachV = std::min(int(std::ceil(0.5 * wv + 2.0)), int(0.4 * sv));
+            const auto vertical = FitLine(photo, dark, at, Unit(dv), 0.4 * sv, 0.5 * wv + 2.0, reachU);
+            const auto horizontal = FitLine(photo, dark, at, Unit(du), 0.4 * su, 0.5 * wu + 2.0, reachV);
             if (!vertical || !horizontal)
                 continue;
             const auto hit = Intersect(vertical->point, vertical->point + vertical->direction, horizontal->point,
@@ -182,24 +193,53 @@ ResidualStats SeamStats(const std::vector<GridCrossing>& crossings, const Seam& 
     return s;
 }
 
-bool CorrectFromCrossings(WindowGeometry& g, const std::vector<GridCrossing>& crossings)
+bool CorrectFromCrossings(WindowGeometry& g, const std::vector<GridCrossing>& crossings, double* largest)
 {
+    std::vector<const GridCrossing*> used;
+    for (const GridCrossing& c : crossings)
+        if (c.measured)
+            used.push_back(&c);
+    if (used.size() < 12)
+        return false;
+    // Crossings far from the rest (a speck, a line taken for another) do not steer the fit.
+    std::vector<double> size;
+    for (const GridCrossing* c : used)
+        size.push_back(c->residual());
+    std::vector<double> sorted = size;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+    const double bound = 4.0 * std::max(sorted[sorted.size() / 2], 0.05);
     std::vector<SplineSurface::Sample> sx, sy;
-    for (const GridCrossing& c : crossings) {
-        if (!c.measured)
+    for (std::size_t i = 0; i < used.size(); ++i) {
+        if (size[i] > bound)
             continue;
+        const GridCrossing& c = *used[i];
         sx.push_back({c.output.x, c.output.y, c.landed.x - c.target.x});
         sy.push_back({c.output.x, c.output.y, c.landed.y - c.target.y});
     }
-    if (sx.size() < 12)
-        return false;
     const double w = g.frameWidth(), h = g.frameHeight(), n = double(sx.size());
     const int cx = std::clamp(int(std::sqrt(n * w / h) / 3.0), 1, 6);
     const int cy = std::clamp(int(std::sqrt(n * h / w) / 3.0), 1, 4);
     SplineSurface dx(-0.5, -0.5, w, h, cx, cy), dy = dx;
-    if (!dx.fit(sx, 0.1) || !dy.fit(sy, 0.1))
+    if (n < 12 || !dx.fit(sx, 0.1) || !dy.fit(sy, 0.1))
+        return false;
+    // Only a correction the crossings show beyond their own scatter (an F test at about 1 %):
+    // the verification is noisier than the patterns, and must not undo their precision.
+    double before = 0.0, after = 0.0, biggest = 0.0;
+    for (std::size_t i = 0; i < sx.size(); ++i) {
+        const double fx = dx.value(sx[i].x, sx[i].y), fy = dy.value(sy[i].x, sy[i].y);
+        before += sx[i].target * sx[i].target + sy[i].target * sy[i].target;
+        after += (sx[i].target - fx) * (sx[i].target - fx) + (sy[i].target - fy) * (sy[i].target - fy);
+        biggest = std::max(biggest, std::hypot(fx, fy));
+    }
+    const double terms = 2.0 * double(dx.coefficients().size()), values = 2.0 * n;
+    if (values <= 2.0 * terms || after <= 0.0)
+        return false;
+    const double f = ((before - after) / terms) / (after / (values - terms));
+    if (f < 3.0)
         return false;
     g.addCorrection(dx, dy);
+    if (largest)
+        *largest = biggest;
     return true;
 }
 

@@ -30,8 +30,9 @@ struct ResidualStats {
     void finish();
 };
 
-// The spacing (source pixels, the box's 8..120) that puts about `cameraPixels` between lines.
-int GridSpacingFor(const SourcePlacement& source, const CameraView& view, double cameraPixels);
+// The grid that puts about `cameraPixels` between lines (the box's spacing 8..120) with lines
+// about a camera pixel and a half wide.
+GridSpec GridFor(const SourcePlacement& source, const CameraView& view, double cameraPixels);
 
 // Crossings of the grid that the window shows, measured in its photo (dark subtracted).
 std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Photo& dark, const WindowGeometry& g,
@@ -42,8 +43,9 @@ ResidualStats StatsOf(const std::vector<GridCrossing>& crossings);
 ResidualStats SeamStats(const std::vector<GridCrossing>& crossings, const Seam& seam,
     const std::vector<WindowGeometry>& windows);
 
-// Fits where the window's pixels really land, from its measured crossings; false with too few.
-bool CorrectFromCrossings(WindowGeometry& g, const std::vector<GridCrossing>& crossings);
+// Fits where the window's pixels really land from its measured crossings and adds that to its
+// geometry, if the crossings show a correction beyond their own scatter; largest is its size.
+bool CorrectFromCrossings(WindowGeometry& g, const std::vector<GridCrossing>& crossings, double* largest = nullptr);
 
 // The photo, darkened, with each measured crossing as a disc coloured by its residual (green 0,
 // yellow 0.75, red 1.5 screen pixels and more) and a scale.

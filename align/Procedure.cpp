@@ -76,8 +76,10 @@ AlignReport AlignProcedure::run()
             for (const GridCrossing& c : m_report.crossings)
                 if (c.window == w)
                     own.push_back(c);
-            if (!CorrectFromCrossings(m_geometry[std::size_t(w)], own))
-                m_report.warnings << QStringLiteral("%1: too few grid crossings were seen to correct it.").arg(WindowName(w));
+            double largest = 0.0;
+            WindowReport& wr = m_report.windows[std::size_t(w)];
+            wr.corrected = CorrectFromCrossings(m_geometry[std::size_t(w)], own, &largest);
+            wr.correction = std::max(wr.correction, largest);
         }
         SolveOptions keep = m_options.solve;
         keep.canvas = m_report.solution.canvas;
@@ -320,9 +322,14 @@ bool AlignProcedure::send(bool tablesOnly)
 
 bool AlignProcedure::verify(int pass)
 {
-    m_grid.spacing = 120;
-    for (const WindowSolution& ws : m_report.solution.windows)
-        m_grid.spacing = std::min(m_grid.spacing, GridSpacingFor(ws.source, *m_view, m_options.gridCameraPixels));
+    // One grid for all windows: the densest any window needs.
+    m_grid = GridSpec{120, 1};
+    for (const WindowSolution& ws : m_report.solution.windows) {
+        const GridSpec g = GridFor(ws.source, *m_view, m_options.gridCameraPixels);
+        m_grid.spacing = std::min(m_grid.spacing, g.spacing);
+        m_grid.lineWidth = std::max(m_grid.lineWidth, g.lineWidth);
+    }
+    m_grid.lineWidth = std::min(m_grid.lineWidth, std::max(1, m_grid.spacing / 5));
     m_report.crossings.clear();
     for (int w = 0; w < m_options.layout.windows(); ++w) {
         say(QStringLiteral("%1: verifying with the grid (pass %2)").arg(WindowName(w)).arg(pass));

@@ -48,6 +48,8 @@ struct WindowReport {
     double fitRmsY = 0.0;
     int boundarySamples = 0;
     std::vector<ResidualStats> residual; // per verification, screen pixels
+    bool corrected = false; // a verification showed a correction worth making
+    double correction = 0.0; // its largest shift, screen pixels
 };
 
 struct SeamReport {

@@ -70,6 +70,8 @@ bool RigSink::sendTables(int w, const align::SourceTables& tables, QString& erro
     }
     m_scene.content[std::size_t(w)].sourceX = tables.x;
     m_scene.content[std::size_t(w)].sourceY = tables.y;
+    tablesSent.resize(m_scene.content.size());
+    tablesSent[std::size_t(w)].push_back(tables);
     ++sends;
     return true;
 }

@@ -44,6 +44,8 @@ public:
     int undoFiles = 0;
     int sends = 0; // tables, points and blends taken
     bool refuseUndo = false; // the setting file cannot be saved
+    // Every table a window was sent, in order (point offsets as the box turns them into tables).
+    std::vector<std::vector<align::SourceTables>> tablesSent;
 
 private:
     RigScene& m_scene;

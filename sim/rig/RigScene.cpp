@@ -100,7 +100,10 @@ struct WindowMap {
     // Output pixels per supersample, about: the picture is first averaged down by this much, so
     // that each sample integrates the light over its area instead of picking a point of it.
     double shrink = 1.0;
-    cv::Mat shrunkMap; // the map in the averaged-down picture's pixels
+    cv::Mat shrunkMap; // the map in the averaged-down picture's pixels, fixed point for speed
+    cv::Mat shrunkMapFraction;
+    cv::Mat lightBlack; // light x black level, the light of a black picture
+    cv::Mat lightPicture; // light x (1 - black level), what the picture's levels scale
 };
 
 constexpr int kCoarse = 8; // supersamples between exactly computed map points
@@ -155,6 +158,7 @@ struct RigScene::Impl {
     };
     std::shared_ptr<RigRenderCache> cache;
     RigRenderCache::Impl* pictures = nullptr;
+    cv::Mat radiance, warped, small;
     std::deque<Cached> shrunk; // as light, averaged down for one window's camera scale
 
     void build(const Rig& rig)
@@ -235,8 +239,12 @@ struct RigScene::Impl {
             }
         }
         const cv::Scalar scale(sx, sy);
-        cv::multiply(m.map + cv::Scalar(0.5, 0.5), scale, m.shrunkMap);
-        m.shrunkMap -= cv::Scalar(0.5, 0.5);
+        cv::Mat shrunk;
+        cv::multiply(m.map + cv::Scalar(0.5, 0.5), scale, shrunk);
+        shrunk -= cv::Scalar(0.5, 0.5);
+        cv::convertMaps(shrunk, cv::noArray(), m.shrunkMap, m.shrunkMapFraction, CV_16SC2);
+        m.lightBlack = m.light * p.black;
+        m.lightPicture = m.light * (1.0 - p.black);
         return m;
     }
 
@@ -322,31 +330,42 @@ align::Photo RigScene::photo()
 {
     const RigCamera& cam = m_rig.camera;
     const int ss = cam.supersample;
-    cv::Mat radiance(cam.height * ss, cam.width * ss, CV_32F, cv::Scalar(0));
-    cv::Mat warped;
+    // Buffers kept from photo to photo: a fresh one per photo costs more in page faults than in
+    // arithmetic.
+    cv::Mat& radiance = m_impl->radiance;
+    radiance.create(cam.height * ss, cam.width * ss, CV_32F);
+    radiance.setTo(cv::Scalar(0));
+    cv::Mat& warped = m_impl->warped;
+    cv::Rect lit;
     for (std::size_t w = 0; w < m_rig.projectors.size(); ++w) {
         const RigProjector& p = m_rig.projectors[w];
         const WindowMap& m = m_impl->maps[w];
         if (!p.on || m.roi.empty())
             continue;
         cv::Mat region = radiance(m.roi);
+        region += m.lightBlack;
         const cv::Mat light = m_impl->lightOf(content[w], p, m.shrink, m_renders);
-        if (light.empty()) {
-            cv::scaleAdd(m.light, p.black, region, region);
+        if (light.empty())
             continue;
-        }
-        cv::remap(light, warped, m.shrunkMap, cv::noArray(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
-        warped = warped * (1.0 - p.black) + p.black;
-        region += warped.mul(m.light);
+        cv::remap(light, warped, m.shrunkMap, m.shrunkMapFraction, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+        cv::accumulateProduct(warped, m.lightPicture, region);
+        lit |= m.roi;
     }
-    cv::Mat small;
+    // The lens blurs the light before the pixels integrate it; only where a picture is lit (a
+    // black window's faint light is as good unblurred).
+    if (cam.blur > 0.0 && !lit.empty()) {
+        const int margin = int(std::ceil(4.0 * cam.blur * ss));
+        const cv::Rect area = (lit + cv::Size(2 * margin, 2 * margin) - cv::Point(margin, margin))
+            & cv::Rect(0, 0, radiance.cols, radiance.rows);
+        cv::Mat part = radiance(area);
+        cv::GaussianBlur(part, part, cv::Size(0, 0), cam.blur * ss);
+    }
+    cv::Mat& small = m_impl->small;
     if (ss > 1)
         cv::resize(radiance, small, cv::Size(cam.width, cam.height), 0, 0, cv::INTER_AREA);
     else
         small = radiance;
     small = small * cam.exposure + cam.ambient;
-    if (cam.blur > 0.0)
-        cv::GaussianBlur(small, small, cv::Size(0, 0), cam.blur);
     if (cam.noise > 0.0) {
         cv::RNG rng(cam.seed * 1000003ull + std::uint64_t(m_photos));
         cv::Mat noise(small.size(), CV_32F);

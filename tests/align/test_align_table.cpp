@@ -1,164 +1,114 @@
-// The whole procedure against random simulated rigs.
+// The whole procedure against random simulated rigs, judged by the rig's own model: where each
+// window's pixels really land through the tables it was sent.
 
 #include "align/Procedure.h"
-#include "align/Patterns.h"
 #include "link/Clock.h"
 #include "sim/rig/RigHarness.h"
 #include "sim/rig/RigTruth.h"
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
+#include <cstdio>
 
 using namespace trivel;
 using namespace trivel::align;
 using namespace trivel::sim;
 
-TEST(AlignTable, Try)
+namespace {
+
+// A camera small enough to keep the table quick; the benchmark runs the full 1920 x 1080.
+constexpr int kCameraWidth = 960;
+constexpr int kCameraHeight = 540;
+constexpr int kRigs = 12;
+const WallLayout kLayouts[4] = {{1, 2}, {1, 3}, {2, 2}, {1, 4}};
+
+struct RigOutcome {
+    bool ran = false;
+    QString errors;
+    ResidualStats firstPass; // over all windows
+    ResidualStats secondPass;
+    ResidualStats uncorrected;
+    double worstSeamEdge = 0.0; // ramp ends against the rig's true overlap edges
+    double worstRampToMeasured = 0.0; // ramp ends against the overlap edges the tool measured
+};
+
+void Merge(ResidualStats& into, const ResidualStats& s)
 {
-    const int seeds = qEnvironmentVariableIntValue("ALIGN_SEEDS") ? qEnvironmentVariableIntValue("ALIGN_SEEDS") : 4;
-    const int cw = qEnvironmentVariableIntValue("ALIGN_CAM") ? qEnvironmentVariableIntValue("ALIGN_CAM") : 960;
-    const WallLayout layouts[4] = {{1, 2}, {1, 3}, {2, 2}, {1, 4}};
-    auto cache = std::make_shared<RigRenderCache>();
-    for (int seed = 1; seed <= seeds; ++seed) {
-        QElapsedTimer t;
-        t.start();
-        const WallLayout layout = layouts[(seed - 1) % 4];
-        RandomRigRanges ranges;
-        if (qEnvironmentVariableIsSet("ALIGN_NOISE"))
-            ranges.cameraNoise = qEnvironmentVariable("ALIGN_NOISE").toDouble();
-        if (qEnvironmentVariableIsSet("ALIGN_BLUR"))
-            ranges.cameraBlur = qEnvironmentVariable("ALIGN_BLUR").toDouble();
-        if (qEnvironmentVariableIsSet("ALIGN_DIST"))
-            ranges.distortionMax = qEnvironmentVariable("ALIGN_DIST").toDouble();
-        if (qEnvironmentVariableIsSet("ALIGN_SS"))
-            ranges.supersample = qEnvironmentVariableIntValue("ALIGN_SS");
-        RigScene scene(RandomRig(std::uint64_t(seed), layout, cw, cw * 9 / 16, ranges), cache);
-        RigDisplay display(scene);
-        RigSink sink(scene);
-        RigCameraSource camera(scene);
-        VirtualClock clock;
-        AlignOptions o;
-        o.layout = layout;
-        o.framesAveraged = 1;
-        o.reportPhotos = false;
-        o.passes = qEnvironmentVariableIntValue("ALIGN_PASSES") ? qEnvironmentVariableIntValue("ALIGN_PASSES") : 2;
-        o.framesAveraged = qEnvironmentVariableIntValue("ALIGN_FRAMES") ? qEnvironmentVariableIntValue("ALIGN_FRAMES") : 1;
-        AlignProcedure proc(display, sink, camera, clock, o);
-        const AlignReport r = proc.run();
-        for (const QString& e : r.errors)
-            printf("error: %s\n", qPrintable(e));
-        if (!r.ok)
-            continue;
-        printf("seed %d %s photos %d renders %d time %lld ms\n", seed, qPrintable(layout.text()), r.photos,
-            scene.renders(), t.elapsed());
-        for (int w = 0; w < layout.windows(); ++w) {
-            const auto& ws = r.solution.windows[std::size_t(w)];
-            const auto truth = TableTruth(scene.rig(), w, ws.tables, ws.source);
-            const auto raw = UncorrectedTruth(scene.rig(), w, r.solution.canvas);
-            const auto& wr = r.windows[std::size_t(w)];
-            printf("  w%d bits %d/%d fit %.3f/%.3f  truth rms %.3f worst %.3f  raw rms %.1f  measured:", w, wr.bitsX,
-                wr.bitsY, wr.fitRmsX, wr.fitRmsY, truth.rms, truth.worst, raw.rms);
-            for (const auto& s : wr.residual)
-                printf(" [%.3f %.3f n%d]", s.rms, s.worst, s.points);
-            printf("\n");
-            double se = 0, me = 0, mx = 0, my = 0;
-            int n = 0;
-            const RigProjector& pr = scene.rig().projectors[std::size_t(w)];
-            for (int y = 0; y < pr.height; y += 16)
-                for (int x = 0; x < pr.width; x += 16) {
-                    const double e = (proc.geometry()[std::size_t(w)].screenOf({double(x), double(y)}) - pr.screenOf({double(x), double(y)})).norm();
-                    se += e * e, ++n;
-                    if (e > me)
-                        me = e, mx = x, my = y;
-                }
-            printf("     geometry rms %.3f max %.3f at %.0f,%.0f\n", std::sqrt(se / n), me, mx, my);
-        }
-        for (const auto& s : r.seams) {
-            const auto te = TrueSeamEdges(scene.rig(), s.seam, r.solution.canvas);
-            printf("  seam %d-%d edges %.2f/%.2f true %.2f/%.2f lean %.1f\n", s.seam.a, s.seam.b, s.seam.edgeInA,
-                s.seam.edgeInB, te ? te->inA : -1, te ? te->inB : -1, s.seam.leanInA);
-        }
-    }
+    into.rms = std::sqrt((into.rms * into.rms * into.points + s.rms * s.rms * s.points)
+        / std::max(1, into.points + s.points));
+    into.points += s.points;
+    into.worst = std::max(into.worst, s.worst);
 }
 
-TEST(AlignTable, DebugGrid)
+RigOutcome RunRig(int seed, const std::shared_ptr<RigRenderCache>& cache)
 {
-    const int seed = qEnvironmentVariableIntValue("ALIGN_SEED") ? qEnvironmentVariableIntValue("ALIGN_SEED") : 1;
-    const WallLayout layouts[4] = {{1, 2}, {1, 3}, {2, 2}, {1, 4}};
-    const WallLayout layout = layouts[(seed - 1) % 4];
-    RigScene scene(RandomRig(std::uint64_t(seed), layout, 960, 540));
+    RigOutcome out;
+    const WallLayout layout = kLayouts[(seed - 1) % 4];
+    RigScene scene(RandomRig(std::uint64_t(seed), layout, kCameraWidth, kCameraHeight), cache);
     RigDisplay display(scene);
     RigSink sink(scene);
     RigCameraSource camera(scene);
     VirtualClock clock;
-    AlignOptions o;
-    o.layout = layout;
-    o.framesAveraged = 1;
-    o.reportPhotos = false;
-    o.passes = 1;
-    AlignProcedure proc(display, sink, camera, clock, o);
-    const AlignReport r = proc.run();
-    ASSERT_TRUE(r.ok);
+    AlignOptions options;
+    options.layout = layout;
+    options.framesAveraged = 1;
+    options.reportPhotos = false;
+    AlignProcedure procedure(display, sink, camera, clock, options);
+    const AlignReport report = procedure.run();
+    out.errors = report.errors.join(QLatin1Char(' '));
+    out.ran = report.ok && report.sent;
+    if (!out.ran)
+        return out;
+    const Rig& rig = scene.rig();
     for (int w = 0; w < layout.windows(); ++w) {
-        const auto& ws = r.solution.windows[std::size_t(w)];
-        const RigProjector& pr = scene.rig().projectors[std::size_t(w)];
-        Vec2 mean;
-        double se = 0;
-        int n = 0;
-        for (const GridCrossing& c : r.crossings) {
-            if (c.window != w)
-                continue;
-            Vec2 x = c.output;
-            for (int it = 0; it < 20; ++it) {
-                const Vec2 f = SourceThroughTables(ws.tables, x) - c.source;
-                const Vec2 fx = (SourceThroughTables(ws.tables, x + Vec2{0.5, 0}) - SourceThroughTables(ws.tables, x - Vec2{0.5, 0}));
-                const Vec2 fy = (SourceThroughTables(ws.tables, x + Vec2{0, 0.5}) - SourceThroughTables(ws.tables, x - Vec2{0, 0.5}));
-                const double det = fx.x * fy.y - fy.x * fx.y;
-                x = x - Vec2{(fy.y * f.x - fy.x * f.y) / det, (-fx.y * f.x + fx.x * f.y) / det};
-            }
-            const Vec2 truth = pr.screenOf(x);
-            const Vec2 e = c.landed - truth;
-            mean = mean + e;
-            se += e.x * e.x + e.y * e.y;
-            ++n;
-        }
-        printf("w%d crossings %d measurement error mean %.3f %.3f rms %.3f\n", w, n, mean.x / n, mean.y / n, std::sqrt(se / n));
+        const auto& sent = sink.tablesSent[std::size_t(w)];
+        const SourcePlacement& source = report.solution.windows[std::size_t(w)].source;
+        Merge(out.firstPass, TableTruth(rig, w, sent.front(), source));
+        Merge(out.secondPass, TableTruth(rig, w, sent.back(), source));
+        Merge(out.uncorrected, UncorrectedTruth(rig, w, report.solution.canvas));
     }
+    for (const Seam& s : report.solution.seams) {
+        const auto truth = TrueSeamEdges(rig, s, report.solution.canvas);
+        if (!truth) {
+            out.worstSeamEdge = 1e9;
+            continue;
+        }
+        const BlendPlan& a = report.solution.windows[std::size_t(s.a)].blend;
+        const BlendPlan& b = report.solution.windows[std::size_t(s.b)].blend;
+        const int sizeA = s.sideBySide ? rig.projectors[std::size_t(s.a)].width : rig.projectors[std::size_t(s.a)].height;
+        // A's ramp starts where B's frame begins; B's ramp ends where A's frame ends.
+        const double rampStartA = sizeA - 0.5 - a.width[s.sideBySide ? 1 : 3];
+        const double rampEndB = b.width[s.sideBySide ? 0 : 2] - 0.5;
+        out.worstSeamEdge = std::max({out.worstSeamEdge, std::abs(rampStartA - truth->inA), std::abs(rampEndB - truth->inB)});
+        out.worstRampToMeasured
+            = std::max({out.worstRampToMeasured, std::abs(rampStartA - s.edgeInA), std::abs(rampEndB - s.edgeInB)});
+    }
+    return out;
 }
 
-TEST(AlignTable, DebugEdges)
+} // namespace
+
+// The targets: after one pass at most 0.5 screen pixel RMS and 1.5 at worst on at least 95 % of
+// the rigs; after the second pass under 1 pixel at worst; blend ramps within 2 pixels of the
+// overlaps. The uncorrected wall stands beside them.
+TEST(AlignTable, RandomRigsMeetTheTargets)
 {
-    const int seed = qEnvironmentVariableIntValue("ALIGN_SEED") ? qEnvironmentVariableIntValue("ALIGN_SEED") : 4;
-    const WallLayout layouts[4] = {{1, 2}, {1, 3}, {2, 2}, {1, 4}};
-    const WallLayout layout = layouts[(seed - 1) % 4];
-    RandomRigRanges ranges;
-    ranges.supersample = 1;
-    RigScene scene(RandomRig(std::uint64_t(seed), layout, 960, 540, ranges));
-    const Photo dark = scene.photo();
-    scene.content[0].mask = WhiteFrameStream();
-    const Photo white = scene.photo();
-    WindowDecoder dec(0, dark, white);
-    const double opc = dec.outputPerCamera(1920, 1080);
-    const PatternSet set = MakePatternSet(1920, 1080, BitsFor(Axis::X, 1920, 1080, 6 * opc, 32768), BitsFor(Axis::Y, 1920, 1080, 6 * opc, 32768));
-    dec.setPatterns(set);
-    for (std::size_t i = 1; i < set.frames.size(); ++i) {
-        scene.content[0].mask = PatternStream(set, set.frames[i]);
-        dec.add(set.frames[i], scene.photo());
+    auto cache = std::make_shared<RigRenderCache>();
+    int firstPassGood = 0, secondPassGood = 0, seamsGood = 0;
+    std::printf("rig layout  uncorrected rms/worst   pass 1 rms/worst   pass 2 rms/worst   seam edge\n");
+    for (int seed = 1; seed <= kRigs; ++seed) {
+        const RigOutcome o = RunRig(seed, cache);
+        ASSERT_TRUE(o.ran) << "rig " << seed << ": " << qPrintable(o.errors);
+        std::printf("%3d %s     %7.1f %7.1f      %6.3f %6.3f      %6.3f %6.3f     %5.2f\n", seed,
+            qPrintable(kLayouts[(seed - 1) % 4].text()), o.uncorrected.rms, o.uncorrected.worst, o.firstPass.rms,
+            o.firstPass.worst, o.secondPass.rms, o.secondPass.worst, o.worstSeamEdge);
+        firstPassGood += o.firstPass.rms <= 0.5 && o.firstPass.worst <= 1.5;
+        secondPassGood += o.secondPass.worst < 1.0;
+        seamsGood += o.worstSeamEdge <= 2.0;
+        EXPECT_LE(o.worstRampToMeasured, 1.0) << "rig " << seed; // rounding to whole pixels only
+        EXPECT_GT(o.uncorrected.rms, 20.0 * o.firstPass.rms) << "rig " << seed;
     }
-    const Correspondences c = dec.decode();
-    const RigProjector& p = scene.rig().projectors[0];
-    for (int axis = 0; axis < 2; ++axis) {
-        const auto& edges = axis == 0 ? c.xEdges : c.yEdges;
-        double s[3] = {0, 0, 0}, ss[3] = {0, 0, 0};
-        int n[3] = {0, 0, 0};
-        for (const EdgeSample& e : edges) {
-            const auto o = p.outputOf(*scene.rig().camera.screenOf({e.camX, e.camY}));
-            const double err = (axis == 0 ? o->x : o->y) - e.value;
-            const int kind = e.value < 0 ? 0 : e.value > (axis == 0 ? 1900 : 1070) ? 2 : 1;
-            s[kind] += err, ss[kind] += err * err, ++n[kind];
-        }
-        for (int k = 0; k < 3; ++k)
-            printf("axis %d kind %d n %d mean %.3f rms %.3f\n", axis, k, n[k], n[k] ? s[k] / n[k] : 0, n[k] ? std::sqrt(ss[k] / n[k]) : 0);
-    }
+    EXPECT_GE(firstPassGood, int(std::ceil(0.95 * kRigs)));
+    EXPECT_EQ(secondPassGood, kRigs);
+    EXPECT_EQ(seamsGood, kRigs);
 }
