@@ -102,10 +102,14 @@ struct ScreenMarks {
     std::array<Vec2, 4> screen{};
 };
 
-// What a window is called in messages: the window buttons count 1..4.
+// What a window is called in messages: the window buttons count 1..4. The title starts a sentence.
 inline QString WindowName(int window)
 {
     return QStringLiteral("window %1").arg(window + 1);
+}
+inline QString WindowTitle(int window)
+{
+    return QStringLiteral("Window %1").arg(window + 1);
 }
 
 } // namespace trivel::align

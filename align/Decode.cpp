@@ -47,7 +47,7 @@ WindowDecoder::WindowDecoder(int window, const Photo& dark, const Photo& white, 
 {
     if (dark.empty() || white.empty() || dark.width != white.width || dark.height != white.height) {
         m_problem = QStringLiteral("%1: the camera gave photos of different sizes; check the camera settings.")
-                        .arg(WindowName(window));
+                        .arg(WindowTitle(window));
         return;
     }
     findRegion(dark, white, limits);
@@ -65,7 +65,7 @@ void WindowDecoder::findRegion(const Photo& dark, const Photo& white, const Ligh
     if (m_region.peakContrast < limits.offContrast) {
         m_problem = QStringLiteral("%1 shows nothing to the camera: check that its projector is on, its shutter "
                                    "open and its cable in, and that the camera looks at the wall.")
-                        .arg(WindowName(m_window));
+                        .arg(WindowTitle(m_window));
         return;
     }
     // The largest connected lit area is the window; specks of noise or reflections are not.
@@ -129,7 +129,7 @@ void WindowDecoder::findRegion(const Photo& dark, const Photo& white, const Ligh
 void WindowDecoder::judge(const LightLimits& limits)
 {
     const LitRegion& r = m_region;
-    const QString name = WindowName(m_window);
+    const QString name = WindowTitle(m_window);
     if (r.pixels < 400) {
         m_problem = QStringLiteral("%1 is too small in the camera picture (%2 pixels): move the camera closer or "
                                    "zoom in.")
@@ -138,7 +138,7 @@ void WindowDecoder::judge(const LightLimits& limits)
     } else if (r.cut[0] || r.cut[1] || r.cut[2] || r.cut[3]) {
         m_problem = QStringLiteral("The camera sees only part of %1: its %2 edge runs off the picture. Turn or "
                                    "zoom out the camera so that the whole wall is in view.")
-                        .arg(name, SideNames(r.cut));
+                        .arg(WindowName(m_window), SideNames(r.cut));
     } else if (r.clippedFraction > limits.overClipped) {
         m_problem = QStringLiteral("%1 is over-exposed in the camera picture (%2 % of it at full white): shorten "
                                    "the exposure or close the aperture.")
@@ -349,25 +349,31 @@ void WindowDecoder::scanFrameEdges(const std::vector<int>& stripe, const std::ve
 }
 
 void WindowDecoder::checkBits(const std::vector<std::vector<float>>& diffs, bool alongX,
-    const std::vector<int>& found, const std::vector<int>& identified)
+    const std::vector<int>& found, const std::vector<int>& identified, bool scrambledOnly)
 {
     for (std::size_t b = 0; b < diffs.size() && m_problem.isEmpty(); ++b) {
-        int lit = 0, unsure = 0;
-        for (std::size_t p = 0; p < m_lit.size(); ++p) {
-            if (!m_lit[p])
-                continue;
-            ++lit;
-            unsure += std::abs(diffs[b][p]) < kConfident * m_contrast[p];
+        bool bad = false;
+        if (scrambledOnly) {
+            bad = found[b] < 8 || identified[b] < 0.6 * found[b];
+        } else {
+            // A lost photo leaves half its pixels without a sure bit; the decoding of the others
+            // suffers too, so this is looked at first to name the right pattern.
+            int lit = 0, unsure = 0;
+            for (std::size_t p = 0; p < m_lit.size(); ++p) {
+                if (!m_lit[p])
+                    continue;
+                ++lit;
+                unsure += std::abs(diffs[b][p]) < kConfident * m_contrast[p];
+            }
+            bad = lit > 0 && unsure > 0.45 * lit;
         }
-        const bool blurred = lit > 0 && unsure > 0.45 * lit;
-        const bool scrambled = found[b] < 8 || identified[b] < 0.6 * found[b];
-        if (!blurred && !scrambled)
+        if (!bad)
             continue;
         const PatternFrame f{PatternFrame::Kind::Stripes, alongX ? Axis::X : Axis::Y, int(b), false};
         m_problem = QStringLiteral("%1: the photos of patterns %2 and %3 do not decode (the camera or the projector "
                                    "moved, the picture was out of focus, or something crossed it). Keep both "
                                    "still and run again.")
-                        .arg(WindowName(m_window))
+                        .arg(WindowTitle(m_window))
                         .arg(FrameNumber(m_set, f))
                         .arg(FrameNumber(m_set, f) + 1);
     }
@@ -381,7 +387,7 @@ Correspondences WindowDecoder::decode()
     for (const auto* set : {&m_dx, &m_dy})
         for (const auto& d : *set)
             if (d.size() != m_contrast.size()) {
-                m_problem = QStringLiteral("%1: a pattern photo is missing.").arg(WindowName(m_window));
+                m_problem = QStringLiteral("%1: a pattern photo is missing.").arg(WindowTitle(m_window));
                 return c;
             }
     const std::vector<int> sx = stripesOf(m_set.x, m_dx), sy = stripesOf(m_set.y, m_dy);
@@ -390,8 +396,10 @@ Correspondences WindowDecoder::decode()
     scanEdges(m_set.y, m_dy, sy, false, c.yEdges, foundY, idY);
     scanFrameEdges(sx, sy, true, c.xEdges);
     scanFrameEdges(sy, sx, false, c.yEdges);
-    checkBits(m_dx, true, foundX, idX);
-    checkBits(m_dy, false, foundY, idY);
+    for (bool scrambled : {false, true}) {
+        checkBits(m_dx, true, foundX, idX, scrambled);
+        checkBits(m_dy, false, foundY, idY, scrambled);
+    }
     if (!m_problem.isEmpty())
         return {};
     // Cell centroids: a rough, robust start for the fit.

@@ -84,7 +84,7 @@ private:
     void judge(const LightLimits& limits);
     std::vector<float> crop(const Photo& p) const;
     void checkBits(const std::vector<std::vector<float>>& diffs, bool alongX, const std::vector<int>& found,
-        const std::vector<int>& identified);
+        const std::vector<int>& identified, bool scrambledOnly);
     void scanEdges(const StripeCode& code, const std::vector<std::vector<float>>& diffs,
         const std::vector<int>& stripe, bool alongX, std::vector<EdgeSample>& out, std::vector<int>& found,
         std::vector<int>& identified) const;

@@ -100,7 +100,7 @@ AlignReport AlignProcedure::run()
         return m_report;
     for (int w = 0; w < windows; ++w)
         if (!m_display.release(w, error))
-            m_report.warnings << QStringLiteral("%1 could not be set back to its input: %2").arg(WindowName(w), error);
+            m_report.warnings << QStringLiteral("%1 could not be set back to its input: %2").arg(WindowTitle(w), error);
     m_report.ok = true;
     return m_report;
 }
@@ -137,7 +137,7 @@ bool AlignProcedure::show(int window, const MaskBytes& stream)
 {
     QString error;
     if (!m_display.showMask(window, stream, error))
-        return fail(QStringLiteral("%1 did not show the pattern: %2").arg(WindowName(window), error));
+        return fail(QStringLiteral("%1 did not show the pattern: %2").arg(WindowTitle(window), error));
     const PatternCost cost = CostOfStream(stream.size());
     m_report.windows[std::size_t(window)].patterns += cost;
     m_report.roundTrips += cost.roundTrips;
@@ -148,7 +148,7 @@ bool AlignProcedure::showGrid(int window, const GridSpec& grid)
 {
     QString error;
     if (!m_display.showGrid(window, grid, error))
-        return fail(QStringLiteral("%1 did not show the test grid: %2").arg(WindowName(window), error));
+        return fail(QStringLiteral("%1 did not show the test grid: %2").arg(WindowTitle(window), error));
     m_report.roundTrips += kRoundTripsGrid;
     return true;
 }
@@ -157,7 +157,7 @@ bool AlignProcedure::blank(int window)
 {
     QString error;
     if (!m_display.blank(window, error))
-        return fail(QStringLiteral("%1 could not be made black: %2").arg(WindowName(window), error));
+        return fail(QStringLiteral("%1 could not be made black: %2").arg(WindowTitle(window), error));
     m_report.roundTrips += kRoundTripsBlank;
     return true;
 }
@@ -168,7 +168,7 @@ bool AlignProcedure::measureWindows()
     bool all = true;
     m_outputPerCamera.clear();
     for (int w = 0; w < m_options.layout.windows(); ++w) {
-        say(QStringLiteral("%1: finding it in the picture").arg(WindowName(w)));
+        say(QStringLiteral("%1: finding it in the picture").arg(WindowTitle(w)));
         Photo white;
         if (!show(w, WhiteFrameStream()) || !capture(white))
             return false;
@@ -224,7 +224,7 @@ AlignProcedure::Outcome AlignProcedure::measureWindow(int w, const Photo& white,
     const PatternSet set = MakePatternSet(frame.width(), frame.height(), wr.bitsX, wr.bitsY);
     decoder.setPatterns(set);
     for (std::size_t i = 1; i < set.frames.size(); ++i) {
-        say(QStringLiteral("%1: pattern %2 of %3").arg(WindowName(w)).arg(i + 1).arg(set.frames.size()));
+        say(QStringLiteral("%1: pattern %2 of %3").arg(WindowTitle(w)).arg(i + 1).arg(set.frames.size()));
         Photo photo;
         if (!show(w, PatternStream(set, set.frames[i])) || !capture(photo))
             return Outcome::Abort;
@@ -239,7 +239,7 @@ AlignProcedure::Outcome AlignProcedure::measureWindow(int w, const Photo& white,
     if (moved.norm() > 0.2 || after < 0.8 * before || after > 1.25 * before)
         return problem(QStringLiteral("%1: the picture changed while its patterns ran (the camera or the projector moved "
                                    "by %2 camera pixels, or the light changed). Keep both still and run again.")
-                        .arg(WindowName(w))
+                        .arg(WindowTitle(w))
                         .arg(moved.norm(), 0, 'f', 1));
     const Correspondences c = decoder.decode();
     if (!decoder.problem().isEmpty())
@@ -247,14 +247,14 @@ AlignProcedure::Outcome AlignProcedure::measureWindow(int w, const Photo& white,
     QString error;
     auto mapping = WindowMapping::Fit(c, frame.width(), frame.height(), set.x.stripes(), set.y.stripes(), error);
     if (!mapping)
-        return problem(QStringLiteral("%1: %2.").arg(WindowName(w), error));
+        return problem(QStringLiteral("%1: %2.").arg(WindowTitle(w), error));
     wr.fitRmsX = mapping->rmsX();
     wr.fitRmsY = mapping->rmsY();
     wr.boundarySamples = mapping->samplesUsed();
     if (std::max(wr.fitRmsX, wr.fitRmsY) > 1.5)
         return problem(QStringLiteral("%1: its stripes do not fit one smooth picture (%2 pixels off): the camera or the "
                                    "projector moved, or the screen is not flat.")
-                        .arg(WindowName(w))
+                        .arg(WindowTitle(w))
                         .arg(std::max(wr.fitRmsX, wr.fitRmsY), 0, 'f', 1));
     mappings.push_back(std::move(*mapping));
     return Outcome::Done;
@@ -290,7 +290,7 @@ bool AlignProcedure::solve()
             if (m_report.solution.windows[w].pointsClamped > 0)
                 fail(QStringLiteral("%1 cannot be placed with 17x17 point offsets (%2 points would pass the mode's "
                                     "600 pixels); use the User Map tables or tiled inputs.")
-                         .arg(WindowName(int(w)))
+                         .arg(WindowTitle(int(w)))
                          .arg(m_report.solution.windows[w].pointsClamped));
     for (const Seam& s : m_report.solution.seams)
         m_report.seams.push_back({s, {}});
@@ -304,16 +304,16 @@ bool AlignProcedure::send(bool tablesOnly)
         const WindowSolution& ws = m_report.solution.windows[w];
         const int window = int(w);
         if (tablesOnly) {
-            say(QStringLiteral("%1: sending its warp").arg(WindowName(window)));
+            say(QStringLiteral("%1: sending its warp").arg(WindowTitle(window)));
             const bool ok = m_options.pointMode ? m_sink.sendPointOffsets(window, ws.pointOffsets, error)
                                                 : m_sink.sendTables(window, ws.tables, error);
             if (!ok)
-                return fail(QStringLiteral("%1: the warp was not taken: %2").arg(WindowName(window), error));
+                return fail(QStringLiteral("%1: the warp was not taken: %2").arg(WindowTitle(window), error));
             m_report.roundTrips += m_options.pointMode ? kRoundTripsPoints : kRoundTripsTables;
         } else {
-            say(QStringLiteral("%1: sending its blend").arg(WindowName(window)));
+            say(QStringLiteral("%1: sending its blend").arg(WindowTitle(window)));
             if (!m_sink.sendBlend(window, ws.blend, error))
-                return fail(QStringLiteral("%1: the blend was not taken: %2").arg(WindowName(window), error));
+                return fail(QStringLiteral("%1: the blend was not taken: %2").arg(WindowTitle(window), error));
             m_report.roundTrips += kRoundTripsBlend;
         }
     }
@@ -332,7 +332,7 @@ bool AlignProcedure::verify(int pass)
     m_grid.lineWidth = std::min(m_grid.lineWidth, std::max(1, m_grid.spacing / 5));
     m_report.crossings.clear();
     for (int w = 0; w < m_options.layout.windows(); ++w) {
-        say(QStringLiteral("%1: verifying with the grid (pass %2)").arg(WindowName(w)).arg(pass));
+        say(QStringLiteral("%1: verifying with the grid (pass %2)").arg(WindowTitle(w)).arg(pass));
         Photo photo;
         if (!showGrid(w, m_grid) || !capture(photo) || !blank(w))
             return false;
@@ -340,7 +340,7 @@ bool AlignProcedure::verify(int pass)
             m_report.solution.windows[std::size_t(w)].source, *m_view, m_grid);
         const ResidualStats stats = StatsOf(crossings);
         if (stats.points < 4)
-            m_report.warnings << QStringLiteral("%1: the verification grid was not seen.").arg(WindowName(w));
+            m_report.warnings << QStringLiteral("%1: the verification grid was not seen.").arg(WindowTitle(w));
         m_report.windows[std::size_t(w)].residual.push_back(stats);
         m_report.crossings.insert(m_report.crossings.end(), crossings.begin(), crossings.end());
     }

@@ -198,7 +198,7 @@ void AddSeam(Solution& sol, const std::vector<WindowGeometry>& g, int a, int b, 
     if (!inA || !inB || widthA <= 0 || widthB <= 0) {
         sol.problems << QStringLiteral("%1 and %2 do not overlap on the screen, though layout %3 puts them %4: check "
                                        "the layout and the projectors.")
-                            .arg(WindowName(a), WindowName(b), layout.text(),
+                            .arg(WindowTitle(a), WindowName(b), layout.text(),
                                 QLatin1String(sideBySide ? "side by side" : "one above the other"));
         return;
     }
@@ -248,7 +248,7 @@ Solution Solve(const std::vector<WindowGeometry>& windows, const WallLayout& lay
             : Rect{TileSide(g, 0, sol.canvas), TileSide(g, 2, sol.canvas), TileSide(g, 1, sol.canvas),
                   TileSide(g, 3, sol.canvas)};
         if (ws.source.screen.empty()) {
-            sol.problems << QStringLiteral("%1 has no part of the canvas.").arg(WindowName(int(w)));
+            sol.problems << QStringLiteral("%1 has no part of the canvas.").arg(WindowTitle(int(w)));
             continue;
         }
         ws.tables = TablesFor(g, ws.source);
