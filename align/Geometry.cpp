@@ -149,12 +149,15 @@ bool Covers(const Intervals& iv, double from, double to)
 
 bool RectInside(const std::vector<std::vector<Vec2>>& polygons, const Rect& r)
 {
-    return Covers(UnionAlong(polygons, r.top, true), r.left, r.right)
-        && Covers(UnionAlong(polygons, r.bottom, true), r.left, r.right)
-        && Covers(UnionAlong(polygons, r.left, false), r.top, r.bottom)
-        && Covers(UnionAlong(polygons, r.right, false), r.top, r.bottom)
-        && Covers(UnionAlong(polygons, 0.5 * (r.top + r.bottom), true), r.left, r.right)
-        && Covers(UnionAlong(polygons, 0.5 * (r.left + r.right), false), r.top, r.bottom);
+    // Each side tested a hair inside, so that a side lying on a polygon's edge counts as inside.
+    const double e = 1e-7 * std::max({1.0, std::abs(r.left), std::abs(r.right), std::abs(r.top), std::abs(r.bottom)});
+    const Rect in{r.left + e, r.top + e, r.right - e, r.bottom - e};
+    return Covers(UnionAlong(polygons, in.top, true), in.left, in.right)
+        && Covers(UnionAlong(polygons, in.bottom, true), in.left, in.right)
+        && Covers(UnionAlong(polygons, in.left, false), in.top, in.bottom)
+        && Covers(UnionAlong(polygons, in.right, false), in.top, in.bottom)
+        && Covers(UnionAlong(polygons, 0.5 * (in.top + in.bottom), true), in.left, in.right)
+        && Covers(UnionAlong(polygons, 0.5 * (in.left + in.right), false), in.top, in.bottom);
 }
 
 } // namespace
