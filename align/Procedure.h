@@ -118,7 +118,7 @@ private:
 };
 
 // Round trips that are not mask streams, as the box's chains count them.
-inline constexpr int kRoundTripsGrid = 2; // grid spacing, pattern colour
+inline constexpr int kRoundTripsGrid = 3; // mask off, grid spacing, pattern colour
 inline constexpr int kRoundTripsBlank = 1; // the mask preview off
 inline constexpr int kRoundTripsTables = 2 * 44 + 1; // 44 chunks per table and the apply
 inline constexpr int kRoundTripsPoints = 3 + 1; // three point chunks and point mode

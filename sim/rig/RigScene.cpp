@@ -38,8 +38,9 @@ PreviewMask PreviewMaskFromStream(const MaskBytes& stream)
     return out;
 }
 
-QImage GridPicture(int width, int height, const align::GridSpec& grid)
+QImage GridPicture(int width, int height, const align::GridSpec& grid, int colour)
 {
+    const QRgb line = qRgb(colour & 1 ? 255 : 0, colour & 2 ? 255 : 0, colour & 4 ? 255 : 0);
     QImage img(width, height, QImage::Format_RGB32);
     img.fill(Qt::black);
     const int spacing = std::max(grid.spacing, 2);
@@ -56,7 +57,7 @@ QImage GridPicture(int width, int height, const align::GridSpec& grid)
         const bool full = onLine(y);
         for (int x = 0; x < width; ++x)
             if (full || column[std::size_t(x)])
-                row[x] = 0xFFFFFFFFu;
+                row[x] = line;
     }
     return img;
 }
@@ -67,7 +68,7 @@ PreviewInput PreviewInputOf(const WindowContent& content, int width, int height)
     in.width = width;
     in.height = height;
     if (content.grid)
-        in.source = GridPicture(width, height, *content.grid);
+        in.source = GridPicture(width, height, *content.grid, content.gridColour);
     in.sourceX = content.sourceX;
     in.sourceY = content.sourceY;
     in.blend = content.blend;
@@ -86,7 +87,7 @@ std::size_t ContentKey(const WindowContent& c, int width, int height)
     mix(c.sourceX.data(), c.sourceX.size() * 2);
     mix(c.sourceY.data(), c.sourceY.size() * 2);
     mix(c.blend.bytes.data(), c.blend.bytes.size());
-    const int grid[3] = {c.grid.has_value(), c.grid ? c.grid->spacing : 0, c.grid ? c.grid->lineWidth : 0};
+    const int grid[4] = {c.grid.has_value(), c.grid ? c.grid->spacing : 0, c.grid ? c.grid->lineWidth : 0, c.gridColour};
     mix(grid, sizeof grid);
     return h;
 }

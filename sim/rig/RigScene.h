@@ -22,6 +22,7 @@ BlendRecord NeutralBlend();
 struct WindowContent {
     MaskBytes mask; // a mask preview stream on the window; empty: none
     std::optional<align::GridSpec> grid; // the test grid as the source, through warp and blend
+    int gridColour = 7; // the box's colour code: 1 red, 2 green, 4 blue
     std::vector<std::uint16_t> sourceX; // the window's warp tables; empty: none
     std::vector<std::uint16_t> sourceY;
     BlendRecord blend = NeutralBlend();
@@ -29,8 +30,8 @@ struct WindowContent {
 
 // The preview's mask from a stream as the box holds it (header offsets, flags, colour).
 PreviewMask PreviewMaskFromStream(const MaskBytes& stream);
-// The test grid as a source picture of the frame size.
-QImage GridPicture(int width, int height, const align::GridSpec& grid);
+// The test grid as a source picture of the frame size, in the box's colour code.
+QImage GridPicture(int width, int height, const align::GridSpec& grid, int colour = 7);
 // The renderer's input for a window of the given frame.
 PreviewInput PreviewInputOf(const WindowContent& content, int width, int height);
 
