@@ -184,6 +184,8 @@ struct RigScene::Impl {
         const cv::Rect all(0, 0, cam.width * ss, cam.height * ss);
         if (!(x1 >= x0 && y1 >= y0) || x0 > 1e7 || y0 > 1e7 || x1 < -1e7 || y1 < -1e7)
             return {};
+        // A frame that reaches far past the photo (a projector near its horizon) is cut to it.
+        x0 = std::max(x0, -1e5), y0 = std::max(y0, -1e5), x1 = std::min(x1, 1e5), y1 = std::min(y1, 1e5);
         const int l = int(std::floor((x0 + 0.5) * ss)) - 4, t = int(std::floor((y0 + 0.5) * ss)) - 4;
         const int r = int(std::ceil((x1 + 0.5) * ss)) + 4, b = int(std::ceil((y1 + 0.5) * ss)) + 4;
         return cv::Rect(cv::Point(l, t), cv::Point(r, b)) & all;
@@ -203,7 +205,9 @@ struct RigScene::Impl {
             for (int i = 0; i < gw; ++i) {
                 const Vec2 photo{(m.roi.x + i * kCoarse + 0.5) / ss - 0.5, (m.roi.y + j * kCoarse + 0.5) / ss - 0.5};
                 const auto screen = cam.screenOf(photo);
-                const auto out = screen ? p.outputOf(*screen) : std::nullopt;
+                auto out = screen ? p.outputOf(*screen) : std::nullopt;
+                if (out && !(std::abs(out->x) < 1e5 && std::abs(out->y) < 1e5)) // far off the frame, or no number
+                    out.reset();
                 coarse.at<cv::Vec2f>(j, i) = out ? cv::Vec2f(float(out->x), float(out->y)) : cv::Vec2f(-1e5f, -1e5f);
             }
         // The finest spacing of the projector's pixels over the samples, from the lattice.
@@ -216,7 +220,7 @@ struct RigScene::Impl {
                 finest = std::min(finest, double(std::min(cv::norm(b - a), cv::norm(c - a))) / kCoarse);
             }
         // Whole factors: the averaging is fast and windows of about the same scale share it.
-        m.shrink = finest < 1e8 ? std::max(1.0, finest) : 1.0;
+        m.shrink = finest < 1e8 ? std::clamp(finest, 1.0, 64.0) : 1.0;
         m.map.create(m.roi.height, m.roi.width, CV_32FC2);
         m.light.create(m.roi.height, m.roi.width, CV_32F);
         const Shrink k = ShrinkOf(p, m.shrink);

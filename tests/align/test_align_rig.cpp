@@ -1,7 +1,8 @@
 // The simulated rig: random rigs stay within the drawn ranges, rig files round-trip and bad ones
 // are refused with the field named.
 
-#include "sim/rig/Rig.h"
+#include "align/Patterns.h"
+#include "sim/rig/RigScene.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -149,4 +150,24 @@ TEST(AlignRig, BadFilesAreRefusedWithTheFieldNamed)
     QString error;
     EXPECT_FALSE(ReadRigJson("{\"layout\":", error));
     EXPECT_TRUE(error.startsWith(QLatin1String("not a JSON object")));
+}
+
+// A projector whose frame reaches far past the photo (near its horizon, seen through a camera
+// stretched ten thousand times): the photo is taken all the same, without overflowing anything.
+TEST(AlignRig, FarReachingFramesStillPhotograph)
+{
+    const QByteArray json = R"({"layout": "1x2", "screen": {"width": 3600, "height": 1200},
+        "projectors": [{"frame": [1920, 1080], "toScreen": [21, 0, 0, 0, 1, 0, 0.002, 0, 1]},
+                       {"frame": [1920, 1080], "toScreen": [1, 0, 1650, 0, 1, 20, 0, 0, 1]}],
+        "camera": {"size": [64, 36], "fromScreen": [1e4, 0, 20, 0, 0.15, 20, 0, 0, 1],
+                   "lens": {"fx": 604, "fy": 640, "cx": -320, "cy": 180, "k1": 0.05}}})";
+    QString error;
+    const auto rig = ReadRigJson(json, error);
+    ASSERT_TRUE(rig) << qPrintable(error);
+    RigScene scene(*rig);
+    scene.content[0].mask = align::WhiteFrameStream();
+    const Photo p = scene.photo();
+    EXPECT_EQ(p.width, 64);
+    for (float v : p.pixels)
+        EXPECT_TRUE(v >= 0.0f && v <= 255.0f);
 }
