@@ -47,7 +47,8 @@ bool VideoCaptureCamera::open(QString& error)
     bool number = false;
     const int index = m_device.toInt(&number);
     try {
-        const bool opened = number ? m_impl->capture.open(index) : m_impl->capture.open(m_device.toStdString());
+        const bool opened
+            = number ? m_impl->capture.open(index) : m_impl->capture.open(m_device.toStdString());
         if (!opened || !m_impl->capture.isOpened()) {
             error = QStringLiteral("no camera at %1").arg(m_device);
             return false;
@@ -225,7 +226,10 @@ bool SimCamera::open(QString& error)
     m_impl = std::make_unique<Impl>();
     m_impl->socket.connectToHost(m_host, m_port);
     if (!m_impl->socket.waitForConnected(m_timeoutMs)) {
-        error = QStringLiteral("no photo service at %1:%2: %3").arg(m_host).arg(m_port).arg(m_impl->socket.errorString());
+        error = QStringLiteral("no photo service at %1:%2: %3")
+                    .arg(m_host)
+                    .arg(m_port)
+                    .arg(m_impl->socket.errorString());
         return false;
     }
     SimReply reply;

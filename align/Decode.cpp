@@ -46,8 +46,9 @@ WindowDecoder::WindowDecoder(int window, const Photo& dark, const Photo& white, 
     : m_window(window)
 {
     if (dark.empty() || white.empty() || dark.width != white.width || dark.height != white.height) {
-        m_problem = QStringLiteral("%1: the camera gave photos of different sizes; check the camera settings.")
-                        .arg(WindowTitle(window));
+        m_problem
+            = QStringLiteral("%1: the camera gave photos of different sizes; check the camera settings.")
+                  .arg(WindowTitle(window));
         return;
     }
     findRegion(dark, white, limits);
@@ -63,9 +64,10 @@ void WindowDecoder::findRegion(const Photo& dark, const Photo& white, const Ligh
         contrast[i] = white.pixels[i] - dark.pixels[i];
     m_region.peakContrast = Percentile(contrast, 0.998);
     if (m_region.peakContrast < limits.offContrast) {
-        m_problem = QStringLiteral("%1 shows nothing to the camera: check that its projector is on, its shutter "
-                                   "open and its cable in, and that the camera looks at the wall.")
-                        .arg(WindowTitle(m_window));
+        m_problem
+            = QStringLiteral("%1 shows nothing to the camera: check that its projector is on, its shutter "
+                             "open and its cable in, and that the camera looks at the wall.")
+                  .arg(WindowTitle(m_window));
         return;
     }
     // The largest connected lit area is the window; specks of noise or reflections are not.
@@ -84,7 +86,8 @@ void WindowDecoder::findRegion(const Photo& dark, const Photo& white, const Ligh
             queue.pop_front();
             ++size;
             const int x = p % w, y = p / w;
-            const int around[4] = {x > 0 ? p - 1 : -1, x + 1 < w ? p + 1 : -1, y > 0 ? p - w : -1, y + 1 < h ? p + w : -1};
+            const int around[4]
+                = {x > 0 ? p - 1 : -1, x + 1 < w ? p + 1 : -1, y > 0 ? p - w : -1, y + 1 < h ? p + w : -1};
             for (int q : around)
                 if (q >= 0 && !label[std::size_t(q)] && contrast[std::size_t(q)] > threshold) {
                     label[std::size_t(q)] = next;
@@ -131,24 +134,28 @@ void WindowDecoder::judge(const LightLimits& limits)
     const LitRegion& r = m_region;
     const QString name = WindowTitle(m_window);
     if (r.pixels < 400) {
-        m_problem = QStringLiteral("%1 is too small in the camera picture (%2 pixels): move the camera closer or "
-                                   "zoom in.")
-                        .arg(name)
-                        .arg(r.pixels);
+        m_problem
+            = QStringLiteral("%1 is too small in the camera picture (%2 pixels): move the camera closer or "
+                             "zoom in.")
+                  .arg(name)
+                  .arg(r.pixels);
     } else if (r.cut[0] || r.cut[1] || r.cut[2] || r.cut[3]) {
-        m_problem = QStringLiteral("The camera sees only part of %1: its %2 edge runs off the picture. Turn or "
-                                   "zoom out the camera so that the whole wall is in view.")
-                        .arg(WindowName(m_window), SideNames(r.cut));
+        m_problem
+            = QStringLiteral("The camera sees only part of %1: its %2 edge runs off the picture. Turn or "
+                             "zoom out the camera so that the whole wall is in view.")
+                  .arg(WindowName(m_window), SideNames(r.cut));
     } else if (r.clippedFraction > limits.overClipped) {
-        m_problem = QStringLiteral("%1 is over-exposed in the camera picture (%2 % of it at full white): shorten "
-                                   "the exposure or close the aperture.")
-                        .arg(name)
-                        .arg(100.0 * r.clippedFraction, 0, 'f', 1);
+        m_problem
+            = QStringLiteral("%1 is over-exposed in the camera picture (%2 % of it at full white): shorten "
+                             "the exposure or close the aperture.")
+                  .arg(name)
+                  .arg(100.0 * r.clippedFraction, 0, 'f', 1);
     } else if (r.medianContrast < limits.underContrast) {
-        m_problem = QStringLiteral("%1 is under-exposed in the camera picture (contrast %2 levels): lengthen the "
-                                   "exposure or open the aperture.")
-                        .arg(name)
-                        .arg(r.medianContrast, 0, 'f', 0);
+        m_problem
+            = QStringLiteral("%1 is under-exposed in the camera picture (contrast %2 levels): lengthen the "
+                             "exposure or open the aperture.")
+                  .arg(name)
+                  .arg(r.medianContrast, 0, 'f', 0);
     }
     if (!m_problem.isEmpty())
         return;
@@ -157,8 +164,9 @@ void WindowDecoder::judge(const LightLimits& limits)
                           .arg(name)
                           .arg(100.0 * r.clippedFraction, 0, 'f', 1);
     if (r.medianContrast < limits.underWarning)
-        m_warnings << QStringLiteral("%1 is dim in the camera picture (contrast %2 levels); a longer exposure "
-                                     "would help.")
+        m_warnings << QStringLiteral(
+            "%1 is dim in the camera picture (contrast %2 levels); a longer exposure "
+            "would help.")
                           .arg(name)
                           .arg(r.medianContrast, 0, 'f', 0);
 }
@@ -209,7 +217,8 @@ void WindowDecoder::add(const PatternFrame& frame, const Photo& photo)
 
 namespace trivel::align {
 
-std::vector<int> WindowDecoder::stripesOf(const StripeCode& code, const std::vector<std::vector<float>>& diffs) const
+std::vector<int> WindowDecoder::stripesOf(
+    const StripeCode& code, const std::vector<std::vector<float>>& diffs) const
 {
     std::vector<int> stripe(m_contrast.size(), -1);
     for (std::size_t p = 0; p < stripe.size(); ++p) {
@@ -274,7 +283,9 @@ void WindowDecoder::scanEdges(const StripeCode& code, const std::vector<std::vec
                     const std::size_t r = index(line, j);
                     sure = m_lit[r] && m_contrast[r] > 0.0f;
                     if (sure)
-                        dark += 0.5f * (1.0f - std::clamp(sign * diffs[std::size_t(b)][r] / m_contrast[r], -1.2f, 1.2f));
+                        dark += 0.5f
+                            * (1.0f
+                                - std::clamp(sign * diffs[std::size_t(b)][r] / m_contrast[r], -1.2f, 1.2f));
                 }
                 if (!sure)
                     continue;
@@ -290,8 +301,8 @@ void WindowDecoder::scanEdges(const StripeCode& code, const std::vector<std::vec
     }
 }
 
-void WindowDecoder::scanFrameEdges(const std::vector<int>& stripe, const std::vector<int>& across, bool alongX,
-    std::vector<EdgeSample>& out) const
+void WindowDecoder::scanFrameEdges(const std::vector<int>& stripe, const std::vector<int>& across,
+    bool alongX, std::vector<EdgeSample>& out) const
 {
     const StripeCode& code = alongX ? m_set.x : m_set.y;
     const StripeCode& other = alongX ? m_set.y : m_set.x;
@@ -370,9 +381,10 @@ void WindowDecoder::checkBits(const std::vector<std::vector<float>>& diffs, bool
         if (!bad)
             continue;
         const PatternFrame f{PatternFrame::Kind::Stripes, alongX ? Axis::X : Axis::Y, int(b), false};
-        m_problem = QStringLiteral("%1: the photos of patterns %2 and %3 do not decode (the camera or the projector "
-                                   "moved, the picture was out of focus, or something crossed it). Keep both "
-                                   "still and run again.")
+        m_problem = QStringLiteral(
+            "%1: the photos of patterns %2 and %3 do not decode (the camera or the projector "
+            "moved, the picture was out of focus, or something crossed it). Keep both "
+            "still and run again.")
                         .arg(WindowTitle(m_window))
                         .arg(FrameNumber(m_set, f))
                         .arg(FrameNumber(m_set, f) + 1);

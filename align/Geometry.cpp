@@ -150,7 +150,8 @@ bool Covers(const Intervals& iv, double from, double to)
 bool RectInside(const std::vector<std::vector<Vec2>>& polygons, const Rect& r)
 {
     // Each side tested a hair inside, so that a side lying on a polygon's edge counts as inside.
-    const double e = 1e-7 * std::max({1.0, std::abs(r.left), std::abs(r.right), std::abs(r.top), std::abs(r.bottom)});
+    const double e
+        = 1e-7 * std::max({1.0, std::abs(r.left), std::abs(r.right), std::abs(r.top), std::abs(r.bottom)});
     const Rect in{r.left + e, r.top + e, r.right - e, r.bottom - e};
     return Covers(UnionAlong(polygons, in.top, true), in.left, in.right)
         && Covers(UnionAlong(polygons, in.bottom, true), in.left, in.right)
@@ -169,7 +170,8 @@ std::optional<Rect> LargestRectangle(const std::vector<std::vector<Vec2>>& polyg
         for (const Vec2& p : poly) {
             if (!std::isfinite(p.x) || !std::isfinite(p.y))
                 return std::nullopt;
-            box = {std::min(box.left, p.x), std::min(box.top, p.y), std::max(box.right, p.x), std::max(box.bottom, p.y)};
+            box = {std::min(box.left, p.x), std::min(box.top, p.y), std::max(box.right, p.x),
+                std::max(box.bottom, p.y)};
         }
     if (box.empty())
         return std::nullopt;
@@ -218,10 +220,18 @@ std::optional<Rect> LargestRectangle(const std::vector<std::vector<Vec2>>& polyg
         for (int i = 0; i < 16; ++i) {
             const double mid = 0.5 * (lo + hi);
             Rect t = best;
-            (side == 0 ? t.left : side == 1 ? t.right : side == 2 ? t.top : t.bottom) += (side % 2 ? mid : -mid);
+            (side == 0          ? t.left
+                    : side == 1 ? t.right
+                    : side == 2 ? t.top
+                                : t.bottom)
+                += (side % 2 ? mid : -mid);
             (RectInside(polygons, t) ? lo : hi) = mid;
         }
-        (side == 0 ? best.left : side == 1 ? best.right : side == 2 ? best.top : best.bottom) += (side % 2 ? lo : -lo);
+        (side == 0          ? best.left
+                : side == 1 ? best.right
+                : side == 2 ? best.top
+                            : best.bottom)
+            += (side % 2 ? lo : -lo);
     }
     if (aspect > 0.0) {
         if (best.width() > aspect * best.height()) {

@@ -125,8 +125,8 @@ Vec2 Unit(Vec2 v)
 
 } // namespace
 
-std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Photo& dark, const WindowGeometry& g,
-    const SourcePlacement& source, const CameraView& view, const GridSpec& grid)
+std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Photo& dark,
+    const WindowGeometry& g, const SourcePlacement& source, const CameraView& view, const GridSpec& grid)
 {
     std::vector<GridCrossing> out;
     const int s = std::max(grid.spacing, 4);
@@ -156,8 +156,8 @@ std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Phot
             const auto horizontal = FitLine(photo, dark, at, Unit(du), 0.4 * su, 0.5 * wu + 2.0, reachV);
             if (!vertical || !horizontal)
                 continue;
-            const auto hit = Intersect(vertical->point, vertical->point + vertical->direction, horizontal->point,
-                horizontal->point + horizontal->direction);
+            const auto hit = Intersect(vertical->point, vertical->point + vertical->direction,
+                horizontal->point, horizontal->point + horizontal->direction);
             if (!hit || (*hit - at).norm() > 0.3 * std::min(su, sv))
                 continue;
             const Vec2 p = view.screenOf(*hit);
@@ -179,8 +179,8 @@ ResidualStats StatsOf(const std::vector<GridCrossing>& crossings)
     return s;
 }
 
-ResidualStats SeamStats(const std::vector<GridCrossing>& crossings, const Seam& seam,
-    const std::vector<WindowGeometry>& windows)
+ResidualStats SeamStats(
+    const std::vector<GridCrossing>& crossings, const Seam& seam, const std::vector<WindowGeometry>& windows)
 {
     const auto fa = windows[std::size_t(seam.a)].footprint();
     const auto fb = windows[std::size_t(seam.b)].footprint();
@@ -260,7 +260,8 @@ namespace {
 QColor ResidualColour(double r)
 {
     const double t = std::clamp(r / 1.5, 0.0, 1.0);
-    return t < 0.5 ? QColor::fromRgbF(float(2 * t), 0.8f, 0.1f) : QColor::fromRgbF(1.0f, float(0.8 * (2 - 2 * t)), 0.1f);
+    return t < 0.5 ? QColor::fromRgbF(float(2 * t), 0.8f, 0.1f)
+                   : QColor::fromRgbF(1.0f, float(0.8 * (2 - 2 * t)), 0.1f);
 }
 
 } // namespace

@@ -35,17 +35,18 @@ struct ResidualStats {
 GridSpec GridFor(const SourcePlacement& source, const CameraView& view, double cameraPixels);
 
 // Crossings of the grid that the window shows, measured in its photo (dark subtracted).
-std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Photo& dark, const WindowGeometry& g,
-    const SourcePlacement& source, const CameraView& view, const GridSpec& grid);
+std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Photo& dark,
+    const WindowGeometry& g, const SourcePlacement& source, const CameraView& view, const GridSpec& grid);
 
 ResidualStats StatsOf(const std::vector<GridCrossing>& crossings);
 // The crossings of either window of the seam that lie where both windows light the screen.
-ResidualStats SeamStats(const std::vector<GridCrossing>& crossings, const Seam& seam,
-    const std::vector<WindowGeometry>& windows);
+ResidualStats SeamStats(
+    const std::vector<GridCrossing>& crossings, const Seam& seam, const std::vector<WindowGeometry>& windows);
 
 // Fits where the window's pixels really land from its measured crossings and adds that to its
 // geometry, if the crossings show a correction beyond their own scatter; largest is its size.
-bool CorrectFromCrossings(WindowGeometry& g, const std::vector<GridCrossing>& crossings, double* largest = nullptr);
+bool CorrectFromCrossings(
+    WindowGeometry& g, const std::vector<GridCrossing>& crossings, double* largest = nullptr);
 
 // The photo, darkened, with each measured crossing as a disc coloured by its residual (green 0,
 // yellow 0.75, red 1.5 screen pixels and more) and a scale.

@@ -211,7 +211,8 @@ int BitsFor(Axis axis, int width, int height, double minStripe, std::size_t mono
         const StripeCode code = StripeCode::Make(size, bits);
         if (code.narrowest() < minStripe)
             continue;
-        const PatternSet set = MakePatternSet(width, height, axis == Axis::X ? bits : 1, axis == Axis::Y ? bits : 1);
+        const PatternSet set
+            = MakePatternSet(width, height, axis == Axis::X ? bits : 1, axis == Axis::Y ? bits : 1);
         bool fits = true;
         for (const PatternFrame& f : set.frames)
             if (f.kind == PatternFrame::Kind::Stripes && f.axis == axis && !f.inverse)

@@ -85,7 +85,8 @@ AlignReport AlignProcedure::run()
         keep.canvas = m_report.solution.canvas;
         const Solution next = Solve(m_geometry, m_options.layout, keep);
         if (!next.problems.isEmpty()) {
-            m_report.warnings << QStringLiteral("The correction was not sent: %1").arg(next.problems.join(QLatin1Char(' ')));
+            m_report.warnings << QStringLiteral("The correction was not sent: %1")
+                                     .arg(next.problems.join(QLatin1Char(' ')));
             break;
         }
         const std::vector<Seam> seams = m_report.solution.seams;
@@ -100,7 +101,8 @@ AlignReport AlignProcedure::run()
         return m_report;
     for (int w = 0; w < windows; ++w)
         if (!m_display.release(w, error))
-            m_report.warnings << QStringLiteral("%1 could not be set back to its input: %2").arg(WindowTitle(w), error);
+            m_report.warnings
+                << QStringLiteral("%1 could not be set back to its input: %2").arg(WindowTitle(w), error);
     m_report.ok = true;
     return m_report;
 }
@@ -204,7 +206,8 @@ Vec2 LightCentre(const Photo& white, const Photo& dark, const LitRegion& r, doub
 
 } // namespace
 
-AlignProcedure::Outcome AlignProcedure::measureWindow(int w, const Photo& white, std::vector<WindowMapping>& mappings)
+AlignProcedure::Outcome AlignProcedure::measureWindow(
+    int w, const Photo& white, std::vector<WindowMapping>& mappings)
 {
     const auto problem = [this](const QString& message) {
         fail(message);
@@ -235,27 +238,31 @@ AlignProcedure::Outcome AlignProcedure::measureWindow(int w, const Photo& white,
     if (!show(w, WhiteFrameStream()) || !capture(again))
         return Outcome::Abort;
     double before = 0.0, after = 0.0;
-    const Vec2 moved = LightCentre(again, m_dark, decoder.region(), after) - LightCentre(white, m_dark, decoder.region(), before);
+    const Vec2 moved = LightCentre(again, m_dark, decoder.region(), after)
+        - LightCentre(white, m_dark, decoder.region(), before);
     if (moved.norm() > 0.2 || after < 0.8 * before || after > 1.25 * before)
-        return problem(QStringLiteral("%1: the picture changed while its patterns ran (the camera or the projector moved "
-                                   "by %2 camera pixels, or the light changed). Keep both still and run again.")
-                        .arg(WindowTitle(w))
-                        .arg(moved.norm(), 0, 'f', 1));
+        return problem(QStringLiteral(
+            "%1: the picture changed while its patterns ran (the camera or the projector moved "
+            "by %2 camera pixels, or the light changed). Keep both still and run again.")
+                           .arg(WindowTitle(w))
+                           .arg(moved.norm(), 0, 'f', 1));
     const Correspondences c = decoder.decode();
     if (!decoder.problem().isEmpty())
         return problem(decoder.problem());
     QString error;
-    auto mapping = WindowMapping::Fit(c, frame.width(), frame.height(), set.x.stripes(), set.y.stripes(), error);
+    auto mapping
+        = WindowMapping::Fit(c, frame.width(), frame.height(), set.x.stripes(), set.y.stripes(), error);
     if (!mapping)
         return problem(QStringLiteral("%1: %2.").arg(WindowTitle(w), error));
     wr.fitRmsX = mapping->rmsX();
     wr.fitRmsY = mapping->rmsY();
     wr.boundarySamples = mapping->samplesUsed();
     if (std::max(wr.fitRmsX, wr.fitRmsY) > 1.5)
-        return problem(QStringLiteral("%1: its stripes do not fit one smooth picture (%2 pixels off): the camera or the "
-                                   "projector moved, or the screen is not flat.")
-                        .arg(WindowTitle(w))
-                        .arg(std::max(wr.fitRmsX, wr.fitRmsY), 0, 'f', 1));
+        return problem(
+            QStringLiteral("%1: its stripes do not fit one smooth picture (%2 pixels off): the camera or the "
+                           "projector moved, or the screen is not flat.")
+                .arg(WindowTitle(w))
+                .arg(std::max(wr.fitRmsX, wr.fitRmsY), 0, 'f', 1));
     mappings.push_back(std::move(*mapping));
     return Outcome::Done;
 }
@@ -264,9 +271,9 @@ bool AlignProcedure::solve()
 {
     say(QStringLiteral("Solving"));
     LensModel lens = m_options.lens ? *m_options.lens
-        : m_camera.lens()         ? *m_camera.lens()
-                                  : LensModel{double(m_dark.width), double(m_dark.width), (m_dark.width - 1) / 2.0,
-                                      (m_dark.height - 1) / 2.0};
+        : m_camera.lens()           ? *m_camera.lens()
+                          : LensModel{double(m_dark.width), double(m_dark.width), (m_dark.width - 1) / 2.0,
+                              (m_dark.height - 1) / 2.0};
     const auto marks = m_options.marks ? m_options.marks : m_camera.marks();
     if (marks) {
         m_view = CameraView::FromMarks(lens, *marks);
@@ -288,8 +295,9 @@ bool AlignProcedure::solve()
     if (m_options.pointMode)
         for (std::size_t w = 0; w < m_report.solution.windows.size(); ++w)
             if (m_report.solution.windows[w].pointsClamped > 0)
-                fail(QStringLiteral("%1 cannot be placed with 17x17 point offsets (%2 points would pass the mode's "
-                                    "600 pixels); use the User Map tables or tiled inputs.")
+                fail(QStringLiteral(
+                    "%1 cannot be placed with 17x17 point offsets (%2 points would pass the mode's "
+                    "600 pixels); use the User Map tables or tiled inputs.")
                          .arg(WindowTitle(int(w)))
                          .arg(m_report.solution.windows[w].pointsClamped));
     for (const Seam& s : m_report.solution.seams)
@@ -313,7 +321,8 @@ bool AlignProcedure::send(bool tablesOnly)
         } else {
             say(QStringLiteral("%1: sending its blend").arg(WindowTitle(window)));
             if (!m_sink.sendBlend(window, ws.blend, error))
-                return fail(QStringLiteral("%1: the blend was not taken: %2").arg(WindowTitle(window), error));
+                return fail(
+                    QStringLiteral("%1: the blend was not taken: %2").arg(WindowTitle(window), error));
             m_report.roundTrips += kRoundTripsBlend;
         }
     }
@@ -340,7 +349,8 @@ bool AlignProcedure::verify(int pass)
             m_report.solution.windows[std::size_t(w)].source, *m_view, m_grid);
         const ResidualStats stats = StatsOf(crossings);
         if (stats.points < 4)
-            m_report.warnings << QStringLiteral("%1: the verification grid was not seen.").arg(WindowTitle(w));
+            m_report.warnings
+                << QStringLiteral("%1: the verification grid was not seen.").arg(WindowTitle(w));
         m_report.windows[std::size_t(w)].residual.push_back(stats);
         m_report.crossings.insert(m_report.crossings.end(), crossings.begin(), crossings.end());
     }

@@ -72,7 +72,8 @@ bool ReadCameraJson(
         if (!Number(l.value("fx"), 1.0, 1e6, r.fx) || !Number(l.value("fy"), 1.0, 1e6, r.fy)
             || !Number(l.value("cx"), -1e5, 1e5, r.cx) || !Number(l.value("cy"), -1e5, 1e5, r.cy)
             || !Number(l.value("k1"), -1.0, 1.0, r.k1) || !Number(l.value("k2"), -1.0, 1.0, r.k2)
-            || !Number(l.value("p1"), -0.1, 0.1, r.p1) || !Number(l.value("p2"), -0.1, 0.1, r.p2) || !r.valid()) {
+            || !Number(l.value("p1"), -0.1, 0.1, r.p1) || !Number(l.value("p2"), -0.1, 0.1, r.p2)
+            || !r.valid()) {
             error = QStringLiteral("the camera's lens is incomplete or out of range");
             return false;
         }

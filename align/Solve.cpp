@@ -22,9 +22,12 @@ Vec2 SourcePlacement::sourceOf(Vec2 p) const
 
 namespace {
 
+// Between mesh points the box interpolates and then drops the fraction below 1/16 pixel (the
+// output preview models it so); half a unit more in every entry makes that a rounding.
 std::uint16_t TableEntry(double source)
 {
-    const double v = std::isfinite(source) ? std::clamp(std::round(source * 16.0), -16384.0, 49151.0) : -16384.0;
+    const double v
+        = std::isfinite(source) ? std::clamp(std::round(source * 16.0 + 0.5), -16384.0, 49151.0) : -16384.0;
     return std::uint16_t(std::int32_t(v) & 0xFFFF);
 }
 
@@ -88,14 +91,16 @@ GridArray<OffsetPair> PointOffsetsFor(const WindowGeometry& g, const SourcePlace
             const Vec2 base{double(m.BaseGridX[std::size_t(k)]), double(m.BaseGridY[std::size_t(j)])};
             const auto o = g.outputOf(source.screenOf(base));
             Vec2 d = o ? *o - base : Vec2{};
-            const Vec2 cut{std::clamp(std::round(d.x), -600.0, 600.0), std::clamp(std::round(d.y), -600.0, 600.0)};
+            const Vec2 cut{
+                std::clamp(std::round(d.x), -600.0, 600.0), std::clamp(std::round(d.y), -600.0, 600.0)};
             clamped += !o || cut.x != std::round(d.x) || cut.y != std::round(d.y);
             out[std::size_t(k)][std::size_t(j)] = {std::int16_t(cut.x), std::int16_t(cut.y)};
         }
     return out;
 }
 
-std::optional<SourceTables> TablesFromPointOffsets(int width, int height, const GridArray<OffsetPair>& offsets)
+std::optional<SourceTables> TablesFromPointOffsets(
+    int width, int height, const GridArray<OffsetPair>& offsets)
 {
     WarpState st;
     if (!SetWarpFrameSize(st, width, height))
@@ -109,7 +114,8 @@ std::optional<SourceTables> TablesFromPointOffsets(int width, int height, const 
     } catch (const WarpMathError&) {
         return std::nullopt;
     }
-    return SourceTables{{st.SourceXTable.begin(), st.SourceXTable.end()}, {st.SourceYTable.begin(), st.SourceYTable.end()}};
+    return SourceTables{
+        {st.SourceXTable.begin(), st.SourceXTable.end()}, {st.SourceYTable.begin(), st.SourceYTable.end()}};
 }
 
 void SetBlendCurve(BlendPlan& plan, double projectorGamma)
@@ -167,15 +173,21 @@ double TileSide(const WindowGeometry& g, int side, const Rect& canvas)
     int n = 0;
     for (int i = 0; i <= 64; ++i) {
         const double t = i / 64.0;
-        const Vec2 o = side == 0 ? Vec2{-0.5, -0.5 + t * h} : side == 1 ? Vec2{w - 0.5, -0.5 + t * h}
-            : side == 2                                             ? Vec2{-0.5 + t * w, -0.5}
-                                                                    : Vec2{-0.5 + t * w, h - 0.5};
+        const Vec2 o = side == 0 ? Vec2{-0.5, -0.5 + t * h}
+            : side == 1          ? Vec2{w - 0.5, -0.5 + t * h}
+            : side == 2          ? Vec2{-0.5 + t * w, -0.5}
+                                 : Vec2{-0.5 + t * w, h - 0.5};
         const Vec2 p = g.screenOf(o);
-        const bool within = side < 2 ? p.y >= canvas.top && p.y <= canvas.bottom : p.x >= canvas.left && p.x <= canvas.right;
+        const bool within = side < 2 ? p.y >= canvas.top && p.y <= canvas.bottom
+                                     : p.x >= canvas.left && p.x <= canvas.right;
         if (within)
             sum += side < 2 ? p.x : p.y, ++n;
     }
-    const double mean = n ? sum / n : (side == 0 ? canvas.left : side == 1 ? canvas.right : side == 2 ? canvas.top : canvas.bottom);
+    const double mean = n ? sum / n
+                          : (side == 0        ? canvas.left
+                                  : side == 1 ? canvas.right
+                                  : side == 2 ? canvas.top
+                                              : canvas.bottom);
     switch (side) {
     case 0:
         return std::max(mean, canvas.left);
@@ -188,7 +200,8 @@ double TileSide(const WindowGeometry& g, int side, const Rect& canvas)
     }
 }
 
-void AddSeam(Solution& sol, const std::vector<WindowGeometry>& g, int a, int b, bool sideBySide, const WallLayout& layout)
+void AddSeam(Solution& sol, const std::vector<WindowGeometry>& g, int a, int b, bool sideBySide,
+    const WallLayout& layout)
 {
     const auto inA = EdgeIn(g[std::size_t(b)], true, sideBySide, g[std::size_t(a)], sol.canvas);
     const auto inB = EdgeIn(g[std::size_t(a)], false, sideBySide, g[std::size_t(b)], sol.canvas);
@@ -196,8 +209,9 @@ void AddSeam(Solution& sol, const std::vector<WindowGeometry>& g, int a, int b, 
     const int widthA = inA ? int(std::lround(sizeA - 0.5 - inA->mean)) : 0;
     const int widthB = inB ? int(std::lround(inB->mean + 0.5)) : 0;
     if (!inA || !inB || widthA <= 0 || widthB <= 0) {
-        sol.problems << QStringLiteral("%1 and %2 do not overlap on the screen, though layout %3 puts them %4: check "
-                                       "the layout and the projectors.")
+        sol.problems << QStringLiteral(
+            "%1 and %2 do not overlap on the screen, though layout %3 puts them %4: check "
+            "the layout and the projectors.")
                             .arg(WindowTitle(a), WindowName(b), layout.text(),
                                 QLatin1String(sideBySide ? "side by side" : "one above the other"));
         return;
@@ -209,15 +223,17 @@ void AddSeam(Solution& sol, const std::vector<WindowGeometry>& g, int a, int b, 
     pb.width[sideBySide ? 0 : 2] = widthB;
     for (int w : {widthA, widthB})
         if (w < 50)
-            sol.warnings << QStringLiteral("The overlap of %1 and %2 is only %3 pixels wide; the box's blend page "
-                                           "shows widths from 50.")
+            sol.warnings << QStringLiteral(
+                "The overlap of %1 and %2 is only %3 pixels wide; the box's blend page "
+                "shows widths from 50.")
                                 .arg(WindowName(a), WindowName(b))
                                 .arg(w);
 }
 
 } // namespace
 
-Solution Solve(const std::vector<WindowGeometry>& windows, const WallLayout& layout, const SolveOptions& options)
+Solution Solve(
+    const std::vector<WindowGeometry>& windows, const WallLayout& layout, const SolveOptions& options)
 {
     Solution sol;
     std::vector<std::vector<Vec2>> footprints;
@@ -246,7 +262,7 @@ Solution Solve(const std::vector<WindowGeometry>& windows, const WallLayout& lay
         ws.source.screen = options.input == InputMode::Shared
             ? sol.canvas
             : Rect{TileSide(g, 0, sol.canvas), TileSide(g, 2, sol.canvas), TileSide(g, 1, sol.canvas),
-                  TileSide(g, 3, sol.canvas)};
+                TileSide(g, 3, sol.canvas)};
         if (ws.source.screen.empty()) {
             sol.problems << QStringLiteral("%1 has no part of the canvas.").arg(WindowTitle(int(w)));
             continue;

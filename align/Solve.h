@@ -64,7 +64,8 @@ struct Solution {
     QStringList warnings;
 };
 
-Solution Solve(const std::vector<WindowGeometry>& windows, const WallLayout& layout, const SolveOptions& options);
+Solution Solve(
+    const std::vector<WindowGeometry>& windows, const WallLayout& layout, const SolveOptions& options);
 
 // The tables that put the window's output on its source placement.
 SourceTables TablesFor(const WindowGeometry& g, const SourcePlacement& source);
@@ -72,7 +73,8 @@ SourceTables TablesFor(const WindowGeometry& g, const SourcePlacement& source);
 // whose offset was cut to the mode's range.
 GridArray<OffsetPair> PointOffsetsFor(const WindowGeometry& g, const SourcePlacement& source, int& clamped);
 // What the box makes of point offsets: the tool's warp model run on them; nothing if its splines fail.
-std::optional<SourceTables> TablesFromPointOffsets(int width, int height, const GridArray<OffsetPair>& offsets);
+std::optional<SourceTables> TablesFromPointOffsets(
+    int width, int height, const GridArray<OffsetPair>& offsets);
 
 // Source position of an output pixel through tables, bilinear between mesh points as the box reads them.
 Vec2 SourceThroughTables(const SourceTables& t, Vec2 output);

@@ -65,7 +65,8 @@ SplineSurface::SplineSurface(double x0, double y0, double width, double height, 
 {
 }
 
-void SplineSurface::terms(double x, double y, std::array<int, 16>& index, std::array<double, 16>& weight) const
+void SplineSurface::terms(
+    double x, double y, std::array<int, 16>& index, std::array<double, 16>& weight) const
 {
     const double u = (x - m_x0) / m_hx, v = (y - m_y0) / m_hy;
     const int i = std::clamp(int(std::floor(u)), 0, m_nx - 1);
@@ -159,8 +160,8 @@ std::optional<Homography> RoughHomography(const std::vector<CellSample>& cells)
 
 // Fits one correction surface; samples further than a robust bound from the first fit are set
 // aside and the fit repeated. Returns the RMS of the samples kept, or nothing.
-std::optional<double> FitAxis(SplineSurface& surface, const std::vector<EdgeSample>& edges, const Homography& h,
-    bool xAxis, int& used)
+std::optional<double> FitAxis(
+    SplineSurface& surface, const std::vector<EdgeSample>& edges, const Homography& h, bool xAxis, int& used)
 {
     std::vector<SplineSurface::Sample> samples;
     samples.reserve(edges.size());
@@ -210,7 +211,8 @@ std::optional<WindowMapping> WindowMapping::Fit(
     m.m_h = *h;
     const double margin = 64.0;
     const int cx = std::clamp(stripesX / 4, 3, 10), cy = std::clamp(stripesY / 4, 3, 10);
-    m.m_dx = SplineSurface(-0.5 - margin, -0.5 - margin, frameWidth + 2 * margin, frameHeight + 2 * margin, cx, cy);
+    m.m_dx = SplineSurface(
+        -0.5 - margin, -0.5 - margin, frameWidth + 2 * margin, frameHeight + 2 * margin, cx, cy);
     m.m_dy = m.m_dx;
     int usedX = 0, usedY = 0;
     const auto rx = FitAxis(m.m_dx, c.xEdges, m.m_h, true, usedX);

@@ -43,8 +43,8 @@ private:
 class WindowMapping {
 public:
     // Nothing, with the reason in error, when the boundaries are too few or do not fit together.
-    static std::optional<WindowMapping> Fit(
-        const Correspondences& c, int frameWidth, int frameHeight, int stripesX, int stripesY, QString& error);
+    static std::optional<WindowMapping> Fit(const Correspondences& c, int frameWidth, int frameHeight,
+        int stripesX, int stripesY, QString& error);
 
     Vec2 outputOf(Vec2 camera) const;
     // The camera pixel that sees an output position (Newton from the homography's answer).

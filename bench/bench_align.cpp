@@ -43,7 +43,8 @@ struct Row {
 
 void Merge(ResidualStats& into, const ResidualStats& s)
 {
-    into.rms = std::sqrt((into.rms * into.rms * into.points + s.rms * s.rms * s.points) / std::max(1, into.points + s.points));
+    into.rms = std::sqrt(
+        (into.rms * into.rms * into.points + s.rms * s.rms * s.points) / std::max(1, into.points + s.points));
     into.points += s.points;
     into.worst = std::max(into.worst, s.worst);
 }
@@ -89,9 +90,11 @@ Row Run(int seed, bool pointMode, const std::shared_ptr<RigRenderCache>& cache)
         const auto truth = TrueSeamEdges(rig, s, r.solution.canvas);
         const BlendPlan& a = r.solution.windows[std::size_t(s.a)].blend;
         const BlendPlan& b = r.solution.windows[std::size_t(s.b)].blend;
-        const double size = s.sideBySide ? rig.projectors[std::size_t(s.a)].width : rig.projectors[std::size_t(s.a)].height;
-        row.seamEdge = std::max({row.seamEdge, truth ? std::abs(size - 0.5 - a.width[s.sideBySide ? 1 : 3] - truth->inA) : 1e9,
-            truth ? std::abs(b.width[s.sideBySide ? 0 : 2] - 0.5 - truth->inB) : 1e9});
+        const double size
+            = s.sideBySide ? rig.projectors[std::size_t(s.a)].width : rig.projectors[std::size_t(s.a)].height;
+        row.seamEdge = std::max(
+            {row.seamEdge, truth ? std::abs(size - 0.5 - a.width[s.sideBySide ? 1 : 3] - truth->inA) : 1e9,
+                truth ? std::abs(b.width[s.sideBySide ? 0 : 2] - 0.5 - truth->inB) : 1e9});
     }
     row.roundTrips = r.roundTrips;
     row.photos = r.photos;
@@ -116,7 +119,8 @@ int main(int argc, char** argv)
     const int first = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
     auto cache = std::make_shared<RigRenderCache>();
     std::printf("camera 1920 x 1080, three frames a photo, two passes; screen pixels\n");
-    std::printf("seed layout | uncorrected rms worst | pass 1 rms worst | pass 2 rms worst | seam | frames round trips | s\n");
+    std::printf("seed layout | uncorrected rms worst | pass 1 rms worst | pass 2 rms worst | seam | frames "
+                "round trips | s\n");
     std::vector<Row> rows;
     for (int seed = first; seed < first + rigs; ++seed) {
         const Row r = Run(seed, false, cache);
@@ -126,8 +130,9 @@ int main(int argc, char** argv)
             continue;
         }
         std::printf("%4d %s    | %8.1f %7.1f | %7.3f %6.3f | %7.3f %6.3f%s | %4.2f | %4d %6d | %5.1f\n", seed,
-            qPrintable(r.layout.text()), r.uncorrected.rms, r.uncorrected.worst, r.first.rms, r.first.worst, r.second.rms,
-            r.second.worst, r.corrected ? "*" : " ", r.seamEdge, r.patterns.frames, r.roundTrips, r.seconds);
+            qPrintable(r.layout.text()), r.uncorrected.rms, r.uncorrected.worst, r.first.rms, r.first.worst,
+            r.second.rms, r.second.worst, r.corrected ? "*" : " ", r.seamEdge, r.patterns.frames,
+            r.roundTrips, r.seconds);
         std::fflush(stdout);
     }
     int ran = 0, firstGood = 0, secondGood = 0, seamsGood = 0;
@@ -156,19 +161,24 @@ int main(int argc, char** argv)
             fourSettle += r.settleMs;
         }
     }
-    std::printf("\n%d of %d rigs ran; pass 1 within 0.5 RMS and 1.5 worst: %d (%.0f %%); pass 2 worst under 1: %d "
-                "(worst %.3f); blend ramps within 2 px of the true overlaps: %d (worst %.2f)\n",
-        ran, rigs, firstGood, 100.0 * firstGood / std::max(1, rigs), secondGood, worstSecond, seamsGood, worstSeam);
-    std::printf("median RMS: uncorrected %.1f, pass 1 %.3f, pass 2 %.3f\n", Median(raw), Median(rms1), Median(rms2));
+    std::printf(
+        "\n%d of %d rigs ran; pass 1 within 0.5 RMS and 1.5 worst: %d (%.0f %%); pass 2 worst under 1: %d "
+        "(worst %.3f); blend ramps within 2 px of the true overlaps: %d (worst %.2f)\n",
+        ran, rigs, firstGood, 100.0 * firstGood / std::max(1, rigs), secondGood, worstSecond, seamsGood,
+        worstSeam);
+    std::printf(
+        "median RMS: uncorrected %.1f, pass 1 %.3f, pass 2 %.3f\n", Median(raw), Median(rms1), Median(rms2));
     if (fourRigs) {
         const double perWindowFrames = double(fourWindows.frames) / (4.0 * fourRigs);
         const double perWindowBytes = double(fourWindows.bytes) / (4.0 * fourRigs);
         const double trips = double(fourRoundTrips) / fourRigs, photos = double(fourPhotos) / fourRigs;
-        std::printf("four windows, per rig: %.1f pattern frames and %.0f KiB a window; %.0f box round trips in all "
-                    "(%.1f s at 1 ms each); %.0f photos, %.1f s of settling at 250 ms, %.1f s of camera frames at "
-                    "30 fps (3 a photo): about %.0f s for a real box\n",
-            perWindowFrames, perWindowBytes / 1024.0, trips, trips / 1000.0, photos, fourSettle / 1000.0 / fourRigs,
-            photos * 3 / 30.0, trips / 1000.0 + fourSettle / 1000.0 / fourRigs + photos * 3 / 30.0);
+        std::printf(
+            "four windows, per rig: %.1f pattern frames and %.0f KiB a window; %.0f box round trips in all "
+            "(%.1f s at 1 ms each); %.0f photos, %.1f s of settling at 250 ms, %.1f s of camera frames at "
+            "30 fps (3 a photo): about %.0f s for a real box\n",
+            perWindowFrames, perWindowBytes / 1024.0, trips, trips / 1000.0, photos,
+            fourSettle / 1000.0 / fourRigs, photos * 3 / 30.0,
+            trips / 1000.0 + fourSettle / 1000.0 / fourRigs + photos * 3 / 30.0);
     }
     // The 17x17 point mode instead of the tables, with tiled inputs: whole-pixel offsets and the
     // box's own splines between the points.
@@ -176,7 +186,8 @@ int main(int argc, char** argv)
     for (int seed = first; seed < first + std::min(rigs, 8); ++seed) {
         const Row r = Run(seed, true, cache);
         if (r.ok)
-            std::printf("%4d %s    | pass 1 %7.3f %6.3f\n", seed, qPrintable(r.layout.text()), r.first.rms, r.first.worst);
+            std::printf("%4d %s    | pass 1 %7.3f %6.3f\n", seed, qPrintable(r.layout.text()), r.first.rms,
+                r.first.worst);
         else
             std::printf("%4d %s    | %s\n", seed, qPrintable(r.layout.text()), qPrintable(r.errors));
     }

@@ -91,13 +91,17 @@ class Reader {
 public:
     QString error;
 
-    bool number(const QJsonObject& o, const char* key, double min, double max, double& out, bool required = true)
+    bool number(
+        const QJsonObject& o, const char* key, double min, double max, double& out, bool required = true)
     {
         const QJsonValue v = o.value(QLatin1String(key));
         if (v.isUndefined() && !required)
             return true;
         if (!v.isDouble() || !(v.toDouble() >= min && v.toDouble() <= max))
-            return fail(QStringLiteral("\"%1\" must be a number from %2 to %3").arg(QLatin1String(key)).arg(min).arg(max));
+            return fail(QStringLiteral("\"%1\" must be a number from %2 to %3")
+                            .arg(QLatin1String(key))
+                            .arg(min)
+                            .arg(max));
         out = v.toDouble();
         return true;
     }
@@ -117,7 +121,8 @@ public:
         if (a.size() != 2 || !a[0].isDouble() || !a[1].isDouble())
             return fail(QStringLiteral("\"%1\" must be [width, height]").arg(QLatin1String(key)));
         const double dw = a[0].toDouble(), dh = a[1].toDouble();
-        if (!(dw >= min && dw <= maxW && dh >= min && dh <= maxH) || dw != std::floor(dw) || dh != std::floor(dh))
+        if (!(dw >= min && dw <= maxW && dh >= min && dh <= maxH) || dw != std::floor(dw)
+            || dh != std::floor(dh))
             return fail(QStringLiteral("\"%1\" must be whole numbers from %2 x %2 to %3 x %4")
                             .arg(QLatin1String(key))
                             .arg(min)
@@ -176,7 +181,8 @@ bool ReadProjector(Reader& r, const QJsonObject& o, RigProjector& p)
     }
     p.on = on;
     if (!r.size(o, "frame", kMinWarpFrameSize, kMaxWarpFrameWidth, kMaxWarpFrameHeight, p.width, p.height)
-        || !r.homography(o, "toScreen", p.toScreen) || !r.number(o, "distortion", -0.2, 0.2, p.distortion, false)
+        || !r.homography(o, "toScreen", p.toScreen)
+        || !r.number(o, "distortion", -0.2, 0.2, p.distortion, false)
         || !r.number(o, "falloff", 0.0, 0.9, p.falloff, false)
         || !r.number(o, "brightness", 0.0, 10.0, p.brightness, false)
         || !r.number(o, "black", 0.0, 0.5, p.black, false) || !r.number(o, "gamma", 0.5, 4.0, p.gamma, false))
@@ -195,7 +201,8 @@ bool ReadCamera(Reader& r, const QJsonObject& o, RigCamera& c)
         || !r.integer(o, "supersample", 1, 4, c.supersample, false))
         return false;
     if (double(c.width) * c.height * c.supersample * c.supersample > 64e6)
-        return r.fail(QStringLiteral("the camera renders too many samples; lower \"size\" or \"supersample\""));
+        return r.fail(
+            QStringLiteral("the camera renders too many samples; lower \"size\" or \"supersample\""));
     double seed = double(c.seed);
     if (!r.number(o, "seed", 0.0, 9007199254740992.0, seed, false))
         return false;
@@ -205,7 +212,8 @@ bool ReadCamera(Reader& r, const QJsonObject& o, RigCamera& c)
         const QJsonObject l = o.value(QLatin1String("lens")).toObject();
         if (!r.number(l, "fx", 2.0, 1e6, c.lens.fx) || !r.number(l, "fy", 2.0, 1e6, c.lens.fy)
             || !r.number(l, "cx", -1e5, 1e5, c.lens.cx) || !r.number(l, "cy", -1e5, 1e5, c.lens.cy)
-            || !r.number(l, "k1", -0.5, 0.5, c.lens.k1, false) || !r.number(l, "k2", -0.5, 0.5, c.lens.k2, false)
+            || !r.number(l, "k1", -0.5, 0.5, c.lens.k1, false)
+            || !r.number(l, "k2", -0.5, 0.5, c.lens.k2, false)
             || !r.number(l, "p1", -0.05, 0.05, c.lens.p1, false)
             || !r.number(l, "p2", -0.05, 0.05, c.lens.p2, false))
             return false;
@@ -234,7 +242,8 @@ std::optional<Rig> ReadRigJson(const QByteArray& json, QString& error)
     rig.layout = *layout;
     const QJsonObject screen = root.value(QLatin1String("screen")).toObject();
     const QJsonArray projectors = root.value(QLatin1String("projectors")).toArray();
-    bool ok = r.number(screen, "width", 1.0, 1e5, rig.screenWidth) && r.number(screen, "height", 1.0, 1e5, rig.screenHeight);
+    bool ok = r.number(screen, "width", 1.0, 1e5, rig.screenWidth)
+        && r.number(screen, "height", 1.0, 1e5, rig.screenHeight);
     if (ok && projectors.size() != rig.layout.windows())
         ok = r.fail(QStringLiteral("\"projectors\" must list one projector per window of the layout"));
     for (int i = 0; ok && i < projectors.size(); ++i) {
@@ -256,20 +265,21 @@ QByteArray WriteRigJson(const Rig& rig)
 {
     QJsonObject root;
     root.insert(QStringLiteral("layout"), rig.layout.text());
-    root.insert(QStringLiteral("screen"), QJsonObject{{"width", rig.screenWidth}, {"height", rig.screenHeight}});
+    root.insert(
+        QStringLiteral("screen"), QJsonObject{{"width", rig.screenWidth}, {"height", rig.screenHeight}});
     QJsonArray projectors;
     for (const RigProjector& p : rig.projectors)
-        projectors.append(QJsonObject{{"frame", QJsonArray{p.width, p.height}}, {"toScreen", ToArray(p.toScreen)},
-            {"distortion", p.distortion}, {"falloff", p.falloff}, {"brightness", p.brightness}, {"black", p.black},
-            {"gamma", p.gamma}, {"on", p.on}});
+        projectors.append(QJsonObject{{"frame", QJsonArray{p.width, p.height}},
+            {"toScreen", ToArray(p.toScreen)}, {"distortion", p.distortion}, {"falloff", p.falloff},
+            {"brightness", p.brightness}, {"black", p.black}, {"gamma", p.gamma}, {"on", p.on}});
     root.insert(QStringLiteral("projectors"), projectors);
     const RigCamera& c = rig.camera;
     const QJsonObject lens{{"fx", c.lens.fx}, {"fy", c.lens.fy}, {"cx", c.lens.cx}, {"cy", c.lens.cy},
         {"k1", c.lens.k1}, {"k2", c.lens.k2}, {"p1", c.lens.p1}, {"p2", c.lens.p2}};
     root.insert(QStringLiteral("camera"),
-        QJsonObject{{"size", QJsonArray{c.width, c.height}}, {"fromScreen", ToArray(c.fromScreen)}, {"lens", lens},
-            {"noise", c.noise}, {"blur", c.blur}, {"exposure", c.exposure}, {"ambient", c.ambient},
-            {"supersample", c.supersample}, {"seed", double(c.seed)}});
+        QJsonObject{{"size", QJsonArray{c.width, c.height}}, {"fromScreen", ToArray(c.fromScreen)},
+            {"lens", lens}, {"noise", c.noise}, {"blur", c.blur}, {"exposure", c.exposure},
+            {"ambient", c.ambient}, {"supersample", c.supersample}, {"seed", double(c.seed)}});
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

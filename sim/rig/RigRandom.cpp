@@ -210,7 +210,8 @@ Rig RandomRig(std::uint64_t seed, align::WallLayout layout, int cameraWidth, int
         if (column > 0)
             PlaceAgainst(rig.projectors[std::size_t(i - 1)], p, true, across[std::size_t(column - 1)]);
         if (row > 0)
-            PlaceAgainst(rig.projectors[std::size_t(i - layout.columns)], p, false, down[std::size_t(row - 1)]);
+            PlaceAgainst(
+                rig.projectors[std::size_t(i - layout.columns)], p, false, down[std::size_t(row - 1)]);
         if (column > 0 && row > 0) // the vertical move shifted the left seam a little
             PlaceAgainst(rig.projectors[std::size_t(i - 1)], p, true, across[std::size_t(column - 1)]);
     }

@@ -87,7 +87,8 @@ std::size_t ContentKey(const WindowContent& c, int width, int height)
     mix(c.sourceX.data(), c.sourceX.size() * 2);
     mix(c.sourceY.data(), c.sourceY.size() * 2);
     mix(c.blend.bytes.data(), c.blend.bytes.size());
-    const int grid[4] = {c.grid.has_value(), c.grid ? c.grid->spacing : 0, c.grid ? c.grid->lineWidth : 0, c.gridColour};
+    const int grid[4]
+        = {c.grid.has_value(), c.grid ? c.grid->spacing : 0, c.grid ? c.grid->lineWidth : 0, c.gridColour};
     mix(grid, sizeof grid);
     return h;
 }
@@ -121,8 +122,10 @@ Shrink ShrinkOf(const RigProjector& p, double shrink)
 {
     Shrink s;
     s.whole = std::max(1, int(std::floor(shrink)));
-    s.padded = {s.whole * ((p.width + s.whole - 1) / s.whole), s.whole * ((p.height + s.whole - 1) / s.whole)};
-    s.final = {std::max(1, int(std::lround(s.padded.width / shrink))), std::max(1, int(std::lround(s.padded.height / shrink)))};
+    s.padded
+        = {s.whole * ((p.width + s.whole - 1) / s.whole), s.whole * ((p.height + s.whole - 1) / s.whole)};
+    s.final = {std::max(1, int(std::lround(s.padded.width / shrink))),
+        std::max(1, int(std::lround(s.padded.height / shrink)))};
     return s;
 }
 
@@ -178,7 +181,8 @@ struct RigScene::Impl {
             for (Vec2 o : {Vec2{-0.5 + t * p.width, -0.5}, Vec2{-0.5 + t * p.width, p.height - 0.5},
                      Vec2{-0.5, -0.5 + t * p.height}, Vec2{p.width - 0.5, -0.5 + t * p.height}}) {
                 const Vec2 s = cam.photoOf(p.screenOf(o));
-                x0 = std::min(x0, s.x), y0 = std::min(y0, s.y), x1 = std::max(x1, s.x), y1 = std::max(y1, s.y);
+                x0 = std::min(x0, s.x), y0 = std::min(y0, s.y), x1 = std::max(x1, s.x),
+                y1 = std::max(y1, s.y);
             }
         }
         const cv::Rect all(0, 0, cam.width * ss, cam.height * ss);
@@ -203,18 +207,22 @@ struct RigScene::Impl {
         cv::Mat coarse(gh, gw, CV_32FC2);
         for (int j = 0; j < gh; ++j)
             for (int i = 0; i < gw; ++i) {
-                const Vec2 photo{(m.roi.x + i * kCoarse + 0.5) / ss - 0.5, (m.roi.y + j * kCoarse + 0.5) / ss - 0.5};
+                const Vec2 photo{
+                    (m.roi.x + i * kCoarse + 0.5) / ss - 0.5, (m.roi.y + j * kCoarse + 0.5) / ss - 0.5};
                 const auto screen = cam.screenOf(photo);
                 auto out = screen ? p.outputOf(*screen) : std::nullopt;
-                if (out && !(std::abs(out->x) < 1e5 && std::abs(out->y) < 1e5)) // far off the frame, or no number
+                if (out
+                    && !(std::abs(out->x) < 1e5 && std::abs(out->y) < 1e5)) // far off the frame, or no number
                     out.reset();
-                coarse.at<cv::Vec2f>(j, i) = out ? cv::Vec2f(float(out->x), float(out->y)) : cv::Vec2f(-1e5f, -1e5f);
+                coarse.at<cv::Vec2f>(j, i)
+                    = out ? cv::Vec2f(float(out->x), float(out->y)) : cv::Vec2f(-1e5f, -1e5f);
             }
         // The finest spacing of the projector's pixels over the samples, from the lattice.
         double finest = 1e9;
         for (int j = 0; j + 1 < gh; ++j)
             for (int i = 0; i + 1 < gw; ++i) {
-                const cv::Vec2f a = coarse.at<cv::Vec2f>(j, i), b = coarse.at<cv::Vec2f>(j, i + 1), c = coarse.at<cv::Vec2f>(j + 1, i);
+                const cv::Vec2f a = coarse.at<cv::Vec2f>(j, i), b = coarse.at<cv::Vec2f>(j, i + 1),
+                                c = coarse.at<cv::Vec2f>(j + 1, i);
                 if (a[0] < -1e4f || b[0] < -1e4f || c[0] < -1e4f)
                     continue;
                 finest = std::min(finest, double(std::min(cv::norm(b - a), cv::norm(c - a))) / kCoarse);
@@ -224,7 +232,8 @@ struct RigScene::Impl {
         m.map.create(m.roi.height, m.roi.width, CV_32FC2);
         m.light.create(m.roi.height, m.roi.width, CV_32F);
         const Shrink k = ShrinkOf(p, m.shrink);
-        const double sx = double(k.final.width) / k.padded.width, sy = double(k.final.height) / k.padded.height;
+        const double sx = double(k.final.width) / k.padded.width,
+                     sy = double(k.final.height) / k.padded.height;
         for (int y = 0; y < m.roi.height; ++y) {
             const int j = y / kCoarse;
             const float fy = float(y - j * kCoarse) / kCoarse;
@@ -232,7 +241,8 @@ struct RigScene::Impl {
                 const int i = x / kCoarse;
                 const float fx = float(x - i * kCoarse) / kCoarse;
                 const cv::Vec2f v = coarse.at<cv::Vec2f>(j, i) * ((1 - fx) * (1 - fy))
-                    + coarse.at<cv::Vec2f>(j, i + 1) * (fx * (1 - fy)) + coarse.at<cv::Vec2f>(j + 1, i) * ((1 - fx) * fy)
+                    + coarse.at<cv::Vec2f>(j, i + 1) * (fx * (1 - fy))
+                    + coarse.at<cv::Vec2f>(j + 1, i) * ((1 - fx) * fy)
                     + coarse.at<cv::Vec2f>(j + 1, i + 1) * (fx * fy);
                 m.map.at<cv::Vec2f>(y, x) = v;
                 // The picture fades to black over one pixel of the averaged-down picture past its
@@ -284,10 +294,11 @@ struct RigScene::Impl {
             // A whole factor first (OpenCV's fast path), then the rest on the small picture.
             const Shrink k = ShrinkOf(p, shrink);
             if (k.padded != light.size())
-                cv::copyMakeBorder(light, light, 0, k.padded.height - light.rows, 0, k.padded.width - light.cols,
-                    cv::BORDER_CONSTANT, cv::Scalar(0));
+                cv::copyMakeBorder(light, light, 0, k.padded.height - light.rows, 0,
+                    k.padded.width - light.cols, cv::BORDER_CONSTANT, cv::Scalar(0));
             if (k.whole > 1)
-                cv::resize(light, light, cv::Size(k.padded.width / k.whole, k.padded.height / k.whole), 0, 0, cv::INTER_AREA);
+                cv::resize(light, light, cv::Size(k.padded.width / k.whole, k.padded.height / k.whole), 0, 0,
+                    cv::INTER_AREA);
             if (light.size() != k.final)
                 cv::resize(light, light, k.final, 0, 0, cv::INTER_AREA);
         }
@@ -352,7 +363,8 @@ align::Photo RigScene::photo()
         const cv::Mat light = m_impl->lightOf(content[w], p, m.shrink, m_renders);
         if (light.empty())
             continue;
-        cv::remap(light, warped, m.shrunkMap, m.shrunkMapFraction, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+        cv::remap(light, warped, m.shrunkMap, m.shrunkMapFraction, cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+            cv::Scalar(0));
         cv::accumulateProduct(warped, m.lightPicture, region);
         lit |= m.roi;
     }

@@ -110,26 +110,29 @@ void PhotoServer::onReadyRead(QTcpSocket* socket)
 void AddRigOptions(QCommandLineParser& p)
 {
     p.addOption({QStringLiteral("rig"),
-        QStringLiteral("Simulate a wall of projectors and a camera from a rig file (JSON; see docs/alignment.md) and "
-                       "serve its photos on --photo-port."),
+        QStringLiteral(
+            "Simulate a wall of projectors and a camera from a rig file (JSON; see docs/alignment.md) and "
+            "serve its photos on --photo-port."),
         QStringLiteral("RIG.json")});
     p.addOption({QStringLiteral("rig-random"),
-        QStringLiteral("Simulate a random rig drawn from SEED (overlaps 10-25 %, keystone up to 15 %, rotation up "
-                       "to 5 degrees, lens distortion up to 3 %)."),
+        QStringLiteral(
+            "Simulate a random rig drawn from SEED (overlaps 10-25 %, keystone up to 15 %, rotation up "
+            "to 5 degrees, lens distortion up to 3 %)."),
         QStringLiteral("SEED")});
     p.addOption({QStringLiteral("rig-layout"),
-        QStringLiteral("Rows x columns of the random rig: 1x2, 1x3, 2x2 or 1x4 (default 2x2)."), QStringLiteral("RxC"),
-        QStringLiteral("2x2")});
+        QStringLiteral("Rows x columns of the random rig: 1x2, 1x3, 2x2 or 1x4 (default 2x2)."),
+        QStringLiteral("RxC"), QStringLiteral("2x2")});
     p.addOption({QStringLiteral("rig-camera"),
         QStringLiteral("Photo size of the random rig's camera (default 1920x1080)."), QStringLiteral("WxH"),
         QStringLiteral("1920x1080")});
     p.addOption({QStringLiteral("rig-save"), QStringLiteral("Write the rig in use to FILE (JSON)."),
         QStringLiteral("FILE")});
     p.addOption({QStringLiteral("photo-port"),
-        QStringLiteral("TCP port of the rig's photo service (default 0: a free one). It prints \"photos on "
-                       "HOST:PORT\"; the tool's camera sim://HOST:PORT asks it for photos: a line \"PHOTO\" is "
-                       "answered \"PHOTO W H\" and W x H grey bytes, \"CAMERA\" with the lens and the screen "
-                       "corners as JSON. The windows' source is black; the test grid has 3-pixel lines."),
+        QStringLiteral(
+            "TCP port of the rig's photo service (default 0: a free one). It prints \"photos on "
+            "HOST:PORT\"; the tool's camera sim://HOST:PORT asks it for photos: a line \"PHOTO\" is "
+            "answered \"PHOTO W H\" and W x H grey bytes, \"CAMERA\" with the lens and the screen "
+            "corners as JSON. The windows' source is black; the test grid has 3-pixel lines."),
         QStringLiteral("PORT"), QStringLiteral("0")});
 }
 
@@ -186,7 +189,10 @@ std::unique_ptr<PhotoServer> StartRigService(
     }
     auto server = std::make_unique<PhotoServer>(box, *rig);
     if (!server->listen(host, quint16(port))) {
-        error = QStringLiteral("cannot listen for photos on %1:%2: %3").arg(host.toString()).arg(port).arg(server->errorString());
+        error = QStringLiteral("cannot listen for photos on %1:%2: %3")
+                    .arg(host.toString())
+                    .arg(port)
+                    .arg(server->errorString());
         return nullptr;
     }
     std::printf("photos on %s:%u\n", qPrintable(host.toString()), unsigned(server->port()));

@@ -6,15 +6,45 @@
 
 namespace trivel::sim {
 
-align::ResidualStats TableTruth(
-    const Rig& rig, int window, const align::SourceTables& tables, const align::SourcePlacement& source, int step)
+namespace {
+
+int Entry(const std::vector<std::uint16_t>& t, int l, int n)
+{
+    const std::uint16_t w = t[std::size_t(SourceTableIndex(l, n))];
+    return w >= 0xC000 ? int(w) - 65536 : int(w);
+}
+
+// The source position of an output pixel as the box reads its tables, in the output preview's
+// arithmetic: bilinear between mesh points in 1/256 pixel, then down to 1/16 pixel.
+Vec2 RenderedSource(const align::SourceTables& t, int x, int y)
+{
+    const int n = std::min(y >> 4, kSourceTableRows - 1), fy = y & 15,
+              n1 = std::min(n + 1, kSourceTableRows - 1);
+    const int l = std::min(x >> 4, kSourceTableColumns - 1), fx = x & 15,
+              l1 = std::min(l + 1, kSourceTableColumns - 1);
+    auto axis = [&](const std::vector<std::uint16_t>& tab) {
+        const int c0 = Entry(tab, l, n) * (16 - fy) + Entry(tab, l, n1) * fy;
+        const int c1 = Entry(tab, l1, n) * (16 - fy) + Entry(tab, l1, n1) * fy;
+        return double((c0 * 16 + (c1 - c0) * fx) >> 8) / 16.0;
+    };
+    return {axis(t.x), axis(t.y)};
+}
+
+} // namespace
+
+align::ResidualStats TableTruth(const Rig& rig, int window, const align::SourceTables& tables,
+    const align::SourcePlacement& source, int step)
 {
     const RigProjector& p = rig.projectors[std::size_t(window)];
     align::ResidualStats s;
+    if (tables.x.size() != std::size_t(kSourceTableEntries)
+        || tables.y.size() != std::size_t(kSourceTableEntries))
+        return s;
     for (int y = 0; y < p.height; y += step)
         for (int x = 0; x < p.width; x += step) {
-            const Vec2 src = align::SourceThroughTables(tables, {double(x), double(y)});
-            if (src.x < -0.5 || src.y < -0.5 || src.x > source.frameWidth - 0.5 || src.y > source.frameHeight - 0.5)
+            const Vec2 src = RenderedSource(tables, x, y);
+            if (src.x < -0.5 || src.y < -0.5 || src.x > source.frameWidth - 0.5
+                || src.y > source.frameHeight - 0.5)
                 continue;
             s.add((p.screenOf({double(x), double(y)}) - source.screenOf(src)).norm());
         }
@@ -32,11 +62,13 @@ align::Rect TrueTile(const Rig& rig, int window, const align::Rect& canvas)
         int n = 0;
         for (int i = 0; i <= 64; ++i) {
             const double t = i / 64.0;
-            const Vec2 o = k == 0 ? Vec2{-0.5, -0.5 + t * h} : k == 1 ? Vec2{w - 0.5, -0.5 + t * h}
-                : k == 2                                          ? Vec2{-0.5 + t * w, -0.5}
-                                                                  : Vec2{-0.5 + t * w, h - 0.5};
+            const Vec2 o = k == 0 ? Vec2{-0.5, -0.5 + t * h}
+                : k == 1          ? Vec2{w - 0.5, -0.5 + t * h}
+                : k == 2          ? Vec2{-0.5 + t * w, -0.5}
+                                  : Vec2{-0.5 + t * w, h - 0.5};
             const Vec2 s = p.screenOf(o);
-            if (k < 2 ? (s.y >= canvas.top && s.y <= canvas.bottom) : (s.x >= canvas.left && s.x <= canvas.right))
+            if (k < 2 ? (s.y >= canvas.top && s.y <= canvas.bottom)
+                      : (s.x >= canvas.left && s.x <= canvas.right))
                 sum += k < 2 ? s.x : s.y, ++n;
         }
         side[k] = n ? sum / n : 0.0;
@@ -62,15 +94,16 @@ align::ResidualStats UncorrectedTruth(const Rig& rig, int window, const align::R
 
 namespace {
 
-std::optional<double> EdgeIn(const RigProjector& from, bool nearSide, bool sideBySide, const RigProjector& into,
-    const align::Rect& canvas)
+std::optional<double> EdgeIn(const RigProjector& from, bool nearSide, bool sideBySide,
+    const RigProjector& into, const align::Rect& canvas)
 {
     const double w = from.width, h = from.height;
     double sum = 0.0;
     int n = 0;
     for (int i = 0; i <= 96; ++i) {
         const double t = i / 96.0;
-        const Vec2 o = sideBySide ? Vec2{nearSide ? -0.5 : w - 0.5, -0.5 + t * h} : Vec2{-0.5 + t * w, nearSide ? -0.5 : h - 0.5};
+        const Vec2 o = sideBySide ? Vec2{nearSide ? -0.5 : w - 0.5, -0.5 + t * h}
+                                  : Vec2{-0.5 + t * w, nearSide ? -0.5 : h - 0.5};
         const Vec2 s = from.screenOf(o);
         if (!canvas.contains(s))
             continue;

@@ -9,9 +9,10 @@
 namespace trivel::sim {
 
 // Over output pixels every `step` pixels that show a part of the source: the distance on the
-// screen between where the pixel lands and where its source position belongs.
-align::ResidualStats TableTruth(
-    const Rig& rig, int window, const align::SourceTables& tables, const align::SourcePlacement& source, int step = 8);
+// screen between where the pixel lands and where the source position it shows belongs (read
+// from the tables as the box reads them).
+align::ResidualStats TableTruth(const Rig& rig, int window, const align::SourceTables& tables,
+    const align::SourcePlacement& source, int step = 8);
 
 // The window's own part of the canvas: its frame's sides averaged along each side, within the canvas.
 align::Rect TrueTile(const Rig& rig, int window, const align::Rect& canvas);

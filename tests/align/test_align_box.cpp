@@ -9,11 +9,11 @@
 #include "link/Frame.h"
 #include "link/SettingCodec.h"
 
-#include <QProcess>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,8 @@ public:
                 f.view.put8(8, std::uint8_t(column));
                 f.view.put8(9, 3);
                 for (int i = 0; i < 3 * kSourceTableRows; ++i)
-                    f.view.put16(32 + 2 * std::size_t(i), (table == 0 ? t.x : t.y)[std::size_t(column * kSourceTableRows + i)]);
+                    f.view.put16(32 + 2 * std::size_t(i),
+                        (table == 0 ? t.x : t.y)[std::size_t(column * kSourceTableRows + i)]);
                 if (!send(f, error))
                     return false;
             }
@@ -165,7 +166,8 @@ struct Boxsim {
             while (process.canReadLine()) {
                 const auto m = line.match(QString::fromLatin1(process.readLine()));
                 if (m.hasMatch())
-                    (m.captured(1) == QLatin1String("listening") ? boxPort : photoPort) = quint16(m.captured(2).toUInt());
+                    (m.captured(1) == QLatin1String("listening") ? boxPort : photoPort)
+                        = quint16(m.captured(2).toUInt());
             }
         }
     }
@@ -213,7 +215,8 @@ TEST(AlignAgainstBoxsim, PhotoServiceRepliesAreCheckedBeforeUse)
 {
     Photo p(3, 2);
     p.at(2, 1) = 200.4f;
-    QByteArray bytes = SimPhotoReply(p) + SimCameraReply(LensModel{800, 800, 320, 180}, {}) + SimErrorReply("busy");
+    QByteArray bytes
+        = SimPhotoReply(p) + SimCameraReply(LensModel{800, 800, 320, 180}, {}) + SimErrorReply("busy");
     SimReply r;
     QString error;
     qsizetype used = ParseSimReply(bytes.left(10), r, error);

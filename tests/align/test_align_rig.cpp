@@ -57,7 +57,8 @@ TEST(AlignRig, RandomRigsStayInTheirRanges)
             const Rig rig = RandomRig(seed, layout, 1280, 720);
             SCOPED_TRACE(qPrintable(QStringLiteral("%1 seed %2").arg(layout.text()).arg(seed)));
             ASSERT_EQ(int(rig.projectors.size()), layout.windows());
-            EXPECT_EQ(WriteRigJson(rig), WriteRigJson(RandomRig(seed, layout, 1280, 720))); // the seed decides all
+            EXPECT_EQ(
+                WriteRigJson(rig), WriteRigJson(RandomRig(seed, layout, 1280, 720))); // the seed decides all
             for (int w = 0; w < layout.windows(); ++w) {
                 const RigProjector& p = rig.projectors[std::size_t(w)];
                 EXPECT_LE(std::abs(p.distortion), 0.03);
@@ -77,7 +78,9 @@ TEST(AlignRig, RandomRigsStayInTheirRanges)
                     EXPECT_LE(o, 0.25 + 0.005);
                 }
                 if (layout.rowOf(w) > 0) {
-                    const double o = NarrowestOverlap(rig.projectors[std::size_t(w - layout.columns)], p, false) / 1080.0;
+                    const double o
+                        = NarrowestOverlap(rig.projectors[std::size_t(w - layout.columns)], p, false)
+                        / 1080.0;
                     EXPECT_GE(o, 0.10 - 0.005);
                     EXPECT_LE(o, 0.25 + 0.005);
                 }
@@ -101,7 +104,9 @@ TEST(AlignRig, FilesRoundTrip)
     ASSERT_TRUE(back) << qPrintable(error);
     EXPECT_EQ(WriteRigJson(*back), WriteRigJson(rig));
     for (std::size_t w = 0; w < 4; ++w)
-        EXPECT_NEAR((back->projectors[w].screenOf({100, 200}) - rig.projectors[w].screenOf({100, 200})).norm(), 0.0, 1e-9);
+        EXPECT_NEAR(
+            (back->projectors[w].screenOf({100, 200}) - rig.projectors[w].screenOf({100, 200})).norm(), 0.0,
+            1e-9);
     EXPECT_NEAR((back->camera.photoOf({50, 60}) - rig.camera.photoOf({50, 60})).norm(), 0.0, 1e-9);
 }
 
@@ -129,16 +134,32 @@ TEST(AlignRig, BadFilesAreRefusedWithTheFieldNamed)
         {"layout", [](QJsonObject& r) { r.insert("layout", "3x3"); }, "\"layout\""},
         {"projector count", [](QJsonObject& r) { r.insert("layout", "1x3"); }, "one projector per window"},
         {"singular homography",
-            [&](QJsonObject& r) { projector(r, "toScreen", QJsonArray{1, 2, 3, 2, 4, 6, 0, 0, 1}); },
+            [&](QJsonObject& r) {
+                projector(r, "toScreen", QJsonArray{1, 2, 3, 2, 4, 6, 0, 0, 1});
+            },
             "\"toScreen\" cannot be inverted"},
-        {"frame too large", [&](QJsonObject& r) { projector(r, "frame", QJsonArray{4000, 1080}); }, "\"frame\""},
+        {"frame too large",
+            [&](QJsonObject& r) {
+                projector(r, "frame", QJsonArray{4000, 1080});
+            },
+            "\"frame\""},
         {"distortion", [&](QJsonObject& r) { projector(r, "distortion", 0.9); }, "\"distortion\""},
         {"frame behind the projector",
-            [&](QJsonObject& r) { projector(r, "toScreen", QJsonArray{1, 0, 0, 0, 1, 0, 0.001, 0, -1}); },
+            [&](QJsonObject& r) {
+                projector(r, "toScreen", QJsonArray{1, 0, 0, 0, 1, 0, 0.001, 0, -1});
+            },
             "does not land on the screen"},
-        {"camera too large", [&](QJsonObject& r) { camera(r, "size", QJsonArray{8192, 8192}); }, "too many samples"},
+        {"camera too large",
+            [&](QJsonObject& r) {
+                camera(r, "size", QJsonArray{8192, 8192});
+            },
+            "too many samples"},
         {"noise", [&](QJsonObject& r) { camera(r, "noise", "loud"); }, "\"noise\""},
-        {"lens", [&](QJsonObject& r) { camera(r, "lens", QJsonObject{{"fx", 0}}); }, "\"fx\""},
+        {"lens",
+            [&](QJsonObject& r) {
+                camera(r, "lens", QJsonObject{{"fx", 0}});
+            },
+            "\"fx\""},
     };
     for (const Case& c : cases) {
         QJsonObject root = good;

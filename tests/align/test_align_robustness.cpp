@@ -96,8 +96,7 @@ Homography Zoom(double by, double cx, double cy)
 const Trouble kTroubles[] = {
     {"CameraSeesPartOfAWindow",
         [](Rig& rig) { rig.camera.fromScreen = Zoom(1.25, 320, 180) * rig.camera.fromScreen; },
-        [](Wall& w) { return w.run(); },
-        {"The camera sees only part of window 1", "left", "zoom out"}},
+        [](Wall& w) { return w.run(); }, {"The camera sees only part of window 1", "left", "zoom out"}},
     {"WindowOff", {},
         [](Wall& w) {
             w.scene.setProjectorOn(1, false);
@@ -137,7 +136,7 @@ const Trouble kTroubles[] = {
         {"setting file could not be saved, so nothing was sent"}},
 };
 
-class AlignTrouble : public testing::TestWithParam<Trouble> {};
+class AlignTrouble : public testing::TestWithParam<Trouble> { };
 
 } // namespace
 
@@ -151,7 +150,8 @@ TEST_P(AlignTrouble, SaysWhatToFixAndSendsNothing)
     ASSERT_FALSE(r.errors.isEmpty());
     const QString all = r.errors.join(QLatin1Char('\n'));
     for (const QString& fragment : GetParam().expected)
-        EXPECT_TRUE(all.contains(fragment, Qt::CaseInsensitive)) << qPrintable(all) << "\n  missing: " << qPrintable(fragment);
+        EXPECT_TRUE(all.contains(fragment, Qt::CaseInsensitive))
+            << qPrintable(all) << "\n  missing: " << qPrintable(fragment);
 }
 
 INSTANTIATE_TEST_SUITE_P(Align, AlignTrouble, testing::ValuesIn(kTroubles),

@@ -42,7 +42,8 @@ TEST(AlignPatterns, EveryFrameLightsItsStripesAndTheInverseTheRest)
                     lit = f.axis == Axis::X ? set.x.lit(x, f.bit) : set.y.lit(y, f.bit);
                     lit = lit != f.inverse;
                 }
-                ASSERT_EQ(qGray(img.pixel(x, y)), lit ? 255 : 0) << FrameNumber(set, f) << " at " << x << "," << y;
+                ASSERT_EQ(qGray(img.pixel(x, y)), lit ? 255 : 0)
+                    << FrameNumber(set, f) << " at " << x << "," << y;
             }
     }
 }
@@ -83,7 +84,8 @@ TEST(AlignPatterns, BitsRespectTheCameraAndTheBoxLimit)
     for (const Case& c : cases) {
         const int bits = BitsFor(c.axis, 1920, 1080, c.minStripe, c.limit);
         EXPECT_EQ(bits, c.bits) << c.minStripe << " " << c.limit;
-        const PatternSet set = MakePatternSet(1920, 1080, c.axis == Axis::X ? bits : 1, c.axis == Axis::Y ? bits : 1);
+        const PatternSet set
+            = MakePatternSet(1920, 1080, c.axis == Axis::X ? bits : 1, c.axis == Axis::Y ? bits : 1);
         for (const PatternFrame& f : set.frames)
             EXPECT_LE(PatternStreamBytes(set, f), c.limit);
     }
@@ -102,10 +104,12 @@ struct KnownWall {
 
     KnownWall()
     {
-        toScreen[0] = *HomographyFromQuad({Vec2{-0.5, -0.5}, {1919.5, -0.5}, {1919.5, 1079.5}, {-0.5, 1079.5}},
-            {Vec2{40, 30}, {1960, 60}, {1940, 1110}, {30, 1080}});
-        toScreen[1] = *HomographyFromQuad({Vec2{-0.5, -0.5}, {1919.5, -0.5}, {1919.5, 1079.5}, {-0.5, 1079.5}},
-            {Vec2{1640, 50}, {3560, 20}, {3580, 1100}, {1660, 1060}});
+        toScreen[0]
+            = *HomographyFromQuad({Vec2{-0.5, -0.5}, {1919.5, -0.5}, {1919.5, 1079.5}, {-0.5, 1079.5}},
+                {Vec2{40, 30}, {1960, 60}, {1940, 1110}, {30, 1080}});
+        toScreen[1]
+            = *HomographyFromQuad({Vec2{-0.5, -0.5}, {1919.5, -0.5}, {1919.5, 1079.5}, {-0.5, 1079.5}},
+                {Vec2{1640, 50}, {3560, 20}, {3580, 1100}, {1660, 1060}});
     }
     Vec2 camera(int w, Vec2 output) const { return lens.distort(toScreen[std::size_t(w)].map(output)); }
 
@@ -187,7 +191,8 @@ TEST(AlignSolver, TablesBlendAndPointsOfAKnownWall)
         // The canvas as the true footprints give it.
         std::vector<std::vector<Vec2>> footprints;
         for (const Homography& h : wall.toScreen)
-            footprints.push_back({h.map({-0.5, -0.5}), h.map({1919.5, -0.5}), h.map({1919.5, 1079.5}), h.map({-0.5, 1079.5})});
+            footprints.push_back(
+                {h.map({-0.5, -0.5}), h.map({1919.5, -0.5}), h.map({1919.5, 1079.5}), h.map({-0.5, 1079.5})});
         const Rect truth = *LargestRectangle(footprints);
         EXPECT_NEAR(s.canvas.left, truth.left, 0.5);
         EXPECT_NEAR(s.canvas.top, truth.top, 0.5);
@@ -198,15 +203,20 @@ TEST(AlignSolver, TablesBlendAndPointsOfAKnownWall)
             for (double y = 8; y < 1080; y += 64)
                 for (double x = 8; x < 1920; x += 64) {
                     const Vec2 src = SourceThroughTables(ws.tables, {x, y});
-                    EXPECT_LT((ws.source.screenOf(src) - wall.toScreen[std::size_t(w)].map({x, y})).norm(), 0.1);
+                    EXPECT_LT(
+                        (ws.source.screenOf(src) - wall.toScreen[std::size_t(w)].map({x, y})).norm(), 0.1);
                 }
-            if (mode == InputMode::Tiled) { // the point mode's splines and whole pixels: within a pixel or two
+            if (mode
+                == InputMode::Tiled) { // the point mode's splines and whole pixels: within a pixel or two
                 EXPECT_EQ(ws.pointsClamped, 0);
                 const auto viaPoints = TablesFromPointOffsets(1920, 1080, ws.pointOffsets);
                 ASSERT_TRUE(viaPoints);
                 for (double y = 8; y < 1080; y += 64)
                     for (double x = 8; x < 1920; x += 64)
-                        EXPECT_LT((SourceThroughTables(*viaPoints, {x, y}) - SourceThroughTables(ws.tables, {x, y})).norm(), 2.0);
+                        EXPECT_LT(
+                            (SourceThroughTables(*viaPoints, {x, y}) - SourceThroughTables(ws.tables, {x, y}))
+                                .norm(),
+                            2.0);
             }
         }
         // The blend ramps cover the overlap: from where window 2's frame begins to where window 1's
@@ -224,7 +234,10 @@ TEST(AlignSolver, TablesBlendAndPointsOfAKnownWall)
                 const double mid = 0.5 * (lo + hi);
                 (wall.toScreen[std::size_t(from)].map({x, mid}).y < midY ? lo : hi) = mid;
             }
-            return wall.toScreen[std::size_t(into)].inverse()->map(wall.toScreen[std::size_t(from)].map({x, lo})).x;
+            return wall.toScreen[std::size_t(into)]
+                .inverse()
+                ->map(wall.toScreen[std::size_t(from)].map({x, lo}))
+                .x;
         };
         EXPECT_NEAR(1919.5 - a.width[1], edgeAt(1, -0.5, 0), 2.0);
         EXPECT_NEAR(b.width[0] - 0.5, edgeAt(0, 1919.5, 1), 2.0);

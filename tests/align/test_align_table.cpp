@@ -34,8 +34,8 @@ struct RigOutcome {
 
 void Merge(ResidualStats& into, const ResidualStats& s)
 {
-    into.rms = std::sqrt((into.rms * into.rms * into.points + s.rms * s.rms * s.points)
-        / std::max(1, into.points + s.points));
+    into.rms = std::sqrt(
+        (into.rms * into.rms * into.points + s.rms * s.rms * s.points) / std::max(1, into.points + s.points));
     into.points += s.points;
     into.worst = std::max(into.worst, s.worst);
 }
@@ -75,13 +75,15 @@ RigOutcome RunRig(int seed, const std::shared_ptr<RigRenderCache>& cache)
         }
         const BlendPlan& a = report.solution.windows[std::size_t(s.a)].blend;
         const BlendPlan& b = report.solution.windows[std::size_t(s.b)].blend;
-        const int sizeA = s.sideBySide ? rig.projectors[std::size_t(s.a)].width : rig.projectors[std::size_t(s.a)].height;
+        const int sizeA
+            = s.sideBySide ? rig.projectors[std::size_t(s.a)].width : rig.projectors[std::size_t(s.a)].height;
         // A's ramp starts where B's frame begins; B's ramp ends where A's frame ends.
         const double rampStartA = sizeA - 0.5 - a.width[s.sideBySide ? 1 : 3];
         const double rampEndB = b.width[s.sideBySide ? 0 : 2] - 0.5;
-        out.worstSeamEdge = std::max({out.worstSeamEdge, std::abs(rampStartA - truth->inA), std::abs(rampEndB - truth->inB)});
-        out.worstRampToMeasured
-            = std::max({out.worstRampToMeasured, std::abs(rampStartA - s.edgeInA), std::abs(rampEndB - s.edgeInB)});
+        out.worstSeamEdge = std::max(
+            {out.worstSeamEdge, std::abs(rampStartA - truth->inA), std::abs(rampEndB - truth->inB)});
+        out.worstRampToMeasured = std::max(
+            {out.worstRampToMeasured, std::abs(rampStartA - s.edgeInA), std::abs(rampEndB - s.edgeInB)});
     }
     return out;
 }
@@ -100,8 +102,8 @@ TEST(AlignTable, RandomRigsMeetTheTargets)
         const RigOutcome o = RunRig(seed, cache);
         ASSERT_TRUE(o.ran) << "rig " << seed << ": " << qPrintable(o.errors);
         std::printf("%3d %s     %7.1f %7.1f      %6.3f %6.3f      %6.3f %6.3f     %5.2f\n", seed,
-            qPrintable(kLayouts[(seed - 1) % 4].text()), o.uncorrected.rms, o.uncorrected.worst, o.firstPass.rms,
-            o.firstPass.worst, o.secondPass.rms, o.secondPass.worst, o.worstSeamEdge);
+            qPrintable(kLayouts[(seed - 1) % 4].text()), o.uncorrected.rms, o.uncorrected.worst,
+            o.firstPass.rms, o.firstPass.worst, o.secondPass.rms, o.secondPass.worst, o.worstSeamEdge);
         firstPassGood += o.firstPass.rms <= 0.5 && o.firstPass.worst <= 1.5;
         secondPassGood += o.secondPass.worst < 1.0;
         seamsGood += o.worstSeamEdge <= 2.0;
