@@ -47,8 +47,12 @@ bool VideoCaptureCamera::open(QString& error)
     bool number = false;
     const int index = m_device.toInt(&number);
     try {
+        // A camera on this machine goes through V4L2 alone: the other backends probe every USB
+        // device and GStreamer pipeline first. A file or URL may use any backend.
+        const bool local = number || m_device.startsWith(QLatin1String("/dev/"));
+        const int api = local ? cv::CAP_V4L2 : cv::CAP_ANY;
         const bool opened
-            = number ? m_impl->capture.open(index) : m_impl->capture.open(m_device.toStdString());
+            = number ? m_impl->capture.open(index, api) : m_impl->capture.open(m_device.toStdString(), api);
         if (!opened || !m_impl->capture.isOpened()) {
             error = QStringLiteral("no camera at %1").arg(m_device);
             return false;

@@ -131,8 +131,10 @@ std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Phot
     std::vector<GridCrossing> out;
     const int s = std::max(grid.spacing, 4);
     const double margin = 12.0;
-    for (int k = 1; k * s < source.frameWidth; ++k)
-        for (int j = 1; j * s < source.frameHeight; ++j) {
+    // A line at the source's edge is cut by it, and its centre would be off.
+    const int end = grid.lineWidth + 1;
+    for (int k = 1; k * s + end < source.frameWidth; ++k)
+        for (int j = 1; j * s + end < source.frameHeight; ++j) {
             GridCrossing c;
             c.window = window;
             c.source = {grid.lineCentre(k), grid.lineCentre(j)};

@@ -71,6 +71,7 @@ AlignReport AlignProcedure::run()
         if (pass == std::max(1, m_options.passes))
             break;
         say(QStringLiteral("Correcting from the verification"));
+        bool corrected = false;
         for (int w = 0; w < windows; ++w) {
             std::vector<GridCrossing> own;
             for (const GridCrossing& c : m_report.crossings)
@@ -80,6 +81,11 @@ AlignReport AlignProcedure::run()
             WindowReport& wr = m_report.windows[std::size_t(w)];
             wr.corrected = CorrectFromCrossings(m_geometry[std::size_t(w)], own, &largest);
             wr.correction = std::max(wr.correction, largest);
+            corrected = corrected || wr.corrected;
+        }
+        if (!corrected) { // the verification agrees with the patterns: nothing to send again
+            say(QStringLiteral("The verification shows no correction beyond its own scatter"));
+            break;
         }
         SolveOptions keep = m_options.solve;
         keep.canvas = m_report.solution.canvas;

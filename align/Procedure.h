@@ -27,7 +27,7 @@ struct AlignOptions {
     std::array<QSize, 4> frames{QSize(1920, 1080), QSize(1920, 1080), QSize(1920, 1080), QSize(1920, 1080)};
     int settleMs = 250; // after each change on the wall, before the camera looks
     int framesAveraged = 3; // per photo (a still camera gives one)
-    int passes = 2; // 1: solve, send and verify; 2: then correct from the verification
+    int passes = 2; // 1: solve, send, verify; 2: then correct what the verification shows, send, verify again
     bool dryRun = false; // solve and report, send nothing
     bool pointMode = false; // send 17x17 point offsets instead of User Map tables
     bool reportPhotos = true; // grid photos of the whole wall before and after

@@ -65,18 +65,19 @@ Vec2 SourceThroughTables(const SourceTables& t, Vec2 output)
 {
     if (t.x.size() != std::size_t(kSourceTableEntries) || t.y.size() != std::size_t(kSourceTableEntries))
         return output;
-    const double u = std::clamp(output.x / kMeshStep, 0.0, double(kSourceTableColumns - 1));
-    const double v = std::clamp(output.y / kMeshStep, 0.0, double(kSourceTableRows - 1));
-    const int l = std::min(int(u), kSourceTableColumns - 2), n = std::min(int(v), kSourceTableRows - 2);
-    const double fx = u - l, fy = v - n;
-    auto at = [&](const std::vector<std::uint16_t>& tab, int dl, int dn) {
-        return SignedEntry(tab[std::size_t(SourceTableIndex(l + dl, n + dn))]) / 16.0;
+    // The output preview's arithmetic: between mesh points in 1/256 pixel, then down to 1/16.
+    const int x = std::clamp(int(std::lround(output.x)), 0, kMaxWarpFrameWidth);
+    const int y = std::clamp(int(std::lround(output.y)), 0, kMaxWarpFrameHeight);
+    const int l = std::min(x >> 4, kSourceTableColumns - 1), fx = x & 15;
+    const int n = std::min(y >> 4, kSourceTableRows - 1), fy = y & 15;
+    const int l1 = std::min(l + 1, kSourceTableColumns - 1), n1 = std::min(n + 1, kSourceTableRows - 1);
+    auto axis = [&](const std::vector<std::uint16_t>& tab) {
+        auto at = [&](int a, int b) { return SignedEntry(tab[std::size_t(SourceTableIndex(a, b))]); };
+        const int c0 = at(l, n) * (16 - fy) + at(l, n1) * fy;
+        const int c1 = at(l1, n) * (16 - fy) + at(l1, n1) * fy;
+        return double((c0 * 16 + (c1 - c0) * fx) >> 8) / 16.0;
     };
-    auto mix = [&](const std::vector<std::uint16_t>& tab) {
-        return (at(tab, 0, 0) * (1 - fx) + at(tab, 1, 0) * fx) * (1 - fy)
-            + (at(tab, 0, 1) * (1 - fx) + at(tab, 1, 1) * fx) * fy;
-    };
-    return {mix(t.x), mix(t.y)};
+    return {axis(t.x), axis(t.y)};
 }
 
 GridArray<OffsetPair> PointOffsetsFor(const WindowGeometry& g, const SourcePlacement& source, int& clamped)

@@ -76,7 +76,8 @@ GridArray<OffsetPair> PointOffsetsFor(const WindowGeometry& g, const SourcePlace
 std::optional<SourceTables> TablesFromPointOffsets(
     int width, int height, const GridArray<OffsetPair>& offsets);
 
-// Source position of an output pixel through tables, bilinear between mesh points as the box reads them.
+// The source position an output pixel (the nearest whole one) shows through tables, as the box
+// reads them in the output preview's model: bilinear between mesh points, then down to 1/16 pixel.
 Vec2 SourceThroughTables(const SourceTables& t, Vec2 output);
 
 // The blend curve for projectors of this gamma: ramps straight in light.

@@ -6,32 +6,6 @@
 
 namespace trivel::sim {
 
-namespace {
-
-int Entry(const std::vector<std::uint16_t>& t, int l, int n)
-{
-    const std::uint16_t w = t[std::size_t(SourceTableIndex(l, n))];
-    return w >= 0xC000 ? int(w) - 65536 : int(w);
-}
-
-// The source position of an output pixel as the box reads its tables, in the output preview's
-// arithmetic: bilinear between mesh points in 1/256 pixel, then down to 1/16 pixel.
-Vec2 RenderedSource(const align::SourceTables& t, int x, int y)
-{
-    const int n = std::min(y >> 4, kSourceTableRows - 1), fy = y & 15,
-              n1 = std::min(n + 1, kSourceTableRows - 1);
-    const int l = std::min(x >> 4, kSourceTableColumns - 1), fx = x & 15,
-              l1 = std::min(l + 1, kSourceTableColumns - 1);
-    auto axis = [&](const std::vector<std::uint16_t>& tab) {
-        const int c0 = Entry(tab, l, n) * (16 - fy) + Entry(tab, l, n1) * fy;
-        const int c1 = Entry(tab, l1, n) * (16 - fy) + Entry(tab, l1, n1) * fy;
-        return double((c0 * 16 + (c1 - c0) * fx) >> 8) / 16.0;
-    };
-    return {axis(t.x), axis(t.y)};
-}
-
-} // namespace
-
 align::ResidualStats TableTruth(const Rig& rig, int window, const align::SourceTables& tables,
     const align::SourcePlacement& source, int step)
 {
@@ -42,7 +16,7 @@ align::ResidualStats TableTruth(const Rig& rig, int window, const align::SourceT
         return s;
     for (int y = 0; y < p.height; y += step)
         for (int x = 0; x < p.width; x += step) {
-            const Vec2 src = RenderedSource(tables, x, y);
+            const Vec2 src = align::SourceThroughTables(tables, {double(x), double(y)});
             if (src.x < -0.5 || src.y < -0.5 || src.x > source.frameWidth - 0.5
                 || src.y > source.frameHeight - 0.5)
                 continue;

@@ -203,8 +203,9 @@ TEST(AlignSolver, TablesBlendAndPointsOfAKnownWall)
             for (double y = 8; y < 1080; y += 64)
                 for (double x = 8; x < 1920; x += 64) {
                     const Vec2 src = SourceThroughTables(ws.tables, {x, y});
+                    // The fit's 0.05 and half a 1/16 source pixel at up to 1.8 screen pixels each.
                     EXPECT_LT(
-                        (ws.source.screenOf(src) - wall.toScreen[std::size_t(w)].map({x, y})).norm(), 0.1);
+                        (ws.source.screenOf(src) - wall.toScreen[std::size_t(w)].map({x, y})).norm(), 0.15);
                 }
             if (mode
                 == InputMode::Tiled) { // the point mode's splines and whole pixels: within a pixel or two

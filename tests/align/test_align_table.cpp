@@ -114,3 +114,23 @@ TEST(AlignTable, RandomRigsMeetTheTargets)
     EXPECT_EQ(secondPassGood, kRigs);
     EXPECT_EQ(seamsGood, kRigs);
 }
+
+// The pictures of the README: a simulated 2x2 wall before and after, and the heat map.
+// TRIVEL_SCREENSHOT_DIR=docs test_align --gtest_also_run_disabled_tests --gtest_filter='*Pictures'
+TEST(AlignTable, DISABLED_Pictures)
+{
+    const QString dir = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR", QStringLiteral("."));
+    RigScene scene(RandomRig(7, {2, 2}, 1280, 720));
+    RigDisplay display(scene);
+    RigSink sink(scene);
+    RigCameraSource camera(scene);
+    VirtualClock clock;
+    AlignOptions options;
+    options.layout = {2, 2};
+    AlignProcedure procedure(display, sink, camera, clock, options);
+    const AlignReport r = procedure.run();
+    ASSERT_TRUE(r.ok) << qPrintable(r.errors.join(QLatin1Char(' ')));
+    EXPECT_TRUE(r.before.save(dir + QStringLiteral("/align-before.png")));
+    EXPECT_TRUE(r.after.save(dir + QStringLiteral("/align-after.png")));
+    EXPECT_TRUE(r.heatMap.save(dir + QStringLiteral("/align-heatmap.png")));
+}
