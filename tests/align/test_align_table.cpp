@@ -91,33 +91,41 @@ RigOutcome RunRig(int seed, const std::shared_ptr<RigRenderCache>& cache)
 } // namespace
 
 // The targets: after one pass at most 0.5 screen pixel RMS and 1.5 at worst on at least 95 % of
-// the rigs; after the second pass under 1 pixel at worst; blend ramps within 2 pixels of the
-// overlaps. The uncorrected wall stands beside them.
-TEST(AlignTable, RandomRigsMeetTheTargets)
+// the rigs (so on every rig of a short table); after the second pass under 1 pixel at worst;
+// blend ramps within 2 pixels of the overlaps. The uncorrected wall stands beside them. One case
+// per layout, so that the sanitizer build runs them side by side.
+class AlignTable : public testing::TestWithParam<int> { };
+
+TEST_P(AlignTable, RandomRigsMeetTheTargets)
 {
-    auto cache = std::make_shared<RigRenderCache>();
-    int firstPassGood = 0, secondPassGood = 0, seamsGood = 0;
+    static auto cache = std::make_shared<RigRenderCache>();
     std::printf("rig layout  uncorrected rms/worst   pass 1 rms/worst   pass 2 rms/worst   seam edge\n");
-    for (int seed = 1; seed <= kRigs; ++seed) {
+    for (int round = 0; round < kRigs / 4; ++round) {
+        const int seed = GetParam() + 1 + 4 * round;
         const RigOutcome o = RunRig(seed, cache);
         ASSERT_TRUE(o.ran) << "rig " << seed << ": " << qPrintable(o.errors);
         std::printf("%3d %s     %7.1f %7.1f      %6.3f %6.3f      %6.3f %6.3f     %5.2f\n", seed,
             qPrintable(kLayouts[(seed - 1) % 4].text()), o.uncorrected.rms, o.uncorrected.worst,
             o.firstPass.rms, o.firstPass.worst, o.secondPass.rms, o.secondPass.worst, o.worstSeamEdge);
-        firstPassGood += o.firstPass.rms <= 0.5 && o.firstPass.worst <= 1.5;
-        secondPassGood += o.secondPass.worst < 1.0;
-        seamsGood += o.worstSeamEdge <= 2.0;
+        EXPECT_LE(o.firstPass.rms, 0.5) << "rig " << seed;
+        EXPECT_LE(o.firstPass.worst, 1.5) << "rig " << seed;
+        EXPECT_LT(o.secondPass.worst, 1.0) << "rig " << seed;
+        EXPECT_LE(o.worstSeamEdge, 2.0) << "rig " << seed;
         EXPECT_LE(o.worstRampToMeasured, 1.0) << "rig " << seed; // rounding to whole pixels only
         EXPECT_GT(o.uncorrected.rms, 20.0 * o.firstPass.rms) << "rig " << seed;
     }
-    EXPECT_GE(firstPassGood, int(std::ceil(0.95 * kRigs)));
-    EXPECT_EQ(secondPassGood, kRigs);
-    EXPECT_EQ(seamsGood, kRigs);
 }
+
+INSTANTIATE_TEST_SUITE_P(Align, AlignTable, testing::Range(0, 4), [](const testing::TestParamInfo<int>& i) {
+    return std::string(i.param == 0 ? "OneByTwo"
+            : i.param == 1          ? "OneByThree"
+            : i.param == 2          ? "TwoByTwo"
+                                    : "OneByFour");
+});
 
 // The pictures of the README: a simulated 2x2 wall before and after, and the heat map.
 // TRIVEL_SCREENSHOT_DIR=docs test_align --gtest_also_run_disabled_tests --gtest_filter='*Pictures'
-TEST(AlignTable, DISABLED_Pictures)
+TEST(AlignPictures, DISABLED_Pictures)
 {
     const QString dir = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR", QStringLiteral("."));
     RigScene scene(RandomRig(7, {2, 2}, 1280, 720));
