@@ -262,10 +262,57 @@ def mpcdi():
     }
 
 
+def rig_json():
+    def projector(dx, **extra):
+        p = {"frame": [1920, 1080], "toScreen": [1, 0, dx, 0, 1, 20, 0, 0, 1], "distortion": 0.02,
+             "falloff": 0.2}
+        p.update(extra)
+        return p
+
+    def rig(layout, projectors, **camera):
+        cam = {"size": [640, 360], "fromScreen": [0.15, 0, 20, 0, 0.15, 20, 0, 0, 1], "noise": 1,
+               "lens": {"fx": 640, "fy": 640, "cx": 320, "cy": 180, "k1": 0.05}}
+        cam.update(camera)
+        return json.dumps({"layout": layout, "screen": {"width": 3600, "height": 1200},
+                           "projectors": projectors, "camera": cam}).encode()
+
+    return {
+        "pair": rig("1x2", [projector(20), projector(1650)]),
+        "pair_off": rig("1x2", [projector(20), projector(1650, on=False)]),
+        "keystone": rig("1x2", [projector(20, toScreen=[1.1, 0.05, 20, 0.02, 1, 20, 0.00005, 0, 1]),
+                                projector(1650)]),
+        "horizon": rig("1x2", [projector(20, toScreen=[1, 0, 0, 0, 1, 0, 0.002, 0, 1]), projector(1650)]),
+        "quad": rig("2x2", [projector(20), projector(1650), projector(20), projector(1650)], supersample=2),
+        "wrong_count": rig("1x3", [projector(20)]),
+        "not_json": b"{\"layout\": \"1x2\", ",
+        "empty": b"",
+    }
+
+
+def sim_photo():
+    camera = json.dumps({"lens": {"fx": 640, "fy": 640, "cx": 320, "cy": 180, "k1": 0.05, "k2": 0, "p1": 0,
+                                  "p2": 0},
+                         "marks": [{"camera": [10, 10], "screen": [0, 0]}, {"camera": [600, 12], "screen": [3600, 0]},
+                                   {"camera": [610, 340], "screen": [3600, 1200]},
+                                   {"camera": [8, 350], "screen": [0, 1200]}]}).encode()
+    return {
+        "photo": b"PHOTO 4 2\n" + bytes(range(8)),
+        "camera": b"CAMERA %d\n" % len(camera) + camera,
+        "camera_json": camera,
+        "error": b"ERROR busy\n",
+        "two_replies": b"ERROR a\n" + b"PHOTO 1 1\n\x7f",
+        "short_photo": b"PHOTO 100 100\n" + bytes(10),
+        "huge_photo": b"PHOTO 8192 8192\n",
+        "no_end": b"PHOTO " + b"9" * 200,
+        "empty": b"",
+    }
+
+
 def main():
     for target, seeds in (("reply_frame", reply_frame()), ("setting_codec", setting_codec()),
                           ("warp_grid", warp_grid()), ("box_requests", box_requests()),
-                          ("setting_file", setting_file()), ("pfm", pfm()), ("mpcdi", mpcdi())):
+                          ("setting_file", setting_file()), ("pfm", pfm()), ("mpcdi", mpcdi()),
+                          ("rig_json", rig_json()), ("sim_photo", sim_photo())):
         d = HERE / "corpus" / target
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir(parents=True)
