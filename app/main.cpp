@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
 #include <exception>
 
 namespace {
@@ -45,6 +46,9 @@ public:
 
 int main(int argc, char** argv)
 {
+    // Past a file-size limit a write then fails with "File too large", which the save reports and
+    // survives, instead of the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCommandLineParser cli;
     cli.setApplicationDescription(
         QStringLiteral("Alignment tool for the video processor box.\n"

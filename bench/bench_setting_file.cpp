@@ -21,8 +21,9 @@ public:
     MsgResult message(MsgIcon, const QString&, const QString&, MsgButtons) override { return MsgResult::Ok; }
 };
 
-void FillSlot(std::vector<std::uint8_t>& copy, bool colour)
+void FillSlot(SlotCopy& slot, bool colour)
 {
+    const std::span<std::uint8_t> copy = slot.writable();
     const auto n = std::uint32_t(copy.size());
     for (std::size_t i = 0; i < copy.size(); ++i)
         copy[i] = std::uint8_t(i * 31 + 7);
@@ -80,7 +81,7 @@ void BM_SaveAndLoadThroughTheFileSystem(benchmark::State& state)
     QTemporaryDir dir;
     const QString path = dir.filePath("RIG.WBF");
     for (auto _ : state) {
-        if (!SaveSettingFile(box.s, path).ok || !LoadSettingFile(target.s, path).ok)
+        if (!SaveSettingFile(box.s, path, true).ok || !LoadSettingFile(target.s, path).ok)
             state.SkipWithError("save or load failed");
     }
 }

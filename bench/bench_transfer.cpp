@@ -83,16 +83,15 @@ void FillCaches(Session& s)
         s.mask.MaskAssignment[w] = int(w);
     }
     // A mono mask of 30000 bytes in slot 1 and a colour one of 200000 bytes in slot 10.
-    auto put
-        = [](std::vector<std::uint8_t>& copy, std::size_t size, const std::array<std::uint8_t, 4>& magic) {
-              for (std::size_t i = 0; i < size; ++i)
-                  copy[i] = std::uint8_t(i * 13);
-              std::copy(magic.begin(), magic.end(), copy.begin());
-              for (int i = 0; i < 4; ++i)
-                  copy[4 + std::size_t(i)] = std::uint8_t(size >> (8 * i));
-          };
-    put(s.mask.MonoSlotCopy[0], 30000, kMonoMagic);
-    put(s.mask.ColourSlotCopy, 200000, kColourMagic);
+    auto put = [](std::span<std::uint8_t> copy, std::size_t size, const std::array<std::uint8_t, 4>& magic) {
+        for (std::size_t i = 0; i < size; ++i)
+            copy[i] = std::uint8_t(i * 13);
+        std::copy(magic.begin(), magic.end(), copy.begin());
+        for (int i = 0; i < 4; ++i)
+            copy[4 + std::size_t(i)] = std::uint8_t(size >> (8 * i));
+    };
+    put(s.mask.MonoSlotCopy[0].writable(), 30000, kMonoMagic);
+    put(s.mask.ColourSlotCopy.writable(), 200000, kColourMagic);
 }
 
 struct Run {

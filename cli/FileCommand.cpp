@@ -6,7 +6,6 @@
 #include "session/Session.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,8 +21,8 @@ const char* const kFileHelp = R"(Usage: trivelctl file dump FILE
        trivelctl file diff FILE_A FILE_B
        trivelctl file check FILE [--model N] [--user-mask]
 
-Setting files read without a box. A name ending in ".WBF" (upper case) is a whole-box file,
-any other name a single-window file, as in the Trivel window.
+Setting files read without a box. The kind comes from the file's first bytes, whatever its
+name: "WPM" a whole-box file, "SBF" a single-window file.
 
   dump    print what a load puts into the caches, as JSON with the names of
           'trivelctl readback --json' (WindowSettings, BlendSettings, ControlOffsets, ...) plus
@@ -32,9 +31,9 @@ any other name a single-window file, as in the Trivel window.
           single-window file has one entry per window array
   diff    print the fields that differ, per window; exit 0 when the files are the same, 1
           when they differ, 2 when one of them cannot be read
-  check   the header checks and the version, then a full read; exit 0 when a load would
-          accept the file, 1 when it refuses it. --model and --user-mask check it as a box
-          of that model number, with the user-mask feature, would
+  check   the kind of file found, the header checks and the version, then a full read; exit 0
+          when a load would accept the file, 1 when it refuses it. --model and --user-mask
+          check it as a box of that model number, with the user-mask feature, would
 
 Exit codes: 0 success or same, 1 different or refused, 2 usage error (diff: or unreadable).
 )";
@@ -49,17 +48,19 @@ struct FileHeader {
     qint64 size = 0;
     std::uint8_t at(int i) const { return i < bytes.size() ? std::uint8_t(bytes[i]) : 0; }
     bool masks() const { return at(6) == 'E'; }
+    SettingFileKind kind() const { return SettingFileKindOf(bytes); }
 };
 
 bool ReadHeader(const QString& path, FileHeader& h, QTextStream& err)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        err << "trivelctl: " << path << ": " << f.errorString() << "\n";
+    QByteArray bytes;
+    QString why;
+    if (!ReadRegularFile(path, kLargestSettingFile, bytes, why)) {
+        err << "trivelctl: " << path << ": " << why << "\n";
         return false;
     }
-    h.size = f.size();
-    h.bytes = f.read(qint64(kSettingFileHeaderBytes));
+    h.size = bytes.size();
+    h.bytes = bytes.left(qsizetype(kSettingFileHeaderBytes));
     return true;
 }
 
@@ -95,7 +96,7 @@ QJsonArray Sizes(const std::array<SignalSize, 4>& a)
     return out;
 }
 
-QString SlotDigest(const std::vector<std::uint8_t>& copy)
+QString SlotDigest(const SlotCopy& copy)
 {
     if (copy.size() < kMaskHeaderBytes)
         return {};
@@ -136,8 +137,9 @@ template <typename F> void ForEachPerWindow(QJsonObject& r, F&& f)
     }
 }
 
-QJsonObject FileReport(const Session& s, const FileHeader& h, bool wholeBox)
+QJsonObject FileReport(const Session& s, const FileHeader& h)
 {
+    const bool wholeBox = h.kind() == SettingFileKind::WholeBox;
     QJsonObject r = cli::CacheReport(s);
     QJsonArray warpPattern;
     QJsonArray points, corners, wall;
@@ -192,7 +194,7 @@ bool LoadOffline(const QString& path, QJsonObject& report, QTextStream& err)
     Session s(clock, ui);
     if (!LoadWithHeader(s, path, err, h))
         return false;
-    report = FileReport(s, h, IsWholeBoxName(path));
+    report = FileReport(s, h);
     return true;
 }
 
@@ -309,8 +311,12 @@ int Check(const QStringList& args, QTextStream& out, QTextStream& err)
     FileHeader h;
     if (!ReadHeader(path, h, err))
         return 1;
-    const bool wholeBox = IsWholeBoxName(path);
-    out << "Layout: " << (wholeBox ? "whole-box" : "single-window") << "\n";
+    out << "Layout: " << SettingFileKindName(h.kind()) << "\n";
+    const SaveTarget named = ResolveSaveName(path, false);
+    if (named.extensionGiven && h.kind() != SettingFileKind::Unknown
+        && named.wholeBox != (h.kind() == SettingFileKind::WholeBox))
+        out << "Note: the name says " << (named.wholeBox ? "whole-box" : "single-window")
+            << "; the file's own first bytes decide\n";
     out << "Magic: " << QString::fromLatin1(h.bytes.left(3).toHex(' ')) << "\n";
     out << "BoardModel: " << h.at(3) << "\n";
     out << "Version: " << h.at(5) << "\n";

@@ -1,5 +1,7 @@
 #include "cli/InterchangeCommand.h"
 
+#include "files/SettingFileIo.h"
+
 #include "cli/CliUi.h"
 #include "cli/FileCommand.h"
 #include "files/SettingFile.h"
@@ -215,7 +217,14 @@ int Export(const Args& o)
             SetWarpFrameSize(s.warp, o.frameWidth, o.frameHeight);
         }
     s.warp.WarpWindow = 0;
-    const bool wholeBox = IsWholeBoxName(o.file);
+    // The kind comes from the file's own first bytes, as every load decides it.
+    QByteArray bytes;
+    QString readError;
+    if (!ReadRegularFile(o.file, 64 << 20, bytes, readError)) {
+        std::fprintf(stderr, "trivelctl: %s: %s\n", qPrintable(o.file), qPrintable(readError));
+        return Failed;
+    }
+    const bool wholeBox = SettingFileKindOf(bytes.left(16)) == SettingFileKind::WholeBox;
     if (!wholeBox)
         s.CurrentWindow = s.warp.WarpWindow = std::max(o.window, 0);
     QTextStream err(stderr);

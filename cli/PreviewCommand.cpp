@@ -39,7 +39,7 @@ offline from a setting file as the Trivel window shows it after loading the file
 
   --window N      window 1..4, as numbered on the window buttons (and by set/get)
   --all           every window of the box, as DIR/window-N.png
-  --file FILE     a setting file instead of a box: a whole-box file (.WBF) has four windows;
+  --file FILE     a setting file instead of a box: a whole-box file has four windows;
                   a single-window file has one, drawn as window N (or as window 1 with --all)
   --out PATH      the PNG file, or with --all the folder (created when missing)
   --source S      grid (default: a numbered grid with circles), ramp (grey ramps, for blends)
@@ -199,7 +199,10 @@ int PreviewFile(const PreviewArgs& o)
     VirtualClock clock;
     cli::CliUi ui(false);
     Session s(clock, ui);
-    const bool wholeBox = IsWholeBoxName(o.file);
+    QByteArray bytes;
+    QString why;
+    const bool wholeBox = ReadRegularFile(o.file, kLargestSettingFile, bytes, why)
+        && SettingFileKindOf(bytes) == SettingFileKind::WholeBox;
     // A single-window file lands in the current window.
     if (!wholeBox)
         s.CurrentWindow = o.all ? 0 : o.window;

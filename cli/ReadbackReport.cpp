@@ -69,7 +69,7 @@ QJsonObject Network(const NetworkRecord& n)
         {"StaticGateway", Dotted(n, 21)}};
 }
 
-std::uint32_t SlotSize(const std::vector<std::uint8_t>& copy)
+std::uint32_t SlotSize(const SlotCopy& copy)
 {
     return std::uint32_t(copy[4]) | std::uint32_t(copy[5]) << 8 | std::uint32_t(copy[6]) << 16
         | std::uint32_t(copy[7]) << 24;

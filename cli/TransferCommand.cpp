@@ -4,8 +4,9 @@
 #include "cli/CliUi.h"
 #include "files/SettingFileActions.h"
 #include "box/BoxCommands.h"
-#include "box/StatusPoll.h"
 #include "box/Connection.h"
+#include "box/StatusPoll.h"
+#include "files/SettingFileIo.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
@@ -24,14 +25,19 @@ namespace {
 const char* const kTransferHelp = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] save [--window N] FILE
        trivelctl [--tcp HOST[:PORT] | --usb] load [--window N] FILE
 
+Windows are numbered 1 to 4, as on the window buttons.
+
 save    connect, read the box back, take one status poll (the file records the windows' input
-        sizes) and write FILE as the Save Setting button does: the whole-box layout (every window and the mask slots) for a name ending in ".WBF" (upper
-        case), otherwise the single-window layout of window N (1-4, default 1)
-load    connect, read the box back, load FILE as the Load Setting button does and transfer it
-        to the box: a whole-box file sends the mask slots and every window and ends with a
-        fresh read-back; a single-window file goes to window N. The box needs its fixed pauses
-        between requests: a four-window transfer takes well over a minute, and a progress bar
-        on stderr shows where it is
+        sizes) and write FILE as the Save Setting button does. A name ending in .wbf (any case)
+        is a whole-box file: every window and the mask slots. A name ending in .sbf (any case)
+        is a single-window file of window N (default 1). Any other name gets .WBF added, or
+        .SBF with --window. The file is replaced only once the new one is complete
+load    read FILE, connect, read the box back, load FILE as the Load Setting button does and
+        transfer it to the box. The kind comes from the file's first bytes, whatever its name: a
+        whole-box file sends the mask slots and every window and ends with a fresh read-back
+        (--window is refused for it); a single-window file goes to window N (default 1). The
+        box needs its fixed pauses between requests: a four-window transfer takes well over a
+        minute, and a progress bar on stderr shows where it is
 
 Exit codes: 0 done, 1 file refused or not written, 2 usage error, 3 link failure (no box, link
 lost, no reply), 4 box rejected.
@@ -109,6 +115,48 @@ private:
     QElapsedTimer m_clock;
 };
 
+QString WindowsText(const char* what, int first, int last)
+{
+    return first == last
+        ? QStringLiteral("%1 window %2").arg(QLatin1String(what)).arg(first)
+        : QStringLiteral("%1 windows %2 to %3").arg(QLatin1String(what)).arg(first).arg(last);
+}
+
+// The name and kind a save writes, checked before the box is asked anything.
+int ResolveSave(QString& path, bool windowGiven, bool& wholeBox)
+{
+    const SaveTarget t = ResolveSaveName(path, !windowGiven);
+    if (t.wholeBox && windowGiven)
+        return Fail(2,
+            path
+                + " is a whole-box name (.wbf): it saves every window. Drop --window, or name the file "
+                  ".SBF to save one window");
+    path = t.path;
+    wholeBox = t.wholeBox;
+    return 0;
+}
+
+// The kind of the file to load, from its first bytes, before the box is touched.
+int CheckLoad(const QString& path, bool windowGiven, bool& wholeBox)
+{
+    QByteArray bytes;
+    QString why;
+    if (!ReadRegularFile(path, kLargestSettingFile, bytes, why))
+        return Fail(1, path + ": " + why + " Nothing was loaded.");
+    const SettingFileKind kind = SettingFileKindOf(bytes);
+    if (kind == SettingFileKind::Unknown)
+        return Fail(1,
+            path + ": File is not correct!! [ "
+                + QString::number(bytes.size() > 5 ? std::uint8_t(bytes[5]) : 0) + "]");
+    wholeBox = kind == SettingFileKind::WholeBox;
+    if (wholeBox && windowGiven)
+        return Fail(2,
+            path
+                + " is a whole-box file: it loads every window of the box. Drop --window to load it, "
+                  "or load a single-window file (.SBF) into one window");
+    return 0;
+}
+
 } // namespace
 
 bool IsTransferCommand(const QStringList& args)
@@ -124,11 +172,21 @@ bool IsTransferCommand(const QStringList& args)
     return false;
 }
 
-int RunTransferCommand(const QStringList& args)
-{
+namespace {
+
+struct TransferArgs {
     CliLinkOptions link;
     int window = 1;
+    bool windowGiven = false;
     int waitPercent = 100;
+    bool load = false;
+    QString path;
+    bool wholeBox = false;
+};
+
+// -1 when the command is to run, otherwise its exit code (help, usage error, file refused).
+int ParseTransferArgs(const QStringList& args, TransferArgs& o)
+{
     QStringList words;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -137,7 +195,7 @@ int RunTransferCommand(const QStringList& args)
             std::fputs(kTransferHelp, stdout);
             return 0;
         }
-        if (TakeLinkOption(args, i, link, error)) {
+        if (TakeLinkOption(args, i, o.link, error)) {
             if (!error.isEmpty())
                 return Fail(2, error);
         } else if (a == "--window" || a == "--test-wait-percent") {
@@ -147,7 +205,8 @@ int RunTransferCommand(const QStringList& args)
             const int v = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
             if (!ok || (a == "--window" ? (v < 1 || v > 4) : (v < 0 || v > 100)))
                 return Fail(2, "bad value for " + a);
-            (a == "--window" ? window : waitPercent) = v;
+            (a == "--window" ? o.window : o.waitPercent) = v;
+            o.windowGiven = o.windowGiven || a == "--window";
             ++i;
         } else if (a.startsWith('-')) {
             return Fail(2, "unknown option " + a);
@@ -157,15 +216,32 @@ int RunTransferCommand(const QStringList& args)
     }
     if (words.size() != 2)
         return Fail(2, "give 'save FILE' or 'load FILE'; try 'trivelctl save --help'");
-    const bool load = words[0] == "load";
-    const QString path = words[1];
+    o.load = words[0] == "load";
+    o.path = words[1];
+    const int refused = o.load ? CheckLoad(o.path, o.windowGiven, o.wholeBox)
+                               : ResolveSave(o.path, o.windowGiven, o.wholeBox);
+    return refused != 0 ? refused : -1;
+}
+
+} // namespace
+
+int RunTransferCommand(const QStringList& args)
+{
+    TransferArgs o;
+    if (const int done = ParseTransferArgs(args, o); done >= 0)
+        return done;
+    const CliLinkOptions& link = o.link;
+    const int window = o.window;
+    const bool load = o.load;
+    const QString& path = o.path;
+    const bool wholeBox = o.wholeBox;
 
     RealClock clock;
     Session* session = nullptr;
     TransferUi ui(session);
     Session s(clock, ui);
     session = &s;
-    s.transfer.WaitPercent = waitPercent;
+    s.transfer.WaitPercent = o.waitPercent;
     Connection connection(s);
     SettingFileOutcome outcome;
     bool ran = false;
@@ -177,10 +253,11 @@ int RunTransferCommand(const QStringList& args)
         polling = false;
         ran = true;
         if (s.LastInputMask == kSignalMaskUnknown)
-            std::fprintf(stderr, "trivelctl: the box did not report its input signals; the file keeps "
-                                 "the input sizes it would have had without them\n");
+            std::fprintf(stderr,
+                "trivelctl: the box did not report its input signals; the file keeps "
+                "the input sizes it would have had without them\n");
         s.CurrentWindow = window - 1;
-        outcome = SaveSettingFile(s, path);
+        outcome = SaveSettingFile(s, path, wholeBox);
     };
     const int exitCode = RunOnBox(
         link, s, connection, ui,
@@ -213,10 +290,15 @@ int RunTransferCommand(const QStringList& args)
             return ran && !s.busy() ? 0 : -1;
         });
     ui.finish();
-    if (ran && !outcome.ok && !load && !outcome.message.isEmpty()) // a refused load has said why through its message
-        std::fprintf(stderr, "trivelctl: %s\n", qPrintable(outcome.message));
+    // A refused load has said why through its message.
+    if (ran && !outcome.ok && !load && !outcome.message.isEmpty())
+        std::fprintf(stderr, "trivelctl: %s: %s\n", qPrintable(path), qPrintable(outcome.message));
+    else if (exitCode == 0 && load)
+        std::printf("loaded %s: %s\n", qPrintable(path),
+            qPrintable(wholeBox ? WindowsText("whole-box file into", 1, s.ChannelCount)
+                                : WindowsText("single-window file into", window, window)));
     else if (exitCode == 0)
-        std::printf("%s %s\n", load ? "loaded" : "saved", qPrintable(path));
+        std::printf("saved %s: %s\n", qPrintable(path), qPrintable(outcome.contents));
     if (s.connected())
         connection.BtnCnt2Click();
     return exitCode;

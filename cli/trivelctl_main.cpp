@@ -29,6 +29,7 @@
 #include <QLoggingCategory>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -152,6 +153,9 @@ void Print(const QJsonObject& report, bool json)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // Past a file-size limit a write then fails with "File too large", which the save reports and
+    // survives, instead of the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     const QStringList args = app.arguments().mid(1);
     if (args.size() >= 2 && args.at(0) == QLatin1String("warp") && args.at(1) == QLatin1String("table")) {
         QTextStream out(stdout);

@@ -6,9 +6,7 @@
 #include "session/Session.h"
 #include "settings/SettingsState.h"
 
-#include <QFile>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -19,8 +17,6 @@ Q_LOGGING_CATEGORY(lcFiles, "trivel.files")
 
 namespace {
 
-// A whole-box file with every slot full is about 4.4 MiB; anything far larger is not ours.
-constexpr qint64 kLargestFile = 16 * 1024 * 1024;
 constexpr int kSlots = 10; // 0..8 the mono slots 1..9, 9 the colour slot 10
 constexpr std::uint8_t kMaskMark = 'E';
 constexpr int kModel116 = 116;
@@ -137,10 +133,10 @@ public:
 
     bool section(const char*, std::size_t) { return true; }
     void io(std::uint8_t& v) { out.append(char(v)); }
-    void io(std::uint16_t& v) { putLE(v, 2); }
-    void io(std::int16_t& v) { putLE(std::uint16_t(v), 2); }
-    void io(std::uint32_t& v) { putLE(v, 4); }
-    void io(std::int32_t& v) { putLE(std::uint32_t(v), 4); }
+    void io(std::uint16_t& v) { putLE<2>(v); }
+    void io(std::int16_t& v) { putLE<2>(std::uint16_t(v)); }
+    void io(std::uint32_t& v) { putLE<4>(v); }
+    void io(std::int32_t& v) { putLE<4>(std::uint32_t(v)); }
     void raw(const std::uint8_t* p, std::size_t n)
     {
         out.append(reinterpret_cast<const char*>(p), qsizetype(n));
@@ -148,10 +144,12 @@ public:
     void zeros(std::size_t n) { out.append(qsizetype(n), '\0'); }
 
 private:
-    void putLE(std::uint32_t v, int n)
+    template <int N> void putLE(std::uint32_t v)
     {
-        for (int i = 0; i < n; ++i)
-            out.append(char(std::uint8_t(v >> (8 * i))));
+        char bytes[N];
+        for (int i = 0; i < N; ++i)
+            bytes[i] = char(std::uint8_t(v >> (8 * i)));
+        out.append(bytes, N);
     }
 };
 
@@ -192,27 +190,38 @@ public:
         return false;
     }
 
-    void io(std::uint8_t& v) { v = std::uint8_t(take(1)); }
-    void io(std::uint16_t& v) { v = std::uint16_t(take(2)); }
-    void io(std::int16_t& v) { v = std::int16_t(take(2)); }
-    void io(std::uint32_t& v) { v = take(4); }
-    void io(std::int32_t& v) { v = std::int32_t(take(4)); }
+    void io(std::uint8_t& v) { v = std::uint8_t(take<1>()); }
+    void io(std::uint16_t& v) { v = std::uint16_t(take<2>()); }
+    void io(std::int16_t& v) { v = std::int16_t(take<2>()); }
+    void io(std::uint32_t& v) { v = take<4>(); }
+    void io(std::int32_t& v) { v = std::int32_t(take<4>()); }
     void raw(std::uint8_t* p, std::size_t n)
     {
-        for (std::size_t i = 0; i < n; ++i)
-            p[i] = std::uint8_t(take(1));
+        const std::size_t have = std::min(n, remaining());
+        std::copy_n(m_data + m_pos, have, p);
+        std::fill_n(p + have, n - have, std::uint8_t(0));
+        m_pos += have;
     }
     void zeros(std::size_t n) { skip(n); }
     void skip(std::size_t n) { m_pos += std::min(n, remaining()); }
 
 private:
-    std::uint32_t take(int n)
+    // Past the end (which the section checks keep it from) a value reads as 0.
+    template <int N> std::uint32_t take()
     {
-        std::uint32_t v = 0;
-        for (int i = 0; i < n; ++i, ++m_pos)
-            if (m_pos < m_size)
-                v |= std::uint32_t(m_data[m_pos]) << (8 * i);
-        return v;
+        if (remaining() < std::size_t(N)) {
+            m_pos = m_size;
+            return 0;
+        }
+        const std::uint8_t* p = m_data + m_pos;
+        m_pos += N;
+        if constexpr (N == 1)
+            return p[0];
+        else if constexpr (N == 2)
+            return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+        else
+            return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
+                | std::uint32_t(p[3]) << 24;
     }
 
     const std::uint8_t* m_data;
@@ -379,18 +388,18 @@ template <class IO> void SingleWindowRecord(IO& io, FileCaches& c, std::size_t w
     io.io(c.maskAssignment[w]);
 }
 
-const std::vector<std::uint8_t>& SlotCopy(const Session& s, int slot)
+const SlotCopy& CopyOfSlot(const Session& s, int slot)
 {
     return slot == kSlots - 1 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot)];
 }
 
 // One mask entry: the copy's stream up to its size field, or a length of 0. A copy whose size
 // field cannot be right (a broken read from the box) is written as empty rather than past its
-// buffer.
-void WriteMaskEntry(Writer& wr, const Session& s, int slot, bool withData)
+// buffer. Returns the length written.
+std::uint32_t WriteMaskEntry(Writer& wr, const Session& s, int slot, bool withData)
 {
     std::uint32_t length = 0;
-    const std::vector<std::uint8_t>& copy = SlotCopy(s, slot);
+    const SlotCopy& copy = CopyOfSlot(s, slot);
     if (withData && copy.size() >= kMaskHeaderBytes) {
         const std::uint32_t size = SizeField(copy.data());
         if (size >= kMaskHeaderBytes && size <= std::min(copy.size(), SlotCapacity(slot)))
@@ -402,6 +411,7 @@ void WriteMaskEntry(Writer& wr, const Session& s, int slot, bool withData)
     wr.io(length);
     if (length > 0)
         wr.raw(copy.data(), length);
+    return length;
 }
 
 void WriteHeader(Writer& wr, const Session& s, bool wholeBox)
@@ -586,24 +596,23 @@ void ApplySlotActions(Session& s, const SlotActions& actions, const QByteArray& 
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     for (int slot = 0; slot < kSlots; ++slot) {
         const SlotAction& a = actions[std::size_t(slot)];
-        std::vector<std::uint8_t>& copy
-            = slot == kSlots - 1 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot)];
-        copy.resize(SlotCapacity(slot));
+        SlotCopy& copy = slot == kSlots - 1 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot)];
         switch (a.kind) {
         case SlotAction::Keep:
             break;
         case SlotAction::Fill: {
-            std::copy_n(data + a.offset, a.length, copy.begin());
-            std::fill(copy.begin() + std::ptrdiff_t(a.length), copy.end(), std::uint8_t(0));
+            copy.clear();
+            const std::span<std::uint8_t> bytes = copy.writable();
+            std::copy_n(data + a.offset, std::min(a.length, bytes.size()), bytes.begin());
             const auto& magic = slot == kSlots - 1 ? kColourMagic : kMonoMagic;
-            std::copy(magic.begin(), magic.end(), copy.begin());
+            std::copy(magic.begin(), magic.end(), bytes.begin());
             break;
         }
         case SlotAction::ZeroHeader:
-            std::fill_n(copy.begin(), kMaskHeaderBytes, std::uint8_t(0));
+            copy.clearHeader();
             break;
         case SlotAction::Clear:
-            std::fill(copy.begin(), copy.end(), std::uint8_t(0));
+            copy.clear();
             break;
         }
     }
@@ -638,14 +647,8 @@ SettingFileOutcome Refused(bool wholeBox, const QString& why)
     return r;
 }
 
-} // namespace
-
-bool IsWholeBoxName(const QString& path)
-{
-    return path.endsWith(QLatin1String(".WBF"), Qt::CaseSensitive);
-}
-
-QByteArray SettingFileBytes(const Session& s, bool wholeBox)
+// The file's bytes; slotsWritten gets the numbers (1..10) of the slots whose masks went in.
+QByteArray BuildFile(const Session& s, bool wholeBox, std::vector<int>& slotsWritten)
 {
     FileCaches c = FileCaches::ToSave(s); // the shared read/write sections take it mutable
     const bool masks = s.flag(Flag::UserMask);
@@ -660,7 +663,8 @@ QByteArray SettingFileBytes(const Session& s, bool wholeBox)
             for (int slot = 0; slot < kSlots; ++slot) {
                 const bool assigned = std::find(c.maskAssignment.begin(), c.maskAssignment.end(), slot + 1)
                     != c.maskAssignment.end();
-                WriteMaskEntry(wr, s, slot, s.SaveAllMasks || assigned);
+                if (WriteMaskEntry(wr, s, slot, s.SaveAllMasks || assigned) > 0)
+                    slotsWritten.push_back(slot + 1);
             }
         }
         ColourOutputSections(wr, c);
@@ -672,7 +676,8 @@ QByteArray SettingFileBytes(const Session& s, bool wholeBox)
     if (masks) {
         const std::int32_t a = c.maskAssignment[w];
         if (a >= 1 && a <= kSlots) {
-            WriteMaskEntry(wr, s, a - 1, true);
+            if (WriteMaskEntry(wr, s, a - 1, true) > 0)
+                slotsWritten.push_back(a);
         } else {
             std::uint32_t none = 0;
             wr.io(none);
@@ -684,44 +689,73 @@ QByteArray SettingFileBytes(const Session& s, bool wholeBox)
     return wr.out;
 }
 
-SettingFileOutcome SaveSettingFile(Session& s, const QString& path)
+// "3", "3 and 10", "1, 3 and 10".
+QString NumberList(const std::vector<int>& n)
+{
+    QString out;
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        if (i > 0)
+            out += i + 1 == n.size() ? QStringLiteral(" and ") : QStringLiteral(", ");
+        out += QString::number(n[i]);
+    }
+    return out;
+}
+
+QString Contents(const Session& s, bool wholeBox, const std::vector<int>& written)
+{
+    QString text = wholeBox
+        ? QStringLiteral("whole-box file with windows 1 to 4")
+        : QStringLiteral("single-window file with window %1").arg((s.CurrentWindow & 3) + 1);
+    if (!s.flag(Flag::UserMask))
+        return text;
+    if (written.empty())
+        return wholeBox ? text + QStringLiteral(" and no mask slot") : text;
+    return text
+        + (written.size() == 1 ? QStringLiteral(" and mask slot ") : QStringLiteral(" and mask slots "))
+        + NumberList(written);
+}
+
+} // namespace
+
+QByteArray SettingFileBytes(const Session& s, bool wholeBox)
+{
+    std::vector<int> written;
+    return BuildFile(s, wholeBox, written);
+}
+
+SettingFileOutcome SaveSettingFile(Session& s, const QString& path, bool wholeBox)
 {
     SettingFileOutcome r;
-    r.wholeBox = IsWholeBoxName(path);
-    const QByteArray bytes = SettingFileBytes(s, r.wholeBox);
-    QSaveFile f(path);
-    // commit() ignores an error of its own final flush and would rename a cut file over the old
-    // one: flush first and give up on any error.
-    const bool written = f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
-    const QString writeError = f.errorString();
-    if (!written)
-        f.cancelWriting();
-    if (!written || !f.commit()) {
+    r.wholeBox = wholeBox;
+    std::vector<int> written;
+    const QByteArray bytes = BuildFile(s, wholeBox, written);
+    QString why;
+    if (!WriteFileAtomically(path, bytes, why)) {
         r.message = QStringLiteral("The setting file was not saved: %1. Any earlier file of that name is "
                                    "unchanged.")
-                        .arg(written ? f.errorString() : writeError);
+                        .arg(why);
         qCWarning(lcFiles).noquote() << path << r.message;
         return r;
     }
-    qCInfo(lcFiles).noquote() << "saved" << path << bytes.size() << "bytes";
+    r.contents = Contents(s, wholeBox, written);
+    qCInfo(lcFiles).noquote() << "saved" << path << bytes.size() << "bytes:" << r.contents;
     r.ok = true;
     return r;
 }
 
 SettingFileOutcome LoadSettingFile(Session& s, const QString& path)
 {
-    const bool wholeBox = IsWholeBoxName(path);
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return Refused(wholeBox, f.errorString());
-    if (f.size() > kLargestFile)
-        return Refused(wholeBox,
-            QStringLiteral("The file is %1 bytes long, too long for a setting file. Nothing was loaded.")
-                .arg(f.size()));
-    const QByteArray bytes = f.read(kLargestFile + 1);
-    if (f.error() != QFileDevice::NoError)
-        return Refused(wholeBox, f.errorString());
-    return LoadSettingBytes(s, bytes, wholeBox);
+    QByteArray bytes;
+    QString why;
+    if (!ReadRegularFile(path, kLargestSettingFile, bytes, why))
+        return Refused(false, why + QStringLiteral(" Nothing was loaded."));
+    return LoadSettingBytes(s, bytes);
+}
+
+SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes)
+{
+    // A file of neither kind is refused by the whole-box check with its own message.
+    return LoadSettingBytes(s, bytes, SettingFileKindOf(bytes) != SettingFileKind::SingleWindow);
 }
 
 SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wholeBox)

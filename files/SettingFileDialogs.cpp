@@ -24,7 +24,8 @@ void SettingFileDialogs::TntButton1Click()
 {
     if (m_s.PendingOp != 0)
         return;
-    trivel::TntButton1Click(m_s, SaveDlg ? SaveDlg() : QString());
+    const SaveChoice choice = SaveDlg ? SaveDlg() : SaveChoice{};
+    trivel::TntButton1Click(m_s, choice.path, choice.wholeBox);
 }
 
 void SettingFileDialogs::TntButton2Click()
@@ -34,14 +35,20 @@ void SettingFileDialogs::TntButton2Click()
     trivel::TntButton2Click(m_s, OpenDlg ? OpenDlg() : QString());
 }
 
-QString SettingFileDialogs::SaveDlgExecute()
+SaveChoice SettingFileDialogs::SaveDlgExecute()
 {
     QFileDialog dlg(m_mainWindow);
     dlg.setObjectName(QStringLiteral("SaveDlg"));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     dlg.setNameFilter(QString::fromLatin1(kSettingFileFilter));
+    const auto wholeBoxFilter = [](const QString& filter) { return filter.contains(QLatin1String("*.WBF")); };
+    // A name typed without an extension gets the one of the chosen filter, so that the dialog asks
+    // about replacing the file that will really be written.
     dlg.setDefaultSuffix(QStringLiteral("WBF"));
+    connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg, wholeBoxFilter](const QString& filter) {
+        dlg.setDefaultSuffix(wholeBoxFilter(filter) ? QStringLiteral("WBF") : QStringLiteral("SBF"));
+    });
     // A dialog of our own, so it can be placed (SaveDlgShow) and asks before overwriting.
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
@@ -49,7 +56,7 @@ QString SettingFileDialogs::SaveDlgExecute()
     dlg.move(m_mainWindow->frameGeometry().topLeft());
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return {};
-    return dlg.selectedFiles().first();
+    return {dlg.selectedFiles().first(), wholeBoxFilter(dlg.selectedNameFilter())};
 }
 
 QString SettingFileDialogs::OpenDlgExecute()

@@ -2,6 +2,7 @@
 // SaveDlg and OpenDlg of the Save Setting / Load Setting buttons.
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 
@@ -14,14 +15,20 @@ class Session;
 
 inline constexpr const char* kSettingFileFilter = "Warp BOX Setting (*.WBF);;Single channel setting (*.SBF)";
 
+// What SaveDlg gives: the name typed and whether its filter was the whole-box one.
+struct SaveChoice {
+    QString path; // empty: cancelled
+    bool wholeBox = true;
+};
+
 class SettingFileDialogs : public QObject {
     Q_OBJECT
 public:
     // Handles the clicks of the two buttons; mainWindow places the save dialog.
     SettingFileDialogs(Session& s, QWidget* mainWindow, QPushButton* save, QPushButton* load);
 
-    // The chosen name, or an empty string when cancelled. Tests replace them.
-    std::function<QString()> SaveDlg;
+    // The chosen name, or an empty one when cancelled. Tests replace them.
+    std::function<SaveChoice()> SaveDlg;
     std::function<QString()> OpenDlg;
 
 public slots:
@@ -29,7 +36,7 @@ public slots:
     void TntButton2Click();
 
 private:
-    QString SaveDlgExecute();
+    SaveChoice SaveDlgExecute();
     QString OpenDlgExecute();
 
     Session& m_s;

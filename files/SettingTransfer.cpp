@@ -172,7 +172,7 @@ void SendCommand(Session& s, const char* tpl, int value, std::uint32_t code, std
 // ---- mask slots ----
 
 // The first `size field` bytes of a slot copy, never more than the copy holds.
-std::size_t CopyLength(const std::vector<std::uint8_t>& copy)
+std::size_t CopyLength(const SlotCopy& copy)
 {
     if (copy.size() < kMaskHeaderBytes)
         return 0;
@@ -181,7 +181,7 @@ std::size_t CopyLength(const std::vector<std::uint8_t>& copy)
     return std::min<std::size_t>(size, copy.size());
 }
 
-const std::vector<std::uint8_t>* MonoCopy(const Session& s, int slot)
+const SlotCopy* MonoCopy(const Session& s, int slot)
 {
     if (slot < 0 || slot >= kMonoSlots)
         return nullptr;
@@ -189,7 +189,7 @@ const std::vector<std::uint8_t>* MonoCopy(const Session& s, int slot)
 }
 
 // Loads a copy into MaskStream; false when the copy is empty.
-bool LoadStream(Session& s, const std::vector<std::uint8_t>* copy)
+bool LoadStream(Session& s, const SlotCopy* copy)
 {
     s.mask.Stream.clear();
     const std::size_t n = copy ? CopyLength(*copy) : 0;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <span>
 
 namespace trivel {
 
@@ -31,13 +32,13 @@ constexpr char Empty[] = "User Mask %1 is empty !!";
 constexpr char SetDone[] = "User Mapping Set done !!";
 } // namespace Text
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t off)
+std::uint32_t Le32(std::span<const std::uint8_t> b, std::size_t off)
 {
     return std::uint32_t(b[off]) | std::uint32_t(b[off + 1]) << 8 | std::uint32_t(b[off + 2]) << 16
         | std::uint32_t(b[off + 3]) << 24;
 }
 
-void PutLe32(std::vector<std::uint8_t>& b, std::size_t off, std::uint32_t v)
+void PutLe32(std::span<std::uint8_t> b, std::size_t off, std::uint32_t v)
 {
     for (std::size_t i = 0; i < 4; ++i)
         b[off + i] = std::uint8_t(v >> (8 * i));
@@ -133,13 +134,10 @@ void SendReadHeaderRequest(Session& s, std::uint32_t code, int slotOnWire)
     SendFrame(s);
 }
 
-std::vector<std::uint8_t>& ReadBuffer(Session& s, bool colour)
+SlotCopy& ReadBuffer(Session& s, bool colour)
 {
     MaskState& m = s.mask;
-    auto& b = colour ? m.ColourReadBuffer : m.MonoReadBuffer[std::size_t(s.CurrentWindow & 3)];
-    if (b.empty())
-        b.assign(colour ? kColourSlotBytes : kMonoSlotBytes, 0);
-    return b;
+    return colour ? m.ColourReadBuffer : m.MonoReadBuffer[std::size_t(s.CurrentWindow & 3)];
 }
 
 void DropCurrentMask(Session& s)
@@ -151,7 +149,7 @@ void DropCurrentMask(Session& s)
 }
 
 // Placement controls from a header read back from the box.
-void TakePlacement(Session& s, const std::vector<std::uint8_t>& buffer)
+void TakePlacement(Session& s, const SlotCopy& buffer)
 {
     s.ui.setEnabled(ctl::SBMaskOffsetX, true);
     s.ui.setEnabled(ctl::SBMaskOffsetY, true);
@@ -168,7 +166,7 @@ void TakePlacement(Session& s, const std::vector<std::uint8_t>& buffer)
 }
 
 // The read buffer becomes the current mask: the first size-field bytes, or what the buffer holds.
-void InstallReadBuffer(Session& s, std::vector<std::uint8_t>& buffer, bool colour)
+void InstallReadBuffer(Session& s, SlotCopy& buffer, bool colour)
 {
     MaskState& m = s.mask;
     TakePlacement(s, buffer);
@@ -179,8 +177,9 @@ void InstallReadBuffer(Session& s, std::vector<std::uint8_t>& buffer, bool colou
     }
     // The decoders look for 'E' 'X', which the received count has overwritten until now.
     const auto& magic = colour ? kColourMagic : kMonoMagic;
-    std::copy(magic.begin(), magic.end(), buffer.begin());
-    const MaskDecodeResult r = colour ? RenderColourMask(buffer) : DecodeMonoMask(buffer);
+    std::copy(magic.begin(), magic.end(), buffer.writable().begin());
+    const MaskDecodeResult r = colour ? RenderColourMask(buffer.data(), buffer.size())
+                                      : DecodeMonoMask(buffer.data(), buffer.size());
     if (!r.ok && !colour)
         Inform(s, r.message);
     s.mask.Picture = r.ok ? MaskPictureImage(r.picture) : QImage();
@@ -251,10 +250,10 @@ void ReadChunkStep(Session& s, bool colour)
 
 } // namespace
 
-void TakeMaskHeader(Session& s, std::vector<std::uint8_t>& buffer, const char* what)
+void TakeMaskHeader(Session& s, SlotCopy& buffer, const char* what)
 {
-    s.reply().copyOut(8, buffer.data(), kMaskHeaderBytes);
-    PutLe32(buffer, 0, 0);
+    s.reply().copyOut(8, buffer.writable().data(), kMaskHeaderBytes);
+    PutLe32(buffer.writable(), 0, 0);
     const std::uint32_t size = Le32(buffer, 4);
     if (size > buffer.size())
         s.ui.appendMemo(QStringLiteral("MASK SIZE %1 > %2 (%3): read stops at its end")
@@ -263,14 +262,15 @@ void TakeMaskHeader(Session& s, std::vector<std::uint8_t>& buffer, const char* w
                             .arg(QLatin1String(what)));
 }
 
-bool TakeMaskChunk(std::vector<std::uint8_t>& buffer, const FrameView& reply, std::uint32_t& nextOffset)
+bool TakeMaskChunk(SlotCopy& buffer, const FrameView& reply, std::uint32_t& nextOffset)
 {
-    const std::uint32_t received = Le32(buffer, 0);
+    const std::uint32_t received = Le32(buffer.bytes(), 0);
     const std::size_t at = kMaskHeaderBytes + std::size_t(received);
-    if (at < buffer.size())
-        reply.copyOut(8, buffer.data() + at, std::min(kMaskReadChunkBytes, buffer.size() - at));
+    const std::span<std::uint8_t> bytes = buffer.writable();
+    if (at < bytes.size())
+        reply.copyOut(8, bytes.data() + at, std::min(kMaskReadChunkBytes, bytes.size() - at));
     const std::uint32_t now = received + std::uint32_t(kMaskReadChunkBytes);
-    PutLe32(buffer, 0, now);
+    PutLe32(bytes, 0, now);
     nextOffset = now + std::uint32_t(kMaskHeaderBytes);
     return now < Le32(buffer, 4) && kMaskHeaderBytes + std::size_t(now) < buffer.size();
 }
@@ -326,7 +326,7 @@ void BtnMaskSaveClick(Session& s)
     f.put8(12, std::uint8_t(slot - 1));
     auto& copy = slot == 10 ? m.ColourSlotCopy : m.MonoSlotCopy[std::size_t(slot - 1)];
     const std::size_t n = std::min(m.Stream.size(), copy.size());
-    std::copy_n(m.Stream.bytes.begin(), n, copy.begin());
+    std::copy_n(m.Stream.bytes.begin(), n, copy.writable().begin());
     m.Stream.rewind();
     s.PendingOp = Op::MaskSave;
     m.MaskAssignment[std::size_t(s.CurrentWindow & 3)] = slot;
@@ -348,7 +348,7 @@ void BtnMaskDeleteClick(Session& s)
     f.put8(12, std::uint8_t(slot - 1));
     s.PendingOp = Op::MaskDelete;
     auto& copy = slot - 1 >= 9 ? m.ColourSlotCopy : m.MonoSlotCopy[std::size_t(slot - 1)];
-    std::fill_n(copy.begin(), kMaskHeaderBytes, 0);
+    copy.clearHeader();
     CBMaskIdx2Change(s);
     OpenWait(s, 100, true);
     SendFrame(s);

@@ -5,6 +5,7 @@
 #include "session/Session.h"
 
 #include <algorithm>
+#include <span>
 
 namespace trivel {
 
@@ -55,7 +56,7 @@ void EnableMonoControls(Session& s, bool on)
         s.ui.setEnabled(c, on);
 }
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t off)
+std::uint32_t Le32(std::span<const std::uint8_t> b, std::size_t off)
 {
     return std::uint32_t(b[off]) | std::uint32_t(b[off + 1]) << 8 | std::uint32_t(b[off + 2]) << 16
         | std::uint32_t(b[off + 3]) << 24;
@@ -229,7 +230,7 @@ void CBMaskIdx2Change(Session& s)
             ShowSlotPreview(s, blank);
             return;
         }
-        ShowSlotPreview(s, MaskPictureImage(RenderColourMask(copy).picture));
+        ShowSlotPreview(s, MaskPictureImage(RenderColourMask(copy.data(), copy.size()).picture));
         return;
     }
     if (item == 0 || Le32(m.MonoSlotCopy[std::size_t(item - 1)], 4) == 0) {
@@ -239,11 +240,11 @@ void CBMaskIdx2Change(Session& s)
     auto& copy = m.MonoSlotCopy[std::size_t(item - 1)];
     MaskHeader header;
     ReadMaskHeader(copy.data(), copy.size(), header);
-    const MaskDecodeResult r = DecodeMonoMask(copy);
+    const MaskDecodeResult r = DecodeMonoMask(copy.data(), copy.size());
     if (!r.ok)
         Inform(s, r.message);
     ShowSlotPreview(s, MaskPictureImage(r.picture, MonoPreviewPalette(header)));
-    std::copy(kMonoMagic.begin(), kMonoMagic.end(), copy.begin());
+    std::copy(kMonoMagic.begin(), kMonoMagic.end(), copy.writable().begin());
 }
 
 } // namespace trivel

@@ -25,19 +25,19 @@ Request ChunkRequest(std::uint32_t code, int window, std::uint32_t offset)
     return Request(code, Clear::Frame).u8(8, std::uint8_t(window)).u32(12, offset);
 }
 
-void Finish(std::vector<std::uint8_t>& copy, const std::array<std::uint8_t, 4>& magic)
+void Finish(SlotCopy& copy, const std::array<std::uint8_t, 4>& magic)
 {
-    std::copy(magic.begin(), magic.end(), copy.begin());
+    std::copy(magic.begin(), magic.end(), copy.writable().begin());
 }
 
 // One slot into its copy: the header, then pieces until the copy is full or the size is reached.
-Operation<void> ReadSlot(Session& s, std::vector<std::uint8_t>& copy, std::uint32_t headerCode,
+Operation<void> ReadSlot(Session& s, SlotCopy& copy, std::uint32_t headerCode,
     std::uint32_t chunkCode, int slotOnWire, int chunkWindow, const std::array<std::uint8_t, 4>& magic,
     const char* what)
 {
     const Reply header = co_await s.exchange.send(HeaderRequest(headerCode, slotOnWire));
     if (!HoldsMask(header)) {
-        std::fill_n(copy.begin(), kMaskHeaderBytes, 0);
+        copy.clearHeader();
         co_return;
     }
     TakeMaskHeader(s, copy, what);

@@ -2,6 +2,7 @@
 // The tool's copies of the box's ten mask slots and the slot assigned to each window.
 
 #include "link/Operation.h"
+#include "mask/SlotCopy.h"
 
 #include <QImage>
 
@@ -42,8 +43,11 @@ struct MaskStream {
 struct MaskState {
     // A MaskHeader followed by the body; an empty slot has a zero header. While a copy is being
     // filled its first header dword counts the body bytes received so far.
-    std::array<std::vector<std::uint8_t>, kMonoSlots> MonoSlotCopy;
-    std::vector<std::uint8_t> ColourSlotCopy;
+    std::array<SlotCopy, kMonoSlots> MonoSlotCopy{SlotCopy(kMonoSlotBytes), SlotCopy(kMonoSlotBytes),
+        SlotCopy(kMonoSlotBytes), SlotCopy(kMonoSlotBytes), SlotCopy(kMonoSlotBytes),
+        SlotCopy(kMonoSlotBytes), SlotCopy(kMonoSlotBytes), SlotCopy(kMonoSlotBytes),
+        SlotCopy(kMonoSlotBytes)};
+    SlotCopy ColourSlotCopy{kColourSlotBytes};
     // Per window: 0 "Off" or the slot 1..10.
     std::array<std::int32_t, 4> MaskAssignment{};
     std::int32_t MonoMaskLimit = 32768;
@@ -52,9 +56,10 @@ struct MaskState {
     int SlotCounter = 0; // slot being read at connect, 0-based
 
     // Filled by "Read": one mono buffer per window and one colour buffer, laid out like the slot
-    // copies. Sized on the first read, so a session that never reads holds none.
-    std::array<std::vector<std::uint8_t>, 4> MonoReadBuffer;
-    std::vector<std::uint8_t> ColourReadBuffer;
+    // copies.
+    std::array<SlotCopy, 4> MonoReadBuffer{SlotCopy(kMonoSlotBytes), SlotCopy(kMonoSlotBytes),
+        SlotCopy(kMonoSlotBytes), SlotCopy(kMonoSlotBytes)};
+    SlotCopy ColourReadBuffer{kColourSlotBytes};
 
     // What the mask pages decide from; their widgets are a projection of these.
     int MaskIdx = 0; // CBMaskIdx: 0 "Off", 1..10
@@ -74,13 +79,6 @@ struct MaskState {
     std::function<void()> pictureChanged;
     std::function<void()> slotPreviewChanged;
     std::function<void()> presetColourDialog;
-
-    MaskState()
-        : ColourSlotCopy(kColourSlotBytes, 0)
-    {
-        for (auto& c : MonoSlotCopy)
-            c.assign(kMonoSlotBytes, 0);
-    }
 };
 
 // Applies the user-mask byte of the Identify reply (byte 37): 0 means no user-mask feature.

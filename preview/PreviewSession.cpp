@@ -156,7 +156,7 @@ PreviewMask PreviewMaskOf(const MaskState& mask, int window, QString& note)
         note = QStringLiteral("Mask: off.");
         return out;
     }
-    const std::vector<std::uint8_t>& copy
+    const SlotCopy& copy
         = slot <= kMonoSlots ? mask.MonoSlotCopy[std::size_t(slot - 1)] : mask.ColourSlotCopy;
     MaskHeader h;
     if (!ReadMaskHeader(copy.data(), copy.size(), h) || !h.holdsMask() || h.size == 0) {
@@ -167,7 +167,7 @@ PreviewMask PreviewMaskOf(const MaskState& mask, int window, QString& note)
     out.offsetX = int(std::min<std::uint32_t>(h.offsetX, 65535));
     out.offsetY = int(std::min<std::uint32_t>(h.offsetY, 65535));
     if (slot <= kMonoSlots) {
-        MaskDecodeResult r = DecodeMonoMask(copy);
+        MaskDecodeResult r = DecodeMonoMask(copy.data(), copy.size());
         if (!r.ok) {
             note = QStringLiteral("Mask: slot %1 cannot be decoded.").arg(slot);
             return out;
@@ -182,7 +182,7 @@ PreviewMask PreviewMaskOf(const MaskState& mask, int window, QString& note)
                    .arg(slot)
                    .arg(h.reverse ? QStringLiteral(", reversed") : QString());
     } else {
-        MaskDecodeResult r = RenderColourMask(copy);
+        MaskDecodeResult r = RenderColourMask(copy.data(), copy.size());
         if (!r.ok) {
             note = QStringLiteral("Mask: slot %1 cannot be decoded.").arg(slot);
             return out;

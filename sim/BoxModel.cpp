@@ -109,6 +109,7 @@ void BoxModel::factoryReset()
     m_maskReadSlot = 0;
     for (auto& t : m_userMaps)
         t.reset();
+    m_userMapShown = {};
     for (auto& w : m_maps)
         for (auto& m : w)
             m.reset();
@@ -355,6 +356,7 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
         return true;
     case Cmd::PointModeEnter:
         window(req.u8(8)).controlPattern = 100;
+        m_userMapShown[std::size_t(clampWindow(req.u8(8)))] = false;
         return true;
     case Cmd::PointModePoint: {
         auto& s = window(req.u8(8));
@@ -366,6 +368,7 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
             putI16(p, off + 2, std::int16_t(std::clamp(req.i32(20), -32768, 32767)));
         }
         s.controlPattern = 100;
+        m_userMapShown[std::size_t(clampWindow(req.u8(8)))] = false;
         return true;
     }
     case Cmd::PointModeChunk: {
@@ -422,6 +425,7 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
     case Cmd::UserMapApply: {
         const int w = clampWindow(req.u8(8));
         m_userMaps[std::size_t(w)] = m_userMapIncoming;
+        m_userMapShown[std::size_t(w)] = true;
         if (onUserMapApplied)
             onUserMapApplied(w);
         return true;

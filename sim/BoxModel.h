@@ -85,6 +85,11 @@ public:
     }
     // Called after a window applied its User Map tables.
     std::function<void(int window)> onUserMapApplied;
+    // Whether the window warps through the User Map tables it applied last; a point or a mode
+    // sent since puts it back on the box's own warp.
+    bool showsUserMap(int w) const { return m_userMapShown[std::size_t(clampWindow(w))]; }
+    // The mask stream last uploaded to the window for its preview (shown while maskShown is set).
+    const std::vector<std::uint8_t>& maskUpload(int w) const { return m_maskUpload[std::size_t(clampWindow(w))]; }
     const std::optional<BoxSettings>& profile(int i) const { return m_profiles.at(std::size_t(i)); }
     std::uint8_t registerValue(int w, int bank, int address) const;
     const std::vector<std::uint8_t>& firmwareImage() const { return m_firmware; }
@@ -134,6 +139,7 @@ private:
     // The chunks carry no window: they collect here until an apply names one.
     UserMapTables m_userMapIncoming;
     std::array<std::optional<UserMapTables>, kWindows> m_userMaps;
+    std::array<bool, kWindows> m_userMapShown{};
 
     std::vector<int> m_counts; // one per protocol code, in the order of the code table
     int m_unknown = 0;

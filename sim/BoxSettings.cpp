@@ -339,6 +339,7 @@ bool BoxModel::applySetting(std::string_view name, int value, int w)
         if (value >= 0 && value < kProfiles && m_profiles[std::size_t(value)])
             m_settings = *m_profiles[std::size_t(value)];
     } else if (name == "WPM") {
+        m_userMapShown[std::size_t(clampWindow(w))] = false;
         if (value >= 6 && value <= 15) {
             selectStoredMap(w, value - 6);
             s.controlPattern = std::uint8_t(value);

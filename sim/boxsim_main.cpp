@@ -2,6 +2,7 @@
 
 #include "TrivelVersion.h"
 #include "sim/BoxServer.h"
+#include "sim/rig/RigService.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -177,6 +178,7 @@ int main(int argc, char** argv)
                        "them."),
         QStringLiteral("DIR"));
     p.addOption(saveTables);
+    trivel::sim::AddRigOptions(p);
     p.process(FirmwareVersionAlias(app.arguments()));
 
     BoxIdentity id;
@@ -320,5 +322,9 @@ int main(int argc, char** argv)
 
     std::printf("listening on %s:%u\n", qPrintable(server.address().toString()), unsigned(server.port()));
     std::fflush(stdout);
+    QString rigError;
+    const auto photos = trivel::sim::StartRigService(p, box, address, rigError);
+    if (!photos && !rigError.isEmpty())
+        fail(rigError);
     return app.exec();
 }

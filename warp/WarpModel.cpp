@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcWarp, "trivel.warp")
 
@@ -156,9 +157,15 @@ template <typename Active> int stepCursor(int pos, int delta, int last, Active a
 
 WarpState::WarpState()
 {
-    for (WarpWindow = 3; WarpWindow >= 0; --WarpWindow)
-        InitWarpWindow(*this);
-    WarpWindow = 0;
+    // The same for every session (and a fuzz run makes one per input): computed once, then copied.
+    static const WarpState initial = [] {
+        WarpState w{Uninitialised{}};
+        for (w.WarpWindow = 3; w.WarpWindow >= 0; --w.WarpWindow)
+            InitWarpWindow(w);
+        w.WarpWindow = 0;
+        return w;
+    }();
+    *this = initial;
 }
 
 bool WarpFrameSizeFits(int width, int height)
@@ -225,12 +232,20 @@ void ResetGridPositions(WarpState& state)
 
 void ResetSourceTables(WarpState& state)
 {
-    for (int l = 0; l < kSourceTableColumns; ++l) {
-        for (int n = 0; n < kSourceTableRows; ++n) {
-            state.SourceXTable[SourceTableIndex(l, n)] = static_cast<std::uint16_t>(256 * l);
-            state.SourceYTable[SourceTableIndex(l, n)] = static_cast<std::uint16_t>(256 * n);
+    // Reset with every window's frame size, four times per connect: copied from tables computed once.
+    using Table = std::array<std::uint16_t, kSourceTableEntries>;
+    static const std::pair<Table, Table> identity = [] {
+        std::pair<Table, Table> t;
+        for (int l = 0; l < kSourceTableColumns; ++l) {
+            for (int n = 0; n < kSourceTableRows; ++n) {
+                t.first[SourceTableIndex(l, n)] = static_cast<std::uint16_t>(256 * l);
+                t.second[SourceTableIndex(l, n)] = static_cast<std::uint16_t>(256 * n);
+            }
         }
-    }
+        return t;
+    }();
+    state.SourceXTable = identity.first;
+    state.SourceYTable = identity.second;
 }
 
 int ActiveColumnCountOf(std::uint8_t pattern)

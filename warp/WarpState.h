@@ -107,6 +107,10 @@ struct WarpState {
     // as the low 16 bits of a value in -16384..49151.
     std::array<std::uint16_t, kSourceTableEntries> SourceXTable{};
     std::array<std::uint16_t, kSourceTableEntries> SourceYTable{};
+
+private:
+    struct Uninitialised { };
+    explicit WarpState(Uninitialised) { }
 };
 
 // Entries of mesh points more than one grid interval outside the grid: -1024 and 3068 pixels.

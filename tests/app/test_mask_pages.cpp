@@ -228,7 +228,7 @@ TEST_F(MaskPages, ARefreshSelectsTheWindowsSlotAndPreviewsIt)
     QString message;
     EncodeMonoMask(MaskPicture(30, 10, 1), 32768, b, kind, message);
     b[4] = std::uint8_t(b.size());
-    std::copy(b.begin(), b.end(), s.mask.MonoSlotCopy[6].begin());
+    std::copy(b.begin(), b.end(), s.mask.MonoSlotCopy[6].writable().begin());
     s.setFlag(Flag::PipCapable, true);
     s.CurrentWindow = 1;
     s.mask.MaskAssignment[1] = 7;
@@ -255,7 +255,7 @@ TEST_F(MaskPages, ShowingEitherPageSendsThePageShowRequest)
         b[4] = std::uint8_t(b.size());
         return b;
     }();
-    std::copy(stream.begin(), stream.end(), s.mask.MonoSlotCopy[4].begin());
+    std::copy(stream.begin(), stream.end(), s.mask.MonoSlotCopy[4].writable().begin());
     s.mask.MaskIdx2 = 5;
     link->clearLog();
     form.PCMain->setCurrentIndex(Page::Mask);

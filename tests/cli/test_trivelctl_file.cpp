@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace trivel;
@@ -36,7 +38,7 @@ struct TrivelctlFile : ::testing::Test {
     QString save(const QString& name)
     {
         const QString p = dir.filePath(name);
-        EXPECT_TRUE(SaveSettingFile(s, p).ok);
+        EXPECT_TRUE(SaveSettingFile(s, p, ResolveSaveName(p, true).wholeBox).ok);
         return p;
     }
     QString write(const QString& name, const QByteArray& data)
@@ -52,8 +54,7 @@ TEST_F(TrivelctlFile, DumpUsesTheReadbackNames)
 {
     s.setFlag(Flag::UserMask, true);
     s.mask.MaskAssignment = {0, 0, 0, 4};
-    auto& copy = s.mask.MonoSlotCopy[3];
-    copy[4] = 64; // a 64-byte stream in slot 4
+    s.mask.MonoSlotCopy[3].writable()[4] = 64; // a 64-byte stream in slot 4
     const CliRun r = Trivelctl({"file", "dump", save("RIG.WBF")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
@@ -122,7 +123,8 @@ TEST_F(TrivelctlFile, CheckRunsTheHeaderChecksWithoutABox)
         QStringList extra;
         QString says;
     } cases[] = {
-        {"single-window name", write("rig.wbf", bytes), {}, "Refused: File is not correct!! [ 11]"},
+        {"neither magic", write("rig.WBF.bak", "XYZ" + bytes.mid(3)), {},
+            "Refused: File is not correct!! [ 11]"},
         {"for a model 116 box", good, {"--model", "116"}, "Refused: File is not for this Model!! [ 115]"},
         {"for a box with masks", good, {"--user-mask"}, "Refused: File is not for this Model!! [ 115]"},
         {"cut short", write("CUT.WBF", bytes.left(5000)), {}, "Refused: File is incomplete: it ends inside"},
@@ -132,6 +134,59 @@ TEST_F(TrivelctlFile, CheckRunsTheHeaderChecksWithoutABox)
         const CliRun r = Trivelctl(QStringList{"file", "check", c.path} + c.extra);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.out.contains(c.says)) << r.out.toStdString();
+    }
+}
+
+// The kind is the file's own: a whole-box file saved or renamed with a lower-case or another
+// extension is checked and dumped as one, and the check says when the name disagrees.
+TEST_F(TrivelctlFile, CheckAndDumpTakeTheKindFromTheFile)
+{
+    const QByteArray whole = SettingFileBytes(s, true);
+    s.CurrentWindow = 2;
+    const QByteArray single = SettingFileBytes(s, false);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* layout;
+        bool note;
+    } cases[] = {
+        {"rig.wbf", whole, "whole-box", false},
+        {"rig", whole, "whole-box", false},
+        {"rig.SBF", whole, "whole-box", true},
+        {"WIN3.WBF", single, "single-window", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = write(c.name, c.bytes);
+        const CliRun check = Trivelctl({"file", "check", path});
+        EXPECT_EQ(check.exitCode, 0) << check.out.toStdString();
+        EXPECT_TRUE(check.out.startsWith(QStringLiteral("Layout: %1\n").arg(c.layout)))
+            << check.out.toStdString();
+        EXPECT_EQ(check.out.contains("Note: the name says"), c.note) << check.out.toStdString();
+        const CliRun dump = Trivelctl({"file", "dump", path});
+        ASSERT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+        const QJsonObject o = QJsonDocument::fromJson(dump.out.toUtf8()).object();
+        EXPECT_EQ(o["File"].toObject()["Layout"].toString(), c.layout);
+        EXPECT_EQ(o["WindowSettings"].toObject()["BRI"].toArray(),
+            QByteArray(c.layout) == "whole-box" ? (QJsonArray{10, 20, 30, 40}) : (QJsonArray{30}));
+    }
+}
+
+// A named pipe would block a read for ever: it is refused at once, before any box is asked.
+TEST_F(TrivelctlFile, NamedPipeIsRefusedAtOnce)
+{
+    const QString pipe = dir.filePath("pipe.WBF");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QStringList commands[] = {
+        {"file", "check", pipe},
+        {"file", "dump", pipe},
+        {"--tcp", "127.0.0.1:1", "load", pipe},
+    };
+    for (const QStringList& args : commands) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliRun r = Trivelctl(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("This is a named pipe, not a setting file")) << r.err.toStdString();
     }
 }
 

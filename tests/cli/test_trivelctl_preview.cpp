@@ -166,9 +166,9 @@ TEST(TrivelctlPreview, DrawsASettingFileWithoutABox)
     trivel::test::RunUntilIdle(rig, 50, 5000);
     ASSERT_FALSE(rig.busy());
     rig.setTransport(nullptr);
-    ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("rig.WBF")).ok);
+    ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("rig.WBF"), true).ok);
     rig.CurrentWindow = 2;
-    ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("w3.SBF")).ok);
+    ASSERT_TRUE(trivel::SaveSettingFile(rig, dir.filePath("w3.SBF"), false).ok);
 
     CliRun r = Trivelctl({"preview", "--file", dir.filePath("rig.WBF"), "--all", "--out", dir.filePath("all")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 namespace {
 
 // The box's wait-free simulator needs none of the protocol's pauses.
@@ -82,6 +84,126 @@ TEST(TrivelctlTransfer, ASingleWindowFileGoesToTheWindowAsked)
     EXPECT_EQ(o["CON"].toInt(), 33);
     r = Trivelctl({"--tcp", to.address, "get", "--window", "2", "--json", "CON"});
     EXPECT_NE(QJsonDocument::fromJson(r.out.toUtf8()).object()["CON"].toInt(), 33) << "window 2 untouched";
+}
+
+QByteArray Head(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(3) : QByteArray();
+}
+
+// A save writes the kind its name or --window asks for and says so; a load takes the kind from
+// the file, so a backup saved as "rig.wbf" and renamed without an extension still restores the
+// whole box.
+TEST(TrivelctlTransfer, SaveWritesTheKindAskedForAndLoadTakesItFromTheFile)
+{
+    QTemporaryDir dir;
+    BoxSim from;
+    BoxSim to;
+    Change(from);
+    const QJsonObject before = Readback(from);
+    const struct {
+        QStringList args;
+        const char* written;
+        const char* magic;
+        const char* says;
+    } saves[] = {
+        {{"rig.wbf"}, "rig.wbf", "WPM", "whole-box file with windows 1 to 4"},
+        {{"bare"}, "bare.WBF", "WPM", "whole-box file with windows 1 to 4"},
+        {{"--window", "2", "bare"}, "bare.SBF", "SBF", "single-window file with window 2"},
+        {{"--window", "3", "one.sbf"}, "one.sbf", "SBF", "single-window file with window 3"},
+    };
+    for (const auto& c : saves) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        QStringList args = c.args;
+        args.last() = dir.filePath(args.last());
+        const CliRun r = Trivelctl(QStringList{"--tcp", from.address, "save"} + args);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(Head(dir.filePath(c.written)), c.magic);
+        EXPECT_TRUE(r.out.startsWith(QStringLiteral("saved %1: %2").arg(dir.filePath(c.written), c.says)))
+            << r.out.toStdString();
+    }
+
+    // Contradictions are refused before the box is asked anything.
+    CliRun r = Trivelctl({"--tcp", from.address, "save", "--window", "2", dir.filePath("x.wbf")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("whole-box name (.wbf)")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("x.wbf")));
+    ASSERT_TRUE(QFile::rename(dir.filePath("rig.wbf"), dir.filePath("backup")));
+    r = Trivelctl({"--tcp", to.address, "load", "--window", "2", dir.filePath("backup")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("is a whole-box file: it loads every window")) << r.err.toStdString();
+
+    r = Trivelctl(QStringList{"--tcp", to.address, "load", dir.filePath("backup")} + kFast);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "loaded " + dir.filePath("backup") + ": whole-box file into windows 1 to 4\n");
+    EXPECT_EQ(Readback(to), before);
+}
+
+// Everything in a folder, hidden files included.
+QStringList Entries(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// A file-size limit: the save says "File too large" (rather than the signal ending trivelctl), and
+// the earlier file stays whole with nothing beside it.
+TEST(TrivelctlTransfer, SavePastAFileSizeLimitKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    BoxSim sim;
+    const QString path = dir.filePath("RIG.WBF");
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("earlier backup");
+    old.close();
+    QProcess p;
+    p.setChildProcessModifier([] {
+        rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    p.start(QStringLiteral(TRIVELCTL), {"--tcp", sim.address, "save", path});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(err.contains(path
+        + ": The setting file was not saved: File too large. Any earlier file of "
+          "that name is unchanged."))
+        << err.toStdString();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "earlier backup");
+    EXPECT_EQ(Entries(dir.path()), QStringList{"RIG.WBF"});
+}
+
+// A full disk: a tmpfs of 8 KiB in a mount namespace of its own (skipped where unshare cannot make
+// one). The earlier file is read back inside the namespace, where the tmpfs lives.
+TEST(TrivelctlTransfer, SaveOnAFullDiskKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    BoxSim sim;
+    const QString script = QStringLiteral("mount -t tmpfs -o size=8k none \"$1\" || exit 77\n"
+                                          "printf 'earlier backup' > \"$1/RIG.WBF\"\n"
+                                          "\"$2\" --tcp \"$3\" save \"$1/RIG.WBF\"\n"
+                                          "rc=$?\n"
+                                          "echo \"after: $(cat \"$1/RIG.WBF\")\"\n"
+                                          "echo \"entries: $(ls -A \"$1\")\"\n"
+                                          "exit $rc\n");
+    QProcess p;
+    p.start(QStringLiteral("unshare"),
+        {"-rm", "sh", "-c", script, "sh", dir.path(), QStringLiteral(TRIVELCTL), sim.address});
+    if (!p.waitForFinished(20000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() == 77
+        || p.error() == QProcess::FailedToStart)
+        GTEST_SKIP() << "no mount namespace here: " << p.readAllStandardError().toStdString();
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    if (err.startsWith("unshare:"))
+        GTEST_SKIP() << err.toStdString();
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("The setting file was not saved: No space left on device."))
+        << err.toStdString();
+    EXPECT_TRUE(out.contains("after: earlier backup\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("entries: RIG.WBF\n")) << out.toStdString();
 }
 
 // trivel FILE: the file is shown at start and sent once the box is connected.

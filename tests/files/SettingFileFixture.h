@@ -34,8 +34,8 @@ inline std::vector<std::uint8_t> MaskStreamBytes(std::uint32_t n, bool colour, s
 inline void PutSlotCopy(Session& s, int slot, const std::vector<std::uint8_t>& stream)
 {
     auto& copy = slot == 10 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot - 1)];
-    std::fill(copy.begin(), copy.end(), std::uint8_t(0));
-    std::copy(stream.begin(), stream.end(), copy.begin());
+    copy.clear();
+    std::copy(stream.begin(), stream.end(), copy.writable().begin());
 }
 
 inline std::uint32_t U32At(const QByteArray& b, qsizetype off)

@@ -1,10 +1,12 @@
 #include "SettingFileFixture.h"
 
+#include "files/SettingFileActions.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -243,28 +245,128 @@ TEST_F(SettingFileTest, UncheckedSaveAllWritesOnlyTheAssignedSlots)
         11160 + 40 + (101 + 102 + 103 + 104 + 105 + 106 + 107 + 108 + 109 + 110));
 }
 
-TEST_F(SettingFileTest, LowerCaseWbfIsASingleWindowFile)
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Everything in a folder, hidden files included: a save must leave no temporary file behind.
+QStringList Entries(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// A whole-box file renamed or saved under a lower-case or bare name is still a whole-box file, and a
+// single-window file under ".WBF" a single-window one: the first bytes decide.
+TEST_F(SettingFileTest, TheFileItselfSaysItsKindWhateverItsName)
 {
     QTemporaryDir dir;
     FillEveryField(s);
-    EXPECT_TRUE(IsWholeBoxName("a/RIG.WBF"));
-    EXPECT_FALSE(IsWholeBoxName("a/rig.wbf"));
-    EXPECT_FALSE(IsWholeBoxName("a/rig.Wbf"));
+    s.CurrentWindow = 2;
+    t.CurrentWindow = 1;
+    for (bool whole : {true, false}) {
+        for (const char* name : {"RIG.WBF", "rig.wbf", "Rig.Wbf", "rig.sbf", "RIG.SBF", "rig", "rig.bak"}) {
+            SCOPED_TRACE(std::string(whole ? "whole-box bytes as " : "single-window bytes as ") + name);
+            const QString path = dir.filePath(name);
+            WriteAll(path, SettingFileBytes(s, whole));
+            t.settings.WindowSettings.BRI = {};
+            const SettingFileOutcome o = LoadSettingFile(t, path);
+            ASSERT_TRUE(o.ok) << o.message.toStdString();
+            EXPECT_EQ(o.wholeBox, whole);
+            const auto& bri = t.settings.WindowSettings.BRI;
+            if (whole) {
+                EXPECT_EQ(bri, s.settings.WindowSettings.BRI);
+            } else {
+                EXPECT_EQ(bri, (std::array<std::uint8_t, 4>{0, s.settings.WindowSettings.BRI[2], 0, 0}));
+            }
+        }
+    }
+}
 
-    const QString path = dir.filePath("rig.wbf");
-    const SettingFileOutcome saved = SaveSettingFile(s, path);
-    ASSERT_TRUE(saved.ok);
-    EXPECT_FALSE(saved.wholeBox);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray b = f.readAll();
-    EXPECT_EQ(b.left(3), "SBF");
-    EXPECT_EQ(b.size(), 2816);
+TEST(SettingFileSaveName, ExtensionInAnyCaseElseTheChosenKind)
+{
+    struct Case {
+        const char* name;
+        bool wholeBoxChosen;
+        const char* path;
+        bool wholeBox;
+    };
+    const Case cases[] = {
+        {"a/RIG.WBF", false, "a/RIG.WBF", true}, {"a/rig.wbf", false, "a/rig.wbf", true},
+        {"a/rig.Wbf", true, "a/rig.Wbf", true}, {"a/rig.sbf", true, "a/rig.sbf", false},
+        {"a/RIG.SBF", false, "a/RIG.SBF", false}, {"a/rig", true, "a/rig.WBF", true},
+        {"a/rig", false, "a/rig.SBF", false}, {"a/rig.txt", true, "a/rig.txt.WBF", true},
+        {"old.wbf/rig", false, "old.wbf/rig.SBF", false}, // a folder's name says nothing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SaveTarget t = ResolveSaveName(QString::fromLatin1(c.name), c.wholeBoxChosen);
+        EXPECT_EQ(t.path, QString::fromLatin1(c.path));
+        EXPECT_EQ(t.wholeBox, c.wholeBox);
+    }
+}
 
-    const SettingFileOutcome loaded = LoadSettingFile(t, path);
-    ASSERT_TRUE(loaded.ok) << loaded.message.toStdString();
-    EXPECT_FALSE(loaded.wholeBox);
-    EXPECT_EQ(t.settings.WindowSettings.BRI[0], s.settings.WindowSettings.BRI[0]);
+// The Save Setting button: the name's extension in any case, else the kind the dialog's filter
+// chose; the confirmation says what went into the file.
+TEST_F(SettingFileTest, SaveButtonWritesTheKindAskedForAndSaysWhat)
+{
+    QTemporaryDir dir;
+    withMasks(s);
+    FillEveryField(s); // windows 1, 3 and 4 have slots 3, 10 and 9
+    PutSlotCopy(s, 3, MaskStreamBytes(100, false, 1));
+    PutSlotCopy(s, 10, MaskStreamBytes(200, true, 2));
+    s.SaveAllMasks = false;
+    s.CurrentWindow = 2;
+    struct Case {
+        const char* typed;
+        bool wholeBoxFilter;
+        const char* written;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"rig.wbf", true, "rig.wbf", "rig.wbf: whole-box file with windows 1 to 4 and mask slots 3 and 10."},
+        {"low.wbf", false, "low.wbf", "low.wbf: whole-box file with windows 1 to 4 and mask slots 3 and 10."},
+        {"bare", true, "bare.WBF", "bare.WBF: whole-box file with windows 1 to 4 and mask slots 3 and 10."},
+        {"bare", false, "bare.SBF", "bare.SBF: single-window file with window 3 and mask slot 10."},
+        {"one.Sbf", true, "one.Sbf", "one.Sbf: single-window file with window 3 and mask slot 10."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        ui.messages.clear();
+        TntButton1Click(s, dir.filePath(c.typed), c.wholeBoxFilter);
+        const QByteArray b = ReadAll(dir.filePath(c.written));
+        const bool whole = QByteArray(c.says).contains("whole-box");
+        EXPECT_EQ(b.left(3), whole ? "WPM" : "SBF");
+        EXPECT_EQ(b.size(), whole ? 11160 + 40 + 100 + 200 : 2816 + 4 + 200);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text, "File saved successfully.\n\n" + QString::fromLatin1(c.says));
+    }
+}
+
+// The dialog asked about the name typed; when an extension is added, the file of that name is
+// replaced only once the user says so.
+TEST_F(SettingFileTest, SaveButtonAsksBeforeReplacingAFileTheDialogDidNotName)
+{
+    QTemporaryDir dir;
+    WriteAll(dir.filePath("rig.WBF"), "earlier backup");
+    ui.answers = {MsgResult::Cancel};
+    TntButton1Click(s, dir.filePath("rig"), true);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Question);
+    EXPECT_EQ(ui.messages[0].text, "rig.WBF already exists.\nDo you want to replace it?");
+    EXPECT_EQ(ReadAll(dir.filePath("rig.WBF")), "earlier backup");
+
+    ui.answers = {MsgResult::Ok};
+    TntButton1Click(s, dir.filePath("rig"), true);
+    EXPECT_EQ(ReadAll(dir.filePath("rig.WBF")).left(3), "WPM");
 }
 
 // A version-4 whole-box file: sections 1 to 14 only.
@@ -297,7 +399,7 @@ TEST_F(SettingFileTest, VersionFourLoadsWithDefaultsOfTheMissingSections)
         EXPECT_EQ(t.settings.WindowSettings.VGV[w], 1080);
         EXPECT_EQ(t.settings.WindowSettings.BRI[w], s.settings.WindowSettings.BRI[w]);
     }
-    const auto zero = [](const std::vector<std::uint8_t>& c) {
+    const auto zero = [](const SlotCopy& c) {
         return std::all_of(c.begin(), c.end(), [](std::uint8_t v) { return v == 0; });
     };
     EXPECT_TRUE(zero(t.mask.MonoSlotCopy[1]));
@@ -359,8 +461,8 @@ TEST_F(SettingFileTest, SaveRecordsTheLiveInputSizesOnceTheyAreKnown)
             ASSERT_TRUE(LoadSettingBytes(t, SettingFileBytes(s, whole), whole).ok);
             EXPECT_EQ(t.FileInputSize[1], c.input);
             EXPECT_EQ(t.FilePipSourceSize[1], c.pip);
-            EXPECT_EQ(t.settings.WindowSettings.OLE[1],
-                c.input.width != 0 ? s.settings.WindowSettings.OLE[1] : 0);
+            EXPECT_EQ(
+                t.settings.WindowSettings.OLE[1], c.input.width != 0 ? s.settings.WindowSettings.OLE[1] : 0);
         }
     }
 }
@@ -644,28 +746,65 @@ TEST_F(SettingFileTest, FailedSaveLeavesTheOldFile)
     rlimit small = before;
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const SettingFileOutcome o = SaveSettingFile(s, path);
+    const SettingFileOutcome o = SaveSettingFile(s, path, true);
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(o.ok);
-    EXPECT_TRUE(o.message.startsWith("The setting file was not saved: ")) << o.message.toStdString();
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "earlier backup");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"RIG.WBF"});
+    EXPECT_EQ(o.message,
+        "The setting file was not saved: File too large. Any earlier file of that name is unchanged.");
+    EXPECT_EQ(ReadAll(path), "earlier backup");
+    EXPECT_EQ(Entries(dir.path()), QStringList{"RIG.WBF"});
 
-    const SettingFileOutcome cannotOpen = SaveSettingFile(s, dir.filePath("no/such/folder/RIG.WBF"));
+    const SettingFileOutcome cannotOpen = SaveSettingFile(s, dir.filePath("no/such/folder/RIG.WBF"), true);
     EXPECT_FALSE(cannotOpen.ok);
-    EXPECT_FALSE(cannotOpen.message.isEmpty());
+    EXPECT_TRUE(cannotOpen.message.contains("No such file or directory")) << cannotOpen.message.toStdString();
 }
 
-TEST_F(SettingFileTest, MissingFileIsRefusedWithTheSystemsReason)
+// A save that succeeds replaces the file whole: its permissions stay, a link stays a link, and
+// no temporary file is left.
+TEST_F(SettingFileTest, SaveReplacesTheFileWholeAndKeepsItsPermissions)
 {
-    const SettingFileOutcome o = LoadSettingFile(t, "/nonexistent/RIG.WBF");
-    EXPECT_FALSE(o.ok);
-    EXPECT_TRUE(o.wholeBox);
-    EXPECT_FALSE(o.message.isEmpty());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("RIG.WBF");
+    WriteAll(path, "earlier backup");
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    ASSERT_TRUE(QFile::link(path, dir.filePath("latest.WBF")));
+    FillEveryField(s);
+    const SettingFileOutcome o = SaveSettingFile(s, dir.filePath("latest.WBF"), true);
+    ASSERT_TRUE(o.ok) << o.message.toStdString();
+    EXPECT_EQ(ReadAll(path), SettingFileBytes(s, true));
+    const QFile::Permissions bits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    EXPECT_EQ(QFile::permissions(path) & bits, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    EXPECT_TRUE(QFileInfo(dir.filePath("latest.WBF")).isSymLink());
+    EXPECT_EQ(Entries(dir.path()), (QStringList{"latest.WBF", "RIG.WBF"}));
+}
+
+// Only regular files are read; a named pipe (which would block the read for ever) is refused by
+// trivelctl's tests, which can give up on a hang.
+TEST_F(SettingFileTest, WhatIsNotARegularFileIsRefusedWithTheReason)
+{
+    QTemporaryDir dir;
+    FillEveryField(t, 7);
+    const Snapshot before = Snapshot::Of(t);
+    const struct {
+        QString path;
+        const char* says;
+    } cases[] = {
+        {"/nonexistent/RIG.WBF", "Cannot read the file: No such file or directory. Nothing was loaded."},
+        {dir.path(),
+            "This is a folder, not a setting file: only regular files are read. Nothing was loaded."},
+        {"/dev/null",
+            "This is a device, not a setting file: only regular files are read. Nothing was loaded."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const SettingFileOutcome o = LoadSettingFile(t, c.path);
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.message, QString::fromLatin1(c.says));
+        EXPECT_TRUE(Snapshot::Of(t) == before);
+    }
 }
 
 } // namespace

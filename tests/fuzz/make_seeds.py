@@ -39,26 +39,35 @@ def identify(kind, firmware=93224, status=0, user_mask=0x5B):
 
 
 def reply_frame():
+    """Each frame behind the PendingOp (u16) of the step it answers."""
     record = bytearray(80)
     record[46:48] = struct.pack("<H", 1000)
     window_block = bytes(record) * 4
+
+    def to(op, body):
+        return struct.pack("<H", op) + body
+
+    identify_op, model_op, slot_header_op, window_settings_op, status_op = 4094, 4095, 4097, 4103, 10000
+    read_header_op = 34057
     return {
-        "identify_pip4": identify(0x84),
-        "identify_plain2": identify(0x01, user_mask=0),
-        "identify_old_firmware": identify(0x02, firmware=93223),
-        "identify_board_error": identify(0x84, status=0x08),
-        "query_model": frame(0x100C, [(8, text("S00MDN+800\r\n"))]),
-        "query_negative": frame(0x100C, [(8, text("S00PLO9500\r\n"))]),
-        "status": frame(0x1006, [(8, text("003")), (12, text("015")),
-                                 (16, struct.pack("<8i", 1920, 1080, 1280, 720, 0, 0, -1, 2**31 - 1)),
-                                 (80, bytes([2, 0, 2, 0]))]),
-        "window_settings": frame(0x1001, [(8, window_block), (15, bytes([3]))]),
-        "mask_header": frame(0x1025, [(8, struct.pack("<II", 0, 600)), (10, text("EX")),
-                                      (12, struct.pack("<I", 600))]),
-        "mask_header_huge": frame(0x1025, [(10, text("EX")), (12, struct.pack("<I", 0xFFFFFFFF))]),
-        "short": frame(0x1006, size=12),
+        "identify_pip4": to(identify_op, identify(0x84)),
+        "identify_plain2": to(identify_op, identify(0x01, user_mask=0)),
+        "identify_old_firmware": to(identify_op, identify(0x02, firmware=93223)),
+        "identify_board_error": to(identify_op, identify(0x84, status=0x08)),
+        "query_model": to(model_op, frame(0x100C, [(8, text("S00MDN+800\r\n"))])),
+        "query_negative": to(model_op, frame(0x100C, [(8, text("S00PLO9500\r\n"))])),
+        "status": to(status_op, frame(0x1006, [(8, text("003")), (12, text("015")),
+                                               (16, struct.pack("<8i", 1920, 1080, 1280, 720, 0, 0, -1,
+                                                                2**31 - 1)),
+                                               (80, bytes([2, 0, 2, 0]))])),
+        "window_settings": to(window_settings_op, frame(0x1001, [(8, window_block), (15, bytes([3]))])),
+        "mask_header": to(slot_header_op, frame(0x1025, [(8, struct.pack("<II", 0, 600)), (10, text("EX")),
+                                                         (12, struct.pack("<I", 600))])),
+        "mask_header_huge": to(read_header_op, frame(0x1025, [(10, text("EX")),
+                                                              (12, struct.pack("<I", 0xFFFFFFFF))])),
+        "short": to(status_op, frame(0x1006, size=12)),
         "empty": b"",
-        "usb_sized": frame(0x1001, [(8, window_block)], size=1024),
+        "usb_sized": to(window_settings_op, frame(0x1001, [(8, window_block)], size=1024)),
     }
 
 
@@ -253,10 +262,57 @@ def mpcdi():
     }
 
 
+def rig_json():
+    def projector(dx, **extra):
+        p = {"frame": [1920, 1080], "toScreen": [1, 0, dx, 0, 1, 20, 0, 0, 1], "distortion": 0.02,
+             "falloff": 0.2}
+        p.update(extra)
+        return p
+
+    def rig(layout, projectors, **camera):
+        cam = {"size": [640, 360], "fromScreen": [0.15, 0, 20, 0, 0.15, 20, 0, 0, 1], "noise": 1,
+               "lens": {"fx": 640, "fy": 640, "cx": 320, "cy": 180, "k1": 0.05}}
+        cam.update(camera)
+        return json.dumps({"layout": layout, "screen": {"width": 3600, "height": 1200},
+                           "projectors": projectors, "camera": cam}).encode()
+
+    return {
+        "pair": rig("1x2", [projector(20), projector(1650)]),
+        "pair_off": rig("1x2", [projector(20), projector(1650, on=False)]),
+        "keystone": rig("1x2", [projector(20, toScreen=[1.1, 0.05, 20, 0.02, 1, 20, 0.00005, 0, 1]),
+                                projector(1650)]),
+        "horizon": rig("1x2", [projector(20, toScreen=[1, 0, 0, 0, 1, 0, 0.002, 0, 1]), projector(1650)]),
+        "quad": rig("2x2", [projector(20), projector(1650), projector(20), projector(1650)], supersample=2),
+        "wrong_count": rig("1x3", [projector(20)]),
+        "not_json": b"{\"layout\": \"1x2\", ",
+        "empty": b"",
+    }
+
+
+def sim_photo():
+    camera = json.dumps({"lens": {"fx": 640, "fy": 640, "cx": 320, "cy": 180, "k1": 0.05, "k2": 0, "p1": 0,
+                                  "p2": 0},
+                         "marks": [{"camera": [10, 10], "screen": [0, 0]}, {"camera": [600, 12], "screen": [3600, 0]},
+                                   {"camera": [610, 340], "screen": [3600, 1200]},
+                                   {"camera": [8, 350], "screen": [0, 1200]}]}).encode()
+    return {
+        "photo": b"PHOTO 4 2\n" + bytes(range(8)),
+        "camera": b"CAMERA %d\n" % len(camera) + camera,
+        "camera_json": camera,
+        "error": b"ERROR busy\n",
+        "two_replies": b"ERROR a\n" + b"PHOTO 1 1\n\x7f",
+        "short_photo": b"PHOTO 100 100\n" + bytes(10),
+        "huge_photo": b"PHOTO 8192 8192\n",
+        "no_end": b"PHOTO " + b"9" * 200,
+        "empty": b"",
+    }
+
+
 def main():
     for target, seeds in (("reply_frame", reply_frame()), ("setting_codec", setting_codec()),
                           ("warp_grid", warp_grid()), ("box_requests", box_requests()),
-                          ("setting_file", setting_file()), ("pfm", pfm()), ("mpcdi", mpcdi())):
+                          ("setting_file", setting_file()), ("pfm", pfm()), ("mpcdi", mpcdi()),
+                          ("rig_json", rig_json()), ("sim_photo", sim_photo())):
         d = HERE / "corpus" / target
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir(parents=True)

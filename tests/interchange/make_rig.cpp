@@ -48,7 +48,7 @@ int main(int argc, char** argv)
         w2.gammaGain(c) = std::uint8_t(40 + 10 * c);
         w2.blackLevel(0, c) = std::uint8_t(8 * (c + 1));
     }
-    const SettingFileOutcome saved = SaveSettingFile(s, QString::fromLocal8Bit(argv[1]));
+    const SettingFileOutcome saved = SaveSettingFile(s, QString::fromLocal8Bit(argv[1]), true);
     if (!saved.ok)
         std::fprintf(stderr, "make_interchange_rig: %s\n", qPrintable(saved.message));
     return saved.ok ? 0 : 1;

@@ -32,7 +32,7 @@ QString SaveRig(const QTemporaryDir& dir)
     s.settings.BlendSettings[0].setEdgeWidth(0, 200);
     s.settings.BlendSettings[1].setEdgeWidth(1, 300);
     const QString path = dir.filePath(QStringLiteral("rig.WBF"));
-    EXPECT_TRUE(SaveSettingFile(s, path).ok);
+    EXPECT_TRUE(SaveSettingFile(s, path, true).ok);
     return path;
 }
 

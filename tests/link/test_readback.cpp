@@ -354,7 +354,7 @@ TEST_F(ChainTest, MaskSlotSizeBeyondTheCopyNeverWritesPastIt)
     const auto chunks = std::count_if(
         link.log.begin(), link.log.end(), [](const std::string& l) { return l.rfind("1026 ", 0) == 0; });
     EXPECT_EQ(chunks, long((kMonoSlotBytes - 32 + 255) / 256));
-    EXPECT_EQ(s.mask.MonoSlotCopy[8].back(), std::uint8_t(kMonoSlotBytes - 1 - 32 + 32));
+    EXPECT_EQ(s.mask.MonoSlotCopy[8][kMonoSlotBytes - 1], std::uint8_t(kMonoSlotBytes - 1 - 32 + 32));
     EXPECT_TRUE(s.readback.succeeded()) << "the read-back went on to its end";
     EXPECT_EQ(s.mask.MonoMaskLimit, 237568);
 }

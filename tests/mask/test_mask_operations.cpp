@@ -179,7 +179,7 @@ TEST_F(MaskOperations, SaveChecksComeInOrderAndNothingIsSentOnAFailedOne)
         EXPECT_EQ(
             link.log[1], "100c S00DMI+" + std::string(c.index < 10 ? "00" : "0") + std::to_string(c.index));
         EXPECT_EQ(texts(), std::vector<QString>{"User Mask Saved "});
-        const Bytes& copy
+        const SlotCopy& copy
             = c.index == 10 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(c.index - 1)];
         EXPECT_TRUE(std::equal(s.mask.Stream.bytes.begin() + 4, s.mask.Stream.bytes.end(), copy.begin() + 4));
         EXPECT_EQ(s.mask.MaskAssignment[1], c.index);
@@ -284,7 +284,7 @@ TEST_F(MaskOperations, AHostileSizeFieldStopsTheReadAtTheBuffersEnd)
         EXPECT_FALSE(s.busy());
         EXPECT_EQ(s.mask.Stream.size(), c.buffer);
         EXPECT_EQ(s.mask.MonoReadBuffer[1].size(), kMonoSlotBytes);
-        EXPECT_EQ(s.mask.ColourReadBuffer.size(), c.index == 10 ? kColourSlotBytes : 0u);
+        EXPECT_EQ(s.mask.ColourReadBuffer.allocated(), c.index == 10);
         ASSERT_FALSE(ui.memo().isEmpty());
         EXPECT_TRUE(ui.memo().last().contains(QStringLiteral("4294967040"))) << qPrintable(ui.memo().last());
     }
@@ -317,7 +317,7 @@ TEST_F(MaskOperations, DeleteZeroesTheSlotsCopyAndClearsThePreview)
         SCOPED_TRACE(slot);
         auto& copy = slot == 10 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot - 1)];
         const Bytes stored = StoredMono(288);
-        std::copy(stored.begin(), stored.end(), copy.begin());
+        std::copy(stored.begin(), stored.end(), copy.writable().begin());
         box.maskSlot(slot - 1) = stored;
         s.mask.MaskAssignment[1] = slot;
         CBMaskIdxChange(s, slot);

@@ -305,7 +305,7 @@ TEST(OutputPreview, MonoMaskCoversItsPixelsInItsColourAtItsOffset)
         WriteMaskHeader(h, stream);
 
         PreviewSession p;
-        std::copy(stream.begin(), stream.end(), p.s.mask.MonoSlotCopy[3].begin());
+        std::copy(stream.begin(), stream.end(), p.s.mask.MonoSlotCopy[3].writable().begin());
         p.s.mask.MaskAssignment[0] = 4;
         p.s.warp.WarpWindow = 0;
         ASSERT_TRUE(SetWarpFrameSize(p.s.warp, 64, 32));
@@ -340,7 +340,7 @@ TEST(OutputPreview, ColourMasksScaleThePictureAndBackgroundMaskingCoversTheRest)
     h.offsetY = 3;
     WriteMaskHeader(h, stream);
     PreviewSession p;
-    std::copy(stream.begin(), stream.end(), p.s.mask.ColourSlotCopy.begin());
+    std::copy(stream.begin(), stream.end(), p.s.mask.ColourSlotCopy.writable().begin());
     p.s.mask.MaskAssignment[0] = 10;
     ASSERT_TRUE(SetWarpFrameSize(p.s.warp, 16, 16));
     PreviewInput in = p.input(Flat(16, 16, qRgb(200, 100, 50)));
@@ -373,7 +373,7 @@ TEST(OutputPreview, ColourMasksScaleThePictureAndBackgroundMaskingCoversTheRest)
 TEST(OutputPreview, DamagedOrEmptyMaskSlotsShowNoMask)
 {
     PreviewSession p;
-    std::fill(p.s.mask.MonoSlotCopy[0].begin(), p.s.mask.MonoSlotCopy[0].begin() + 32, std::uint8_t(0xFF));
+    std::fill_n(p.s.mask.MonoSlotCopy[0].writable().begin(), 32, std::uint8_t(0xFF));
     for (int slot : {1, 2, 10, 11, -3}) {
         p.s.mask.MaskAssignment[0] = slot;
         QString note;

@@ -291,9 +291,9 @@ TEST(PreviewWindow, TheSameSettingFileGivesTheSamePictureAsTrivelctl)
         ASSERT_FALSE(box.s.busy());
         Session& rig = box.s;
         ASSERT_TRUE(rig.flag(Flag::UserMask));
-        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("rig.WBF")).ok);
+        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("rig.WBF"), true).ok);
         rig.CurrentWindow = 1;
-        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("window.SBF")).ok);
+        ASSERT_TRUE(SaveSettingFile(rig, dir.filePath("window.SBF"), false).ok);
     }
 
     for (const char* name : {"rig.WBF", "window.SBF"}) {
@@ -368,7 +368,7 @@ TEST(PreviewWindow, DISABLED_Screenshots)
     h.green = 40;
     h.blue = 30;
     WriteMaskHeader(h, stream);
-    std::copy(stream.begin(), stream.end(), f.s.mask.MonoSlotCopy[0].begin());
+    std::copy(stream.begin(), stream.end(), f.s.mask.MonoSlotCopy[0].writable().begin());
     f.s.mask.MaskAssignment[0] = 1;
     emit f.s.events.refreshBlendPages();
 

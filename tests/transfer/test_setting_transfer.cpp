@@ -187,9 +187,10 @@ protected:
     }
 
     // A slot copy as a load leaves it: magic, size field, then bytes of its own.
-    static void PutMask(std::vector<std::uint8_t>& copy, std::size_t size, std::uint8_t seed)
+    static void PutMask(SlotCopy& slot, std::size_t size, std::uint8_t seed)
     {
-        std::fill(copy.begin(), copy.end(), 0);
+        slot.clear();
+        const std::span<std::uint8_t> copy = slot.writable();
         for (std::size_t i = 0; i < size; ++i)
             copy[i] = std::uint8_t(i * 7 + seed);
         const auto& magic = copy.size() == kColourSlotBytes ? kColourMagic : kMonoMagic;
@@ -240,8 +241,8 @@ TEST_F(Transfer, SlotCopiesGoInChunksOf480AndAreStoredInTheirOwnSlot)
     for (const Case c : {Case{1, 960, 2}, Case{4, 961, 3}, Case{9, 1000, 3}}) {
         SCOPED_TRACE(c.slot);
         for (auto& copy : s.mask.MonoSlotCopy)
-            std::fill(copy.begin(), copy.end(), 0);
-        std::fill(s.mask.ColourSlotCopy.begin(), s.mask.ColourSlotCopy.end(), 0);
+            copy.clear();
+        s.mask.ColourSlotCopy.clear();
         auto& copy = c.slot < 9 ? s.mask.MonoSlotCopy[std::size_t(c.slot)] : s.mask.ColourSlotCopy;
         PutMask(copy, c.size, std::uint8_t(c.slot));
         sent.clear();
@@ -446,7 +447,7 @@ TEST_F(Transfer, TheLoadButtonSendsALoadedFileToAConnectedBox)
     FillCaches();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("rig.WBF"));
-    ASSERT_TRUE(SaveSettingFile(s, path).ok);
+    ASSERT_TRUE(SaveSettingFile(s, path, true).ok);
     s.settings.WindowSettings.BRI.fill(1);
 
     const SettingFileOutcome o = TntButton2Click(s, path);
