@@ -10,6 +10,7 @@
 // download 38.1 ms (107535 pieces/s; in process, no socket).
 
 #include "BoxsimProcess.h"
+#include "box/Box.h"
 #include "firmware/FirmwareUpdate.h"
 #include "link/Clock.h"
 #include "link/FakeHid.h"
@@ -72,7 +73,8 @@ double tcpDownload(quint16 port, const QString& image)
 {
     RealClock clock;
     QuietUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     s.TmrStatus->setEnabled(false);
     TcpTransport tcp;
     if (!tcp.open("127.0.0.1", port, 3000))
@@ -94,7 +96,8 @@ double usbDownload(const QString& image)
 {
     RealClock clock;
     QuietUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     sim::BoxModel box;
     auto hid = std::make_shared<test::FakeHidState>(box);
     hid->inputLength = hid->outputLength = 513;

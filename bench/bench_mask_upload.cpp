@@ -12,6 +12,7 @@
 // usage: bench_mask_upload [--boxsim PATH] [--reps R]
 
 #include "BoxsimProcess.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
 #include "mask/MaskCodec.h"
@@ -53,7 +54,8 @@ double upload(quint16 port)
 {
     RealClock clock;
     QuietUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     s.TmrStatus->setEnabled(false);
     TcpTransport tcp;
     if (!tcp.open("127.0.0.1", port, 3000))

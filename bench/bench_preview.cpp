@@ -2,6 +2,7 @@
 // held arrow key (target: 16 ms median on one core). Prints the median of the repetitions.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "preview/OutputPreview.h"
 #include "preview/PreviewSession.h"
 #include "preview/PreviewSource.h"
@@ -98,7 +99,8 @@ void BM_PreviewNudgeRedraw(benchmark::State& bench)
 {
     trivel::VirtualClock clock;
     trivel::test::RecordingUi ui;
-    trivel::Session s(clock, ui);
+    trivel::Box tool(clock, ui);
+    trivel::Session& s = tool.session;
     s.warp.model[0].ControlPattern = trivel::WarpMode::Grid3x3;
     s.warpAdjust.ControlOffsets[0][22] = {36, -12};
     const QImage source = trivel::PreviewTestPattern(QStringLiteral("grid"), 1920, 1080);

@@ -12,6 +12,7 @@
 // then the receive thread waits until DispatchResponse has returned), which caps it near half.
 
 #include "BoxsimProcess.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "protocol/SettingCodec.h"
 #include "link/TcpTransport.h"
@@ -90,7 +91,8 @@ double linkRoundTrips(quint16 port, int count)
 {
     RealClock clock;
     QuietUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     s.TmrStatus->setEnabled(false);
     TcpTransport tcp;
     if (!tcp.open("127.0.0.1", port, 3000))

@@ -3,6 +3,7 @@
 // through the file system.
 
 #include "files/SettingFile.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "session/Session.h"
 
@@ -35,7 +36,8 @@ void FillSlot(SlotCopy& slot, bool colour)
 struct FullBox {
     VirtualClock clock;
     NullUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     FullBox()
     {
         s.BoardModel = 115;

@@ -7,6 +7,7 @@
 // usage: bench_transfer [--boxsim PATH] [--reps R] [--real-waits]
 
 #include "files/SettingTransfer.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
 #include "mask/MaskState.h"
@@ -104,7 +105,8 @@ Run TransferOnce(quint16 port, bool realWaits)
 {
     CountingClock clock(realWaits);
     QuietUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     s.TmrStatus->setEnabled(false);
     TcpTransport tcp;
     Run r;

@@ -13,6 +13,7 @@
 // load average of 8 the transfer's best fell to 5 ms (7..9x) while the raw figure held.
 
 #include "BoxsimProcess.h"
+#include "box/Box.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
@@ -102,7 +103,8 @@ double Median(std::vector<double> v)
 struct Rig {
     WaitCountingClock clock;
     QuietUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     TcpTransport tcp;
     qint64 ownNs = 0; // handler and dispatch time, less the clock's waits
     QEventLoop* loop = nullptr;

@@ -1,4 +1,5 @@
 #include "cli/FileCommand.h"
+#include "box/Box.h"
 
 #include "cli/ReadbackReport.h"
 #include "files/SettingFile.h"
@@ -191,7 +192,8 @@ bool LoadOffline(const QString& path, QJsonObject& report, QTextStream& err)
     FileHeader h;
     VirtualClock clock;
     QuietUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     if (!LoadWithHeader(s, path, err, h))
         return false;
     report = FileReport(s, h);
@@ -328,7 +330,8 @@ int Check(const QStringList& args, QTextStream& out, QTextStream& err)
 
     VirtualClock clock;
     QuietUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     s.BoardModel = model;
     s.setFlag(Flag::UserMask, maskGiven ? userMask : h.masks());
     const SettingFileOutcome o = LoadSettingFile(s, path);

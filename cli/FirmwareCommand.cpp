@@ -1,4 +1,5 @@
 #include "cli/FirmwareCommand.h"
+#include "box/Box.h"
 
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
@@ -197,7 +198,8 @@ int RunFirmwareCommand(const QStringList& args)
 
     RealClock clock;
     FirmwareUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     Connection connection(s);
     s.firmware.ResetDevice = !noRestart;
     std::unique_ptr<ProgressLine> progress;

@@ -1,4 +1,5 @@
 #include "cli/InterchangeCommand.h"
+#include "box/Box.h"
 
 #include "files/SettingFileIo.h"
 
@@ -210,7 +211,8 @@ int Export(const Args& o)
 {
     VirtualClock clock;
     cli::CliUi ui(false);
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     if (o.frameWidth > 0)
         for (int w = 0; w < 4; ++w) {
             s.warp.WarpWindow = w;

@@ -1,4 +1,5 @@
 #include "cli/MaskBoxCommand.h"
+#include "box/Box.h"
 
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
@@ -210,7 +211,8 @@ int RunMaskBoxCommand(const QStringList& args)
 
     RealClock clock;
     cli::CliUi ui(false);
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     Connection connection(s);
     MaskState& m = s.mask;
 

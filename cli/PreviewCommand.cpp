@@ -1,4 +1,5 @@
 #include "cli/PreviewCommand.h"
+#include "box/Box.h"
 
 #include "cli/BoxRun.h"
 #include "cli/CliLink.h"
@@ -198,7 +199,8 @@ int PreviewFile(const PreviewArgs& o)
 {
     VirtualClock clock;
     cli::CliUi ui(false);
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     QByteArray bytes;
     QString why;
     const bool wholeBox = ReadRegularFile(o.file, kLargestSettingFile, bytes, why)
@@ -237,7 +239,8 @@ int RunPreviewCommand(const QStringList& args)
 
     RealClock clock;
     cli::CliUi ui(false);
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     Connection connection(s);
     const int connected
         = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui,

@@ -1,4 +1,5 @@
 #include "cli/SettingsCommand.h"
+#include "box/Box.h"
 
 #include "cli/BoxRun.h"
 #include "cli/CliLink.h"
@@ -332,7 +333,8 @@ int RunSettingsCommand(const QStringList& args)
     auto* app = QCoreApplication::instance();
     RealClock clock;
     CliUi ui(o.link.yes);
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     Connection connection(s);
     if (const std::optional<int> failed = ConnectAndRead(*app, s, connection, ui, o)) {
         if (s.connected())

@@ -1,4 +1,5 @@
 #include "cli/TransferCommand.h"
+#include "box/Box.h"
 
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
@@ -239,7 +240,8 @@ int RunTransferCommand(const QStringList& args)
     RealClock clock;
     Session* session = nullptr;
     TransferUi ui(session);
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     session = &s;
     s.transfer.WaitPercent = o.waitPercent;
     Connection connection(s);

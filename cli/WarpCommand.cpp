@@ -1,4 +1,5 @@
 #include "cli/WarpCommand.h"
+#include "box/Box.h"
 
 #include "cli/BoxRun.h"
 #include "cli/CliLink.h"
@@ -413,7 +414,8 @@ int RunWarpBoxCommand(const QStringList& args)
 
     RealClock clock;
     cli::CliUi ui(o.link.yes);
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     Connection connection(s);
     const int connected = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui,
         cli::LinkChoice{o.link.tcp, o.link.host, o.link.port}, false);

@@ -2,6 +2,7 @@
 // Session, Connection and DispatchResponse) with a terminal UI port.
 
 #include "TrivelVersion.h"
+#include "box/Box.h"
 #include "cli/BoxRun.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
@@ -201,7 +202,8 @@ int main(int argc, char** argv)
 
     RealClock clock;
     cli::CliUi ui(o.link.yes);
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     Connection connection(s);
 
     const bool identifyOnly = o.command == "identify";

@@ -1,6 +1,7 @@
 // trivelctl file dump/diff/check: the real executable on setting files written by the core.
 
 #include "RunTrivelctl.h"
+#include "box/Box.h"
 
 #include "files/SettingFile.h"
 #include "link/Clock.h"
@@ -25,7 +26,8 @@ struct TrivelctlFile : ::testing::Test {
     QTemporaryDir dir;
     VirtualClock clock;
     test::RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
 
     TrivelctlFile()
     {

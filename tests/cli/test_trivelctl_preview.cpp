@@ -1,6 +1,7 @@
 // trivelctl preview against trivel-boxsim: pictures of what the box's windows show.
 
 #include "RunTrivelctl.h"
+#include "box/Box.h"
 
 #include "files/SettingFile.h"
 #include "link/Clock.h"
@@ -128,7 +129,8 @@ TEST(TrivelctlPreview, SamePictureAsTheGuiSession)
 
     trivel::VirtualClock clock;
     trivel::test::RecordingUi ui;
-    trivel::Session s(clock, ui);
+    trivel::Box tool(clock, ui);
+    trivel::Session& s = tool.session;
     trivel::sim::BoxModel box;
     trivel::test::FakeBoxTransport link(box);
     auto& blend = box.window(1).blend;
@@ -156,7 +158,8 @@ TEST(TrivelctlPreview, DrawsASettingFileWithoutABox)
     // The rig: a box as it reads back, with a left blend of 400 on window 3.
     trivel::VirtualClock clock;
     trivel::test::RecordingUi ui;
-    trivel::Session rig(clock, ui);
+    trivel::Box rigTool(clock, ui);
+    trivel::Session& rig = rigTool.session;
     trivel::sim::BoxModel box;
     box.window(2).blend[0] = 400 & 0xFF; // LEB, u16 at 0
     box.window(2).blend[1] = 400 >> 8;

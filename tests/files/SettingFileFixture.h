@@ -3,6 +3,7 @@
 // not its start value, and small helpers to read a file's bytes.
 
 #include "files/SettingFile.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "session/Session.h"
 #include "support/RecordingUi.h"
@@ -104,12 +105,14 @@ class SettingFileTest : public ::testing::Test {
 protected:
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
 
     // A second, fresh session to load into.
     VirtualClock clock2;
     RecordingUi ui2;
-    Session t{clock2, ui2};
+    Box tTool{clock2, ui2};
+    Session& t = tTool.session;
 
     SettingFileTest()
     {

@@ -1,6 +1,7 @@
 // The three download procedures against the box model, on the virtual clock.
 
 #include "firmware/Controls.h"
+#include "box/Box.h"
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
 #include "link/HidBackend.h"
@@ -47,7 +48,8 @@ protected:
     QTemporaryDir dir;
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     sim::BoxModel box;
     FakeBoxTransport link{box};
 

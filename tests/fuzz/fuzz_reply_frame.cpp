@@ -9,6 +9,7 @@
 // Every step the dispatcher routes to is reachable, so the chains added later are fuzzed too.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "link/Transport.h"
 #include "session/Dispatch.h"
 #include "session/PendingOps.h"
@@ -72,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     VirtualClock clock;
     test::RecordingUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     s.TcpSelected = true;
     NullTransport link;
     s.setTransport(&link);

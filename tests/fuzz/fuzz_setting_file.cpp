@@ -6,6 +6,7 @@
 // the overscans it kept: from such a file the bytes must be stable one save later.
 
 #include "files/SettingFile.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "session/Session.h"
 #include "support/RecordingUi.h"
@@ -23,7 +24,8 @@ using namespace trivel;
 struct Box {
     VirtualClock clock;
     test::RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
 
     explicit Box(std::uint8_t kind)
     {

@@ -5,6 +5,7 @@
 //   window 2: no warp; a 300 px right blend with gamma gains 40/50/60; centre lift 8/16/24
 
 #include "files/SettingFile.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "session/Session.h"
 #include "support/RecordingUi.h"
@@ -25,7 +26,8 @@ int main(int argc, char** argv)
     }
     VirtualClock clock;
     test::RecordingUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     WarpModel& m = s.warp.model[0];
     m.ControlPattern = WarpMode::Points;
     for (int k = 0; k < kGridSize; ++k)

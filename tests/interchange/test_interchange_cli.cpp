@@ -1,6 +1,7 @@
 // trivelctl export and import, offline: a setting file to an .mpcdi file and back to a plan.
 
 #include "../cli/RunTrivelctl.h"
+#include "box/Box.h"
 
 #include "files/SettingFile.h"
 #include "link/Clock.h"
@@ -23,7 +24,8 @@ QString SaveRig(const QTemporaryDir& dir)
 {
     VirtualClock clock;
     test::RecordingUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     WarpModel& m = s.warp.model[0];
     m.ControlPattern = WarpMode::Points;
     for (int k = 0; k < kGridSize; ++k)

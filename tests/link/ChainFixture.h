@@ -3,6 +3,7 @@
 // the simulated box behind a link that hands a reply over only when the test pumps it.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "box/Readback.h"
 #include "session/Session.h"
 #include "box/StatusPoll.h"
@@ -56,7 +57,8 @@ class ChainTest : public ::testing::Test {
 protected:
     VirtualClock clock;
     TrackingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     sim::BoxModel box = ChainBox();
     FakeBoxTransport link{box};
 

@@ -3,6 +3,7 @@
 // threads, and a TCP peer that runs a script on raw sockets (split and coalesced replies).
 
 #include "FakeHid.h"
+#include "box/Box.h"
 #include "link/Clock.h"
 #include "link/Transport.h"
 #include "box/Connection.h"
@@ -59,7 +60,8 @@ inline bool settle(VirtualClock& clock, const std::function<bool()>& pred, int m
 struct LinkSession {
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     LinkSession() { ui.watch(s.events); }
     // Until no operation or chain runs any more.
     bool settleIdle(int ms = 5000)

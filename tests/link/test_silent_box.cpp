@@ -3,6 +3,7 @@
 // reply brings everything back.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "session/Dispatch.h"
 #include "session/PendingOps.h"
 #include "box/Readback.h"
@@ -27,7 +28,8 @@ class SilentBox : public ::testing::Test {
 protected:
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     sim::BoxModel box;
     FakeBoxTransport link{box};
 

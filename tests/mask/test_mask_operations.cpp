@@ -1,6 +1,7 @@
 // The slot operations of the Digi Mapping and Mask pages, driven against the simulated box.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "mask/Controls.h"
 #include "mask/MaskCodec.h"
 #include "mask/MaskOperations.h"
@@ -54,7 +55,8 @@ class MaskOperations : public ::testing::Test {
 protected:
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     sim::BoxModel box;
     FakeBoxTransport link{box};
 

@@ -1,6 +1,7 @@
 // Upload chunks of the current mask stream, as they go on the wire.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "mask/MaskTransfer.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
@@ -22,7 +23,8 @@ class MaskChunks : public ::testing::Test {
 protected:
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     sim::BoxModel box;
     FakeBoxTransport link{box};
 

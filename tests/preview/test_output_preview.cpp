@@ -1,6 +1,7 @@
 // The output preview, stage by stage, on small frames whose every pixel can be checked.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "mask/MaskCodec.h"
 #include "preview/OutputPreview.h"
 #include "preview/PreviewSession.h"
@@ -43,7 +44,8 @@ QImage Flat(int w, int h, QRgb c)
 struct PreviewSession {
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
 
     // Window 0 at a frame size, in 17x17 User Map mode with its tables transferred.
     WarpModel& userMap(int width, int height)

@@ -1,6 +1,7 @@
 // The Ethernet config of the System page: the 0x1003 frame of "Update" and its failures.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"
 #include "settings/SystemLogic.h"
@@ -17,7 +18,8 @@ namespace {
 struct NetworkSession {
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     sim::BoxModel box;
     FakeBoxTransport link{box};
 

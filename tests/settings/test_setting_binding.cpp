@@ -1,6 +1,7 @@
 // The table of settings and the slider binding built on it.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "protocol/SettingCodec.h"
 #include "session/Dispatch.h"
 #include "session/Session.h"
@@ -23,7 +24,8 @@ namespace {
 struct BoundSession {
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     sim::BoxModel box;
     FakeBoxTransport link{box};
 
@@ -71,7 +73,8 @@ TEST(SettingBindings, CacheFieldsRoundTripOverTheWholeRange)
 {
     VirtualClock clock;
     RecordingUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     for (const SettingBinding& b : SettingBindings()) {
         if (!b.cached())
             continue;

@@ -1,4 +1,5 @@
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
 #include "support/Controls.h"
@@ -16,7 +17,8 @@ class SettingsCache : public ::testing::Test {
 protected:
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     FrameBuffer buffer{};
     SettingsCache() { ui.watch(s.events); }
     FrameView frame = FrameView::ofBuffer(buffer);

@@ -2,6 +2,7 @@
 // tool's caches, so the model's layouts agree with the tool's decoders.
 
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "protocol/SettingCodec.h"
 #include "session/Dispatch.h"
 #include "box/Readback.h"
@@ -51,7 +52,8 @@ TEST(BoxReadback, ConnectReadBackFillsTheCachesFromTheBox)
 
     VirtualClock clock;
     test::RecordingUi ui;
-    Session s(clock, ui);
+    Box tool(clock, ui);
+    Session& s = tool.session;
     s.TcpSelected = true;
     test::FakeBoxTransport link(box);
     link.setReplySink([&s](const std::uint8_t* b, std::size_t n, bool rid) { DeliverReply(s, b, n, rid); });

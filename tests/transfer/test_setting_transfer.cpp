@@ -3,6 +3,7 @@
 // at the end.
 
 #include "app/AppFixture.h"
+#include "box/Box.h"
 #include "files/FileOps.h"
 #include "files/SettingFileActions.h"
 #include "files/SettingTransfer.h"
@@ -60,7 +61,8 @@ class Transfer : public ::testing::Test {
 protected:
     VirtualClock clock;
     RecordingUi ui;
-    Session s{clock, ui};
+    Box tool{clock, ui};
+    Session& s = tool.session;
     sim::BoxModel box{Identity()};
     FakeBoxTransport link{box};
     std::vector<Sent> sent;
