@@ -197,8 +197,10 @@ void Exchange::deliver(const std::uint8_t* bytes, std::size_t n, bool withReport
     if (reply.code() != e->request.code()) {
         // Not the answer to this request: a late one, or a box answering out of turn. The
         // request keeps waiting for its own reply until its allowance runs out.
-        e->wrongCode = reply.code();
-        emit memo(QStringLiteral("REPLY %1 TO %2").arg(Hex(reply.code()), Hex(e->request.code())));
+        // Said once per request: a box that floods the link must not flood the memo too.
+        if (e->wrongCode == 0)
+            emit memo(QStringLiteral("REPLY %1 TO %2").arg(Hex(reply.code()), Hex(e->request.code())));
+        e->wrongCode = reply.code() != 0 ? reply.code() : 0xFFFFFFFFu;
         return;
     }
     takeFromWire(e);
@@ -249,7 +251,8 @@ void Exchange::replyTimedOut(const std::shared_ptr<Entry>& e)
         return;
     const Failure f = e->wrongCode != 0
         ? Failure{Failure::Kind::BoxFault,
-              QStringLiteral("The box answered %1 to request %2.").arg(Hex(e->wrongCode), Hex(e->request.code()))}
+              QStringLiteral("The box answered request %1 with another code (%2).")
+                  .arg(Hex(e->request.code()), Hex(e->wrongCode == 0xFFFFFFFFu ? 0 : e->wrongCode))}
         : Failure{Failure::Kind::NoReply, QStringLiteral("No reply from the box.")};
     complete(e, &f);
     pump();
