@@ -8,4 +8,10 @@ Box::Box(Clock& clock, UiPort& ui)
 {
 }
 
+Box::~Box()
+{
+    // Operations of a subsystem may still wait on the link: they go before the subsystem does.
+    session.exchange.abandonAll();
+}
+
 } // namespace trivel

@@ -11,6 +11,7 @@ namespace trivel {
 class Box {
 public:
     Box(Clock& clock, UiPort& ui);
+    ~Box();
     Box(const Box&) = delete;
     Box& operator=(const Box&) = delete;
 
