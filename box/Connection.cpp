@@ -3,7 +3,6 @@
 #include "box/Readback.h"
 
 #include "firmware/Controls.h"
-#include "firmware/FirmwareUpdate.h"
 #include "session/Dispatch.h"
 #include "box/NeutralState.h"
 #include "session/PendingOps.h"
@@ -212,6 +211,7 @@ void Connection::DisconnectWithoutNeutralState()
 
 void Connection::disconnect(bool neutralState)
 {
+    emit m_s.events.linkClosing();
     if (neutralState && !m_s.FactoryResetPending)
         SendNeutralState(m_s, true);
     const bool usb = m_link.transport() ? m_link.transport()->isUsb() : !m_s.TcpSelected;
@@ -225,6 +225,7 @@ void Connection::disconnect(bool neutralState)
 void Connection::closeTcpLink()
 {
     UiPort& ui = m_s.ui;
+    emit m_s.events.linkClosing();
     ApplyChannelLayout(m_s, false);
     // The session's link ends here, whichever transport carried it.
     m_s.setTransport(nullptr, QStringLiteral("disconnected"));
@@ -235,12 +236,12 @@ void Connection::closeTcpLink()
     m_s.setFlag(Flag::Connected, false);
     ShowSignalIndicators(m_s, 0, 0);
     ResetWindowSettings(m_s);
-    FirmwareLinkClosed(m_s);
 }
 
 void Connection::CloseUsbLink()
 {
     UiPort& ui = m_s.ui;
+    emit m_s.events.linkClosing();
     ApplyChannelLayout(m_s, false);
     ui.setCaption(ctl::BtnCnt2, "Connect");
     ui.setEnabled(ctl::ProgBtn, false);
@@ -252,7 +253,6 @@ void Connection::CloseUsbLink()
     m_link.close();
     ui.setEnabled(ctl::RBTCP, true);
     ResetWindowSettings(m_s);
-    FirmwareLinkClosed(m_s);
 }
 
 void Connection::onLinkLost(const QString& reason)
