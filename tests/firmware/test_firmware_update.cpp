@@ -1,11 +1,11 @@
 // The three download procedures against the box model, on the virtual clock.
 
-#include "firmware/Controls.h"
 #include "box/Box.h"
+#include "box/Connection.h"
+#include "firmware/Controls.h"
 #include "firmware/Firmware.h"
 #include "link/Exchange.h"
 #include "link/HidBackend.h"
-#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
@@ -196,6 +196,40 @@ TEST_F(FirmwareUpdate, ThreeHundredBytesGoInTwoPiecesTheLastZeroFilled)
     EXPECT_TRUE(std::equal(image.begin() + 256, image.end(), pieces[1].begin() + 12));
     EXPECT_TRUE(
         std::all_of(pieces[1].begin() + 12 + 44, pieces[1].end(), [](std::uint8_t x) { return x == 0; }));
+}
+
+// Start, end, commit and restart write their own fields over the frame before them; a piece starts
+// from a cleared frame.
+TEST_F(FirmwareUpdate, OnlyPiecesClearTheFrameTheOthersWriteOverIt)
+{
+    s.RequestBuffer[1 + 100] = 0xEE; // left over from an earlier request
+    const auto image = Pattern(300);
+    start("fw.bin", image);
+    link.pump();
+    const auto indexOf = [this](std::uint32_t code) {
+        return std::size_t(
+            std::find(link.sentCodes.begin(), link.sentCodes.end(), code) - link.sentCodes.begin());
+    };
+    for (std::uint32_t code : {Cmd::FwShortStart, Cmd::FwShortEnd, Cmd::FwShortCommit, Cmd::Restart})
+        ASSERT_LT(indexOf(code), link.sent.size()) << std::hex << code;
+    const auto& first = link.sent[indexOf(Cmd::FwShortStart)];
+    ASSERT_EQ(link.sentCodes[indexOf(Cmd::FwShortEnd) - 1], Cmd::FwShortData);
+    const auto& lastPiece = link.sent[indexOf(Cmd::FwShortEnd) - 1];
+    const auto& end = link.sent[indexOf(Cmd::FwShortEnd)];
+    const auto& commit = link.sent[indexOf(Cmd::FwShortCommit)];
+    const auto& restart = link.sent[indexOf(Cmd::Restart)];
+    const auto at = [](const std::vector<std::uint8_t>& f, std::size_t o) {
+        return FrameView(const_cast<std::uint8_t*>(f.data()), f.size()).u32(o);
+    };
+    EXPECT_EQ(at(first, 8), 300u);
+    EXPECT_EQ(first[100], 0xEE);
+    EXPECT_EQ(lastPiece[100], 0);
+    EXPECT_EQ(at(end, 8), 300u);
+    EXPECT_TRUE(std::equal(end.begin() + 12, end.end(), lastPiece.begin() + 12)) << "the last piece's bytes";
+    EXPECT_EQ(at(commit, 8), 300u);
+    EXPECT_EQ(at(commit, 12), FirmwareSum(image));
+    EXPECT_TRUE(std::equal(commit.begin() + 16, commit.end(), end.begin() + 16));
+    EXPECT_TRUE(std::equal(restart.begin() + 8, restart.end(), commit.begin() + 8));
 }
 
 TEST_F(FirmwareUpdate, SixteenBitCheckUsesTheLowerHalfAndTheCommitCarriesTheWholeSum)
@@ -414,6 +448,27 @@ TEST_F(FirmwareUpdate, ClosingTheLinkMidwayEndsTheUpdate)
         EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::Done);
         EXPECT_EQ(box.firmwareImage(), Pattern(5000));
     }
+    s.connection = nullptr;
+}
+
+// A close while the board query waits to ask again ends the update then, not at the next query.
+TEST_F(FirmwareUpdate, ClosingTheLinkDuringTheBoardQueryWaitEndsTheUpdateAtOnce)
+{
+    QTemporaryDir lockDir;
+    Connection connection{s, std::make_unique<NoHid>(), lockDir.path()};
+    box.boardQueryEmptyReplies = 6;
+    link.useClock(nullptr); // pump() hands replies over but leaves the waits pending
+    start("big.bin", Pattern(393216));
+    ASSERT_EQ(link.pump(1), 1); // no board yet: the 300 ms wait begins
+    ASSERT_TRUE(clock.delayPending());
+    connection.CloseUsbLink();
+    EXPECT_FALSE(fw.running());
+    EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::LinkClosed);
+    EXPECT_FALSE(clock.delayPending());
+    EXPECT_FALSE(s.busy());
+    EXPECT_EQ(sent(Cmd::FwLargeBoardQuery), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, kFirmwareLinkClosed);
     s.connection = nullptr;
 }
 
