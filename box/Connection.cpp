@@ -41,6 +41,8 @@ Connection::Connection(
 
 Connection::~Connection()
 {
+    // A disconnect still sending its neutral state closes the link now, while this still exists.
+    m_disconnect.cancel();
     m_link.setDevicePolling(false);
     detachFromSession();
     m_link.close();
@@ -141,6 +143,8 @@ void Connection::commonClickPart()
 
 void Connection::BtnCnt2Click()
 {
+    if (disconnecting())
+        return;
     commonClickPart();
     if (m_s.connected())
         disconnect(true);
@@ -212,14 +216,27 @@ void Connection::DisconnectWithoutNeutralState()
 void Connection::disconnect(bool neutralState)
 {
     emit m_s.events.linkClosing();
-    if (neutralState && !m_s.FactoryResetPending)
-        SendNeutralState(m_s, true);
+    if (neutralState && !m_s.FactoryResetPending && m_s.transport) {
+        m_disconnect = LeaveNeutralState(m_s);
+        m_disconnect.onFinished([this] {
+            // Unless the link went meanwhile (lost, or this runs inside its own close).
+            if (m_s.connected() && m_s.transport)
+                closeLink();
+            SetActivePage(m_s, Page::WarpAdjust);
+        });
+        return;
+    }
+    closeLink();
+    SetActivePage(m_s, Page::WarpAdjust);
+}
+
+void Connection::closeLink()
+{
     const bool usb = m_link.transport() ? m_link.transport()->isUsb() : !m_s.TcpSelected;
     if (usb)
         CloseUsbLink();
     else
         closeTcpLink();
-    SetActivePage(m_s, Page::WarpAdjust);
 }
 
 void Connection::closeTcpLink()

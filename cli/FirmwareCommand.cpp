@@ -3,6 +3,7 @@
 
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
+#include "cli/BoxRun.h"
 #include "firmware/Firmware.h"
 #include "firmware/FirmwareImage.h"
 #include "link/Clock.h"
@@ -237,8 +238,7 @@ int RunFirmwareCommand(const QStringList& args)
     if (exitCode == Success)
         std::fprintf(stderr, "trivelctl: checksum %s confirmed by the box\n",
             qPrintable(FormatFirmwareChecksum(firmware.state().FirmwareChecksum)));
-    if (s.connected())
-        connection.BtnCnt2Click();
+    cli::Disconnect(s, connection);
     return exitCode;
 }
 
