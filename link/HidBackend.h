@@ -2,6 +2,8 @@
 // The USB HID operations the link needs, behind a small interface: hidapi in the product,
 // a scripted device in tests.
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,6 +39,9 @@ public:
     // One input report without its report id into buf; waits at most timeoutMs.
     // Returns the byte count, 0 on time-out, -1 when the device has gone.
     virtual int read(std::uint8_t* buf, std::size_t n, int timeoutMs) = 0;
+    // The error text of the last failed call, asked on the thread that made it: hidapi keeps
+    // it per device, and a call on another thread would overwrite it.
+    virtual QString lastError() { return {}; }
     // Wakes a read() in progress (from another thread), if the backend can.
     virtual void cancelRead() { }
 };

@@ -110,6 +110,11 @@ public:
     {
         return hid_read_timeout(m_dev, buf, n, timeoutMs);
     }
+    QString lastError() override
+    {
+        const wchar_t* text = hid_error(m_dev);
+        return text ? QString::fromWCharArray(text) : QString();
+    }
 
 private:
     hid_device* m_dev;

@@ -76,7 +76,9 @@ void UsbTransport::receiveLoop()
         if (n == 0)
             continue;
         if (n < 0) {
-            reportLinkLost(QStringLiteral("USB device gone"));
+            const QString why = m_device->lastError();
+            reportLinkLost(why.isEmpty() ? QStringLiteral("USB device gone")
+                                         : QStringLiteral("USB device gone (%1)").arg(why));
             return;
         }
         // hidapi strips the report id of unnumbered reports; the frame starts at byte 1.
