@@ -5,6 +5,7 @@
 
 #include "registers/Registers.h"
 #include "session/Session.h"
+#include "warp/Warp.h"
 
 namespace trivel {
 
@@ -16,6 +17,7 @@ public:
 
     Session session;
     Registers registers;
+    Warp warp;
 };
 
 } // namespace trivel

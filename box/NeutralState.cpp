@@ -1,5 +1,6 @@
 #include "box/NeutralState.h"
 
+#include "box/Box.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
 
@@ -28,7 +29,7 @@ void SendNeutralState(Session& s, bool sendMarker, int markerValue)
         SendFrame(s);
     }
 
-    const CursorPos cur = s.warp.model[std::size_t(w & 3)].ControlCursor;
+    const CursorPos cur = s.box->warp.model(w).ControlCursor;
     s.clearRequest();
     FrameView f = s.request();
     f.setCode(Cmd::ControlCursor);

@@ -13,8 +13,6 @@
 #include "session/SessionFlags.h"
 #include "session/UiPort.h"
 #include "settings/SettingsState.h"
-#include "warp/WarpAdjustState.h"
-#include "warp/WarpState.h"
 
 #include <array>
 #include <functional>
@@ -22,6 +20,7 @@
 
 namespace trivel {
 
+class Box;
 class Connection;
 class Transport;
 
@@ -52,6 +51,9 @@ public:
 
     Clock& clock;
     UiPort& ui;
+    // The box this session belongs to (box/Box.h): how functions that take only the session
+    // reach a subsystem's state. Set by the box.
+    Box* box = nullptr;
     SessionEvents events;
     PageHooks pageHooks;
 
@@ -130,8 +132,6 @@ public:
 
     SettingsState settings;
     TransferState transfer; // the chain of files/SettingTransfer.h
-    WarpState warp;
-    WarpAdjustState warpAdjust;
     MaskState mask;
     FirmwareState firmware;
 
