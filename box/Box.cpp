@@ -6,8 +6,15 @@ Box::Box(Clock& clock, UiPort& ui)
     : session(clock, ui)
     , registers(session)
     , warp(session)
+    , firmware(session)
 {
     session.box = this;
+}
+
+Box::~Box()
+{
+    // Operations of a subsystem may still wait on the link: they go before the subsystem does.
+    session.exchange.abandonAll();
 }
 
 } // namespace trivel

@@ -526,8 +526,7 @@ int RunWarpBoxCommand(const QStringList& args)
     ui.quiet = false;
 
     const int code = RunOnConnectedBox(tool, ui, o, RunEventLoop);
-    if (s.connected())
-        connection.BtnCnt2Click();
+    cli::Disconnect(s, connection);
     return code;
 }
 

@@ -27,11 +27,30 @@ Exchange::Exchange(Clock& clock, QObject* parent)
 
 Exchange::~Exchange()
 {
+    abandonAll();
+}
+
+void Exchange::abandonAll()
+{
     // Nobody may be resumed from a destructor: drop the waiters without calling them.
     for (auto& e : m_queue)
         e->done = nullptr;
     for (auto& e : m_onWire)
         e->done = nullptr;
+    m_queue.clear();
+    m_onWire.clear();
+    m_gateClosed = false;
+    m_pausing.reset();
+    // A waiting frame is never another's continuation, so destroying one cannot reach the next.
+    for (auto h : std::exchange(m_waiting, {}))
+        h.destroy();
+}
+
+void Exchange::noteResumed(std::coroutine_handle<> h)
+{
+    const auto it = std::find(m_waiting.begin(), m_waiting.end(), h);
+    if (it != m_waiting.end())
+        m_waiting.erase(it);
 }
 
 void Exchange::attach(Transport* transport)
@@ -373,15 +392,20 @@ bool Exchange::SendAwaiter::start(std::coroutine_handle<> h, detail::StateBase& 
             m_failure = *f;
         // Completed while still being started (no link, nothing to wait for): go on without
         // a resume, the caller of start() returns false.
-        if (m_starting)
+        if (m_starting) {
             m_doneWhileStarting = true;
-        else
+        } else {
+            m_exchange->noteResumed(h);
             h.resume();
+        }
     };
     m_starting = true;
     ex->enqueue(m_entry);
     m_starting = false;
-    return !m_doneWhileStarting;
+    if (m_doneWhileStarting)
+        return false;
+    ex->noteWaiting(h);
+    return true;
 }
 
 Reply Exchange::SendAwaiter::await_resume()
@@ -402,12 +426,15 @@ bool Exchange::DelayAwaiter::start(std::coroutine_handle<> h, detail::StateBase&
         ownerPtr->cancelAwaited = nullptr;
         m_cancelled = true;
         m_timer.reset();
+        m_exchange->noteResumed(h);
         h.resume();
     };
     m_timer = m_exchange->m_clock.singleShot(m_ms, m_kind, [this, h, ownerPtr] {
         ownerPtr->cancelAwaited = nullptr;
+        m_exchange->noteResumed(h);
         h.resume();
     });
+    m_exchange->noteWaiting(h);
     return true;
 }
 

@@ -2,8 +2,6 @@
 
 #include "files/FileOps.h"
 #include "files/SettingTransfer.h"
-#include "firmware/FirmwareOps.h"
-#include "firmware/FirmwareUpdate.h"
 #include "mask/MaskOperations.h"
 #include "mask/MaskOps.h"
 #include "mask/MaskState.h"
@@ -30,8 +28,7 @@ template <std::size_t... N> constexpr auto Join(const std::array<OpRange, N>&...
     return all;
 }
 
-constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps,
-    Op::kFirmwareOps, Op::kFileOps);
+constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps, Op::kFileOps);
 
 constexpr bool Disjoint(const auto& ranges)
 {
@@ -48,9 +45,6 @@ static_assert(Disjoint(kAllOps), "two owners claim the same PendingOp values");
 
 // PendingOp value ranges and their steps. A value without a row is ignored (PendingOp kept).
 const ChainRoute kChainTable[] = {
-    {Op::FwPlainStart, Op::FwPlainCommitted, FirmwareStep, "firmware: short image"},
-    {Op::FwPrefixedStart, Op::FwPrefixedCheck, FirmwareStep, "firmware: prefixed image"},
-    {Op::FwLargeQuery, Op::FwLargeCheck, FirmwareStep, "firmware: large image"},
     {Op::MaskPreview, Op::MaskAssign, MaskOperationStep, "mask: preview, save, delete, read, set"},
     {Op::TransferWindowStart, Op::TransferWindowEnd, SettingTransferStep, "files: setting transfer"},
 };
