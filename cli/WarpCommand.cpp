@@ -5,6 +5,7 @@
 #include "cli/BoxRun.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
+#include "cli/WarpBoxRun.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "protocol/SettingCodec.h"
@@ -207,267 +208,20 @@ int ModeOf(const QString& name)
     return -1;
 }
 
-Operation<void> WhenDone(Operation<bool> op)
+WarpJob JobOf(const WarpArgs& o)
 {
-    co_await op;
-}
-
-// How an operation that did not get through ends the run; the reason goes to stderr.
-int ExitOf(const Failure& f)
-{
-    switch (f.kind) {
-    case Failure::Kind::NoReply:
-        std::fprintf(stderr, "trivelctl: no reply from the box%s%s\n", f.reason.isEmpty() ? "" : ": ",
-            qPrintable(f.reason));
-        return LinkFailure;
-    case Failure::Kind::LinkLost:
-    case Failure::Kind::Cancelled:
-        std::fprintf(
-            stderr, "trivelctl: the link closed%s%s\n", f.reason.isEmpty() ? "" : ": ", qPrintable(f.reason));
-        return LinkFailure;
-    case Failure::Kind::BoxFault:
-    case Failure::Kind::Error:
-        std::fprintf(stderr, "trivelctl: the box answered wrongly: %s\n", qPrintable(f.reason));
-        return Rejected;
-    case Failure::Kind::Refused:
-        if (!f.reason.isEmpty() && !f.shown)
-            std::fprintf(stderr, "trivelctl: %s\n", qPrintable(f.reason));
-        return Refused;
-    }
-    return Rejected;
-}
-
-class Runner {
-public:
-    Runner(Session& s, cli::CliUi& ui, const WarpRunUntil& runUntil)
-        : m_s(s)
-        , m_ui(ui)
-        , m_runUntil(runUntil)
-    {
-    }
-
-    // Runs op to its end and until every request it left behind has had its reply. -1 when all
-    // went through, else the exit code. `alsoDone` ends the run early with -1 when it says so.
-    int finish(const Operation<void>& op, const std::function<bool()>& alsoDone = {})
-    {
-        std::optional<Failure> posted;
-        QObject context;
-        QObject::connect(&m_s.exchange, &Exchange::stepFailed, &context, [&posted](const Failure& f) {
-            if (!posted)
-                posted = f;
-        });
-        const int warnings = m_ui.warnings;
-        int code = -2;
-        m_runUntil([&] {
-            if (op.finished() && op.failure())
-                code = ExitOf(*op.failure());
-            else if (posted)
-                code = ExitOf(*posted);
-            else if (m_s.flag(Flag::Rejected))
-                code = Rejected;
-            else if (!m_s.connected())
-                code = ExitOf({Failure::Kind::LinkLost, QString()});
-            else if (m_ui.warnings > warnings)
-                code = Refused;
-            else if ((alsoDone && alsoDone()) || (op.finished() && m_s.exchange.idle()))
-                code = -1;
-            return code != -2;
-        });
-        if (code == -2)
-            code = ExitOf({Failure::Kind::NoReply, QString()});
-        return code;
-    }
-
-    // Until the requests posted so far have had their replies.
-    int settle() { return finish(Finished()); }
-
-private:
-    Session& m_s;
-    cli::CliUi& m_ui;
-    const WarpRunUntil& m_runUntil;
-};
-
-// Makes window w the current one, here and on the box.
-void SelectWindow(Session& s, int w)
-{
-    s.CurrentWindow = w;
-    s.box->warp.state().WarpWindow = w;
-    SettingCommand cmd = MakeSettingCommand("s00VKY+060");
-    EncodeSettingValue(60 + w, cmd);
-    s.exchange.post(Request(Cmd::Setting, Clear::All).setting(cmd), {.pauseMs = 50});
-    s.exchange.post(Request(Cmd::CurrentWindowChanged, Clear::Frame).u8(8, std::uint8_t(w)), {.pauseMs = 50});
-}
-
-// The User Map table transfer of a grid computed here; the progress line counts acknowledged
-// chunks, and a wrong reply code (the chain's "X CMD ERROR:" memo line) ends the run at once.
-int Push(Box& box, Runner& run, const WarpArgs& o)
-{
-    Session& s = box.session;
-    Warp& warp = box.warp;
-    const WarpModel& m = warp.model(o.window);
-    try {
-        ApplyWarpGrid(warp.state(), *o.pattern, o.grid);
-    } catch (const WarpMathError& e) {
-        std::fprintf(stderr, "trivelctl: the grid cannot be computed: %s\n", e.what());
-        return Refused;
-    }
-    const qsizetype memoLines = s.ui.memo().size();
-    auto wrongReply = [&]() -> QString {
-        for (qsizetype i = memoLines; i < s.ui.memo().size(); ++i)
-            if (s.ui.memo()[i].startsWith(QLatin1String("X CMD ERROR:")))
-                return s.ui.memo()[i];
-        return {};
-    };
-    constexpr int kChunks = 2 * kUserMapChunksPerTable;
-    int shown = -1;
-    auto progress = [&](int n) {
-        if (n == shown)
-            return;
-        shown = n;
-        std::fprintf(stderr, "\rtrivelctl: warp push: window %d, %d/%d chunks", o.window, n, kChunks);
-    };
-    progress(0);
-    const int code = run.finish(warp.transferTables(), [&] {
-        progress(warp.chunksAcknowledged());
-        return !wrongReply().isEmpty();
-    });
-    if (code < 0 && wrongReply().isEmpty())
-        progress(kChunks);
-    std::fputs(code < 0 && wrongReply().isEmpty() ? ", applied\n" : "\n", stderr);
-    if (code >= 0)
-        return code;
-    if (const QString line = wrongReply(); !line.isEmpty()) {
-        std::fprintf(stderr, "trivelctl: the box answered a table chunk wrongly (%s)\n", qPrintable(line));
-        return Refused;
-    }
-    std::printf("Window: %d\nFrame: %dx%d\nPattern: %d\nTables: sent\n", o.window, int(m.frameWidth),
-        int(m.frameHeight), *o.pattern);
-    return Success;
-}
-
-int Mode(Box& box, Runner& run, const WarpArgs& o)
-{
-    Warp& warp = box.warp;
-    const int mode = ModeOf(o.mode);
-    Operation<void> op = Finished();
-    if (mode == WarpMode::Points)
-        warp.enterPointMode();
-    else if (mode >= WarpMode::FirstUserMap && mode <= WarpMode::LastUserMap)
-        warp.selectUserMap(mode - WarpMode::FirstUserMap);
-    else
-        op = warp.selectMode(mode);
-    if (const int code = run.finish(op); code >= 0)
-        return code;
-    const WarpModel& m = warp.model(o.window);
-    if (m.ControlPattern != mode)
-        return Refused;
-    std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
-    return Success;
-}
-
-int Nudge(Box& box, Runner& run, const WarpArgs& o)
-{
-    Session& s = box.session;
-    Warp& warp = box.warp;
-    if (!warp.selectPoint(o.column, o.row)) {
-        std::fprintf(stderr, "trivelctl: point %d,%d is not a point of mode %d\n", o.column, o.row,
-            int(warp.model(o.window).ControlPattern));
-        return Refused;
-    }
-    WarpAdjustState& a = warp.adjust();
-    const int step = a.MoveStep[std::size_t(o.window)];
-    const struct {
-        int amount;
-        WarpDir minus, plus;
-        const Control& shown;
-        const char* name;
-    } axes[] = {{o.dx, WarpDir::Left, WarpDir::Right, ctl::WPLRVal, "--dx"},
-        {o.dy, WarpDir::Up, WarpDir::Down, ctl::WPUDVal, "--dy"}};
-    for (const auto& axis : axes) {
-        if (axis.amount == 0)
-            continue;
-        const int target = s.ui.caption(axis.shown).toInt() + axis.amount;
-        if (target != ClampOffset(target))
-            std::fprintf(stderr, "trivelctl: %s %d takes the offset to %d: clamped to %d\n", axis.name,
-                axis.amount, target, int(ClampOffset(target)));
-        // One move of the whole amount, as a key press with that step would make.
-        a.MoveStep[std::size_t(o.window)] = std::min(std::abs(axis.amount), 2 * kOffsetLimit);
-        const Operation<void> op = warp.movePoint(axis.amount < 0 ? axis.minus : axis.plus);
-        a.MoveStep[std::size_t(o.window)] = step;
-        if (const int code = run.finish(op); code >= 0)
-            return code;
-    }
-    std::printf("Window: %d\nPoint: %d,%d\nOffset: %s,%s\n", o.window, o.column, o.row,
-        qPrintable(s.ui.caption(ctl::WPLRVal)), qPrintable(s.ui.caption(ctl::WPUDVal)));
-    return Success;
-}
-
-// The slot is asked first: an empty one is not selected, so the box keeps its mode.
-int LoadMap(Box& box, Runner& run, const WarpArgs& o)
-{
-    Warp& warp = box.warp;
-    const Operation<bool> held = warp.slotHoldsMap(o.slot);
-    if (const int code = run.finish(WhenDone(held)); code >= 0)
-        return code;
-    if (!held.value()) {
-        box.session.ui.message(
-            MsgIcon::Information, QString(), QStringLiteral("No 17x17 warp information!!"), MsgButtons::Ok);
-        std::fprintf(stderr, "trivelctl: slot %d holds no map; the box keeps its warp mode\n", o.slot + 1);
-        return Refused;
-    }
-    warp.selectUserMap(o.slot);
-    if (const int code = run.finish(warp.loadUserMap()); code >= 0)
-        return code;
-    const WarpModel& m = warp.model(o.window);
-    if (m.ControlPattern != WarpMode::Points)
-        return Refused;
-    std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
-    return Success;
-}
-
-int RunOperation(Box& box, Runner& run, const WarpArgs& o)
-{
-    Warp& warp = box.warp;
-    if (o.command == "push")
-        return Push(box, run, o);
-    if (o.command == "mode")
-        return Mode(box, run, o);
-    if (o.command == "nudge")
-        return Nudge(box, run, o);
-    if (o.command == "load-map")
-        return LoadMap(box, run, o);
-    if (o.command == "save-map") {
-        if (const int code = run.finish(warp.saveUserMap(o.slot)); code >= 0)
-            return code;
-        std::printf("Window: %d\nControlPattern: %d\n", o.window, int(warp.model(o.window).ControlPattern));
-        return Success;
-    }
-    const Operation<void> op = warp.reset();
-    if (op.finished() && op.succeeded()) {
-        std::fprintf(stderr, "trivelctl: reset not confirmed (give --yes)\n");
-        return Refused;
-    }
-    if (const int code = run.finish(op); code >= 0)
-        return code;
-    std::printf("Window: %d\nReset: done\n", o.window);
-    return Success;
-}
-
-int RunOnConnectedBox(Box& box, cli::CliUi& ui, const WarpArgs& o, const WarpRunUntil& runUntil)
-{
-    Session& s = box.session;
-    Runner run(s, ui, runUntil);
-    // The status poll stays out of the way of the commands' exchanges.
-    if (s.TmrStatus)
-        s.TmrStatus->setEnabled(false);
-    if (o.window >= s.ChannelCount) {
-        std::fprintf(stderr, "trivelctl: the box has %d windows\n", s.ChannelCount);
-        return Refused;
-    }
-    SelectWindow(s, o.window);
-    if (const int code = run.settle(); code >= 0)
-        return code;
-    return RunOperation(box, run, o);
+    WarpJob job;
+    job.command = o.command;
+    job.window = o.window;
+    job.mode = ModeOf(o.mode);
+    job.column = o.column;
+    job.row = o.row;
+    job.dx = o.dx;
+    job.dy = o.dy;
+    job.slot = o.slot;
+    job.pattern = o.pattern.value_or(0);
+    job.grid = o.grid;
+    return job;
 }
 
 // The real event loop until `done` says so; a run no reply settles ends after a while.
@@ -487,17 +241,6 @@ void RunEventLoop(const std::function<bool()>& done)
 }
 
 } // namespace
-
-int RunWarpOnBox(Box& box, cli::CliUi& ui, const QStringList& args, const WarpRunUntil& runUntil)
-{
-    const int at = int(args.indexOf(QStringLiteral("warp")));
-    WarpArgs o;
-    if (at < 0 || at + 1 >= args.size())
-        return UsageError("warp needs a COMMAND");
-    if (const int code = Parse(args, at, o); code >= 0)
-        return code;
-    return RunOnConnectedBox(box, ui, o, runUntil);
-}
 
 int RunWarpBoxCommand(const QStringList& args)
 {
@@ -525,7 +268,9 @@ int RunWarpBoxCommand(const QStringList& args)
         return connected;
     ui.quiet = false;
 
-    const int code = RunOnConnectedBox(tool, ui, o, RunEventLoop);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int code = RunWarpJob(tool, JobOf(o), RunEventLoop, out, err);
     cli::Disconnect(s, connection);
     return code;
 }
