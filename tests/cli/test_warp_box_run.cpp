@@ -135,8 +135,9 @@ TEST(WarpRun, ExitZeroOnlyOnceTheLastReplyIsIn)
             EXPECT_EQ(f.run(command.job), c.exit) << f.err.toStdString();
             EXPECT_TRUE(f.err.contains(QLatin1String(c.says))) << f.err.toStdString();
             EXPECT_EQ(f.out.isEmpty(), c.exit != WarpDone) << "a result only for a run that went through";
-            if (c.fault == Fault::None)
+            if (c.fault == Fault::None) {
                 EXPECT_EQ(f.replies, command.replies);
+            }
         }
     }
 }
