@@ -217,12 +217,12 @@ void TMainForm::FormCreate()
     // Every window's warp model starts with a 1920 x 1080 frame.
     m_s.CurrentWindow = 0;
     for (int w = 0; w < 4; ++w) {
-        m_s.warp.WarpWindow = w;
-        InitWarpWindow(m_s.warp);
+        m_s.box->warp.state().WarpWindow = w;
+        InitWarpWindow(m_s.box->warp.state());
     }
     ResetWindowSettings(m_s);
     // The stored pattern indices are zero from construction; WarpWindow ends at 0.
-    m_s.warp.WarpWindow = 0;
+    m_s.box->warp.state().WarpWindow = 0;
     // Pages that only a box (or nothing) brings up.
     for (int i : {Page::Register, Page::Sheet13, Page::UserMap, Page::Pip, Page::DigiMap})
         SetPageAvailable(m_s, i, false);
@@ -399,7 +399,7 @@ bool TMainForm::warpPageShortcut(int key, bool shift, bool alt, bool ctrl)
     }
     case Qt::Key_M: {
         const int w = std::clamp(m_s.CurrentWindow, 0, 3);
-        switch (m_s.warp.model[std::size_t(w)].ControlPattern) {
+        switch (m_s.box->warp.state().model[std::size_t(w)].ControlPattern) {
         case 1:
             t.BtnWP3x3Click();
             break;

@@ -101,11 +101,11 @@ void BM_PreviewNudgeRedraw(benchmark::State& bench)
     trivel::test::RecordingUi ui;
     trivel::Box tool(clock, ui);
     trivel::Session& s = tool.session;
-    s.warp.model[0].ControlPattern = trivel::WarpMode::Grid3x3;
-    s.warpAdjust.ControlOffsets[0][22] = {36, -12};
+    s.box->warp.state().model[0].ControlPattern = trivel::WarpMode::Grid3x3;
+    s.box->warp.adjust().ControlOffsets[0][22] = {36, -12};
     const QImage source = trivel::PreviewTestPattern(QStringLiteral("grid"), 1920, 1080);
     for (auto _ : bench) {
-        s.warpAdjust.ControlOffsets[0][22].x ^= 1;
+        s.box->warp.adjust().ControlOffsets[0][22].x ^= 1;
         const trivel::PreviewInput in = trivel::BuildPreviewInput(s, 0, source);
         QImage out = trivel::RenderOutputPreview(in, 2);
         benchmark::DoNotOptimize(out.constBits());

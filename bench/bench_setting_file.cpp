@@ -45,7 +45,7 @@ struct FullBox {
         for (auto& c : s.mask.MonoSlotCopy)
             FillSlot(c, false);
         FillSlot(s.mask.ColourSlotCopy, true);
-        for (auto& m : s.warp.model)
+        for (auto& m : s.box->warp.state().model)
             for (auto& col : m.PointOffsets)
                 for (auto& p : col)
                     p = {12, -34};

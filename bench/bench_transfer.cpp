@@ -79,8 +79,8 @@ void FillCaches(Session& s)
         ws.HZM[w] = std::uint8_t(1 + w);
         ws.VZM[w] = ws.HPN[w] = ws.VPN[w] = 1;
         for (std::size_t i = 0; i < 45; ++i)
-            s.warpAdjust.ControlOffsets[w][i] = {std::int16_t(i), std::int16_t(w)};
-        s.warp.model[w].ControlPattern = std::uint8_t(w == 1 ? 100 : 4);
+            s.box->warp.adjust().ControlOffsets[w][i] = {std::int16_t(i), std::int16_t(w)};
+        s.box->warp.state().model[w].ControlPattern = std::uint8_t(w == 1 ? 100 : 4);
         s.mask.MaskAssignment[w] = int(w);
     }
     // A mono mask of 30000 bytes in slot 1 and a colour one of 200000 bytes in slot 10.

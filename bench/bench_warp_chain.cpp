@@ -18,12 +18,11 @@
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
 #include "session/Dispatch.h"
+#include "session/Operations.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
-#include "warp/UserMap.h"
-#include "warp/WarpAdjust.h"
-#include "warp/WarpPointMode.h"
+#include "warp/Warp.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -175,10 +174,10 @@ NudgeFigures Nudges(quint16 port, int count)
     NudgeFigures f;
     if (!r.open(port))
         return f;
-    // Point mode from warp off: its frames need no PendingOp; let their replies pass.
-    EnterPointMode(r.s);
+    // Point mode from warp off: its frames are posted; let their replies pass.
+    r.s.box->warp.enterPointMode();
     r.clock.pumpMs(100);
-    SelectWarpPoint(r.s, 8, 8);
+    r.s.box->warp.selectPoint(8, 8);
     r.clock.pumpMs(50);
     std::vector<double> own, trip;
     for (int i = 0; i < count; ++i) {
@@ -186,8 +185,8 @@ NudgeFigures Nudges(quint16 port, int count)
         QElapsedTimer t;
         t.start();
         const WarpDir dir = i % 2 == 0 ? WarpDir::Right : WarpDir::Left;
-        if (!r.run([&] { MoveWarpPoint(r.s, dir); },
-                [&] { return !r.s.warpAdjust.WarpBusy && r.s.PendingOp == Op::Idle; })) {
+        if (!r.run([&] { Launch(r.s, r.s.box->warp.movePoint(dir)); },
+                [&] { return !r.s.box->warp.adjust().WarpBusy && !r.s.busy(); })) {
             std::fprintf(stderr, "nudge %d: no reply\n", i);
             return {};
         }
@@ -217,12 +216,12 @@ TransferFigures Transfer(quint16 port)
         for (int j = 0; j < kGridSize; ++j)
             grid.points.push_back(
                 {{k, j}, {std::int16_t((k * 7 + j * 3) % 23 - 11), std::int16_t(j % 5 - 2)}});
-    ApplyWarpGrid(r.s.warp, Pattern17x17, grid);
+    ApplyWarpGrid(r.s.box->warp.state(), Pattern17x17, grid);
     r.ownNs = 0;
     QElapsedTimer t;
     t.start();
-    if (!r.run([&] { TransferUserMapTables(r.s); },
-            [&] { return !r.s.warpAdjust.WarpBusy && r.s.PendingOp == Op::Idle; }))
+    if (!r.run([&] { Launch(r.s, r.s.box->warp.transferTables()); },
+            [&] { return !r.s.box->warp.adjust().WarpBusy && !r.s.busy(); }))
         return {};
     return {double(t.nsecsElapsed()) / 1e9, double(r.ownNs) / 1e9};
 }

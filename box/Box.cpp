@@ -5,8 +5,10 @@ namespace trivel {
 Box::Box(Clock& clock, UiPort& ui)
     : session(clock, ui)
     , registers(session)
+    , warp(session)
     , firmware(session)
 {
+    session.box = this;
 }
 
 Box::~Box()

@@ -6,6 +6,7 @@
 #include "firmware/Firmware.h"
 #include "registers/Registers.h"
 #include "session/Session.h"
+#include "warp/Warp.h"
 
 namespace trivel {
 
@@ -18,6 +19,7 @@ public:
 
     Session session;
     Registers registers;
+    Warp warp;
     Firmware firmware;
 };
 

@@ -1,5 +1,6 @@
 #include "box/BoxCommands.h"
 
+#include "box/Box.h"
 #include "box/Connection.h"
 #include "box/Readback.h"
 #include "protocol/SettingCodec.h"
@@ -77,13 +78,14 @@ Operation<void> ResetAll(Session& s)
     const auto hold = s.exchange.hold();
     // The corner pair the Warp Adjust cursor points at: column > 0 is right, row > 0 bottom.
     const std::size_t w = std::size_t(s.CurrentWindow & 3);
-    const CursorPos& c = s.warp.model[w].ControlCursor;
+    Warp& warp = s.box->warp;
+    const CursorPos& c = warp.model(int(w)).ControlCursor;
     const int pair = (c.column > 0 ? 1 : 0) + (c.row > 0 ? 2 : 0);
-    const int corner = s.warpAdjust.KeystoneCorners[w][std::size_t(pair)].x + 1;
+    const int corner = warp.adjust().KeystoneCorners[w][std::size_t(pair)].x + 1;
     co_await s.exchange.send(SettingRequest(Cmd::SettingAlt, "s00TLA+000", corner, Clear::All), {.pauseMs = 80});
-    for (auto& m : s.warp.model)
+    for (auto& m : warp.state().model)
         m.ControlPattern = 0;
-    s.warpAdjust.ConfirmedMode.fill(99);
+    warp.adjust().ConfirmedMode.fill(99);
     s.setFlag(Flag::LinkedWarp, false);
     co_await s.exchange.send(SettingRequest(Cmd::Setting, "s00RXT+001", 1, Clear::None));
     co_await PaceProgress(s, PacePerWindow(s, 600));

@@ -1,5 +1,6 @@
 #include "box/NeutralState.h"
 
+#include "box/Box.h"
 #include "protocol/SessionFrames.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
@@ -10,7 +11,7 @@ namespace {
 
 int CursorPoint(const Session& s, int w)
 {
-    const CursorPos cur = s.warp.model[std::size_t(w & 3)].ControlCursor;
+    const CursorPos cur = s.box->warp.model(w).ControlCursor;
     return cur.row * 9 + cur.column;
 }
 

@@ -1,12 +1,12 @@
 #include "box/Readback.h"
 
+#include "box/Box.h"
 #include "box/PageShow.h"
 #include "box/StatusPoll.h"
 #include "firmware/Controls.h"
 #include "mask/MaskState.h"
 #include "protocol/SettingCodec.h"
 #include "session/Operations.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
 #include "warp/Controls.h"
@@ -83,13 +83,14 @@ void TakeIdentity(Session& s, const FrameView& r)
         s.setFlag(Flag::Key, true);
     ApplyChannelLayout(s, true);
 
-    const int saved = s.warp.WarpWindow;
+    WarpState& warp = s.box->warp.state();
+    const int saved = warp.WarpWindow;
     for (int w = 0; w < 4; ++w) {
-        s.warp.WarpWindow = w;
+        warp.WarpWindow = w;
         const std::size_t at = w < 2 ? 16 : 20;
-        SetWarpFrameSize(s.warp, r.u16(at), r.u16(at + 2));
+        SetWarpFrameSize(warp, r.u16(at), r.u16(at + 2));
     }
-    s.warp.WarpWindow = saved;
+    warp.WarpWindow = saved;
 
     s.ui.setCaption(ctl::MCUVersion, QStringLiteral("M2A%1").arg(firmware));
     const bool boardError = (status & 0x08) != 0;
@@ -107,21 +108,6 @@ void TakeModel(Session& s, const FrameView& r)
         SetPageAvailable(s, Page::Blend2, false);
     }
     s.setFlag(Flag::PairedOutputs, s.BoardModel == 800);
-}
-
-void StoreControlOffsets(Session& s, const FrameView& r, int firstWindow)
-{
-    for (int i = 0; i < 2; ++i)
-        ReadPointPairs(
-            r, 8 + 180 * std::size_t(i), s.warpAdjust.ControlOffsets[std::size_t(firstWindow + i)]);
-}
-
-void StoreWallAndKeystone(Session& s, const FrameView& r)
-{
-    for (std::size_t w = 0; w < 4; ++w) {
-        ReadPointPairs(r, 16 + 32 * w, s.warpAdjust.WallPoints[w]);
-        ReadPointPairs(r, 144 + 16 * w, s.warpAdjust.KeystoneCorners[w]);
-    }
 }
 
 void StoreBlend(Session& s, const FrameView& r)
@@ -194,16 +180,16 @@ Operation<void> ReadBlocks(Session& s, Clear windowSettingsClear)
 {
     DecodeWindowBlock(s, co_await s.exchange.send(Request(Cmd::ReadWindowSettings, windowSettingsClear)));
     s.ui.addWaitProgress(kProgressStep);
-    StoreControlOffsets(s, co_await s.exchange.send(Request(Cmd::ReadWarpA, Clear::Frame)), 0);
+    Warp& warp = s.box->warp;
+    warp.storeControlOffsets(co_await s.exchange.send(Request(Cmd::ReadWarpA, Clear::Frame)), 0);
     s.ui.addWaitProgress(kProgressStep);
-    StoreControlOffsets(s, co_await s.exchange.send(Request(Cmd::ReadWarpB, Clear::Frame)), 2);
+    warp.storeControlOffsets(co_await s.exchange.send(Request(Cmd::ReadWarpB, Clear::Frame)), 2);
     s.ui.addWaitProgress(kProgressStep);
     const Reply c = co_await s.exchange.send(Request(Cmd::ReadWarpC, Clear::Frame));
     // A whole-box setting transfer has just set the patterns itself.
     if (!s.flag(Flag::TransferReadback))
-        for (std::size_t w = 0; w < 4; ++w)
-            s.warp.model[w].ControlPattern = c.u8(8 + w);
-    StoreWallAndKeystone(s, c);
+        warp.storeModes(c);
+    warp.storeWallAndKeystone(c);
     s.ui.addWaitProgress(kProgressStep);
     StoreBlend(s, co_await s.exchange.send(Request(Cmd::ReadBlend, Clear::None), {.resendOnUsb = true}));
 }
@@ -271,37 +257,6 @@ void StartReadback(Session& s, ReadbackStart start)
 void SendIdentify(Session& s)
 {
     StartReadback(s, ReadbackStart::Identify);
-}
-
-void WarpRereadStep(Session& s, int op)
-{
-    auto sendCode = [&s](std::uint32_t code, int nextOp) {
-        s.clearRequest(512);
-        s.request().setCode(code);
-        s.PendingOp = nextOp;
-        SendFrame(s);
-    };
-    switch (op) {
-    case Op::WarpReread:
-        sendCode(Cmd::ReadWarpA, Op::WarpRereadA);
-        break;
-    case Op::WarpRereadA:
-        StoreControlOffsets(s, s.reply(), 0);
-        sendCode(Cmd::ReadWarpB, Op::WarpRereadB);
-        break;
-    case Op::WarpRereadB:
-        StoreControlOffsets(s, s.reply(), 2);
-        sendCode(Cmd::ReadWarpC, Op::WarpRereadC);
-        break;
-    case Op::WarpRereadC:
-        StoreWallAndKeystone(s, s.reply());
-        s.ui.setEnabled(ctl::GPWPMode, true);
-        s.PendingOp = Op::Idle;
-        emit s.events.warpPointValuesChanged();
-        break;
-    default:
-        break;
-    }
 }
 
 } // namespace trivel

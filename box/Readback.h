@@ -35,7 +35,4 @@ Operation<void> FinishReadback(Session& s, bool pipOrder);
 // Mnemonic of PIP item 0..10 of the per-window loop (PIO .. PBO).
 const char* PipQueryName(int item);
 
-// The warp blocks read again after a warp mode change (steps 4120..4123 of the warp page).
-void WarpRereadStep(Session& s, int op);
-
 } // namespace trivel

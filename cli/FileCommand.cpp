@@ -144,7 +144,7 @@ QJsonObject FileReport(const Session& s, const FileHeader& h)
     QJsonObject r = cli::CacheReport(s);
     QJsonArray warpPattern;
     QJsonArray points, corners, wall;
-    for (const WarpModel& m : s.warp.model) {
+    for (const WarpModel& m : s.box->warp.state().model) {
         warpPattern.append(int(m.WarpPattern));
         points.append(Grid(m.PointOffsets));
         corners.append(Pairs(m.CornerOffsets));

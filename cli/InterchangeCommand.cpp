@@ -215,10 +215,10 @@ int Export(const Args& o)
     Session& s = tool.session;
     if (o.frameWidth > 0)
         for (int w = 0; w < 4; ++w) {
-            s.warp.WarpWindow = w;
-            SetWarpFrameSize(s.warp, o.frameWidth, o.frameHeight);
+            s.box->warp.state().WarpWindow = w;
+            SetWarpFrameSize(s.box->warp.state(), o.frameWidth, o.frameHeight);
         }
-    s.warp.WarpWindow = 0;
+    s.box->warp.state().WarpWindow = 0;
     // The kind comes from the file's own first bytes, as every load decides it.
     QByteArray bytes;
     QString readError;
@@ -228,7 +228,7 @@ int Export(const Args& o)
     }
     const bool wholeBox = SettingFileKindOf(bytes.left(16)) == SettingFileKind::WholeBox;
     if (!wholeBox)
-        s.CurrentWindow = s.warp.WarpWindow = std::max(o.window, 0);
+        s.CurrentWindow = s.box->warp.state().WarpWindow = std::max(o.window, 0);
     QTextStream err(stderr);
     if (!LoadSettingFileOffline(s, o.file, err))
         return Failed;

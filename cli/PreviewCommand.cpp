@@ -173,7 +173,7 @@ int WritePreviews(const Session& s, const PreviewArgs& o, int windowCount)
     }
     for (int i = 0; i < windows.size(); ++i) {
         const int w = windows[i];
-        const WarpModel& m = s.warp.model[std::size_t(w)];
+        const WarpModel& m = s.box->warp.state().model[std::size_t(w)];
         const QImage source
             = file.isNull() ? PreviewTestPattern(o.source, m.frameWidth, m.frameHeight) : file;
         const PreviewInput in = BuildPreviewInput(s, w, source);

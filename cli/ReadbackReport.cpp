@@ -1,5 +1,6 @@
 #include "cli/ReadbackReport.h"
 
+#include "box/Box.h"
 #include "firmware/Controls.h"
 
 #include "box/Readback.h"
@@ -80,7 +81,7 @@ std::uint32_t SlotSize(const SlotCopy& copy)
 QJsonObject IdentifyReport(const Session& s, const QString& memoLine)
 {
     QJsonArray frames;
-    for (const WarpModel& m : s.warp.model)
+    for (const WarpModel& m : s.box->warp.state().model)
         frames.append(QJsonArray{m.frameWidth, m.frameHeight});
     return QJsonObject{{"Identify", memoLine}, {"MCUVersion", s.ui.caption(ctl::MCUVersion)},
         {"ChannelCount", s.ChannelCount}, {"PipCapable", s.flag(Flag::PipCapable)},
@@ -120,15 +121,15 @@ QJsonObject CacheReport(const Session& s)
     }
     r["EdgeMaskCorners"] = QJsonObject{{"x", maskX}, {"y", maskY}};
 
-    r["ControlOffsets"] = PerWindowPoints(s.warpAdjust.ControlOffsets);
-    r["WallPoints"] = PerWindowPoints(s.warpAdjust.WallPoints);
-    r["KeystoneCorners"] = PerWindowPoints(s.warpAdjust.KeystoneCorners);
+    r["ControlOffsets"] = PerWindowPoints(s.box->warp.adjust().ControlOffsets);
+    r["WallPoints"] = PerWindowPoints(s.box->warp.adjust().WallPoints);
+    r["KeystoneCorners"] = PerWindowPoints(s.box->warp.adjust().KeystoneCorners);
     QJsonArray patterns;
-    for (const WarpModel& m : s.warp.model)
+    for (const WarpModel& m : s.box->warp.state().model)
         patterns.append(int(m.ControlPattern));
     r["ControlPattern"] = patterns;
     // 17x17 offsets as this run holds them: the box has no read of its live points.
-    r["PointOffsets"] = PerWindowGridOffsets(s.warp.model);
+    r["PointOffsets"] = PerWindowGridOffsets(s.box->warp.state().model);
 
     QJsonArray pip;
     for (const PipRecord& p : s.settings.PipSettings) {

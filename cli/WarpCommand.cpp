@@ -1,22 +1,18 @@
 #include "cli/WarpCommand.h"
 #include "box/Box.h"
 
+#include "box/Connection.h"
 #include "cli/BoxRun.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
+#include "cli/WarpBoxRun.h"
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "protocol/SettingCodec.h"
-#include "box/Connection.h"
 #include "session/Controls.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
-#include "warp/UserMap.h"
-#include "warp/WarpAdjust.h"
-#include "warp/WarpAdjustState.h"
 #include "warp/WarpModel.h"
-#include "warp/WarpPointMode.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -212,187 +208,36 @@ int ModeOf(const QString& name)
     return -1;
 }
 
-class Runner {
-public:
-    Runner(Session& s, cli::CliUi& ui)
-        : m_s(s)
-        , m_ui(ui)
-    {
-    }
-
-    // Runs the event loop until done(), the link fails, a warning is shown or nothing happens
-    // for too long. Returns -1 when done, else the exit code.
-    int await(const std::function<bool()>& done, int timeoutMs = 15000)
-    {
-        const int warnings = m_ui.warnings;
-        QEventLoop loop;
-        QTimer watch;
-        QElapsedTimer clock;
-        clock.start();
-        int result = -2;
-        QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-            if (m_s.flag(Flag::Rejected))
-                result = Rejected;
-            else if (!m_s.connected())
-                result = LinkFailure;
-            else if (m_ui.warnings > warnings)
-                result = Refused;
-            else if (done())
-                result = -1;
-            else if (clock.elapsed() > timeoutMs) {
-                std::fprintf(stderr, "trivelctl: no reply from the box\n");
-                result = LinkFailure;
-            }
-            if (result != -2)
-                loop.quit();
-        });
-        watch.start(5);
-        loop.exec();
-        return result;
-    }
-
-    bool idle() const { return !m_s.busy() && !m_s.warpAdjust.WarpBusy; }
-
-private:
-    Session& m_s;
-    cli::CliUi& m_ui;
-};
-
-// Makes window w the current one, here and on the box.
-void SelectWindow(Session& s, int w)
+WarpJob JobOf(const WarpArgs& o)
 {
-    s.CurrentWindow = w;
-    s.warp.WarpWindow = w;
-    s.PostSendDelay = 50; // their echoes are handled before a chain sets PendingOp
-    SettingCommand cmd = MakeSettingCommand("s00VKY+060");
-    EncodeSettingValue(60 + w, cmd);
-    PutSettingFrame(s.RequestBuffer, Cmd::Setting, cmd);
-    SendFrame(s);
-    s.clearRequest(512);
-    s.request().setCode(Cmd::CurrentWindowChanged);
-    s.request().put8(8, std::uint8_t(w));
-    SendFrame(s);
-    s.PostSendDelay = 0;
+    WarpJob job;
+    job.command = o.command;
+    job.window = o.window;
+    job.mode = ModeOf(o.mode);
+    job.column = o.column;
+    job.row = o.row;
+    job.dx = o.dx;
+    job.dy = o.dy;
+    job.slot = o.slot;
+    job.pattern = o.pattern.value_or(0);
+    job.grid = o.grid;
+    return job;
 }
 
-// The User Map table transfer of a grid computed here; the progress line counts acknowledged
-// chunks, and a wrong reply code (the chain's "X CMD ERROR:" memo line) ends the run at once.
-int Push(Session& s, Runner& run, const WarpArgs& o)
+// The real event loop until `done` says so; a run no reply settles ends after a while.
+void RunEventLoop(const std::function<bool()>& done)
 {
-    const WarpModel& m = s.warp.model[std::size_t(o.window)];
-    try {
-        ApplyWarpGrid(s.warp, *o.pattern, o.grid);
-    } catch (const WarpMathError& e) {
-        std::fprintf(stderr, "trivelctl: the grid cannot be computed: %s\n", e.what());
-        return Refused;
-    }
-    const qsizetype memoLines = s.ui.memo().size();
-    auto wrongReply = [&]() -> QString {
-        for (qsizetype i = memoLines; i < s.ui.memo().size(); ++i)
-            if (s.ui.memo()[i].startsWith(QLatin1String("X CMD ERROR:")))
-                return s.ui.memo()[i];
-        return {};
-    };
-    constexpr int kChunks = 2 * kUserMapChunksPerTable;
-    int shown = -1;
-    auto progress = [&](int n) {
-        if (n == shown)
-            return;
-        shown = n;
-        std::fprintf(stderr, "\rtrivelctl: warp push: window %d, %d/%d chunks", o.window, n, kChunks);
-    };
-    progress(0);
-    TransferUserMapTables(s);
-    const int code = run.await([&] {
-        progress(UserMapChunksAcknowledged(s));
-        return run.idle() || !wrongReply().isEmpty();
+    QEventLoop loop;
+    QTimer watch;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() > 2 * kReplyAllowanceMs)
+            loop.quit();
     });
-    if (code < 0 && wrongReply().isEmpty())
-        progress(kChunks);
-    std::fputs(code < 0 && wrongReply().isEmpty() ? ", applied\n" : "\n", stderr);
-    if (code >= 0)
-        return code;
-    if (const QString line = wrongReply(); !line.isEmpty()) {
-        std::fprintf(stderr, "trivelctl: the box answered a table chunk wrongly (%s)\n", qPrintable(line));
-        return Refused;
-    }
-    std::printf("Window: %d\nFrame: %dx%d\nPattern: %d\nTables: sent\n", o.window, int(m.frameWidth),
-        int(m.frameHeight), *o.pattern);
-    return Success;
-}
-
-int RunOperation(Session& s, Runner& run, const WarpArgs& o)
-{
-    WarpModel& m = s.warp.model[std::size_t(o.window)];
-    if (o.command == "push")
-        return Push(s, run, o);
-    if (o.command == "mode") {
-        const int mode = ModeOf(o.mode);
-        if (mode == WarpMode::Points)
-            EnterPointMode(s);
-        else if (mode >= WarpMode::FirstUserMap && mode <= WarpMode::LastUserMap)
-            SelectUserMap(s, mode - WarpMode::FirstUserMap);
-        else
-            SelectWarpMode(s, mode);
-        if (const int code = run.await([&] { return run.idle(); }); code >= 0)
-            return code;
-        if (m.ControlPattern != mode)
-            return Refused;
-        std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
-        return Success;
-    }
-    if (o.command == "nudge") {
-        if (!SelectWarpPoint(s, o.column, o.row)) {
-            std::fprintf(stderr, "trivelctl: point %d,%d is not a point of mode %d\n", o.column, o.row,
-                int(m.ControlPattern));
-            return Refused;
-        }
-        WarpAdjustState& a = s.warpAdjust;
-        const int step = a.MoveStep[std::size_t(o.window)];
-        const struct {
-            int amount;
-            WarpDir minus, plus;
-        } axes[] = {{o.dx, WarpDir::Left, WarpDir::Right}, {o.dy, WarpDir::Up, WarpDir::Down}};
-        for (const auto& axis : axes) {
-            if (axis.amount == 0)
-                continue;
-            // One move of the whole amount, as a key press with that step would make.
-            a.MoveStep[std::size_t(o.window)] = std::min(std::abs(axis.amount), 2 * 600);
-            MoveWarpPoint(s, axis.amount < 0 ? axis.minus : axis.plus);
-            a.MoveStep[std::size_t(o.window)] = step;
-            if (const int code = run.await([&] { return run.idle(); }); code >= 0)
-                return code;
-        }
-        std::printf("Window: %d\nPoint: %d,%d\nOffset: %s,%s\n", o.window, o.column, o.row,
-            qPrintable(s.ui.caption(ctl::WPLRVal)), qPrintable(s.ui.caption(ctl::WPUDVal)));
-        return Success;
-    }
-    if (o.command == "save-map" || o.command == "load-map") {
-        if (o.command == "save-map") {
-            SaveUserMap(s, o.slot);
-        } else {
-            SelectUserMap(s, o.slot);
-            if (const int code = run.await([&] { return run.idle(); }); code >= 0)
-                return code;
-            LoadUserMap(s);
-        }
-        if (const int code = run.await([&] { return run.idle(); }); code >= 0)
-            return code;
-        // The load of an empty slot ends with the box's "no map" message and no point mode.
-        if (o.command == "load-map" && m.ControlPattern != WarpMode::Points)
-            return Refused;
-        std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
-        return Success;
-    }
-    BtnWPResetClick(s);
-    if (!s.busy()) {
-        std::fprintf(stderr, "trivelctl: reset not confirmed (give --yes)\n");
-        return Refused;
-    }
-    if (const int code = run.await([&] { return run.idle(); }); code >= 0)
-        return code;
-    std::printf("Window: %d\nReset: done\n", o.window);
-    return Success;
+    watch.start(5);
+    if (!done())
+        loop.exec();
 }
 
 } // namespace
@@ -423,19 +268,9 @@ int RunWarpBoxCommand(const QStringList& args)
         return connected;
     ui.quiet = false;
 
-    Runner run(s, ui);
-    int code = -1;
-    if (code < 0) {
-        // The poll would hold PendingOp while the chains want it.
-        s.TmrStatus->setEnabled(false);
-        if (o.window >= s.ChannelCount) {
-            std::fprintf(stderr, "trivelctl: the box has %d windows\n", s.ChannelCount);
-            code = Refused;
-        } else {
-            SelectWindow(s, o.window);
-            code = RunOperation(s, run, o);
-        }
-    }
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int code = RunWarpJob(tool, JobOf(o), RunEventLoop, out, err);
     cli::Disconnect(s, connection);
     return code;
 }

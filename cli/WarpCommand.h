@@ -1,5 +1,6 @@
 #pragma once
-// trivelctl warp mode / nudge / reset: the Warp Adjust page's chains on a connected box.
+// trivelctl warp mode / nudge / reset / save-map / load-map / push: the warp subsystem's
+// operations on a connected box.
 
 #include <QStringList>
 

@@ -1,5 +1,6 @@
 #include "files/SettingFile.h"
 
+#include "box/Box.h"
 #include "session/Controls.h"
 #include "box/PageShow.h"
 #include "session/PageTable.h"
@@ -49,16 +50,16 @@ struct FileCaches {
         c.blend = s.settings.BlendSettings;
         c.edge = s.settings.EdgeMaskCorners;
         for (std::size_t w = 0; w < 4; ++w) {
-            const WarpModel& m = s.warp.model[w];
+            const WarpModel& m = s.box->warp.state().model[w];
             c.controlPattern[w] = m.ControlPattern;
             c.warpPattern[w] = m.WarpPattern;
             c.pointOffsets[w] = m.PointOffsets;
             c.cornerOffsets[w] = m.CornerOffsets;
             c.wallOffsets[w] = m.WallOffsets;
         }
-        c.controlOffsets = s.warpAdjust.ControlOffsets;
-        c.keystone = s.warpAdjust.KeystoneCorners;
-        c.wallPoints = s.warpAdjust.WallPoints;
+        c.controlOffsets = s.box->warp.adjust().ControlOffsets;
+        c.keystone = s.box->warp.adjust().KeystoneCorners;
+        c.wallPoints = s.box->warp.adjust().WallPoints;
         c.fileInput = s.FileInputSize;
         c.pip = s.settings.PipSettings;
         c.filePip = s.FilePipSourceSize;
@@ -88,16 +89,16 @@ struct FileCaches {
         s.settings.BlendSettings = blend;
         s.settings.EdgeMaskCorners = edge;
         for (std::size_t w = 0; w < 4; ++w) {
-            WarpModel& m = s.warp.model[w];
+            WarpModel& m = s.box->warp.state().model[w];
             m.ControlPattern = controlPattern[w];
             m.WarpPattern = warpPattern[w];
             m.PointOffsets = pointOffsets[w];
             m.CornerOffsets = cornerOffsets[w];
             m.WallOffsets = wallOffsets[w];
         }
-        s.warpAdjust.ControlOffsets = controlOffsets;
-        s.warpAdjust.KeystoneCorners = keystone;
-        s.warpAdjust.WallPoints = wallPoints;
+        s.box->warp.adjust().ControlOffsets = controlOffsets;
+        s.box->warp.adjust().KeystoneCorners = keystone;
+        s.box->warp.adjust().WallPoints = wallPoints;
         s.FileInputSize = fileInput;
         s.settings.PipSettings = pip;
         s.FilePipSourceSize = filePip;
@@ -798,7 +799,7 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
     const bool model116 = s.BoardModel == kModel116 || (wholeBox && headerByte(3) == kModel116);
     int assigned = 0;
     if (wholeBox) {
-        for (auto& h : s.warpAdjust.userMap.UndoHistory)
+        for (auto& h : s.box->warp.adjust().userMap.UndoHistory)
             h.clear();
         if (model116)
             for (BlendRecord& b : s.settings.BlendSettings)
@@ -808,7 +809,7 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
         s.setFlag(Flag::SingleWindowTransfer, model116);
         s.TransferWindow = 0;
     } else {
-        s.warpAdjust.userMap.UndoHistory[w].clear();
+        s.box->warp.adjust().userMap.UndoHistory[w].clear();
         if (model116)
             SingleWindowBlendDefaults(s.settings.BlendSettings[w]);
         s.TransferWindow = int(w);

@@ -1,5 +1,6 @@
 #include "files/SettingTransfer.h"
 
+#include "box/Box.h"
 #include "box/Readback.h"
 #include "files/FileOps.h"
 #include "protocol/SettingCodec.h"
@@ -8,8 +9,8 @@
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
-#include "warp/WarpAdjust.h"
-#include "warp/WarpFrames.h"
+#include "protocol/WarpFrames.h"
+#include "warp/ControlGrid.h"
 
 #include <QLoggingCategory>
 
@@ -41,6 +42,7 @@ constexpr std::array<const char*, kCommandListSize> kTemplates{"s00INP+000", "s0
 
 constexpr std::size_t kPointChunkBytes = 408;
 constexpr int kPointChunks = 3;
+constexpr int kCursorFrameDelay = 80;
 
 std::size_t TransferIndex(const Session& s)
 {
@@ -258,13 +260,13 @@ void NextMaskSlot(Session& s)
 void SendBlock1(Session& s)
 {
     const std::size_t w = TransferIndex(s);
-    const int pattern = s.warp.model[w].ControlPattern;
+    const int pattern = s.box->warp.state().model[w].ControlPattern;
     s.clearRequest(4);
     FrameView f = s.request();
     f.setCode(Cmd::BulkWarpBlock);
     f.put8(8, 1);
     f.put8(9, std::uint8_t(pattern == WarpMode::Points ? WarpMode::Grid9x5 : pattern));
-    const auto& offsets = s.warpAdjust.ControlOffsets[w];
+    const auto& offsets = s.box->warp.adjust().ControlOffsets[w];
     for (std::size_t i = 0; i < offsets.size(); ++i) {
         f.put16(12 + 4 * i, std::uint16_t(offsets[i].x));
         f.put16(14 + 4 * i, std::uint16_t(offsets[i].y));
@@ -279,13 +281,13 @@ void SendBlock2(Session& s)
     FrameView f = s.request();
     f.setCode(Cmd::BulkWarpBlock);
     f.put8(8, 2);
-    f.put8(9, s.warp.model[w].ControlPattern);
-    const auto& corners = s.warpAdjust.KeystoneCorners[w];
+    f.put8(9, s.box->warp.state().model[w].ControlPattern);
+    const auto& corners = s.box->warp.adjust().KeystoneCorners[w];
     for (std::size_t i = 0; i < corners.size(); ++i) {
         f.put16(12 + 4 * i, std::uint16_t(corners[i].x));
         f.put16(14 + 4 * i, std::uint16_t(corners[i].y));
     }
-    const auto& wall = s.warpAdjust.WallPoints[w];
+    const auto& wall = s.box->warp.adjust().WallPoints[w];
     for (std::size_t i = 0; i < wall.size(); ++i) {
         f.put16(50 + 4 * i, std::uint16_t(wall[i].x));
         f.put16(52 + 4 * i, std::uint16_t(wall[i].y));
@@ -297,7 +299,7 @@ void SendBlock2(Session& s)
 void SendTransferPointChunk(Session& s, int chunk)
 {
     const std::size_t w = TransferIndex(s);
-    const WarpModel& m = s.warp.model[w];
+    const WarpModel& m = s.box->warp.state().model[w];
     s.clearRequest(512);
     FrameView f = s.request();
     f.setCode(Cmd::PointModeChunk);
@@ -318,7 +320,7 @@ void SendTransferPointChunk(Session& s, int chunk)
 void SendSinglePoint(Session& s)
 {
     const std::size_t w = TransferIndex(s);
-    const WarpModel& m = s.warp.model[w];
+    const WarpModel& m = s.box->warp.state().model[w];
     const int column = std::clamp<int>(m.GridCursor.column, 0, kGridSize - 1);
     const int row = std::clamp<int>(m.GridCursor.row, 0, kGridSize - 1);
     const OffsetPair p = m.PointOffsets[std::size_t(column)][std::size_t(row)];
@@ -364,22 +366,36 @@ void SendWindowEnd(Session& s)
     s.PostSendDelay = saved;
 }
 
+// A warp frame sent on the chain's path, paced like the Warp Adjust page's cursor frames.
+void SendWarpFrame(Session& s, const Request& r)
+{
+    r.applyTo(s.RequestBuffer);
+    const int saved = s.PostSendDelay;
+    s.PostSendDelay = kCursorFrameDelay;
+    SendFrame(s);
+    s.PostSendDelay = saved;
+}
+
+void SendControlCursorFrame(Session& s)
+{
+    const int w = s.CurrentWindow & 3;
+    SendWarpFrame(s, proto::ControlCursor(w, ControlIndex(s.box->warp.currentModel().ControlCursor), true));
+}
+
 // The Warp Adjust page back on the current window's mode with its cursor at the start.
 void ResetWarpCursor(Session& s)
 {
-    WarpModel& m = CurrentWarpModel(s);
-    ShowModeButtons(s, m.ControlPattern);
+    Warp& warp = s.box->warp;
+    WarpModel& m = warp.currentModel();
+    warp.showMode();
     if (m.ControlPattern != WarpMode::Points) {
         m.ControlCursor = {};
-        SendControlCursorFrame(s, true);
-        const int saved = s.PostSendDelay;
-        s.PostSendDelay = kCursorFrameDelay;
-        SendSelectedPoint(s);
-        s.PostSendDelay = saved;
-        RefreshWarpAdjust(s);
+        SendControlCursorFrame(s);
+        SendWarpFrame(s, proto::SelectedPoint(ControlIndex(m.ControlCursor)));
+        warp.refreshAdjust();
     } else {
         m.GridCursor = {};
-        SendGridCursorFrame(s);
+        SendWarpFrame(s, proto::UserMapCursor(s.CurrentWindow & 3, m.GridCursor.column, m.GridCursor.row));
     }
 }
 
@@ -456,7 +472,7 @@ void WindowStep(Session& s, int op)
     case Op::TransferPoints:
         Wait(s, 600);
         s.PendingOp = Op::TransferUpdate3;
-        if (s.warp.model[TransferIndex(s)].ControlPattern == WarpMode::Points)
+        if (s.box->warp.state().model[TransferIndex(s)].ControlPattern == WarpMode::Points)
             SendSinglePoint(s);
         else
             SendCommand(s, "s00UDT+001", 3, Cmd::Setting, 512);
@@ -484,12 +500,12 @@ void WindowStep(Session& s, int op)
     case Op::TransferAssignment:
         Wait(s, 800);
         s.PendingOp = Op::TransferControlPoint;
-        SendCommand(s, "S0095I+000", ControlIndex(CurrentWarpModel(s).ControlCursor), Cmd::SettingQuery, 512);
+        SendCommand(s, "S0095I+000", ControlIndex(s.box->warp.currentModel().ControlCursor), Cmd::SettingQuery, 512);
         break;
     case Op::TransferControlPoint:
         Wait(s, 100);
         s.PendingOp = Op::TransferCursor;
-        SendControlCursorFrame(s, true);
+        SendControlCursorFrame(s);
         break;
     case Op::TransferCursor:
         Wait(s, 100);

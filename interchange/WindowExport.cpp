@@ -1,5 +1,6 @@
 #include "interchange/WindowExport.h"
 
+#include "box/Box.h"
 #include "preview/PreviewSession.h"
 #include "session/Session.h"
 
@@ -11,7 +12,7 @@ WindowExport WindowExportOf(const Session& s, int window)
 {
     WindowExport w;
     w.window = std::clamp(window, 0, 3);
-    const WarpModel& m = s.warp.model[std::size_t(w.window)];
+    const WarpModel& m = s.box->warp.state().model[std::size_t(w.window)];
     w.width = m.frameWidth;
     w.height = m.frameHeight;
     w.exactGeometry = PreviewWarpTables(s, w.window, w.sourceX, w.sourceY, w.geometryNote);

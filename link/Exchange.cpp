@@ -40,6 +40,7 @@ void Exchange::abandonAll()
     m_queue.clear();
     m_onWire.clear();
     m_gateClosed = false;
+    m_pausing.reset();
     // A waiting frame is never another's continuation, so destroying one cannot reach the next.
     for (auto h : std::exchange(m_waiting, {}))
         h.destroy();
@@ -67,6 +68,7 @@ void Exchange::detach(const QString& reason)
 {
     m_transport = nullptr;
     m_gateClosed = false;
+    m_pausing.reset();
     const Failure lost{Failure::Kind::LinkLost, reason};
     // Copies: completing a step may start another, which must find the link gone.
     auto wire = std::exchange(m_onWire, {});
@@ -137,6 +139,7 @@ void Exchange::transmit(const std::shared_ptr<Entry>& e)
     if (e->options.pauseMs > 0) {
         e->paused = true;
         m_gateClosed = true;
+        m_pausing = e;
         e->pause = m_clock.singleShot(e->options.pauseMs, DelayKind::Pause, [this, weak] {
             if (auto p = weak.lock())
                 pauseOver(p);
@@ -165,6 +168,7 @@ void Exchange::pauseOver(const std::shared_ptr<Entry>& e)
 {
     e->paused = false;
     m_gateClosed = false;
+    m_pausing.reset();
     if (!e->finished && (e->replied || !e->options.awaitReply))
         complete(e, nullptr);
     pump();
@@ -216,8 +220,10 @@ void Exchange::deliver(const std::uint8_t* bytes, std::size_t n, bool withReport
         // Not the answer to this request: a late one, or a box answering out of turn. The
         // request keeps waiting for its own reply until its allowance runs out.
         // Said once per request: a box that floods the link must not flood the memo too.
-        if (e->wrongCode == 0)
+        if (e->wrongCode == 0) {
             emit memo(QStringLiteral("REPLY %1 TO %2").arg(Hex(reply.code()), Hex(e->request.code())));
+            emit replyOfAnotherCode(reply.code(), e->request.code());
+        }
         e->wrongCode = reply.code() != 0 ? reply.code() : 0xFFFFFFFFu;
         return;
     }
@@ -246,6 +252,7 @@ void Exchange::complete(const std::shared_ptr<Entry>& e, const Failure* failure)
             e->pause.reset();
             e->paused = false;
             m_gateClosed = false;
+            m_pausing.reset();
         }
     }
     if (!first)

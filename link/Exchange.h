@@ -112,6 +112,8 @@ signals:
     void stepFailed(const Failure& failure);
     // A memo line ("NO ACK RESEND", a reply that does not belong to its request).
     void memo(const QString& line);
+    // A reply of `code` came while a request of `awaited` waited for its own.
+    void replyOfAnotherCode(std::uint32_t code, std::uint32_t awaited);
 
 private:
     struct Entry;
@@ -136,6 +138,9 @@ private:
     std::deque<std::shared_ptr<Entry>> m_onWire;
     // Closed from a send with a pause until that pause has passed: nothing else goes out.
     bool m_gateClosed = false;
+    // The entry whose pause holds the gate: a posted one has nobody else keeping it alive once
+    // its reply is in.
+    std::shared_ptr<Entry> m_pausing;
     int m_holds = 0;
     bool m_pumping = false;
     // Operations suspended on a send or a delay of this exchange.

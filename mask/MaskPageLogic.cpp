@@ -2,6 +2,7 @@
 
 #include "mask/Controls.h"
 #include "mask/MaskImage.h"
+#include "box/Box.h"
 #include "session/Session.h"
 
 #include <algorithm>
@@ -32,7 +33,7 @@ void ShowSlotPreview(Session& s, const QImage& picture)
 
 const WarpModel& OutputFrame(const Session& s)
 {
-    return s.warp.model[std::size_t(std::clamp(s.CurrentWindow, 0, 3))];
+    return s.box->warp.model(std::clamp(s.CurrentWindow, 0, 3));
 }
 
 // A scroll bar takes any position within its range; setting it runs its change handler.

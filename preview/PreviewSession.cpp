@@ -1,5 +1,6 @@
 #include "preview/PreviewSession.h"
 
+#include "box/Box.h"
 #include "mask/MaskCodec.h"
 #include "session/Session.h"
 #include "warp/WarpAdjustState.h"
@@ -24,7 +25,7 @@ bool UsesUserMapTables(const Session& s, int window)
     const auto wi = std::size_t(std::clamp(window, 0, 3));
     // The User Map page has sent its tables since Warp Adjust last took the box back to its own
     // warp (UDT 3 when that page is shown), and the transfer has been applied.
-    return s.warpAdjust.UserMapShown[wi] && s.warpAdjust.userMap.TableTransferred[wi];
+    return s.box->warp.adjust().UserMapShown[wi] && s.box->warp.adjust().userMap.TableTransferred[wi];
 }
 
 bool PreviewWarpTables(const Session& s, int window, std::vector<std::uint16_t>& sourceX,
@@ -34,13 +35,13 @@ bool PreviewWarpTables(const Session& s, int window, std::vector<std::uint16_t>&
     const auto wi = std::size_t(w);
     const QString name = QStringLiteral("window %1").arg(w + 1);
     if (UsesUserMapTables(s, w)) {
-        if (s.warp.WarpWindow == w) {
-            TakeTables(s.warp, sourceX, sourceY);
+        if (s.box->warp.state().WarpWindow == w) {
+            TakeTables(s.box->warp.state(), sourceX, sourceY);
             note = QStringLiteral("Geometry: the User Map tables of %1, as the box uses them.").arg(name);
             return true;
         }
         // The shared tables describe another window: compute this one's as the User Map would.
-        auto ws = std::make_unique<WarpState>(s.warp);
+        auto ws = std::make_unique<WarpState>(s.box->warp.state());
         ws->WarpWindow = w;
         try {
             RebuildWarpTables(*ws);
@@ -56,10 +57,10 @@ bool PreviewWarpTables(const Session& s, int window, std::vector<std::uint16_t>&
         return true;
     }
 
-    auto ws = std::make_unique<WarpState>(s.warp);
+    auto ws = std::make_unique<WarpState>(s.box->warp.state());
     ws->WarpWindow = w;
     WarpModel& m = ws->current();
-    const WarpAdjustState& a = s.warpAdjust;
+    const WarpAdjustState& a = s.box->warp.adjust();
     for (int k = 0; k < kGridSize; ++k)
         for (int j = 0; j < kGridSize; ++j)
             SetPointOffset(m, k, j, {});
@@ -115,7 +116,7 @@ bool PreviewWarpTables(const Session& s, int window, std::vector<std::uint16_t>&
     }
     default:
         if (mode == WarpMode::Points || (mode >= WarpMode::FirstUserMap && mode <= WarpMode::LastUserMap)) {
-            const WarpModel& src = s.warp.model[wi];
+            const WarpModel& src = s.box->warp.state().model[wi];
             for (int k = 0; k < kGridSize; ++k)
                 for (int j = 0; j < kGridSize; ++j)
                     SetPointOffset(m, k, j, src.PointOffsets[std::size_t(k)][std::size_t(j)]);
@@ -198,7 +199,7 @@ PreviewInput BuildPreviewInput(const Session& s, int window, const QImage& sourc
 {
     PreviewInput in;
     const int w = std::clamp(window, 0, 3);
-    const WarpModel& m = s.warp.model[std::size_t(w)];
+    const WarpModel& m = s.box->warp.state().model[std::size_t(w)];
     in.width = m.frameWidth;
     in.height = m.frameHeight;
     in.source = PrepareSourceForFrame(source, in.width, in.height);
@@ -226,8 +227,8 @@ std::size_t PreviewFingerprint(const Session& s, int window)
 {
     const int w = std::clamp(window, 0, 3);
     const auto wi = std::size_t(w);
-    const WarpModel& m = s.warp.model[wi];
-    const WarpAdjustState& a = s.warpAdjust;
+    const WarpModel& m = s.box->warp.state().model[wi];
+    const WarpAdjustState& a = s.box->warp.adjust();
     std::size_t h = qHash(w);
     auto mix = [&h](const void* data, std::size_t bytes) { h = qHashBits(data, bytes, h); };
     const std::int32_t frame[2] = {m.frameWidth, m.frameHeight};
@@ -240,9 +241,9 @@ std::size_t PreviewFingerprint(const Session& s, int window)
     mix(a.ControlOffsets[wi].data(), sizeof a.ControlOffsets[wi]);
     mix(a.WallPoints[wi].data(), sizeof a.WallPoints[wi]);
     mix(a.KeystoneCorners[wi].data(), sizeof a.KeystoneCorners[wi]);
-    if (UsesUserMapTables(s, w) && s.warp.WarpWindow == w) {
-        mix(s.warp.SourceXTable.data(), sizeof s.warp.SourceXTable);
-        mix(s.warp.SourceYTable.data(), sizeof s.warp.SourceYTable);
+    if (UsesUserMapTables(s, w) && s.box->warp.state().WarpWindow == w) {
+        mix(s.box->warp.state().SourceXTable.data(), sizeof s.box->warp.state().SourceXTable);
+        mix(s.box->warp.state().SourceYTable.data(), sizeof s.box->warp.state().SourceYTable);
     }
     mix(s.settings.BlendSettings[wi].bytes.data(), BlendRecord::kSize);
     const int slot = s.mask.MaskAssignment[wi];

@@ -11,10 +11,6 @@
 #include "session/Session.h"
 #include "box/StatusPoll.h"
 #include "box/Watchdog.h"
-#include "warp/UserMap.h"
-#include "warp/WarpAdjust.h"
-#include "warp/WarpOps.h"
-#include "warp/WarpPointMode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -32,8 +28,7 @@ template <std::size_t... N> constexpr auto Join(const std::array<OpRange, N>&...
     return all;
 }
 
-constexpr auto kAllOps = Join(
-    Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps, Op::kWarpOps, Op::kFileOps);
+constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps, Op::kFileOps);
 
 constexpr bool Disjoint(const auto& ranges)
 {
@@ -50,12 +45,6 @@ static_assert(Disjoint(kAllOps), "two owners claim the same PendingOp values");
 
 // PendingOp value ranges and their steps. A value without a row is ignored (PendingOp kept).
 const ChainRoute kChainTable[] = {
-    {Op::WarpReread, Op::WarpRereadC, WarpRereadStep, "warp: blocks re-read after a mode change"},
-    {Op::WarpMove, Op::WarpMove, WarpAdjustStep, "warp: point move"},
-    {Op::WarpMoveX, Op::WarpGrid, WarpAdjustStep, "warp: Warp Adjust steps"},
-    {Op::UserMapX, Op::UserMapApplied, UserMapStep, "warp: User Map transfer"},
-    {Op::WarpMapSave, Op::WarpMapSelected, WarpMapStep, "warp: warp map data"},
-    {Op::WarpMapQuery, Op::WarpMapLoaded, WarpMapStep, "warp: map data load"},
     {Op::MaskPreview, Op::MaskAssign, MaskOperationStep, "mask: preview, save, delete, read, set"},
     {Op::TransferWindowStart, Op::TransferWindowEnd, SettingTransferStep, "files: setting transfer"},
 };

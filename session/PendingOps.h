@@ -29,11 +29,6 @@ inline constexpr int LoopQuery = 4115; // other boxes: ask DCM
 inline constexpr int LoopDeepColour = 4116;
 inline constexpr int LoopHdcp = 4117;
 inline constexpr int LoopPipItem = 4119;
-// Warp blocks re-read after a warp mode change (0x1018..0x101B).
-inline constexpr int WarpReread = 4120;
-inline constexpr int WarpRereadA = 4121;
-inline constexpr int WarpRereadB = 4122;
-inline constexpr int WarpRereadC = 4123;
 
 // Box-wide commands and the status poll.
 inline constexpr int Reset = 7000;
@@ -45,7 +40,7 @@ inline constexpr int FactoryReset = 39321; // 0x9999
 
 inline constexpr std::array<OpRange, 6> kSessionOps{{
     {Identify, Network, "session: identify, model, network"},
-    {WindowSettings, WarpRereadC, "session: read-back"},
+    {WindowSettings, LoopPipItem, "session: read-back"},
     {Reset, Reset, "session: reset"},
     {AllReset, ProfileLoad, "session: all reset, profile load"},
     {StatusPoll, StatusPoll, "session: status poll"},

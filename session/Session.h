@@ -12,8 +12,6 @@
 #include "session/SessionFlags.h"
 #include "session/UiPort.h"
 #include "settings/SettingsState.h"
-#include "warp/WarpAdjustState.h"
-#include "warp/WarpState.h"
 
 #include <array>
 #include <functional>
@@ -21,6 +19,7 @@
 
 namespace trivel {
 
+class Box;
 class Connection;
 class Transport;
 
@@ -51,6 +50,9 @@ public:
 
     Clock& clock;
     UiPort& ui;
+    // The box this session belongs to (box/Box.h): how functions that take only the session
+    // reach a subsystem's state. Set by the box.
+    Box* box = nullptr;
     SessionEvents events;
     PageHooks pageHooks;
 
@@ -129,8 +131,6 @@ public:
 
     SettingsState settings;
     TransferState transfer; // the chain of files/SettingTransfer.h
-    WarpState warp;
-    WarpAdjustState warpAdjust;
     MaskState mask;
 
     // Setting files (files/SettingFile.h): the input and PIP source sizes of the last loaded file

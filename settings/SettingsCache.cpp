@@ -1,4 +1,5 @@
 #include "session/Controls.h"
+#include "box/Box.h"
 #include "session/Session.h"
 #include "box/StatusPoll.h"
 #include "settings/Controls.h"
@@ -190,7 +191,7 @@ void DecodeWindowBlock(Session& s, const FrameView& f)
     const int current = f.u8(15);
     if (current < 4) {
         s.CurrentWindow = current;
-        s.warp.WarpWindow = current;
+        s.box->warp.state().WarpWindow = current;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "settings/WindowSelect.h"
 
+#include "box/Box.h"
 #include "box/PageShow.h"
 #include "session/Session.h"
 #include "settings/SettingBinding.h"
@@ -16,7 +17,7 @@ namespace {
 // The warp cursor of the window being left is hidden; the box keeps showing it otherwise.
 void HideControlCursor(Session& s, int w)
 {
-    const CursorPos cur = s.warp.model[std::size_t(w)].ControlCursor;
+    const CursorPos cur = s.box->warp.model(w).ControlCursor;
     s.clearRequest();
     FrameView f = s.request();
     f.setCode(Cmd::ControlCursor);
@@ -47,7 +48,7 @@ void SelectWindow(Session& s, int w)
     s.PostSendDelay = 0;
     s.clock.sleepMs(20);
 
-    s.warp.WarpWindow = w;
+    s.box->warp.state().WarpWindow = w;
     RefreshPages(s);
     RefreshBlendPages(s);
 
@@ -56,11 +57,9 @@ void SelectWindow(Session& s, int w)
     s.clock.sleepMs(20);
     QCoreApplication::processEvents();
 
-    s.clearRequest();
-    FrameView f = s.request();
-    f.setCode(Cmd::CurrentWindowChanged);
-    f.put8(8, std::uint8_t(w));
-    SendFrame(s);
+    // Queued: the page's show may still have requests waiting to go before it.
+    if (s.connected())
+        s.exchange.post(Request(Cmd::CurrentWindowChanged, Clear::All).u8(8, std::uint8_t(w)));
 }
 
 void BtnWinClick(Session& s, int tag)

@@ -2,6 +2,7 @@
 
 #include "protocol/FirmwareFrames.h"
 #include "protocol/RegisterFrames.h"
+#include "protocol/WarpFrames.h"
 #include "protocol/SessionFrames.h"
 
 #include "protocol/SettingCodec.h"
@@ -43,11 +44,6 @@ int protocolCodeIndex(std::uint32_t code)
 {
     const auto* it = std::ranges::lower_bound(kProtocolCodes, code);
     return it != std::end(kProtocolCodes) && *it == code ? int(it - std::begin(kProtocolCodes)) : -1;
-}
-
-void putI16(FrameView& f, std::size_t off, std::int16_t v)
-{
-    f.put16(off, std::uint16_t(v));
 }
 
 } // namespace
@@ -329,14 +325,21 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
         return true;
     }
     case Cmd::ReadWarpA:
-        putWarpOffsets(rep, 0);
-        return true;
     case Cmd::ReadWarpB:
-        putWarpOffsets(rep, 2);
-        return true;
     case Cmd::ReadWarpC:
-        putWarpTableC(rep);
-        return true;
+    case Cmd::PointModeEnter:
+    case Cmd::PointModePoint:
+    case Cmd::PointModeChunk:
+    case Cmd::TestPatternColour:
+    case Cmd::ControlCursor:
+    case Cmd::SaveWarpMap:
+    case Cmd::QueryWarpMap:
+    case Cmd::ReadWarpMapBlock:
+    case Cmd::UserMapWall:
+    case Cmd::UserMapSourceX:
+    case Cmd::UserMapSourceY:
+    case Cmd::UserMapApply:
+        return answerWarp(code, req, rep);
     case Cmd::ReadBlend:
         putBlend(rep);
         return true;
@@ -356,84 +359,17 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
     case Cmd::MaskReadColourChunk:
         handleMask(code, req, rep);
         return true;
-    case Cmd::PointModeEnter:
-        window(req.u8(8)).controlPattern = 100;
-        m_userMapShown[std::size_t(clampWindow(req.u8(8)))] = false;
-        return true;
-    case Cmd::PointModePoint: {
-        auto& s = window(req.u8(8));
-        const int col = req.u8(10), row = req.u8(11);
-        if (col < int(kPointGrid) && row < int(kPointGrid)) {
-            FrameView p(s.pointOffsets.data(), s.pointOffsets.size());
-            const std::size_t off = std::size_t(col) * kPointGrid * 4 + std::size_t(row) * 4;
-            putI16(p, off, std::int16_t(std::clamp(req.i32(16), -32768, 32767)));
-            putI16(p, off + 2, std::int16_t(std::clamp(req.i32(20), -32768, 32767)));
-        }
-        s.controlPattern = 100;
-        m_userMapShown[std::size_t(clampWindow(req.u8(8)))] = false;
-        return true;
-    }
-    case Cmd::PointModeChunk: {
-        auto& s = window(req.u8(8));
-        const int chunk = req.u8(9);
-        if (chunk <= 2) {
-            const std::size_t start = std::size_t(chunk) * 408;
-            const std::size_t len = std::min<std::size_t>(408, kPointOffsetsSize - start);
-            req.copyOut(32, s.pointOffsets.data() + start, len);
-        }
-        return true;
-    }
     case Cmd::RegisterRead:
     case Cmd::RegisterWrite:
         handleRegisters(code, req, rep);
         return true;
-    case Cmd::TestPatternColour: {
-        const proto::WindowValueRequestView r{req};
-        window(r.window()).patternColour = std::uint8_t(r.value());
-        return true;
-    }
-    case Cmd::ControlCursor: {
-        auto& s = window(req.u8(8));
-        s.controlCursor = req.u8(9);
-        s.controlCursorShown = req.u8(10);
-        return true;
-    }
     case Cmd::CurrentWindowChanged:
         if (req.u8(8) < kWindows)
             m_settings.currentWindow = req.u8(8);
         return true;
-    case Cmd::SaveWarpMap:
-    case Cmd::QueryWarpMap:
-    case Cmd::ReadWarpMapBlock:
-        handleMap(code, req, rep);
-        return true;
-    case Cmd::UserMapWall: {
-        auto& s = window(req.u8(8));
-        for (std::size_t i = 0; i < s.userMapWall.size(); ++i)
-            s.userMapWall[i] = req.i16(32 + 2 * i);
-        return true;
-    }
     case Cmd::BlendMarker: {
         const proto::WindowValueRequestView r{req};
         window(r.window()).blendMarker = std::uint8_t(r.value());
-        return true;
-    }
-    case Cmd::UserMapSourceX:
-    case Cmd::UserMapSourceY: {
-        const std::size_t first = req.u8(8), columns = req.u8(9);
-        const std::size_t n = columns * kUserMapColumnBytes;
-        if (first + columns <= kUserMapColumns && 32 + n <= req.size()) {
-            auto& table = code == Cmd::UserMapSourceX ? m_userMapIncoming.x : m_userMapIncoming.y;
-            req.copyOut(32, table.data() + first * kUserMapColumnBytes, n);
-        }
-        return true;
-    }
-    case Cmd::UserMapApply: {
-        const int w = clampWindow(req.u8(8));
-        m_userMaps[std::size_t(w)] = m_userMapIncoming;
-        m_userMapShown[std::size_t(w)] = true;
-        if (onUserMapApplied)
-            onUserMapApplied(w);
         return true;
     }
     case Cmd::BulkWarpBlock:
@@ -524,27 +460,6 @@ void BoxModel::putWindowSettings(FrameView rep) const
     rep.put8(15, m_settings.currentWindow);
 }
 
-void BoxModel::putWarpOffsets(FrameView rep, int firstWindow) const
-{
-    for (int k = 0; k < 2; ++k) {
-        const auto& s = m_settings.windows[std::size_t(firstWindow + k)];
-        for (std::size_t i = 0; i < s.controlOffsets.size(); ++i)
-            rep.put16(8 + 180 * std::size_t(k) + 2 * i, std::uint16_t(s.controlOffsets[i]));
-    }
-}
-
-void BoxModel::putWarpTableC(FrameView rep) const
-{
-    for (std::size_t w = 0; w < kWindows; ++w) {
-        const auto& s = m_settings.windows[w];
-        rep.put8(8 + w, s.controlPattern);
-        for (std::size_t i = 0; i < s.wallPoints.size(); ++i)
-            rep.put16(16 + 32 * w + 2 * i, std::uint16_t(s.wallPoints[i]));
-        for (std::size_t i = 0; i < s.keystoneCorners.size(); ++i)
-            rep.put16(144 + 16 * w + 2 * i, std::uint16_t(s.keystoneCorners[i]));
-    }
-}
-
 void BoxModel::putBlend(FrameView rep) const
 {
     for (std::size_t w = 0; w < kWindows; ++w) {
@@ -564,20 +479,21 @@ void BoxModel::putBlend(FrameView rep) const
 void BoxModel::applyBulkBlock(FrameView req)
 {
     auto& s = window(m_settings.currentWindow);
-    const std::uint8_t mode = req.u8(9);
+    const proto::BulkBlockView v{req};
+    const std::uint8_t mode = std::uint8_t(v.mode());
     const bool knownMode = mode <= 4 || (mode >= 6 && mode <= 16) || mode == 100;
-    switch (req.u8(8)) {
+    switch (v.block()) {
     case 1:
         for (std::size_t i = 0; i < s.controlOffsets.size(); ++i)
-            s.controlOffsets[i] = req.i16(12 + 2 * i);
+            s.controlOffsets[i] = v.controlWord(i);
         if (knownMode)
             s.controlPattern = mode;
         break;
     case 2:
         for (std::size_t i = 0; i < s.keystoneCorners.size(); ++i)
-            s.keystoneCorners[i] = req.i16(12 + 2 * i);
+            s.keystoneCorners[i] = v.cornerWord(i);
         for (std::size_t i = 0; i < s.wallPoints.size(); ++i)
-            s.wallPoints[i] = req.i16(50 + 2 * i);
+            s.wallPoints[i] = v.wallWord(i);
         if (knownMode)
             s.controlPattern = mode;
         break;
@@ -648,59 +564,6 @@ void BoxModel::handleMask(std::uint32_t code, FrameView req, FrameView rep)
         const std::size_t pos = req.u32(12);
         if (pos < data.size())
             rep.copyIn(8, data.data() + pos, std::min<std::size_t>(256, data.size() - pos));
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void BoxModel::selectStoredMap(int w, int slot)
-{
-    m_mapReadSlot[std::size_t(clampWindow(w))] = slot;
-    if (const auto& m = storedMap(w, slot)) {
-        auto& s = window(w);
-        s.pointOffsets = m->pointOffsets;
-        s.keystoneCorners = m->keystoneCorners;
-    }
-}
-
-void BoxModel::handleMap(std::uint32_t code, FrameView req, FrameView rep)
-{
-    const int w = clampWindow(req.u8(8));
-    rep.put8(8, std::uint8_t(w));
-    switch (code) {
-    case Cmd::SaveWarpMap: {
-        const int slot = req.u8(9);
-        if (slot < kMapSlots) {
-            const auto& s = window(w);
-            storedMap(w, slot) = StoredMap{s.pointOffsets, s.keystoneCorners, req.u8(12)};
-        }
-        rep.put8(9, std::uint8_t(slot));
-        break;
-    }
-    case Cmd::QueryWarpMap: {
-        const int slot = req.u8(9);
-        const bool held = slot < kMapSlots && storedMap(w, slot).has_value();
-        if (slot < kMapSlots)
-            m_mapReadSlot[std::size_t(w)] = slot;
-        rep.put8(8, held ? 1 : 0);
-        rep.put8(9, std::uint8_t(slot));
-        break;
-    }
-    case Cmd::ReadWarpMapBlock: {
-        const int block = req.u8(12);
-        const auto& m = storedMap(w, m_mapReadSlot[std::size_t(w)]);
-        rep.put8(12, std::uint8_t(block));
-        if (!m || block > 4)
-            break;
-        if (block < 4) {
-            rep.copyIn(16, m->pointOffsets.data() + 256 * std::size_t(block), 256);
-        } else {
-            rep.copyIn(16, m->pointOffsets.data() + 1024, kPointOffsetsSize - 1024);
-            for (std::size_t i = 0; i < m->keystoneCorners.size(); ++i)
-                rep.put16(272 + 2 * i, std::uint16_t(m->keystoneCorners[i]));
-        }
         break;
     }
     default:

@@ -106,6 +106,8 @@ private:
     using Frame = std::array<std::uint8_t, kTcpFrameSize>;
 
     bool answer(std::uint32_t code, FrameView req, FrameView rep);
+    bool answerWarp(std::uint32_t code, FrameView req, FrameView rep); // sim/BoxWarp.cpp
+    void applyPoint(FrameView req);
     void putIdentify(FrameView rep) const;
     void putStatus(FrameView rep) const;
     void putWindowSettings(FrameView rep) const;

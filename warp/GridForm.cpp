@@ -1,5 +1,6 @@
 #include "warp/GridForm.h"
 
+#include "box/Box.h"
 #include "session/Session.h"
 #include "warp/GridView.h"
 
@@ -57,7 +58,7 @@ TGridForm::TGridForm(Session& session, QWidget* parent)
 
 void TGridForm::Button5Click()
 {
-    DrawGridView(image_, session_.warp);
+    DrawGridView(image_, session_.box->warp.state());
     Image1->setPixmap(QPixmap::fromImage(image_));
 }
 

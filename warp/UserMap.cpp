@@ -1,16 +1,19 @@
-#include "warp/UserMap.h"
+// The User Map editor: coarse patterns over the 17 x 17 grid, point and line edits held inside
+// their neighbours, the 2x2 corners, the WALL offsets, undo, reset and the transfer of the
+// rebuilt source tables.
 
-#include "session/PendingOps.h"
+#include "warp/Warp.h"
+
+#include "protocol/WarpFrames.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
-#include "warp/WarpAdjust.h"
-#include "warp/WarpFrames.h"
 #include "warp/WarpModel.h"
-#include "warp/WarpOps.h"
 #include "warp/WarpSpline.h"
 
-#include <QLoggingCategory>
+#include <QScopeGuard>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -19,34 +22,14 @@ namespace trivel {
 namespace {
 
 constexpr int kWallLimit = 900;
-constexpr int kChunkColumns = 3;
-constexpr std::size_t kChunkPayload = std::size_t(kChunkColumns) * kSourceTableRows * 2; // 468
-static_assert(kSourceTableColumns / kChunkColumns == kUserMapChunksPerTable);
+constexpr int kShowPause = 50;
+constexpr int kCursorPause = 80;
+constexpr int kChunksPerTable = kSourceTableColumns / proto::kSourceChunkColumns;
+static_assert(kChunksPerTable == kUserMapChunksPerTable);
 
 struct UserMapRecord {
     std::int32_t pattern, column, row, dx, dy;
 };
-
-UserMapState& State(Session& s)
-{
-    return s.warpAdjust.userMap;
-}
-
-int Step(Session& s)
-{
-    // The Shift key's fine step of the Warp Adjust page counts here too.
-    return s.warpAdjust.FineStep ? 1 : State(s).EditStep[CurrentWarpWindow(s)];
-}
-
-void Record(Session& s, OffsetPair old)
-{
-    const WarpModel& m = CurrentWarpModel(s);
-    std::vector<std::uint8_t>& h = State(s).UndoHistory[CurrentWarpWindow(s)];
-    for (std::int32_t v : {std::int32_t(m.WarpPattern), std::int32_t(m.GridCursor.column),
-             std::int32_t(m.GridCursor.row), std::int32_t(old.dx), std::int32_t(old.dy)})
-        for (int b = 0; b < 4; ++b)
-            h.push_back(std::uint8_t(std::uint32_t(v) >> (8 * b)));
-}
 
 UserMapRecord PopRecord(std::vector<std::uint8_t>& h)
 {
@@ -65,53 +48,6 @@ UserMapRecord PopRecord(std::vector<std::uint8_t>& h)
 int CornerOf(int column, int row)
 {
     return (column != 0 ? 1 : 0) + (row != 0 ? 2 : 0);
-}
-
-void SendWallOffsets(Session& s)
-{
-    const WarpModel& m = CurrentWarpModel(s);
-    static constexpr int kPoints[8][2]
-        = {{0, 0}, {8, 0}, {16, 0}, {0, 8}, {16, 8}, {0, 16}, {8, 16}, {16, 16}};
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::UserMapWall);
-    f.put8(8, std::uint8_t(CurrentWarpWindow(s)));
-    for (std::size_t i = 0; i < 8; ++i) {
-        const OffsetPair p = m.WallOffsets[std::size_t(kPoints[i][0])][std::size_t(kPoints[i][1])];
-        f.put16(32 + 4 * i, std::uint16_t(p.dx));
-        f.put16(34 + 4 * i, std::uint16_t(p.dy));
-    }
-    SendFrame(s);
-}
-
-void SendChunk(Session& s, bool y)
-{
-    const UserMapState& u = State(s);
-    const auto& table = y ? u.CopyY : u.CopyX;
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(y ? Cmd::UserMapSourceY : Cmd::UserMapSourceX);
-    f.put8(8, std::uint8_t(u.TransferChunk));
-    f.put8(9, kChunkColumns);
-    const std::size_t first = std::size_t(u.TransferChunk) * kSourceTableRows;
-    for (std::size_t i = 0; i < kChunkPayload / 2; ++i)
-        f.put16(32 + 2 * i, table[first + i]);
-    SendFrame(s);
-}
-
-void StartTableTransfer(Session& s)
-{
-    if (!s.connected())
-        return;
-    UserMapState& u = State(s);
-    if (s.TmrStatus)
-        s.TmrStatus->setEnabled(false);
-    s.warpAdjust.WarpBusy = true;
-    u.TransferChunk = 0;
-    u.CopyX = s.warp.SourceXTable;
-    u.CopyY = s.warp.SourceYTable;
-    s.PendingOp = Op::UserMapX;
-    SendChunk(s, false);
 }
 
 // A point stays at least 2 pixels inside its neighbours in its column (y) or row (x). A
@@ -143,10 +79,35 @@ int NeighbourLimited(const WarpModel& m, int column, int row, bool y, int offset
     return offset;
 }
 
-// The single-point rule: true when the point changed.
-bool EditPoint(Session& s, int column, int row, int dx, int dy)
+const Control* PatternButton(int pattern)
 {
-    WarpModel& m = CurrentWarpModel(s);
+    static constexpr const Control* kButtons[] = {&ctl::WP2x2Btn, &ctl::WP3x3Btn, &ctl::WP5x3Btn,
+        &ctl::WP5x5Btn, &ctl::WP9x5Btn, &ctl::WP9x9Btn, &ctl::WP17x17Btn, &ctl::WPWallBtn};
+    return pattern >= 0 && pattern < 8 ? kButtons[pattern] : nullptr;
+}
+
+} // namespace
+
+int Warp::editStep()
+{
+    // The Shift key's fine step of the Warp Adjust page counts here too.
+    return m_adjust.FineStep ? 1 : m_adjust.userMap.EditStep[windowIndex()];
+}
+
+void Warp::recordUserMapEdit(OffsetPair old)
+{
+    const WarpModel& m = currentModel();
+    std::vector<std::uint8_t>& h = m_adjust.userMap.UndoHistory[windowIndex()];
+    for (std::int32_t v : {std::int32_t(m.WarpPattern), std::int32_t(m.GridCursor.column),
+             std::int32_t(m.GridCursor.row), std::int32_t(old.dx), std::int32_t(old.dy)})
+        for (int b = 0; b < 4; ++b)
+            h.push_back(std::uint8_t(std::uint32_t(v) >> (8 * b)));
+}
+
+// The single-point rule: true when the point changed.
+bool Warp::editPoint(int column, int row, int dx, int dy)
+{
+    WarpModel& m = currentModel();
     const OffsetPair old = m.PointOffsets[std::size_t(column)][std::size_t(row)];
     OffsetPair p = old;
     if (dx != 0)
@@ -155,120 +116,178 @@ bool EditPoint(Session& s, int column, int row, int dx, int dy)
         p.dy = std::int16_t(NeighbourLimited(m, column, row, true, old.dy + dy));
     if (p == old)
         return false;
-    Record(s, old);
+    recordUserMapEdit(old);
     SetPointOffset(m, column, row, p);
     return true;
 }
 
-// Rebuild and transfer after an edit; a grid the splines cannot pass keeps the edit unsent.
-void RebuildAndTransfer(Session& s)
+Request Warp::wallRequest()
 {
-    WarpModel& m = CurrentWarpModel(s);
+    const WarpModel& m = currentModel();
+    static constexpr int kPoints[8][2]
+        = {{0, 0}, {8, 0}, {16, 0}, {0, 8}, {16, 8}, {0, 16}, {8, 16}, {16, 16}};
+    std::array<proto::OffsetWords, 8> points{};
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const OffsetPair p = m.WallOffsets[std::size_t(kPoints[i][0])][std::size_t(kPoints[i][1])];
+        points[i] = {p.dx, p.dy};
+    }
+    return proto::UserMapWall(int(windowIndex()), points);
+}
+
+// The WALL offsets go out alone; the box's answer counts as an applied table.
+Operation<void> Warp::sendWallOffsets()
+{
+    const std::size_t w = windowIndex();
+    const auto hold = m_s.exchange.hold();
+    m_adjust.WarpBusy = true;
+    const auto end = qScopeGuard([this] { m_adjust.WarpBusy = false; });
+    co_await m_s.exchange.send(wallRequest());
+    m_adjust.userMap.TableTransferred[w] = true;
+}
+
+Operation<void> Warp::startTransfer()
+{
+    if (!m_s.connected())
+        return Finished();
+    return transferChain(windowIndex());
+}
+
+// The x table, then the y table, chunk by chunk, then the apply. The first transfer sends one
+// chunk of each and starts again whole.
+Operation<void> Warp::transferChain(std::size_t w)
+{
+    const auto hold = m_s.exchange.hold();
+    UserMapState& u = m_adjust.userMap;
+    m_adjust.WarpBusy = true;
+    const auto end = qScopeGuard([this] {
+        m_adjust.WarpBusy = false;
+        m_phase = TransferPhase::None;
+    });
+    for (;;) {
+        u.CopyX = m_state.SourceXTable;
+        u.CopyY = m_state.SourceYTable;
+        for (const bool y : {false, true}) {
+            m_phase = y ? TransferPhase::Y : TransferPhase::X;
+            u.TransferChunk = 0;
+            do {
+                co_await m_s.exchange.send(proto::SourceChunk(y, u.TransferChunk, y ? u.CopyY : u.CopyX));
+                u.TransferChunk += proto::kSourceChunkColumns;
+            } while (u.TransferChunk < kSourceTableColumns && u.FullTransfer);
+        }
+        if (u.FullTransfer)
+            break;
+        u.FullTransfer = true;
+    }
+    m_phase = TransferPhase::Apply;
+    co_await m_s.exchange.send(proto::UserMapApply(int(w)));
+    u.TableTransferred[w] = true;
+}
+
+Operation<void> Warp::transferTables()
+{
+    currentModel();
+    m_adjust.userMap.FullTransfer = true;
+    return startTransfer();
+}
+
+int Warp::chunksAcknowledged() const
+{
+    const int chunks = m_adjust.userMap.TransferChunk / proto::kSourceChunkColumns;
+    switch (m_phase) {
+    case TransferPhase::X:
+        return chunks;
+    case TransferPhase::Y:
+        return kChunksPerTable + chunks;
+    case TransferPhase::Apply:
+        return 2 * kChunksPerTable;
+    default:
+        return 0;
+    }
+}
+
+// Rebuild and transfer after an edit; a grid the splines cannot pass keeps the edit unsent.
+Operation<void> Warp::rebuildAndTransfer()
+{
+    WarpModel& m = currentModel();
     try {
-        RebuildWarpTables(s.warp);
+        RebuildWarpTables(m_state);
     } catch (const WarpMathError& e) {
         qCWarning(lcWarp) << "user map not sent:" << e.what();
-        return;
+        return Finished();
     }
     if (m.WarpPattern != Pattern2x2 && m.GridCursor.column == 0)
-        State(s).FullTransfer = true;
-    StartTableTransfer(s);
+        m_adjust.userMap.FullTransfer = true;
+    return startTransfer();
 }
 
-const Control* PatternButton(int pattern)
+void Warp::showUserMapPage()
 {
-    static constexpr const Control* kButtons[] = {&ctl::WP2x2Btn, &ctl::WP3x3Btn, &ctl::WP5x3Btn,
-        &ctl::WP5x5Btn, &ctl::WP9x5Btn, &ctl::WP9x9Btn, &ctl::WP17x17Btn, &ctl::WPWallBtn};
-    return pattern >= 0 && pattern < 8 ? kButtons[pattern] : nullptr;
-}
-
-void SendUserMapPatternColour(Session& s)
-{
-    const std::size_t w = CurrentWarpWindow(s);
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::TestPatternColour);
-    f.put8(8, std::uint8_t(w));
-    f.put8(9, std::uint8_t(PatternColourCode(s.UserMapPatternIndex[w])));
-    SendFrame(s);
-}
-
-} // namespace
-
-void TabWapAdjustShow(Session& s)
-{
-    const std::size_t w = CurrentWarpWindow(s);
-    WarpModel& m = CurrentWarpModel(s);
-    if (s.TmrStatus)
-        s.TmrStatus->setEnabled(false);
-    s.PostSendDelay = 50;
-    s.clearRequest(512);
-    s.request().setCode(Cmd::BlendMarker);
-    s.request().put8(8, std::uint8_t(w));
-    SendFrame(s);
-    SendUserMapPatternColour(s);
-    SendGridCursorFrame(s);
-    SendGridCursorFrame(s);
-    s.PostSendDelay = 0;
-    bool& shown = s.warpAdjust.UserMapShown[w];
+    const std::size_t w = windowIndex();
+    WarpModel& m = currentModel();
+    // What follows the page's frames: the box's own WALL offsets, the tables it holds, or ours.
+    enum class Tail { None, Wall, Stored, Transfer } tail = Tail::None;
+    int lastPause = kCursorPause;
+    bool& shown = m_adjust.UserMapShown[w];
     if (!shown) {
         if (m.WarpPattern == PatternWall) {
-            SendWallOffsets(s);
-        } else if (State(s).TableTransferred[w]) {
-            s.clearRequest(512);
-            s.request().setCode(Cmd::UserMapUseStored);
-            SendFrame(s);
+            tail = Tail::Wall;
+        } else if (m_adjust.userMap.TableTransferred[w]) {
+            tail = Tail::Stored;
         } else {
-            bool built = true;
             try {
-                RebuildWarpTables(s.warp);
-            } catch (const WarpMathError&) {
-                built = false;
-                s.clock.sleepMs(50);
-            }
-            if (built) {
-                State(s).FullTransfer = true;
-                StartTableTransfer(s);
+                RebuildWarpTables(m_state);
+                tail = Tail::Transfer;
+            } catch (const WarpMathError& e) {
+                qCWarning(lcWarp) << "user map not sent:" << e.what();
+                lastPause += kShowPause;
             }
         }
     }
     shown = true;
-    if (s.TmrStatus)
-        s.TmrStatus->setEnabled(true);
+    post(proto::ShowMarker(int(w)), {.pauseMs = kShowPause});
+    post(
+        proto::PatternColour(int(w), PatternColourCode(m_s.UserMapPatternIndex[w])), {.pauseMs = kShowPause});
+    post(gridCursorRequest(), {.pauseMs = kCursorPause});
+    post(gridCursorRequest(), {.pauseMs = lastPause});
+    if (tail == Tail::Wall) {
+        post(wallRequest());
+    } else if (tail == Tail::Stored) {
+        post(proto::UserMapUseStored());
+    } else if (tail == Tail::Transfer) {
+        m_adjust.userMap.FullTransfer = true;
+        Launch(m_s, startTransfer());
+    }
 }
 
-void SelectUserMapPattern(Session& s, int pattern)
+void Warp::selectUserMapPattern(int pattern)
 {
-    if (s.flag(Flag::Refreshing) || pattern < 0 || pattern > 7)
+    if (m_s.flag(Flag::Refreshing) || pattern < 0 || pattern > 7)
         return;
-    WarpModel& m = CurrentWarpModel(s);
+    WarpModel& m = currentModel();
     m.GridCursor = {};
-    SelectWarpPattern(s.warp, std::uint8_t(pattern));
+    SelectWarpPattern(m_state, std::uint8_t(pattern));
     CapturePointOffsets(m);
-    SendGridCursorFrame(s);
+    post(gridCursorRequest(), {.pauseMs = kCursorPause});
     for (int p = 0; p < 8; ++p)
-        s.ui.setChecked(*PatternButton(p), p == pattern);
+        m_s.ui.setChecked(*PatternButton(p), p == pattern);
 }
 
-void MoveUserMapCursor(Session& s, WarpDir dir)
+void Warp::moveUserMapCursor(WarpDir dir)
 {
-    const int dc = dir == WarpDir::Left ? -1 : (dir == WarpDir::Right ? 1 : 0);
-    const int dr = dir == WarpDir::Up ? -1 : (dir == WarpDir::Down ? 1 : 0);
-    CurrentWarpModel(s);
-    MoveGridCursor(s.warp, dc, dr);
-    SendGridCursorFrame(s);
+    currentModel();
+    MoveGridCursor(m_state, ColumnStep(dir), RowStep(dir));
+    post(gridCursorRequest(), {.pauseMs = kCursorPause});
 }
 
-void EditUserMapPoint(Session& s, WarpDir dir)
+Operation<void> Warp::editUserMapPoint(WarpDir dir)
 {
-    if (s.warpAdjust.WarpBusy)
-        return;
-    WarpModel& m = CurrentWarpModel(s);
-    const int step = Step(s);
+    if (m_adjust.WarpBusy)
+        return Finished();
+    WarpModel& m = currentModel();
+    const int step = editStep();
     const bool horizontal = dir == WarpDir::Left || dir == WarpDir::Right;
-    const int sign = dir == WarpDir::Left || dir == WarpDir::Up ? -1 : 1;
-    const int dx = horizontal ? sign * step : 0;
-    const int dy = horizontal ? 0 : sign * step;
+    const int dx = ColumnStep(dir) * step;
+    const int dy = RowStep(dir) * step;
     const CursorPos c = m.GridCursor;
 
     if (m.WarpPattern == PatternWall) {
@@ -277,27 +296,20 @@ void EditUserMapPoint(Session& s, WarpDir dir)
         next.dx = std::int16_t(std::clamp(p.dx + dx, -kWallLimit, kWallLimit));
         next.dy = std::int16_t(std::clamp(p.dy + dy, -kWallLimit, kWallLimit));
         if (next != p) {
-            Record(s, p);
+            recordUserMapEdit(p);
             p = next;
         }
-        s.warpAdjust.WarpBusy = true;
-        s.PendingOp = Op::UserMapApplied;
-        SendWallOffsets(s);
-        return;
+        return sendWallOffsets();
     }
     if (m.WarpPattern == Pattern2x2) {
         const int corner = CornerOf(c.column, c.row);
         const OffsetPair old = m.CornerOffsets[std::size_t(corner)];
-        Record(s, old);
+        recordUserMapEdit(old);
         SetCornerOffset(m, corner, {std::int16_t(old.dx + dx), std::int16_t(old.dy + dy)});
-        RebuildAndTransfer(s);
-        return;
+        return rebuildAndTransfer();
     }
-    if (!State(s).LineMode) {
-        if (EditPoint(s, c.column, c.row, dx, dy))
-            RebuildAndTransfer(s);
-        return;
-    }
+    if (!m_adjust.userMap.LineMode)
+        return editPoint(c.column, c.row, dx, dy) ? rebuildAndTransfer() : Finished();
     // Line mode: up/down move the cursor's row, left/right its column, point by point.
     const CursorPos home = c;
     if (horizontal)
@@ -305,47 +317,43 @@ void EditUserMapPoint(Session& s, WarpDir dir)
     else
         m.GridCursor.column = 0;
     do {
-        EditPoint(s, m.GridCursor.column, m.GridCursor.row, dx, dy);
-        MoveGridCursor(s.warp, horizontal ? 0 : 1, horizontal ? 1 : 0);
+        editPoint(m.GridCursor.column, m.GridCursor.row, dx, dy);
+        MoveGridCursor(m_state, horizontal ? 0 : 1, horizontal ? 1 : 0);
     } while ((horizontal ? m.GridCursor.row : m.GridCursor.column) != 0);
     m.GridCursor = home;
-    RebuildAndTransfer(s);
+    return rebuildAndTransfer();
 }
 
-void TBAdjustStepChange(Session& s, int position)
+void Warp::setEditStep(int step)
 {
-    State(s).EditStep[CurrentWarpWindow(s)] = position;
-    s.ui.setCaption(ctl::STAdjustValue, QString::number(position));
+    m_adjust.userMap.EditStep[windowIndex()] = step;
+    m_s.ui.setCaption(ctl::STAdjustValue, QString::number(step));
 }
 
-void CBPatternSelChange(Session& s, int index)
+void Warp::setUserMapPatternColour(int index)
 {
-    s.UserMapPatternIndex[CurrentWarpWindow(s)] = std::clamp(index, 0, kPatternColourCount - 1);
-    SendUserMapPatternColour(s);
+    const std::size_t w = windowIndex();
+    m_s.UserMapPatternIndex[w] = std::clamp(index, 0, kPatternColourCount - 1);
+    post(proto::PatternColour(int(w), PatternColourCode(m_s.UserMapPatternIndex[w])));
 }
 
-void CBLineMoveClick(Session& s, bool checked)
+Operation<void> Warp::resetUserMap()
 {
-    State(s).LineMode = checked;
+    currentModel();
+    ResetWarpWindow(m_state);
+    ResetGridPositions(m_state);
+    m_adjust.userMap.UndoHistory[windowIndex()].clear();
+    return startTransfer();
 }
 
-void UserMapReset(Session& s)
+Operation<void> Warp::undoUserMap()
 {
-    CurrentWarpModel(s);
-    ResetWarpWindow(s.warp);
-    ResetGridPositions(s.warp);
-    State(s).UndoHistory[CurrentWarpWindow(s)].clear();
-    StartTableTransfer(s);
-}
-
-void UserMapUndo(Session& s)
-{
-    std::vector<std::uint8_t>& h = State(s).UndoHistory[CurrentWarpWindow(s)];
+    std::vector<std::uint8_t>& h = m_adjust.userMap.UndoHistory[windowIndex()];
     if (h.size() < kUserMapUndoRecordSize)
-        return;
-    WarpModel& m = CurrentWarpModel(s);
+        return Finished();
+    WarpModel& m = currentModel();
     // A rebuild that fails puts back the model and the history as they were.
-    const auto before = std::make_unique<WarpState>(s.warp);
+    const auto before = std::make_unique<WarpState>(m_state);
     const std::vector<std::uint8_t> history = h;
     const UserMapRecord r = PopRecord(h);
     const int column = std::clamp(r.column, 0, kGridSize - 1);
@@ -355,115 +363,47 @@ void UserMapUndo(Session& s)
     if (r.pattern == PatternWall) {
         // A WALL record goes back into the wall offsets, and the box hears of it.
         m.WallOffsets[std::size_t(column)][std::size_t(row)] = old;
-        SendGridCursorFrame(s);
-        s.warpAdjust.WarpBusy = true;
-        s.PendingOp = Op::UserMapApplied;
-        SendWallOffsets(s);
-        return;
+        post(gridCursorRequest(), {.pauseMs = kCursorPause});
+        return sendWallOffsets();
     }
     if (r.pattern == Pattern2x2)
         SetCornerOffset(m, CornerOf(column, row), old);
     else
         SetPointOffset(m, column, row, old);
     const std::uint8_t current = m.WarpPattern;
-    SelectWarpPattern(s.warp, std::uint8_t(std::clamp(r.pattern, 0, 6)));
-    SendGridCursorFrame(s);
+    SelectWarpPattern(m_state, std::uint8_t(std::clamp(r.pattern, 0, 6)));
+    post(gridCursorRequest(), {.pauseMs = kCursorPause});
     try {
-        RebuildWarpTables(s.warp);
+        RebuildWarpTables(m_state);
     } catch (const WarpMathError& e) {
         qCWarning(lcWarp) << "undo not applied:" << e.what();
-        s.warp = *before;
+        m_state = *before;
         h = history;
-        s.ui.message(MsgIcon::Warning, QString(),
+        m_s.ui.message(MsgIcon::Warning, QString(),
             QStringLiteral("The warp grid cannot be computed with this step undone: two points would lie on "
                            "top of each other. Nothing was changed."),
             MsgButtons::Ok);
-        return;
+        return Finished();
     }
-    StartTableTransfer(s);
-    SelectWarpPattern(s.warp, current);
+    Operation<void> op = startTransfer();
+    SelectWarpPattern(m_state, current);
+    return op;
 }
 
-void RefreshUserMap(Session& s)
+void Warp::refreshUserMap()
 {
-    const std::size_t w = CurrentWarpWindow(s);
-    const int pattern = CurrentWarpModel(s).WarpPattern;
+    const std::size_t w = windowIndex();
+    const int pattern = currentModel().WarpPattern;
     for (int p = 0; p < 8; ++p)
-        s.ui.setChecked(*PatternButton(p), p == pattern);
-    s.ui.set(ctl::TBAdjustStep, Prop::Position, State(s).EditStep[w]);
-    s.ui.setCaption(ctl::STAdjustValue, QString::number(State(s).EditStep[w]));
-    s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, s.UserMapPatternIndex[w]);
+        m_s.ui.setChecked(*PatternButton(p), p == pattern);
+    m_s.ui.set(ctl::TBAdjustStep, Prop::Position, m_adjust.userMap.EditStep[w]);
+    m_s.ui.setCaption(ctl::STAdjustValue, QString::number(m_adjust.userMap.EditStep[w]));
+    m_s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, m_s.UserMapPatternIndex[w]);
 }
 
-int UserMapUndoCount(const Session& s, int window)
+int Warp::userMapUndoCount(int window) const
 {
-    return int(s.warpAdjust.userMap.UndoHistory.at(std::size_t(window & 3)).size() / kUserMapUndoRecordSize);
-}
-
-void TransferUserMapTables(Session& s)
-{
-    CurrentWarpModel(s);
-    State(s).FullTransfer = true;
-    StartTableTransfer(s);
-}
-
-int UserMapChunksAcknowledged(const Session& s)
-{
-    const int chunks = s.warpAdjust.userMap.TransferChunk / kChunkColumns;
-    if (s.PendingOp == Op::UserMapX)
-        return chunks;
-    if (s.PendingOp == Op::UserMapY)
-        return kUserMapChunksPerTable + chunks;
-    return s.PendingOp == Op::UserMapApplied ? 2 * kUserMapChunksPerTable : 0;
-}
-
-void UserMapStep(Session& s, int op)
-{
-    UserMapState& u = State(s);
-    const std::uint32_t code = s.reply().code();
-    switch (op) {
-    case Op::UserMapX:
-        if (code != Cmd::UserMapSourceX) {
-            s.ui.appendMemo(QStringLiteral("X CMD ERROR:") + Hex4(int(code)));
-            return;
-        }
-        u.TransferChunk += kChunkColumns;
-        if (u.TransferChunk >= kSourceTableColumns || !u.FullTransfer) {
-            u.TransferChunk = 0;
-            s.PendingOp = Op::UserMapY;
-            SendChunk(s, true);
-        } else {
-            SendChunk(s, false);
-        }
-        break;
-    case Op::UserMapY:
-        if (code != Cmd::UserMapSourceY)
-            return;
-        u.TransferChunk += kChunkColumns;
-        if (u.TransferChunk < kSourceTableColumns && u.FullTransfer) {
-            SendChunk(s, true);
-        } else if (u.FullTransfer) {
-            s.PendingOp = Op::UserMapApplied;
-            s.clearRequest(512);
-            s.request().setCode(Cmd::UserMapApply);
-            s.request().put8(8, std::uint8_t(CurrentWarpWindow(s)));
-            SendFrame(s);
-        } else {
-            // The first transfer sends one chunk of each table, then everything.
-            u.FullTransfer = true;
-            StartTableTransfer(s);
-        }
-        break;
-    case Op::UserMapApplied:
-        s.warpAdjust.WarpBusy = false;
-        s.PendingOp = Op::Idle;
-        u.TableTransferred[CurrentWarpWindow(s)] = true;
-        if (s.TmrStatus)
-            s.TmrStatus->setEnabled(true);
-        break;
-    default:
-        break;
-    }
+    return int(m_adjust.userMap.UndoHistory.at(std::size_t(window & 3)).size() / kUserMapUndoRecordSize);
 }
 
 } // namespace trivel

@@ -1,14 +1,14 @@
-#include "warp/WarpAdjust.h"
+// The Warp Adjust page: the page show, the box-side modes with their read-back or re-select,
+// the control cursor, point moves, grid spacing and the reset.
 
-#include "warp/WarpFrames.h"
+#include "warp/Warp.h"
 
-#include "protocol/SettingCodec.h"
-#include "session/PendingOps.h"
+#include "protocol/WarpFrames.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
 #include "warp/WarpModel.h"
-#include "warp/WarpOps.h"
-#include "warp/WarpPointMode.h"
+
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,258 +17,46 @@ namespace trivel {
 
 namespace {
 
-constexpr int kModeDelay = 250;
-constexpr int kShowDelay = 60;
+constexpr int kShowPause = 60;
+// The page show waits this much longer after the point selection, before the cursor frame.
+constexpr int kShowPointWait = 100;
+constexpr int kCursorPause = 80;
+constexpr int kModePause = 250;
 constexpr int kPointChunks = 3;
-
-// The re-select of a mode already confirmed on the box: its cached tables go out in bulk.
-void ReselectStep(Session& s, int op)
-{
-    switch (op) {
-    case Op::WarpReselectBlock1:
-        s.clock.sleepMs(200);
-        s.PendingOp = Op::WarpReselectUpdate1;
-        SendUpdate(s, 1);
-        break;
-    case Op::WarpReselectUpdate1:
-        s.clock.sleepMs(500);
-        s.PendingOp = Op::WarpReselectBlock2;
-        SendBulkBlock(s, 2, BulkMode(CurrentWarpModel(s)));
-        break;
-    case Op::WarpReselectBlock2:
-        s.clock.sleepMs(300);
-        s.PendingOp = Op::WarpReselectUpdate2;
-        SendUpdate(s, 2);
-        break;
-    case Op::WarpReselectUpdate2:
-        s.clock.sleepMs(100);
-        s.PendingOp = Op::WarpReselectUpdate3;
-        SendUpdate(s, 3);
-        break;
-    case Op::WarpReselectUpdate3:
-        s.ui.setEnabled(ctl::GPWPMode, true);
-        s.PendingOp = Op::Idle;
-        ShowWarpPointValues(s);
-        s.warpAdjust.WarpBusy = false;
-        s.ui.setHourglass(false);
-        break;
-    default:
-        break;
-    }
-}
-
-void ResetStep(Session& s, int op)
-{
-    WarpAdjustState& a = s.warpAdjust;
-    switch (op) {
-    case Op::WarpResetBlock1:
-        s.clock.sleepMs(200);
-        s.PendingOp = Op::WarpResetUpdate1;
-        SendUpdate(s, 1);
-        break;
-    case Op::WarpResetUpdate1:
-        s.clock.sleepMs(500);
-        s.PendingOp = Op::WarpResetBlock2;
-        SendBulkBlock(s, 2, BulkMode(CurrentWarpModel(s)));
-        break;
-    case Op::WarpResetBlock2:
-        s.clock.sleepMs(300);
-        a.ResetChunk = 0;
-        s.PendingOp = Op::WarpResetUpdate2;
-        SendUpdate(s, 2);
-        break;
-    case Op::WarpResetUpdate2: {
-        // One point chunk per reply; the reply to the last one moves on.
-        const int chunk = std::clamp(a.ResetChunk, 0, kPointChunks - 1);
-        a.ResetChunk = chunk + 1;
-        if (a.ResetChunk >= kPointChunks)
-            s.PendingOp = Op::WarpResetChunks;
-        SendPointChunk(s, chunk);
-        break;
-    }
-    case Op::WarpResetChunks:
-        s.clock.sleepMs(100);
-        s.PendingOp = Op::WarpResetUpdate3;
-        if (CurrentWarpModel(s).ControlPattern == WarpMode::Points)
-            SendPointFrame(s);
-        else
-            SendUpdate(s, 3);
-        break;
-    case Op::WarpResetUpdate3:
-        ShowWarpPointValues(s);
-        s.PendingOp = Op::WarpResetUpdate4;
-        SendUpdate(s, 4);
-        break;
-    case Op::WarpResetUpdate4:
-        EndBusy(s);
-        break;
-    default:
-        break;
-    }
-}
-
-// The reply to a 95X / 95Y request echoes the box's value; the box has the last word.
-void MoveEchoStep(Session& s, int op)
-{
-    WarpAdjustState& a = s.warpAdjust;
-    const FrameView r = s.reply();
-    int value = DecodeSettingDigits(r);
-    if (r.u8(14) == '-')
-        value = -value;
-    const std::size_t w = std::size_t(a.MoveWindow & 3);
-    PointOffset& p = a.ControlOffsets[w][std::size_t(std::clamp(a.MovePoint, 0, kControlPoints - 1))];
-    std::int16_t& axis = op == Op::WarpMoveX ? p.x : p.y;
-    if (value != axis)
-        axis = std::int16_t(value);
-    // Undo returns the point to where it was before the move, whatever the box made of it: the
-    // entry's direction and amount are those of the move the box really did. A move the box
-    // refused leaves nothing to undo.
-    const int moved = axis - a.MoveBefore;
-    ShowWarpPointValues(s);
-    s.PendingOp = Op::Idle;
-    if (moved == 0 && a.ReplayAmount == 0 && !s.flag(Flag::WarpUndo)) {
-        a.PendingUndo = {};
-    } else {
-        const bool horizontal = op == Op::WarpMoveX;
-        const WarpDir dir = horizontal ? (moved < 0 ? WarpDir::Left : WarpDir::Right)
-                                       : (moved < 0 ? WarpDir::Up : WarpDir::Down);
-        a.PendingUndo.action = int(dir);
-        a.PendingUndo.amount = std::abs(moved);
-        RecordUndo(s, w);
-    }
-    a.WarpBusy = false;
-}
-
-void PointModeMove(Session& s, int dx, int dy)
-{
-    WarpModel& m = CurrentWarpModel(s);
-    const CursorPos c = m.GridCursor;
-    OffsetPair p = m.PointOffsets.at(std::size_t(c.column)).at(std::size_t(c.row));
-    p.dx = Clamp(p.dx + dx);
-    p.dy = Clamp(p.dy + dy);
-    SetPointOffset(m, c.column, c.row, p);
-    s.PendingOp = Op::WarpMove;
-    s.warpAdjust.WarpBusy = true;
-    SendPointFrame(s);
-    ShowWarpPointValues(s);
-    RecordUndo(s);
-}
 
 } // namespace
 
-void ShowWarpPointValues(Session& s)
+void Warp::showAdjustPage()
 {
-    const WarpModel& m = CurrentWarpModel(s);
-    const std::size_t w = CurrentWarpWindow(s);
-    const WarpAdjustState& a = s.warpAdjust;
-    int x = 0;
-    int y = 0;
-    switch (m.ControlPattern) {
-    case WarpMode::Keystone: {
-        const PointOffset p = a.KeystoneCorners[w][std::size_t(CornerIndex(m.ControlCursor))];
-        x = p.x;
-        y = p.y;
-        break;
-    }
-    case WarpMode::Wall: {
-        const PointOffset p = a.WallPoints[w][std::size_t(WallIndex(m.ControlCursor))];
-        x = p.x;
-        y = p.y;
-        break;
-    }
-    case WarpMode::Points: {
-        const OffsetPair p
-            = m.PointOffsets.at(std::size_t(m.GridCursor.column)).at(std::size_t(m.GridCursor.row));
-        x = p.dx;
-        y = p.dy;
-        break;
-    }
-    default: {
-        const PointOffset p = a.ControlOffsets[w][std::size_t(ControlIndex(m.ControlCursor))];
-        x = p.x;
-        y = p.y;
-        break;
-    }
-    }
-    s.ui.setCaption(ctl::WPLRVal, QString::number(x));
-    s.ui.setCaption(ctl::WPUDVal, QString::number(y));
-}
-
-void ShowWarpMode(Session& s)
-{
-    ShowModeButtons(s, CurrentWarpModel(s).ControlPattern);
-}
-
-void RefreshWarpAdjust(Session& s)
-{
-    const std::size_t w = CurrentWarpWindow(s);
-    const WarpAdjustState& a = s.warpAdjust;
-    ShowModeButtons(s, CurrentWarpModel(s).ControlPattern);
-    s.ui.set(ctl::TBAdjustStep2, Prop::Position, a.MoveStep[w]);
-    s.ui.setCaption(ctl::STAdjustValue2, QString::number(a.MoveStep[w]));
-    s.ui.set(ctl::CBPatternSel1, Prop::ItemIndex, a.PatternColourIndex[w]);
-    s.ui.set(ctl::TBGrid, Prop::Position, a.GridSpacing[w]);
-    s.ui.setCaption(ctl::STGridVal, QString::number(a.GridSpacing[w]));
-    ShowWarpPointValues(s);
-}
-
-void Warp95TabShow(Session& s)
-{
-    if (s.flag(Flag::Refreshing) || !s.PageEnabled[Page::WarpAdjust])
+    if (m_s.flag(Flag::Refreshing) || !m_s.PageEnabled[Page::WarpAdjust])
         return;
-    if (s.TmrStatus)
-        s.TmrStatus->setEnabled(false);
-    s.PostSendDelay = kShowDelay;
-    if (s.BoardModel != 116) {
-        s.clearRequest(512);
-        FrameView f = s.request();
-        f.setCode(Cmd::BlendMarker);
-        f.put8(8, std::uint8_t(CurrentWarpWindow(s)));
-        f.put8(9, 0);
-        SendFrame(s);
-    }
-    SendPatternColour(s);
-    SendSelectedPoint(s);
-    s.clock.sleepMs(100);
-    SendControlCursorFrame(s, true);
-    ShowWarpPointValues(s);
-    s.PostSendDelay = 0;
-    if (s.TmrStatus)
-        s.TmrStatus->setEnabled(true);
-    bool& userMapShown = s.warpAdjust.UserMapShown[CurrentWarpWindow(s)];
+    const int w = int(windowIndex());
+    if (m_s.BoardModel != 116)
+        post(proto::ShowMarker(w), {.pauseMs = kShowPause});
+    post(proto::PatternColour(w, PatternColourCode(m_adjust.PatternColourIndex[std::size_t(w)])),
+        {.pauseMs = kShowPause});
+    post(selectedPointRequest(), {.pauseMs = kShowPause + kShowPointWait});
+    post(controlCursorRequest(true), {.pauseMs = kCursorPause});
+    showPointValues();
+    bool& userMapShown = m_adjust.UserMapShown[std::size_t(w)];
     if (userMapShown) {
-        SendUpdate(s, 3);
+        post(proto::WarpUpdate(3, linked()));
         userMapShown = false;
     }
 }
 
-void SelectWarpMode(Session& s, int mode)
+Operation<void> Warp::selectMode(int mode)
 {
-    WarpModel& m = CurrentWarpModel(s);
-    WarpAdjustState& a = s.warpAdjust;
-    const std::size_t w = CurrentWarpWindow(s);
-    if (s.flag(Flag::Refreshing) || s.PendingOp != Op::Idle || m.ControlPattern == mode)
-        return;
+    WarpModel& m = currentModel();
+    const std::size_t w = windowIndex();
+    if (m_s.flag(Flag::Refreshing) || busy() || m.ControlPattern == mode)
+        return Finished();
     const int previous = m.ControlPattern;
-    SetPendingUndo(s, kUndoMode + previous, 0, CurrentCursor(m));
-    RecordUndo(s);
-    s.ui.setEnabled(ctl::GPWPMode, false);
-
-    m.ControlCursor = a.SavedCursor;
-    if (mode == WarpMode::Wall || mode == WarpMode::Grid9x5) {
-        SendControlCursorFrame(s, true);
-        // Paced like the cursor frame: an echo still on its way when the mode command sets
-        // PendingOp would be taken for the mode's reply and shift every table read by one.
-        s.PostSendDelay = kCursorFrameDelay;
-        SendSelectedPoint(s);
-        s.PostSendDelay = 0;
-    } else {
-        SendSelectedPoint(s);
-        SendControlCursorFrame(s, true);
-    }
+    recordUndo({kUndoMode + previous, 0, CurrentCursor(m).column, CurrentCursor(m).row});
+    m_s.ui.setEnabled(ctl::GPWPMode, false);
+    m.ControlCursor = m_adjust.SavedCursor;
     if (mode == WarpMode::Keystone)
-        s.setFlag(Flag::LinkedWarp, previous == WarpMode::Points);
-
+        m_s.setFlag(Flag::LinkedWarp, previous == WarpMode::Points);
     // The coarse pattern byte follows the mode; the active counts stay as they were built.
     if (mode == WarpMode::Grid3x3)
         m.WarpPattern = Pattern3x3;
@@ -276,117 +64,216 @@ void SelectWarpMode(Session& s, int mode)
         m.WarpPattern = Pattern5x3;
     else if (mode == WarpMode::Grid9x5)
         m.WarpPattern = Pattern9x5;
-    ShowModeButtons(s, mode);
-    s.ui.setEnabled(ctl::BtnLoadData, false);
-
+    showModeButtons(mode);
+    m_s.ui.setEnabled(ctl::BtnLoadData, false);
     m.ControlPattern = std::uint8_t(mode);
-    if (mode == a.ConfirmedMode[w]) {
-        // The box still holds this mode's tables: send the cached ones instead of a mode change.
-        s.PendingOp = Op::WarpReselectBlock1;
-        s.ui.setHourglass(true);
-        SendBulkBlock(s, 1, a.ConfirmedMode[w]);
-        return;
-    }
-    a.ConfirmedMode[w] = mode;
+    // The box still holds the tables of its confirmed mode: they go out again instead of a mode
+    // change.
+    if (mode == m_adjust.ConfirmedMode[w])
+        return reselect(w, mode);
+    m_adjust.ConfirmedMode[w] = mode;
     if (mode != WarpMode::Keystone)
-        s.setFlag(Flag::LinkedWarp, false);
-    s.PostSendDelay = kModeDelay;
-    s.PendingOp = Op::WarpReread;
-    SendText(s, "s00WPM+006", mode, Linked(s) ? Cmd::SettingAlt : Cmd::Setting);
-    s.PostSendDelay = 0;
+        m_s.setFlag(Flag::LinkedWarp, false);
+    return changeMode(w, mode);
 }
 
-void MoveWarpCursor(Session& s, WarpDir dir)
+namespace {
+
+// The point and the cursor of a new mode: 9x5 and WALL show the cursor first and pace the
+// point like it.
+struct ModeFrames {
+    Request first;
+    SendOptions firstOptions;
+    Request second;
+    SendOptions secondOptions;
+};
+
+ModeFrames FramesOf(int mode, Request point, Request cursor)
 {
-    WarpModel& m = CurrentWarpModel(s);
-    if (!HasControlGrid(m.ControlPattern) || s.SelectingWindow)
+    if (mode == WarpMode::Wall || mode == WarpMode::Grid9x5)
+        return {std::move(cursor), {.pauseMs = kCursorPause}, std::move(point), {.pauseMs = kCursorPause}};
+    return {std::move(point), {}, std::move(cursor), {.pauseMs = kCursorPause}};
+}
+
+} // namespace
+
+Operation<void> Warp::reselect(std::size_t w, int mode)
+{
+    const auto hold = m_s.exchange.hold();
+    const auto end = qScopeGuard([this] {
+        m_s.ui.setEnabled(ctl::GPWPMode, true);
+        m_adjust.WarpBusy = false;
+        m_s.ui.setHourglass(false);
+    });
+    const ModeFrames frames = FramesOf(mode, selectedPointRequest(), controlCursorRequest(true));
+    // The hourglass from the moment the first request is out, while it awaits its reply.
+    Operation<void> first = sendStep(frames.first, frames.firstOptions);
+    m_s.ui.setHourglass(true);
+    co_await first;
+    co_await m_s.exchange.send(frames.second, frames.secondOptions);
+    co_await m_s.exchange.send(bulkControlRequest(w, m_adjust.ConfirmedMode[w]));
+    co_await m_s.exchange.delay(200);
+    co_await m_s.exchange.send(proto::WarpUpdate(1, linked()));
+    co_await m_s.exchange.delay(500);
+    co_await m_s.exchange.send(bulkCornerRequest(w, BulkMode(model(int(w)).ControlPattern)));
+    co_await m_s.exchange.delay(300);
+    co_await m_s.exchange.send(proto::WarpUpdate(2, linked()));
+    co_await m_s.exchange.delay(100);
+    co_await m_s.exchange.send(proto::WarpUpdate(3, linked()));
+    showPointValues();
+}
+
+Operation<void> Warp::changeMode(std::size_t, int mode)
+{
+    const auto hold = m_s.exchange.hold();
+    // Should the read-back fail, the mode group does not stay disabled.
+    const auto end = qScopeGuard([this] { m_s.ui.setEnabled(ctl::GPWPMode, true); });
+    const ModeFrames frames = FramesOf(mode, selectedPointRequest(), controlCursorRequest(true));
+    co_await m_s.exchange.send(frames.first, frames.firstOptions);
+    co_await m_s.exchange.send(frames.second, frames.secondOptions);
+    co_await m_s.exchange.send(proto::WarpModeSelect(mode, linked()), {.pauseMs = kModePause});
+    co_await readTablesBack();
+}
+
+void Warp::moveCursor(WarpDir dir)
+{
+    WarpModel& m = currentModel();
+    if (!HasControlGrid(m.ControlPattern) || m_s.SelectingWindow)
         return;
-    const int dc = dir == WarpDir::Left ? -1 : (dir == WarpDir::Right ? 1 : 0);
-    const int dr = dir == WarpDir::Up ? -1 : (dir == WarpDir::Down ? 1 : 0);
     const CursorPos before = CurrentCursor(m);
     if (m.ControlPattern == WarpMode::Points) {
-        MoveGridCursor(s.warp, dc, dr);
-        SendGridCursorFrame(s);
+        MoveGridCursor(m_state, ColumnStep(dir), RowStep(dir));
+        post(gridCursorRequest(), {.pauseMs = kCursorPause});
     } else {
-        MoveControlCursor(s.warp, dc, dr);
-        SendSelectedPoint(s);
-        SendControlCursorFrame(s, true);
+        MoveControlCursor(m_state, ColumnStep(dir), RowStep(dir));
+        post(selectedPointRequest());
+        post(controlCursorRequest(true), {.pauseMs = kCursorPause});
     }
     constexpr int actions[] = {kUndoCursorLeft, kUndoCursorRight, kUndoCursorUp, kUndoCursorDown};
-    SetPendingUndo(s, actions[int(dir)], 0, before);
-    RecordUndo(s);
-    ShowWarpPointValues(s);
+    recordUndo({actions[int(dir)], 0, before.column, before.row});
+    showPointValues();
 }
 
-void MoveWarpPoint(Session& s, WarpDir dir)
+Operation<void> Warp::movePoint(WarpDir dir)
 {
-    WarpModel& m = CurrentWarpModel(s);
-    WarpAdjustState& a = s.warpAdjust;
-    const std::size_t w = CurrentWarpWindow(s);
+    WarpModel& m = currentModel();
+    const std::size_t w = windowIndex();
     const int mode = m.ControlPattern;
-    if (!HasControlGrid(mode) || s.PendingOp != Op::Idle || s.SelectingWindow)
-        return;
-    const int step = a.FineStep ? 1 : (a.ReplayAmount != 0 ? a.ReplayAmount : a.MoveStep[w]);
+    if (!HasControlGrid(mode) || busy() || m_s.SelectingWindow)
+        return Finished();
+    const int step
+        = m_adjust.FineStep ? 1 : (m_adjust.ReplayAmount != 0 ? m_adjust.ReplayAmount : m_adjust.MoveStep[w]);
     const bool horizontal = dir == WarpDir::Left || dir == WarpDir::Right;
-    const int sign = dir == WarpDir::Left || dir == WarpDir::Up ? -1 : 1;
-    const int dx = horizontal ? sign * step : 0;
-    const int dy = horizontal ? 0 : sign * step;
-    SetPendingUndo(s, int(dir), step, CurrentCursor(m));
-
+    const int dx = ColumnStep(dir) * step;
+    const int dy = RowStep(dir) * step;
+    const CursorPos at = CurrentCursor(m);
+    const WarpUndoRecord entry{int(dir), step, at.column, at.row};
     if (mode == WarpMode::Points) {
-        PointModeMove(s, dx, dy);
-        return;
+        Operation<void> op = pointModeMove(dx, dy);
+        recordUndo(entry);
+        return op;
     }
 
     PointOffset* p = nullptr;
+    int point = 0;
     if (mode == WarpMode::Keystone) {
-        p = &a.KeystoneCorners[w][std::size_t(CornerIndex(m.ControlCursor))];
+        p = &m_adjust.KeystoneCorners[w][std::size_t(CornerIndex(m.ControlCursor))];
     } else if (mode == WarpMode::Wall) {
-        p = &a.WallPoints[w][std::size_t(WallIndex(m.ControlCursor))];
+        p = &m_adjust.WallPoints[w][std::size_t(WallIndex(m.ControlCursor))];
     } else {
-        a.MoveWindow = int(w);
-        a.MovePoint = ControlIndex(m.ControlCursor);
-        p = &a.ControlOffsets[w][std::size_t(a.MovePoint)];
-        a.MoveBefore = horizontal ? p->x : p->y;
+        point = ControlIndex(m.ControlCursor);
+        p = &m_adjust.ControlOffsets[w][std::size_t(point)];
     }
-    p->x = Clamp(p->x + dx);
-    p->y = Clamp(p->y + dy);
+    const int before = horizontal ? p->x : p->y;
+    p->x = ClampOffset(p->x + dx);
+    p->y = ClampOffset(p->y + dy);
     if (mode == WarpMode::Wall) {
         // The middle points of opposite edges move together along their edge.
-        auto& wall = a.WallPoints[w];
+        auto& wall = m_adjust.WallPoints[w];
         const int i = WallIndex(m.ControlCursor);
         if (horizontal && (i == 1 || i == 6))
             wall[std::size_t(7 - i)].x = p->x;
         if (!horizontal && (i == 3 || i == 4))
             wall[std::size_t(7 - i)].y = p->y;
     }
-    ShowWarpPointValues(s);
+    showPointValues();
 
-    a.WarpBusy = true;
+    m_adjust.WarpBusy = true;
     const int value = horizontal ? p->x : p->y;
-    if (mode == WarpMode::Keystone) {
-        s.PendingOp = Op::WarpMove;
-        SendCornerCommand(s, CornerIndex(m.ControlCursor), !horizontal, value);
-        RecordUndo(s);
-    } else if (mode == WarpMode::Wall) {
-        s.PendingOp = Op::WarpMove;
-        SendText(s, horizontal ? "s00WLX+000" : "s00WLY+000", value);
-        RecordUndo(s);
-    } else {
-        s.PendingOp = horizontal ? Op::WarpMoveX : Op::WarpMoveY;
-        SendText(s, horizontal ? "S0095X+000" : "S0095Y+000", value, Cmd::SettingQuery);
+    if (mode == WarpMode::Keystone || mode == WarpMode::Wall) {
+        Operation<void> op = awaitAck(mode == WarpMode::Keystone
+                ? proto::CornerMove(CornerIndex(m.ControlCursor), !horizontal, value, linked())
+                : proto::WallMove(!horizontal, value));
+        recordUndo(entry);
+        return op;
+    }
+    return moveControlPoint(proto::ControlPointMove(!horizontal, value), w, point, horizontal, before, entry);
+}
+
+Operation<void> Warp::sendStep(Request request, SendOptions options)
+{
+    co_await m_s.exchange.send(std::move(request), options);
+}
+
+Operation<void> Warp::awaitAck(Request request)
+{
+    const auto hold = m_s.exchange.hold();
+    const auto end = qScopeGuard([this] { m_adjust.WarpBusy = false; });
+    co_await m_s.exchange.send(std::move(request));
+}
+
+// The box echoes the value of a 95X / 95Y move and has the last word. The echo belongs to the
+// window and point the move was made on, whatever is current when it comes.
+Operation<void> Warp::moveControlPoint(
+    Request request, std::size_t w, int point, bool horizontal, int before, WarpUndoRecord entry)
+{
+    const auto hold = m_s.exchange.hold();
+    m_awaitingEcho = true;
+    const auto end = qScopeGuard([this] {
+        m_awaitingEcho = false;
+        m_adjust.WarpBusy = false;
+    });
+    const int value = proto::ControlPointEcho(co_await m_s.exchange.send(std::move(request)));
+    PointOffset& p = m_adjust.ControlOffsets[w & 3][std::size_t(std::clamp(point, 0, kControlPoints - 1))];
+    std::int16_t& axis = horizontal ? p.x : p.y;
+    axis = std::int16_t(value);
+    // Undo returns the point to where it was before the move, whatever the box made of it: the
+    // entry's direction and amount are those of the move the box really did. A move the box
+    // refused leaves nothing to undo.
+    const int moved = axis - before;
+    showPointValues();
+    if (moved != 0 || m_adjust.ReplayAmount != 0 || m_s.flag(Flag::WarpUndo)) {
+        const WarpDir dir = horizontal ? (moved < 0 ? WarpDir::Left : WarpDir::Right)
+                                       : (moved < 0 ? WarpDir::Up : WarpDir::Down);
+        entry.action = int(dir);
+        entry.amount = std::abs(moved);
+        recordUndo(entry, w);
     }
 }
 
-bool SelectWarpPoint(Session& s, int column, int row)
+Operation<void> Warp::pointModeMove(int dx, int dy)
 {
-    WarpModel& m = CurrentWarpModel(s);
+    WarpModel& m = currentModel();
+    const CursorPos c = m.GridCursor;
+    OffsetPair p = m.PointOffsets.at(std::size_t(c.column)).at(std::size_t(c.row));
+    p.dx = ClampOffset(p.dx + dx);
+    p.dy = ClampOffset(p.dy + dy);
+    SetPointOffset(m, c.column, c.row, p);
+    m_adjust.WarpBusy = true;
+    Operation<void> op = awaitAck(pointRequest(windowIndex(), c));
+    showPointValues();
+    return op;
+}
+
+bool Warp::selectPoint(int column, int row)
+{
+    WarpModel& m = currentModel();
     const int mode = m.ControlPattern;
     if (mode == WarpMode::Points) {
         if (column < 0 || column >= kGridSize || row < 0 || row >= kGridSize)
             return false;
         m.GridCursor = {std::int16_t(column), std::int16_t(row)};
-        SendGridCursorFrame(s);
+        post(gridCursorRequest(), {.pauseMs = kCursorPause});
         return true;
     }
     if (!HasControlGrid(mode) || column < 0 || column > 8 || row < 0 || row > 4)
@@ -396,167 +283,95 @@ bool SelectWarpPoint(Session& s, int column, int row)
     if (!onGrid)
         return false;
     m.ControlCursor = {std::int16_t(column), std::int16_t(row)};
-    // Paced, so its echo is handled before a move sets PendingOp.
-    const int saved = s.PostSendDelay;
-    s.PostSendDelay = kCursorFrameDelay;
-    SendSelectedPoint(s);
-    s.PostSendDelay = saved;
-    SendControlCursorFrame(s, true);
-    ShowWarpPointValues(s);
+    post(selectedPointRequest(), {.pauseMs = kCursorPause});
+    post(controlCursorRequest(true), {.pauseMs = kCursorPause});
+    showPointValues();
     return true;
 }
 
-void TBAdjustStep2Change(Session& s, int position)
+void Warp::setMoveStep(int step)
 {
-    s.warpAdjust.MoveStep[CurrentWarpWindow(s)] = std::clamp(position, 1, 64);
-    s.ui.setCaption(ctl::STAdjustValue2, QString::number(position));
+    m_adjust.MoveStep[windowIndex()] = std::clamp(step, 1, 64);
+    m_s.ui.setCaption(ctl::STAdjustValue2, QString::number(step));
 }
 
-void CBPatternSel1Change(Session& s, int index)
+void Warp::setPatternColour(int index)
 {
-    s.warpAdjust.PatternColourIndex[CurrentWarpWindow(s)] = std::clamp(index, 0, kPatternColourCount - 1);
-    if (!s.flag(Flag::Refreshing))
-        SendPatternColour(s);
+    const std::size_t w = windowIndex();
+    m_adjust.PatternColourIndex[w] = std::clamp(index, 0, kPatternColourCount - 1);
+    if (!m_s.flag(Flag::Refreshing))
+        post(proto::PatternColour(int(w), PatternColourCode(m_adjust.PatternColourIndex[w])));
 }
 
-void TBGridChange(Session& s, int position)
+Operation<void> Warp::setGridSpacing(int spacing)
 {
-    WarpAdjustState& a = s.warpAdjust;
+    WarpAdjustState& a = m_adjust;
+    const std::size_t w = windowIndex();
     if (a.LastSentSpacing < 0)
-        a.LastSentSpacing = position;
-    if (a.WarpBusy || s.flag(Flag::Refreshing)) {
+        a.LastSentSpacing = spacing;
+    if (a.WarpBusy || m_s.flag(Flag::Refreshing)) {
         // A refill stores; a change during a pending reply springs back.
-        const int shown = a.WarpBusy ? a.LastSentSpacing : position;
-        a.GridSpacing[CurrentWarpWindow(s)] = shown;
-        s.ui.setCaption(ctl::STGridVal, QString::number(shown));
+        const int shown = a.WarpBusy ? a.LastSentSpacing : spacing;
+        a.GridSpacing[w] = shown;
+        m_s.ui.setCaption(ctl::STGridVal, QString::number(shown));
         if (a.WarpBusy)
-            s.ui.set(ctl::TBGrid, Prop::Position, shown);
-        return;
+            m_s.ui.set(ctl::TBGrid, Prop::Position, shown);
+        return Finished();
     }
-    a.GridSpacing[CurrentWarpWindow(s)] = position;
-    s.ui.setCaption(ctl::STGridVal, QString::number(position));
-    a.LastSentSpacing = position;
-    s.PendingOp = Op::WarpGrid;
+    a.GridSpacing[w] = spacing;
+    m_s.ui.setCaption(ctl::STGridVal, QString::number(spacing));
+    a.LastSentSpacing = spacing;
     a.WarpBusy = true;
-    SendText(s, "s00GRD+000", position);
+    return awaitAck(proto::GridSpacing(spacing));
 }
 
-void BtnWPResetClick(Session& s)
+Operation<void> Warp::reset()
 {
-    if (s.ui.message(
+    if (m_s.ui.message(
             MsgIcon::Information, QString(), QStringLiteral("Do you want to reset warp?"), MsgButtons::YesNo)
         != MsgResult::Yes)
-        return;
-    WarpModel& m = CurrentWarpModel(s);
-    WarpAdjustState& a = s.warpAdjust;
-    const std::size_t w = CurrentWarpWindow(s);
+        return Finished();
+    WarpModel& m = currentModel();
+    const std::size_t w = windowIndex();
     if (m.ControlPattern == WarpMode::Keystone) {
-        a.KeystoneCorners[w].fill({});
+        m_adjust.KeystoneCorners[w].fill({});
     } else if (m.ControlPattern == WarpMode::Wall) {
-        a.WallPoints[w].fill({});
+        m_adjust.WallPoints[w].fill({});
     } else {
         for (int k = 0; k < kGridSize; ++k)
             for (int j = 0; j < kGridSize; ++j)
                 SetPointOffset(m, k, j, {});
-        a.ControlOffsets[w].fill({});
+        m_adjust.ControlOffsets[w].fill({});
     }
-    s.PendingOp = Op::WarpResetBlock1;
-    SendBulkBlock(s, 1, BulkMode(m));
-    a.UndoHistory[w].clear();
+    Operation<void> op = resetChain(w);
+    m_adjust.UndoHistory[w].clear();
+    return op;
 }
 
-void BtnWPUndoClick(Session& s)
+// The cleared tables go out in bulk with the box's update steps between them, then the point
+// offsets in three chunks.
+Operation<void> Warp::resetChain(std::size_t w)
 {
-    if (s.PendingOp != Op::Idle)
-        return;
-    WarpAdjustState& a = s.warpAdjust;
-    std::vector<std::uint8_t>& h = a.UndoHistory[CurrentWarpWindow(s)];
-    s.setFlag(Flag::WarpUndo, true);
-    if (h.size() < kWarpUndoRecordSize) {
-        s.setFlag(Flag::WarpUndo, false);
-        return;
-    }
-    const WarpUndoRecord r
-        = WarpUndoAt(s, int(CurrentWarpWindow(s)), WarpUndoCount(s, int(CurrentWarpWindow(s))) - 1);
-    h.erase(h.end() - std::ptrdiff_t(kWarpUndoRecordSize), h.end());
-    a.ReplayAmount = std::abs(r.amount);
-    s.ui.appendMemo(QStringLiteral("UNDO Mode:") + Hex4(r.action));
-    a.SavedCursor = {std::int16_t(r.column), std::int16_t(r.row)};
-
-    switch (r.action) {
-    case int(WarpDir::Left):
-        MoveWarpPoint(s, WarpDir::Right);
-        break;
-    case int(WarpDir::Right):
-        MoveWarpPoint(s, WarpDir::Left);
-        break;
-    case int(WarpDir::Up):
-        MoveWarpPoint(s, WarpDir::Down);
-        break;
-    case int(WarpDir::Down):
-        MoveWarpPoint(s, WarpDir::Up);
-        break;
-    case kUndoCursorLeft:
-        MoveWarpCursor(s, WarpDir::Right);
-        break;
-    case kUndoCursorRight:
-        MoveWarpCursor(s, WarpDir::Left);
-        break;
-    case kUndoCursorUp:
-        MoveWarpCursor(s, WarpDir::Down);
-        break;
-    case kUndoCursorDown:
-        MoveWarpCursor(s, WarpDir::Up);
-        break;
-    default:
-        // A mode change goes back to the previous mode, WALL and warp off included.
-        if (const int previous = r.action - kUndoMode;
-            (previous >= WarpMode::Off && previous <= WarpMode::Grid9x5) || previous == WarpMode::Wall)
-            SelectWarpMode(s, previous);
-        else if (previous == WarpMode::Points)
-            EnterPointMode(s);
-        else if (previous >= WarpMode::FirstUserMap && previous <= WarpMode::LastUserMap)
-            SelectUserMap(s, previous - WarpMode::FirstUserMap);
-        break;
-    }
-    s.setFlag(Flag::WarpUndo, false);
-    // A replay that did not start a move leaves no step behind for the next move.
-    if (s.PendingOp != Op::WarpMoveX && s.PendingOp != Op::WarpMoveY)
-        a.ReplayAmount = 0;
-    a.SavedCursor = {};
-}
-
-void WarpAdjustStep(Session& s, int op)
-{
-    if (op == Op::WarpMove || op == Op::WarpGrid) {
-        EndBusy(s);
-    } else if (op == Op::WarpMoveX || op == Op::WarpMoveY) {
-        MoveEchoStep(s, op);
-    } else if (op >= Op::WarpResetBlock1 && op <= Op::WarpResetUpdate4) {
-        ResetStep(s, op);
-    } else if (op >= Op::WarpReselectBlock1 && op <= Op::WarpReselectUpdate3) {
-        ReselectStep(s, op);
-    }
-}
-
-int WarpUndoCount(const Session& s, int window)
-{
-    return int(s.warpAdjust.UndoHistory.at(std::size_t(window & 3)).size() / kWarpUndoRecordSize);
-}
-
-WarpUndoRecord WarpUndoAt(const Session& s, int window, int index)
-{
-    const std::vector<std::uint8_t>& h = s.warpAdjust.UndoHistory.at(std::size_t(window & 3));
-    const std::size_t at = std::size_t(index) * kWarpUndoRecordSize;
-    if (index < 0 || at + kWarpUndoRecordSize > h.size())
-        return {};
-    auto word = [&h, at](std::size_t k) {
-        std::uint32_t v = 0;
-        for (int b = 0; b < 4; ++b)
-            v |= std::uint32_t(h[at + 4 * k + std::size_t(b)]) << (8 * b);
-        return std::int32_t(v);
-    };
-    return {word(0), word(1), word(2), word(3)};
+    const auto hold = m_s.exchange.hold();
+    const auto end = qScopeGuard([this] { m_adjust.WarpBusy = false; });
+    const auto mode = [this, w] { return BulkMode(model(int(w)).ControlPattern); };
+    co_await m_s.exchange.send(bulkControlRequest(w, mode()));
+    co_await m_s.exchange.delay(200);
+    co_await m_s.exchange.send(proto::WarpUpdate(1, linked()));
+    co_await m_s.exchange.delay(500);
+    co_await m_s.exchange.send(bulkCornerRequest(w, mode()));
+    co_await m_s.exchange.delay(300);
+    co_await m_s.exchange.send(proto::WarpUpdate(2, linked()));
+    for (int chunk = 0; chunk < kPointChunks; ++chunk)
+        co_await m_s.exchange.send(pointChunkRequest(w, chunk));
+    co_await m_s.exchange.delay(100);
+    const WarpModel& m = model(int(w));
+    if (m.ControlPattern == WarpMode::Points)
+        co_await m_s.exchange.send(pointRequest(w, m.GridCursor));
+    else
+        co_await m_s.exchange.send(proto::WarpUpdate(3, linked()));
+    showPointValues();
+    co_await m_s.exchange.send(proto::WarpUpdate(4, linked()));
 }
 
 } // namespace trivel

@@ -2,8 +2,6 @@
 // Box-side warp tables of the Warp Adjust page, as the box reports them in its warp blocks
 // (0x1007..0x1009). ControlPattern and ControlCursor live in WarpModel (warp/WarpState.h).
 
-#include "protocol/Frame.h"
-
 #include "warp/WarpState.h"
 
 #include <array>
@@ -78,24 +76,9 @@ struct WarpAdjustState {
     std::array<bool, 4> UserMapShown{};
 
     std::array<std::vector<std::uint8_t>, 4> UndoHistory{};
-    // The entry of the action in progress; a 95X / 95Y move records it when the echo arrives.
-    WarpUndoRecord PendingUndo;
-    std::int16_t MoveBefore = 0; // the offset before a 95X / 95Y move
-    // Window and point of that move: its echo belongs there, whatever is current when it comes.
-    int MoveWindow = 0;
-    int MovePoint = 0;
-    int ResetChunk = 0; // next point chunk of the reset chain
-    int LoadMapSlot = 0; // BtnLoadData's tag: the slot of the last selected user map
+    int LoadMapSlot = 0; // the slot of the last selected user map, which a load reads
 
     UserMapState userMap;
 };
-
-// Reads `count` little-endian (x, y) pairs from `off` of a frame (bounds-checked by FrameView).
-template <std::size_t N>
-void ReadPointPairs(const FrameView& f, std::size_t off, std::array<PointOffset, N>& out)
-{
-    for (std::size_t i = 0; i < N; ++i)
-        out[i] = {f.i16(off + 4 * i), f.i16(off + 4 * i + 2)};
-}
 
 } // namespace trivel

@@ -341,6 +341,21 @@ void ApplyCornerPerspective(WarpState& state)
     }
 }
 
+namespace {
+
+// The source position at `at` along a row of knots, through its inverse spline. Outside the
+// grid the fixed positions are stored exactly; rounding -1024 px would give 0xC001.
+std::uint16_t SourceValue(const KnotRow& knots, const SplineSet& inverse, double at, int& hint)
+{
+    if (at - knots[0] < -(double(knots[1]) - knots[0]))
+        return kSourceBeforeGrid;
+    if (at - knots[kLast] > double(knots[kLast]) - knots[kLast - 1])
+        return kSourceBeyondGrid;
+    return EncodeSourceValue(toFloat(at + EvaluateSpline(knots.data(), inverse.data(), kGridSize, at, hint)));
+}
+
+} // namespace
+
 void RebuildWarpTables(WarpState& state)
 {
     WarpModel& m = state.current();
@@ -398,30 +413,9 @@ void RebuildWarpTables(WarpState& state)
         int horizontalHint = 0;
         for (int l = 0; l <= m.MeshColumns; ++l) {
             const double x = kMeshStep * l;
-            // The fixed positions are stored exactly; rounding -1024 px would give 0xC001.
-            std::uint16_t sourceX;
-            if (x - xv[0] < -(double(xv[1]) - xv[0]))
-                sourceX = kSourceBeforeGrid;
-            else if (x - xv[kLast] > double(xv[kLast]) - xv[kLast - 1])
-                sourceX = kSourceBeyondGrid;
-            else
-                sourceX = EncodeSourceValue(toFloat(x
-                    + EvaluateSpline(
-                        xv.data(), state.HorizontalInverse.data(), kGridSize, x, horizontalHint)));
-
-            const KnotRow& yk = yv[l];
-            std::uint16_t sourceY;
-            if (y - yk[0] < -(double(yk[1]) - yk[0]))
-                sourceY = kSourceBeforeGrid;
-            else if (y - yk[kLast] > double(yk[kLast]) - yk[kLast - 1])
-                sourceY = kSourceBeyondGrid;
-            else
-                sourceY = EncodeSourceValue(toFloat(y
-                    + EvaluateSpline(
-                        yk.data(), state.VerticalInverses[l].data(), kGridSize, y, verticalHint[l])));
-
-            xTable[SourceTableIndex(l, n)] = sourceX;
-            yTable[SourceTableIndex(l, n)] = sourceY;
+            xTable[SourceTableIndex(l, n)] = SourceValue(xv, state.HorizontalInverse, x, horizontalHint);
+            yTable[SourceTableIndex(l, n)]
+                = SourceValue(yv[l], state.VerticalInverses[l], y, verticalHint[l]);
         }
     }
     state.SourceXTable = xTable;

@@ -1,5 +1,6 @@
 #include "preview/pages/OutputPreviewWindow.h"
 
+#include "box/Box.h"
 #include "preview/Controls.h"
 #include "preview/PreviewSession.h"
 #include "preview/PreviewSource.h"
@@ -219,7 +220,7 @@ void OutputPreviewWindow::redraw()
     if (!isVisible())
         return;
     const int w = std::clamp(m_s.CurrentWindow, 0, 3);
-    const WarpModel& m = m_s.warp.model[std::size_t(w)];
+    const WarpModel& m = m_s.box->warp.state().model[std::size_t(w)];
     const QSize frame(m.frameWidth, m.frameHeight);
     if (m_prepared.size() != frame) {
         m_prepared = IsPreviewTestPattern(m_sourceName)

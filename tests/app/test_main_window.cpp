@@ -1,3 +1,4 @@
+#include "box/Box.h"
 #include "AppFixture.h"
 
 #include "app/BuildInfo.h"
@@ -268,8 +269,8 @@ TEST(MainWindow, StartUpLeavesTheLinkIdleOnUsb)
     EXPECT_EQ(f.form.BtnCnt2->text(), "Connect");
     EXPECT_FALSE(f.s.FactoryResetPending);
     EXPECT_EQ(f.s.CurrentWindow, 0);
-    EXPECT_EQ(f.s.warp.WarpWindow, 0);
-    for (const WarpModel& m : f.s.warp.model)
+    EXPECT_EQ(f.s.box->warp.state().WarpWindow, 0);
+    for (const WarpModel& m : f.s.box->warp.state().model)
         EXPECT_EQ(QSize(m.frameWidth, m.frameHeight), QSize(1920, 1080));
     EXPECT_TRUE(f.find<QPushButton>("BtnWin1")->isChecked());
     EXPECT_FALSE(f.find("BtnWin3")->isEnabled());

@@ -1,6 +1,7 @@
 // The Image and Video Wall pages and the window selection, driven through their widgets against
 // the simulated box: what each user action sends, and what a refresh shows.
 
+#include "box/Box.h"
 #include "AppFixture.h"
 
 #include "session/PendingOps.h"
@@ -265,7 +266,7 @@ TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
     EXPECT_EQ(p.settings(), std::vector<std::string>{"s00VKY+062"});
     EXPECT_EQ(refreshed.count(), 1);
     EXPECT_EQ(p.s.CurrentWindow, 2);
-    EXPECT_EQ(p.s.warp.WarpWindow, 2);
+    EXPECT_EQ(p.s.box->warp.state().WarpWindow, 2);
     EXPECT_EQ(p.box.settings().currentWindow, 2) << "the box was told";
 
     EXPECT_EQ(p.bar("SBBri")->value(), 33);
@@ -360,7 +361,7 @@ TEST(PicturePages, StatusPollNamingAnotherWindowDoesNotRefresh)
     RunUntilIdle(p.s);
     EXPECT_TRUE(read.succeeded());
     EXPECT_EQ(p.s.CurrentWindow, 3);
-    EXPECT_EQ(p.s.warp.WarpWindow, 3);
+    EXPECT_EQ(p.s.box->warp.state().WarpWindow, 3);
     EXPECT_EQ(refreshed.count(), 0);
     EXPECT_TRUE(p.button("BtnWin1")->isChecked()) << "its window button is not pressed";
     EXPECT_EQ(p.bar("SBBri")->value(), 61);

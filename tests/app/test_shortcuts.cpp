@@ -1,3 +1,4 @@
+#include "box/Box.h"
 #include "AppFixture.h"
 
 #include "app/ControlTables.h"
@@ -124,7 +125,7 @@ TEST(Shortcuts, ModeKeyFollowsTheCurrentWindowsPattern)
     for (const auto& c : cases) {
         ShortcutFixture f;
         f.s.CurrentWindow = 3;
-        f.s.warp.model[3].ControlPattern = std::uint8_t(c.pattern);
+        f.s.box->warp.state().model[3].ControlPattern = std::uint8_t(c.pattern);
         EXPECT_TRUE(f.form.FormShortCut(Qt::Key_M, Shift));
         EXPECT_EQ(f.target.calls.join(' '), QString::fromLatin1(c.call)) << c.pattern;
     }

@@ -3,13 +3,13 @@
 // with or without a modifier pressed first, held down, and after a window switch. The frames
 // the box model received say what happened.
 
+#include "box/Box.h"
 #include "warp/WarpPageFixture.h"
 
 #include "box/StatusPoll.h"
 #include "settings/WindowSelect.h"
 #include "warp/Controls.h"
-#include "warp/WarpAdjust.h"
-#include "warp/WarpOps.h"
+#include "warp/Warp.h"
 
 #include <QComboBox>
 #include <QSlider>
@@ -50,30 +50,30 @@ struct KeyRig : WarpPage {
             settle();
         }
         for (int w = 0; w < 4; ++w) {
-            WarpModel& m = s.warp.model[std::size_t(w)];
+            WarpModel& m = s.box->warp.state().model[std::size_t(w)];
             m.ControlPattern = WarpMode::Grid9x5;
             m.ControlCursor = {4, 2};
-            s.warpAdjust.ConfirmedMode[std::size_t(w)] = WarpMode::Grid9x5;
-            s.warpAdjust.ControlOffsets[std::size_t(w)] = {};
-            s.warpAdjust.UndoHistory[std::size_t(w)].clear();
-            s.warpAdjust.PatternColourIndex[std::size_t(w)] = 7;
+            s.box->warp.adjust().ConfirmedMode[std::size_t(w)] = WarpMode::Grid9x5;
+            s.box->warp.adjust().ControlOffsets[std::size_t(w)] = {};
+            s.box->warp.adjust().UndoHistory[std::size_t(w)].clear();
+            s.box->warp.adjust().PatternColourIndex[std::size_t(w)] = 7;
             sim::WindowState& b = box.window(w);
             b.controlPattern = WarpMode::Grid9x5;
             b.selectedPoint = kHomePoint;
             b.controlOffsets.fill(0);
         }
-        s.warpAdjust.ControlOffsets[0][kHomePoint].x = kHomeX;
+        s.box->warp.adjust().ControlOffsets[0][kHomePoint].x = kHomeX;
         box.window(0).controlOffsets[kHomePoint * 2] = kHomeX;
         const std::int32_t moveRight[] = {int(WarpDir::Right), kHomeX, 4, 2};
         for (std::int32_t v : moveRight)
             for (int b = 0; b < 4; ++b)
-                s.warpAdjust.UndoHistory[0].push_back(std::uint8_t(std::uint32_t(v) >> (8 * b)));
+                s.box->warp.adjust().UndoHistory[0].push_back(std::uint8_t(std::uint32_t(v) >> (8 * b)));
         // What a key taken by the wrong control changed.
         while (QWidget* popup = QApplication::activePopupWidget())
             popup->close();
         form.PCMain->setCurrentIndex(Page::WarpAdjust);
-        s.warp.model[0].WarpPattern = Pattern9x5;
-        ShowWarpMode(s);
+        s.box->warp.state().model[0].WarpPattern = Pattern9x5;
+        s.box->warp.showMode();
         s.ui.setEnabled(ctl::GPWPMode, true);
         find<QComboBox>("CBPatternSel1")->setCurrentIndex(7);
         find<QSlider>("TBAdjustStep2")->setValue(8);
@@ -108,7 +108,7 @@ struct KeyRig : WarpPage {
         settle();
     }
 
-    int pattern() const { return s.warpAdjust.PatternColourIndex[0]; }
+    int pattern() const { return s.box->warp.adjust().PatternColourIndex[0]; }
 };
 
 // Controls that take arrows, letters or digits themselves when the shortcut hook lets them.
@@ -238,10 +238,10 @@ TEST(WarpKeys, ModeKeyCyclesTheModes)
     KeyRig f;
     f.find<QWidget>("BtnWin1")->setFocus(Qt::TabFocusReason);
     f.press(Qt::Key_M, Shift, true);
-    EXPECT_EQ(f.s.warp.model[0].ControlPattern, WarpMode::Points);
+    EXPECT_EQ(f.s.box->warp.state().model[0].ControlPattern, WarpMode::Points);
     EXPECT_EQ(f.link->sentCodes.back(), Cmd::PointModeEnter);
     f.press(Qt::Key_M, None, false);
-    EXPECT_EQ(f.s.warp.model[0].ControlPattern, WarpMode::Wall);
+    EXPECT_EQ(f.s.box->warp.state().model[0].ControlPattern, WarpMode::Wall);
     EXPECT_EQ(f.box.window(0).controlPattern, WarpMode::Wall);
     EXPECT_EQ(f.s.CurrentWindow, 0);
 }
@@ -294,8 +294,8 @@ TEST(WarpKeys, ArrowsAfterAWindowSwitchMoveThatWindowsPoint)
     for (bool byKey : {false, true}) {
         SCOPED_TRACE(byKey ? "Ctrl+Alt+2" : "click");
         KeyRig f;
-        f.s.warp.model[1].ControlCursor = {8, 4};
-        f.s.warpAdjust.ControlOffsets[1][44].x = 100;
+        f.s.box->warp.state().model[1].ControlCursor = {8, 4};
+        f.s.box->warp.adjust().ControlOffsets[1][44].x = 100;
         f.box.window(1).controlOffsets[44 * 2] = 100;
         auto* win2 = f.find<QAbstractButton>("BtnWin2");
         win2->setFocus(Qt::TabFocusReason);
@@ -313,7 +313,7 @@ TEST(WarpKeys, ArrowsAfterAWindowSwitchMoveThatWindowsPoint)
         EXPECT_EQ(f.link->log, (Log{"100c S0095X+108", "100c S0095X+107"}));
         EXPECT_EQ(f.box.window(1).controlOffsets[44 * 2], 107);
         EXPECT_EQ(f.box.window(0).controlOffsets[kHomePoint * 2], kHomeX);
-        EXPECT_EQ(f.s.warpAdjust.ControlOffsets[0][kHomePoint].x, kHomeX);
+        EXPECT_EQ(f.s.box->warp.adjust().ControlOffsets[0][kHomePoint].x, kHomeX);
         EXPECT_EQ(f.label("WPLRVal"), "107");
     }
 }
@@ -323,7 +323,7 @@ TEST(WarpKeys, ArrowsAfterAWindowSwitchMoveThatWindowsPoint)
 TEST(WarpKeys, AKeyDuringAWindowSwitchMovesNothing)
 {
     KeyRig f;
-    f.s.warp.model[1].ControlCursor = {8, 4};
+    f.s.box->warp.state().model[1].ControlCursor = {8, 4};
     QWidget* focus = f.find<QWidget>("BtnWP9x5");
     focus->setFocus(Qt::TabFocusReason);
     QCoreApplication::postEvent(focus, new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier));
@@ -333,8 +333,8 @@ TEST(WarpKeys, AKeyDuringAWindowSwitchMovesNothing)
     ASSERT_EQ(f.s.CurrentWindow, 1);
     for (const std::string& line : f.link->log)
         EXPECT_EQ(line.find("95X"), std::string::npos) << line;
-    EXPECT_EQ(f.s.warpAdjust.ControlOffsets[0][kHomePoint].x, kHomeX);
-    EXPECT_EQ(f.s.warpAdjust.ControlOffsets[1][44].x, 0);
+    EXPECT_EQ(f.s.box->warp.adjust().ControlOffsets[0][kHomePoint].x, kHomeX);
+    EXPECT_EQ(f.s.box->warp.adjust().ControlOffsets[1][44].x, 0);
 
     f.link->clearLog();
     f.press(Qt::Key_Right, None, false);
@@ -347,7 +347,7 @@ TEST(WarpKeys, AKeyDuringAWindowSwitchMovesNothing)
 TEST(WarpKeys, AMovesEchoAfterAWindowSwitchStaysWithItsWindow)
 {
     KeyRig f;
-    f.s.warp.model[1].ControlCursor = {8, 4};
+    f.s.box->warp.state().model[1].ControlCursor = {8, 4};
     f.link->delivery = Delivery::Pumped;
     f.press(Qt::Key_Right, None, false);
     ASSERT_EQ(f.link->log, Log{"100c S0095X+016"});
@@ -355,15 +355,15 @@ TEST(WarpKeys, AMovesEchoAfterAWindowSwitchStaysWithItsWindow)
     f.link->pump();
     f.settle();
     ASSERT_EQ(f.s.CurrentWindow, 1);
-    EXPECT_EQ(f.s.warpAdjust.ControlOffsets[0][kHomePoint].x, 16);
-    EXPECT_EQ(f.s.warpAdjust.ControlOffsets[1][kHomePoint].x, 0);
-    EXPECT_EQ(f.s.warpAdjust.ControlOffsets[1][44].x, 0);
-    EXPECT_EQ(WarpUndoCount(f.s, 0), 2);
-    EXPECT_EQ(WarpUndoCount(f.s, 1), 0);
+    EXPECT_EQ(f.s.box->warp.adjust().ControlOffsets[0][kHomePoint].x, 16);
+    EXPECT_EQ(f.s.box->warp.adjust().ControlOffsets[1][kHomePoint].x, 0);
+    EXPECT_EQ(f.s.box->warp.adjust().ControlOffsets[1][44].x, 0);
+    EXPECT_EQ(f.s.box->warp.undoCount(0), 2);
+    EXPECT_EQ(f.s.box->warp.undoCount(1), 0);
 
     f.link->clearLog();
     f.press(Qt::Key_Right, None, false);
     f.link->pump();
     EXPECT_EQ(f.link->log, Log{"100c S0095X+008"});
-    EXPECT_EQ(f.s.warpAdjust.ControlOffsets[1][44].x, 8);
+    EXPECT_EQ(f.s.box->warp.adjust().ControlOffsets[1][44].x, 8);
 }

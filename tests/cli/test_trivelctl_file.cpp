@@ -33,7 +33,7 @@ struct TrivelctlFile : ::testing::Test {
     {
         s.BoardModel = 115;
         s.settings.WindowSettings.BRI = {10, 20, 30, 40};
-        s.warp.model[1].PointOffsets[3][5] = {-600, 599};
+        s.box->warp.state().model[1].PointOffsets[3][5] = {-600, 599};
         s.FileInputSize = {{{1920, 1080}, {1280, 720}, {0, 0}, {3840, 2160}}};
         s.settings.DCM = {1, 0, 1, 0};
     }
@@ -92,7 +92,7 @@ TEST_F(TrivelctlFile, DiffListsTheFieldsPerWindow)
     EXPECT_TRUE(same.out.isEmpty()) << same.out.toStdString();
 
     s.settings.WindowSettings.BRI[2] = 31;
-    s.warp.model[1].PointOffsets[3][5].dy = 0;
+    s.box->warp.state().model[1].PointOffsets[3][5].dy = 0;
     const CliRun differ = Trivelctl({"file", "diff", a, save("C.WBF")});
     EXPECT_EQ(differ.exitCode, 1);
     EXPECT_EQ(differ.out,

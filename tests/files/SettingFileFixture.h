@@ -72,7 +72,7 @@ inline void FillEveryField(Session& s, int seed = 1)
             v = std::int16_t(next() * 3 - 200);
         for (auto& v : s.settings.EdgeMaskCorners.y[w])
             v = std::int16_t(next() * 5 - 400);
-        WarpModel& m = s.warp.model[w];
+        WarpModel& m = s.box->warp.state().model[w];
         m.ControlPattern = std::uint8_t(w + 2);
         m.WarpPattern = std::uint8_t(w + 3);
         for (auto& col : m.PointOffsets)
@@ -83,11 +83,11 @@ inline void FillEveryField(Session& s, int seed = 1)
                 p = {std::int16_t(next() % 1800 - 900), std::int16_t(-next() % 900)};
         for (auto& p : m.CornerOffsets)
             p = {std::int16_t(next()), std::int16_t(-next())};
-        for (auto& p : s.warpAdjust.ControlOffsets[w])
+        for (auto& p : s.box->warp.adjust().ControlOffsets[w])
             p = {std::int16_t(next()), std::int16_t(-next())};
-        for (auto& p : s.warpAdjust.KeystoneCorners[w])
+        for (auto& p : s.box->warp.adjust().KeystoneCorners[w])
             p = {std::int16_t(-next()), std::int16_t(next())};
-        for (auto& p : s.warpAdjust.WallPoints[w])
+        for (auto& p : s.box->warp.adjust().WallPoints[w])
             p = {std::int16_t(next()), std::int16_t(next())};
         s.FileInputSize[w] = {1920 + int(w), 1080 + int(w)};
         s.FilePipSourceSize[w] = {1280 + int(w), 720 + int(w)};

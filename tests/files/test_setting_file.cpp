@@ -1,3 +1,4 @@
+#include "box/Box.h"
 #include "SettingFileFixture.h"
 
 #include "files/SettingFileActions.h"
@@ -88,14 +89,14 @@ TEST_F(SettingFileTest, WholeBoxFieldsSitAtTheirOffsets)
     ws.VGV[3] = 0x01020304;
     s.settings.BlendSettings[1].bytes[5] = 0xB5;
     s.settings.EdgeMaskCorners.y[2][3] = -1234;
-    s.warp.model[3].ControlPattern = 100;
-    s.warpAdjust.ControlOffsets[1][44].y = -77;
-    s.warpAdjust.KeystoneCorners[3][1].x = 4321;
-    s.warpAdjust.WallPoints[2][7].y = -5;
-    s.warp.model[1].WarpPattern = 6;
-    s.warp.model[1].PointOffsets[3][5] = {-600, 599};
-    s.warp.model[3].CornerOffsets[2].dy = -31000;
-    s.warp.model[0].WallOffsets[16][16].dy = 900;
+    s.box->warp.state().model[3].ControlPattern = 100;
+    s.box->warp.adjust().ControlOffsets[1][44].y = -77;
+    s.box->warp.adjust().KeystoneCorners[3][1].x = 4321;
+    s.box->warp.adjust().WallPoints[2][7].y = -5;
+    s.box->warp.state().model[1].WarpPattern = 6;
+    s.box->warp.state().model[1].PointOffsets[3][5] = {-600, 599};
+    s.box->warp.state().model[3].CornerOffsets[2].dy = -31000;
+    s.box->warp.state().model[0].WallOffsets[16][16].dy = 900;
     s.FileInputSize[2].width = 3840;
     s.FileInputSize[3].height = 2160;
     s.settings.PipSettings[1].bytes[4] = 0xC4;
@@ -144,11 +145,11 @@ TEST_F(SettingFileTest, SingleWindowRecordOfTheCurrentWindow)
     ws.H1W[2] = 2560;
     ws.VGV[2] = 1600;
     s.settings.BlendSettings[2].bytes[93] = 0x5D;
-    s.warp.model[2].ControlPattern = 16;
-    s.warpAdjust.KeystoneCorners[2][0].x = -11;
-    s.warp.model[2].WarpPattern = 7;
-    s.warp.model[2].PointOffsets[0][0].dx = 123;
-    s.warp.model[2].WallOffsets[16][16].dy = -456;
+    s.box->warp.state().model[2].ControlPattern = 16;
+    s.box->warp.adjust().KeystoneCorners[2][0].x = -11;
+    s.box->warp.state().model[2].WarpPattern = 7;
+    s.box->warp.state().model[2].PointOffsets[0][0].dx = 123;
+    s.box->warp.state().model[2].WallOffsets[16][16].dy = -456;
     s.FileInputSize[2] = {1280, 1024};
     s.settings.PipSettings[2].bytes[10] = 0xAA;
     s.settings.PipSettings[2].overlap[0] = -3;
@@ -193,7 +194,8 @@ TEST_F(SettingFileTest, SaveLoadSaveGivesIdenticalBytes)
             SCOPED_TRACE(std::string(whole ? "whole box" : "single window") + (masks ? ", masks" : ""));
             VirtualClock c1, c2;
             RecordingUi u1, u2;
-            Session a{c1, u1}, b{c2, u2};
+            Box boxA{c1, u1}, boxB{c2, u2};
+            Session &a = boxA.session, &b = boxB.session;
             a.BoardModel = b.BoardModel = 115;
             a.setFlag(Flag::UserMask, masks);
             b.setFlag(Flag::UserMask, masks);
@@ -493,7 +495,8 @@ TEST_F(SettingFileTest, HeaderChecksRefuseWithTheirMessagesAndChangeNothing)
         SCOPED_TRACE(c.name);
         VirtualClock c1, c2;
         RecordingUi u1, u2;
-        Session src{c1, u1}, dst{c2, u2};
+        Box srcBox{c1, u1}, dstBox{c2, u2};
+        Session &src = srcBox.session, &dst = dstBox.session;
         src.BoardModel = c.fileModel;
         src.setFlag(Flag::UserMask, c.fileMasks);
         FillEveryField(src);
@@ -716,7 +719,7 @@ TEST_F(SettingFileTest, LoadRefreshesThePagesAndEmptiesTheUndoHistories)
 {
     FillEveryField(s);
     ui2.watch(t.events);
-    for (auto& h : t.warpAdjust.userMap.UndoHistory)
+    for (auto& h : t.box->warp.adjust().userMap.UndoHistory)
         h.assign(20, 1);
     t.ActivePage = Page::System;
     ASSERT_TRUE(LoadSettingBytes(t, SettingFileBytes(s, true), true).ok);
@@ -724,7 +727,7 @@ TEST_F(SettingFileTest, LoadRefreshesThePagesAndEmptiesTheUndoHistories)
     EXPECT_EQ(ui2.refreshBlendPagesCount, 1);
     EXPECT_EQ(t.ActivePage, Page::WarpAdjust);
     EXPECT_FALSE(t.flag(Flag::Refreshing));
-    for (auto& h : t.warpAdjust.userMap.UndoHistory)
+    for (auto& h : t.box->warp.adjust().userMap.UndoHistory)
         EXPECT_TRUE(h.empty());
 }
 

@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     test::RecordingUi ui;
     Box tool(clock, ui);
     Session& s = tool.session;
-    WarpModel& m = s.warp.model[0];
+    WarpModel& m = s.box->warp.state().model[0];
     m.ControlPattern = WarpMode::Points;
     for (int k = 0; k < kGridSize; ++k)
         for (int j = 0; j < kGridSize; ++j)

@@ -1,3 +1,4 @@
+#include "box/Box.h"
 #include "ChainFixture.h"
 
 #include "box/BoxCommands.h"
@@ -66,9 +67,9 @@ INSTANTIATE_TEST_SUITE_P(Commands, Timer2Pace,
 
 TEST_F(BoxCommands, AllResetSendsTheCornerValueAndClearsWarpModes)
 {
-    s.warp.model[0].ControlCursor = {3, 0}; // right column: top-right corner
+    s.box->warp.state().model[0].ControlCursor = {3, 0}; // right column: top-right corner
     s.setFlag(Flag::LinkedWarp, true);
-    s.warpAdjust.ConfirmedMode = {1, 2, 3, 4};
+    s.box->warp.adjust().ConfirmedMode = {1, 2, 3, 4};
     const Operation<void> op = ResetAll(s);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Do you want to do all reset?");
@@ -82,8 +83,8 @@ TEST_F(BoxCommands, AllResetSendsTheCornerValueAndClearsWarpModes)
     EXPECT_EQ(clock.waits()[0].kind, VirtualClock::WaitKind::Pump);
     EXPECT_EQ(clock.waits()[0].ms, 80) << "the pause after the corner request";
     for (int w = 0; w < 4; ++w) {
-        EXPECT_EQ(s.warp.model[w].ControlPattern, 0);
-        EXPECT_EQ(s.warpAdjust.ConfirmedMode[w], 99);
+        EXPECT_EQ(s.box->warp.state().model[w].ControlPattern, 0);
+        EXPECT_EQ(s.box->warp.adjust().ConfirmedMode[w], 99);
     }
     EXPECT_FALSE(s.flag(Flag::LinkedWarp));
 }

@@ -1,6 +1,7 @@
 // Connecting and disconnecting through the Grop1 handlers, over TCP to the simulated box and
 // over USB to a scripted HID device; link loss, the resend guard.
 
+#include "box/Box.h"
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "protocol/SettingCodec.h"
@@ -51,7 +52,7 @@ TEST_F(TcpLink, ConnectWriteReadBackAndDisconnectIntoTheNeutralState)
 
     // Disconnect: the neutral state for the current window, then the link is closed.
     ls.s.CurrentWindow = 1;
-    ls.s.warp.model[1].ControlCursor = {2, 1}; // point 11
+    ls.s.box->warp.state().model[1].ControlCursor = {2, 1}; // point 11
     ls.ui.setActivePage(5);
     const int before = box.totalRequests();
     conn->BtnCnt2Click();

@@ -1,3 +1,4 @@
+#include "box/Box.h"
 #include "ChainFixture.h"
 
 #include "protocol/SettingCodec.h"
@@ -99,20 +100,20 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     EXPECT_EQ(ws.BRI[3], 43);
     EXPECT_EQ(ws.H1W[1], k.pip ? 2001 : 2000) << "without per-window inputs window 1 shares window 0's EDID";
 
-    EXPECT_EQ(s.warpAdjust.ControlOffsets[1][0], (PointOffset{90, 91}));
-    EXPECT_EQ(s.warpAdjust.ControlOffsets[2][1], (PointOffset{1002, 1003}));
-    EXPECT_EQ(s.warpAdjust.WallPoints[1][0], (PointOffset{-16, -17}));
-    EXPECT_EQ(s.warpAdjust.KeystoneCorners[3][3], (PointOffset{530, 531}));
+    EXPECT_EQ(s.box->warp.adjust().ControlOffsets[1][0], (PointOffset{90, 91}));
+    EXPECT_EQ(s.box->warp.adjust().ControlOffsets[2][1], (PointOffset{1002, 1003}));
+    EXPECT_EQ(s.box->warp.adjust().WallPoints[1][0], (PointOffset{-16, -17}));
+    EXPECT_EQ(s.box->warp.adjust().KeystoneCorners[3][3], (PointOffset{530, 531}));
     for (int w = 0; w < 4; ++w)
-        EXPECT_EQ(s.warp.model[w].ControlPattern, w + 1);
+        EXPECT_EQ(s.box->warp.state().model[w].ControlPattern, w + 1);
     EXPECT_EQ(s.settings.BlendSettings[1].bytes[0], 94);
     EXPECT_EQ(s.settings.BlendSettings[3].bytes[93], std::uint8_t(375));
     EXPECT_EQ(s.settings.EdgeMaskCorners.x[0][0], -32);
     EXPECT_EQ(s.settings.EdgeMaskCorners.y[3][7], 31);
 
-    EXPECT_EQ(s.warp.model[1].frameWidth, 1920);
-    EXPECT_EQ(s.warp.model[2].frameWidth, 1280);
-    EXPECT_EQ(s.warp.model[3].frameHeight, 800);
+    EXPECT_EQ(s.box->warp.state().model[1].frameWidth, 1920);
+    EXPECT_EQ(s.box->warp.state().model[2].frameWidth, 1280);
+    EXPECT_EQ(s.box->warp.state().model[3].frameHeight, 800);
     EXPECT_EQ(ui.caption(ctl::MCUVersion), "M2A93224");
     EXPECT_EQ(ui.caption(ctl::NetworkEdits[0]), "172.16.1.2.");
     EXPECT_TRUE(ui.isChecked(ctl::RBSTATICIP));
@@ -190,7 +191,7 @@ TEST_F(ChainTest, FinishReadbackKeepsSystemAndVideoWallPagesActive)
 TEST_F(ChainTest, ReadbackAfterAWholeBoxTransferKeepsPatternsAndSelectsWindowOne)
 {
     link.attach(s);
-    for (auto& m : s.warp.model)
+    for (auto& m : s.box->warp.state().model)
         m.ControlPattern = 16;
     s.setFlag(Flag::TransferReadback, true);
     ui.set(ctl::ProgressBar2, Prop::Position, 40);
@@ -198,7 +199,7 @@ TEST_F(ChainTest, ReadbackAfterAWholeBoxTransferKeepsPatternsAndSelectsWindowOne
     link.pump();
     EXPECT_TRUE(s.readback.succeeded());
     EXPECT_EQ(link.log.front(), "1000");
-    EXPECT_EQ(s.warp.model[2].ControlPattern, 16) << "the transfer's patterns are kept";
+    EXPECT_EQ(s.box->warp.state().model[2].ControlPattern, 16) << "the transfer's patterns are kept";
     EXPECT_EQ(ui.intValue(ctl::ProgressBar2, Prop::Position), 100);
     EXPECT_FALSE(s.flag(Flag::TransferReadback));
     const std::vector<std::string> events{"click BtnWin1", "refresh"}; // no wait window on this entry
@@ -308,7 +309,8 @@ TEST_F(ChainTest, ModelNumberHidesBlendPagesOrPairsOutputs)
     pairedLink.delivery = Delivery::Pumped;
     VirtualClock c2;
     TrackingUi ui2;
-    Session s2(c2, ui2);
+    Box box2(c2, ui2);
+    Session& s2 = box2.session;
     ui2.track(s2.events);
     pairedLink.attach(s2);
     SendIdentify(s2);
@@ -378,14 +380,15 @@ TEST_F(ChainTest, WarpRereadAfterModeChange)
     link.attach(s);
     ui.setEnabled(ctl::GPWPMode, false);
     PutSettingFrame(s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00WPM+006"));
-    s.PendingOp = 4120;
     SendFrame(s);
+    const Operation<void> reread = s.box->warp.readTablesBack();
     link.pump();
+    EXPECT_TRUE(reread.succeeded());
     const std::vector<std::string> expected{"1002 s00WPM+006", "1007", "1008", "1009"};
     EXPECT_EQ(link.log, expected);
     EXPECT_FALSE(s.busy());
     EXPECT_TRUE(ui.isEnabled(ctl::GPWPMode));
-    EXPECT_EQ(s.warpAdjust.KeystoneCorners[0][0], (PointOffset{500, 501}));
+    EXPECT_EQ(s.box->warp.adjust().KeystoneCorners[0][0], (PointOffset{500, 501}));
     EXPECT_FALSE(ui.waitWindowOpen());
 }
 

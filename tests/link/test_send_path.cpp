@@ -1,5 +1,6 @@
 // SendFrame on both real transports, the post-send pause, the neutral state, TCP framing.
 
+#include "box/Box.h"
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "link/HidBackend.h"
@@ -194,7 +195,7 @@ TEST(NeutralState, SendsMarkerPatternOffAndHiddenCursorForTheCurrentWindow)
         fake.attach(ls.s);
         ls.s.setFlag(Flag::Connected, c.connected);
         ls.s.CurrentWindow = 2;
-        ls.s.warp.model[2].ControlCursor = {3, 4}; // row 4, column 3 -> 39
+        ls.s.box->warp.state().model[2].ControlCursor = {3, 4}; // row 4, column 3 -> 39
         ls.s.UserMapPatternIndex[2] = 5;
         ls.s.RequestBuffer[1 + 40] = 0xEE; // left over from an earlier request
 

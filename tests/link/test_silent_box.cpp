@@ -165,7 +165,7 @@ TEST_F(SilentBox, ALostWindowSettingsReplyDoesNotStopThePolls)
 TEST_F(SilentBox, AChainWatchdogMessageCountsForTheSilenceThatFollows)
 {
     link.silent = true;
-    s.PendingOp = Op::WarpReread; // a chain step whose reply never comes
+    s.PendingOp = Op::Reset; // a chain step whose reply never comes
     SendFrame(s);
     clock.advance(kReplyWatchdogMs);
     ASSERT_EQ(noReplyMessages(), 1);

@@ -1,3 +1,4 @@
+#include "box/Box.h"
 #include "ChainFixture.h"
 
 #include "box/StatusPoll.h"
@@ -70,7 +71,7 @@ TEST_F(StatusPoll, WindowSettingsReplyPressesTheOutputModeButton)
     box.window(1).record[6] = 9; // OPM
     poll();
     EXPECT_EQ(s.CurrentWindow, 1);
-    EXPECT_EQ(s.warp.WarpWindow, 1);
+    EXPECT_EQ(s.box->warp.state().WarpWindow, 1);
     EXPECT_TRUE(ui.isChecked(kOutputModes[9].button)) << "OPM 9 is the button after the gap at BtnOut8";
 
     box.settings().currentWindow = 0;

@@ -50,12 +50,12 @@ struct PreviewSession {
     // Window 0 at a frame size, in 17x17 User Map mode with its tables transferred.
     WarpModel& userMap(int width, int height)
     {
-        s.warp.WarpWindow = 0;
-        EXPECT_TRUE(SetWarpFrameSize(s.warp, width, height));
-        SelectWarpPattern(s.warp, Pattern17x17);
-        s.warpAdjust.userMap.TableTransferred[0] = true;
-        s.warpAdjust.UserMapShown[0] = true;
-        return s.warp.current();
+        s.box->warp.state().WarpWindow = 0;
+        EXPECT_TRUE(SetWarpFrameSize(s.box->warp.state(), width, height));
+        SelectWarpPattern(s.box->warp.state(), Pattern17x17);
+        s.box->warp.adjust().userMap.TableTransferred[0] = true;
+        s.box->warp.adjust().UserMapShown[0] = true;
+        return s.box->warp.state().current();
     }
     PreviewInput input(const QImage& source)
     {
@@ -123,7 +123,7 @@ TEST(OutputPreview, AnUneditedUserMapShowsTheSourceUnchanged)
         SCOPED_TRACE(testing::Message() << w << "x" << h);
         PreviewSession p;
         p.userMap(w, h);
-        RebuildWarpTables(p.s.warp);
+        RebuildWarpTables(p.s.box->warp.state());
         const QImage src = Noise(w, h);
         PreviewInput in = p.input(src);
         EXPECT_TRUE(in.notes.first().contains(QLatin1String("User Map tables")));
@@ -141,7 +141,7 @@ TEST(OutputPreview, MovedPointsMoveTheSourceByWhatTheTablesSay)
     for (int k = 0; k < kGridSize; ++k)
         for (int j = 0; j < kGridSize; ++j)
             SetPointOffset(m, k, j, {10, 0});
-    RebuildWarpTables(p.s.warp);
+    RebuildWarpTables(p.s.box->warp.state());
     const QImage src = Noise(1920, 1088);
     const QImage out = RenderOutputPreview(p.input(src));
     for (int y : {0, 17, 544, 1087})
@@ -154,7 +154,7 @@ TEST(OutputPreview, MovedPointsMoveTheSourceByWhatTheTablesSay)
         for (int j = 0; j < kGridSize; ++j)
             SetPointOffset(m, k, j, {});
     SetPointOffset(m, 8, 8, {37, -21});
-    RebuildWarpTables(p.s.warp);
+    RebuildWarpTables(p.s.box->warp.state());
     const PreviewInput in = p.input(src);
     const QImage moved = RenderOutputPreview(in);
     int changed = 0;
@@ -174,7 +174,7 @@ TEST(OutputPreview, ReducedRendersSampleTheFullOne)
     PreviewSession p;
     WarpModel& m = p.userMap(320, 240);
     SetPointOffset(m, 4, 4, {12, 9});
-    RebuildWarpTables(p.s.warp);
+    RebuildWarpTables(p.s.box->warp.state());
     PreviewInput in = p.input(Noise(320, 240));
     // Every stage: a blend on two edges with a lifted black, and a mono mask at an offset.
     in.applyBlend = true;
@@ -309,8 +309,8 @@ TEST(OutputPreview, MonoMaskCoversItsPixelsInItsColourAtItsOffset)
         PreviewSession p;
         std::copy(stream.begin(), stream.end(), p.s.mask.MonoSlotCopy[3].writable().begin());
         p.s.mask.MaskAssignment[0] = 4;
-        p.s.warp.WarpWindow = 0;
-        ASSERT_TRUE(SetWarpFrameSize(p.s.warp, 64, 32));
+        p.s.box->warp.state().WarpWindow = 0;
+        ASSERT_TRUE(SetWarpFrameSize(p.s.box->warp.state(), 64, 32));
         const QImage src = Flat(64, 32, qRgb(90, 90, 90));
         PreviewInput in = p.input(src);
         EXPECT_TRUE(in.notes.last().contains(QLatin1String("slot 4")));
@@ -344,7 +344,7 @@ TEST(OutputPreview, ColourMasksScaleThePictureAndBackgroundMaskingCoversTheRest)
     PreviewSession p;
     std::copy(stream.begin(), stream.end(), p.s.mask.ColourSlotCopy.writable().begin());
     p.s.mask.MaskAssignment[0] = 10;
-    ASSERT_TRUE(SetWarpFrameSize(p.s.warp, 16, 16));
+    ASSERT_TRUE(SetWarpFrameSize(p.s.box->warp.state(), 16, 16));
     PreviewInput in = p.input(Flat(16, 16, qRgb(200, 100, 50)));
     ASSERT_EQ(in.mask.kind, PreviewMask::Kind::Colour);
     QImage out = RenderOutputPreview(in);
@@ -417,11 +417,11 @@ TEST(OutputPreview, BoxSideModesAreLabelledApproximations)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.says);
         PreviewSession p;
-        p.s.warp.model[1].ControlPattern = std::uint8_t(c.mode);
-        p.s.warpAdjust.KeystoneCorners[1][1] = {-40, 30}; // top right in and down
-        p.s.warpAdjust.ControlOffsets[1][22] = {25, 0}; // the 9 x 5 centre
-        p.s.warpAdjust.WallPoints[1][7] = {-30, -30};
-        p.s.warp.model[1].PointOffsets[8][8] = {25, 0};
+        p.s.box->warp.state().model[1].ControlPattern = std::uint8_t(c.mode);
+        p.s.box->warp.adjust().KeystoneCorners[1][1] = {-40, 30}; // top right in and down
+        p.s.box->warp.adjust().ControlOffsets[1][22] = {25, 0}; // the 9 x 5 centre
+        p.s.box->warp.adjust().WallPoints[1][7] = {-30, -30};
+        p.s.box->warp.state().model[1].PointOffsets[8][8] = {25, 0};
         std::vector<std::uint16_t> x, y;
         QString note;
         EXPECT_EQ(PreviewWarpTables(p.s, 1, x, y, note), c.exact);
@@ -438,8 +438,8 @@ TEST(OutputPreview, BoxSideModesAreLabelledApproximations)
                 moved += x[std::size_t(SourceTableIndex(l, n))] != 256 * l;
         EXPECT_GT(moved, 10);
         // The session itself is untouched.
-        EXPECT_EQ(p.s.warp.WarpWindow, 0);
-        EXPECT_EQ(p.s.warp.SourceXTable[std::size_t(SourceTableIndex(60, 30))], 256 * 60);
+        EXPECT_EQ(p.s.box->warp.state().WarpWindow, 0);
+        EXPECT_EQ(p.s.box->warp.state().SourceXTable[std::size_t(SourceTableIndex(60, 30))], 256 * 60);
     }
 }
 
@@ -452,12 +452,12 @@ TEST(OutputPreview, TablesCountOnlyWhileTheBoxUsesThem)
     QString note;
     EXPECT_TRUE(PreviewWarpTables(p.s, 0, x, y, note));
     // Warp Adjust shown again: the box is back on its own mode.
-    p.s.warpAdjust.UserMapShown[0] = false;
+    p.s.box->warp.adjust().UserMapShown[0] = false;
     EXPECT_FALSE(PreviewWarpTables(p.s, 0, x, y, note));
     EXPECT_TRUE(note.contains(QLatin1String("3x3 warp, approximated")));
     // Sent but not yet applied.
-    p.s.warpAdjust.UserMapShown[0] = true;
-    p.s.warpAdjust.userMap.TableTransferred[0] = false;
+    p.s.box->warp.adjust().UserMapShown[0] = true;
+    p.s.box->warp.adjust().userMap.TableTransferred[0] = false;
     EXPECT_FALSE(PreviewWarpTables(p.s, 0, x, y, note));
 }
 

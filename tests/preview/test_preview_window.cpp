@@ -1,6 +1,7 @@
 // The "Output Preview" window on the main window: how it opens, follows the session and keeps
 // up with warp nudges.
 
+#include "box/Box.h"
 #include "warp/WarpPageFixture.h"
 
 #include "../cli/RunTrivelctl.h"
@@ -206,8 +207,8 @@ TEST(PreviewWindow, FollowsTheCurrentWindowAndTheBlendPages)
     EXPECT_LT(qRed(w->picture().pixel(0, 540)), 10);
 
     f.s.CurrentWindow = 1;
-    f.s.warp.model[1].frameWidth = 1280;
-    f.s.warp.model[1].frameHeight = 720;
+    f.s.box->warp.state().model[1].frameWidth = 1280;
+    f.s.box->warp.state().model[1].frameHeight = 720;
     renders = w->renderCount();
     emit f.s.events.windowButtonClicked(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > renders; }, 2000));

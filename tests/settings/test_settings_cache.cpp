@@ -131,7 +131,7 @@ TEST_F(SettingsCache, CurrentWindowFollowsTheBoxWithinTheFourWindows)
     frame.put8(15, 2);
     DecodeWindowBlock(s, frame);
     EXPECT_EQ(s.CurrentWindow, 2);
-    EXPECT_EQ(s.warp.WarpWindow, 2);
+    EXPECT_EQ(s.box->warp.state().WarpWindow, 2);
     frame.put8(15, 9); // no such window: kept
     DecodeWindowBlock(s, frame);
     EXPECT_EQ(s.CurrentWindow, 2);

@@ -174,12 +174,12 @@ protected:
             s.FilePipSourceSize[w] = {640 + k, 480 + k};
 
             for (std::size_t i = 0; i < kControlPoints; ++i)
-                s.warpAdjust.ControlOffsets[w][i] = {std::int16_t(i + 50 * w), std::int16_t(-int(i) - k)};
+                s.box->warp.adjust().ControlOffsets[w][i] = {std::int16_t(i + 50 * w), std::int16_t(-int(i) - k)};
             for (std::size_t i = 0; i < kWallPoints; ++i)
-                s.warpAdjust.WallPoints[w][i] = {std::int16_t(300 + i + k), std::int16_t(-300 - int(i))};
+                s.box->warp.adjust().WallPoints[w][i] = {std::int16_t(300 + i + k), std::int16_t(-300 - int(i))};
             for (std::size_t i = 0; i < kKeystoneCorners; ++i)
-                s.warpAdjust.KeystoneCorners[w][i] = {std::int16_t(-200 - int(i)), std::int16_t(200 + i + k)};
-            WarpModel& m = s.warp.model[w];
+                s.box->warp.adjust().KeystoneCorners[w][i] = {std::int16_t(-200 - int(i)), std::int16_t(200 + i + k)};
+            WarpModel& m = s.box->warp.state().model[w];
             m.ControlPattern = std::array<std::uint8_t, 4>{3, WarpMode::Points, WarpMode::Wall, 1}[w];
             for (int c = 0; c < kGridSize; ++c)
                 for (int r = 0; r < kGridSize; ++r)
@@ -341,7 +341,7 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
     PutMask(s.mask.MonoSlotCopy[2], 961, 3);
     PutMask(s.mask.ColourSlotCopy, 1500, 9);
     const SettingsState settings = s.settings;
-    const WarpAdjustState warp = s.warpAdjust;
+    const WarpAdjustState warp = s.box->warp.adjust();
     const auto assignment = s.mask.MaskAssignment;
     const auto mono2 = s.mask.MonoSlotCopy[2];
     const auto colour = s.mask.ColourSlotCopy;
@@ -377,12 +377,12 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
         EXPECT_EQ(s.settings.DCM[w], settings.DCM[w]);
         EXPECT_EQ(s.settings.HDO[w], settings.HDO[w]);
         EXPECT_EQ(s.mask.MaskAssignment[w], assignment[w]);
-        EXPECT_EQ(s.warpAdjust.ControlOffsets[w], warp.ControlOffsets[w]);
-        EXPECT_EQ(s.warpAdjust.WallPoints[w], warp.WallPoints[w]);
-        EXPECT_EQ(s.warpAdjust.KeystoneCorners[w], warp.KeystoneCorners[w]);
-        EXPECT_EQ(box.window(int(w)).controlPattern, s.warp.model[w].ControlPattern);
+        EXPECT_EQ(s.box->warp.adjust().ControlOffsets[w], warp.ControlOffsets[w]);
+        EXPECT_EQ(s.box->warp.adjust().WallPoints[w], warp.WallPoints[w]);
+        EXPECT_EQ(s.box->warp.adjust().KeystoneCorners[w], warp.KeystoneCorners[w]);
+        EXPECT_EQ(box.window(int(w)).controlPattern, s.box->warp.state().model[w].ControlPattern);
         const auto& points = box.window(int(w)).pointOffsets;
-        const auto& m = s.warp.model[w];
+        const auto& m = s.box->warp.state().model[w];
         for (std::size_t c = 0; c < 17; ++c)
             for (std::size_t r = 0; r < 17; ++r) {
                 const std::size_t at = (c * 17 + r) * 4;

@@ -1,6 +1,7 @@
 #pragma once
 // The main window with the Warp Adjust page on a virtual clock, connected to the box model.
 
+#include "box/Box.h"
 #include "app/AppFixture.h"
 
 #include "session/PendingOps.h"
@@ -53,8 +54,8 @@ struct WarpPage : AppFixture {
     }
 
     QString label(const char* name) { return find<QLabel>(name)->text(); }
-    WarpModel& model() { return s.warp.model[0]; }
-    std::array<PointOffset, kControlPoints>& offsets() { return s.warpAdjust.ControlOffsets[0]; }
+    WarpModel& model() { return s.box->warp.state().model[0]; }
+    std::array<PointOffset, kControlPoints>& offsets() { return s.box->warp.adjust().ControlOffsets[0]; }
 
     // Control points the cursor frames (0x2007) showed, in order.
     std::vector<int> cursorFrames() const

@@ -1,4 +1,5 @@
 #include "link/Clock.h"
+#include "box/Box.h"
 #include "session/Session.h"
 #include "support/RecordingUi.h"
 #include "warp/GridForm.h"
@@ -23,8 +24,9 @@ namespace {
 struct GridFormFixture : ::testing::Test {
     VirtualClock clock;
     test::RecordingUi ui;
-    std::unique_ptr<Session> session = std::make_unique<Session>(clock, ui);
-    WarpState& warp = session->warp;
+    std::unique_ptr<Box> tool = std::make_unique<Box>(clock, ui);
+    Session* session = &tool->session;
+    WarpState& warp = tool->warp.state();
 
     // Image pixel of a logical (frame) position under the view's mapping.
     static QPoint toImage(double x, double y)

@@ -1,13 +1,13 @@
 // The User Map editor driven through its widgets against the box model: the neighbour rule, line
 // mode, WALL limits, undo and the table transfer.
 
+#include "box/Box.h"
 #include "WarpPageFixture.h"
 
 #include "box/PageShow.h"
 #include "settings/SettingsState.h"
-#include "warp/UserMap.h"
+#include "warp/Warp.h"
 #include "warp/WarpModel.h"
-#include "warp/WarpOps.h"
 
 #include <QCheckBox>
 
@@ -49,7 +49,7 @@ TEST(UserMap, APointStopsTwoPixelsInsideItsNeighbour)
     // 476 - 8 = 468 passes 472: held at 472 + 2; a point one pixel inside would stand.
     EXPECT_EQ(f.point(0, 8).dy, -66);
     EXPECT_EQ(f.model().UserGrid[0][8].y, 474.0f);
-    EXPECT_EQ(UserMapUndoCount(f.s, 0), 9); // -8 .. -64, then -66; the rest changed nothing
+    EXPECT_EQ(f.s.box->warp.userMapUndoCount(0), 9); // -8 .. -64, then -66; the rest changed nothing
 }
 
 TEST(UserMap, LineModeMovesTheWholeRowWithAnUndoEntryPerPoint)
@@ -64,7 +64,7 @@ TEST(UserMap, LineModeMovesTheWholeRowWithAnUndoEntryPerPoint)
     for (int c : {0, 8, 16})
         EXPECT_EQ(f.point(c, 8).dy, -8) << c;
     EXPECT_EQ(f.point(4, 8).dy, 0); // not an active point: filled in by the rebuild
-    EXPECT_EQ(UserMapUndoCount(f.s, 0), 3);
+    EXPECT_EQ(f.s.box->warp.userMapUndoCount(0), 3);
     EXPECT_EQ(f.model().GridCursor, (CursorPos{8, 8}));
     // A refill of the pages shows the window's own pattern.
     f.s.CurrentWindow = 1;
@@ -86,7 +86,7 @@ TEST(UserMap, TheFirstTransferIsShortThenEveryTransferSendsAllChunks)
     expected.push_back("2012");
     EXPECT_EQ(f.link->log, expected);
     EXPECT_FALSE(f.s.busy());
-    EXPECT_FALSE(f.s.warpAdjust.WarpBusy);
+    EXPECT_FALSE(f.s.box->warp.adjust().WarpBusy);
     // An unedited 1920 x 1080 grid after a reset: the identity, chunk by chunk.
     for (std::size_t i = 2; i < f.link->sent.size() - 1; ++i) {
         const auto& frame = f.link->sent[i];
@@ -99,7 +99,7 @@ TEST(UserMap, TheFirstTransferIsShortThenEveryTransferSendsAllChunks)
             ASSERT_EQ(word, y ? 256 * n : 256 * l) << "chunk " << chunk << " entry " << k;
         }
     }
-    EXPECT_TRUE(f.s.warpAdjust.userMap.TableTransferred[0]);
+    EXPECT_TRUE(f.s.box->warp.adjust().userMap.TableTransferred[0]);
 }
 
 TEST(UserMap, WallOffsetsStopAt900AndAnEditAtTheLimitRecordsNothing)
@@ -109,11 +109,11 @@ TEST(UserMap, WallOffsetsStopAt900AndAnEditAtTheLimitRecordsNothing)
     f.model().WallOffsets[0][0].dx = 896;
     f.click("BtnGridRight");
     EXPECT_EQ(f.model().WallOffsets[0][0].dx, 900);
-    EXPECT_EQ(UserMapUndoCount(f.s, 0), 1);
+    EXPECT_EQ(f.s.box->warp.userMapUndoCount(0), 1);
     f.link->clearLog();
     f.click("BtnGridRight");
     EXPECT_EQ(f.link->log, Log{"2020"});
-    EXPECT_EQ(UserMapUndoCount(f.s, 0), 1);
+    EXPECT_EQ(f.s.box->warp.userMapUndoCount(0), 1);
     EXPECT_EQ(f.box.window(0).userMapWall[0], 900);
     // Undo puts the WALL pair back and tells the box.
     f.link->clearLog();
@@ -132,7 +132,7 @@ TEST(UserMap, AnUndoTheSplinesCannotPassLeavesEverythingAsItWas)
     ASSERT_EQ(f.point(1, 0).dx, 8);
     // Column 2 moved onto the place point (1, 0) had.
     SetPointOffset(f.model(), 2, 0, {-120, 0});
-    const auto before = std::make_unique<WarpState>(f.s.warp);
+    const auto before = std::make_unique<WarpState>(f.s.box->warp.state());
     QString text;
     f.answerNextMessage(QMessageBox::Ok, &text);
     f.link->clearLog();
@@ -140,8 +140,8 @@ TEST(UserMap, AnUndoTheSplinesCannotPassLeavesEverythingAsItWas)
     EXPECT_FALSE(text.isEmpty());
     EXPECT_EQ(f.point(1, 0).dx, 8);
     EXPECT_EQ(f.model().UserGrid, before->model[0].UserGrid);
-    EXPECT_EQ(f.s.warp.SourceXTable, before->SourceXTable);
-    EXPECT_EQ(UserMapUndoCount(f.s, 0), 1);
+    EXPECT_EQ(f.s.box->warp.state().SourceXTable, before->SourceXTable);
+    EXPECT_EQ(f.s.box->warp.userMapUndoCount(0), 1);
     EXPECT_EQ(f.count("2010"), 0);
 }
 
@@ -151,7 +151,8 @@ TEST(UserMap, AWrongReplyDuringTheXTransferIsReportedAndWaits)
     f.box.wrongCodeFor = Cmd::UserMapSourceX;
     f.box.wrongCode = 0x1234;
     f.click("BtnWarpReset");
-    EXPECT_EQ(f.s.PendingOp, Op::UserMapX);
+    EXPECT_TRUE(f.s.box->warp.busy()); // the transfer still waits on its first x chunk
+    EXPECT_EQ(f.s.box->warp.chunksAcknowledged(), 0);
     EXPECT_TRUE(f.ui.memo().contains("X CMD ERROR:1234"));
     EXPECT_EQ(f.link->log, Log{"2010"});
 }
@@ -162,7 +163,7 @@ TEST(UserMap, ShowingThePageSendsItsTableOncePerVisitOfWarpAdjust)
     RunPageShow(f.s, Page::UserMap);
     f.settle();
     EXPECT_EQ(f.count("2012"), 1);
-    EXPECT_TRUE(f.s.warpAdjust.UserMapShown[0]);
+    EXPECT_TRUE(f.s.box->warp.adjust().UserMapShown[0]);
     f.link->clearLog();
     RunPageShow(f.s, Page::UserMap);
     f.settle();
@@ -190,7 +191,7 @@ TEST(UserMap, UndoRebuildsWithThePatternOfTheEditAndComesBack)
     // Filled in again from the unedited 3x3 points: in 17x17 (4, 8) would have kept its bend.
     EXPECT_EQ(f.model().UserGrid[4][8].y, 540.0f);
     EXPECT_EQ(f.model().WarpPattern, Pattern17x17);
-    EXPECT_EQ(UserMapUndoCount(f.s, 0), 0);
+    EXPECT_EQ(f.s.box->warp.userMapUndoCount(0), 0);
 }
 
 // Not a check: renders the page for docs/ (run with --gtest_also_run_disabled_tests and

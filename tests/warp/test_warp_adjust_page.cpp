@@ -1,13 +1,13 @@
 // The Warp Adjust page driven through its widgets against the box model: the frames each
 // button sends, their order, and what the tables and labels hold afterwards.
 
+#include "box/Box.h"
 #include "WarpPageFixture.h"
 
 #include "box/PageShow.h"
 #include "session/PendingOps.h"
 #include "settings/SettingsState.h"
-#include "warp/WarpAdjust.h"
-#include "warp/WarpOps.h"
+#include "warp/Warp.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -48,7 +48,7 @@ TEST(WarpAdjustPage, ModeButtonsSendTheirSequenceAndTheSelectedModeAgainSendsNot
         f.click(c.button);
         EXPECT_EQ(f.link->log, c.log);
         EXPECT_EQ(f.model().ControlPattern, c.mode);
-        EXPECT_EQ(f.s.warpAdjust.ConfirmedMode[0], c.mode);
+        EXPECT_EQ(f.s.box->warp.adjust().ConfirmedMode[0], c.mode);
         EXPECT_EQ(f.offsets()[0].x, 33);
         EXPECT_FALSE(f.s.busy());
         EXPECT_TRUE(f.find<QWidget>("GPWPMode")->isEnabled());
@@ -64,7 +64,7 @@ TEST(WarpAdjustPage, ModeButtonsSendTheirSequenceAndTheSelectedModeAgainSendsNot
 TEST(WarpAdjustPage, ModeButtonsWaitForARunningChain)
 {
     WarpPage f;
-    f.s.PendingOp = Op::WarpMove;
+    const auto running = f.s.exchange.hold(); // an operation holds the link
     f.click("BtnWP3x3");
     EXPECT_TRUE(f.link->log.empty());
     EXPECT_EQ(f.model().ControlPattern, 0);
@@ -125,16 +125,16 @@ TEST(WarpAdjustPage, MovesStopAt600AndSendTheClampedValue)
         SCOPED_TRACE(c.mode);
         WarpPage f;
         f.enter(c.mode);
-        f.s.warpAdjust.KeystoneCorners[0][0].x = 597;
-        f.s.warpAdjust.WallPoints[0][0].x = 597;
+        f.s.box->warp.adjust().KeystoneCorners[0][0].x = 597;
+        f.s.box->warp.adjust().WallPoints[0][0].x = 597;
         f.offsets()[0].x = 597;
         f.click("BtnMoveRight");
         EXPECT_EQ(f.link->log, Log{c.sent});
         EXPECT_EQ(f.label("WPLRVal"), "600");
         EXPECT_FALSE(f.s.busy());
-        EXPECT_FALSE(f.s.warpAdjust.WarpBusy);
-        ASSERT_EQ(WarpUndoCount(f.s, 0), 2); // the mode change and the move
-        EXPECT_EQ(WarpUndoAt(f.s, 0, 1).action, int(WarpDir::Right));
+        EXPECT_FALSE(f.s.box->warp.adjust().WarpBusy);
+        ASSERT_EQ(f.s.box->warp.undoCount(0), 2); // the mode change and the move
+        EXPECT_EQ(f.s.box->warp.undoAt(0, 1).action, int(WarpDir::Right));
     }
 }
 
@@ -160,7 +160,7 @@ TEST(WarpAdjustPage, TheBoxsEchoWinsAndUndoReturnsToTheValueBeforeTheMove)
     f.click("BtnWPUndo");
     EXPECT_EQ(f.link->log, Log{"100c S0095X+000"});
     EXPECT_EQ(f.offsets()[0].x, 0);
-    EXPECT_EQ(WarpUndoCount(f.s, 0), 1); // only the mode change is left
+    EXPECT_EQ(f.s.box->warp.undoCount(0), 1); // only the mode change is left
     // The replay's step does not outlive it.
     f.link->clearLog();
     f.click("BtnMoveDown");
@@ -173,12 +173,12 @@ TEST(WarpAdjustPage, UndoOfACursorStepRestoresThePointAndRecordsNothing)
     f.enter("BtnWP9x5");
     f.click("BtnCurRight");
     f.click("BtnCurDown");
-    ASSERT_EQ(WarpUndoCount(f.s, 0), 3);
+    ASSERT_EQ(f.s.box->warp.undoCount(0), 3);
     EXPECT_EQ(f.box.window(0).selectedPoint, 10);
     f.click("BtnWPUndo");
     EXPECT_EQ(f.box.window(0).selectedPoint, 1);
     EXPECT_EQ(f.model().ControlCursor, (CursorPos{1, 0}));
-    EXPECT_EQ(WarpUndoCount(f.s, 0), 2);
+    EXPECT_EQ(f.s.box->warp.undoCount(0), 2);
     EXPECT_EQ(MemoLines(f.ui, "UNDO Mode:").last(), "UNDO Mode:0007");
 }
 
@@ -197,7 +197,7 @@ TEST(WarpAdjustPage, UndoHistoryWritesItsMemoLines)
     f.link->clearLog();
     f.click("BtnWPUndo");
     EXPECT_EQ(f.model().ControlPattern, 0);
-    EXPECT_EQ(WarpUndoCount(f.s, 0), 0);
+    EXPECT_EQ(f.s.box->warp.undoCount(0), 0);
     EXPECT_NE(std::find(f.link->log.begin(), f.link->log.end(), "1002 s00WPM+000"), f.link->log.end());
 }
 
@@ -207,7 +207,7 @@ TEST(WarpAdjustPage, ResetInWallClearsOnlyTheWallPointsWithItsWholeChain)
     f.enter("BtnWPWall");
     f.click("BtnMoveDown");
     f.offsets()[3] = {5, -5};
-    f.s.warpAdjust.KeystoneCorners[0][1] = {7, 7};
+    f.s.box->warp.adjust().KeystoneCorners[0][1] = {7, 7};
     f.link->clearLog();
     f.clock.clearWaits();
 
@@ -217,7 +217,7 @@ TEST(WarpAdjustPage, ResetInWallClearsOnlyTheWallPointsWithItsWholeChain)
     f.click("BtnWPReset");
     EXPECT_EQ(text, "Do you want to reset warp?");
     EXPECT_TRUE(f.link->log.empty());
-    EXPECT_EQ(f.s.warpAdjust.WallPoints[0][0].y, 8);
+    EXPECT_EQ(f.s.box->warp.adjust().WallPoints[0][0].y, 8);
 
     f.answerNextMessage(QMessageBox::Yes);
     f.click("BtnWPReset");
@@ -229,11 +229,11 @@ TEST(WarpAdjustPage, ResetInWallClearsOnlyTheWallPointsWithItsWholeChain)
         if (w.kind == VirtualClock::WaitKind::Sleep)
             waits.push_back(w.ms);
     EXPECT_EQ(waits, (std::vector<int>{200, 500, 300, 100}));
-    EXPECT_EQ(f.s.warpAdjust.WallPoints[0][0].y, 0);
+    EXPECT_EQ(f.s.box->warp.adjust().WallPoints[0][0].y, 0);
     EXPECT_EQ(f.box.window(0).wallPoints[1], 0);
     EXPECT_EQ(f.offsets()[3], (PointOffset{5, -5}));
-    EXPECT_EQ(f.s.warpAdjust.KeystoneCorners[0][1], (PointOffset{7, 7}));
-    EXPECT_EQ(WarpUndoCount(f.s, 0), 0);
+    EXPECT_EQ(f.s.box->warp.adjust().KeystoneCorners[0][1], (PointOffset{7, 7}));
+    EXPECT_EQ(f.s.box->warp.undoCount(0), 0);
     EXPECT_FALSE(f.s.busy());
     // Block 2 carries the wall points at 50 and the corners at 12; the chunks their numbers.
     EXPECT_EQ(f.link->sent[2][9], 16);
@@ -245,25 +245,28 @@ TEST(WarpAdjustPage, ResetInWallClearsOnlyTheWallPointsWithItsWholeChain)
 TEST(WarpAdjustPage, PageShowSendsColourPointAndCursor)
 {
     WarpPage f;
-    f.s.warpAdjust.PatternColourIndex[0] = 2; // "Red"
+    f.s.box->warp.adjust().PatternColourIndex[0] = 2; // "Red"
     f.model().ControlCursor = {3, 1};
     RunPageShow(f.s, Page::WarpAdjust);
+    f.settle();
     EXPECT_EQ(f.link->log, (Log{"2030", "2003", "1002 s0095I+012", "2007"}));
     EXPECT_EQ(f.box.window(0).patternColour, 1);
     EXPECT_EQ(f.box.window(0).controlCursorShown, 1);
     EXPECT_TRUE(f.s.TmrStatus->isEnabled());
 
     // Once the User Map page has sent its table, the box updates on the way back.
-    f.s.warpAdjust.UserMapShown[0] = true;
+    f.s.box->warp.adjust().UserMapShown[0] = true;
     f.link->clearLog();
     RunPageShow(f.s, Page::WarpAdjust);
+    f.settle();
     EXPECT_EQ(f.link->log.back(), "1002 s00UDT+003");
-    EXPECT_FALSE(f.s.warpAdjust.UserMapShown[0]);
+    EXPECT_FALSE(f.s.box->warp.adjust().UserMapShown[0]);
 
     // A refill of the pages shows nothing on the box.
     f.link->clearLog();
     f.s.setFlag(Flag::Refreshing, true);
     RunPageShow(f.s, Page::WarpAdjust);
+    f.settle();
     EXPECT_TRUE(f.link->log.empty());
 }
 
@@ -271,11 +274,11 @@ TEST(WarpAdjustPage, RefreshingThePagesFillsTheControlsAndSendsNothing)
 {
     WarpPage f;
     f.s.CurrentWindow = 2;
-    f.s.warp.model[2].ControlPattern = WarpMode::Grid5x3;
-    f.s.warpAdjust.ControlOffsets[2][0] = {-7, 3};
-    f.s.warpAdjust.PatternColourIndex[2] = 4;
-    f.s.warpAdjust.GridSpacing[2] = 50;
-    f.s.warpAdjust.MoveStep[2] = 3;
+    f.s.box->warp.state().model[2].ControlPattern = WarpMode::Grid5x3;
+    f.s.box->warp.adjust().ControlOffsets[2][0] = {-7, 3};
+    f.s.box->warp.adjust().PatternColourIndex[2] = 4;
+    f.s.box->warp.adjust().GridSpacing[2] = 50;
+    f.s.box->warp.adjust().MoveStep[2] = 3;
     RefreshPages(f.s);
     f.settle();
     EXPECT_TRUE(f.find<QAbstractButton>("BtnWP5x3")->isChecked());
@@ -303,7 +306,7 @@ TEST(WarpAdjustPage, ACornerMoveFromThePointModeTravelsLinked)
     f.click("BtnCurRight");
     f.click("BtnMoveUp");
     EXPECT_EQ(f.link->log.back(), "100b s00BRB-008");
-    EXPECT_EQ(f.s.warpAdjust.KeystoneCorners[0][3].y, -8);
+    EXPECT_EQ(f.s.box->warp.adjust().KeystoneCorners[0][3].y, -8);
     // Any other mode ends the link.
     f.click("BtnWP3x3");
     EXPECT_FALSE(f.s.flag(Flag::LinkedWarp));
@@ -322,7 +325,7 @@ TEST(WarpAdjustPage, GridTrackBarSpringsBackWhileAReplyIsPending)
     f.link->delivery = Delivery::Pumped;
     f.link->clearLog();
     f.click("BtnMoveRight");
-    ASSERT_TRUE(f.s.warpAdjust.WarpBusy);
+    ASSERT_TRUE(f.s.box->warp.adjust().WarpBusy);
     grid->setValue(64);
     f.settle();
     EXPECT_EQ(grid->value(), 40);
@@ -343,14 +346,17 @@ TEST(WarpAdjustPage, PatternColourGoesToTheBox)
     for (int i = 0; i < 9; ++i) {
         combo->setCurrentIndex(i);
         emit combo->activated(i);
+        f.settle();
         EXPECT_EQ(f.box.window(0).patternColour, codes[i]) << i;
     }
     // The P key steps through the list and wraps; Ctrl+P goes back to "Off".
     f.form.FormShortCut(Qt::Key_P, Qt::NoModifier);
     EXPECT_EQ(combo->currentIndex(), 0);
     f.form.FormShortCut(Qt::Key_P, Qt::NoModifier);
+    f.settle();
     EXPECT_EQ(f.box.window(0).patternColour, 7);
     f.form.FormShortCut(Qt::Key_P, Qt::ControlModifier);
+    f.settle();
     EXPECT_EQ(f.box.window(0).patternColour, 0);
 }
 
@@ -386,5 +392,5 @@ TEST(WarpAdjustPage, KeyRepeatNeverQueuesStaleMoves)
     QApplication::sendEvent(target, events.back().get());
     f.link->pump();
     EXPECT_EQ(f.link->log.back(), "100c S0095X+031");
-    EXPECT_FALSE(f.s.warpAdjust.FineStep);
+    EXPECT_FALSE(f.s.box->warp.adjust().FineStep);
 }

@@ -1,12 +1,12 @@
 // The 17x17 point mode and the user maps of the Warp Adjust page, driven through its widgets
 // against the box model.
 
+#include "box/Box.h"
 #include "WarpPageFixture.h"
 
 #include "box/Watchdog.h"
-#include "warp/WarpAdjust.h"
+#include "warp/Warp.h"
 #include "warp/WarpModel.h"
-#include "warp/WarpOps.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -85,7 +85,7 @@ TEST(WarpPointMode, PointMovesStopAt600AndSendThePoint)
     EXPECT_EQ(PointOf(f.model(), 1, 0).dx, 600);
     EXPECT_EQ(f.label("WPLRVal"), "600");
     EXPECT_EQ(f.box.window(0).pointOffsets[17 * 4], 600 & 0xFF);
-    EXPECT_FALSE(f.s.warpAdjust.WarpBusy);
+    EXPECT_FALSE(f.s.box->warp.adjust().WarpBusy);
 }
 
 TEST(WarpPointMode, BackToTheConfirmedModeSendsTheCachedTablesInsteadOfAModeCommand)
@@ -151,7 +151,9 @@ TEST(WarpPointMode, TheReselectShowsTheHourglassUntilItsLastReply)
     EXPECT_TRUE(f.s.ui.hourglass());
     f.answerNextMessage(QMessageBox::Ok);
     f.clock.advance(kReplyWatchdogMs + 1);
-    EXPECT_FALSE(f.s.busy());
+    // The re-select has ended (the mode group is back); the status poll it held back may be on
+    // the link by now.
+    EXPECT_TRUE(f.find<QWidget>("GPWPMode")->isEnabled());
     EXPECT_FALSE(f.s.ui.hourglass());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
@@ -162,8 +164,8 @@ TEST(WarpPointMode, AGridTheSplinesCannotPassLeavesEverythingAsItWas)
     f.enter("BtnWP9x5");
     // Column 0 moved onto column 2: two knots of row 0 at x = 240.
     f.offsets()[0] = {240, 0};
-    const auto before = std::make_unique<WarpState>(f.s.warp);
-    const int history = WarpUndoCount(f.s, 0);
+    const auto before = std::make_unique<WarpState>(f.s.box->warp.state());
+    const int history = f.s.box->warp.undoCount(0);
     QString text;
     f.answerNextMessage(QMessageBox::Ok, &text);
     f.click("BtnWP17x17");
@@ -173,8 +175,8 @@ TEST(WarpPointMode, AGridTheSplinesCannotPassLeavesEverythingAsItWas)
     EXPECT_EQ(f.model().WarpPattern, before->model[0].WarpPattern);
     EXPECT_EQ(f.model().PointOffsets, before->model[0].PointOffsets);
     EXPECT_EQ(f.model().UserGrid, before->model[0].UserGrid);
-    EXPECT_EQ(f.s.warp.SourceXTable, before->SourceXTable);
-    EXPECT_EQ(WarpUndoCount(f.s, 0), history);
+    EXPECT_EQ(f.s.box->warp.state().SourceXTable, before->SourceXTable);
+    EXPECT_EQ(f.s.box->warp.undoCount(0), history);
     EXPECT_TRUE(f.find<QAbstractButton>("BtnWP9x5")->isChecked());
     // The same failure reached through undo is met the same way.
     f.offsets()[0] = {0, 0};
@@ -198,12 +200,12 @@ TEST(WarpPointMode, APatternByteWithoutItsCountsStillRebuildsLikeThePattern)
     f.enter("BtnWP9x5");
     ASSERT_EQ(f.model().WarpPattern, Pattern9x5);
     SetPointOffset(f.model(), 8, 8, {30, -20});
-    auto proper = std::make_unique<WarpState>(f.s.warp);
+    auto proper = std::make_unique<WarpState>(f.s.box->warp.state());
     SelectWarpPattern(*proper, Pattern9x5);
     RebuildWarpTables(*proper);
-    RebuildWarpTables(f.s.warp);
-    EXPECT_EQ(f.s.warp.SourceXTable, proper->SourceXTable);
-    EXPECT_EQ(f.s.warp.SourceYTable, proper->SourceYTable);
+    RebuildWarpTables(f.s.box->warp.state());
+    EXPECT_EQ(f.s.box->warp.state().SourceXTable, proper->SourceXTable);
+    EXPECT_EQ(f.s.box->warp.state().SourceYTable, proper->SourceYTable);
 }
 
 TEST(WarpPointMode, LoadingSlot3ReadsFiveBlocksAndSendsEightCorners)
@@ -228,7 +230,7 @@ TEST(WarpPointMode, LoadingSlot3ReadsFiveBlocksAndSendsEightCorners)
     EXPECT_EQ(Sleeps(f.clock), std::vector<int>{200});
     EXPECT_EQ(PointOf(f.model(), 0, 0), (OffsetPair{7, 0}));
     EXPECT_EQ(PointOf(f.model(), 16, 16), (OffsetPair{0, -2}));
-    EXPECT_EQ(f.s.warpAdjust.KeystoneCorners[0][3], (PointOffset{7, -8}));
+    EXPECT_EQ(f.s.box->warp.adjust().KeystoneCorners[0][3], (PointOffset{7, -8}));
     EXPECT_EQ(f.model().ControlPattern, WarpMode::Points);
     EXPECT_EQ(f.model().GridCursor, (CursorPos{0, 0}));
     EXPECT_EQ(f.model().ControlCursor, (CursorPos{0, 0}));

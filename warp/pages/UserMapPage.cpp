@@ -1,10 +1,10 @@
 #include "warp/pages/UserMapPage.h"
 
 #include "app/BitBtnEZ.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
-#include "warp/UserMap.h"
-#include "warp/WarpAdjust.h"
+#include "warp/Warp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,8 +13,9 @@
 
 namespace trivel {
 
-UserMapPage::UserMapPage(Session& s, QWidget* parent)
+UserMapPage::UserMapPage(Session& s, Warp& warp, QWidget* parent)
     : PageWidget(s, parent)
+    , m_warp(warp)
 {
     auto* patterns = build::Group(this, nullptr, QStringLiteral("Pattern"), QRect(8, 8, 300, 96));
     auto* group = new QButtonGroup(patterns);
@@ -25,7 +26,7 @@ UserMapPage::UserMapPage(Session& s, QWidget* parent)
         auto* b = build::SpeedButton(patterns, group, *buttons[i], QString::fromLatin1(captions[i]),
             QRect(8 + (i % 4) * 72, 22 + (i / 4) * 34, 68, 30), i);
         b->setChecked(i == 0);
-        connect(b, &QPushButton::clicked, this, [this, i] { SelectUserMapPattern(m_s, i); });
+        connect(b, &QPushButton::clicked, this, [this, i] { m_warp.selectUserMapPattern(i); });
     }
 
     using A = TBitBtnEZ::Arrow;
@@ -41,11 +42,12 @@ UserMapPage::UserMapPage(Session& s, QWidget* parent)
         auto* c = new TBitBtnEZ(arrows[k], cursor);
         c->setObjectName(cursors[k]->qname());
         c->setGeometry(QRect(at[k], QSize(40, 32)));
-        connect(c, &QPushButton::clicked, this, [this, d = dirs[k]] { MoveUserMapCursor(m_s, d); });
+        connect(c, &QPushButton::clicked, this, [this, d = dirs[k]] { m_warp.moveUserMapCursor(d); });
         auto* g = new TBitBtnEZ(arrows[k], grid);
         g->setObjectName(moves[k]->qname());
         g->setGeometry(QRect(at[k], QSize(40, 32)));
-        connect(g, &QPushButton::clicked, this, [this, d = dirs[k]] { EditUserMapPoint(m_s, d); });
+        connect(
+            g, &QPushButton::clicked, this, [this, d = dirs[k]] { Launch(m_s, m_warp.editUserMapPoint(d)); });
     }
 
     auto* step = build::Group(this, nullptr, QStringLiteral("Move Step"), QRect(316, 8, 300, 52));
@@ -55,7 +57,7 @@ UserMapPage::UserMapPage(Session& s, QWidget* parent)
     stepBar->setValue(8);
     stepBar->setGeometry(10, 20, 230, 24);
     build::Make<QLabel>(step, ctl::STAdjustValue, QStringLiteral("8"), QRect(250, 22, 40, 20));
-    connect(stepBar, &QSlider::valueChanged, this, [this](int v) { TBAdjustStepChange(m_s, v); });
+    connect(stepBar, &QSlider::valueChanged, this, [this](int v) { m_warp.setEditStep(v); });
 
     auto* pattern = build::Group(this, nullptr, QStringLiteral("Test Pattern"), QRect(316, 64, 300, 52));
     auto* patternList = new QComboBox(pattern);
@@ -64,20 +66,20 @@ UserMapPage::UserMapPage(Session& s, QWidget* parent)
     patternList->addItems({QStringLiteral("Off"), QStringLiteral("White"), QStringLiteral("Red"),
         QStringLiteral("Green"), QStringLiteral("Blue"), QStringLiteral("Cyan"), QStringLiteral("Magenta"),
         QStringLiteral("Yellow"), QStringLiteral("Transprant")});
-    connect(patternList, &QComboBox::activated, this, [this](int i) { CBPatternSelChange(m_s, i); });
+    connect(patternList, &QComboBox::activated, this, [this](int i) { m_warp.setUserMapPatternColour(i); });
 
     auto* line = build::Make<QCheckBox>(
         this, ctl::CBLineMove, QStringLiteral("Line Adjust Mode"), QRect(316, 124, 200, 24));
-    connect(line, &QCheckBox::toggled, this, [this](bool on) { CBLineMoveClick(m_s, on); });
+    connect(line, &QCheckBox::toggled, this, [this](bool on) { m_warp.setLineMode(on); });
     auto* reset = build::Make<QPushButton>(
         this, ctl::BtnWarpReset, QStringLiteral("Reset"), QRect(316, 156, 146, 32));
-    connect(reset, &QPushButton::clicked, this, [this] { UserMapReset(m_s); });
+    connect(reset, &QPushButton::clicked, this, [this] { Launch(m_s, m_warp.resetUserMap()); });
     auto* undo
         = build::Make<QPushButton>(this, ctl::BtnUndo, QStringLiteral("Undo"), QRect(470, 156, 146, 32));
-    connect(undo, &QPushButton::clicked, this, [this] { UserMapUndo(m_s); });
+    connect(undo, &QPushButton::clicked, this, [this] { Launch(m_s, m_warp.undoUserMap()); });
 
-    s.pageHooks.show[Page::UserMap] = [this] { TabWapAdjustShow(m_s); };
-    connect(&s.events, &SessionEvents::refreshPages, this, [this] { RefreshUserMap(m_s); });
+    s.pageHooks.show[Page::UserMap] = [this] { m_warp.showUserMapPage(); };
+    connect(&s.events, &SessionEvents::refreshPages, this, [this] { m_warp.refreshUserMap(); });
 }
 
 UserMapPage::~UserMapPage()

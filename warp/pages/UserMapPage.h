@@ -1,16 +1,21 @@
 #pragma once
-// The User Map page (TabWapAdjust): the tool-side point editor; its tab stays hidden. The
-// handlers live in warp/UserMap.h.
+// The User Map page (TabWapAdjust): the tool-side point editor; its tab stays hidden. It
+// forwards to the warp subsystem (warp/Warp.h).
 
 #include "app/PageWidget.h"
 
 namespace trivel {
 
+class Warp;
+
 class UserMapPage : public PageWidget {
     Q_OBJECT
 public:
-    explicit UserMapPage(Session& s, QWidget* parent = nullptr);
+    UserMapPage(Session& s, Warp& warp, QWidget* parent = nullptr);
     ~UserMapPage() override;
+
+private:
+    Warp& m_warp;
 };
 
 } // namespace trivel

@@ -1,11 +1,10 @@
 #include "warp/pages/WarpAdjustPage.h"
 
 #include "app/BitBtnEZ.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
-#include "warp/WarpAdjust.h"
-#include "warp/WarpAdjustState.h"
-#include "warp/WarpPointMode.h"
+#include "warp/Warp.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -29,8 +28,9 @@ QSlider* TrackBar(
 
 } // namespace
 
-WarpAdjustPage::WarpAdjustPage(Session& s, QWidget* parent)
+WarpAdjustPage::WarpAdjustPage(Session& s, Warp& warp, QWidget* parent)
     : PageWidget(s, parent)
+    , m_warp(warp)
 {
     // Everything but the move step talks to the box.
     m_left = boxArea(QRect(0, 0, 312, 330));
@@ -39,9 +39,9 @@ WarpAdjustPage::WarpAdjustPage(Session& s, QWidget* parent)
     buildArrows();
     buildSettings();
 
-    s.pageHooks.show[Page::WarpAdjust] = [this] { Warp95TabShow(m_s); };
-    connect(&s.events, &SessionEvents::warpPointValuesChanged, this, [this] { ShowWarpPointValues(m_s); });
-    connect(&s.events, &SessionEvents::refreshPages, this, [this] { RefreshWarpAdjust(m_s); });
+    s.pageHooks.show[Page::WarpAdjust] = [this] { m_warp.showAdjustPage(); };
+    connect(&s.events, &SessionEvents::warpPointValuesChanged, this, [this] { m_warp.showPointValues(); });
+    connect(&s.events, &SessionEvents::refreshPages, this, [this] { m_warp.refreshAdjust(); });
 }
 
 WarpAdjustPage::~WarpAdjustPage()
@@ -116,7 +116,7 @@ void WarpAdjustPage::buildSettings()
     auto* step = build::Group(this, nullptr, QStringLiteral("Move Step"), QRect(316, 8, 300, 52));
     auto* stepBar = TrackBar(step, ctl::TBAdjustStep2, 1, 64, 8, QRect(10, 20, 230, 24));
     build::Make<QLabel>(step, ctl::STAdjustValue2, QStringLiteral("8"), QRect(250, 22, 40, 20));
-    connect(stepBar, &QSlider::valueChanged, this, [this](int v) { TBAdjustStep2Change(m_s, v); });
+    connect(stepBar, &QSlider::valueChanged, this, [this](int v) { m_warp.setMoveStep(v); });
 
     // The right area starts at (316, 60).
     auto right = [](int x, int y, int w, int h) { return QRect(x - 316, y - 60, w, h); };
@@ -128,7 +128,7 @@ void WarpAdjustPage::buildSettings()
         QStringLiteral("Green"), QStringLiteral("Blue"), QStringLiteral("Cyan"), QStringLiteral("Magenta"),
         QStringLiteral("Yellow"), QStringLiteral("Transparent")});
     // Only the user's choice sends; a selection by code (refresh, the P key) does not.
-    connect(m_pattern, &QComboBox::activated, this, [this](int i) { trivel::CBPatternSel1Change(m_s, i); });
+    connect(m_pattern, &QComboBox::activated, this, [this](int i) { m_warp.setPatternColour(i); });
 
     auto* grid = build::Group(m_right, nullptr, QStringLiteral("Grid"), right(316, 120, 300, 52));
     m_grid = TrackBar(grid, ctl::TBGrid, 8, 120, 32, QRect(10, 20, 230, 24));
@@ -138,15 +138,15 @@ void WarpAdjustPage::buildSettings()
         if (m_inGridChange)
             return;
         QScopedValueRollback guard(m_inGridChange, true);
-        const bool springsBack = m_s.warpAdjust.WarpBusy;
-        TBGridChange(m_s, v);
+        const bool springsBack = m_warp.adjust().WarpBusy;
+        Launch(m_s, m_warp.setGridSpacing(v));
         // Once the change has finished its round through the UI port: the track bar goes back
         // to the spacing the box has.
         if (springsBack)
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    const int shown = m_s.warpAdjust.GridSpacing[std::size_t(m_s.CurrentWindow & 3)];
+                    const int shown = m_warp.adjust().GridSpacing[std::size_t(m_s.CurrentWindow & 3)];
                     if (m_grid->value() != shown)
                         m_grid->setValue(shown);
                 },
@@ -167,80 +167,80 @@ void WarpAdjustPage::buildSettings()
         auto* b = build::SpeedButton(maps, m_modes, ctl::BtnUserMaps[std::size_t(i)], QString::number(i + 1),
             QRect(6 + i * 29, 20, 27, 28), i);
         connect(b, &QPushButton::clicked, this, [this, i] {
-            SelectUserMap(m_s, i);
-            ShowWarpMode(m_s);
+            m_warp.selectUserMap(i);
+            m_warp.showMode();
         });
         auto* save = build::Make<QPushButton>(
             saves, ctl::BtnSaveMaps[std::size_t(i)], QString::number(i + 1), QRect(6 + i * 29, 20, 27, 28));
         save->setProperty("Tag", i);
-        connect(save, &QPushButton::clicked, this, [this, i] { SaveUserMap(m_s, i); });
+        connect(save, &QPushButton::clicked, this, [this, i] { Launch(m_s, m_warp.saveUserMap(i)); });
     }
     auto* load = build::Make<QPushButton>(
         m_left, ctl::BtnLoadData, QStringLiteral("Load  map data "), QRect(8, 284, 300, 32));
     load->setEnabled(false);
-    connect(load, &QPushButton::clicked, this, [this] { LoadUserMap(m_s); });
+    connect(load, &QPushButton::clicked, this, [this] { Launch(m_s, m_warp.loadUserMap()); });
 }
 
 void WarpAdjustPage::modeClicked(int mode)
 {
-    SelectWarpMode(m_s, mode);
+    Launch(m_s, m_warp.selectMode(mode));
     // A refused click must not leave its button down.
-    ShowWarpMode(m_s);
+    m_warp.showMode();
 }
 
 bool WarpAdjustPage::warpBusy() const
 {
-    return m_s.warpAdjust.WarpBusy;
+    return m_warp.adjust().WarpBusy;
 }
 
 void WarpAdjustPage::BtnCurLeftClick()
 {
-    MoveWarpCursor(m_s, WarpDir::Left);
+    m_warp.moveCursor(WarpDir::Left);
 }
 
 void WarpAdjustPage::BtnCurUpClick()
 {
-    MoveWarpCursor(m_s, WarpDir::Up);
+    m_warp.moveCursor(WarpDir::Up);
 }
 
 void WarpAdjustPage::BtnCurRightClick()
 {
-    MoveWarpCursor(m_s, WarpDir::Right);
+    m_warp.moveCursor(WarpDir::Right);
 }
 
 void WarpAdjustPage::BtnCurDownClick()
 {
-    MoveWarpCursor(m_s, WarpDir::Down);
+    m_warp.moveCursor(WarpDir::Down);
 }
 
 void WarpAdjustPage::setFineStep(bool on)
 {
-    m_s.warpAdjust.FineStep = on;
+    m_warp.setFineStep(on);
 }
 
 void WarpAdjustPage::BtnMoveLeftClick()
 {
-    MoveWarpPoint(m_s, WarpDir::Left);
+    Launch(m_s, m_warp.movePoint(WarpDir::Left));
 }
 
 void WarpAdjustPage::BtnMoveUpClick()
 {
-    MoveWarpPoint(m_s, WarpDir::Up);
+    Launch(m_s, m_warp.movePoint(WarpDir::Up));
 }
 
 void WarpAdjustPage::BtnMoveRightClick()
 {
-    MoveWarpPoint(m_s, WarpDir::Right);
+    Launch(m_s, m_warp.movePoint(WarpDir::Right));
 }
 
 void WarpAdjustPage::BtnMoveDownClick()
 {
-    MoveWarpPoint(m_s, WarpDir::Down);
+    Launch(m_s, m_warp.movePoint(WarpDir::Down));
 }
 
 int WarpAdjustPage::patternIndex() const
 {
-    return m_s.warpAdjust.PatternColourIndex[std::size_t(m_s.CurrentWindow & 3)];
+    return m_warp.adjust().PatternColourIndex[std::size_t(m_s.CurrentWindow & 3)];
 }
 
 int WarpAdjustPage::patternCount() const
@@ -250,13 +250,13 @@ int WarpAdjustPage::patternCount() const
 
 void WarpAdjustPage::selectPattern(int index)
 {
-    m_s.warpAdjust.PatternColourIndex[std::size_t(m_s.CurrentWindow & 3)] = index;
+    m_warp.adjust().PatternColourIndex[std::size_t(m_s.CurrentWindow & 3)] = index;
     m_s.ui.set(ctl::CBPatternSel1, Prop::ItemIndex, index);
 }
 
 void WarpAdjustPage::CBPatternSel1Change()
 {
-    trivel::CBPatternSel1Change(m_s, patternIndex());
+    m_warp.setPatternColour(patternIndex());
 }
 
 void WarpAdjustPage::BtnWP2x2Click()
@@ -281,8 +281,8 @@ void WarpAdjustPage::BtnWP9x5Click()
 
 void WarpAdjustPage::BtnWP17x17Click()
 {
-    EnterPointMode(m_s);
-    ShowWarpMode(m_s);
+    m_warp.enterPointMode();
+    m_warp.showMode();
 }
 
 void WarpAdjustPage::BtnWPWallClick()
@@ -292,13 +292,13 @@ void WarpAdjustPage::BtnWPWallClick()
 
 void WarpAdjustPage::BtnWPResetClick()
 {
-    trivel::BtnWPResetClick(m_s);
+    Launch(m_s, m_warp.reset());
 }
 
 void WarpAdjustPage::BtnWPUndoClick()
 {
-    trivel::BtnWPUndoClick(m_s);
-    ShowWarpMode(m_s);
+    Launch(m_s, m_warp.undo());
+    m_warp.showMode();
 }
 
 } // namespace trivel

@@ -1,6 +1,6 @@
 #pragma once
 // The Warp Adjust page (Warp95Tab): warp modes, cursor and move buttons of the box-side grids.
-// The handlers live in warp/WarpAdjust.h; the page forwards its widgets and the main window's
+// The warp subsystem (warp/Warp.h) does the work; the page forwards its widgets and the main window's
 // keyboard shortcuts to them.
 
 #include "app/PageWidget.h"
@@ -12,10 +12,12 @@ class QSlider;
 
 namespace trivel {
 
+class Warp;
+
 class WarpAdjustPage : public PageWidget, public WarpShortcutTarget {
     Q_OBJECT
 public:
-    explicit WarpAdjustPage(Session& s, QWidget* parent = nullptr);
+    WarpAdjustPage(Session& s, Warp& warp, QWidget* parent = nullptr);
     ~WarpAdjustPage() override;
 
     bool warpBusy() const override;
@@ -47,6 +49,7 @@ private:
     void buildArrows();
     void buildSettings();
 
+    Warp& m_warp;
     QWidget* m_left = nullptr;
     QWidget* m_right = nullptr;
     QButtonGroup* m_modes = nullptr;
