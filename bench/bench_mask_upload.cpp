@@ -16,7 +16,7 @@
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
 #include "mask/MaskCodec.h"
-#include "mask/MaskOperations.h"
+#include "mask/Masks.h"
 #include "session/Dispatch.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
@@ -66,25 +66,21 @@ double upload(quint16 port)
     s.setFlag(Flag::Connected, true);
     tcp.startReceiving();
 
-    MaskBytes& stream = s.mask.Stream.bytes;
+    MaskBytes& stream = s.masks->state().Stream.bytes;
     stream.assign(kStreamBytes, 0);
     const std::uint8_t head[] = {0xFF, 'C', 'E', 'X', 0, 0, 0, 0, 0x60, 0x09, 0, 0, 0x69, 0x03, 0, 0};
     std::memcpy(stream.data(), head, sizeof head);
     for (std::size_t i = kColourPixelsOffset; i < stream.size(); ++i)
         stream[i] = std::uint8_t(i * 131 + (i >> 9));
-    s.mask.MaskKind = 2;
+    s.masks->state().MaskKind = 2;
 
     QEventLoop loop;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (s.PendingOp == Op::Idle)
-            loop.quit();
-    });
     QElapsedTimer t;
     t.start();
-    BtnUploadMaskClick(s);
-    watch.start(1);
-    loop.exec();
+    const Operation<void> upload = s.masks->preview();
+    upload.onFinished([&] { QTimer::singleShot(0, &loop, &QEventLoop::quit); });
+    if (!upload.finished())
+        loop.exec();
     const double secs = double(t.nsecsElapsed()) / 1e9;
     const bool ok = ui.last == QLatin1String("User Mask data Upload finished ");
     if (!ok)

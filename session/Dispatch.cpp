@@ -4,9 +4,6 @@
 #include "files/SettingTransfer.h"
 #include "firmware/FirmwareOps.h"
 #include "firmware/FirmwareUpdate.h"
-#include "mask/MaskOperations.h"
-#include "mask/MaskOps.h"
-#include "mask/MaskState.h"
 #include "box/BoxCommands.h"
 #include "session/PendingOps.h"
 #include "box/Readback.h"
@@ -34,8 +31,8 @@ template <std::size_t... N> constexpr auto Join(const std::array<OpRange, N>&...
     return all;
 }
 
-constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps,
-    Op::kWarpOps, Op::kFirmwareOps, Op::kFileOps);
+constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kWarpOps,
+    Op::kFirmwareOps, Op::kFileOps);
 
 constexpr bool Disjoint(const auto& ranges)
 {
@@ -61,7 +58,6 @@ const ChainRoute kChainTable[] = {
     {Op::UserMapX, Op::UserMapApplied, UserMapStep, "warp: User Map transfer"},
     {Op::WarpMapSave, Op::WarpMapSelected, WarpMapStep, "warp: warp map data"},
     {Op::WarpMapQuery, Op::WarpMapLoaded, WarpMapStep, "warp: map data load"},
-    {Op::MaskPreview, Op::MaskAssign, MaskOperationStep, "mask: preview, save, delete, read, set"},
     {Op::TransferWindowStart, Op::TransferWindowEnd, SettingTransferStep, "files: setting transfer"},
 };
 

@@ -7,7 +7,6 @@
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "protocol/Frame.h"
-#include "mask/MaskState.h"
 #include "session/PageTable.h"
 #include "session/SessionEvents.h"
 #include "session/SessionFlags.h"
@@ -23,6 +22,7 @@
 namespace trivel {
 
 class Connection;
+class Masks;
 class Transport;
 
 struct SignalSize {
@@ -132,8 +132,10 @@ public:
     TransferState transfer; // the chain of files/SettingTransfer.h
     WarpState warp;
     WarpAdjustState warpAdjust;
-    MaskState mask;
     FirmwareState firmware;
+    // The box's mask subsystem (mask/Masks.h, owned by the Box), for the setting files, the
+    // transfer, the read-back and the preview, which reach it through the session.
+    Masks* masks = nullptr;
 
     // Setting files (files/SettingFile.h): the input and PIP source sizes of the last loaded file
     // (the transfer sends these, not the live sizes), CBSaveAll, and the window the transfer of

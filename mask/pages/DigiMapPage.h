@@ -8,10 +8,12 @@ class QLabel;
 
 namespace trivel {
 
+class Masks;
+
 class DigiMapPage : public PageWidget {
     Q_OBJECT
 public:
-    explicit DigiMapPage(Session& s, QWidget* parent = nullptr);
+    DigiMapPage(Session& s, Masks& masks, QWidget* parent = nullptr);
     ~DigiMapPage() override;
 
 private:
@@ -19,6 +21,7 @@ private:
     void LoadMaskImageClick();
     void BtnSelColorClick();
 
+    Masks& m_masks;
     QLabel* m_picture = nullptr;
     // ColorDialog1; no parent, so it stays out of the page's named widgets until it is shown.
     QColorDialog* m_colourDialog = nullptr;
