@@ -5,6 +5,7 @@
 #include "mask/Controls.h"
 #include "mask/MaskCodec.h"
 #include "mask/Masks.h"
+#include "session/Dispatch.h"
 #include "session/Operations.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
@@ -372,6 +373,80 @@ TEST_F(MaskOperations, CleanClearsThePreviewWithoutAPendingStep)
     EXPECT_EQ(link.sent[0][12], 0);
     EXPECT_EQ(Le32(link.sent[0], 200), 0xA5A5A5A5u); // the frame was not cleared
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(MaskOperations, AStatusReplyCrossingAReadIsNotTakenForTheSlot)
+{
+    box.maskSlot(5) = StoredMono(288);
+    masks.selectSlot(6);
+    std::vector<std::uint8_t> poll(kTcpFrameSize, 0);
+    FrameView(poll.data(), poll.size()).setCode(Cmd::Status);
+    const auto status = box.handle(poll.data(), poll.size());
+    ASSERT_TRUE(status);
+    for (const int before : {0, 1}) { // before the header's reply, before the first piece's
+        SCOPED_TRACE(before);
+        link.clearLog();
+        ui.messages.clear();
+        const Operation<void> read = masks.read();
+        link.pump(before);
+        DeliverReply(s, status->data(), status->size(), false);
+        link.pump();
+        EXPECT_TRUE(read.succeeded());
+        EXPECT_TRUE(texts().empty()) << texts().front().toStdString();
+        EXPECT_EQ(link.log, (Lines{"1025 5", "1026 32", "1026 288"}));
+        EXPECT_EQ(s.masks->state().MaskKind, 1);
+        EXPECT_EQ(s.masks->state().Stream.size(), 288u);
+    }
+}
+
+// Every operation ends failed, and the exchange free, when the box stops answering or the link
+// closes part-way: before any reply, or before the last one.
+TEST_F(MaskOperations, ABoxThatStopsEndsEachOperationWithTheReason)
+{
+    using Start = Operation<void> (Masks::*)();
+    struct Case {
+        const char* name;
+        Start start;
+        int kind;
+        int requests;
+    };
+    const Case cases[] = {{"preview", &Masks::preview, 1, 4}, {"save", &Masks::save, 1, 2},
+        {"delete", &Masks::deleteSlot, 1, 2}, {"read", &Masks::read, 0, 5}, {"assign", &Masks::assign, 0, 1}};
+    for (const Case& c : cases) {
+        for (const bool closes : {false, true}) {
+            for (const int answered : {0, c.requests - 1}) {
+                SCOPED_TRACE(testing::Message()
+                    << c.name << (closes ? " closes" : " silent") << " after " << answered);
+                box.maskSlot(1) = StoredMono(800);
+                load(StoredMono(1200), c.kind);
+                masks.selectSlot(2);
+                FakeBoxTransport fresh{box};
+                fresh.delivery = Delivery::Pumped;
+                fresh.attach(s);
+                ui.messages.clear();
+                const Operation<void> op = (masks.*c.start)();
+                Launch(s, op);
+                fresh.pump(answered);
+                if (closes) {
+                    fresh.close();
+                    s.setTransport(nullptr, QStringLiteral("link closed"));
+                } else {
+                    fresh.dropQueued();
+                    fresh.silent = true;
+                    clock.advance(kReplyAllowanceMs + 1);
+                }
+                fresh.pump();
+                ASSERT_TRUE(op.finished());
+                ASSERT_FALSE(op.succeeded());
+                EXPECT_EQ(op.failure()->kind, closes ? Failure::Kind::LinkLost : Failure::Kind::NoReply);
+                EXPECT_FALSE(s.exchange.holding());
+                if (!closes) {
+                    EXPECT_FALSE(ui.waitWindowOpen());
+                }
+                s.setTransport(nullptr);
+            }
+        }
+    }
 }
 
 } // namespace
