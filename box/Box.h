@@ -3,6 +3,7 @@
 // and the one exchange) and every subsystem, each owning its state. The GUI, trivelctl and the
 // tests make one and reach the subsystems through it.
 
+#include "firmware/Firmware.h"
 #include "mask/Masks.h"
 #include "registers/Registers.h"
 #include "session/Session.h"
@@ -12,11 +13,13 @@ namespace trivel {
 class Box {
 public:
     Box(Clock& clock, UiPort& ui);
+    ~Box();
     Box(const Box&) = delete;
     Box& operator=(const Box&) = delete;
 
     Session session;
     Registers registers;
+    Firmware firmware;
     Masks masks;
 };
 

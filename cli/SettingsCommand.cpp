@@ -337,8 +337,7 @@ int RunSettingsCommand(const QStringList& args)
     Session& s = tool.session;
     Connection connection(s);
     if (const std::optional<int> failed = ConnectAndRead(*app, s, connection, ui, o)) {
-        if (s.connected())
-            connection.BtnCnt2Click();
+        Disconnect(s, connection);
         return *failed;
     }
     int code = Success;
@@ -348,8 +347,7 @@ int RunSettingsCommand(const QStringList& args)
         code = Fail(LinkFailure, "no reply to the window-settings request");
     else
         code = Get(s, o);
-    if (s.connected())
-        connection.BtnCnt2Click();
+    Disconnect(s, connection);
     return code;
 }
 

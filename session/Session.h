@@ -3,7 +3,6 @@
 // line) and passed by reference. Names follow the protocol documentation.
 
 #include "files/TransferState.h"
-#include "firmware/FirmwareState.h"
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "protocol/Frame.h"
@@ -132,7 +131,6 @@ public:
     TransferState transfer; // the chain of files/SettingTransfer.h
     WarpState warp;
     WarpAdjustState warpAdjust;
-    FirmwareState firmware;
     // The box's mask subsystem (mask/Masks.h, owned by the Box), for the setting files, the
     // transfer, the read-back and the preview, which reach it through the session.
     Masks* masks = nullptr;
