@@ -1,6 +1,6 @@
 // A 2 MiB colour mask preview upload (4370 chunks of 480 bytes and the show frame) against
 // trivel-boxsim on TCP loopback, beside as many raw 512-byte round trips to the same simulator
-// measured in the same run. The target is at most 2x the raw figure.
+// measured in the same run. The target is at most 1.3x the raw figure.
 //
 // Measured on a 2-core build machine (Release, other builds running, load average 3 to 8), best
 // of 3 to 7: raw 4371 round trips 31 to 38 ms; upload 79 to 147 ms, ratio 2.09x to 4.2x. On another
@@ -18,7 +18,6 @@
 #include "mask/MaskCodec.h"
 #include "mask/Masks.h"
 #include "session/Dispatch.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
 
@@ -27,7 +26,6 @@
 #include <QEventLoop>
 #include <QLoggingCategory>
 #include <QTimer>
-
 
 #include <cstdio>
 #include <cstring>
@@ -125,6 +123,6 @@ int main(int argc, char** argv)
         "  raw: %d blocking 512-byte round trips to trivel-boxsim: %8.1f ms\n", kRoundTrips, raw * 1000);
     std::printf("  preview upload over TCP to trivel-boxsim:             %8.1f ms\n", up * 1000);
     const double ratio = up / raw;
-    std::printf("  upload time / raw round trips: %.2fx (target at most 2x)\n", ratio);
-    return up < 1e9 && ratio <= 2.0 ? 0 : 1;
+    std::printf("  upload time / raw round trips: %.2fx (target at most 1.3x)\n", ratio);
+    return up < 1e9 && ratio <= 1.3 ? 0 : 1;
 }

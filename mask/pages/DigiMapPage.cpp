@@ -47,9 +47,25 @@ DigiMapPage::DigiMapPage(Session& s, Masks& masks, QWidget* parent)
     m_picture->setFrameShape(QFrame::Box);
     m_picture->setScaledContents(true);
     build::Make<QLabel>(this, ctl::STMaskInfo, QString(), QRect(8, 192, 320, 20));
+    buildSlotControls(340);
+    buildPlacement();
 
-    // Slot operations.
-    const int x = 340;
+    auto* saveAll = build::Make<QCheckBox>(
+        this, ctl::CBSaveAll, QStringLiteral("Save all mask image  to  WBF File"), QRect(340, 192, 280, 20));
+    saveAll->setChecked(m_s.SaveAllMasks);
+    connect(saveAll, &QCheckBox::clicked, this, [this](bool on) { m_masks.setSaveAll(on); });
+
+    m_masks.state().pictureChanged = [this] { showPicture(); };
+    m_masks.state().presetColourDialog = [this] {
+        if (!m_colourDialog)
+            m_colourDialog = new QColorDialog();
+        m_colourDialog->setCurrentColor(QColor::fromRgb(QRgb(m_masks.state().MaskColor)));
+    };
+}
+
+// Load, preview, the slot choice and what is done with the slot, in a column at x.
+void DigiMapPage::buildSlotControls(int x)
+{
     auto* load = build::Make<QPushButton>(
         this, ctl::LoadMaskImage, QStringLiteral("Load Image"), QRect(x, 8, 96, 26));
     auto* preview
@@ -86,8 +102,11 @@ DigiMapPage::DigiMapPage(Session& s, Masks& masks, QWidget* parent)
     connect(set, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.assign()); });
     connect(read, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.read()); });
     connect(del, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.deleteSlot()); });
+}
 
-    // Placement and the header's flags and colour.
+// Placement and the header's flags and colour.
+void DigiMapPage::buildPlacement()
+{
     QGroupBox* place = build::Group(this, nullptr, QStringLiteral("Position"), QRect(8, 214, 320, 124));
     auto* centre
         = build::Make<QCheckBox>(place, ctl::CBCenterMask, QStringLiteral("Center"), QRect(10, 20, 120, 20));
@@ -126,18 +145,6 @@ DigiMapPage::DigiMapPage(Session& s, Masks& masks, QWidget* parent)
     connect(reverse, &QCheckBox::clicked, this, [this](bool on) { m_masks.setReversed(on); });
     connect(loop, &QScrollBar::valueChanged, this, [this](int v) { m_masks.setLoopTime(v); });
     connect(colour, &QPushButton::clicked, this, &DigiMapPage::BtnSelColorClick);
-
-    auto* saveAll = build::Make<QCheckBox>(
-        this, ctl::CBSaveAll, QStringLiteral("Save all mask image  to  WBF File"), QRect(x, 192, 280, 20));
-    saveAll->setChecked(m_s.SaveAllMasks);
-    connect(saveAll, &QCheckBox::clicked, this, [this](bool on) { m_masks.setSaveAll(on); });
-
-    m_masks.state().pictureChanged = [this] { showPicture(); };
-    m_masks.state().presetColourDialog = [this] {
-        if (!m_colourDialog)
-            m_colourDialog = new QColorDialog();
-        m_colourDialog->setCurrentColor(QColor::fromRgb(QRgb(m_masks.state().MaskColor)));
-    };
 }
 
 DigiMapPage::~DigiMapPage()

@@ -17,6 +17,8 @@ public:
     ~DigiMapPage() override;
 
 private:
+    void buildSlotControls(int x);
+    void buildPlacement();
     void showPicture();
     void LoadMaskImageClick();
     void BtnSelColorClick();
