@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace trivel::test {
 namespace {
@@ -403,15 +404,16 @@ TEST_F(MaskOperations, AStatusReplyCrossingAReadIsNotTakenForTheSlot)
 // closes part-way: before any reply, or before the last one.
 TEST_F(MaskOperations, ABoxThatStopsEndsEachOperationWithTheReason)
 {
-    using Start = Operation<void> (Masks::*)();
     struct Case {
         const char* name;
-        Start start;
+        std::function<Operation<void>()> start;
         int kind;
         int requests;
     };
-    const Case cases[] = {{"preview", &Masks::preview, 1, 4}, {"save", &Masks::save, 1, 2},
-        {"delete", &Masks::deleteSlot, 1, 2}, {"read", &Masks::read, 0, 5}, {"assign", &Masks::assign, 0, 1}};
+    const Case cases[] = {{"preview", [this] { return masks.preview(); }, 1, 4},
+        {"save", [this] { return masks.save(); }, 1, 2},
+        {"delete", [this] { return masks.deleteSlot(); }, 1, 2},
+        {"read", [this] { return masks.read(); }, 0, 5}, {"assign", [this] { return masks.assign(); }, 0, 1}};
     for (const Case& c : cases) {
         for (const bool closes : {false, true}) {
             for (const int answered : {0, c.requests - 1}) {
@@ -424,7 +426,7 @@ TEST_F(MaskOperations, ABoxThatStopsEndsEachOperationWithTheReason)
                 fresh.delivery = Delivery::Pumped;
                 fresh.attach(s);
                 ui.messages.clear();
-                const Operation<void> op = (masks.*c.start)();
+                const Operation<void> op = c.start();
                 Launch(s, op);
                 fresh.pump(answered);
                 if (closes) {
