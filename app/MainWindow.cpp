@@ -11,7 +11,6 @@
 #include "files/Controls.h"
 #include "files/SettingFileDialogs.h"
 #include "mask/Controls.h"
-#include "mask/MaskPageLogic.h"
 #include "preview/pages/OutputPreviewWindow.h"
 #include "box/Connection.h"
 #include "box/PageShow.h"
@@ -231,7 +230,7 @@ void TMainForm::FormCreate()
     m_ui.setEnabled(ctl::GBUserMask, false);
     m_ui.setVisible(ctl::GBUserMask, false);
     // Colour dialog preset, blank mask picture, slot preview.
-    InitMaskPages(m_s);
+    m_box.masks.initPages();
 
     connect(PCMain, &QTabWidget::currentChanged, this, &TMainForm::pageChanged);
 }

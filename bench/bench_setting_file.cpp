@@ -42,9 +42,9 @@ struct FullBox {
     {
         s.BoardModel = 115;
         s.setFlag(Flag::UserMask, true);
-        for (auto& c : s.mask.MonoSlotCopy)
+        for (auto& c : s.masks->state().MonoSlotCopy)
             FillSlot(c, false);
-        FillSlot(s.mask.ColourSlotCopy, true);
+        FillSlot(s.masks->state().ColourSlotCopy, true);
         for (auto& m : s.box->warp.state().model)
             for (auto& col : m.PointOffsets)
                 for (auto& p : col)

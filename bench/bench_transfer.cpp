@@ -81,7 +81,7 @@ void FillCaches(Session& s)
         for (std::size_t i = 0; i < 45; ++i)
             s.box->warp.adjust().ControlOffsets[w][i] = {std::int16_t(i), std::int16_t(w)};
         s.box->warp.state().model[w].ControlPattern = std::uint8_t(w == 1 ? 100 : 4);
-        s.mask.MaskAssignment[w] = int(w);
+        s.masks->state().MaskAssignment[w] = int(w);
     }
     // A mono mask of 30000 bytes in slot 1 and a colour one of 200000 bytes in slot 10.
     auto put = [](std::span<std::uint8_t> copy, std::size_t size, const std::array<std::uint8_t, 4>& magic) {
@@ -91,8 +91,8 @@ void FillCaches(Session& s)
         for (int i = 0; i < 4; ++i)
             copy[4 + std::size_t(i)] = std::uint8_t(size >> (8 * i));
     };
-    put(s.mask.MonoSlotCopy[0].writable(), 30000, kMonoMagic);
-    put(s.mask.ColourSlotCopy.writable(), 200000, kColourMagic);
+    put(s.masks->state().MonoSlotCopy[0].writable(), 30000, kMonoMagic);
+    put(s.masks->state().ColourSlotCopy.writable(), 200000, kColourMagic);
 }
 
 struct Run {

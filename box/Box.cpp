@@ -7,6 +7,7 @@ Box::Box(Clock& clock, UiPort& ui)
     , registers(session)
     , warp(session)
     , firmware(session)
+    , masks(session)
 {
     session.box = this;
 }

@@ -4,6 +4,7 @@
 // tests make one and reach the subsystems through it.
 
 #include "firmware/Firmware.h"
+#include "mask/Masks.h"
 #include "registers/Registers.h"
 #include "session/Session.h"
 #include "warp/Warp.h"
@@ -21,6 +22,7 @@ public:
     Registers registers;
     Warp warp;
     Firmware firmware;
+    Masks masks;
 };
 
 } // namespace trivel

@@ -4,7 +4,7 @@
 #include "box/PageShow.h"
 #include "box/StatusPoll.h"
 #include "firmware/Controls.h"
-#include "mask/MaskState.h"
+#include "mask/Masks.h"
 #include "protocol/SettingCodec.h"
 #include "session/Operations.h"
 #include "session/Session.h"
@@ -96,7 +96,8 @@ void TakeIdentity(Session& s, const FrameView& r)
     const bool boardError = (status & 0x08) != 0;
     if (boardError || firmware < kMinControllerFirmware)
         Reject(s, boardError, firmware);
-    ApplyUserMaskFeature(s, r.u8(37));
+    if (s.masks)
+        s.masks->applyFeature(r.u8(37));
     ResetWindowSettings(s);
 }
 
@@ -143,7 +144,8 @@ Operation<void> ReadWindows(Session& s)
         if (userMask) {
             // The slot indexes the slot copies later: anything but Off or 1..10 counts as Off.
             const int slot = DecodeSettingDigits(co_await Query(s, "DMI"));
-            s.mask.MaskAssignment[std::size_t(w)] = slot >= 0 && slot <= 10 ? slot : 0;
+            if (s.masks)
+                s.masks->assignment()[std::size_t(w)] = slot >= 0 && slot <= 10 ? slot : 0;
         }
         s.ReadbackItem = 0;
         s.settings.DCM[std::size_t(w)] = std::uint8_t(DecodeSettingDigits(co_await Query(s, "DCM")));
@@ -213,7 +215,8 @@ Operation<void> ReadBack(Session& s, ReadbackStart start)
         const Clear clear = start == ReadbackStart::AfterTransfer ? Clear::Head : Clear::Frame;
         ShowNetworkSettings(s, co_await s.exchange.send(Request(Cmd::ReadNetwork, clear)));
         s.ui.addWaitProgress(kProgressStep);
-        co_await ReadMaskSlots(s);
+        if (s.masks)
+            co_await s.masks->readSlots();
     }
     co_await ReadBlocks(s, windowSettingsClear);
     co_await ReadWindows(s);

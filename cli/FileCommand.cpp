@@ -4,6 +4,7 @@
 #include "cli/ReadbackReport.h"
 #include "files/SettingFile.h"
 #include "link/Clock.h"
+#include "mask/Masks.h"
 #include "session/Session.h"
 
 #include <QCryptographicHash>
@@ -157,9 +158,9 @@ QJsonObject FileReport(const Session& s, const FileHeader& h)
     r["FileInputSize"] = Sizes(s.FileInputSize);
     r["FilePipSourceSize"] = Sizes(s.FilePipSourceSize);
     QJsonArray digests;
-    for (const auto& copy : s.mask.MonoSlotCopy)
+    for (const auto& copy : s.masks->state().MonoSlotCopy)
         digests.append(SlotDigest(copy));
-    digests.append(SlotDigest(s.mask.ColourSlotCopy));
+    digests.append(SlotDigest(s.masks->state().ColourSlotCopy));
     r["MaskSlotSha1"] = digests;
     if (!wholeBox)
         ForEachPerWindow(r, [](const QString&, QJsonArray& a) {

@@ -1,14 +1,12 @@
 #include "cli/MaskBoxCommand.h"
 #include "box/Box.h"
 
+#include "box/Connection.h"
 #include "cli/BoxRun.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "mask/MaskImage.h"
-#include "mask/MaskOperations.h"
-#include "mask/MaskPageLogic.h"
-#include "box/Connection.h"
-#include "session/PendingOps.h"
+#include "mask/Masks.h"
 #include "session/Session.h"
 #include "settings/WindowSelect.h"
 
@@ -37,8 +35,8 @@ delete  deletes slot S on the box
 assign  shows slot S (or no mask) on window N
 Offline conversion: 'trivelctl mask encode|decode', see 'trivelctl mask --help'.
 
-Exit codes: 0 done, 1 refused (bad image, empty slot, wrong slot), 2 usage error, 3 link failure,
-4 box rejected.
+Exit codes: 0 done, 1 refused (bad image, empty slot), 2 usage error (also a slot that takes
+the other kind of picture), 3 link failure (no box, link lost, no reply), 4 box rejected.
 )";
 
 enum class Verb { Upload, Read, Delete, Assign };
@@ -180,6 +178,62 @@ int WriteSlotPicture(const MaskState& m, const Options& o)
     return 0;
 }
 
+// An 8-bit picture makes a colour mask, which only slot 10 takes: decided from the file before
+// anything is sent. -1 when the slot may fit (a file that is no picture is the conversion's to
+// report; a 1-bit picture for slot 10 is refused by the save, with its message).
+int RefuseSlotForPicture(const QByteArray& bmp, const Options& o)
+{
+    if (o.slot <= 0)
+        return -1;
+    const MaskBitmap b = LoadMaskBitmap(bmp);
+    if (b.status != MaskLoadStatus::Ok)
+        return -1;
+    if (b.picture.depth != 1 && o.slot != kColourSlot)
+        return Fail(2, "an 8-bit picture makes a colour mask: --slot 10");
+    return -1;
+}
+
+// The verb's whole chain on the box; it ends done only once the chain's last reply is in.
+Operation<void> RunVerb(Masks& masks, const Options& o, QByteArray bmp)
+{
+    if (o.verb != Verb::Upload) {
+        masks.selectSlot(o.slot);
+        if (o.verb == Verb::Read)
+            co_await masks.read();
+        else if (o.verb == Verb::Delete)
+            co_await masks.deleteSlot();
+        else
+            co_await masks.assign();
+        co_return;
+    }
+    masks.loadImage(bmp);
+    if (masks.state().MaskKind == 0)
+        Fail(Failure::Kind::Refused, QStringLiteral("the picture gives no mask"), true);
+    if (o.centre) {
+        masks.setCentred(true);
+    } else if (o.offsetGiven) {
+        masks.setOffsetX(std::min(o.offsetX, kMaskOffsetXMax));
+        masks.setOffsetY(std::min(o.offsetY, kMaskOffsetYMax));
+    }
+    co_await masks.preview();
+    if (o.slot > 0) {
+        masks.selectSlot(o.slot);
+        co_await masks.save();
+    }
+}
+
+// 0 when the chain ended done; 1 refused, 4 a box that answered wrongly, 3 silence or a lost link.
+int ExitCodeOf(const Operation<void>& op)
+{
+    if (op.succeeded())
+        return 0;
+    const Failure& f = *op.failure();
+    if (f.kind == Failure::Kind::Refused)
+        return f.shown ? 1 : Fail(1, f.reason);
+    const QString why = f.reason.isEmpty() ? QStringLiteral("the operation did not finish") : f.reason;
+    return Fail(f.kind == Failure::Kind::BoxFault ? 4 : 3, why);
+}
+
 } // namespace
 
 bool IsMaskBoxCommand(const QStringList& args)
@@ -208,6 +262,8 @@ int RunMaskBoxCommand(const QStringList& args)
         if (!f.open(QIODevice::ReadOnly))
             return Fail(1, "cannot read " + o.file + ": " + f.errorString());
         bmp = f.readAll();
+        if (const int code = RefuseSlotForPicture(bmp, o); code >= 0)
+            return code;
     }
 
     RealClock clock;
@@ -215,101 +271,46 @@ int RunMaskBoxCommand(const QStringList& args)
     Box tool(clock, ui);
     Session& s = tool.session;
     Connection connection(s);
-    MaskState& m = s.mask;
 
-    // Stages: select the window and let its replies pass, run the operation, (upload) store.
-    enum class Stage { Settle, Running, Storing, Done };
-    Stage stage = Stage::Settle;
-    int result = 0;
+    // The replies to the window selection go by before the first mask request.
+    bool settling = true;
     QElapsedTimer settle;
+    Operation<void> chain;
     Progress progress(o.verb == Verb::Upload ? "mask upload" : "mask read");
     qsizetype memoSeen = 0;
-
-    const auto start = [&] {
-        switch (o.verb) {
-        case Verb::Upload:
-            LoadMaskImageFile(s, bmp);
-            if (m.MaskKind == 0) {
-                result = 1;
-                return;
-            }
-            if (o.centre) {
-                CBCenterMaskClick(s, true);
-            } else if (o.offsetGiven) {
-                SBMaskOffsetXChange(s, std::min(o.offsetX, kMaskOffsetXMax));
-                SBMaskOffsetYChange(s, std::min(o.offsetY, kMaskOffsetYMax));
-            }
-            BtnUploadMaskClick(s);
-            break;
-        case Verb::Read:
-            CBMaskIdxChange(s, o.slot);
-            BtnMaskReadClick(s);
-            break;
-        case Verb::Delete:
-            CBMaskIdxChange(s, o.slot);
-            BtnMaskDeleteClick(s);
-            break;
-        case Verb::Assign:
-            CBMaskIdxChange(s, o.slot);
-            BtnMaskLoadClick(s);
-            break;
-        }
-    };
 
     const int exitCode = RunOnBox(
         o.link, s, connection, ui,
         [&] {
             memoSeen = ui.memo().size();
-            if (!s.flag(Flag::UserMask)) {
-                result = 1;
-                stage = Stage::Done;
-                Fail(1, "the box has no user masks");
+            if (!s.flag(Flag::UserMask))
                 return;
-            }
-            if (o.window >= s.ChannelCount) {
-                result = 2;
-                stage = Stage::Done;
-                Fail(2, QStringLiteral("the box has %1 windows").arg(s.ChannelCount));
-                return;
-            }
-            if (o.window >= 0)
+            if (o.window >= 0 && o.window < s.ChannelCount)
                 SelectWindow(s, o.window);
             settle.start();
         },
         [&] {
             for (; memoSeen < ui.memo().size(); ++memoSeen)
                 std::fprintf(stderr, "trivelctl: box: %s\n", qPrintable(ui.memo().at(memoSeen)));
-            if (!s.connected())
-                return 3;
-            if (stage == Stage::Settle) {
-                // The replies to the window selection go by before the first mask request.
+            if (!s.flag(Flag::UserMask))
+                return Fail(1, "the box has no user masks");
+            if (o.window >= s.ChannelCount)
+                return Fail(2, QStringLiteral("the box has %1 windows").arg(s.ChannelCount));
+            if (settling) {
+                if (!s.connected())
+                    return Fail(3, "the connection to the box was closed");
                 if (settle.elapsed() < 200)
                     return -1;
-                stage = Stage::Running;
-                start();
-                if (result != 0)
-                    return result;
+                settling = false;
+                chain = RunVerb(tool.masks, o, bmp);
             }
-            if (stage == Stage::Done)
-                return result;
             if (o.verb == Verb::Upload || o.verb == Verb::Read)
                 progress.show(ui.waitProgress(), ui.waitMaximum());
-            if (s.busy())
-                return -1;
-            if (stage == Stage::Running && o.verb == Verb::Upload && o.slot > 0) {
-                stage = Stage::Storing;
-                CBMaskIdxChange(s, o.slot);
-                BtnMaskSaveClick(s);
-                // A refused slot (a mono mask in slot 10, a colour one below) sends nothing.
-                return !s.busy() ? 1 : -1;
-            }
-            if (o.verb == Verb::Read && m.MaskKind == 0)
-                return 1;
-            return 0;
+            return chain.finished() ? ExitCodeOf(chain) : -1;
         });
     int code = exitCode;
     if (code == 0 && o.verb == Verb::Read)
-        code = WriteSlotPicture(m, o);
+        code = WriteSlotPicture(tool.masks.state(), o);
     cli::Disconnect(s, connection);
     return code;
 }

@@ -4,6 +4,7 @@
 #include "firmware/Controls.h"
 
 #include "box/Readback.h"
+#include "mask/Masks.h"
 #include "session/Session.h"
 
 #include <QJsonArray>
@@ -143,11 +144,11 @@ QJsonObject CacheReport(const Session& s)
     r["PipSettings"] = pip;
     r["DCM"] = Ints(s.settings.DCM);
     r["HDO"] = Ints(s.settings.HDO);
-    r["MaskAssignment"] = Ints(s.mask.MaskAssignment);
+    r["MaskAssignment"] = Ints(s.masks->state().MaskAssignment);
     QJsonArray slotSizes;
-    for (const auto& copy : s.mask.MonoSlotCopy)
+    for (const auto& copy : s.masks->state().MonoSlotCopy)
         slotSizes.append(qint64(SlotSize(copy)));
-    slotSizes.append(qint64(SlotSize(s.mask.ColourSlotCopy)));
+    slotSizes.append(qint64(SlotSize(s.masks->state().ColourSlotCopy)));
     r["MaskSlotSizes"] = slotSizes;
     return r;
 }

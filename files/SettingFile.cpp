@@ -4,6 +4,7 @@
 #include "session/Controls.h"
 #include "box/PageShow.h"
 #include "session/PageTable.h"
+#include "mask/Masks.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
 
@@ -63,7 +64,7 @@ struct FileCaches {
         c.fileInput = s.FileInputSize;
         c.pip = s.settings.PipSettings;
         c.filePip = s.FilePipSourceSize;
-        c.maskAssignment = s.mask.MaskAssignment;
+        c.maskAssignment = s.masks->state().MaskAssignment;
         c.dcm = s.settings.DCM;
         c.hdo = s.settings.HDO;
         return c;
@@ -102,7 +103,7 @@ struct FileCaches {
         s.FileInputSize = fileInput;
         s.settings.PipSettings = pip;
         s.FilePipSourceSize = filePip;
-        s.mask.MaskAssignment = maskAssignment;
+        s.masks->state().MaskAssignment = maskAssignment;
         s.settings.DCM = dcm;
         s.settings.HDO = hdo;
     }
@@ -391,7 +392,8 @@ template <class IO> void SingleWindowRecord(IO& io, FileCaches& c, std::size_t w
 
 const SlotCopy& CopyOfSlot(const Session& s, int slot)
 {
-    return slot == kSlots - 1 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot)];
+    return slot == kSlots - 1 ? s.masks->state().ColourSlotCopy
+                              : s.masks->state().MonoSlotCopy[std::size_t(slot)];
 }
 
 // One mask entry: the copy's stream up to its size field, or a length of 0. A copy whose size
@@ -597,7 +599,8 @@ void ApplySlotActions(Session& s, const SlotActions& actions, const QByteArray& 
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     for (int slot = 0; slot < kSlots; ++slot) {
         const SlotAction& a = actions[std::size_t(slot)];
-        SlotCopy& copy = slot == kSlots - 1 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot)];
+        SlotCopy& copy = slot == kSlots - 1 ? s.masks->state().ColourSlotCopy
+                                            : s.masks->state().MonoSlotCopy[std::size_t(slot)];
         switch (a.kind) {
         case SlotAction::Keep:
             break;
@@ -813,7 +816,7 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
         if (model116)
             SingleWindowBlendDefaults(s.settings.BlendSettings[w]);
         s.TransferWindow = int(w);
-        assigned = s.mask.MaskAssignment[w];
+        assigned = s.masks->state().MaskAssignment[w];
     }
     // The defaults go in before the refill so that the pages show what will be sent.
     RefreshAfterLoad(s);
@@ -832,11 +835,11 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
                     QStringLiteral("Setting file: a single-window transfer of a whole-box file sends no "
                                    "mask slots."));
             if (r.maskTransfer)
-                s.mask.SlotCounter = 0;
+                s.transfer.MaskSlot = 0;
         } else {
             r.maskTransfer = boxMasks && assigned != 0;
             if (r.maskTransfer)
-                s.mask.SlotCounter = assigned - 1;
+                s.transfer.MaskSlot = assigned - 1;
         }
     }
     qCInfo(lcFiles) << "loaded" << (wholeBox ? "whole-box" : "single-window") << "file, version" << v;

@@ -3,7 +3,7 @@
 //
 // The state the formats need beyond the caches lives in the session: CBSaveAll is
 // Session::SaveAllMasks, the sizes read from a file are Session::FileInputSize and
-// FilePipSourceSize, and a load sets Session::TransferWindow and MaskState::SlotCounter for the
+// FilePipSourceSize, and a load sets Session::TransferWindow and TransferState::MaskSlot for the
 // transfer that follows it.
 
 #include "files/SettingFileIo.h"

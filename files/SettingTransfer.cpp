@@ -4,8 +4,8 @@
 #include "box/Readback.h"
 #include "files/FileOps.h"
 #include "protocol/SettingCodec.h"
-#include "mask/MaskState.h"
-#include "mask/MaskTransfer.h"
+#include "mask/Masks.h"
+#include "protocol/MaskFrames.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
@@ -133,7 +133,7 @@ void FillCommandList(Session& s)
     v[70] = ws.VGE[w];
     v[71] = s.settings.DCM[w];
     v[72] = s.settings.HDO[w];
-    v[73] = s.mask.MaskAssignment[w];
+    v[73] = s.masks->state().MaskAssignment[w];
 
     for (std::size_t i = 0; i < kTemplates.size(); ++i) {
         SettingCommand& cmd = s.transfer.CommandList[i];
@@ -187,39 +187,47 @@ const SlotCopy* MonoCopy(const Session& s, int slot)
 {
     if (slot < 0 || slot >= kMonoSlots)
         return nullptr;
-    return &s.mask.MonoSlotCopy[std::size_t(slot)];
+    return &s.masks->state().MonoSlotCopy[std::size_t(slot)];
 }
 
 // Loads a copy into MaskStream; false when the copy is empty.
 bool LoadStream(Session& s, const SlotCopy* copy)
 {
-    s.mask.Stream.clear();
+    s.masks->state().Stream.clear();
     const std::size_t n = copy ? CopyLength(*copy) : 0;
     if (n == 0)
         return false;
-    s.mask.Stream.bytes.assign(copy->begin(), copy->begin() + std::ptrdiff_t(n));
-    s.mask.Stream.rewind();
+    s.masks->state().Stream.bytes.assign(copy->begin(), copy->begin() + std::ptrdiff_t(n));
+    s.transfer.MaskPosition = 0;
     return true;
 }
 
 bool StreamSent(const Session& s)
 {
-    return s.mask.Stream.position >= s.mask.Stream.size();
+    return s.transfer.MaskPosition >= s.masks->state().Stream.size();
 }
 
+// The next piece of the stream, written over the frame as it stands.
 void SendChunk(Session& s, std::uint32_t code, int nextOp)
 {
+    const auto& stream = s.masks->state().Stream.bytes;
+    const std::size_t at = std::min(s.transfer.MaskPosition, stream.size());
+    const std::span<const std::uint8_t> rest = std::span(stream).subspan(at);
+    proto::MaskUploadChunk(
+        code, s.CurrentWindow, std::uint32_t(at), std::uint32_t(stream.size()), rest, Clear::None)
+        .applyTo(s.RequestBuffer);
+    s.transfer.MaskPosition = at + std::min(rest.size(), proto::kMaskUploadChunkBytes);
     s.PendingOp = nextOp;
-    SendMaskChunkAs(s, code);
+    SendFrame(s);
 }
 
 // Store (4130) or delete (4131) of TransferSlot, written over the frame as it stands.
 void SendSlotFrame(Session& s, std::uint32_t code, int nextOp)
 {
-    FrameView f = s.request();
-    f.setCode(code);
-    f.put8(8, std::uint8_t(s.CurrentWindow));
-    f.put8(12, std::uint8_t(std::clamp(s.mask.SlotCounter, 0, 9)));
+    const int slot = std::clamp(s.transfer.MaskSlot, 0, 9);
+    (code == Cmd::MaskStore ? proto::MaskStore(s.CurrentWindow, slot, Clear::None)
+                            : proto::MaskDelete(s.CurrentWindow, slot, Clear::None))
+        .applyTo(s.RequestBuffer);
     s.PendingOp = nextOp;
     SendFrame(s);
 }
@@ -227,7 +235,7 @@ void SendSlotFrame(Session& s, std::uint32_t code, int nextOp)
 // A mono slot of the all-slot phase: its chunks, or its delete.
 void SendMonoSlot(Session& s, bool extraProgressOnDelete)
 {
-    if (LoadStream(s, MonoCopy(s, s.mask.SlotCounter))) {
+    if (LoadStream(s, MonoCopy(s, s.transfer.MaskSlot))) {
         SendChunk(s, Cmd::MaskUploadMono, Op::TransferMaskChunk);
         return;
     }
@@ -238,7 +246,7 @@ void SendMonoSlot(Session& s, bool extraProgressOnDelete)
 
 void SendColourSlot(Session& s)
 {
-    if (LoadStream(s, &s.mask.ColourSlotCopy))
+    if (LoadStream(s, &s.masks->state().ColourSlotCopy))
         SendChunk(s, Cmd::MaskUploadColour, Op::TransferColourChunk);
     else
         SendSlotFrame(s, Cmd::MaskDelete, Op::TransferMaskDone);
@@ -246,10 +254,10 @@ void SendColourSlot(Session& s)
 
 void NextMaskSlot(Session& s)
 {
-    s.mask.Stream.clear();
-    ++s.mask.SlotCounter;
+    s.masks->state().Stream.clear();
+    ++s.transfer.MaskSlot;
     AddProgress(s, 1);
-    if (s.mask.SlotCounter < kMonoSlots)
+    if (s.transfer.MaskSlot < kMonoSlots)
         SendMonoSlot(s, false);
     else
         SendColourSlot(s);
@@ -491,7 +499,7 @@ void WindowStep(Session& s, int op)
     case Op::TransferUpdate4: {
         Wait(s, 100);
         SettingCommand& dmi = t.CommandList[kWindowCommands];
-        EncodeSettingValue(s.mask.MaskAssignment[TransferIndex(s)], dmi);
+        EncodeSettingValue(s.masks->state().MaskAssignment[TransferIndex(s)], dmi);
         s.PendingOp = Op::TransferAssignment;
         PutSettingFrame(s.RequestBuffer, Cmd::SettingQuery, dmi, 0);
         SendFrame(s);
@@ -541,13 +549,13 @@ void MaskStep(Session& s, int op)
             SendChunk(s, Cmd::MaskUploadColour, Op::TransferColourChunk);
         break;
     case Op::TransferMaskDone:
-        s.mask.Stream.clear();
+        s.masks->state().Stream.clear();
         AddProgress(s, 1);
         StartWindowTransfer(s);
         break;
     case Op::TransferSingleMono:
         AddProgress(s, 10);
-        if (LoadStream(s, MonoCopy(s, s.mask.SlotCounter)))
+        if (LoadStream(s, MonoCopy(s, s.transfer.MaskSlot)))
             SendChunk(s, Cmd::MaskUploadMono, Op::TransferSingleMonoChunk);
         else
             SendSlotFrame(s, Cmd::MaskDelete, Op::TransferMaskDone);
@@ -585,7 +593,7 @@ void StartMaskTransfer(Session& s)
 {
     int first = Op::TransferMaskFirst;
     if (s.flag(Flag::SingleWindowTransfer)) {
-        const int a = s.mask.MaskAssignment[std::size_t(s.CurrentWindow & 3)];
+        const int a = s.masks->state().MaskAssignment[std::size_t(s.CurrentWindow & 3)];
         first = a >= 1 && a <= 9 ? Op::TransferSingleMono : Op::TransferSingleColour;
     }
     Announce(s, TransferPhase::MaskSlots);
@@ -611,17 +619,17 @@ void StartSettingTransfer(Session& s, bool wholeBox)
     SetProgress(s, 0);
     SetProgressMaximum(s, single ? kSingleWindowProgress : kWholeBoxProgress);
     s.ui.set(ctl::UpdateStep, Prop::Top, 180);
-    s.mask.Stream.clear();
+    s.masks->state().Stream.clear();
 
     const bool userMask = s.flag(Flag::UserMask);
     if (userMask && !single) {
-        s.mask.SlotCounter = 0;
+        s.transfer.MaskSlot = 0;
         StartMaskTransfer(s);
         return;
     }
-    const int a = s.mask.MaskAssignment[std::size_t(s.TransferWindow)];
+    const int a = s.masks->state().MaskAssignment[std::size_t(s.TransferWindow)];
     if (userMask && !wholeBox && a >= 1 && a <= 10) {
-        s.mask.SlotCounter = a - 1;
+        s.transfer.MaskSlot = a - 1;
         StartMaskTransfer(s);
         return;
     }
@@ -636,7 +644,7 @@ void ContinueSettingTransfer(Session& s, bool maskTransfer)
 {
     if (!s.connected())
         return;
-    s.mask.Stream.clear();
+    s.masks->state().Stream.clear();
     if (maskTransfer)
         StartMaskTransfer(s);
     else

@@ -1,7 +1,7 @@
 #pragma once
-// The tool's copies of the box's ten mask slots and the slot assigned to each window.
+// The tool's copies of the box's ten mask slots, the slot assigned to each window, and the mask
+// the Digi Mapping page prepares. Held by Masks (mask/Masks.h).
 
-#include "link/Operation.h"
 #include "mask/SlotCopy.h"
 
 #include <QImage>
@@ -13,8 +13,6 @@
 
 namespace trivel {
 
-class Session;
-
 inline constexpr std::size_t kMonoSlotBytes = 262144;
 inline constexpr std::size_t kColourSlotBytes = 2097152;
 inline constexpr std::size_t kMaskHeaderBytes = 32;
@@ -24,20 +22,13 @@ inline constexpr int kMonoSlots = 9; // slots 1..9; slot 10 is the colour slot
 inline constexpr std::array<std::uint8_t, 4> kMonoMagic{0x00, 0x4D, 0x45, 0x58};
 inline constexpr std::array<std::uint8_t, 4> kColourMagic{0x00, 0x43, 0x45, 0x58};
 
-// The current mask as converted or read back, with a read position like a memory stream: the
-// upload sends it from the position on, chunk by chunk.
+// The current mask as converted or read back.
 struct MaskStream {
     std::vector<std::uint8_t> bytes;
-    std::size_t position = 0;
 
     bool empty() const { return bytes.empty(); }
     std::size_t size() const { return bytes.size(); }
-    void clear()
-    {
-        bytes.clear();
-        position = 0;
-    }
-    void rewind() { position = 0; }
+    void clear() { bytes.clear(); }
 };
 
 struct MaskState {
@@ -53,7 +44,6 @@ struct MaskState {
     std::int32_t MonoMaskLimit = 32768;
     int MaskKind = 0; // 0 none, 1 mono, 2 colour
     MaskStream Stream;
-    int SlotCounter = 0; // slot being read at connect, 0-based
 
     // Filled by "Read": one mono buffer per window and one colour buffer, laid out like the slot
     // copies.
@@ -80,11 +70,5 @@ struct MaskState {
     std::function<void()> slotPreviewChanged;
     std::function<void()> presetColourDialog;
 };
-
-// Applies the user-mask byte of the Identify reply (byte 37): 0 means no user-mask feature.
-void ApplyUserMaskFeature(Session& s, std::uint8_t feature);
-// The slot copies read at connect, with the user-mask feature: nine mono slots and the colour
-// slot, each header then its 256-byte pieces. Nothing without the feature.
-Operation<void> ReadMaskSlots(Session& s);
 
 } // namespace trivel

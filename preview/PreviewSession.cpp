@@ -2,6 +2,7 @@
 
 #include "box/Box.h"
 #include "mask/MaskCodec.h"
+#include "mask/Masks.h"
 #include "session/Session.h"
 #include "warp/WarpAdjustState.h"
 #include "warp/WarpModel.h"
@@ -214,7 +215,7 @@ PreviewInput BuildPreviewInput(const Session& s, int window, const QImage& sourc
     in.notes << QStringLiteral("Blend, colour and black level: approximated by the documented curve.");
     in.notes << QStringLiteral("Not shown: the Image page (brightness, contrast, sharpness, hue, saturation, "
                                "colour gains), video-wall zoom, pan, overscan and orientation, PIP.");
-    in.mask = PreviewMaskOf(s.mask, w, note);
+    in.mask = PreviewMaskOf(s.masks->state(), w, note);
     in.notes << note;
     return in;
 }
@@ -246,11 +247,11 @@ std::size_t PreviewFingerprint(const Session& s, int window)
         mix(s.box->warp.state().SourceYTable.data(), sizeof s.box->warp.state().SourceYTable);
     }
     mix(s.settings.BlendSettings[wi].bytes.data(), BlendRecord::kSize);
-    const int slot = s.mask.MaskAssignment[wi];
+    const int slot = s.masks->state().MaskAssignment[wi];
     mix(&slot, sizeof slot);
     if (slot >= 1 && slot <= kMonoSlots + 1) {
-        const auto& copy
-            = slot <= kMonoSlots ? s.mask.MonoSlotCopy[std::size_t(slot - 1)] : s.mask.ColourSlotCopy;
+        const auto& copy = slot <= kMonoSlots ? s.masks->state().MonoSlotCopy[std::size_t(slot - 1)]
+                                              : s.masks->state().ColourSlotCopy;
         // Header and the start of the body: a stored mask changes its header's size or offsets.
         mix(copy.data(), std::min<std::size_t>(copy.size(), 4096));
     }

@@ -36,8 +36,11 @@ Request& Request::u32(std::size_t offset, std::uint32_t v)
 
 Request& Request::bytes(std::size_t offset, std::span<const std::uint8_t> data)
 {
-    for (std::size_t i = 0; i < data.size(); ++i)
-        u8(offset + i, data[i]);
+    assert(offset <= kFields && data.size() <= kFields - offset);
+    const std::size_t n = offset < kFields ? std::min(data.size(), kFields - offset) : 0;
+    std::copy_n(data.begin(), n, m_bytes.begin() + std::ptrdiff_t(offset));
+    for (std::size_t i = offset; i < offset + n; ++i)
+        m_written.set(i);
     return *this;
 }
 
@@ -56,9 +59,18 @@ void Request::applyTo(FrameBuffer& buffer) const
     f.setCode(m_code);
     if (m_written.none())
         return;
-    for (std::size_t i = 0; i < kFields; ++i)
-        if (m_written.test(i))
-            f.put8(i, m_bytes[i]);
+    // Runs of written fields go in at once: an upload piece writes 480 bytes in a row.
+    for (std::size_t i = 0; i < kFields;) {
+        if (!m_written.test(i)) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < kFields && m_written.test(end))
+            ++end;
+        f.copyIn(i, m_bytes.data() + i, end - i);
+        i = end;
+    }
 }
 
 Request Request::fromFrame(const FrameBuffer& buffer, Clear clear)

@@ -2,9 +2,6 @@
 
 #include "files/FileOps.h"
 #include "files/SettingTransfer.h"
-#include "mask/MaskOperations.h"
-#include "mask/MaskOps.h"
-#include "mask/MaskState.h"
 #include "box/BoxCommands.h"
 #include "session/PendingOps.h"
 #include "box/Readback.h"
@@ -28,7 +25,7 @@ template <std::size_t... N> constexpr auto Join(const std::array<OpRange, N>&...
     return all;
 }
 
-constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps, Op::kFileOps);
+constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kFileOps);
 
 constexpr bool Disjoint(const auto& ranges)
 {
@@ -45,7 +42,6 @@ static_assert(Disjoint(kAllOps), "two owners claim the same PendingOp values");
 
 // PendingOp value ranges and their steps. A value without a row is ignored (PendingOp kept).
 const ChainRoute kChainTable[] = {
-    {Op::MaskPreview, Op::MaskAssign, MaskOperationStep, "mask: preview, save, delete, read, set"},
     {Op::TransferWindowStart, Op::TransferWindowEnd, SettingTransferStep, "files: setting transfer"},
 };
 

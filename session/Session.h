@@ -6,7 +6,6 @@
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "protocol/Frame.h"
-#include "mask/MaskState.h"
 #include "session/PageTable.h"
 #include "session/SessionEvents.h"
 #include "session/SessionFlags.h"
@@ -21,6 +20,7 @@ namespace trivel {
 
 class Box;
 class Connection;
+class Masks;
 class Transport;
 
 struct SignalSize {
@@ -131,7 +131,9 @@ public:
 
     SettingsState settings;
     TransferState transfer; // the chain of files/SettingTransfer.h
-    MaskState mask;
+    // The box's mask subsystem (mask/Masks.h, owned by the Box), for the setting files, the
+    // transfer, the read-back and the preview, which reach it through the session.
+    Masks* masks = nullptr;
 
     // Setting files (files/SettingFile.h): the input and PIP source sizes of the last loaded file
     // (the transfer sends these, not the live sizes), CBSaveAll, and the window the transfer of

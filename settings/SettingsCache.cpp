@@ -2,6 +2,7 @@
 #include "box/Box.h"
 #include "session/Session.h"
 #include "box/StatusPoll.h"
+#include "mask/Masks.h"
 #include "settings/Controls.h"
 #include "settings/PictureHandlers.h"
 #include "settings/SettingsState.h"
@@ -98,10 +99,8 @@ void RefreshWindowState(Session& s)
         ui.setChecked(ctl::BtnWins[k], k == w);
 
     // The mask page selects the window's user-mask slot and runs its change handler.
-    if (s.flag(Flag::PipCapable) && s.flag(Flag::UserMask) && s.pageHooks.maskSlotChange) {
-        s.mask.MaskIdx2 = s.mask.MaskAssignment[w];
-        s.pageHooks.maskSlotChange();
-    }
+    if (s.flag(Flag::PipCapable) && s.flag(Flag::UserMask) && s.pageHooks.maskSlotChange && s.masks)
+        s.masks->previewSlot(s.masks->assignment()[w]);
 
     // A PIP on screen rules out 90 and 270: the window falls back to Normal.
     const bool rotations = RotationsAvailable(s);

@@ -1,6 +1,7 @@
 #include "sim/BoxModel.h"
 
 #include "protocol/FirmwareFrames.h"
+#include "protocol/MaskFrames.h"
 #include "protocol/RegisterFrames.h"
 #include "protocol/WarpFrames.h"
 #include "protocol/SessionFrames.h"
@@ -201,8 +202,8 @@ std::optional<std::vector<std::uint8_t>> BoxModel::handle(const std::uint8_t* re
     if (wrongCodeFor && *wrongCodeFor == code)
         rp.setCode(wrongCode);
     if (hostile == Hostile::MaskSize && (code == Cmd::MaskReadHeader || code == Cmd::MaskReadColourHeader)
-        && rp.u8(10) == 'E' && rp.u8(11) == 'X')
-        rp.put32(12, 0xFFFFFF00u); // the header's size field
+        && proto::MaskHeaderReplyView{rp}.holdsMask())
+        proto::PutMaskHeaderSize(rp, 0xFFFFFF00u);
     if (hostile == Hostile::Random || hostile == Hostile::Extreme || hostile == Hostile::Flood) {
         HostileRandom rng(seed, std::uint64_t(m_replies));
         if (hostile == Hostile::Random) {
@@ -513,57 +514,57 @@ void BoxModel::applyBulkBlock(FrameView req)
 
 void BoxModel::handleMask(std::uint32_t code, FrameView req, FrameView rep)
 {
-    const int w = clampWindow(req.u8(8));
+    const proto::MaskRequestView r{req};
+    const int w = clampWindow(r.window());
     switch (code) {
     case Cmd::MaskShow: {
         auto& s = window(w);
-        s.maskShown = req.u8(12);
+        s.maskShown = r.shown() ? 1 : 0;
         if (s.maskShown)
-            s.maskKind = req.u8(16);
+            s.maskKind = std::uint8_t(r.kind());
         break;
     }
     case Cmd::MaskUploadMono:
     case Cmd::MaskUploadColour: {
         const std::size_t limit = code == Cmd::MaskUploadMono ? kMonoSlotLimit : kColourSlotLimit;
-        const std::size_t pos = req.u32(12);
-        const std::size_t size = std::min<std::size_t>(req.u32(16), limit);
+        const std::size_t pos = r.offset();
+        const std::size_t size = std::min<std::size_t>(r.total(), limit);
         auto& up = m_maskUpload[std::size_t(w)];
         if (pos == 0 || up.size() != size)
             up.assign(size, 0);
         if (pos < size)
-            req.copyOut(20, up.data() + pos, std::min<std::size_t>(480, size - pos));
+            r.chunk(up.data() + pos, size - pos);
         break;
     }
     case Cmd::MaskStore: {
-        const int slot = req.u8(12);
+        const int slot = r.slot();
         if (slot < kMaskSlots)
             m_maskSlots[std::size_t(slot)] = m_maskUpload[std::size_t(w)];
         break;
     }
     case Cmd::MaskDelete: {
-        const int slot = req.u8(12);
+        const int slot = r.slot();
         if (slot < kMaskSlots)
             m_maskSlots[std::size_t(slot)].clear();
         break;
     }
     case Cmd::MaskReadHeader:
     case Cmd::MaskReadColourHeader: {
-        int slot = 9;
+        int slot = proto::kColourSlotOnWire;
         if (code == Cmd::MaskReadHeader) {
-            slot = std::min<int>(req.u8(12), 8);
+            slot = std::min<int>(r.slot(), proto::kColourSlotOnWire - 1);
             m_maskReadSlot = slot;
         }
-        const auto& data = m_maskSlots[std::size_t(slot)];
-        if (!data.empty()) // an empty slot answers zeros
-            rep.copyIn(8, data.data(), std::min<std::size_t>(32, data.size()));
+        proto::PutMaskHeaderReply(rep, m_maskSlots[std::size_t(slot)]);
         break;
     }
     case Cmd::MaskReadChunk:
     case Cmd::MaskReadColourChunk: {
-        const auto& data = m_maskSlots[std::size_t(code == Cmd::MaskReadChunk ? m_maskReadSlot : 9)];
-        const std::size_t pos = req.u32(12);
+        const auto& data = m_maskSlots[std::size_t(
+            code == Cmd::MaskReadChunk ? m_maskReadSlot : proto::kColourSlotOnWire)];
+        const std::size_t pos = r.offset();
         if (pos < data.size())
-            rep.copyIn(8, data.data() + pos, std::min<std::size_t>(256, data.size() - pos));
+            proto::PutMaskChunkReply(rep, std::span(data).subspan(pos));
         break;
     }
     default:

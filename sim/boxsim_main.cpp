@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -178,6 +179,11 @@ int main(int argc, char** argv)
                        "them."),
         QStringLiteral("DIR"));
     p.addOption(saveTables);
+    // A slot that holds a mask from the start, so a read or delete needs no upload first.
+    const QCommandLineOption maskSlot(QStringLiteral("mask-slot"),
+        QStringLiteral("Slot S (1-10) holds the mask stream in FILE, as the box keeps it. Repeatable."),
+        QStringLiteral("S=FILE"));
+    p.addOption(maskSlot);
     trivel::sim::AddRigOptions(p);
     p.process(FirmwareVersionAlias(app.arguments()));
 
@@ -285,6 +291,14 @@ int main(int argc, char** argv)
             fail(QStringLiteral("bad value for --seed: %1").arg(p.value(seed)));
     }
 
+    for (const QString& m : p.values(maskSlot)) {
+        const qsizetype eq = m.indexOf(QLatin1Char('='));
+        QFile f(m.mid(eq + 1));
+        if (eq < 0 || !parseNumber(m.left(eq), 1, trivel::sim::kMaskSlots, v) || !f.open(QIODevice::ReadOnly))
+            fail(QStringLiteral("bad value for --mask-slot: %1").arg(m));
+        const QByteArray bytes = f.read(qint64(trivel::sim::kColourSlotLimit));
+        box.maskSlot(int(v) - 1).assign(bytes.begin(), bytes.end());
+    }
     if (p.isSet(saveTables)) {
         const QString dir = p.value(saveTables);
         if (!QDir(dir).exists())

@@ -1,8 +1,8 @@
 #include "mask/pages/DigiMapPage.h"
 
 #include "mask/Controls.h"
-#include "mask/MaskOperations.h"
-#include "mask/MaskPageLogic.h"
+#include "mask/Masks.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 
 #include <QCheckBox>
@@ -38,17 +38,34 @@ QScrollBar* OffsetBar(QWidget* parent, const Control& c, int maximum, const QRec
 
 } // namespace
 
-DigiMapPage::DigiMapPage(Session& s, QWidget* parent)
+DigiMapPage::DigiMapPage(Session& s, Masks& masks, QWidget* parent)
     : PageWidget(s, parent)
+    , m_masks(masks)
 {
     // The picture is stretched to the control, whatever its size.
     m_picture = build::Make<QLabel>(this, ctl::MaskImage, QString(), QRect(8, 8, 320, 180));
     m_picture->setFrameShape(QFrame::Box);
     m_picture->setScaledContents(true);
     build::Make<QLabel>(this, ctl::STMaskInfo, QString(), QRect(8, 192, 320, 20));
+    buildSlotControls(340);
+    buildPlacement();
 
-    // Slot operations.
-    const int x = 340;
+    auto* saveAll = build::Make<QCheckBox>(
+        this, ctl::CBSaveAll, QStringLiteral("Save all mask image  to  WBF File"), QRect(340, 192, 280, 20));
+    saveAll->setChecked(m_s.SaveAllMasks);
+    connect(saveAll, &QCheckBox::clicked, this, [this](bool on) { m_masks.setSaveAll(on); });
+
+    m_masks.state().pictureChanged = [this] { showPicture(); };
+    m_masks.state().presetColourDialog = [this] {
+        if (!m_colourDialog)
+            m_colourDialog = new QColorDialog();
+        m_colourDialog->setCurrentColor(QColor::fromRgb(QRgb(m_masks.state().MaskColor)));
+    };
+}
+
+// Load, preview, the slot choice and what is done with the slot, in a column at x.
+void DigiMapPage::buildSlotControls(int x)
+{
     auto* load = build::Make<QPushButton>(
         this, ctl::LoadMaskImage, QStringLiteral("Load Image"), QRect(x, 8, 96, 26));
     auto* preview
@@ -78,15 +95,18 @@ DigiMapPage::DigiMapPage(Session& s, QWidget* parent)
     progress->hide();
 
     connect(load, &QPushButton::clicked, this, &DigiMapPage::LoadMaskImageClick);
-    connect(preview, &QPushButton::clicked, this, [this] { BtnUploadMaskClick(m_s); });
-    connect(clean, &QPushButton::clicked, this, [this] { BtnMaskCleanClick(m_s); });
-    connect(index, &QComboBox::activated, this, [this](int i) { CBMaskIdxChange(m_s, i); });
-    connect(save, &QPushButton::clicked, this, [this] { BtnMaskSaveClick(m_s); });
-    connect(set, &QPushButton::clicked, this, [this] { BtnMaskLoadClick(m_s); });
-    connect(read, &QPushButton::clicked, this, [this] { BtnMaskReadClick(m_s); });
-    connect(del, &QPushButton::clicked, this, [this] { BtnMaskDeleteClick(m_s); });
+    connect(preview, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.preview()); });
+    connect(clean, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.clearPreview()); });
+    connect(index, &QComboBox::activated, this, [this](int i) { m_masks.selectSlot(i); });
+    connect(save, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.save()); });
+    connect(set, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.assign()); });
+    connect(read, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.read()); });
+    connect(del, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.deleteSlot()); });
+}
 
-    // Placement and the header's flags and colour.
+// Placement and the header's flags and colour.
+void DigiMapPage::buildPlacement()
+{
     QGroupBox* place = build::Group(this, nullptr, QStringLiteral("Position"), QRect(8, 214, 320, 124));
     auto* centre
         = build::Make<QCheckBox>(place, ctl::CBCenterMask, QStringLiteral("Center"), QRect(10, 20, 120, 20));
@@ -108,50 +128,38 @@ DigiMapPage::DigiMapPage(Session& s, QWidget* parent)
     swatch->setFrameShape(QFrame::Box);
     swatch->setAutoFillBackground(true);
     QPalette pal = swatch->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(QRgb(m_s.mask.MaskColor)));
+    pal.setColor(QPalette::Window, QColor::fromRgb(QRgb(m_masks.state().MaskColor)));
     swatch->setPalette(pal);
     // The loop time travels in the header but its scroll bar and label stay hidden.
     auto* loopLabel = Text(place, QStringLiteral("Loop Time"), QRect(10, 112, 70, 10));
     loopLabel->hide();
     auto* loop = OffsetBar(place, ctl::SBLoopTime, 6000, QRect(84, 112, 200, 10));
     loop->setMinimum(2);
-    loop->setValue(m_s.mask.LoopTime);
+    loop->setValue(m_masks.state().LoopTime);
     loop->hide();
 
-    connect(centre, &QCheckBox::clicked, this, [this](bool on) { CBCenterMaskClick(m_s, on); });
-    connect(offsetX, &QScrollBar::valueChanged, this, [this](int v) { SBMaskOffsetXChange(m_s, v); });
-    connect(offsetY, &QScrollBar::valueChanged, this, [this](int v) { SBMaskOffsetYChange(m_s, v); });
-    connect(trans, &QCheckBox::clicked, this, [this](bool on) { CBTransClick(m_s, on); });
-    connect(reverse, &QCheckBox::clicked, this, [this](bool on) { CBImageReverseClick(m_s, on); });
-    connect(loop, &QScrollBar::valueChanged, this, [this](int v) { m_s.mask.LoopTime = v; });
+    connect(centre, &QCheckBox::clicked, this, [this](bool on) { m_masks.setCentred(on); });
+    connect(offsetX, &QScrollBar::valueChanged, this, [this](int v) { m_masks.setOffsetX(v); });
+    connect(offsetY, &QScrollBar::valueChanged, this, [this](int v) { m_masks.setOffsetY(v); });
+    connect(trans, &QCheckBox::clicked, this, [this](bool on) { m_masks.setBackgroundMasked(on); });
+    connect(reverse, &QCheckBox::clicked, this, [this](bool on) { m_masks.setReversed(on); });
+    connect(loop, &QScrollBar::valueChanged, this, [this](int v) { m_masks.setLoopTime(v); });
     connect(colour, &QPushButton::clicked, this, &DigiMapPage::BtnSelColorClick);
-
-    auto* saveAll = build::Make<QCheckBox>(
-        this, ctl::CBSaveAll, QStringLiteral("Save all mask image  to  WBF File"), QRect(x, 192, 280, 20));
-    saveAll->setChecked(m_s.SaveAllMasks);
-    connect(saveAll, &QCheckBox::clicked, this, [this](bool on) { CBSaveAllClick(m_s, on); });
-
-    m_s.mask.pictureChanged = [this] { showPicture(); };
-    m_s.mask.presetColourDialog = [this] {
-        if (!m_colourDialog)
-            m_colourDialog = new QColorDialog();
-        m_colourDialog->setCurrentColor(QColor::fromRgb(QRgb(m_s.mask.MaskColor)));
-    };
 }
 
 DigiMapPage::~DigiMapPage()
 {
-    m_s.mask.pictureChanged = nullptr;
-    m_s.mask.presetColourDialog = nullptr;
+    m_masks.state().pictureChanged = nullptr;
+    m_masks.state().presetColourDialog = nullptr;
     delete m_colourDialog;
 }
 
 void DigiMapPage::showPicture()
 {
-    if (m_s.mask.Picture.isNull())
+    if (m_masks.state().Picture.isNull())
         m_picture->clear();
     else
-        m_picture->setPixmap(QPixmap::fromImage(m_s.mask.Picture));
+        m_picture->setPixmap(QPixmap::fromImage(m_masks.state().Picture));
 }
 
 void DigiMapPage::LoadMaskImageClick()
@@ -164,17 +172,17 @@ void DigiMapPage::LoadMaskImageClick()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    LoadMaskImageFile(m_s, file.readAll());
+    m_masks.loadImage(file.readAll());
 }
 
 void DigiMapPage::BtnSelColorClick()
 {
     if (!m_colourDialog) {
         m_colourDialog = new QColorDialog();
-        m_colourDialog->setCurrentColor(QColor::fromRgb(QRgb(m_s.mask.MaskColor)));
+        m_colourDialog->setCurrentColor(QColor::fromRgb(QRgb(m_masks.state().MaskColor)));
     }
     if (m_colourDialog->exec() == QDialog::Accepted)
-        SetMaskColour(m_s, m_colourDialog->currentColor().rgb() & 0xFFFFFFu);
+        m_masks.setColour(m_colourDialog->currentColor().rgb() & 0xFFFFFFu);
 }
 
 } // namespace trivel

@@ -1,8 +1,8 @@
 #include "mask/pages/MaskPage.h"
 
 #include "mask/Controls.h"
-#include "mask/MaskOperations.h"
-#include "mask/MaskPageLogic.h"
+#include "mask/Masks.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/pages/EdgeMaskGroup.h"
@@ -13,8 +13,9 @@
 
 namespace trivel {
 
-MaskPage::MaskPage(Session& s, QWidget* parent)
+MaskPage::MaskPage(Session& s, Masks& masks, QWidget* parent)
     : PageWidget(s, parent)
+    , m_masks(masks)
 {
     new EdgeMaskGroup(s, this, QRect(8, 8, 300, 120));
     // Shown only for a box with the user-mask feature.
@@ -34,23 +35,23 @@ MaskPage::MaskPage(Session& s, QWidget* parent)
     for (int i = 1; i <= 10; ++i)
         index->addItem(QString::number(i));
     index->setCurrentIndex(0);
-    connect(index, &QComboBox::activated, this, [this](int i) { SelectMaskSlotPreview(m_s, i); });
+    connect(index, &QComboBox::activated, this, [this](int i) { m_masks.previewSlot(i); });
 
     auto* set
         = build::Make<QPushButton>(group, ctl::BtnMaskLoad2, QStringLiteral("Set"), QRect(164, 194, 80, 28));
-    connect(set, &QPushButton::clicked, this, [this] { BtnMaskLoad2Click(m_s); });
+    connect(set, &QPushButton::clicked, this, [this] { Launch(m_s, m_masks.assignPreviewed()); });
 
-    m_s.mask.slotPreviewChanged = [this] {
-        if (m_s.mask.SlotPreview.isNull())
+    m_masks.state().slotPreviewChanged = [this] {
+        if (m_masks.state().SlotPreview.isNull())
             m_preview->clear();
         else
-            m_preview->setPixmap(QPixmap::fromImage(m_s.mask.SlotPreview));
+            m_preview->setPixmap(QPixmap::fromImage(m_masks.state().SlotPreview));
     };
 }
 
 MaskPage::~MaskPage()
 {
-    m_s.mask.slotPreviewChanged = nullptr;
+    m_masks.state().slotPreviewChanged = nullptr;
 }
 
 } // namespace trivel

@@ -7,13 +7,16 @@ class QLabel;
 
 namespace trivel {
 
+class Masks;
+
 class MaskPage : public PageWidget {
     Q_OBJECT
 public:
-    explicit MaskPage(Session& s, QWidget* parent = nullptr);
+    MaskPage(Session& s, Masks& masks, QWidget* parent = nullptr);
     ~MaskPage() override;
 
 private:
+    Masks& m_masks;
     QLabel* m_preview = nullptr;
 };
 

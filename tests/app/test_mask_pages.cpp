@@ -7,8 +7,7 @@
 
 #include "mask/MaskCodec.h"
 #include "mask/MaskImage.h"
-#include "mask/MaskOps.h"
-#include "mask/MaskPageLogic.h"
+#include "mask/Masks.h"
 #include "mask/MaskState.h"
 #include "box/PageShow.h"
 #include "session/PendingOps.h"
@@ -67,7 +66,7 @@ struct MaskPages : ::testing::Test, AppFixture {
         closer.start();
         connectFakeBox().delivery = Delivery::Synchronous;
         // A box with the user-mask feature, as the Identify reply leaves it.
-        ApplyUserMaskFeature(s, 0x5B);
+        s.masks->applyFeature(0x5B);
     }
 
     void click(const char* name) { find<QPushButton>(name)->click(); }
@@ -136,21 +135,21 @@ TEST(MaskPagesAtStart, ControlsCarryTheirCaptionsRangesAndStartValues)
 
 TEST_F(MaskPages, ALoadedMonoBitmapIsShownSizedAndPlaced)
 {
-    LoadMaskImageFile(s, MonoBmp(100, 40));
-    EXPECT_EQ(s.mask.MaskKind, 1);
+    s.masks->loadImage(MonoBmp(100, 40));
+    EXPECT_EQ(s.masks->state().MaskKind, 1);
     EXPECT_EQ(picture("MaskImage"), QSize(100, 40));
-    EXPECT_EQ(label("STMaskInfo"), MaskInfoText(100, 40, s.mask.Stream.size()));
+    EXPECT_EQ(label("STMaskInfo"), MaskInfoText(100, 40, s.masks->state().Stream.size()));
 
     auto* x = find<QScrollBar>("SBMaskOffsetX");
     x->setValue(1900); // past the output's right edge: held at 1920 - 100
     EXPECT_EQ(x->value(), 1820);
     EXPECT_EQ(label("STOffsetX"), "1820");
     find<QScrollBar>("SBMaskOffsetY")->setValue(1200);
-    EXPECT_EQ(s.mask.OffsetY, 1040);
+    EXPECT_EQ(s.masks->state().OffsetY, 1040);
 
     find<QCheckBox>("CBCenterMask")->click();
-    EXPECT_EQ(s.mask.OffsetX, 910);
-    EXPECT_EQ(s.mask.OffsetY, 520);
+    EXPECT_EQ(s.masks->state().OffsetX, 910);
+    EXPECT_EQ(s.masks->state().OffsetY, 520);
     EXPECT_EQ(label("STOffsetY"), "520");
     EXPECT_FALSE(x->isEnabled());
     find<QCheckBox>("CBCenterMask")->click();
@@ -160,33 +159,33 @@ TEST_F(MaskPages, ALoadedMonoBitmapIsShownSizedAndPlaced)
 
 TEST_F(MaskPages, AFailedLoadLeavesTheMaskAndCentringNeedsAPicture)
 {
-    LoadMaskImageFile(s, MonoBmp(16, 4));
-    const MaskBytes before = s.mask.Stream.bytes;
+    s.masks->loadImage(MonoBmp(16, 4));
+    const MaskBytes before = s.masks->state().Stream.bytes;
     QApplication::processEvents();
 
-    LoadMaskImageFile(s, MonoBmp(2401, 1));
+    s.masks->loadImage(MonoBmp(2401, 1));
     QApplication::processEvents();
     EXPECT_EQ(shown, QStringList{"Image size too big"});
-    EXPECT_EQ(s.mask.Stream.bytes, before);
-    EXPECT_EQ(s.mask.MaskKind, 1);
+    EXPECT_EQ(s.masks->state().Stream.bytes, before);
+    EXPECT_EQ(s.masks->state().MaskKind, 1);
     EXPECT_TRUE(picture("MaskImage").isEmpty());
 
     // No picture: the centring box will not stay checked.
     auto* centre = find<QCheckBox>("CBCenterMask");
     centre->click();
     EXPECT_FALSE(centre->isChecked());
-    EXPECT_FALSE(s.mask.CenterMask);
+    EXPECT_FALSE(s.masks->state().CenterMask);
 }
 
 TEST_F(MaskPages, ThePagesStoreReadAndPreviewASlotOnTheBox)
 {
-    LoadMaskImageFile(s, MonoBmp(64, 16));
-    SetMaskColour(s, 0x00FF00);
+    s.masks->loadImage(MonoBmp(64, 16));
+    s.masks->setColour(0x00FF00);
     click("BtnUploadMask");
     choose("CBMaskIdx", 2);
     click("BtnMaskSave");
     EXPECT_EQ(shown, (QStringList{"User Mask data Upload finished ", "User Mask Saved "}));
-    EXPECT_EQ(box.maskSlot(1), s.mask.Stream.bytes);
+    EXPECT_EQ(box.maskSlot(1), s.masks->state().Stream.bytes);
 
     // The Mask page previews slot 2 in the mask colour.
     EXPECT_EQ(find<QComboBox>("CBMaskIdx2")->currentIndex(), 2);
@@ -196,12 +195,12 @@ TEST_F(MaskPages, ThePagesStoreReadAndPreviewASlotOnTheBox)
     EXPECT_EQ(preview.pixelColor(0, 0), QColor(Qt::black));
 
     // Read back into the Digi Mapping page.
-    s.mask.Stream.clear();
+    s.masks->state().Stream.clear();
     click("BtnMaskRead");
-    EXPECT_EQ(s.mask.MaskKind, 1);
-    EXPECT_EQ(s.mask.Stream.size(), box.maskSlot(1).size());
+    EXPECT_EQ(s.masks->state().MaskKind, 1);
+    EXPECT_EQ(s.masks->state().Stream.size(), box.maskSlot(1).size());
     EXPECT_EQ(picture("MaskImage"), QSize(64, 16));
-    EXPECT_EQ(s.mask.MaskColor, 0x00FF00u);
+    EXPECT_EQ(s.masks->state().MaskColor, 0x00FF00u);
     EXPECT_FALSE(s.busy());
 }
 
@@ -209,14 +208,14 @@ TEST_F(MaskPages, AColourBitmapGoesToSlot10WithoutTheMonoControls)
 {
     QFile file(QStringLiteral(MASK_TEST_DATA "/colour8.bmp"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    LoadMaskImageFile(s, file.readAll());
-    EXPECT_EQ(s.mask.MaskKind, 2);
+    s.masks->loadImage(file.readAll());
+    EXPECT_EQ(s.masks->state().MaskKind, 2);
     EXPECT_EQ(find<QComboBox>("CBMaskIdx")->currentIndex(), 10);
     for (const char* name : {"CBTrans", "CBImageReverse", "BtnSelColor"})
         EXPECT_FALSE(find<QWidget>(name)->isEnabled()) << name;
 
     // A mono bitmap brings them back.
-    LoadMaskImageFile(s, MonoBmp(8, 8));
+    s.masks->loadImage(MonoBmp(8, 8));
     for (const char* name : {"CBTrans", "CBImageReverse", "BtnSelColor"})
         EXPECT_TRUE(find<QWidget>(name)->isEnabled()) << name;
 }
@@ -228,10 +227,10 @@ TEST_F(MaskPages, ARefreshSelectsTheWindowsSlotAndPreviewsIt)
     QString message;
     EncodeMonoMask(MaskPicture(30, 10, 1), 32768, b, kind, message);
     b[4] = std::uint8_t(b.size());
-    std::copy(b.begin(), b.end(), s.mask.MonoSlotCopy[6].writable().begin());
+    std::copy(b.begin(), b.end(), s.masks->state().MonoSlotCopy[6].writable().begin());
     s.setFlag(Flag::PipCapable, true);
     s.CurrentWindow = 1;
-    s.mask.MaskAssignment[1] = 7;
+    s.masks->state().MaskAssignment[1] = 7;
     RefreshPages(s);
     EXPECT_EQ(find<QComboBox>("CBMaskIdx2")->currentIndex(), 7);
     EXPECT_EQ(picture("MaskImageU"), QSize(30, 10));
@@ -256,14 +255,14 @@ TEST_F(MaskPages, ShowingEitherPageSendsThePageShowRequest)
         b[4] = std::uint8_t(b.size());
         return b;
     }();
-    std::copy(stream.begin(), stream.end(), s.mask.MonoSlotCopy[4].writable().begin());
-    s.mask.MaskIdx2 = 5;
+    std::copy(stream.begin(), stream.end(), s.masks->state().MonoSlotCopy[4].writable().begin());
+    s.masks->state().MaskIdx2 = 5;
     link->clearLog();
     form.PCMain->setCurrentIndex(Page::Mask);
     ASSERT_TRUE(RunUntilIdle(s));
     EXPECT_EQ(link->sentCodes.size(), 3u);
     EXPECT_EQ(picture("MaskImageU"), QSize(24, 6));
-    EXPECT_EQ(s.mask.MonoSlotCopy[4][0], 0x00); // the copy's magic after a preview
+    EXPECT_EQ(s.masks->state().MonoSlotCopy[4][0], 0x00); // the copy's magic after a preview
 }
 
 } // namespace
@@ -318,7 +317,7 @@ TEST(MaskPagesOnBoxsim, AMaskStoredThroughThePagesIsReadBackByTrivelctl)
     QBuffer buffer(&bmp);
     buffer.open(QIODevice::WriteOnly);
     MaskPictureImage(p).save(&buffer, "BMP");
-    LoadMaskImageFile(f.s, bmp);
+    f.s.masks->loadImage(bmp);
     f.find<QPushButton>("BtnUploadMask")->click();
     ASSERT_TRUE(WaitUntil(f.clock, idle));
     auto* index = f.find<QComboBox>("CBMaskIdx");
@@ -362,9 +361,9 @@ TEST_F(MaskPages, DISABLED_Screenshots)
 
     form.show();
     SetActivePage(s, Page::DigiMap);
-    LoadMaskImageFile(s, bmp);
+    s.masks->loadImage(bmp);
     find<QCheckBox>("CBCenterMask")->click();
-    SetMaskColour(s, 0x3060FF);
+    s.masks->setColour(0x3060FF);
     click("BtnUploadMask");
     choose("CBMaskIdx", 2);
     click("BtnMaskSave");

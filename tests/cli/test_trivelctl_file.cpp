@@ -55,8 +55,8 @@ struct TrivelctlFile : ::testing::Test {
 TEST_F(TrivelctlFile, DumpUsesTheReadbackNames)
 {
     s.setFlag(Flag::UserMask, true);
-    s.mask.MaskAssignment = {0, 0, 0, 4};
-    s.mask.MonoSlotCopy[3].writable()[4] = 64; // a 64-byte stream in slot 4
+    s.masks->state().MaskAssignment = {0, 0, 0, 4};
+    s.masks->state().MonoSlotCopy[3].writable()[4] = 64; // a 64-byte stream in slot 4
     const CliRun r = Trivelctl({"file", "dump", save("RIG.WBF")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();

@@ -234,3 +234,109 @@ TEST_F(TrivelctlMaskBox, UsageErrors)
         EXPECT_EQ(Trivelctl(args).exitCode, 2);
     }
 }
+
+// A box that hangs up or goes silent under a mask command: exit 3 with the reason unless the
+// chain's last reply came in, and never a hang. Cut points are taken from a run against a logging
+// box: the chain's first frame, its last frame, and just after its last reply.
+struct TrivelctlMaskChain : TrivelctlMaskBox, ::testing::WithParamInterface<const char*> {
+    // The stream slot 2 holds from the start, as an upload leaves it.
+    QString storedStream()
+    {
+        const QString bmp = writeBmp("slot.bmp", picture());
+        EXPECT_EQ(Trivelctl({"mask", "encode", bmp, path("slot.mask")}).exitCode, 0);
+        QByteArray stream = read(path("slot.mask"));
+        for (int i = 0; i < 4; ++i)
+            stream[4 + i] = char(stream.size() >> (8 * i));
+        return write("stored.mask", stream);
+    }
+    QStringList command()
+    {
+        const QString verb = QLatin1String(GetParam());
+        if (verb == "upload")
+            return {"mask", "upload", "--window", "2", writeBmp("in.bmp", picture()), "--slot", "3"};
+        if (verb == "read")
+            return {"mask", "read", "--slot", "2", path("out.png")};
+        if (verb == "delete")
+            return {"mask", "delete", "--slot", "2"};
+        return {"mask", "assign", "--window", "1", "--slot", "2"};
+    }
+    // Indexes in the log of the chain's first and last frame (the connect reads the slots too).
+    static std::pair<int, int> ChainFrames(const QStringList& log, const QString& verb)
+    {
+        const auto isChain = [](const QString& l) {
+            bool ok = false;
+            const uint code = l.left(6).toUInt(&ok, 16);
+            return (ok && code >= 0x1020 && code <= 0x102a) || l.startsWith("0x100c S00DMI+");
+        };
+        const QString first = verb == "upload" ? "0x1021"
+            : verb == "read"                   ? "0x1025"
+            : verb == "delete"                 ? "0x1023"
+                                               : "0x100c S00DMI+";
+        int f = -1;
+        int l = -1;
+        const int from = verb == "read" ? int(log.lastIndexOf(QRegularExpression("^0x1029"))) : 0;
+        for (int i = std::max(from, 0); i < log.size(); ++i) {
+            if (f < 0 && log[i].startsWith(first))
+                f = i;
+            if (f >= 0 && isChain(log[i]))
+                l = i;
+        }
+        return {f, l};
+    }
+};
+
+TEST_P(TrivelctlMaskChain, ExitsZeroOnlyOnceTheChainsLastReplyCameIn)
+{
+    const QString stored = storedStream();
+    const QStringList slot{"--mask-slot", "2=" + stored};
+    std::pair<int, int> chain;
+    {
+        BoxSim logged(slot + QStringList{"--log", path("box.log")});
+        ASSERT_FALSE(logged.address.isEmpty());
+        const CliRun r = Run(logged, command());
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QStringList log = QString::fromLatin1(read(path("box.log"))).split('\n', Qt::SkipEmptyParts);
+        chain = ChainFrames(log, QLatin1String(GetParam()));
+        ASSERT_GE(chain.first, 0);
+        ASSERT_GE(chain.second, chain.first);
+    }
+    struct Case {
+        const char* how;
+        int answered;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"--close-after", chain.first, 3},
+        {"--close-after", chain.second, 3},
+        {"--silent-after", chain.second, 3},
+        {"--close-after", chain.second + 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.how << " " << c.answered);
+        BoxSim box(slot + QStringList{c.how, QString::number(c.answered)});
+        ASSERT_FALSE(box.address.isEmpty());
+        const CliRun r = Run(box, command());
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        if (c.exitCode == 3) {
+            EXPECT_TRUE(r.err.contains("trivelctl: ")) << "the reason is given";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Verbs, TrivelctlMaskChain, ::testing::Values("upload", "read", "delete", "assign"),
+    [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+TEST_F(TrivelctlMaskBox, AnEightBitPictureForAMonoSlotIsRefusedBeforeAnythingIsSent)
+{
+    BoxSim box({"--log", path("box.log")});
+    ASSERT_FALSE(box.address.isEmpty());
+    const QString bmp = fixture("colour8.bmp");
+    for (const char* slot : {"1", "9"}) {
+        const CliRun r = Run(box, {"mask", "upload", "--window", "1", bmp, "--slot", slot});
+        EXPECT_EQ(r.exitCode, 2) << slot;
+        EXPECT_TRUE(r.err.contains("--slot 10")) << r.err.toStdString();
+    }
+    EXPECT_TRUE(read(path("box.log")).isEmpty()) << "nothing reached the box";
+    const CliRun ok = Run(box, {"mask", "upload", "--window", "1", bmp, "--slot", "10"});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err.toStdString();
+}

@@ -34,7 +34,8 @@ inline std::vector<std::uint8_t> MaskStreamBytes(std::uint32_t n, bool colour, s
 
 inline void PutSlotCopy(Session& s, int slot, const std::vector<std::uint8_t>& stream)
 {
-    auto& copy = slot == 10 ? s.mask.ColourSlotCopy : s.mask.MonoSlotCopy[std::size_t(slot - 1)];
+    auto& copy
+        = slot == 10 ? s.masks->state().ColourSlotCopy : s.masks->state().MonoSlotCopy[std::size_t(slot - 1)];
     copy.clear();
     std::copy(stream.begin(), stream.end(), copy.writable().begin());
 }
@@ -98,7 +99,7 @@ inline void FillEveryField(Session& s, int seed = 1)
         s.settings.DCM[w] = std::uint8_t(w + 1);
         s.settings.HDO[w] = std::uint8_t(2 - w % 2);
     }
-    s.mask.MaskAssignment = {3, 0, 10, 9};
+    s.masks->state().MaskAssignment = {3, 0, 10, 9};
 }
 
 class SettingFileTest : public ::testing::Test {

@@ -41,9 +41,10 @@ struct Snapshot {
             n.single[std::size_t(w)] = SettingFileBytes(x, false);
         }
         x.CurrentWindow = cw;
-        for (const auto& c : x.mask.MonoSlotCopy)
+        for (const auto& c : x.masks->state().MonoSlotCopy)
             n.slotBytes.insert(n.slotBytes.end(), c.begin(), c.end());
-        n.slotBytes.insert(n.slotBytes.end(), x.mask.ColourSlotCopy.begin(), x.mask.ColourSlotCopy.end());
+        n.slotBytes.insert(n.slotBytes.end(), x.masks->state().ColourSlotCopy.begin(),
+            x.masks->state().ColourSlotCopy.end());
         n.fileInput = x.FileInputSize;
         n.flags = x.SessionFlags;
         return n;
@@ -70,7 +71,7 @@ TEST_F(SettingFileTest, HeaderAndSizesOfBothLayouts)
         Session& x = s;
         x.BoardModel = 0x173; // only the low byte is kept
         x.setFlag(Flag::UserMask, c.masks);
-        x.mask.MaskAssignment = {};
+        x.masks->state().MaskAssignment = {};
         const QByteArray b = SettingFileBytes(x, c.whole);
         EXPECT_EQ(b.size(), c.size);
         QByteArray expected(c.magic, 3);
@@ -103,7 +104,7 @@ TEST_F(SettingFileTest, WholeBoxFieldsSitAtTheirOffsets)
     s.settings.PipSettings[3].overlap[3] = -12;
     s.FilePipSourceSize[0].width = 1366;
     s.FilePipSourceSize[3].height = 768;
-    s.mask.MaskAssignment[2] = 10;
+    s.masks->state().MaskAssignment[2] = 10;
     s.settings.DCM[1] = 0xD1;
     s.settings.HDO[3] = 0xE3;
 
@@ -154,7 +155,7 @@ TEST_F(SettingFileTest, SingleWindowRecordOfTheCurrentWindow)
     s.settings.PipSettings[2].bytes[10] = 0xAA;
     s.settings.PipSettings[2].overlap[0] = -3;
     s.FilePipSourceSize[2] = {800, 600};
-    s.mask.MaskAssignment[2] = 0;
+    s.masks->state().MaskAssignment[2] = 0;
     s.settings.DCM[2] = 0x01;
     s.settings.HDO[2] = 0x02;
 
@@ -225,7 +226,7 @@ TEST_F(SettingFileTest, UncheckedSaveAllWritesOnlyTheAssignedSlots)
     FillEveryField(s);
     for (int slot = 1; slot <= 10; ++slot)
         PutSlotCopy(s, slot, MaskStreamBytes(std::uint32_t(100 + slot), slot == 10, std::uint8_t(slot)));
-    s.mask.MaskAssignment = {3, 0, 10, 0};
+    s.masks->state().MaskAssignment = {3, 0, 10, 0};
     s.SaveAllMasks = false;
 
     const QByteArray b = SettingFileBytes(s, true);
@@ -392,7 +393,7 @@ TEST_F(SettingFileTest, VersionFourLoadsWithDefaultsOfTheMissingSections)
         EXPECT_EQ(t.settings.PipSettings[w].overlap, (std::array<std::int16_t, 4>{}));
         EXPECT_EQ(t.FilePipSourceSize[w], SignalSize{});
         EXPECT_EQ(t.FileInputSize[w], s.FileInputSize[w]);
-        EXPECT_EQ(t.mask.MaskAssignment[w], 0);
+        EXPECT_EQ(t.masks->state().MaskAssignment[w], 0);
         EXPECT_EQ(t.settings.DCM[w], 0);
         EXPECT_EQ(t.settings.HDO[w], 0);
         // below version 8: the EDID choices of the time
@@ -404,8 +405,8 @@ TEST_F(SettingFileTest, VersionFourLoadsWithDefaultsOfTheMissingSections)
     const auto zero = [](const SlotCopy& c) {
         return std::all_of(c.begin(), c.end(), [](std::uint8_t v) { return v == 0; });
     };
-    EXPECT_TRUE(zero(t.mask.MonoSlotCopy[1]));
-    EXPECT_TRUE(zero(t.mask.ColourSlotCopy));
+    EXPECT_TRUE(zero(t.masks->state().MonoSlotCopy[1]));
+    EXPECT_TRUE(zero(t.masks->state().ColourSlotCopy));
 }
 
 TEST_F(SettingFileTest, InputWidthZeroClearsThatWindowsOverscans)
@@ -500,7 +501,7 @@ TEST_F(SettingFileTest, HeaderChecksRefuseWithTheirMessagesAndChangeNothing)
         src.BoardModel = c.fileModel;
         src.setFlag(Flag::UserMask, c.fileMasks);
         FillEveryField(src);
-        src.mask.MaskAssignment = {};
+        src.masks->state().MaskAssignment = {};
         dst.BoardModel = c.boxModel;
         dst.setFlag(Flag::UserMask, c.boxMasks);
         const Snapshot before = Snapshot::Of(dst);
@@ -552,14 +553,15 @@ TEST_F(SettingFileTest, ModelOneSixteenWholeBoxOnAMaskBoxSendsNoSlots)
     PutSlotCopy(s, 3, MaskStreamBytes(400, false, 4));
     withMasks(t);
     t.setFlag(Flag::Connected, true);
-    t.mask.SlotCounter = 7;
+    t.transfer.MaskSlot = 7;
     const SettingFileOutcome o = LoadSettingBytes(t, SettingFileBytes(s, true), true);
     ASSERT_TRUE(o.ok);
     EXPECT_FALSE(o.maskTransfer);
-    EXPECT_EQ(t.mask.SlotCounter, 7);
+    EXPECT_EQ(t.transfer.MaskSlot, 7);
     ASSERT_FALSE(ui2.memo().isEmpty());
     EXPECT_TRUE(ui2.memo().last().contains("sends no mask slots"));
-    EXPECT_EQ(U32At(QByteArray(reinterpret_cast<const char*>(t.mask.MonoSlotCopy[2].data()), 8), 4), 400u);
+    EXPECT_EQ(U32At(QByteArray(reinterpret_cast<const char*>(t.masks->state().MonoSlotCopy[2].data()), 8), 4),
+        400u);
 }
 
 TEST_F(SettingFileTest, SingleWindowFileCarriesAndRestoresItsSlot)
@@ -579,10 +581,10 @@ TEST_F(SettingFileTest, SingleWindowFileCarriesAndRestoresItsSlot)
     const SettingFileOutcome o = LoadSettingBytes(t, b, false);
     ASSERT_TRUE(o.ok) << o.message.toStdString();
     EXPECT_TRUE(o.maskTransfer);
-    EXPECT_EQ(t.mask.SlotCounter, 8);
+    EXPECT_EQ(t.transfer.MaskSlot, 8);
     EXPECT_EQ(t.TransferWindow, 3);
     EXPECT_TRUE(t.flag(Flag::SingleWindowTransfer));
-    const auto& copy = t.mask.MonoSlotCopy[8];
+    const auto& copy = t.masks->state().MonoSlotCopy[8];
     EXPECT_TRUE(std::equal(stream.begin() + 4, stream.end(), copy.begin() + 4));
     EXPECT_EQ(std::vector<std::uint8_t>(copy.begin(), copy.begin() + 4),
         (std::vector<std::uint8_t>{0x00, 0x4D, 0x45, 0x58}));
@@ -712,7 +714,7 @@ TEST_F(SettingFileTest, WholeBoxWithMasksReadOnABoxWithoutThemSkipsTheSection)
     ASSERT_TRUE(o.ok) << o.message.toStdString();
     EXPECT_EQ(t.settings.DCM, s.settings.DCM);
     EXPECT_EQ(t.settings.HDO, s.settings.HDO);
-    EXPECT_EQ(t.mask.MonoSlotCopy[4][4], 0); // not taken over
+    EXPECT_EQ(t.masks->state().MonoSlotCopy[4][4], 0); // not taken over
 }
 
 TEST_F(SettingFileTest, LoadRefreshesThePagesAndEmptiesTheUndoHistories)

@@ -87,7 +87,7 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
             for (int i = 0; i < 4; ++i)
                 EXPECT_EQ(p.overlap[i], box.window(w).pipOverlap[std::size_t(i)]) << PipQueryName(7 + i);
         }
-        EXPECT_EQ(s.mask.MaskAssignment[w], k.pip && k.userMask ? w + 1 : 0);
+        EXPECT_EQ(s.masks->state().MaskAssignment[w], k.pip && k.userMask ? w + 1 : 0);
     }
     if (k.pip) {
         EXPECT_EQ(s.settings.PipSettings[0].overlap[3], -1100) << "'9' form of PBO";
@@ -330,14 +330,15 @@ TEST_F(ChainTest, MaskSlotsAreReadToTheirEnd)
     const std::vector<std::string> expected{"1025 0", "1025 1", "1025 2", "1026 32", "1026 288", "1025 3",
         "1025 4", "1025 5", "1025 6", "1025 7", "1025 8", "1029 9", "102a 32", "102a 288", "102a 544"};
     EXPECT_EQ(slotRequests, expected);
-    const auto& copy = s.mask.MonoSlotCopy[2];
+    const auto& copy = s.masks->state().MonoSlotCopy[2];
     EXPECT_THAT(std::vector<std::uint8_t>(copy.begin(), copy.begin() + 4), ElementsAreArray(kMonoMagic));
     EXPECT_EQ(copy[4] | copy[5] << 8, 288) << "header copied from the reply, size field kept";
     EXPECT_EQ(copy[8], 2);
     EXPECT_EQ(copy[32], 32) << "first chunk at offset 32";
     EXPECT_EQ(copy[32 + 256], std::uint8_t(288));
-    EXPECT_EQ(s.mask.MonoSlotCopy[1][1], 0) << "an empty slot has a zero header";
-    EXPECT_THAT(std::vector<std::uint8_t>(s.mask.ColourSlotCopy.begin(), s.mask.ColourSlotCopy.begin() + 4),
+    EXPECT_EQ(s.masks->state().MonoSlotCopy[1][1], 0) << "an empty slot has a zero header";
+    EXPECT_THAT(std::vector<std::uint8_t>(
+                    s.masks->state().ColourSlotCopy.begin(), s.masks->state().ColourSlotCopy.begin() + 4),
         ElementsAreArray(kColourMagic));
     EXPECT_EQ(progressBeforeFinish(), 66);
     EXPECT_TRUE(s.readback.succeeded());
@@ -351,14 +352,15 @@ TEST_F(ChainTest, MaskSlotSizeBeyondTheCopyNeverWritesPastIt)
     StoreMaskSlot(box, 8, 0x7fffffff, kMonoSlotBytes - 32);
     StoreMaskSlot(box, 9, 0xffffffff, kColourSlotBytes - 32);
     connectAndRead();
-    EXPECT_EQ(s.mask.MonoSlotCopy[8].size(), kMonoSlotBytes);
-    EXPECT_EQ(s.mask.ColourSlotCopy.size(), kColourSlotBytes);
+    EXPECT_EQ(s.masks->state().MonoSlotCopy[8].size(), kMonoSlotBytes);
+    EXPECT_EQ(s.masks->state().ColourSlotCopy.size(), kColourSlotBytes);
     const auto chunks = std::count_if(
         link.log.begin(), link.log.end(), [](const std::string& l) { return l.rfind("1026 ", 0) == 0; });
     EXPECT_EQ(chunks, long((kMonoSlotBytes - 32 + 255) / 256));
-    EXPECT_EQ(s.mask.MonoSlotCopy[8][kMonoSlotBytes - 1], std::uint8_t(kMonoSlotBytes - 1 - 32 + 32));
+    EXPECT_EQ(
+        s.masks->state().MonoSlotCopy[8][kMonoSlotBytes - 1], std::uint8_t(kMonoSlotBytes - 1 - 32 + 32));
     EXPECT_TRUE(s.readback.succeeded()) << "the read-back went on to its end";
-    EXPECT_EQ(s.mask.MonoMaskLimit, 237568);
+    EXPECT_EQ(s.masks->state().MonoMaskLimit, 237568);
 }
 
 TEST_F(ChainTest, GarbledSlotAnswerCountsAsOff)
@@ -371,7 +373,7 @@ TEST_F(ChainTest, GarbledSlotAnswerCountsAsOff)
             std::copy_n("S00DMI+9x9\r\n", 12, reply.begin() + 8);
     };
     connectAndRead();
-    EXPECT_EQ(s.mask.MaskAssignment[0], 0);
+    EXPECT_EQ(s.masks->state().MaskAssignment[0], 0);
     EXPECT_TRUE(s.readback.succeeded());
 }
 

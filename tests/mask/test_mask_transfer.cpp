@@ -1,8 +1,8 @@
-// Upload chunks of the current mask stream, as they go on the wire.
+// Upload chunks of a mask stream, as they go on the wire.
 
-#include "link/Clock.h"
 #include "box/Box.h"
-#include "mask/MaskTransfer.h"
+#include "link/Clock.h"
+#include "protocol/MaskFrames.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
@@ -35,21 +35,30 @@ protected:
         s.CurrentWindow = 2;
     }
 
+    std::vector<std::uint8_t> stream;
+
     void setStream(std::size_t n)
     {
-        s.mask.Stream.bytes.resize(n);
+        stream.resize(n);
         for (std::size_t i = 0; i < n; ++i)
-            s.mask.Stream.bytes[i] = std::uint8_t(i * 7 + 1);
-        s.mask.Stream.rewind();
+            stream[i] = std::uint8_t(i * 7 + 1);
+    }
+
+    // The piece at `at` as the preview sends it (frame cleared) or the transfer (over the frame).
+    void sendChunk(std::uint32_t code, std::size_t at, Clear clear = Clear::Frame)
+    {
+        at = std::min(at, stream.size());
+        s.exchange.post(proto::MaskUploadChunk(code, s.CurrentWindow, std::uint32_t(at),
+            std::uint32_t(stream.size()), std::span(stream).subspan(at), clear));
+        link.pump();
     }
 };
 
 TEST_F(MaskChunks, AStreamGoesOutIn480ByteChunksWithPositionAndSize)
 {
     setStream(1000);
-    s.mask.MaskKind = 1;
-    for (int i = 0; i < 3; ++i)
-        SendMaskChunk(s);
+    for (const std::size_t at : {0, 480, 960})
+        sendChunk(Cmd::MaskUploadMono, at);
 
     ASSERT_EQ(link.sent.size(), 3u);
     const std::size_t positions[] = {0, 480, 960};
@@ -62,38 +71,33 @@ TEST_F(MaskChunks, AStreamGoesOutIn480ByteChunksWithPositionAndSize)
         EXPECT_EQ(Le32(f, 12), positions[i]);
         EXPECT_EQ(Le32(f, 16), 1000u);
         for (std::size_t k = 0; k < lengths[i]; ++k)
-            ASSERT_EQ(f[20 + k], s.mask.Stream.bytes[positions[i] + k]) << k;
+            ASSERT_EQ(f[20 + k], stream[positions[i] + k]) << k;
     }
     // The last chunk's frame was cleared first: nothing of the earlier chunks behind its 40 bytes.
     for (std::size_t k = 20 + 40; k < 512; ++k)
         ASSERT_EQ(link.sent[2][k], 0) << k;
-    EXPECT_EQ(s.mask.Stream.position, 1000u);
 }
 
-TEST_F(MaskChunks, TheCodeFollowsTheMaskKindOrTheCallersChoice)
+TEST_F(MaskChunks, TheCodeIsTheCallersAndAnUnclearedFrameKeepsItsBytes)
 {
     setStream(10);
-    s.mask.MaskKind = 2;
-    SendMaskChunk(s);
-    s.mask.Stream.rewind();
+    sendChunk(Cmd::MaskUploadColour, 0);
     s.request().put32(200, 0xA5A5A5A5);
-    SendMaskChunkAs(s, Cmd::MaskUploadMono);
+    sendChunk(Cmd::MaskUploadMono, 0, Clear::None);
 
     ASSERT_EQ(link.sent.size(), 2u);
     EXPECT_EQ(Le32(link.sent[0], 4), Cmd::MaskUploadColour);
     EXPECT_EQ(Le32(link.sent[1], 4), Cmd::MaskUploadMono);
-    // SendMaskChunkAs leaves the rest of the frame as the caller filled it.
+    // The transfer's pieces leave the rest of the frame as it was filled.
     EXPECT_EQ(Le32(link.sent[1], 200), 0xA5A5A5A5u);
 }
 
 TEST_F(MaskChunks, AnEmptyOrFinishedStreamSendsNoBytes)
 {
     setStream(480);
-    s.mask.MaskKind = 1;
-    SendMaskChunk(s);
-    SendMaskChunk(s); // past the end: position and size only
-    s.mask.Stream.position = 100000; // never read behind the stream
-    SendMaskChunk(s);
+    sendChunk(Cmd::MaskUploadMono, 0);
+    sendChunk(Cmd::MaskUploadMono, 480); // past the end: position and size only
+    sendChunk(Cmd::MaskUploadMono, 100000); // never read behind the stream
 
     ASSERT_EQ(link.sent.size(), 3u);
     EXPECT_EQ(Le32(link.sent[1], 12), 480u);

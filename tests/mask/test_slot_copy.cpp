@@ -1,8 +1,7 @@
 // The slot copies and read buffers: over 10 MB that a session holds only once a mask is written.
 
+#include "box/Box.h"
 #include "link/Clock.h"
-#include "mask/MaskState.h"
-#include "session/Session.h"
 #include "support/RecordingUi.h"
 
 #include <gtest/gtest.h>
@@ -34,13 +33,14 @@ TEST(SlotCopies, ASessionHoldsNoMaskMemoryUntilASlotIsWritten)
     VirtualClock clock;
     RecordingUi ui;
     const std::size_t before = HeapInUse();
-    auto s = std::make_unique<Session>(clock, ui);
+    auto tool = std::make_unique<Box>(clock, ui);
+    MaskState& m = tool->masks.state();
     const std::size_t fresh = HeapInUse() - before;
-    EXPECT_LT(fresh, kMonoSlotBytes) << "a fresh session holds " << fresh << " bytes";
-    EXPECT_EQ(s->mask.MonoSlotCopy[3][100], 0);
-    EXPECT_EQ(s->mask.ColourSlotCopy.size(), kColourSlotBytes);
+    EXPECT_LT(fresh, kMonoSlotBytes) << "a fresh box holds " << fresh << " bytes";
+    EXPECT_EQ(m.MonoSlotCopy[3][100], 0);
+    EXPECT_EQ(m.ColourSlotCopy.size(), kColourSlotBytes);
 
-    s->mask.MonoSlotCopy[3].writable()[100] = 7;
+    m.MonoSlotCopy[3].writable()[100] = 7;
     EXPECT_GE(HeapInUse() - before, fresh + kMonoSlotBytes);
     EXPECT_LT(HeapInUse() - before, fresh + 2 * kMonoSlotBytes) << "only the slot written";
 }

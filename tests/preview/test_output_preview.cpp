@@ -307,8 +307,8 @@ TEST(OutputPreview, MonoMaskCoversItsPixelsInItsColourAtItsOffset)
         WriteMaskHeader(h, stream);
 
         PreviewSession p;
-        std::copy(stream.begin(), stream.end(), p.s.mask.MonoSlotCopy[3].writable().begin());
-        p.s.mask.MaskAssignment[0] = 4;
+        std::copy(stream.begin(), stream.end(), p.s.masks->state().MonoSlotCopy[3].writable().begin());
+        p.s.masks->state().MaskAssignment[0] = 4;
         p.s.box->warp.state().WarpWindow = 0;
         ASSERT_TRUE(SetWarpFrameSize(p.s.box->warp.state(), 64, 32));
         const QImage src = Flat(64, 32, qRgb(90, 90, 90));
@@ -342,8 +342,8 @@ TEST(OutputPreview, ColourMasksScaleThePictureAndBackgroundMaskingCoversTheRest)
     h.offsetY = 3;
     WriteMaskHeader(h, stream);
     PreviewSession p;
-    std::copy(stream.begin(), stream.end(), p.s.mask.ColourSlotCopy.writable().begin());
-    p.s.mask.MaskAssignment[0] = 10;
+    std::copy(stream.begin(), stream.end(), p.s.masks->state().ColourSlotCopy.writable().begin());
+    p.s.masks->state().MaskAssignment[0] = 10;
     ASSERT_TRUE(SetWarpFrameSize(p.s.box->warp.state(), 16, 16));
     PreviewInput in = p.input(Flat(16, 16, qRgb(200, 100, 50)));
     ASSERT_EQ(in.mask.kind, PreviewMask::Kind::Colour);
@@ -375,11 +375,11 @@ TEST(OutputPreview, ColourMasksScaleThePictureAndBackgroundMaskingCoversTheRest)
 TEST(OutputPreview, DamagedOrEmptyMaskSlotsShowNoMask)
 {
     PreviewSession p;
-    std::fill_n(p.s.mask.MonoSlotCopy[0].writable().begin(), 32, std::uint8_t(0xFF));
+    std::fill_n(p.s.masks->state().MonoSlotCopy[0].writable().begin(), 32, std::uint8_t(0xFF));
     for (int slot : {1, 2, 10, 11, -3}) {
-        p.s.mask.MaskAssignment[0] = slot;
+        p.s.masks->state().MaskAssignment[0] = slot;
         QString note;
-        EXPECT_EQ(PreviewMaskOf(p.s.mask, 0, note).kind, PreviewMask::Kind::None) << slot;
+        EXPECT_EQ(PreviewMaskOf(p.s.masks->state(), 0, note).kind, PreviewMask::Kind::None) << slot;
     }
     // A mask larger than the frame at a far offset is clipped, not written past the picture.
     PreviewInput in;

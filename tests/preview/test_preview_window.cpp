@@ -369,8 +369,8 @@ TEST(PreviewWindow, DISABLED_Screenshots)
     h.green = 40;
     h.blue = 30;
     WriteMaskHeader(h, stream);
-    std::copy(stream.begin(), stream.end(), f.s.mask.MonoSlotCopy[0].writable().begin());
-    f.s.mask.MaskAssignment[0] = 1;
+    std::copy(stream.begin(), stream.end(), f.s.masks->state().MonoSlotCopy[0].writable().begin());
+    f.s.masks->state().MaskAssignment[0] = 1;
     emit f.s.events.refreshBlendPages();
 
     f.open();

@@ -76,10 +76,10 @@ TEST(BoxReadback, ConnectReadBackFillsTheCachesFromTheBox)
     EXPECT_EQ(s.settings.DCM[2], 1); // model 800 pairs the outputs
     EXPECT_EQ(s.settings.PipSettings[3].bytes[1], 44);
     EXPECT_EQ(s.settings.PipSettings[3].overlap[3], -1200);
-    EXPECT_EQ(s.mask.MaskAssignment[3], 3);
-    ASSERT_GE(s.mask.MonoSlotCopy[2].size(), 300u);
-    EXPECT_EQ(s.mask.MonoSlotCopy[2][2], 'E');
-    EXPECT_EQ(s.mask.MonoSlotCopy[2][299], 0x5A);
+    EXPECT_EQ(s.masks->state().MaskAssignment[3], 3);
+    ASSERT_GE(s.masks->state().MonoSlotCopy[2].size(), 300u);
+    EXPECT_EQ(s.masks->state().MonoSlotCopy[2][2], 'E');
+    EXPECT_EQ(s.masks->state().MonoSlotCopy[2][299], 0x5A);
     // Nine mono headers, one colour header; the per-window loop ends on window 0.
     EXPECT_EQ(box.requests(Cmd::MaskReadHeader), 9);
     EXPECT_EQ(box.requests(Cmd::MaskReadColourHeader), 1);

@@ -169,7 +169,7 @@ protected:
                 p.overlap[i] = std::int16_t(-(100 * k + 10 * int(i) + 5));
             s.settings.DCM[w] = std::uint8_t(1 + k % 2);
             s.settings.HDO[w] = std::uint8_t(2 - k % 2);
-            s.mask.MaskAssignment[w] = 2 * k + 1;
+            s.masks->state().MaskAssignment[w] = 2 * k + 1;
             s.FileInputSize[w] = {1920 - k, 1080 - k};
             s.FilePipSourceSize[w] = {640 + k, 480 + k};
 
@@ -242,10 +242,11 @@ TEST_F(Transfer, SlotCopiesGoInChunksOf480AndAreStoredInTheirOwnSlot)
     };
     for (const Case c : {Case{1, 960, 2}, Case{4, 961, 3}, Case{9, 1000, 3}}) {
         SCOPED_TRACE(c.slot);
-        for (auto& copy : s.mask.MonoSlotCopy)
+        for (auto& copy : s.masks->state().MonoSlotCopy)
             copy.clear();
-        s.mask.ColourSlotCopy.clear();
-        auto& copy = c.slot < 9 ? s.mask.MonoSlotCopy[std::size_t(c.slot)] : s.mask.ColourSlotCopy;
+        s.masks->state().ColourSlotCopy.clear();
+        auto& copy = c.slot < 9 ? s.masks->state().MonoSlotCopy[std::size_t(c.slot)]
+                                : s.masks->state().ColourSlotCopy;
         PutMask(copy, c.size, std::uint8_t(c.slot));
         sent.clear();
         StartSettingTransfer(s, true);
@@ -338,13 +339,13 @@ TEST_F(Transfer, TheWarpModeDecidesBlockOneModeAndTheStepAfterThePointChunks)
 TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches)
 {
     FillCaches();
-    PutMask(s.mask.MonoSlotCopy[2], 961, 3);
-    PutMask(s.mask.ColourSlotCopy, 1500, 9);
+    PutMask(s.masks->state().MonoSlotCopy[2], 961, 3);
+    PutMask(s.masks->state().ColourSlotCopy, 1500, 9);
     const SettingsState settings = s.settings;
     const WarpAdjustState warp = s.box->warp.adjust();
-    const auto assignment = s.mask.MaskAssignment;
-    const auto mono2 = s.mask.MonoSlotCopy[2];
-    const auto colour = s.mask.ColourSlotCopy;
+    const auto assignment = s.masks->state().MaskAssignment;
+    const auto mono2 = s.masks->state().MonoSlotCopy[2];
+    const auto colour = s.masks->state().ColourSlotCopy;
 
     StartSettingTransfer(s, true);
     link.pump();
@@ -376,7 +377,7 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
         EXPECT_EQ(s.settings.PipSettings[w].overlap, settings.PipSettings[w].overlap);
         EXPECT_EQ(s.settings.DCM[w], settings.DCM[w]);
         EXPECT_EQ(s.settings.HDO[w], settings.HDO[w]);
-        EXPECT_EQ(s.mask.MaskAssignment[w], assignment[w]);
+        EXPECT_EQ(s.masks->state().MaskAssignment[w], assignment[w]);
         EXPECT_EQ(s.box->warp.adjust().ControlOffsets[w], warp.ControlOffsets[w]);
         EXPECT_EQ(s.box->warp.adjust().WallPoints[w], warp.WallPoints[w]);
         EXPECT_EQ(s.box->warp.adjust().KeystoneCorners[w], warp.KeystoneCorners[w]);
@@ -391,18 +392,18 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
             }
         EXPECT_EQ(box.window(int(w)).fileWidth, 0) << "WWW and VVV end at 0";
     }
-    EXPECT_TRUE(std::equal(mono2.begin(), mono2.begin() + 961, s.mask.MonoSlotCopy[2].begin()));
-    EXPECT_TRUE(std::equal(colour.begin(), colour.begin() + 1500, s.mask.ColourSlotCopy.begin()));
-    EXPECT_EQ(s.mask.MonoSlotCopy[0][4], 0) << "empty slots stay empty";
+    EXPECT_TRUE(std::equal(mono2.begin(), mono2.begin() + 961, s.masks->state().MonoSlotCopy[2].begin()));
+    EXPECT_TRUE(std::equal(colour.begin(), colour.begin() + 1500, s.masks->state().ColourSlotCopy.begin()));
+    EXPECT_EQ(s.masks->state().MonoSlotCopy[0][4], 0) << "empty slots stay empty";
 }
 
 TEST_F(Transfer, ASingleWindowTransferSendsItsSlotAndEndsWithoutAReadBack)
 {
     FillCaches();
     s.CurrentWindow = 2;
-    s.mask.MaskAssignment[2] = 9; // the last mono slot
-    PutMask(s.mask.MonoSlotCopy[8], 500, 1);
-    PutMask(s.mask.MonoSlotCopy[0], 500, 2); // not this window's slot: never sent
+    s.masks->state().MaskAssignment[2] = 9; // the last mono slot
+    PutMask(s.masks->state().MonoSlotCopy[8], 500, 1);
+    PutMask(s.masks->state().MonoSlotCopy[0], 500, 2); // not this window's slot: never sent
     const auto before = box.window(1).record;
 
     StartSettingTransfer(s, false);
@@ -430,7 +431,7 @@ TEST_F(Transfer, ASingleWindowTransferSendsItsSlotAndEndsWithoutAReadBack)
 TEST_F(Transfer, AWholeBoxFileSentAsOneWindowLeavesTheMaskSlotsAlone)
 {
     FillCaches();
-    PutMask(s.mask.MonoSlotCopy[0], 500, 2);
+    PutMask(s.masks->state().MonoSlotCopy[0], 500, 2);
     s.setFlag(Flag::SingleWindowTransfer, true); // a model-116 file
     StartSettingTransfer(s, true);
     link.pump();
