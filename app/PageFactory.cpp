@@ -25,6 +25,8 @@ template <class P> PageWidget* Make(Box& b, QWidget* parent)
 {
     if constexpr (std::is_constructible_v<P, Session&, Registers&, QWidget*>)
         return new P(b.session, b.registers, parent);
+    else if constexpr (std::is_constructible_v<P, Session&, Settings&, QWidget*>)
+        return new P(b.session, b.settings, parent);
     else
         return new P(b.session, parent);
 }

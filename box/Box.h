@@ -5,6 +5,7 @@
 
 #include "registers/Registers.h"
 #include "session/Session.h"
+#include "settings/Settings.h"
 
 namespace trivel {
 
@@ -15,6 +16,7 @@ public:
     Box& operator=(const Box&) = delete;
 
     Session session;
+    Settings settings;
     Registers registers;
 };
 

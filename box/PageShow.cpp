@@ -3,6 +3,7 @@
 #include "box/NeutralState.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
+#include "settings/SettingsState.h"
 
 namespace trivel {
 
@@ -32,7 +33,7 @@ void PageShowRequest(Session& s, int pageIndex)
     const bool blend = pageIndex == Page::Blend1 || pageIndex == Page::Blend2;
     const bool alwaysMarker = pageIndex == Page::System || pageIndex == Page::Edid || pageIndex == Page::Mask;
     const bool sendMarker = alwaysMarker || s.BoardModel != 116;
-    const int marker = blend ? s.settings.BlendMarker[std::size_t(s.CurrentWindow & 3)] : 0;
+    const int marker = blend ? s.settings().BlendMarker[std::size_t(s.CurrentWindow & 3)] : 0;
     SendNeutralState(s, sendMarker, marker);
 
     if (pageIndex == Page::Mask && s.flag(Flag::UserMask) && s.pageHooks.maskSlotChange)

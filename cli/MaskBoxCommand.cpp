@@ -9,7 +9,7 @@
 #include "box/Connection.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
-#include "settings/WindowSelect.h"
+#include "settings/Settings.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -223,6 +223,7 @@ int RunMaskBoxCommand(const QStringList& args)
     QElapsedTimer settle;
     Progress progress(o.verb == Verb::Upload ? "mask upload" : "mask read");
     qsizetype memoSeen = 0;
+    Operation<void> selection;
 
     const auto start = [&] {
         switch (o.verb) {
@@ -272,7 +273,7 @@ int RunMaskBoxCommand(const QStringList& args)
                 return;
             }
             if (o.window >= 0)
-                SelectWindow(s, o.window);
+                selection = s.settingsService().selectWindow(o.window);
             settle.start();
         },
         [&] {
@@ -282,7 +283,7 @@ int RunMaskBoxCommand(const QStringList& args)
                 return 3;
             if (stage == Stage::Settle) {
                 // The replies to the window selection go by before the first mask request.
-                if (settle.elapsed() < 200)
+                if (!selection.finished() || settle.elapsed() < 200)
                     return -1;
                 stage = Stage::Running;
                 start();

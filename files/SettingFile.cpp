@@ -45,9 +45,9 @@ struct FileCaches {
     static FileCaches From(const Session& s)
     {
         FileCaches c;
-        c.ws = s.settings.WindowSettings;
-        c.blend = s.settings.BlendSettings;
-        c.edge = s.settings.EdgeMaskCorners;
+        c.ws = s.settings().WindowSettings;
+        c.blend = s.settings().BlendSettings;
+        c.edge = s.settings().EdgeMaskCorners;
         for (std::size_t w = 0; w < 4; ++w) {
             const WarpModel& m = s.warp.model[w];
             c.controlPattern[w] = m.ControlPattern;
@@ -60,11 +60,11 @@ struct FileCaches {
         c.keystone = s.warpAdjust.KeystoneCorners;
         c.wallPoints = s.warpAdjust.WallPoints;
         c.fileInput = s.FileInputSize;
-        c.pip = s.settings.PipSettings;
+        c.pip = s.settings().PipSettings;
         c.filePip = s.FilePipSourceSize;
         c.maskAssignment = s.mask.MaskAssignment;
-        c.dcm = s.settings.DCM;
-        c.hdo = s.settings.HDO;
+        c.dcm = s.settings().DCM;
+        c.hdo = s.settings().HDO;
         return c;
     }
 
@@ -84,9 +84,9 @@ struct FileCaches {
 
     void storeInto(Session& s) const
     {
-        s.settings.WindowSettings = ws;
-        s.settings.BlendSettings = blend;
-        s.settings.EdgeMaskCorners = edge;
+        s.settings().WindowSettings = ws;
+        s.settings().BlendSettings = blend;
+        s.settings().EdgeMaskCorners = edge;
         for (std::size_t w = 0; w < 4; ++w) {
             WarpModel& m = s.warp.model[w];
             m.ControlPattern = controlPattern[w];
@@ -99,11 +99,11 @@ struct FileCaches {
         s.warpAdjust.KeystoneCorners = keystone;
         s.warpAdjust.WallPoints = wallPoints;
         s.FileInputSize = fileInput;
-        s.settings.PipSettings = pip;
+        s.settings().PipSettings = pip;
         s.FilePipSourceSize = filePip;
         s.mask.MaskAssignment = maskAssignment;
-        s.settings.DCM = dcm;
-        s.settings.HDO = hdo;
+        s.settings().DCM = dcm;
+        s.settings().HDO = hdo;
     }
 };
 
@@ -623,7 +623,7 @@ void RefreshAfterLoad(Session& s)
 {
     // The refill zeroes the current window's overscans when it has no input signal now; the file
     // has its own rule for that (its input width 0), and what it holds is what goes to the box.
-    const WindowSettingsRecord loaded = s.settings.WindowSettings;
+    const WindowSettingsRecord loaded = s.settings().WindowSettings;
     const bool was = s.flag(Flag::Refreshing);
     s.setFlag(Flag::Refreshing, true);
     SetActivePage(s, Page::WarpAdjust);
@@ -631,7 +631,7 @@ void RefreshAfterLoad(Session& s)
     s.setFlag(Flag::Refreshing, was);
     RefreshPages(s);
     RefreshBlendPages(s);
-    WindowSettingsRecord& ws = s.settings.WindowSettings;
+    WindowSettingsRecord& ws = s.settings().WindowSettings;
     ws.OLE = loaded.OLE;
     ws.ORE = loaded.ORE;
     ws.OTE = loaded.OTE;
@@ -801,7 +801,7 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
         for (auto& h : s.warpAdjust.userMap.UndoHistory)
             h.clear();
         if (model116)
-            for (BlendRecord& b : s.settings.BlendSettings)
+            for (BlendRecord& b : s.settings().BlendSettings)
                 SingleWindowBlendDefaults(b);
         // A whole-box load decides the kind of transfer itself, so a model-116 file loaded earlier
         // cannot leave the next one single-windowed.
@@ -810,7 +810,7 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
     } else {
         s.warpAdjust.userMap.UndoHistory[w].clear();
         if (model116)
-            SingleWindowBlendDefaults(s.settings.BlendSettings[w]);
+            SingleWindowBlendDefaults(s.settings().BlendSettings[w]);
         s.TransferWindow = int(w);
         assigned = s.mask.MaskAssignment[w];
     }

@@ -2,6 +2,7 @@
 
 #include "mask/MaskCodec.h"
 #include "session/Session.h"
+#include "settings/SettingsState.h"
 #include "warp/WarpAdjustState.h"
 #include "warp/WarpModel.h"
 
@@ -209,7 +210,7 @@ PreviewInput BuildPreviewInput(const Session& s, int window, const QImage& sourc
                         .arg(in.height);
     PreviewWarpTables(s, w, in.sourceX, in.sourceY, note);
     in.notes << note;
-    in.blend = s.settings.BlendSettings[std::size_t(w)];
+    in.blend = s.settings().BlendSettings[std::size_t(w)];
     in.notes << QStringLiteral("Blend, colour and black level: approximated by the documented curve.");
     in.notes << QStringLiteral("Not shown: the Image page (brightness, contrast, sharpness, hue, saturation, "
                                "colour gains), video-wall zoom, pan, overscan and orientation, PIP.");
@@ -244,7 +245,7 @@ std::size_t PreviewFingerprint(const Session& s, int window)
         mix(s.warp.SourceXTable.data(), sizeof s.warp.SourceXTable);
         mix(s.warp.SourceYTable.data(), sizeof s.warp.SourceYTable);
     }
-    mix(s.settings.BlendSettings[wi].bytes.data(), BlendRecord::kSize);
+    mix(s.settings().BlendSettings[wi].bytes.data(), BlendRecord::kSize);
     const int slot = s.mask.MaskAssignment[wi];
     mix(&slot, sizeof slot);
     if (slot >= 1 && slot <= kMonoSlots + 1) {

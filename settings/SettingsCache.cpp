@@ -40,7 +40,7 @@ void ResetNetwork(NetworkRecord& n)
 
 void ResetWindowSettings(Session& s)
 {
-    SettingsState& st = s.settings;
+    SettingsState& st = s.settings();
     WindowSettingsRecord& ws = st.WindowSettings;
     ws = WindowSettingsRecord{};
     ws.HPN.fill(1);
@@ -72,7 +72,7 @@ void RefreshWindowState(Session& s)
 {
     UiPort& ui = s.ui;
     const std::size_t w = std::size_t(s.CurrentWindow & 3);
-    WindowSettingsRecord& ws = s.settings.WindowSettings;
+    WindowSettingsRecord& ws = s.settings().WindowSettings;
 
     // Without an input signal there is nothing to overscan. Until the first status reply the
     // signal is unknown, not absent: the refresh at the end of the read-back must keep the
@@ -146,7 +146,7 @@ void RefreshBlendPages(Session& s)
 
 void DecodeWindowBlock(Session& s, const FrameView& f)
 {
-    WindowSettingsRecord& ws = s.settings.WindowSettings;
+    WindowSettingsRecord& ws = s.settings().WindowSettings;
     const bool pip = s.flag(Flag::PipCapable);
     for (int w = 0; w < 4; ++w) {
         const std::size_t r = 8 + 80 * std::size_t(w);

@@ -3,6 +3,7 @@
 #include "protocol/RegisterFrames.h"
 
 #include "protocol/SettingCodec.h"
+#include "protocol/SettingFrames.h"
 
 #include <QLoggingCategory>
 
@@ -151,7 +152,7 @@ std::vector<std::string> BoxModel::settingsReceived() const
     for (const auto& f : m_received) {
         const std::uint32_t code = FrameView(const_cast<std::uint8_t*>(f.data()), f.size()).code();
         if (code == Cmd::Setting || code == Cmd::SettingAlt || code == Cmd::SettingQuery)
-            out.emplace_back(reinterpret_cast<const char*>(f.data()) + kSettingOffset, 10);
+            out.push_back(proto::SettingRequestView{FrameView(const_cast<std::uint8_t*>(f.data()), f.size())}.text());
     }
     return out;
 }
@@ -167,10 +168,8 @@ std::string BoxModel::describe(const std::uint8_t* frame, std::size_t n)
     const std::uint32_t code = f.code();
     if (code == Cmd::Setting || code == Cmd::SettingAlt || code == Cmd::SettingQuery) {
         line += ' ';
-        for (std::size_t i = 0; i < 10; ++i) {
-            const char c = char(copy[kSettingOffset + i]);
+        for (const char c : proto::SettingRequestView{f}.text())
             line += (c >= 0x20 && c < 0x7F) ? c : '.';
-        }
     }
     return line;
 }
@@ -259,10 +258,9 @@ void BoxModel::makeExtreme(std::uint32_t code, FrameView req, FrameView rep, Hos
     case Cmd::SettingQuery: {
         // The command echoed with a value at or past the ends of the field.
         static constexpr const char* kValues[] = {"+999", "-999", "9999", "\xff\xff\xff\xff"};
-        char text[kSettingLength];
-        req.copyOut(kSettingOffset, text, kSettingLength);
-        std::copy_n(kValues[rng.below(std::size(kValues))], 4, text + kValueField);
-        rep.copyIn(kSettingOffset, text, kSettingLength);
+        SettingCommand text = proto::SettingRequestView{req}.command();
+        std::copy_n(kValues[rng.below(std::size(kValues))], 4, text.data() + kValueField);
+        proto::PutSettingEcho(rep, text);
         break;
     }
     default:

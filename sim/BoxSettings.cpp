@@ -1,6 +1,7 @@
 // The box's side of the text setting commands: which stored field each mnemonic reads and writes.
 
 #include "protocol/SettingCodec.h"
+#include "protocol/SettingFrames.h"
 #include "sim/BoxModel.h"
 
 #include <algorithm>
@@ -152,23 +153,6 @@ std::int16_t i16Of(int v)
 
 // Value field of a command: "+050", "-120", "1920", "9500" (-1500); nullopt for "R000" or junk.
 // A leading '9' is always read as the negative form: no setting takes values of 9000 and more.
-std::optional<int> parseValue(const char* f)
-{
-    for (int i = 1; i < 4; ++i)
-        if (f[i] < '0' || f[i] > '9')
-            return std::nullopt;
-    const int n = (f[1] - '0') * 100 + (f[2] - '0') * 10 + (f[3] - '0');
-    if (f[0] == '+')
-        return n;
-    if (f[0] == '-')
-        return -n;
-    if (f[0] == '9')
-        return -n - 1000;
-    if (f[0] >= '0' && f[0] <= '8')
-        return (f[0] - '0') * 1000 + n;
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<int> BoxModel::settingValue(std::string_view name, int w) const
@@ -400,23 +384,22 @@ bool BoxModel::applySetting(std::string_view name, int value, int w)
 // reads. Every reply echoes the command with the box's current value.
 void BoxModel::handleSetting(std::uint32_t code, FrameView req, FrameView rep)
 {
-    SettingCommand cmd{};
-    req.copyOut(kSettingOffset, cmd.data(), cmd.size());
-    const std::string_view name(cmd.data() + 3, 3);
+    const proto::SettingRequestView r{req};
+    const std::string name = r.name();
     const int w = m_settings.currentWindow;
-    const auto value = parseValue(cmd.data() + kValueField);
+    const auto value = r.value();
     if (value)
         applySetting(name, *value, w);
     (void)code;
 
-    SettingCommand echo = cmd;
+    SettingCommand echo = r.command();
     if (const auto current = settingValue(name, m_settings.currentWindow))
         EncodeSettingValue(std::clamp(*current, -1999, 9999), echo);
     else if (!value)
         EncodeSettingValue(0, echo);
     echo[10] = '\r';
     echo[11] = '\n';
-    rep.copyIn(kSettingOffset, echo.data(), echo.size());
+    proto::PutSettingEcho(rep, echo);
 }
 
 } // namespace trivel::sim

@@ -11,12 +11,13 @@ class QCheckBox;
 
 namespace trivel {
 
+class Settings;
 struct SettingBinding;
 
 class Blend1Page : public PageWidget {
     Q_OBJECT
 public:
-    explicit Blend1Page(Session& s, QWidget* parent = nullptr);
+    Blend1Page(Session& s, Settings& settings, QWidget* parent = nullptr);
 
 private:
     // RefreshBlendPages for this page: every slider from the current window's record.
@@ -24,6 +25,7 @@ private:
     // RefreshPages step 11: the marker check box.
     void refillMarker();
 
+    Settings& m_settings;
     std::vector<std::pair<QAbstractSlider*, const SettingBinding*>> m_bound;
     QCheckBox* m_marker = nullptr;
 };

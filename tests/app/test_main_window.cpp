@@ -331,7 +331,7 @@ TEST(PageShow, BlendPagesSendTheMarkerStateAndDisabledPagesStaySilent)
     AppFixture f;
     FakeBoxTransport& box = f.connectFakeBox();
     f.s.CurrentWindow = 2;
-    f.s.settings.BlendMarker[2] = 1;
+    f.s.settings().BlendMarker[2] = 1;
     f.form.PCMain->setCurrentIndex(Page::Blend2);
     ASSERT_FALSE(box.sent.empty());
     // Frame bytes 8 and 9 of the marker request: window 2, marker shown.

@@ -1,0 +1,67 @@
+#pragma once
+// Frames of the setting commands: a write (0x1002, or 0x100b on a linked box), a query (0x100c)
+// and the box's echo of either, plus the window change the box is told of last (0x2015). Request
+// builders and a reply view for the tool; a request view and the echo builder for the simulated box.
+
+#include "protocol/Frame.h"
+#include "protocol/Request.h"
+#include "protocol/SettingCodec.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace trivel::proto {
+
+// The 10-character template ("s00BRI+022") with `value` in its value field, on a cleared frame.
+Request SettingWrite(std::string_view tpl, int value, std::uint32_t code = Cmd::Setting);
+// The blend pages' point of the 9 x 5 control grid ("s0095I"): a write, where the warp page's
+// cursor query of the same name is an 'S' query.
+Request BlendPointSelect(int code);
+// A query of the value named by three letters ("S00MDNR000").
+Request SettingQuery(std::string_view name3, Clear clear = Clear::All);
+// 0x2015: the window now current, on a cleared frame.
+Request CurrentWindowChanged(int window);
+
+// 0x2030: the blend marker of a window shown or not; written over the previous frame.
+Request BlendMarkerShown(int window, bool on);
+
+// 0x2007: the warp control cursor of a window at control point `point`, hidden; on a cleared frame.
+Request WindowCursorOff(int window, int point);
+
+// 0x1003: DHCP (1) or a static address; the twelve octets of address, mask and gateway only
+// for a static one. Written over the previous frame.
+Request NetworkWrite(bool dhcp, const std::array<std::uint8_t, 12>& octets);
+
+// A setting command as the box sees it.
+struct SettingRequestView {
+    const FrameView& f;
+    SettingCommand command() const;
+    // The ten characters before CR LF.
+    std::string text() const;
+    // The three letters after the prefix ("BRI", "95I").
+    std::string name() const;
+    bool query() const { return f.code() == Cmd::SettingQuery || f.u8(kSettingOffset) == 'S'; }
+    // The value field's number (-1999..9999), or none when it holds anything else.
+    std::optional<int> value() const;
+};
+
+// The box's echo: the command with the value it now holds.
+struct SettingReplyView {
+    const FrameView& f;
+    int value() const { return DecodeSettingReply(f); }
+    // Only the three digits (an index or a code).
+    int digits() const { return DecodeSettingDigits(f); }
+};
+
+// The box's side: the echo of `cmd` at frame offsets 8..19.
+void PutSettingEcho(FrameView& reply, const SettingCommand& cmd);
+// The window of a 0x2015 request.
+inline int CurrentWindowOf(const FrameView& request)
+{
+    return request.u8(8);
+}
+
+} // namespace trivel::proto
