@@ -86,7 +86,15 @@ double rawRoundTrips(quint16 port, int count)
     return secs > 0 ? count / secs : 0;
 }
 
-// The tool's own path: SendFrame on the main thread, TSocketThread, hand-over, DispatchResponse.
+// Round trips as an operation makes them: each awaits its own reply on the exchange.
+Operation<void> RoundTrips(Exchange& ex, int n)
+{
+    const Request brightness = Request(Cmd::Setting).setting(MakeSettingCommand("s00BRI+050"));
+    for (int k = 0; k < n; ++k)
+        co_await ex.send(brightness);
+}
+
+// The tool's own path: the exchange on the main thread, the socket read there when readable.
 double linkRoundTrips(quint16 port, int count)
 {
     RealClock clock;
@@ -97,37 +105,27 @@ double linkRoundTrips(quint16 port, int count)
     TcpTransport tcp;
     if (!tcp.open("127.0.0.1", port, 3000))
         return 0;
-    // As a chain runs: each reply is dispatched on the main thread's event loop and the next
-    // request goes out from inside that dispatch.
-    long replies = 0;
-    long target = 0;
-    QEventLoop loop;
-    auto sendNext = [&] {
-        PutSettingFrame(s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00BRI+050"));
-        SendFrame(s);
-    };
-    tcp.setReplySink([&](const std::uint8_t* b, std::size_t n, bool id) {
-        DeliverReply(s, b, n, id);
-        if (++replies < target)
-            sendNext();
-        else
-            loop.quit();
-    });
+    tcp.setReplySink([&](const std::uint8_t* b, std::size_t n, bool id) { s.exchange.deliver(b, n, id); });
     s.setTransport(&tcp);
     s.setFlag(Flag::Connected, true);
     tcp.startReceiving();
 
+    QEventLoop loop;
     auto run = [&](int n) {
-        replies = 0;
-        target = n;
-        sendNext();
-        loop.exec();
+        const Operation<void> op = RoundTrips(s.exchange, n);
+        op.onFinished([&loop] { loop.quit(); });
+        if (!op.finished())
+            loop.exec();
+        return op.succeeded();
     };
-    run(count / 10);
+    if (!run(count / 10))
+        return 0;
     QElapsedTimer t;
     t.start();
-    run(count);
+    if (!run(count))
+        return 0;
     const double secs = double(t.nsecsElapsed()) / 1e9;
+    s.setTransport(nullptr);
     tcp.close();
     return count / secs;
 }
@@ -174,13 +172,13 @@ int main(int argc, char** argv)
         "round trips per second, 512-byte frames over TCP loopback (best of %d runs of %d)\n", reps, count);
     std::printf("  raw socket echo (blocking client, echo thread):      %10.0f\n", echo);
     std::printf("  raw socket client against trivel-boxsim:            %10.0f\n", rawToSim);
-    std::printf("  SendFrame -> echo thread -> DispatchResponse:       %10.0f\n", linkToEcho);
-    std::printf("  SendFrame -> trivel-boxsim -> DispatchResponse:     %10.0f\n", link);
-    std::printf("  ratio SendFrame path / raw echo, same echo thread:  %9.1f%%\n",
+    std::printf("  exchange -> echo thread -> operation:              %10.0f\n", linkToEcho);
+    std::printf("  exchange -> trivel-boxsim -> operation:            %10.0f\n", link);
+    std::printf("  ratio exchange / raw echo, same echo thread:        %9.1f%%\n",
         echo > 0 ? 100 * linkToEcho / echo : 0);
     std::printf(
-        "  ratio SendFrame path via trivel-boxsim / raw echo:  %9.1f%%\n", echo > 0 ? 100 * link / echo : 0);
-    std::printf("  ratio SendFrame path / raw client, same box:        %9.1f%%\n",
+        "  ratio exchange via trivel-boxsim / raw echo:        %9.1f%%\n", echo > 0 ? 100 * link / echo : 0);
+    std::printf("  ratio exchange / raw client, same box:              %9.1f%%\n",
         rawToSim > 0 ? 100 * link / rawToSim : 0);
     return link > 0 && echo > 0 ? 0 : 1;
 }

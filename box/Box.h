@@ -3,6 +3,7 @@
 // and the one exchange) and every subsystem, each owning its state. The GUI, trivelctl and the
 // tests make one and reach the subsystems through it.
 
+#include "firmware/Firmware.h"
 #include "registers/Registers.h"
 #include "session/Session.h"
 #include "settings/Settings.h"
@@ -12,12 +13,14 @@ namespace trivel {
 class Box {
 public:
     Box(Clock& clock, UiPort& ui);
+    ~Box();
     Box(const Box&) = delete;
     Box& operator=(const Box&) = delete;
 
     Session session;
     Settings settings;
     Registers registers;
+    Firmware firmware;
 };
 
 } // namespace trivel

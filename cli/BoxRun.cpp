@@ -1,11 +1,12 @@
 #include "cli/BoxRun.h"
 
-#include "cli/CliUi.h"
 #include "box/Connection.h"
+#include "cli/CliUi.h"
 #include "session/Controls.h"
 #include "session/Session.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <cstdio>
 
@@ -51,6 +52,16 @@ int ConnectAndRead(QCoreApplication& app, Session& s, Connection& connection, Cl
     if (exitCode < 0)
         app.exec();
     return exitCode;
+}
+
+void Disconnect(Session& s, Connection& connection)
+{
+    if (!connection.disconnecting() && s.connected())
+        connection.BtnCnt2Click();
+    // Bounded: each of its requests has a pause and nothing else to wait for, and a lost link
+    // ends it at once.
+    while (connection.disconnecting())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 } // namespace trivel::cli

@@ -29,4 +29,8 @@ struct LinkChoice {
 int ConnectAndRead(QCoreApplication& app, Session& s, Connection& connection, CliUi& ui,
     const LinkChoice& link, bool identifyOnly);
 
+// Disconnects (or lets a disconnect already started run) and returns once the link is closed,
+// so the neutral state has gone out before the command ends.
+void Disconnect(Session& s, Connection& connection);
+
 } // namespace trivel::cli

@@ -1,6 +1,7 @@
 #include "cli/MaskBoxCommand.h"
 #include "box/Box.h"
 
+#include "cli/BoxRun.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "mask/MaskImage.h"
@@ -310,8 +311,7 @@ int RunMaskBoxCommand(const QStringList& args)
     int code = exitCode;
     if (code == 0 && o.verb == Verb::Read)
         code = WriteSlotPicture(m, o);
-    if (s.connected())
-        connection.BtnCnt2Click();
+    cli::Disconnect(s, connection);
     return code;
 }
 

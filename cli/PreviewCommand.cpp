@@ -248,8 +248,7 @@ int RunPreviewCommand(const QStringList& args)
     if (connected != cli::Success)
         return connected;
     const int code = WritePreviews(s, o, s.ChannelCount);
-    if (s.connected())
-        connection.BtnCnt2Click();
+    cli::Disconnect(s, connection);
     return code;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/RegisterCommand.h"
 
+#include "cli/BoxRun.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "box/Box.h"
@@ -157,8 +158,7 @@ int RunRegisterCommand(const QStringList& args)
             }
         }
     }
-    if (s.connected())
-        connection.BtnCnt2Click();
+    cli::Disconnect(s, connection);
     return exitCode;
 }
 

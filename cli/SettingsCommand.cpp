@@ -344,8 +344,7 @@ int RunSettingsCommand(const QStringList& args)
     Session& s = tool.session;
     Connection connection(s);
     if (const std::optional<int> failed = ConnectAndRead(*app, s, connection, ui, o)) {
-        if (s.connected())
-            connection.BtnCnt2Click();
+        Disconnect(s, connection);
         return *failed;
     }
     int code = Success;
@@ -355,8 +354,7 @@ int RunSettingsCommand(const QStringList& args)
         code = Fail(LinkFailure, "no reply to the window-settings request");
     else
         code = Get(tool, o);
-    if (s.connected())
-        connection.BtnCnt2Click();
+    Disconnect(s, connection);
     return code;
 }
 

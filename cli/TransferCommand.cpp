@@ -1,6 +1,7 @@
 #include "cli/TransferCommand.h"
 #include "box/Box.h"
 
+#include "cli/BoxRun.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "files/SettingFileActions.h"
@@ -301,8 +302,7 @@ int RunTransferCommand(const QStringList& args)
                                 : WindowsText("single-window file into", window, window)));
     else if (exitCode == 0)
         std::printf("saved %s: %s\n", qPrintable(path), qPrintable(outcome.contents));
-    if (s.connected())
-        connection.BtnCnt2Click();
+    cli::Disconnect(s, connection);
     return exitCode;
 }
 

@@ -436,8 +436,7 @@ int RunWarpBoxCommand(const QStringList& args)
             code = RunOperation(s, run, o);
         }
     }
-    if (s.connected())
-        connection.BtnCnt2Click();
+    cli::Disconnect(s, connection);
     return code;
 }
 

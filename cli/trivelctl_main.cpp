@@ -219,7 +219,7 @@ int main(int argc, char** argv)
     // disconnect's neutral state would only write over the box's own state.
     if (s.connected() && identifyOnly)
         connection.DisconnectWithoutNeutralState();
-    else if (s.connected())
-        connection.BtnCnt2Click();
+    else
+        cli::Disconnect(s, connection);
     return exitCode;
 }

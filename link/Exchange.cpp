@@ -27,11 +27,29 @@ Exchange::Exchange(Clock& clock, QObject* parent)
 
 Exchange::~Exchange()
 {
+    abandonAll();
+}
+
+void Exchange::abandonAll()
+{
     // Nobody may be resumed from a destructor: drop the waiters without calling them.
     for (auto& e : m_queue)
         e->done = nullptr;
     for (auto& e : m_onWire)
         e->done = nullptr;
+    m_queue.clear();
+    m_onWire.clear();
+    m_gateClosed = false;
+    // A waiting frame is never another's continuation, so destroying one cannot reach the next.
+    for (auto h : std::exchange(m_waiting, {}))
+        h.destroy();
+}
+
+void Exchange::noteResumed(std::coroutine_handle<> h)
+{
+    const auto it = std::find(m_waiting.begin(), m_waiting.end(), h);
+    if (it != m_waiting.end())
+        m_waiting.erase(it);
 }
 
 void Exchange::attach(Transport* transport)
@@ -197,8 +215,10 @@ void Exchange::deliver(const std::uint8_t* bytes, std::size_t n, bool withReport
     if (reply.code() != e->request.code()) {
         // Not the answer to this request: a late one, or a box answering out of turn. The
         // request keeps waiting for its own reply until its allowance runs out.
-        e->wrongCode = reply.code();
-        emit memo(QStringLiteral("REPLY %1 TO %2").arg(Hex(reply.code()), Hex(e->request.code())));
+        // Said once per request: a box that floods the link must not flood the memo too.
+        if (e->wrongCode == 0)
+            emit memo(QStringLiteral("REPLY %1 TO %2").arg(Hex(reply.code()), Hex(e->request.code())));
+        e->wrongCode = reply.code() != 0 ? reply.code() : 0xFFFFFFFFu;
         return;
     }
     takeFromWire(e);
@@ -249,7 +269,8 @@ void Exchange::replyTimedOut(const std::shared_ptr<Entry>& e)
         return;
     const Failure f = e->wrongCode != 0
         ? Failure{Failure::Kind::BoxFault,
-              QStringLiteral("The box answered %1 to request %2.").arg(Hex(e->wrongCode), Hex(e->request.code()))}
+              QStringLiteral("The box answered request %1 with another code (%2).")
+                  .arg(Hex(e->request.code()), Hex(e->wrongCode == 0xFFFFFFFFu ? 0 : e->wrongCode))}
         : Failure{Failure::Kind::NoReply, QStringLiteral("No reply from the box.")};
     complete(e, &f);
     pump();
@@ -364,15 +385,20 @@ bool Exchange::SendAwaiter::start(std::coroutine_handle<> h, detail::StateBase& 
             m_failure = *f;
         // Completed while still being started (no link, nothing to wait for): go on without
         // a resume, the caller of start() returns false.
-        if (m_starting)
+        if (m_starting) {
             m_doneWhileStarting = true;
-        else
+        } else {
+            m_exchange->noteResumed(h);
             h.resume();
+        }
     };
     m_starting = true;
     ex->enqueue(m_entry);
     m_starting = false;
-    return !m_doneWhileStarting;
+    if (m_doneWhileStarting)
+        return false;
+    ex->noteWaiting(h);
+    return true;
 }
 
 Reply Exchange::SendAwaiter::await_resume()
@@ -393,12 +419,15 @@ bool Exchange::DelayAwaiter::start(std::coroutine_handle<> h, detail::StateBase&
         ownerPtr->cancelAwaited = nullptr;
         m_cancelled = true;
         m_timer.reset();
+        m_exchange->noteResumed(h);
         h.resume();
     };
     m_timer = m_exchange->m_clock.singleShot(m_ms, m_kind, [this, h, ownerPtr] {
         ownerPtr->cancelAwaited = nullptr;
+        m_exchange->noteResumed(h);
         h.resume();
     });
+    m_exchange->noteWaiting(h);
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace trivel {
 
@@ -52,6 +53,9 @@ public:
     // The link frames go to from now on; none: every waiting step fails with the reason.
     void attach(Transport* transport);
     void detach(const QString& reason);
+    // Destroys every operation that waits here, and the ones awaiting those, without resuming
+    // any: for the owner's destructor, while what the operations refer to still stands.
+    void abandonAll();
     Transport* transport() const { return m_transport; }
     bool attached() const;
 
@@ -134,6 +138,10 @@ private:
     bool m_gateClosed = false;
     int m_holds = 0;
     bool m_pumping = false;
+    // Operations suspended on a send or a delay of this exchange.
+    std::vector<std::coroutine_handle<>> m_waiting;
+    void noteWaiting(std::coroutine_handle<> h) { m_waiting.push_back(h); }
+    void noteResumed(std::coroutine_handle<> h);
 };
 
 struct Exchange::Entry {

@@ -156,8 +156,24 @@ namespace detail {
 
 template <typename T> struct PromiseCommon : PromiseBase {
     std::shared_ptr<State<T>> state = std::make_shared<State<T>>();
+    bool finishing = false;
 
     PromiseCommon() { base = state; }
+    PromiseCommon(const PromiseCommon&) = delete;
+    PromiseCommon& operator=(const PromiseCommon&) = delete;
+    // A frame destroyed before its end (the exchange it waits on goes away) takes the frames
+    // that await it along; none of them is resumed.
+    ~PromiseCommon()
+    {
+        if (finishing || state->done)
+            return;
+        state->cancelAwaited = nullptr;
+        // Never called now; dropped, as a callback may hold the operation itself.
+        auto callbacks = std::move(state->finished);
+        callbacks.clear();
+        if (auto c = std::exchange(state->continuation, {}))
+            c.destroy();
+    }
     Operation<T> get_return_object() { return Operation<T>(state); }
     std::suspend_never initial_suspend() noexcept { return {}; }
 
@@ -167,6 +183,7 @@ template <typename T> struct PromiseCommon : PromiseBase {
         {
             // The frame goes first; whoever waits may start new work from inside finish().
             std::shared_ptr<State<T>> s = h.promise().state;
+            h.promise().finishing = true;
             h.destroy();
             s->finish();
         }

@@ -2,6 +2,8 @@
 
 #include "link/Log.h"
 
+#include <QSocketNotifier>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -16,15 +18,8 @@
 
 namespace trivel {
 
-void TSocketThread::start()
-{
-    m_thread = std::thread([this] { m_t.receiveLoop(); });
-}
-
-void TSocketThread::wait()
-{
-    if (m_thread.joinable())
-        m_thread.join();
+namespace {
+constexpr int kFramesPerTurn = 16;
 }
 
 TcpTransport::TcpTransport() = default;
@@ -86,23 +81,24 @@ bool TcpTransport::open(const QString& host, quint16 port, int timeoutMs, QStrin
     int one = 1;
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     resetHandOver();
+    m_have = 0;
     return true;
 }
 
 void TcpTransport::startReceiving()
 {
-    if (m_fd < 0 || m_thread)
+    if (m_fd < 0 || m_notifier)
         return;
-    m_thread = std::make_unique<TSocketThread>(*this);
-    m_thread->start();
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &TcpTransport::readAvailable);
 }
 
 void TcpTransport::sendFrame(const FrameBuffer& request)
 {
     if (m_fd < 0 || sendFailed())
         return;
-    // The socket stays blocking for the receive thread; each send here is non-blocking and
-    // waits for room with poll, against one deadline for the whole frame.
+    // Each send is non-blocking and waits for room with poll, against one deadline for the whole
+    // frame.
     using Ms = std::chrono::milliseconds;
     const auto deadline = std::chrono::steady_clock::now() + Ms(sendTimeoutMs());
     const std::uint8_t* p = request.data() + 1;
@@ -148,37 +144,39 @@ void TcpTransport::close()
     if (m_fd < 0)
         return;
     stopHandOver();
-    ::shutdown(m_fd, SHUT_RDWR); // wakes the blocked recv
-    if (m_thread) {
-        m_thread->wait();
-        m_thread.reset();
-    }
+    m_notifier.reset();
+    ::shutdown(m_fd, SHUT_RDWR);
     ::close(m_fd);
     m_fd = -1;
+    m_have = 0;
 }
 
-void TcpTransport::receiveLoop()
+void TcpTransport::readAvailable()
 {
-    std::size_t have = 0;
-    while (!stopping()) {
+    // A reply's step may send, or close this link; nothing is read after that. A box that floods
+    // the link must not keep the main thread here: a few frames a turn, the notifier comes back.
+    int frames = 0;
+    while (m_fd >= 0 && !stopping() && frames < kFramesPerTurn) {
         // Never read past the current frame, so two frames in one segment stay two.
-        const ssize_t n = ::recv(m_fd, m_rx.data() + have, m_rx.size() - have, 0);
+        const ssize_t n = ::recv(m_fd, m_rx.data() + m_have, m_rx.size() - m_have, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n == 0) {
-            reportLinkLost(QStringLiteral("closed by the box"));
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n <= 0) {
+            const QString reason
+                = n == 0 ? QStringLiteral("closed by the box") : QString::fromLocal8Bit(std::strerror(errno));
+            m_notifier.reset();
+            reportLinkLost(reason);
             return;
         }
-        if (n < 0) {
-            reportLinkLost(QString::fromLocal8Bit(std::strerror(errno)));
-            return;
-        }
-        have += std::size_t(n);
-        if (have < m_rx.size())
+        m_have += std::size_t(n);
+        if (m_have < m_rx.size())
             continue;
-        have = 0;
-        if (!handOver(m_rx.data(), m_rx.size(), false))
-            return;
+        m_have = 0;
+        ++frames;
+        if (m_sink)
+            m_sink(m_rx.data(), m_rx.size(), false);
     }
 }
 

@@ -4,47 +4,32 @@
 
 #include <QMetaObject>
 
+#include <vector>
+
 namespace trivel {
 
 bool Transport::handOver(const std::uint8_t* bytes, std::size_t n, bool withReportId)
 {
-    std::uint64_t ticket;
-    {
-        std::lock_guard lock(m_handMutex);
-        if (m_stopping)
-            return false;
-        ticket = ++m_handPosted;
-    }
+    if (m_stopping)
+        return false;
+    // A copy, queued in order: the receive thread goes back to reading at once.
     QMetaObject::invokeMethod(
         this,
-        [this, bytes, n, withReportId, ticket] {
+        [this, frame = std::vector<std::uint8_t>(bytes, bytes + n), withReportId] {
             if (!m_stopping && m_sink)
-                m_sink(bytes, n, withReportId);
-            {
-                std::lock_guard lock(m_handMutex);
-                m_handDone = ticket;
-            }
-            m_handCv.notify_all();
+                m_sink(frame.data(), frame.size(), withReportId);
         },
         Qt::QueuedConnection);
-
-    std::unique_lock lock(m_handMutex);
-    m_handCv.wait(lock, [&] { return m_handDone >= ticket || m_stopping; });
-    return m_handDone >= ticket;
+    return true;
 }
 
 void Transport::stopHandOver()
 {
-    {
-        std::lock_guard lock(m_handMutex);
-        m_stopping = true;
-    }
-    m_handCv.notify_all();
+    m_stopping = true;
 }
 
 void Transport::resetHandOver()
 {
-    std::lock_guard lock(m_handMutex);
     m_stopping = false;
 }
 

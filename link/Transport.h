@@ -1,7 +1,7 @@
 #pragma once
-// A link to the box: TCP or USB HID. Sending happens on the main thread; a transport's
-// receive thread hands every whole reply frame to the main thread through the sink and
-// blocks until the sink (copy into ReplyBuffer + DispatchResponse) has returned.
+// A link to the box: TCP or USB HID. Sending and the sink run on the main thread. TCP is read
+// there too; USB keeps a receive thread (hidapi's read blocks) that queues a copy of every whole
+// reply for the main thread, in order.
 
 #include "protocol/Frame.h"
 
@@ -9,9 +9,7 @@
 #include <QString>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 
 namespace trivel {
 
@@ -46,12 +44,10 @@ signals:
     void linkLost(const QString& reason);
 
 protected:
-    // Receive-thread side of the hand-over: runs the sink on the main thread and waits until
-    // it has returned, or until stopHandOver() releases the wait. bytes must stay valid for
-    // the transport's lifetime (a member buffer). Returns false when released unhandled.
+    // Receive-thread side: queues a copy of the reply for the sink on the main thread. False
+    // once the link is closing.
     bool handOver(const std::uint8_t* bytes, std::size_t n, bool withReportId);
-    // Main thread, on close: frees a receive thread blocked in handOver. Replies still
-    // queued for the main thread are dropped.
+    // Main thread, on close: replies still queued for the main thread are dropped.
     void stopHandOver();
     void resetHandOver();
     // Receive-thread side: reports the loss on the main thread unless the link is closing.
@@ -63,10 +59,6 @@ protected:
     ReplySink m_sink;
 
 private:
-    std::mutex m_handMutex;
-    std::condition_variable m_handCv;
-    std::uint64_t m_handPosted = 0;
-    std::uint64_t m_handDone = 0;
     std::atomic<bool> m_stopping{false};
     int m_sendTimeoutMs = kSendTimeoutMs;
     bool m_sendFailed = false; // main thread only

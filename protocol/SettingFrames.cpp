@@ -24,19 +24,6 @@ Request CurrentWindowChanged(int window)
     return Request(Cmd::CurrentWindowChanged, Clear::All).u8(8, std::uint8_t(window));
 }
 
-Request BlendMarkerShown(int window, bool on)
-{
-    return Request(Cmd::BlendMarker, Clear::None).u8(8, std::uint8_t(window)).u8(9, on ? 1 : 0);
-}
-
-Request WindowCursorOff(int window, int point)
-{
-    return Request(Cmd::ControlCursor, Clear::All)
-        .u8(8, std::uint8_t(window))
-        .u8(9, std::uint8_t(point))
-        .u8(10, 0);
-}
-
 Request NetworkWrite(bool dhcp, const std::array<std::uint8_t, 12>& octets)
 {
     Request r(Cmd::WriteNetwork, Clear::None);

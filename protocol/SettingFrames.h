@@ -25,12 +25,6 @@ Request SettingQuery(std::string_view name3, Clear clear = Clear::All);
 // 0x2015: the window now current, on a cleared frame.
 Request CurrentWindowChanged(int window);
 
-// 0x2030: the blend marker of a window shown or not; written over the previous frame.
-Request BlendMarkerShown(int window, bool on);
-
-// 0x2007: the warp control cursor of a window at control point `point`, hidden; on a cleared frame.
-Request WindowCursorOff(int window, int point);
-
 // 0x1003: DHCP (1) or a static address; the twelve octets of address, mask and gateway only
 // for a static one. Written over the previous frame.
 Request NetworkWrite(bool dhcp, const std::array<std::uint8_t, 12>& octets);

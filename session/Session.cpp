@@ -36,7 +36,11 @@ void Session::setTransport(Transport* t, const QString& closedReason)
         exchange.detach(closedReason);
 }
 
-Session::~Session() = default;
+Session::~Session()
+{
+    // Operations still waiting refer to this session: they go while all of it stands.
+    exchange.abandonAll();
+}
 
 void Session::setFlag(std::uint32_t f, bool on)
 {

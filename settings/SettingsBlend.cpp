@@ -1,6 +1,7 @@
 // The blend pages' operations: values addressed by a point of the box's control grid, the reset
 // buttons with their pauses, and the marker.
 
+#include "protocol/SessionFrames.h"
 #include "protocol/SettingFrames.h"
 #include "session/Session.h"
 #include "settings/BlendLogic.h"
@@ -120,7 +121,7 @@ Operation<void> Settings::showBlendMarker(bool on)
 {
     const int w = m_s.CurrentWindow & 3;
     m_state.BlendMarker[std::size_t(w)] = on ? 1 : 0;
-    return transmit(proto::BlendMarkerShown(w, on), 20);
+    return transmit(proto::NeutralBlendMarker(w, on ? 1 : 0), 20);
 }
 
 Operation<void> Settings::choosePip(int group, int item)

@@ -1,4 +1,5 @@
 #include "box/PageShow.h"
+#include "protocol/SessionFrames.h"
 #include "protocol/SettingFrames.h"
 #include "session/Session.h"
 #include "settings/Settings.h"
@@ -44,7 +45,7 @@ Operation<void> Settings::runSelection(int w)
     m_s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, m_s.UserMapPatternIndex[std::size_t(outgoing)]);
     // The warp cursor of the window being left is hidden; the box keeps showing it otherwise.
     const CursorPos cur = m_s.warp.model[std::size_t(outgoing)].ControlCursor;
-    co_await transmit(proto::WindowCursorOff(outgoing, cur.row * 9 + cur.column), 20);
+    co_await transmit(proto::NeutralControlCursor(outgoing, cur.row * 9 + cur.column), 20);
 
     m_s.CurrentWindow = w;
     co_await sendValue(Setting::VKY, 60 + w, 50);
@@ -54,7 +55,7 @@ Operation<void> Settings::runSelection(int w)
     RefreshPages(m_s);
     RefreshBlendPages(m_s);
 
-    RunPageShow(m_s, page);
+    co_await ShowPage(m_s, page);
     co_await m_s.exchange.delay(20);
     co_await transmit(proto::CurrentWindowChanged(w));
 }

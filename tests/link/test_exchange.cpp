@@ -232,5 +232,53 @@ TEST_F(ExchangeTest, HoldsKeepTheExchangeBusyAcrossWaits)
     EXPECT_TRUE(ex.idle());
 }
 
+// Counts the frames of waiting operations still alive.
+struct Alive {
+    int& count;
+    explicit Alive(int& c)
+        : count(c)
+    {
+        ++count;
+    }
+    ~Alive() { --count; }
+};
+
+Operation<void> WaitsOnReply(Exchange& ex, int& alive)
+{
+    Alive a(alive);
+    co_await ex.send(Request(0x1000));
+}
+
+Operation<void> WaitsOnDelay(Exchange& ex, int& alive)
+{
+    Alive a(alive);
+    co_await ex.delay(500);
+}
+
+Operation<void> AwaitsBoth(Exchange& ex, int& alive)
+{
+    Alive a(alive);
+    co_await WaitsOnDelay(ex, alive);
+    co_await WaitsOnReply(ex, alive);
+}
+
+TEST_F(ExchangeTest, OperationsStillWaitingGoWithTheExchangeWithoutBeingResumed)
+{
+    int alive = 0;
+    bool finished = false;
+    {
+        Exchange own{clock};
+        own.attach(&wire);
+        Operation<void> nested = AwaitsBoth(own, alive);
+        Operation<void> onReply = WaitsOnReply(own, alive);
+        nested.onFinished([&finished, nested] { finished = true; });
+        EXPECT_EQ(alive, 3);
+        EXPECT_FALSE(nested.finished());
+    }
+    EXPECT_EQ(alive, 0) << "every frame, the awaiting one too, is destroyed";
+    EXPECT_FALSE(finished) << "nothing runs from a destructor";
+    EXPECT_FALSE(clock.delayPending());
+}
+
 } // namespace
 } // namespace trivel::test
