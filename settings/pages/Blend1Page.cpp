@@ -19,14 +19,37 @@ namespace {
 const char* const kSides[] = {"Left", "Right", "Top", "Bottom"};
 const char* const kChannels[] = {"Red", "Green", "Blue"};
 
+std::function<void(int)> Number(QLabel* l)
+{
+    return [l](int v) { l->setText(QString::number(v)); };
+}
+
 } // namespace
 
 Blend1Page::Blend1Page(Session& s, Settings& settings, QWidget* parent)
     : PageWidget(s, parent)
     , m_settings(settings)
 {
-    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
+    buildEdges();
+    buildShifts();
+    buildGamma();
+    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend1Page::refill);
+    connect(&s.events, &SessionEvents::refreshPages, this, &Blend1Page::refillMarker);
+}
 
+// A reset button: its operation, then the sliders from the records it has reset.
+void Blend1Page::addReset(
+    QWidget* parent, const Control& c, Operation<void> (Settings::*reset)(), const QRect& r)
+{
+    auto* b = build::Make<QPushButton>(parent, c, QStringLiteral("Reset"), r);
+    connect(b, &QPushButton::clicked, this, [this, reset] {
+        Launch(m_s, (m_settings.*reset)());
+        refill();
+    });
+}
+
+void Blend1Page::buildEdges()
+{
     auto* edge = build::Group(this, nullptr, QStringLiteral("Edge"), QRect(8, 4, 300, 162));
     const char* widthRows[] = {"LEB", "REB", "TEB", "BEB"};
     for (int side = 0; side < 4; ++side) {
@@ -53,13 +76,11 @@ Blend1Page::Blend1Page(Session& s, Settings& settings, QWidget* parent)
     // Runs for a change by code too: a refresh that changes the box sends the marker as well.
     connect(m_marker, &QCheckBox::toggled, this,
         [this](bool on) { Launch(m_s, m_settings.showBlendMarker(on)); });
-    auto* edgeReset
-        = build::Make<QPushButton>(edge, ctl::BtnEdgeReset, QStringLiteral("Reset"), QRect(200, 124, 88, 28));
-    connect(edgeReset, &QPushButton::clicked, this, [this] {
-        Launch(m_s, m_settings.resetEdgeWidths());
-        refill();
-    });
+    addReset(edge, ctl::BtnEdgeReset, &Settings::resetEdgeWidths, QRect(200, 124, 88, 28));
+}
 
+void Blend1Page::buildShifts()
+{
     auto* shift = build::Group(this, nullptr, QStringLiteral("Shift"), QRect(8, 170, 300, 162));
     const char* shiftRows[] = {"EFL", "EFR", "EFT", "EFB"};
     for (int side = 0; side < 4; ++side) {
@@ -70,17 +91,15 @@ Blend1Page::Blend1Page(Session& s, Settings& settings, QWidget* parent)
             QStringLiteral("Moves the blend region of the %1 edge, in pixels")
                 .arg(QString::fromLatin1(kSides[side]).toLower()));
         const SettingBinding* b = FindBinding(shiftRows[side]);
-        auto* bind = new SettingSlider(row.bar, m_settings, *b, number(row.value));
+        new SettingSlider(row.bar, m_settings, *b, Number(row.value));
         row.value->setText(QStringLiteral("0"));
         m_bound.emplace_back(row.bar, b);
     }
-    auto* shiftReset
-        = build::Make<QPushButton>(shift, ctl::BtnShiftRst, QStringLiteral("Reset"), QRect(200, 124, 88, 28));
-    connect(shiftReset, &QPushButton::clicked, this, [this] {
-        Launch(m_s, m_settings.resetEdgeShifts());
-        refill();
-    });
+    addReset(shift, ctl::BtnShiftRst, &Settings::resetEdgeShifts, QRect(200, 124, 88, 28));
+}
 
+void Blend1Page::buildGamma()
+{
     auto* gamma = build::Group(this, nullptr, QStringLiteral("GAMMA"), QRect(318, 4, 300, 170));
     auto* sub = new QTabWidget(gamma);
     sub->setGeometry(6, 20, 288, 144);
@@ -97,7 +116,7 @@ Blend1Page::Blend1Page(Session& s, Settings& settings, QWidget* parent)
         auto t = build::MakeSliderRow(transition, ctl::GammaTrans[c], ctl::GammaTransLabels[c],
             QString::fromLatin1(kChannels[ch]), 6, 6 + ch * 26, 270);
         const SettingBinding* tb = FindBinding(transRows[ch]);
-        auto* tbind = new SettingSlider(
+        new SettingSlider(
             t.bar, m_settings, *tb, [label = t.value](int v) { label->setText(TransitionGammaText(v)); });
         t.bar->setSingleStep(10);
         t.bar->setPageStep(10);
@@ -107,33 +126,21 @@ Blend1Page::Blend1Page(Session& s, Settings& settings, QWidget* parent)
         auto g = build::MakeSliderRow(gain, ctl::GammaGains[c], ctl::GammaGainLabels[c],
             QString::fromLatin1(kChannels[ch]), 6, 6 + ch * 26, 270);
         const SettingBinding* gb = FindBinding(gainRows[ch]);
-        auto* gbind = new SettingSlider(g.bar, m_settings, *gb, number(g.value));
+        new SettingSlider(g.bar, m_settings, *gb, Number(g.value));
         g.value->setText(QString::number(gb->start));
         m_bound.emplace_back(g.bar, gb);
     }
     auto o
         = build::MakeSliderRow(offset, ctl::SCBias, ctl::STBiasVal, QStringLiteral("Offset"), 6, 6, 270, 50);
     const SettingBinding* ob = FindBinding("EBL");
-    auto* obind = new SettingSlider(
+    new SettingSlider(
         o.bar, m_settings, *ob, [label = o.value](int v) { label->setText(GammaOffsetText(v)); });
     o.value->setText(GammaOffsetText(ob->start));
     m_bound.emplace_back(o.bar, ob);
 
-    const std::pair<const Control*, QWidget*> resets[] = {{&ctl::BtnGammaTransReset, transition},
-        {&ctl::BtnGammaGainReset, gain}, {&ctl::BtnBtnGammaBiasReset, offset}};
-    Operation<void> (Settings::*handlers[])()
-        = {&Settings::resetTransitionGamma, &Settings::resetGammaGain, &Settings::resetGammaOffset};
-    for (int i = 0; i < 3; ++i) {
-        auto* b = build::Make<QPushButton>(
-            resets[i].second, *resets[i].first, QStringLiteral("Reset"), QRect(188, 84, 88, 26));
-        connect(b, &QPushButton::clicked, this, [this, h = handlers[i]] {
-            Launch(m_s, (m_settings.*h)());
-            refill();
-        });
-    }
-
-    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend1Page::refill);
-    connect(&s.events, &SessionEvents::refreshPages, this, &Blend1Page::refillMarker);
+    addReset(transition, ctl::BtnGammaTransReset, &Settings::resetTransitionGamma, QRect(188, 84, 88, 26));
+    addReset(gain, ctl::BtnGammaGainReset, &Settings::resetGammaGain, QRect(188, 84, 88, 26));
+    addReset(offset, ctl::BtnBtnGammaBiasReset, &Settings::resetGammaOffset, QRect(188, 84, 88, 26));
 }
 
 void Blend1Page::refill()

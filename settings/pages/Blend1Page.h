@@ -2,6 +2,8 @@
 // The Blend 1 page: edge widths and shifts, gamma transition, gain and offset.
 
 #include "app/PageWidget.h"
+#include "link/Operation.h"
+#include "session/Control.h"
 
 #include <utility>
 #include <vector>
@@ -20,6 +22,10 @@ public:
     Blend1Page(Session& s, Settings& settings, QWidget* parent = nullptr);
 
 private:
+    void buildEdges();
+    void buildShifts();
+    void buildGamma();
+    void addReset(QWidget* parent, const Control& c, Operation<void> (Settings::*reset)(), const QRect& r);
     // RefreshBlendPages for this page: every slider from the current window's record.
     void refill();
     // RefreshPages step 11: the marker check box.

@@ -33,8 +33,15 @@ Blend2Page::Blend2Page(Session& s, Settings& settings, QWidget* parent)
     : PageWidget(s, parent)
     , m_settings(settings)
 {
-    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
+    buildColour();
+    buildRegions();
+    buildCorners();
+    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend2Page::refill);
+}
 
+void Blend2Page::buildColour()
+{
+    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
     auto* colour = build::Group(this, nullptr, QStringLiteral("Color"), QRect(8, 4, 300, 170));
     auto* sub = new QTabWidget(colour);
     sub->setGeometry(6, 20, 288, 144);
@@ -73,7 +80,11 @@ Blend2Page::Blend2Page(Session& s, Settings& settings, QWidget* parent)
         Launch(m_s, m_settings.resetColourOffset());
         refill();
     });
+}
 
+void Blend2Page::buildRegions()
+{
+    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
     // Black-level offsets of the selected region: the change only shows the position; the
     // end of the scroll stores it, selects the region's point and sends.
     auto* regions = build::Group(this, nullptr, QStringLiteral("Offset"), QRect(318, 4, 300, 130));
@@ -98,7 +109,11 @@ Blend2Page::Blend2Page(Session& s, Settings& settings, QWidget* parent)
             showRegion();
         });
     }
+}
 
+void Blend2Page::buildCorners()
+{
+    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
     auto* corners = build::Group(this, nullptr, QStringLiteral("Corner"), QRect(318, 140, 300, 130));
     build::RadioGrid(corners, ctl::RBCorners, QPoint(14, 26));
     const char* cornerRows[] = {"EOX", "EOY"};
@@ -123,8 +138,6 @@ Blend2Page::Blend2Page(Session& s, Settings& settings, QWidget* parent)
             showCorner();
         });
     }
-
-    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend2Page::refill);
 }
 
 void Blend2Page::showRegion()

@@ -21,6 +21,9 @@ public:
     Blend2Page(Session& s, Settings& settings, QWidget* parent = nullptr);
 
 private:
+    void buildColour();
+    void buildRegions();
+    void buildCorners();
     // RefreshBlendPages for this page.
     void refill();
     void showRegion();
