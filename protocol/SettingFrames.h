@@ -50,6 +50,49 @@ struct SettingReplyView {
     int digits() const { return DecodeSettingDigits(f); }
 };
 
+// The reply to 0x1001: one record per window, and the window current on the box.
+enum class WindowField : std::size_t {
+    INP = 0,
+    Caps = 5,
+    OPM = 6,
+    HZM = 16, // zoom and pan count from 0
+    VZM = 17,
+    HPN = 18,
+    VPN = 19,
+    OLE = 20, // overscans carry +1800
+    ORE = 22,
+    OTE = 24,
+    OBE = 26,
+    ORI = 28,
+    Picture = 30, // BRI CON XHA HUE XAT CLR RGN GGN BGN, a byte each
+    H2E = 39,
+    H1E = 40,
+    DPE = 41,
+    H2W = 42, // the EDID sizes, 16 bits each
+    H2V = 44,
+    H1W = 46,
+    H1V = 48,
+    DPW = 50,
+    DPV = 52,
+    VGW = 54,
+    VGV = 56,
+    VGE = 58,
+};
+inline constexpr std::size_t kWindowRecordBytes = 80;
+
+struct WindowBlockView {
+    const FrameView& f;
+    // Frame offset of a field of window w (0..3); `i` steps through the picture bytes.
+    static std::size_t at(int w, WindowField k, int i = 0)
+    {
+        return 8 + kWindowRecordBytes * std::size_t(w & 3) + std::size_t(k) + std::size_t(i & 15);
+    }
+    int byte(int w, WindowField k, int i = 0) const { return f.u8(at(w, k, i)); }
+    int word(int w, WindowField k) const { return f.u16(at(w, k)); }
+    int currentWindow() const { return f.u8(kCurrentWindowOffset); }
+    static constexpr std::size_t kCurrentWindowOffset = 15;
+};
+
 // The box's side: the echo of `cmd` at frame offsets 8..19.
 void PutSettingEcho(FrameView& reply, const SettingCommand& cmd);
 // The window of a 0x2015 request.

@@ -516,10 +516,11 @@ void BoxModel::putWindowSettings(FrameView rep) const
 {
     for (int w = 0; w < kWindows; ++w) {
         const auto& r = m_settings.windows[std::size_t(w)].record;
-        rep.copyIn(8 + kWindowRecordSize * std::size_t(w), r.data(), r.size());
-        rep.put8(8 + kWindowRecordSize * std::size_t(w) + 5, identity.windowCaps[std::size_t(w)]);
+        using V = proto::WindowBlockView;
+        rep.copyIn(V::at(w, proto::WindowField::INP), r.data(), std::min(r.size(), proto::kWindowRecordBytes));
+        rep.put8(V::at(w, proto::WindowField::Caps), identity.windowCaps[std::size_t(w)]);
     }
-    rep.put8(15, m_settings.currentWindow);
+    rep.put8(proto::WindowBlockView::kCurrentWindowOffset, m_settings.currentWindow);
 }
 
 void BoxModel::putWarpOffsets(FrameView rep, int firstWindow) const
