@@ -58,6 +58,11 @@ std::optional<int> SettingRequestView::value() const
     return DecodeSettingValue(cmd.data() + kValueField);
 }
 
+void PutNetworkRecord(FrameView& reply, const std::array<std::uint8_t, kNetworkRecordBytes>& record)
+{
+    reply.copyIn(24, record.data(), record.size());
+}
+
 void PutSettingEcho(FrameView& reply, const SettingCommand& cmd)
 {
     reply.copyIn(kSettingOffset, cmd.data(), cmd.size());

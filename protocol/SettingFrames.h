@@ -93,6 +93,23 @@ struct WindowBlockView {
     static constexpr std::size_t kCurrentWindowOffset = 15;
 };
 
+// The network record: the reply to 0x1000 carries it whole, from frame offset 24.
+inline constexpr std::size_t kNetworkRecordBytes = 25;
+struct NetworkReplyView {
+    const FrameView& f;
+    void copyRecord(std::array<std::uint8_t, kNetworkRecordBytes>& out) const
+    {
+        f.copyOut(24, out.data(), out.size());
+    }
+};
+// A network write as the box sees it: DHCP or not, and the twelve static octets.
+struct NetworkRequestView {
+    const FrameView& f;
+    bool dhcp() const { return f.u8(8) != 0; }
+    void copyOctets(std::uint8_t* out12) const { f.copyOut(9, out12, 12); }
+};
+void PutNetworkRecord(FrameView& reply, const std::array<std::uint8_t, kNetworkRecordBytes>& record);
+
 // The box's side: the echo of `cmd` at frame offsets 8..19.
 void PutSettingEcho(FrameView& reply, const SettingCommand& cmd);
 // The window of a 0x2015 request.

@@ -17,7 +17,7 @@ QString NetworkRecord::addressText(int which, bool inUse) const
 void ShowNetworkSettings(Session& s, const FrameView& reply)
 {
     NetworkRecord& n = s.settings().Network;
-    reply.copyOut(NetworkRecord::kReplyOffset, n.bytes.data(), NetworkRecord::kSize);
+    proto::NetworkReplyView{reply}.copyRecord(n.bytes);
     const bool dhcp = n.dhcp();
     s.ui.setChecked(ctl::RBDHCP, dhcp);
     s.ui.setChecked(ctl::RBSTATICIP, !dhcp);

@@ -311,17 +311,18 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
         putWindowSettings(rep);
         return true;
     case Cmd::ReadNetwork:
-        rep.copyIn(24, m_network.bytes.data(), m_network.bytes.size());
+        proto::PutNetworkRecord(rep, m_network.bytes);
         return true;
     case Cmd::WriteNetwork: {
-        const bool dhcp = req.u8(8) != 0;
+        const proto::NetworkRequestView r{req};
+        const bool dhcp = r.dhcp();
         m_network.bytes[0] = dhcp ? 1 : 0;
         if (dhcp) {
             // What a DHCP server on the installer's bench would hand out.
             const std::uint8_t lease[12] = {192, 168, 0, 57, 255, 255, 255, 0, 192, 168, 0, 1};
             std::copy_n(lease, 12, m_network.bytes.begin() + 1);
         } else {
-            req.copyOut(9, m_network.bytes.data() + 13, 12);
+            r.copyOctets(m_network.bytes.data() + 13);
             std::copy_n(m_network.bytes.begin() + 13, 12, m_network.bytes.begin() + 1);
         }
         return true;
