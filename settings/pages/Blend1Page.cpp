@@ -38,12 +38,11 @@ Blend1Page::Blend1Page(Session& s, Settings& settings, QWidget* parent)
 }
 
 // A reset button: its operation, then the sliders from the records it has reset.
-void Blend1Page::addReset(
-    QWidget* parent, const Control& c, Operation<void> (Settings::*reset)(), const QRect& r)
+void Blend1Page::addReset(QWidget* parent, const Control& c, Reset reset, const QRect& r)
 {
     auto* b = build::Make<QPushButton>(parent, c, QStringLiteral("Reset"), r);
     connect(b, &QPushButton::clicked, this, [this, reset] {
-        Launch(m_s, (m_settings.*reset)());
+        Launch(m_s, reset(m_settings));
         refill();
     });
 }
@@ -76,7 +75,8 @@ void Blend1Page::buildEdges()
     // Runs for a change by code too: a refresh that changes the box sends the marker as well.
     connect(m_marker, &QCheckBox::toggled, this,
         [this](bool on) { Launch(m_s, m_settings.showBlendMarker(on)); });
-    addReset(edge, ctl::BtnEdgeReset, &Settings::resetEdgeWidths, QRect(200, 124, 88, 28));
+    addReset(
+        edge, ctl::BtnEdgeReset, [](Settings& st) { return st.resetEdgeWidths(); }, QRect(200, 124, 88, 28));
 }
 
 void Blend1Page::buildShifts()
@@ -95,7 +95,8 @@ void Blend1Page::buildShifts()
         row.value->setText(QStringLiteral("0"));
         m_bound.emplace_back(row.bar, b);
     }
-    addReset(shift, ctl::BtnShiftRst, &Settings::resetEdgeShifts, QRect(200, 124, 88, 28));
+    addReset(
+        shift, ctl::BtnShiftRst, [](Settings& st) { return st.resetEdgeShifts(); }, QRect(200, 124, 88, 28));
 }
 
 void Blend1Page::buildGamma()
@@ -138,9 +139,15 @@ void Blend1Page::buildGamma()
     o.value->setText(GammaOffsetText(ob->start));
     m_bound.emplace_back(o.bar, ob);
 
-    addReset(transition, ctl::BtnGammaTransReset, &Settings::resetTransitionGamma, QRect(188, 84, 88, 26));
-    addReset(gain, ctl::BtnGammaGainReset, &Settings::resetGammaGain, QRect(188, 84, 88, 26));
-    addReset(offset, ctl::BtnBtnGammaBiasReset, &Settings::resetGammaOffset, QRect(188, 84, 88, 26));
+    addReset(
+        transition, ctl::BtnGammaTransReset, [](Settings& st) { return st.resetTransitionGamma(); },
+        QRect(188, 84, 88, 26));
+    addReset(
+        gain, ctl::BtnGammaGainReset, [](Settings& st) { return st.resetGammaGain(); },
+        QRect(188, 84, 88, 26));
+    addReset(
+        offset, ctl::BtnBtnGammaBiasReset, [](Settings& st) { return st.resetGammaOffset(); },
+        QRect(188, 84, 88, 26));
 }
 
 void Blend1Page::refill()

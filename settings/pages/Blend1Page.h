@@ -25,7 +25,8 @@ private:
     void buildEdges();
     void buildShifts();
     void buildGamma();
-    void addReset(QWidget* parent, const Control& c, Operation<void> (Settings::*reset)(), const QRect& r);
+    using Reset = Operation<void> (*)(Settings&);
+    void addReset(QWidget* parent, const Control& c, Reset reset, const QRect& r);
     // RefreshBlendPages for this page: every slider from the current window's record.
     void refill();
     // RefreshPages step 11: the marker check box.
