@@ -18,7 +18,7 @@
 #include "session/Session.h"
 #include "box/StatusPoll.h"
 #include "settings/SettingsState.h"
-#include "settings/WindowSelect.h"
+#include "session/Operations.h"
 #include "warp/WarpModel.h"
 
 #include <QApplication>
@@ -111,7 +111,8 @@ TMainForm::TMainForm(Box& box, Connection& connection, GuiUi& ui, QWidget* paren
     m_ui.adopt(this);
     connect(&m_s.events, &SessionEvents::windowButtonClicked, this, &TMainForm::windowButtonClicked);
     // Clicks by the user and by code (forwarded above) select the window.
-    connect(this, &TMainForm::windowButtonClicked, this, [this](int tag) { BtnWinClick(m_s, tag); });
+    connect(this, &TMainForm::windowButtonClicked, this,
+        [this](int tag) { Launch(m_s, m_box.settings.selectWindow(tag)); });
     FormCreate();
     qApp->installEventFilter(this);
 }

@@ -29,6 +29,8 @@ template <class P> PageWidget* Make(Box& b, QWidget* parent)
         return new P(b.session, b.warp, parent);
     else if constexpr (std::is_constructible_v<P, Session&, Masks&, QWidget*>)
         return new P(b.session, b.masks, parent);
+    else if constexpr (std::is_constructible_v<P, Session&, Settings&, QWidget*>)
+        return new P(b.session, b.settings, parent);
     else if constexpr (std::is_constructible_v<P, Session&, Firmware&, QWidget*>)
         return new P(b.session, b.firmware, parent);
     else

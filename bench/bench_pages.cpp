@@ -16,7 +16,7 @@
 #include "box/Connection.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
-#include "settings/WindowSelect.h"
+#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -34,12 +34,17 @@ public:
     std::unique_ptr<HidDevice> open(std::uint16_t, std::uint16_t) override { return nullptr; }
 };
 
-// A link that takes every frame and never answers: only the tool's side is measured.
+// A link that echoes every frame at once: only the tool's side is measured.
 class SinkTransport final : public Transport {
 public:
     bool isUsb() const override { return false; }
     bool isOpen() const override { return true; }
-    void sendFrame(const FrameBuffer&) override { ++frames; }
+    void sendFrame(const FrameBuffer& f) override
+    {
+        ++frames;
+        if (m_sink)
+            m_sink(f.data() + 1, kTcpFrameSize, false);
+    }
     void close() override { }
     long frames = 0;
 };
@@ -59,7 +64,7 @@ struct Tool {
         s.setTransport(&link);
         s.setFlag(Flag::Connected, true);
         // Two windows whose every cached value differs, so each refresh moves every control.
-        WindowSettingsRecord& ws = s.settings.WindowSettings;
+        WindowSettingsRecord& ws = s.settings().WindowSettings;
         ws.BRI[1] = 10;
         ws.CON[1] = 20;
         ws.XHA[1] = 2;
@@ -101,7 +106,9 @@ void BM_SelectWindow(benchmark::State& state)
     int w = 0;
     for (auto _ : state) {
         w ^= 1;
-        SelectWindow(t.s, w);
+        const Operation<void> op = t.tool.settings.selectWindow(w);
+        while (!op.finished() && t.clock.runNextDelay()) {
+        }
         t.clock.clearWaits();
     }
 }

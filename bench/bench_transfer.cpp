@@ -74,7 +74,7 @@ private:
 void FillCaches(Session& s)
 {
     for (std::size_t w = 0; w < 4; ++w) {
-        auto& ws = s.settings.WindowSettings;
+        auto& ws = s.settings().WindowSettings;
         ws.BRI[w] = std::uint8_t(40 + w);
         ws.HZM[w] = std::uint8_t(1 + w);
         ws.VZM[w] = ws.HPN[w] = ws.VPN[w] = 1;

@@ -4,6 +4,7 @@ namespace trivel {
 
 Box::Box(Clock& clock, UiPort& ui)
     : session(clock, ui)
+    , settings(session)
     , registers(session)
     , warp(session)
     , firmware(session)

@@ -7,6 +7,7 @@
 #include "mask/Masks.h"
 #include "registers/Registers.h"
 #include "session/Session.h"
+#include "settings/Settings.h"
 #include "warp/Warp.h"
 
 namespace trivel {
@@ -19,6 +20,7 @@ public:
     Box& operator=(const Box&) = delete;
 
     Session session;
+    Settings settings;
     Registers registers;
     Warp warp;
     Firmware firmware;

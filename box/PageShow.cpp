@@ -3,6 +3,7 @@
 #include "box/NeutralState.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
+#include "settings/SettingsState.h"
 
 #include <optional>
 
@@ -41,7 +42,7 @@ std::optional<Marker> PageMarker(const Session& s, int pageIndex)
     const bool blend = pageIndex == Page::Blend1 || pageIndex == Page::Blend2;
     const bool alwaysMarker = pageIndex == Page::System || pageIndex == Page::Edid || pageIndex == Page::Mask;
     return Marker{alwaysMarker || s.BoardModel != 116,
-        blend ? s.settings.BlendMarker[std::size_t(s.CurrentWindow & 3)] : 0};
+        blend ? s.settings().BlendMarker[std::size_t(s.CurrentWindow & 3)] : 0};
 }
 
 // The Mask page then previews the chosen slot.

@@ -113,7 +113,7 @@ void TakeModel(Session& s, const FrameView& r)
 
 void StoreBlend(Session& s, const FrameView& r)
 {
-    SettingsState& st = s.settings;
+    SettingsState& st = s.settings();
     for (std::size_t w = 0; w < 4; ++w) {
         r.copyOut(8 + BlendRecord::kSize * w, st.BlendSettings[w].bytes.data(), BlendRecord::kSize);
         for (std::size_t c = 0; c < 8; ++c) {
@@ -125,7 +125,7 @@ void StoreBlend(Session& s, const FrameView& r)
 
 void StorePipItem(Session& s, int w, int item, const FrameView& r)
 {
-    PipRecord& p = s.settings.PipSettings[std::size_t(w)];
+    PipRecord& p = s.settings().PipSettings[std::size_t(w)];
     if (item < 7)
         p.bytes[std::size_t(item)] = std::uint8_t(DecodeSettingDigits(r));
     else
@@ -148,9 +148,9 @@ Operation<void> ReadWindows(Session& s)
                 s.masks->assignment()[std::size_t(w)] = slot >= 0 && slot <= 10 ? slot : 0;
         }
         s.ReadbackItem = 0;
-        s.settings.DCM[std::size_t(w)] = std::uint8_t(DecodeSettingDigits(co_await Query(s, "DCM")));
+        s.settings().DCM[std::size_t(w)] = std::uint8_t(DecodeSettingDigits(co_await Query(s, "DCM")));
         s.ReadbackItem = 1;
-        s.settings.HDO[std::size_t(w)] = std::uint8_t(DecodeSettingDigits(co_await Query(s, "HDO")));
+        s.settings().HDO[std::size_t(w)] = std::uint8_t(DecodeSettingDigits(co_await Query(s, "HDO")));
         if (!pip)
             continue;
         for (int item = 0; item < kPipItems; ++item) {

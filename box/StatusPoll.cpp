@@ -173,7 +173,7 @@ Operation<void> ReadWindowSettingsAfterPoll(Session& s)
     // Written over the status request: only the code changes.
     DecodeWindowBlock(s,
         co_await s.exchange.send(Request(Cmd::ReadWindowSettings, Clear::None), {.allowanceMs = kPollAllowanceMs}));
-    PressOutputModeButton(s, s.settings.WindowSettings.OPM[std::size_t(s.CurrentWindow & 3)]);
+    PressOutputModeButton(s, s.settings().WindowSettings.OPM[std::size_t(s.CurrentWindow & 3)]);
     if (s.flag(Flag::InputSetChanged)) {
         RefreshPages(s);
         s.setFlag(Flag::InputSetChanged, false);

@@ -8,7 +8,7 @@
 #include "mask/MaskImage.h"
 #include "mask/Masks.h"
 #include "session/Session.h"
-#include "settings/WindowSelect.h"
+#include "settings/Settings.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -278,6 +278,7 @@ int RunMaskBoxCommand(const QStringList& args)
     Operation<void> chain;
     Progress progress(o.verb == Verb::Upload ? "mask upload" : "mask read");
     qsizetype memoSeen = 0;
+    Operation<void> selection;
 
     const int exitCode = RunOnBox(
         o.link, s, connection, ui,
@@ -286,7 +287,7 @@ int RunMaskBoxCommand(const QStringList& args)
             if (!s.flag(Flag::UserMask))
                 return;
             if (o.window >= 0 && o.window < s.ChannelCount)
-                SelectWindow(s, o.window);
+                selection = s.settingsService().selectWindow(o.window);
             settle.start();
         },
         [&] {
@@ -299,7 +300,8 @@ int RunMaskBoxCommand(const QStringList& args)
             if (settling) {
                 if (!s.connected())
                     return Fail(3, "the connection to the box was closed");
-                if (settle.elapsed() < 200)
+                // The replies to the window selection go by before the first mask request.
+                if (!selection.finished() || settle.elapsed() < 200)
                     return -1;
                 settling = false;
                 chain = RunVerb(tool.masks, o, bmp);

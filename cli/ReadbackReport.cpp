@@ -6,6 +6,7 @@
 #include "box/Readback.h"
 #include "mask/Masks.h"
 #include "session/Session.h"
+#include "settings/SettingsState.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -100,7 +101,7 @@ QJsonObject ReadbackReport(const Session& s, const QString& memoLine)
     const QJsonObject caches = CacheReport(s);
     for (auto it = caches.begin(); it != caches.end(); ++it)
         r[it.key()] = it.value();
-    r["Network"] = Network(s.settings.Network);
+    r["Network"] = Network(s.settings().Network);
     return r;
 }
 
@@ -108,17 +109,17 @@ QJsonObject CacheReport(const Session& s)
 {
     QJsonObject r;
     QJsonObject ws;
-    s.settings.WindowSettings.forEachField([&ws](const char* name, const auto& a) { ws[name] = Ints(a); });
+    s.settings().WindowSettings.forEachField([&ws](const char* name, const auto& a) { ws[name] = Ints(a); });
     r["WindowSettings"] = ws;
 
     QJsonArray blend;
-    for (const BlendRecord& b : s.settings.BlendSettings)
+    for (const BlendRecord& b : s.settings().BlendSettings)
         blend.append(Ints(b.bytes));
     r["BlendSettings"] = blend;
     QJsonArray maskX, maskY;
     for (std::size_t w = 0; w < 4; ++w) {
-        maskX.append(Ints(s.settings.EdgeMaskCorners.x[w]));
-        maskY.append(Ints(s.settings.EdgeMaskCorners.y[w]));
+        maskX.append(Ints(s.settings().EdgeMaskCorners.x[w]));
+        maskY.append(Ints(s.settings().EdgeMaskCorners.y[w]));
     }
     r["EdgeMaskCorners"] = QJsonObject{{"x", maskX}, {"y", maskY}};
 
@@ -133,7 +134,7 @@ QJsonObject CacheReport(const Session& s)
     r["PointOffsets"] = PerWindowGridOffsets(s.box->warp.state().model);
 
     QJsonArray pip;
-    for (const PipRecord& p : s.settings.PipSettings) {
+    for (const PipRecord& p : s.settings().PipSettings) {
         QJsonObject o;
         for (int i = 0; i < 7; ++i)
             o[PipQueryName(i)] = int(p.bytes[std::size_t(i)]);
@@ -142,8 +143,8 @@ QJsonObject CacheReport(const Session& s)
         pip.append(o);
     }
     r["PipSettings"] = pip;
-    r["DCM"] = Ints(s.settings.DCM);
-    r["HDO"] = Ints(s.settings.HDO);
+    r["DCM"] = Ints(s.settings().DCM);
+    r["HDO"] = Ints(s.settings().HDO);
     r["MaskAssignment"] = Ints(s.masks->state().MaskAssignment);
     QJsonArray slotSizes;
     for (const auto& copy : s.masks->state().MonoSlotCopy)

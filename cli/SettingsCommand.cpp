@@ -1,19 +1,17 @@
 #include "cli/SettingsCommand.h"
 #include "box/Box.h"
 
+#include "box/Connection.h"
 #include "cli/BoxRun.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "link/Clock.h"
-#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
-#include "settings/PictureHandlers.h"
 #include "settings/SettingBinding.h"
+#include "settings/Settings.h"
 #include "settings/SettingsState.h"
-#include "settings/WindowSelect.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -36,8 +34,9 @@ const char* const kHelp
        trivelctl settings list [--json]
 
 set   connects, reads the box back, selects window N (1..4) when given, and writes each setting
-      by its mnemonic (BRI=61, XHA=70, OLE=-120, ...); a value outside the control's range is
-      refused before anything is sent.
+      by its mnemonic (BRI=61, XHA=70, OLE=-120, ...), waiting for the box's answer to each; a
+      value outside the control's range is refused before anything is sent, and what get prints
+      is always accepted (an edge width of 0 is no blend).
 get   connects, reads the box back and prints the window's settings (all, or those named), in
       the units the pages show (XHA in tens).
 list  prints every mnemonic of the settings table with its page, control, range and start.
@@ -48,7 +47,7 @@ Exit codes: 0 success, 2 usage error or value out of range, 3 link failure, 4 bo
 // Settings a user may write and read: they have a cache and a control of their own.
 bool Settable(const SettingBinding& b)
 {
-    return b.cached() && b.trigger != Trigger::Command;
+    return Settings::writable(b.id);
 }
 
 bool Tens(const SettingBinding& b)
@@ -60,7 +59,12 @@ QString RangeText(const SettingBinding& b)
 {
     if (Tens(b))
         return QStringLiteral("%1..%2 in steps of 10").arg(b.minimum * 10).arg(b.maximum * 10);
-    return QStringLiteral("%1..%2").arg(b.minimum).arg(b.maximum);
+    // The value a cache holds for "none" is taken as well (what get prints).
+    const bool zero = Settings::accepts(b.id, 0) && !InRange(b, 0);
+    return QStringLiteral("%1%2..%3")
+        .arg(zero ? QStringLiteral("0, ") : QString())
+        .arg(b.minimum)
+        .arg(b.maximum);
 }
 
 int Fail(int code, const QString& why)
@@ -139,6 +143,8 @@ int ParseAssignments(const QStringList& operands, std::vector<Assignment>& out)
             return Fail(Usage, "expected NAME=VALUE, got " + op);
         const QString name = op.left(eq).toUpper();
         const SettingBinding* b = FindBinding(name.toStdString());
+        if (b && Settings::readOnly(b->id))
+            return Fail(Usage, name + " is read-only");
         if (!b || !Settable(*b))
             return Fail(Usage, "unknown setting " + name + " (see 'trivelctl settings list')");
         bool ok = false;
@@ -146,7 +152,7 @@ int ParseAssignments(const QStringList& operands, std::vector<Assignment>& out)
         if (!ok)
             return Fail(Usage, QStringLiteral("%1: %2 is not a number").arg(name, op.mid(eq + 1)));
         const int position = Tens(*b) ? shown / 10 : shown;
-        if ((Tens(*b) && shown % 10 != 0) || !InRange(*b, position))
+        if ((Tens(*b) && shown % 10 != 0) || !Settings::accepts(b->id, position))
             return Fail(Usage,
                 QStringLiteral("%1=%2 is out of range: %1 takes %3").arg(name).arg(shown).arg(RangeText(*b)));
         out.push_back({b, position, name});
@@ -154,25 +160,23 @@ int ParseAssignments(const QStringList& operands, std::vector<Assignment>& out)
     return -1;
 }
 
-// Writes one setting the way its control does: click-type controls through their handlers.
-void Apply(Session& s, const Assignment& a)
+// Runs an operation to its end; the exit code of its outcome.
+int Await(QCoreApplication& app, const Operation<void>& op)
 {
-    const std::string_view m = a.row->mnemonic;
-    if (m == "INP")
-        BtnInpClick(s, a.position);
-    else if (m == "OPM")
-        BtnOpmClick(s, a.position);
-    else if (m == "CLR")
-        CBColorChange(s, a.position);
-    else if (m == "ORI")
-        RBOriClick(s, a.position);
-    else if (m == "DCM")
-        CBDeepColorClick(s, a.position != 0);
-    else if (m == "HDO")
-        RGHDCPOutputClick(s, a.position);
-    else {
-        StoreSetting(s, *a.row, a.position);
-        SendBoundSetting(s, *a.row);
+    op.onFinished([&app] { app.exit(0); });
+    if (!op.finished())
+        app.exec();
+    if (op.succeeded())
+        return Success;
+    const Failure f = op.failure().value_or(Failure{});
+    switch (f.kind) {
+    case Failure::Kind::NoReply:
+    case Failure::Kind::LinkLost:
+        return Fail(LinkFailure, f.reason);
+    case Failure::Kind::Refused:
+        return Fail(Usage, f.reason);
+    default:
+        return Fail(Rejected, f.reason);
     }
 }
 
@@ -205,7 +209,7 @@ bool RereadWindowSettings(QCoreApplication& app, Session& s)
     return read.succeeded() && s.connected();
 }
 
-int Get(Session& s, const Options& o)
+int Get(Box& tool, const Options& o)
 {
     std::vector<const SettingBinding*> rows;
     if (o.operands.isEmpty()) {
@@ -220,10 +224,10 @@ int Get(Session& s, const Options& o)
             rows.push_back(b);
         }
     }
-    const int w = o.window >= 0 ? o.window : s.CurrentWindow;
+    const int w = o.window >= 0 ? o.window : tool.session.CurrentWindow;
     QJsonObject json{{QStringLiteral("window"), w + 1}};
     for (const SettingBinding* b : rows) {
-        const int shown = ShownValue(b->mnemonic, CachedSetting(s, *b, w));
+        const int shown = ShownValue(b->mnemonic, tool.settings.value(b->id, w));
         if (o.json)
             json.insert(QString::fromLatin1(b->mnemonic), shown);
         else
@@ -234,29 +238,29 @@ int Get(Session& s, const Options& o)
     return Success;
 }
 
-int Set(Session& s, const Options& o, const std::vector<Assignment>& assignments)
+int Set(QCoreApplication& app, Box& tool, const Options& o, const std::vector<Assignment>& assignments)
 {
+    Session& s = tool.session;
     if (o.window >= s.ChannelCount)
         return Fail(Usage, QStringLiteral("the box has %1 windows").arg(s.ChannelCount));
-    if (o.window >= 0)
-        SelectWindow(s, o.window);
-    const std::size_t w = std::size_t(s.CurrentWindow & 3);
+    const int w = o.window >= 0 ? o.window : s.CurrentWindow & 3;
     for (const Assignment& a : assignments) {
         // A pan cannot lie beyond its zoom.
-        const std::string_view m = a.row->mnemonic;
-        const int zoom = m == "HPN" ? s.settings.WindowSettings.HZM[w]
-            : m == "VPN"            ? s.settings.WindowSettings.VZM[w]
-                                    : 0;
+        const Setting id = a.row->id;
+        const int zoom = id == Setting::HPN ? tool.settings.value(Setting::HZM, w)
+            : id == Setting::VPN            ? tool.settings.value(Setting::VZM, w)
+                                            : 0;
         if (zoom > 0 && a.position > zoom)
             return Fail(Usage,
                 QStringLiteral("%1=%2 is out of range: %1 takes 1..%3 (the zoom)")
                     .arg(a.text)
                     .arg(a.position)
                     .arg(zoom));
-        Apply(s, a);
+        if (const int code = Await(app, tool.settings.apply(id, w, a.position)); code != Success)
+            return code;
+        if (!s.connected())
+            return Fail(LinkFailure, "the link closed");
     }
-    // The box acknowledges each setting; let the replies come in before the link closes.
-    s.clock.pumpMs(100);
     return Success;
 }
 
@@ -282,12 +286,15 @@ QString SettingsListText(bool json)
         const QString pageName = page ? QString::fromLatin1(page->caption) : QStringLiteral("-");
         const QString control = *b.control.name ? b.control.qname() : QStringLiteral("-");
         const bool settable = Settable(b);
-        const QString range = settable ? RangeText(b) : QStringLiteral("-");
+        const bool readOnly = Settings::readOnly(b.id);
+        const QString range = settable ? RangeText(b)
+            : readOnly                 ? QStringLiteral("read-only")
+                                       : QStringLiteral("-");
         const QString start
             = settable ? QString::number(ShownValue(b.mnemonic, b.start)) : QStringLiteral("-");
         if (json) {
             QJsonObject r{{"name", b.mnemonic}, {"page", pageName}, {"control", control}, {"template", b.tpl},
-                {"settable", settable}};
+                {"settable", settable}, {"readOnly", readOnly}};
             if (settable) {
                 r.insert("minimum", Tens(b) ? b.minimum * 10 : b.minimum);
                 r.insert("maximum", Tens(b) ? b.maximum * 10 : b.maximum);
@@ -342,11 +349,11 @@ int RunSettingsCommand(const QStringList& args)
     }
     int code = Success;
     if (o.command == "set")
-        code = Set(s, o, assignments);
+        code = Set(*app, tool, o, assignments);
     else if (!RereadWindowSettings(*app, s))
         code = Fail(LinkFailure, "no reply to the window-settings request");
     else
-        code = Get(s, o);
+        code = Get(tool, o);
     Disconnect(s, connection);
     return code;
 }

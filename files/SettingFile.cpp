@@ -47,9 +47,9 @@ struct FileCaches {
     static FileCaches From(const Session& s)
     {
         FileCaches c;
-        c.ws = s.settings.WindowSettings;
-        c.blend = s.settings.BlendSettings;
-        c.edge = s.settings.EdgeMaskCorners;
+        c.ws = s.settings().WindowSettings;
+        c.blend = s.settings().BlendSettings;
+        c.edge = s.settings().EdgeMaskCorners;
         for (std::size_t w = 0; w < 4; ++w) {
             const WarpModel& m = s.box->warp.state().model[w];
             c.controlPattern[w] = m.ControlPattern;
@@ -62,11 +62,11 @@ struct FileCaches {
         c.keystone = s.box->warp.adjust().KeystoneCorners;
         c.wallPoints = s.box->warp.adjust().WallPoints;
         c.fileInput = s.FileInputSize;
-        c.pip = s.settings.PipSettings;
+        c.pip = s.settings().PipSettings;
         c.filePip = s.FilePipSourceSize;
         c.maskAssignment = s.masks->state().MaskAssignment;
-        c.dcm = s.settings.DCM;
-        c.hdo = s.settings.HDO;
+        c.dcm = s.settings().DCM;
+        c.hdo = s.settings().HDO;
         return c;
     }
 
@@ -86,9 +86,9 @@ struct FileCaches {
 
     void storeInto(Session& s) const
     {
-        s.settings.WindowSettings = ws;
-        s.settings.BlendSettings = blend;
-        s.settings.EdgeMaskCorners = edge;
+        s.settings().WindowSettings = ws;
+        s.settings().BlendSettings = blend;
+        s.settings().EdgeMaskCorners = edge;
         for (std::size_t w = 0; w < 4; ++w) {
             WarpModel& m = s.box->warp.state().model[w];
             m.ControlPattern = controlPattern[w];
@@ -101,11 +101,11 @@ struct FileCaches {
         s.box->warp.adjust().KeystoneCorners = keystone;
         s.box->warp.adjust().WallPoints = wallPoints;
         s.FileInputSize = fileInput;
-        s.settings.PipSettings = pip;
+        s.settings().PipSettings = pip;
         s.FilePipSourceSize = filePip;
         s.masks->state().MaskAssignment = maskAssignment;
-        s.settings.DCM = dcm;
-        s.settings.HDO = hdo;
+        s.settings().DCM = dcm;
+        s.settings().HDO = hdo;
     }
 };
 
@@ -627,7 +627,7 @@ void RefreshAfterLoad(Session& s)
 {
     // The refill zeroes the current window's overscans when it has no input signal now; the file
     // has its own rule for that (its input width 0), and what it holds is what goes to the box.
-    const WindowSettingsRecord loaded = s.settings.WindowSettings;
+    const WindowSettingsRecord loaded = s.settings().WindowSettings;
     const bool was = s.flag(Flag::Refreshing);
     s.setFlag(Flag::Refreshing, true);
     SetActivePage(s, Page::WarpAdjust);
@@ -635,7 +635,7 @@ void RefreshAfterLoad(Session& s)
     s.setFlag(Flag::Refreshing, was);
     RefreshPages(s);
     RefreshBlendPages(s);
-    WindowSettingsRecord& ws = s.settings.WindowSettings;
+    WindowSettingsRecord& ws = s.settings().WindowSettings;
     ws.OLE = loaded.OLE;
     ws.ORE = loaded.ORE;
     ws.OTE = loaded.OTE;
@@ -805,7 +805,7 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
         for (auto& h : s.box->warp.adjust().userMap.UndoHistory)
             h.clear();
         if (model116)
-            for (BlendRecord& b : s.settings.BlendSettings)
+            for (BlendRecord& b : s.settings().BlendSettings)
                 SingleWindowBlendDefaults(b);
         // A whole-box load decides the kind of transfer itself, so a model-116 file loaded earlier
         // cannot leave the next one single-windowed.
@@ -814,7 +814,7 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
     } else {
         s.box->warp.adjust().userMap.UndoHistory[w].clear();
         if (model116)
-            SingleWindowBlendDefaults(s.settings.BlendSettings[w]);
+            SingleWindowBlendDefaults(s.settings().BlendSettings[w]);
         s.TransferWindow = int(w);
         assigned = s.masks->state().MaskAssignment[w];
     }

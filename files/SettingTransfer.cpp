@@ -11,6 +11,7 @@
 #include "session/Session.h"
 #include "protocol/WarpFrames.h"
 #include "warp/ControlGrid.h"
+#include "settings/SettingsState.h"
 
 #include <QLoggingCategory>
 
@@ -70,9 +71,9 @@ void AddProgress(Session& s, int n)
 void FillCommandList(Session& s)
 {
     const std::size_t w = TransferIndex(s);
-    const WindowSettingsRecord& ws = s.settings.WindowSettings;
-    const BlendRecord& b = s.settings.BlendSettings[w];
-    const PipRecord& pip = s.settings.PipSettings[w];
+    const WindowSettingsRecord& ws = s.settings().WindowSettings;
+    const BlendRecord& b = s.settings().BlendSettings[w];
+    const PipRecord& pip = s.settings().PipSettings[w];
     const SignalSize input = s.FileInputSize[w];
     const SignalSize pipSource = s.FilePipSourceSize[w];
 
@@ -131,8 +132,8 @@ void FillCommandList(Session& s)
     v[68] = ws.H2E[w];
     v[69] = ws.DPE[w];
     v[70] = ws.VGE[w];
-    v[71] = s.settings.DCM[w];
-    v[72] = s.settings.HDO[w];
+    v[71] = s.settings().DCM[w];
+    v[72] = s.settings().HDO[w];
     v[73] = s.masks->state().MaskAssignment[w];
 
     for (std::size_t i = 0; i < kTemplates.size(); ++i) {
@@ -347,7 +348,7 @@ void SendSinglePoint(Session& s)
 void SendBlendBlock(Session& s)
 {
     const std::size_t w = TransferIndex(s);
-    const BlendRecord& b = s.settings.BlendSettings[w];
+    const BlendRecord& b = s.settings().BlendSettings[w];
     s.clearRequest(512);
     FrameView f = s.request();
     f.setCode(Cmd::BulkWarpBlock);
@@ -356,8 +357,8 @@ void SendBlendBlock(Session& s)
     f.copyIn(12, b.bytes.data() + 54, 32); // the eight corner positions
     f.copyIn(50, b.bytes.data() + 26, 27); // the nine region offsets
     for (std::size_t c = 0; c < 8; ++c) {
-        f.put16(80 + 2 * c, std::uint16_t(s.settings.EdgeMaskCorners.x[w][c]));
-        f.put16(120 + 2 * c, std::uint16_t(s.settings.EdgeMaskCorners.y[w][c]));
+        f.put16(80 + 2 * c, std::uint16_t(s.settings().EdgeMaskCorners.x[w][c]));
+        f.put16(120 + 2 * c, std::uint16_t(s.settings().EdgeMaskCorners.y[w][c]));
     }
     SendFrame(s);
 }

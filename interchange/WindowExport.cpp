@@ -3,6 +3,7 @@
 #include "box/Box.h"
 #include "preview/PreviewSession.h"
 #include "session/Session.h"
+#include "settings/SettingsState.h"
 
 #include <algorithm>
 
@@ -16,7 +17,7 @@ WindowExport WindowExportOf(const Session& s, int window)
     w.width = m.frameWidth;
     w.height = m.frameHeight;
     w.exactGeometry = PreviewWarpTables(s, w.window, w.sourceX, w.sourceY, w.geometryNote);
-    w.blend = s.settings.BlendSettings[std::size_t(w.window)];
+    w.blend = s.settings().BlendSettings[std::size_t(w.window)];
     return w;
 }
 

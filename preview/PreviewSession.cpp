@@ -4,6 +4,7 @@
 #include "mask/MaskCodec.h"
 #include "mask/Masks.h"
 #include "session/Session.h"
+#include "settings/SettingsState.h"
 #include "warp/WarpAdjustState.h"
 #include "warp/WarpModel.h"
 
@@ -211,7 +212,7 @@ PreviewInput BuildPreviewInput(const Session& s, int window, const QImage& sourc
                         .arg(in.height);
     PreviewWarpTables(s, w, in.sourceX, in.sourceY, note);
     in.notes << note;
-    in.blend = s.settings.BlendSettings[std::size_t(w)];
+    in.blend = s.settings().BlendSettings[std::size_t(w)];
     in.notes << QStringLiteral("Blend, colour and black level: approximated by the documented curve.");
     in.notes << QStringLiteral("Not shown: the Image page (brightness, contrast, sharpness, hue, saturation, "
                                "colour gains), video-wall zoom, pan, overscan and orientation, PIP.");
@@ -246,7 +247,7 @@ std::size_t PreviewFingerprint(const Session& s, int window)
         mix(s.box->warp.state().SourceXTable.data(), sizeof s.box->warp.state().SourceXTable);
         mix(s.box->warp.state().SourceYTable.data(), sizeof s.box->warp.state().SourceYTable);
     }
-    mix(s.settings.BlendSettings[wi].bytes.data(), BlendRecord::kSize);
+    mix(s.settings().BlendSettings[wi].bytes.data(), BlendRecord::kSize);
     const int slot = s.masks->state().MaskAssignment[wi];
     mix(&slot, sizeof slot);
     if (slot >= 1 && slot <= kMonoSlots + 1) {

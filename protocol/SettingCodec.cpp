@@ -49,6 +49,23 @@ void EncodeSettingValue(int value, char* field)
     }
 }
 
+std::optional<int> DecodeSettingValue(const char* f)
+{
+    for (int i = 1; i < 4; ++i)
+        if (f[i] < '0' || f[i] > '9')
+            return std::nullopt;
+    const int n = (f[1] - '0') * 100 + (f[2] - '0') * 10 + (f[3] - '0');
+    if (f[0] == '+')
+        return n;
+    if (f[0] == '-')
+        return -n;
+    if (f[0] == '9')
+        return -n - 1000;
+    if (f[0] >= '0' && f[0] <= '8')
+        return (f[0] - '0') * 1000 + n;
+    return std::nullopt;
+}
+
 int DecodeDigitsAt(const FrameView& frame, std::size_t offset)
 {
     return 100 * (frame.u8(offset) - '0') + 10 * (frame.u8(offset + 1) - '0') + (frame.u8(offset + 2) - '0');

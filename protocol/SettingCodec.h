@@ -4,6 +4,7 @@
 #include "protocol/Frame.h"
 
 #include <array>
+#include <optional>
 #include <string_view>
 
 namespace trivel {
@@ -23,6 +24,9 @@ inline void EncodeSettingValue(int value, SettingCommand& cmd)
 {
     EncodeSettingValue(value, cmd.data() + kValueField);
 }
+
+// The number a 4-character value field holds (-1999..9999), or none for anything else.
+std::optional<int> DecodeSettingValue(const char* field);
 
 // Value of a query reply: sign at frame offset 14, digits at 15..17.
 int DecodeSettingReply(const FrameView& reply);

@@ -10,7 +10,6 @@
 #include "session/SessionEvents.h"
 #include "session/SessionFlags.h"
 #include "session/UiPort.h"
-#include "settings/SettingsState.h"
 
 #include <array>
 #include <functional>
@@ -21,7 +20,9 @@ namespace trivel {
 class Box;
 class Connection;
 class Masks;
+class Settings;
 class Transport;
+struct SettingsState;
 
 struct SignalSize {
     std::int32_t width = 0;
@@ -129,7 +130,13 @@ public:
     // Ends a chain whose reply never comes (see box/Watchdog.h).
     std::unique_ptr<ClockTimer> ReplyWatchdog;
 
-    SettingsState settings;
+    // The per-window settings cache, owned by the settings subsystem (settings/Settings.h); the
+    // connect read-back, setting files and previews read and fill it.
+    SettingsState& settings() const { return *m_settings; }
+    // The subsystem itself, for widgets that other folders' pages build (the Mask page's
+    // edge-mask group); everything else gets it from the composition root.
+    Settings& settingsService() const { return *m_settingsService; }
+
     TransferState transfer; // the chain of files/SettingTransfer.h
     // The box's mask subsystem (mask/Masks.h, owned by the Box), for the setting files, the
     // transfer, the read-back and the preview, which reach it through the session.
@@ -142,6 +149,11 @@ public:
     std::array<SignalSize, 4> FilePipSourceSize{};
     bool SaveAllMasks = true;
     int TransferWindow = 0;
+
+private:
+    friend class Settings;
+    SettingsState* m_settings = nullptr;
+    Settings* m_settingsService = nullptr;
 };
 
 // Sends the request frame on the selected transport; nothing while not connected.

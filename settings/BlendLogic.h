@@ -1,7 +1,8 @@
 #pragma once
-// Handlers of the Blend 1 and Blend 2 pages and of the Mask page's edge-mask corners. Region
-// and corner values are addressed on the box by a point of its 9 x 5 control grid, selected
-// with "95I" unless it is the last point selected for the window.
+// The selections and shown values of the Blend 1 and Blend 2 pages and of the Mask page's
+// edge-mask corners. Region and corner values are addressed on the box by a point of its 9 x 5
+// control grid, selected with "95I" unless it is the last point selected for the window; the
+// sends are operations of the settings subsystem (settings/Settings.h).
 
 #include <QString>
 
@@ -16,21 +17,6 @@ inline constexpr std::array<int, 9> RegionPointCode{0, 4, 8, 18, 22, 26, 36, 40,
 inline constexpr std::array<int, 8> CornerPointCode{0, 4, 8, 18, 26, 36, 40, 44};
 // What the last point code is before any selection: none.
 inline constexpr int kNoPoint = 0xFE;
-
-void SelectBlendPoint(Session& s, int code);
-
-// The command builders: the template with one letter replaced, sent like SendSetting.
-// side 0..3 = left, right, top, bottom; ch 0..2 = red, green, blue; axis 0 = X, 1 = Y.
-void SendEdgeWidth(Session& s, int side, int value);
-void SendEdgeShift(Session& s, int side, int value);
-void SendTransitionGamma(Session& s, int ch, int value);
-void SendGammaGain(Session& s, int ch, int value);
-void SendGammaOffset(Session& s, int value);
-void SendColourGain(Session& s, int ch, int value);
-void SendColourOffset(Session& s, int ch, int value);
-void SendBlackLevel(Session& s, int ch, int value);
-void SendBlendCorner(Session& s, int axis, int value);
-void SendMaskCorner(Session& s, int axis, int value);
 
 // SBEdgeLeftChange etc.: 49 means no blend and is stored as 0; returns the stored width.
 int SBEdgeChange(Session& s, int side, int position);
@@ -47,23 +33,6 @@ void RBMaskClick(Session& s, int tag);
 int BlackLevelValue(Session& s, int ch);
 int BlendCornerValue(Session& s, int axis);
 int MaskCornerValue(Session& s, int axis);
-
-// End-of-scroll of the region and corner sliders: store, select the point, send.
-void SBOffsetScroll(Session& s, int ch, int position);
-void SBCornerScroll(Session& s, int axis, int position);
-void SBMaskScroll(Session& s, int axis, int position);
-
-// The seven reset buttons; the pages move their sliders afterwards.
-void BtnEdgeResetClick(Session& s);
-void BtnShiftRstClick(Session& s);
-void BtnGammaTransResetClick(Session& s);
-void BtnGammaGainResetClick(Session& s);
-void BtnBtnGammaBiasResetClick(Session& s);
-void BTNColorGainResetClick(Session& s);
-void BTNColorBiasResetClick(Session& s);
-
-// BlendMarkerEnClick: stores the flag and sends the marker frame (0x2030), refresh or not.
-void BlendMarkerEnClick(Session& s, bool checked);
 
 // Value labels: gamma transition with one decimal ("2.2"), gamma offset in its shortest form
 // ("2.2", "2.25").

@@ -1,6 +1,7 @@
 #include "settings/BoundedIndex.h"
 
 #include "session/Session.h"
+#include "settings/SettingsState.h"
 
 namespace trivel {
 
@@ -12,8 +13,8 @@ int BoundedIndex(Session& s, const char* what, int value, int count)
         return value;
     // Every refresh meets the same value again: one line is enough.
     const QString key = QStringLiteral("%1=%2").arg(QLatin1String(what)).arg(value);
-    if (!s.settings.ReportedBadValues.contains(key)) {
-        s.settings.ReportedBadValues.insert(key);
+    if (!s.settings().ReportedBadValues.contains(key)) {
+        s.settings().ReportedBadValues.insert(key);
         qCWarning(lcSettings, "box value outside its table: %s (0..%d)", qPrintable(key), count - 1);
     }
     return -1;

@@ -52,23 +52,19 @@ QString EdidItemText(int input, int item)
     return QString::fromLatin1(kTimingNames[std::size_t(code)]);
 }
 
-bool EdidComboChange(Session& s, int input, int item)
+EdidChoice EdidComboChange(Session& s, int input, int item)
 {
     if (item < 0 || item >= EdidItemCount(input))
-        return false;
+        return EdidChoice::Ignored;
     const EdidGroup& g = EdidGroupOf(input);
-    const SettingBinding& row = Row(g.codeMnemonic);
     const int code = In(input) == kVgaInput ? VgaCodeOfItem[std::size_t(item)] : item;
-    StoreSetting(s, row, code);
-    if (item == EdidItemCount(input) - 1)
-        return true;
-    SendSetting(s, row.tpl, code);
-    return false;
+    StoreSetting(s, Row(g.codeMnemonic), code);
+    return item == EdidItemCount(input) - 1 ? EdidChoice::Custom : EdidChoice::Send;
 }
 
-void EdidApplyClick(Session& s, int input)
+Setting EdidCodeSetting(int input)
 {
-    SendSetting(s, Row(EdidGroupOf(input).codeMnemonic).tpl, kCustomTiming);
+    return Row(EdidGroupOf(input).codeMnemonic).id;
 }
 
 int EdidComboItem(Session& s, int input)

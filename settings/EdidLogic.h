@@ -4,6 +4,8 @@
 
 #include "session/Control.h"
 
+#include "settings/SettingBinding.h"
+
 #include <QString>
 
 #include <array>
@@ -43,11 +45,12 @@ int EdidItemCount(int input);
 // The text of an item of the input's combo.
 QString EdidItemText(int input, int item);
 
-// CBH1EChange .. CBD2EChange: stores the code; "Customize" sends nothing and returns true (the
-// group's custom controls are enabled), any other item sends its code and returns false.
-bool EdidComboChange(Session& s, int input, int item);
-// BTNEDID1Click .. BTNEDID4Click: sends the custom code 16.
-void EdidApplyClick(Session& s, int input);
+// CBH1EChange .. CBD2EChange: stores the code of a valid item. "Customize" enables the group's
+// custom controls and sends nothing; any other item sends its code (the stored one).
+enum class EdidChoice { Ignored, Send, Custom };
+EdidChoice EdidComboChange(Session& s, int input, int item);
+// The input's code setting (H1E, H2E, DPE, VGE); BTNEDID1Click .. sends kCustomTiming with it.
+Setting EdidCodeSetting(int input);
 // TBH1WChange etc. show and store the width rounded down to a multiple of 8, and send the
 // position itself.
 constexpr int RoundedEdidWidth(int position)

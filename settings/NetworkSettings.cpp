@@ -1,4 +1,6 @@
 #include "box/Connection.h"
+#include "protocol/SettingFrames.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"
@@ -14,8 +16,8 @@ QString NetworkRecord::addressText(int which, bool inUse) const
 
 void ShowNetworkSettings(Session& s, const FrameView& reply)
 {
-    NetworkRecord& n = s.settings.Network;
-    reply.copyOut(NetworkRecord::kReplyOffset, n.bytes.data(), NetworkRecord::kSize);
+    NetworkRecord& n = s.settings().Network;
+    proto::NetworkReplyView{reply}.copyRecord(n.bytes);
     const bool dhcp = n.dhcp();
     s.ui.setChecked(ctl::RBDHCP, dhcp);
     s.ui.setChecked(ctl::RBSTATICIP, !dhcp);
@@ -31,12 +33,26 @@ void NetworkChoiceClick(Session& s, bool dhcp)
         s.ui.setEnabled(e, !dhcp);
 }
 
+namespace {
+
+// The frame goes out; over TCP the box may now answer on another address, so the link closes.
+Operation<void> UpdateNetwork(Session& s, Request request)
+{
+    if (!s.connected() || !s.exchange.attached())
+        co_return;
+    s.exchange.post(std::move(request));
+    if (s.TcpSelected && s.connected()) {
+        co_await s.exchange.delay(200);
+        if (s.connection)
+            s.connection->BtnCnt2Click();
+    }
+}
+
+} // namespace
+
 bool Button15Click(Session& s, bool dhcp, const std::array<QString, 3>& texts)
 {
-    // The request keeps what it held: only the code and the fields below are written.
-    FrameView f = s.request();
-    f.setCode(Cmd::WriteNetwork);
-    f.put8(8, dhcp ? 1 : 0);
+    std::array<std::uint8_t, 12> octets{};
     if (!dhcp) {
         for (std::size_t i = 0; i < texts.size(); ++i) {
             const QStringList parts = texts[i].left(19).split(QLatin1Char('.'));
@@ -49,17 +65,11 @@ bool Button15Click(Session& s, bool dhcp, const std::array<QString, 3>& texts)
                         QStringLiteral("'%1' is not a valid integer value").arg(part), MsgButtons::Ok);
                     return false;
                 }
-                f.put8(9 + 4 * i + std::size_t(k), std::uint8_t(v));
+                octets[4 * i + std::size_t(k)] = std::uint8_t(v);
             }
         }
     }
-    SendFrame(s);
-    // The box may now answer on another address: close the TCP link.
-    if (s.TcpSelected && s.connected()) {
-        s.clock.sleepMs(200);
-        if (s.connection)
-            s.connection->BtnCnt2Click();
-    }
+    Launch(s, UpdateNetwork(s, proto::NetworkWrite(dhcp, octets)));
     return true;
 }
 

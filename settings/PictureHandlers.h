@@ -1,6 +1,6 @@
 #pragma once
-// Handlers of the Image and Video Wall pages, on the session alone: the pages call them from their
-// widgets' signals, and tests and trivelctl drive them without widgets.
+// What the Image and Video Wall pages decide on the session alone; the sending handlers are
+// operations of the settings subsystem (settings/Settings.h).
 
 #include <QLoggingCategory>
 #include <QString>
@@ -17,18 +17,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcSettings)
 // A cached index the box reported (OPM, INP, ORI, CLR), checked against its table of `count`
 // entries: the index, or -1 when the table has none, logged once per field and value.
 int CheckedIndex(Session& s, const char* field, int value, int count);
-
-// CBColorChange: gains enabled only for "Custom", cache, send.
-void CBColorChange(Session& s, int item);
-// BtnOpmClick: send the OPM code, cache it.
-void BtnOpmClick(Session& s, int tag);
-// BtnInpClick: send the input; cache it by the shared-input rule (or as the PIP source).
-void BtnInpClick(Session& s, int tag);
-// RBOriClick: cache the orientation; send unless the pages are being refilled.
-void RBOriClick(Session& s, int tag);
-// CBDeepColorClick and RGHDCPOutputClick: cache (both windows of a pair) and send.
-void CBDeepColorClick(Session& s, bool checked);
-void RGHDCPOutputClick(Session& s, int item);
 
 inline constexpr const char* kOverscanMessage = "Please enter valid value(-1800~1800) !!";
 // The text of an overscan edit on Enter: its value, or nothing after showing the message.

@@ -1,7 +1,7 @@
 #include "settings/PipLogic.h"
 
-#include "session/Session.h"
 #include "box/StatusPoll.h"
+#include "session/Session.h"
 #include "settings/BoundedIndex.h"
 #include "settings/SettingBinding.h"
 
@@ -29,17 +29,6 @@ const SettingBinding* Row(int group)
 int PipGroupItemCount(int group)
 {
     return group >= 0 && group < kPipGroups ? kPipGroupInfo[std::size_t(group)].items : 0;
-}
-
-void PipGroupClick(Session& s, int group, int item)
-{
-    const SettingBinding* row = Row(group);
-    if (!row || s.flag(Flag::Refreshing) || item < 0 || item >= PipGroupItemCount(group))
-        return;
-    SendSetting(s, row->tpl, item);
-    StoreSetting(s, *row, item);
-    if (group == 0)
-        s.clock.sleepMs(100);
 }
 
 int PipGroupItem(Session& s, int group)

@@ -13,9 +13,6 @@ class Session;
 inline constexpr int kPipGroups = 4;
 int PipGroupItemCount(int group);
 
-// RGPIPDisplayClick .. RGPIPOrientationClick: nothing while the pages are refilled; otherwise
-// sends the item and stores it in the window's record. The display mode then waits 100 ms.
-void PipGroupClick(Session& s, int group, int item);
 // The item a group shows for the current window: the record's byte, or -1 when the byte lies
 // outside the group's items.
 int PipGroupItem(Session& s, int group);

@@ -6,6 +6,8 @@
 
 #include "session/Control.h"
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -13,6 +15,18 @@ namespace trivel {
 
 class Session;
 struct SettingsState;
+
+// One id per row of the table, in its order ("95X" is P95X).
+// clang-format off
+enum class Setting : std::uint8_t {
+    INP, OPM, VKY, BRI, CON, XHA, HUE, XAT, CLR, RGN, GGN, BGN, HZM, VZM, HPN, VPN, OLE, ORE, OTE,
+    OBE, ORI, H1W, H2W, DPW, VGW, H1V, H2V, DPV, VGV, H1E, H2E, DPE, VGE, PFA, PFV, PIO, PIR, PIT,
+    POR, PIZ, PIH, PIV, PLO, PRO, PTO, PBO, DCM, HDO, LEB, REB, TEB, BEB, EFL, EFR, EFT, EFB, EBR,
+    EBG, EBB, GGR, GGG, GGB, EBL, EGR, EGG, EGB, EOR, EOG, EOB, BCR, BCG, BCB, EOX, EOY, EMX, EMY,
+    RXT, TLA, MDN, DMI, WPM, UDT, GRD, WLX, WLY, P95X, P95Y, P95I, WWW, VVV,
+};
+// clang-format on
+inline constexpr std::size_t kSettingCount = std::size_t(Setting::VVV) + 1;
 
 // When a bound control sends.
 enum class Trigger {
@@ -42,6 +56,7 @@ using CacheRead = int (*)(const SettingsState&, int w);
 using CacheWrite = void (*)(SettingsState&, int w, int value);
 
 struct SettingBinding {
+    Setting id;
     const char* mnemonic;
     const char* tpl; // the 10 characters before CR LF, as sent with code 0x1002
     Control control; // the first (or only) control; Kind::Form for none
@@ -59,6 +74,8 @@ struct SettingBinding {
 
 std::span<const SettingBinding> SettingBindings();
 const SettingBinding* FindBinding(std::string_view mnemonic);
+const SettingBinding& Binding(Setting id);
+std::optional<Setting> FindSetting(std::string_view mnemonic);
 
 // The value a control at `position` sends for this row.
 int SentValue(const SettingBinding& b, int position);
@@ -69,11 +86,5 @@ bool InRange(const SettingBinding& b, int value);
 int CachedSetting(const Session& s, const SettingBinding& b, int w);
 // Stores a control's position in the cache of the current window (the "change" half).
 void StoreSetting(Session& s, const SettingBinding& b, int position);
-
-// The single way a page sends a setting: clear the whole request buffer, code 0x1002, the
-// template with `value` in its value field, SendFrame.
-void SendSetting(Session& s, const char* tpl, int value);
-// The "end of scroll" half: the current window's cached value, transformed, sent.
-void SendBoundSetting(Session& s, const SettingBinding& b);
 
 } // namespace trivel

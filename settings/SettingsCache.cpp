@@ -1,3 +1,5 @@
+#include "box/StatusPoll.h"
+#include "protocol/SettingFrames.h"
 #include "session/Controls.h"
 #include "box/Box.h"
 #include "session/Session.h"
@@ -42,7 +44,7 @@ void ResetNetwork(NetworkRecord& n)
 
 void ResetWindowSettings(Session& s)
 {
-    SettingsState& st = s.settings;
+    SettingsState& st = s.settings();
     WindowSettingsRecord& ws = st.WindowSettings;
     ws = WindowSettingsRecord{};
     ws.HPN.fill(1);
@@ -74,7 +76,7 @@ void RefreshWindowState(Session& s)
 {
     UiPort& ui = s.ui;
     const std::size_t w = std::size_t(s.CurrentWindow & 3);
-    WindowSettingsRecord& ws = s.settings.WindowSettings;
+    WindowSettingsRecord& ws = s.settings().WindowSettings;
 
     // Without an input signal there is nothing to overscan. Until the first status reply the
     // signal is unknown, not absent: the refresh at the end of the read-back must keep the
@@ -146,48 +148,49 @@ void RefreshBlendPages(Session& s)
 
 void DecodeWindowBlock(Session& s, const FrameView& f)
 {
-    WindowSettingsRecord& ws = s.settings.WindowSettings;
+    using F = proto::WindowField;
+    const proto::WindowBlockView v{f};
+    WindowSettingsRecord& ws = s.settings().WindowSettings;
     const bool pip = s.flag(Flag::PipCapable);
     for (int w = 0; w < 4; ++w) {
-        const std::size_t r = 8 + 80 * std::size_t(w);
-        ws.INP[w] = f.u8(r + 0);
-        ws.WindowCaps[w] = f.u8(r + 5);
-        ws.OPM[w] = f.u8(r + 6);
-        ws.HZM[w] = std::uint8_t(f.u8(r + 16) + 1);
-        ws.VZM[w] = std::uint8_t(f.u8(r + 17) + 1);
-        ws.HPN[w] = std::uint8_t(f.u8(r + 18) + 1);
-        ws.VPN[w] = std::uint8_t(f.u8(r + 19) + 1);
-        ws.OLE[w] = std::int16_t(f.u16(r + 20) - 1800);
-        ws.ORE[w] = std::int16_t(f.u16(r + 22) - 1800);
-        ws.OTE[w] = std::int16_t(f.u16(r + 24) - 1800);
-        ws.OBE[w] = std::int16_t(f.u16(r + 26) - 1800);
-        ws.ORI[w] = f.u8(r + 28);
+        ws.INP[w] = std::uint8_t(v.byte(w, F::INP));
+        ws.WindowCaps[w] = std::uint8_t(v.byte(w, F::Caps));
+        ws.OPM[w] = std::uint8_t(v.byte(w, F::OPM));
+        ws.HZM[w] = std::uint8_t(v.byte(w, F::HZM) + 1);
+        ws.VZM[w] = std::uint8_t(v.byte(w, F::VZM) + 1);
+        ws.HPN[w] = std::uint8_t(v.byte(w, F::HPN) + 1);
+        ws.VPN[w] = std::uint8_t(v.byte(w, F::VPN) + 1);
+        ws.OLE[w] = std::int16_t(v.word(w, F::OLE) - 1800);
+        ws.ORE[w] = std::int16_t(v.word(w, F::ORE) - 1800);
+        ws.OTE[w] = std::int16_t(v.word(w, F::OTE) - 1800);
+        ws.OBE[w] = std::int16_t(v.word(w, F::OBE) - 1800);
+        ws.ORI[w] = std::uint8_t(v.byte(w, F::ORI));
         std::uint8_t* picture[9] = {&ws.BRI[w], &ws.CON[w], &ws.XHA[w], &ws.HUE[w], &ws.XAT[w], &ws.CLR[w],
             &ws.RGN[w], &ws.GGN[w], &ws.BGN[w]};
         for (int i = 0; i < 9; ++i)
-            *picture[i] = f.u8(r + 30 + std::size_t(i));
+            *picture[i] = std::uint8_t(v.byte(w, F::Picture, i));
 
         // Without per-window inputs two windows share one set: take windows 0 and 2 for both.
         if (!pip && (w % 2) != 0)
             continue;
         const int last = pip ? w : w + 1;
         for (int t = w; t <= last; ++t) {
-            ws.H2E[t] = f.u8(r + 39);
-            ws.H1E[t] = f.u8(r + 40);
-            ws.DPE[t] = f.u8(r + 41);
-            ws.H2W[t] = f.u16(r + 42);
-            ws.H2V[t] = f.u16(r + 44);
-            ws.H1W[t] = f.u16(r + 46);
-            ws.H1V[t] = f.u16(r + 48);
-            ws.DPW[t] = f.u16(r + 50);
-            ws.DPV[t] = f.u16(r + 52);
-            ws.VGW[t] = f.u16(r + 54);
-            ws.VGV[t] = f.u16(r + 56);
-            ws.VGE[t] = f.u8(r + 58);
+            ws.H2E[t] = std::uint8_t(v.byte(w, F::H2E));
+            ws.H1E[t] = std::uint8_t(v.byte(w, F::H1E));
+            ws.DPE[t] = std::uint8_t(v.byte(w, F::DPE));
+            ws.H2W[t] = v.word(w, F::H2W);
+            ws.H2V[t] = v.word(w, F::H2V);
+            ws.H1W[t] = v.word(w, F::H1W);
+            ws.H1V[t] = v.word(w, F::H1V);
+            ws.DPW[t] = v.word(w, F::DPW);
+            ws.DPV[t] = v.word(w, F::DPV);
+            ws.VGW[t] = v.word(w, F::VGW);
+            ws.VGV[t] = v.word(w, F::VGV);
+            ws.VGE[t] = std::uint8_t(v.byte(w, F::VGE));
         }
     }
     // A window index the tool does not have would index past every per-window array.
-    const int current = f.u8(15);
+    const int current = v.currentWindow();
     if (current < 4) {
         s.CurrentWindow = current;
         s.box->warp.state().WarpWindow = current;

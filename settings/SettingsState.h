@@ -101,7 +101,6 @@ struct PipRecord {
 // The box's network record (25 bytes, the reply to 0x1000 from frame offset 24).
 struct NetworkRecord {
     static constexpr std::size_t kSize = 25;
-    static constexpr std::size_t kReplyOffset = 24;
     std::array<std::uint8_t, kSize> bytes{};
     bool dhcp() const { return bytes[0] != 0; }
     // which: 0 address, 1 mask, 2 gateway; inUse picks bytes 1..12, else the static ones 13..24

@@ -1,70 +1,64 @@
-#include "settings/WindowSelect.h"
-
 #include "box/Box.h"
 #include "box/PageShow.h"
+#include "protocol/SessionFrames.h"
+#include "protocol/SettingFrames.h"
 #include "session/Session.h"
-#include "settings/SettingBinding.h"
-#include "settings/SettingsState.h"
+#include "settings/Settings.h"
 #include "warp/Controls.h"
-
-#include <QCoreApplication>
-#include <QScopedValueRollback>
 
 namespace trivel {
 
 namespace {
 
-// The warp cursor of the window being left is hidden; the box keeps showing it otherwise.
-void HideControlCursor(Session& s, int w)
-{
-    const CursorPos cur = s.box->warp.model(w).ControlCursor;
-    s.clearRequest();
-    FrameView f = s.request();
-    f.setCode(Cmd::ControlCursor);
-    f.put8(8, std::uint8_t(w));
-    f.put8(9, std::uint8_t(cur.row * 9 + cur.column));
-    f.put8(10, 0);
-    SendFrame(s);
-}
+// While it runs, CurrentWindow and the box's window disagree: warp moves and cursor steps wait.
+struct Selecting {
+    explicit Selecting(Session& s)
+        : s(s)
+    {
+        s.SelectingWindow = true;
+    }
+    ~Selecting() { s.SelectingWindow = false; }
+    Session& s;
+};
 
 } // namespace
 
-void SelectWindow(Session& s, int w)
+bool Settings::selectingWindow() const
 {
-    if (w < 0 || w > 3)
-        return;
-    const int page = s.ActivePage;
-    const int outgoing = s.CurrentWindow & 3;
-    const QScopedValueRollback selecting(s.SelectingWindow, true);
-
-    s.PostSendDelay = 20;
-    s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, s.UserMapPatternIndex[std::size_t(outgoing)]);
-    if (s.connected())
-        HideControlCursor(s, outgoing);
-
-    s.PostSendDelay = 50;
-    s.CurrentWindow = w;
-    SendSetting(s, FindBinding("VKY")->tpl, 60 + w);
-    s.PostSendDelay = 0;
-    s.clock.sleepMs(20);
-
-    s.box->warp.state().WarpWindow = w;
-    RefreshPages(s);
-    RefreshBlendPages(s);
-
-    QCoreApplication::processEvents();
-    RunPageShow(s, page);
-    s.clock.sleepMs(20);
-    QCoreApplication::processEvents();
-
-    // Queued: the page's show may still have requests waiting to go before it.
-    if (s.connected())
-        s.exchange.post(Request(Cmd::CurrentWindowChanged, Clear::All).u8(8, std::uint8_t(w)));
+    return m_s.SelectingWindow;
 }
 
-void BtnWinClick(Session& s, int tag)
+Operation<void> Settings::selectWindow(int window)
 {
-    SelectWindow(s, tag);
+    if (window < 0 || window > 3)
+        return Finished();
+    m_selection = runSelection(window);
+    return m_selection;
+}
+
+Operation<void> Settings::runSelection(int w)
+{
+    const auto hold = m_s.exchange.hold();
+    const Selecting selecting(m_s);
+    const int page = m_s.ActivePage;
+    const int outgoing = m_s.CurrentWindow & 3;
+
+    m_s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, m_s.UserMapPatternIndex[std::size_t(outgoing)]);
+    // The warp cursor of the window being left is hidden; the box keeps showing it otherwise.
+    const CursorPos cur = m_s.box->warp.model(outgoing).ControlCursor;
+    co_await transmit(proto::NeutralControlCursor(outgoing, cur.row * 9 + cur.column), 20);
+
+    m_s.CurrentWindow = w;
+    co_await sendValue(Setting::VKY, 60 + w, 50);
+    co_await m_s.exchange.delay(20);
+
+    m_s.box->warp.state().WarpWindow = w;
+    RefreshPages(m_s);
+    RefreshBlendPages(m_s);
+
+    co_await ShowPage(m_s, page);
+    co_await m_s.exchange.delay(20);
+    co_await transmit(proto::CurrentWindowChanged(w));
 }
 
 } // namespace trivel

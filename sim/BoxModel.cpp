@@ -7,6 +7,7 @@
 #include "protocol/SessionFrames.h"
 
 #include "protocol/SettingCodec.h"
+#include "protocol/SettingFrames.h"
 
 #include <QLoggingCategory>
 
@@ -150,7 +151,7 @@ std::vector<std::string> BoxModel::settingsReceived() const
     for (const auto& f : m_received) {
         const std::uint32_t code = FrameView(const_cast<std::uint8_t*>(f.data()), f.size()).code();
         if (code == Cmd::Setting || code == Cmd::SettingAlt || code == Cmd::SettingQuery)
-            out.emplace_back(reinterpret_cast<const char*>(f.data()) + kSettingOffset, 10);
+            out.push_back(proto::SettingRequestView{FrameView(const_cast<std::uint8_t*>(f.data()), f.size())}.text());
     }
     return out;
 }
@@ -166,10 +167,8 @@ std::string BoxModel::describe(const std::uint8_t* frame, std::size_t n)
     const std::uint32_t code = f.code();
     if (code == Cmd::Setting || code == Cmd::SettingAlt || code == Cmd::SettingQuery) {
         line += ' ';
-        for (std::size_t i = 0; i < 10; ++i) {
-            const char c = char(copy[kSettingOffset + i]);
+        for (const char c : proto::SettingRequestView{f}.text())
             line += (c >= 0x20 && c < 0x7F) ? c : '.';
-        }
     }
     return line;
 }
@@ -258,10 +257,9 @@ void BoxModel::makeExtreme(std::uint32_t code, FrameView req, FrameView rep, Hos
     case Cmd::SettingQuery: {
         // The command echoed with a value at or past the ends of the field.
         static constexpr const char* kValues[] = {"+999", "-999", "9999", "\xff\xff\xff\xff"};
-        char text[kSettingLength];
-        req.copyOut(kSettingOffset, text, kSettingLength);
-        std::copy_n(kValues[rng.below(std::size(kValues))], 4, text + kValueField);
-        rep.copyIn(kSettingOffset, text, kSettingLength);
+        SettingCommand text = proto::SettingRequestView{req}.command();
+        std::copy_n(kValues[rng.below(std::size(kValues))], 4, text.data() + kValueField);
+        proto::PutSettingEcho(rep, text);
         break;
     }
     default:
@@ -310,17 +308,18 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
         putWindowSettings(rep);
         return true;
     case Cmd::ReadNetwork:
-        rep.copyIn(24, m_network.bytes.data(), m_network.bytes.size());
+        proto::PutNetworkRecord(rep, m_network.bytes);
         return true;
     case Cmd::WriteNetwork: {
-        const bool dhcp = req.u8(8) != 0;
+        const proto::NetworkRequestView r{req};
+        const bool dhcp = r.dhcp();
         m_network.bytes[0] = dhcp ? 1 : 0;
         if (dhcp) {
             // What a DHCP server on the installer's bench would hand out.
             const std::uint8_t lease[12] = {192, 168, 0, 57, 255, 255, 255, 0, 192, 168, 0, 1};
             std::copy_n(lease, 12, m_network.bytes.begin() + 1);
         } else {
-            req.copyOut(9, m_network.bytes.data() + 13, 12);
+            r.copyOctets(m_network.bytes.data() + 13);
             std::copy_n(m_network.bytes.begin() + 13, 12, m_network.bytes.begin() + 1);
         }
         return true;
@@ -455,10 +454,11 @@ void BoxModel::putWindowSettings(FrameView rep) const
 {
     for (int w = 0; w < kWindows; ++w) {
         const auto& r = m_settings.windows[std::size_t(w)].record;
-        rep.copyIn(8 + kWindowRecordSize * std::size_t(w), r.data(), r.size());
-        rep.put8(8 + kWindowRecordSize * std::size_t(w) + 5, identity.windowCaps[std::size_t(w)]);
+        using V = proto::WindowBlockView;
+        rep.copyIn(V::at(w, proto::WindowField::INP), r.data(), std::min(r.size(), proto::kWindowRecordBytes));
+        rep.put8(V::at(w, proto::WindowField::Caps), identity.windowCaps[std::size_t(w)]);
     }
-    rep.put8(15, m_settings.currentWindow);
+    rep.put8(proto::WindowBlockView::kCurrentWindowOffset, m_settings.currentWindow);
 }
 
 void BoxModel::putBlend(FrameView rep) const

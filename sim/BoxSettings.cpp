@@ -1,6 +1,7 @@
 // The box's side of the text setting commands: which stored field each mnemonic reads and writes.
 
 #include "protocol/SettingCodec.h"
+#include "protocol/SettingFrames.h"
 #include "sim/BoxModel.h"
 
 #include <algorithm>
@@ -29,38 +30,45 @@ struct Field {
     std::size_t offset;
 };
 
+// Window-record fields by the names the window-settings reply gives them.
+using W = proto::WindowField;
+constexpr std::size_t F(W f)
+{
+    return std::size_t(f);
+}
+
 constexpr Field kFields[] = {
-    {"INP", Store::Record8, 0},
-    {"OPM", Store::Record8, 6},
-    {"HZM", Store::Record8, 16},
-    {"VZM", Store::Record8, 17},
-    {"HPN", Store::Record8, 18},
-    {"VPN", Store::Record8, 19},
-    {"OLE", Store::Overscan, 20},
-    {"ORE", Store::Overscan, 22},
-    {"OTE", Store::Overscan, 24},
-    {"OBE", Store::Overscan, 26},
-    {"ORI", Store::Record8, 28},
-    {"BRI", Store::Record8, 30},
-    {"CON", Store::Record8, 31},
-    {"HUE", Store::Record8, 33},
-    {"XAT", Store::Record8, 34},
-    {"CLR", Store::Record8, 35},
-    {"RGN", Store::Record8, 36},
-    {"GGN", Store::Record8, 37},
-    {"BGN", Store::Record8, 38},
-    {"H2E", Store::Edid8, 39},
-    {"H1E", Store::Edid8, 40},
-    {"DPE", Store::Edid8, 41},
-    {"H2W", Store::Edid16, 42},
-    {"H2V", Store::Edid16, 44},
-    {"H1W", Store::Edid16, 46},
-    {"H1V", Store::Edid16, 48},
-    {"DPW", Store::Edid16, 50},
-    {"DPV", Store::Edid16, 52},
-    {"VGW", Store::Edid16, 54},
-    {"VGV", Store::Edid16, 56},
-    {"VGE", Store::Edid8, 58},
+    {"INP", Store::Record8, F(W::INP)},
+    {"OPM", Store::Record8, F(W::OPM)},
+    {"HZM", Store::Record8, F(W::HZM)},
+    {"VZM", Store::Record8, F(W::VZM)},
+    {"HPN", Store::Record8, F(W::HPN)},
+    {"VPN", Store::Record8, F(W::VPN)},
+    {"OLE", Store::Overscan, F(W::OLE)},
+    {"ORE", Store::Overscan, F(W::ORE)},
+    {"OTE", Store::Overscan, F(W::OTE)},
+    {"OBE", Store::Overscan, F(W::OBE)},
+    {"ORI", Store::Record8, F(W::ORI)},
+    {"BRI", Store::Record8, F(W::Picture)},
+    {"CON", Store::Record8, F(W::Picture) + 1},
+    {"HUE", Store::Record8, F(W::Picture) + 3},
+    {"XAT", Store::Record8, F(W::Picture) + 4},
+    {"CLR", Store::Record8, F(W::Picture) + 5},
+    {"RGN", Store::Record8, F(W::Picture) + 6},
+    {"GGN", Store::Record8, F(W::Picture) + 7},
+    {"BGN", Store::Record8, F(W::Picture) + 8},
+    {"H2E", Store::Edid8, F(W::H2E)},
+    {"H1E", Store::Edid8, F(W::H1E)},
+    {"DPE", Store::Edid8, F(W::DPE)},
+    {"H2W", Store::Edid16, F(W::H2W)},
+    {"H2V", Store::Edid16, F(W::H2V)},
+    {"H1W", Store::Edid16, F(W::H1W)},
+    {"H1V", Store::Edid16, F(W::H1V)},
+    {"DPW", Store::Edid16, F(W::DPW)},
+    {"DPV", Store::Edid16, F(W::DPV)},
+    {"VGW", Store::Edid16, F(W::VGW)},
+    {"VGV", Store::Edid16, F(W::VGV)},
+    {"VGE", Store::Edid8, F(W::VGE)},
     {"LEB", Store::Blend16, 0},
     {"REB", Store::Blend16, 2},
     {"TEB", Store::Blend16, 4},
@@ -152,23 +160,6 @@ std::int16_t i16Of(int v)
 
 // Value field of a command: "+050", "-120", "1920", "9500" (-1500); nullopt for "R000" or junk.
 // A leading '9' is always read as the negative form: no setting takes values of 9000 and more.
-std::optional<int> parseValue(const char* f)
-{
-    for (int i = 1; i < 4; ++i)
-        if (f[i] < '0' || f[i] > '9')
-            return std::nullopt;
-    const int n = (f[1] - '0') * 100 + (f[2] - '0') * 10 + (f[3] - '0');
-    if (f[0] == '+')
-        return n;
-    if (f[0] == '-')
-        return -n;
-    if (f[0] == '9')
-        return -n - 1000;
-    if (f[0] >= '0' && f[0] <= '8')
-        return (f[0] - '0') * 1000 + n;
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<int> BoxModel::settingValue(std::string_view name, int w) const
@@ -400,23 +391,22 @@ bool BoxModel::applySetting(std::string_view name, int value, int w)
 // reads. Every reply echoes the command with the box's current value.
 void BoxModel::handleSetting(std::uint32_t code, FrameView req, FrameView rep)
 {
-    SettingCommand cmd{};
-    req.copyOut(kSettingOffset, cmd.data(), cmd.size());
-    const std::string_view name(cmd.data() + 3, 3);
+    const proto::SettingRequestView r{req};
+    const std::string name = r.name();
     const int w = m_settings.currentWindow;
-    const auto value = parseValue(cmd.data() + kValueField);
+    const auto value = r.value();
     if (value)
         applySetting(name, *value, w);
     (void)code;
 
-    SettingCommand echo = cmd;
+    SettingCommand echo = r.command();
     if (const auto current = settingValue(name, m_settings.currentWindow))
         EncodeSettingValue(std::clamp(*current, -1999, 9999), echo);
     else if (!value)
         EncodeSettingValue(0, echo);
     echo[10] = '\r';
     echo[11] = '\n';
-    rep.copyIn(kSettingOffset, echo.data(), echo.size());
+    proto::PutSettingEcho(rep, echo);
 }
 
 } // namespace trivel::sim

@@ -1,9 +1,11 @@
 #include "settings/pages/Blend1Page.h"
 
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/BlendLogic.h"
 #include "settings/Controls.h"
 #include "settings/SettingBinding.h"
+#include "settings/Settings.h"
 #include "settings/pages/SettingSlider.h"
 #include "settings/pages/SliderRow.h"
 
@@ -17,13 +19,36 @@ namespace {
 const char* const kSides[] = {"Left", "Right", "Top", "Bottom"};
 const char* const kChannels[] = {"Red", "Green", "Blue"};
 
+std::function<void(int)> Number(QLabel* l)
+{
+    return [l](int v) { l->setText(QString::number(v)); };
+}
+
 } // namespace
 
-Blend1Page::Blend1Page(Session& s, QWidget* parent)
+Blend1Page::Blend1Page(Session& s, Settings& settings, QWidget* parent)
     : PageWidget(s, parent)
+    , m_settings(settings)
 {
-    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
+    buildEdges();
+    buildShifts();
+    buildGamma();
+    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend1Page::refill);
+    connect(&s.events, &SessionEvents::refreshPages, this, &Blend1Page::refillMarker);
+}
 
+// A reset button: its operation, then the sliders from the records it has reset.
+void Blend1Page::addReset(QWidget* parent, const Control& c, Reset reset, const QRect& r)
+{
+    auto* b = build::Make<QPushButton>(parent, c, QStringLiteral("Reset"), r);
+    connect(b, &QPushButton::clicked, this, [this, reset] {
+        Launch(m_s, reset(m_settings));
+        refill();
+    });
+}
+
+void Blend1Page::buildEdges()
+{
     auto* edge = build::Group(this, nullptr, QStringLiteral("Edge"), QRect(8, 4, 300, 162));
     const char* widthRows[] = {"LEB", "REB", "TEB", "BEB"};
     for (int side = 0; side < 4; ++side) {
@@ -36,13 +61,11 @@ Blend1Page::Blend1Page(Session& s, QWidget* parent)
                 .arg(QString::fromLatin1(kSides[side]).toLower()));
         const SettingBinding* b = FindBinding(widthRows[side]);
         // 49, the lowest position, means no blend: stored and shown as 0, and said so.
-        auto* bind = new SettingSlider(row.bar, s, *b, [label = row.value, unit = row.unit](int v) {
+        auto* bind = new SettingSlider(row.bar, m_settings, *b, [label = row.value, unit = row.unit](int v) {
             label->setText(QString::number(v >= 50 ? v : 0));
             unit->setText(v >= 50 ? QStringLiteral("px") : QStringLiteral("off"));
         });
         bind->setStore([this, side](int v) { SBEdgeChange(m_s, side, v); });
-        bind->setSend(
-            [this, side, b](int) { SendEdgeWidth(m_s, side, CachedSetting(m_s, *b, m_s.CurrentWindow)); });
         row.value->setText(QString::number(b->start));
         row.unit->setText(b->start >= 50 ? QStringLiteral("px") : QStringLiteral("off"));
         m_bound.emplace_back(row.bar, b);
@@ -50,14 +73,14 @@ Blend1Page::Blend1Page(Session& s, QWidget* parent)
     m_marker = build::Make<QCheckBox>(
         edge, ctl::BlendMarkerEn, QStringLiteral("Show Marker"), QRect(12, 128, 120, 22));
     // Runs for a change by code too: a refresh that changes the box sends the marker as well.
-    connect(m_marker, &QCheckBox::toggled, this, [this](bool on) { BlendMarkerEnClick(m_s, on); });
-    auto* edgeReset
-        = build::Make<QPushButton>(edge, ctl::BtnEdgeReset, QStringLiteral("Reset"), QRect(200, 124, 88, 28));
-    connect(edgeReset, &QPushButton::clicked, this, [this] {
-        BtnEdgeResetClick(m_s);
-        refill();
-    });
+    connect(m_marker, &QCheckBox::toggled, this,
+        [this](bool on) { Launch(m_s, m_settings.showBlendMarker(on)); });
+    addReset(
+        edge, ctl::BtnEdgeReset, [](Settings& st) { return st.resetEdgeWidths(); }, QRect(200, 124, 88, 28));
+}
 
+void Blend1Page::buildShifts()
+{
     auto* shift = build::Group(this, nullptr, QStringLiteral("Shift"), QRect(8, 170, 300, 162));
     const char* shiftRows[] = {"EFL", "EFR", "EFT", "EFB"};
     for (int side = 0; side < 4; ++side) {
@@ -68,19 +91,16 @@ Blend1Page::Blend1Page(Session& s, QWidget* parent)
             QStringLiteral("Moves the blend region of the %1 edge, in pixels")
                 .arg(QString::fromLatin1(kSides[side]).toLower()));
         const SettingBinding* b = FindBinding(shiftRows[side]);
-        auto* bind = new SettingSlider(row.bar, s, *b, number(row.value));
-        bind->setSend(
-            [this, side, b](int) { SendEdgeShift(m_s, side, CachedSetting(m_s, *b, m_s.CurrentWindow)); });
+        new SettingSlider(row.bar, m_settings, *b, Number(row.value));
         row.value->setText(QStringLiteral("0"));
         m_bound.emplace_back(row.bar, b);
     }
-    auto* shiftReset
-        = build::Make<QPushButton>(shift, ctl::BtnShiftRst, QStringLiteral("Reset"), QRect(200, 124, 88, 28));
-    connect(shiftReset, &QPushButton::clicked, this, [this] {
-        BtnShiftRstClick(m_s);
-        refill();
-    });
+    addReset(
+        shift, ctl::BtnShiftRst, [](Settings& st) { return st.resetEdgeShifts(); }, QRect(200, 124, 88, 28));
+}
 
+void Blend1Page::buildGamma()
+{
     auto* gamma = build::Group(this, nullptr, QStringLiteral("GAMMA"), QRect(318, 4, 300, 170));
     auto* sub = new QTabWidget(gamma);
     sub->setGeometry(6, 20, 288, 144);
@@ -97,11 +117,8 @@ Blend1Page::Blend1Page(Session& s, QWidget* parent)
         auto t = build::MakeSliderRow(transition, ctl::GammaTrans[c], ctl::GammaTransLabels[c],
             QString::fromLatin1(kChannels[ch]), 6, 6 + ch * 26, 270);
         const SettingBinding* tb = FindBinding(transRows[ch]);
-        auto* tbind = new SettingSlider(
-            t.bar, s, *tb, [label = t.value](int v) { label->setText(TransitionGammaText(v)); });
-        tbind->setSend([this, ch, tb](int) {
-            SendTransitionGamma(m_s, ch, CachedSetting(m_s, *tb, m_s.CurrentWindow));
-        });
+        new SettingSlider(
+            t.bar, m_settings, *tb, [label = t.value](int v) { label->setText(TransitionGammaText(v)); });
         t.bar->setSingleStep(10);
         t.bar->setPageStep(10);
         t.value->setText(TransitionGammaText(tb->start));
@@ -110,36 +127,27 @@ Blend1Page::Blend1Page(Session& s, QWidget* parent)
         auto g = build::MakeSliderRow(gain, ctl::GammaGains[c], ctl::GammaGainLabels[c],
             QString::fromLatin1(kChannels[ch]), 6, 6 + ch * 26, 270);
         const SettingBinding* gb = FindBinding(gainRows[ch]);
-        auto* gbind = new SettingSlider(g.bar, s, *gb, number(g.value));
-        gbind->setSend(
-            [this, ch, gb](int) { SendGammaGain(m_s, ch, CachedSetting(m_s, *gb, m_s.CurrentWindow)); });
+        new SettingSlider(g.bar, m_settings, *gb, Number(g.value));
         g.value->setText(QString::number(gb->start));
         m_bound.emplace_back(g.bar, gb);
     }
     auto o
         = build::MakeSliderRow(offset, ctl::SCBias, ctl::STBiasVal, QStringLiteral("Offset"), 6, 6, 270, 50);
     const SettingBinding* ob = FindBinding("EBL");
-    auto* obind
-        = new SettingSlider(o.bar, s, *ob, [label = o.value](int v) { label->setText(GammaOffsetText(v)); });
-    obind->setSend([this, ob](int) { SendGammaOffset(m_s, CachedSetting(m_s, *ob, m_s.CurrentWindow)); });
+    new SettingSlider(
+        o.bar, m_settings, *ob, [label = o.value](int v) { label->setText(GammaOffsetText(v)); });
     o.value->setText(GammaOffsetText(ob->start));
     m_bound.emplace_back(o.bar, ob);
 
-    const std::pair<const Control*, QWidget*> resets[] = {{&ctl::BtnGammaTransReset, transition},
-        {&ctl::BtnGammaGainReset, gain}, {&ctl::BtnBtnGammaBiasReset, offset}};
-    void (*handlers[])(Session&)
-        = {&BtnGammaTransResetClick, &BtnGammaGainResetClick, &BtnBtnGammaBiasResetClick};
-    for (int i = 0; i < 3; ++i) {
-        auto* b = build::Make<QPushButton>(
-            resets[i].second, *resets[i].first, QStringLiteral("Reset"), QRect(188, 84, 88, 26));
-        connect(b, &QPushButton::clicked, this, [this, h = handlers[i]] {
-            h(m_s);
-            refill();
-        });
-    }
-
-    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend1Page::refill);
-    connect(&s.events, &SessionEvents::refreshPages, this, &Blend1Page::refillMarker);
+    addReset(
+        transition, ctl::BtnGammaTransReset, [](Settings& st) { return st.resetTransitionGamma(); },
+        QRect(188, 84, 88, 26));
+    addReset(
+        gain, ctl::BtnGammaGainReset, [](Settings& st) { return st.resetGammaGain(); },
+        QRect(188, 84, 88, 26));
+    addReset(
+        offset, ctl::BtnBtnGammaBiasReset, [](Settings& st) { return st.resetGammaOffset(); },
+        QRect(188, 84, 88, 26));
 }
 
 void Blend1Page::refill()
@@ -152,7 +160,7 @@ void Blend1Page::refill()
 
 void Blend1Page::refillMarker()
 {
-    m_marker->setChecked(m_s.settings.BlendMarker[std::size_t(m_s.CurrentWindow & 3)] != 0);
+    m_marker->setChecked(m_s.settings().BlendMarker[std::size_t(m_s.CurrentWindow & 3)] != 0);
 }
 
 } // namespace trivel

@@ -2,6 +2,8 @@
 // The Blend 1 page: edge widths and shifts, gamma transition, gain and offset.
 
 #include "app/PageWidget.h"
+#include "link/Operation.h"
+#include "session/Control.h"
 
 #include <utility>
 #include <vector>
@@ -11,19 +13,26 @@ class QCheckBox;
 
 namespace trivel {
 
+class Settings;
 struct SettingBinding;
 
 class Blend1Page : public PageWidget {
     Q_OBJECT
 public:
-    explicit Blend1Page(Session& s, QWidget* parent = nullptr);
+    Blend1Page(Session& s, Settings& settings, QWidget* parent = nullptr);
 
 private:
+    void buildEdges();
+    void buildShifts();
+    void buildGamma();
+    using Reset = Operation<void> (*)(Settings&);
+    void addReset(QWidget* parent, const Control& c, Reset reset, const QRect& r);
     // RefreshBlendPages for this page: every slider from the current window's record.
     void refill();
     // RefreshPages step 11: the marker check box.
     void refillMarker();
 
+    Settings& m_settings;
     std::vector<std::pair<QAbstractSlider*, const SettingBinding*>> m_bound;
     QCheckBox* m_marker = nullptr;
 };

@@ -1,9 +1,11 @@
 #include "settings/pages/Blend2Page.h"
 
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/BlendLogic.h"
 #include "settings/Controls.h"
 #include "settings/SettingBinding.h"
+#include "settings/Settings.h"
 #include "settings/pages/SettingSlider.h"
 #include "settings/pages/SliderRow.h"
 
@@ -27,11 +29,19 @@ template <std::size_t N> void CheckSelection(Session& s, const ControlSet<N>& se
 
 } // namespace
 
-Blend2Page::Blend2Page(Session& s, QWidget* parent)
+Blend2Page::Blend2Page(Session& s, Settings& settings, QWidget* parent)
     : PageWidget(s, parent)
+    , m_settings(settings)
+{
+    buildColour();
+    buildRegions();
+    buildCorners();
+    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend2Page::refill);
+}
+
+void Blend2Page::buildColour()
 {
     auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
-
     auto* colour = build::Group(this, nullptr, QStringLiteral("Color"), QRect(8, 4, 300, 170));
     auto* sub = new QTabWidget(colour);
     sub->setGeometry(6, 20, 288, 144);
@@ -46,9 +56,7 @@ Blend2Page::Blend2Page(Session& s, QWidget* parent)
         auto g = build::MakeSliderRow(gain, ctl::ColourGains[c], ctl::ColourGainLabels[c],
             QString::fromLatin1(kChannels[ch]), 6, 6 + ch * 26, 270);
         const SettingBinding* gb = FindBinding(gainRows[ch]);
-        auto* gbind = new SettingSlider(g.bar, s, *gb, number(g.value));
-        gbind->setSend(
-            [this, ch, gb](int) { SendColourGain(m_s, ch, CachedSetting(m_s, *gb, m_s.CurrentWindow)); });
+        new SettingSlider(g.bar, m_settings, *gb, number(g.value));
         g.bar->setSingleStep(10);
         g.value->setText(QString::number(gb->start));
         m_colour.emplace_back(g.bar, gb);
@@ -56,25 +64,27 @@ Blend2Page::Blend2Page(Session& s, QWidget* parent)
         auto o = build::MakeSliderRow(offset, ctl::ColourOffsets[c], ctl::ColourOffsetLabels[c],
             QString::fromLatin1(kChannels[ch]), 6, 6 + ch * 26, 270);
         const SettingBinding* ob = FindBinding(offsetRows[ch]);
-        auto* obind = new SettingSlider(o.bar, s, *ob, number(o.value));
-        obind->setSend(
-            [this, ch, ob](int) { SendColourOffset(m_s, ch, CachedSetting(m_s, *ob, m_s.CurrentWindow)); });
+        new SettingSlider(o.bar, m_settings, *ob, number(o.value));
         o.value->setText(QString::number(ob->start));
         m_colour.emplace_back(o.bar, ob);
     }
     auto* gainReset = build::Make<QPushButton>(
         gain, ctl::BTNColorGainReset, QStringLiteral("Reset"), QRect(188, 84, 88, 26));
     connect(gainReset, &QPushButton::clicked, this, [this] {
-        BTNColorGainResetClick(m_s);
+        Launch(m_s, m_settings.resetColourGain());
         refill();
     });
     auto* offsetReset = build::Make<QPushButton>(
         offset, ctl::BTNColorBiasReset, QStringLiteral("Reset"), QRect(188, 84, 88, 26));
     connect(offsetReset, &QPushButton::clicked, this, [this] {
-        BTNColorBiasResetClick(m_s);
+        Launch(m_s, m_settings.resetColourOffset());
         refill();
     });
+}
 
+void Blend2Page::buildRegions()
+{
+    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
     // Black-level offsets of the selected region: the change only shows the position; the
     // end of the scroll stores it, selects the region's point and sends.
     auto* regions = build::Group(this, nullptr, QStringLiteral("Offset"), QRect(318, 4, 300, 130));
@@ -84,9 +94,9 @@ Blend2Page::Blend2Page(Session& s, QWidget* parent)
         const auto c = std::size_t(ch);
         auto row = build::MakeSliderRow(regions, ctl::BlackOffsets[c], ctl::BlackOffsetLabels[c],
             QString::fromLatin1(kChannels[ch]), 136, 26 + ch * 28, 158, 40);
-        auto* bind = new SettingSlider(row.bar, s, *FindBinding(blackRows[ch]), number(row.value));
+        auto* bind = new SettingSlider(row.bar, m_settings, *FindBinding(blackRows[ch]), number(row.value));
         bind->setStore([](int) {});
-        bind->setSend([this, ch](int v) { SBOffsetScroll(m_s, ch, v); });
+        bind->setSend([this, id = bind->row().id](int v) { Launch(m_s, m_settings.sendAtPoint(id, v)); });
         row.value->setText(QStringLiteral("0"));
         m_offsets[c] = row.bar;
     }
@@ -99,7 +109,11 @@ Blend2Page::Blend2Page(Session& s, QWidget* parent)
             showRegion();
         });
     }
+}
 
+void Blend2Page::buildCorners()
+{
+    auto number = [](QLabel* l) { return [l](int v) { l->setText(QString::number(v)); }; };
     auto* corners = build::Group(this, nullptr, QStringLiteral("Corner"), QRect(318, 140, 300, 130));
     build::RadioGrid(corners, ctl::RBCorners, QPoint(14, 26));
     const char* cornerRows[] = {"EOX", "EOY"};
@@ -108,9 +122,10 @@ Blend2Page::Blend2Page(Session& s, QWidget* parent)
         const auto a = std::size_t(axis);
         auto row = build::MakeSliderRow(corners, ctl::CornerSliders[a], ctl::CornerLabels[a],
             QString::fromLatin1(axes[axis]), 136, 26 + axis * 28, 158, 20);
-        auto* bind = new SettingSlider(row.bar, s, *FindBinding(cornerRows[axis]), number(row.value));
+        auto* bind
+            = new SettingSlider(row.bar, m_settings, *FindBinding(cornerRows[axis]), number(row.value));
         bind->setStore([](int) {});
-        bind->setSend([this, axis](int v) { SBCornerScroll(m_s, axis, v); });
+        bind->setSend([this, id = bind->row().id](int v) { Launch(m_s, m_settings.sendAtPoint(id, v)); });
         row.value->setText(QString::number(FindBinding(cornerRows[axis])->start));
         m_corner[a] = row.bar;
     }
@@ -123,8 +138,6 @@ Blend2Page::Blend2Page(Session& s, QWidget* parent)
             showCorner();
         });
     }
-
-    connect(&s.events, &SessionEvents::refreshBlendPages, this, &Blend2Page::refill);
 }
 
 void Blend2Page::showRegion()

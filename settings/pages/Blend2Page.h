@@ -12,19 +12,24 @@ class QScrollBar;
 
 namespace trivel {
 
+class Settings;
 struct SettingBinding;
 
 class Blend2Page : public PageWidget {
     Q_OBJECT
 public:
-    explicit Blend2Page(Session& s, QWidget* parent = nullptr);
+    Blend2Page(Session& s, Settings& settings, QWidget* parent = nullptr);
 
 private:
+    void buildColour();
+    void buildRegions();
+    void buildCorners();
     // RefreshBlendPages for this page.
     void refill();
     void showRegion();
     void showCorner();
 
+    Settings& m_settings;
     std::vector<std::pair<QAbstractSlider*, const SettingBinding*>> m_colour;
     std::array<QScrollBar*, 3> m_offsets{};
     std::array<QScrollBar*, 2> m_corner{};

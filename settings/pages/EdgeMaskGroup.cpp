@@ -1,9 +1,11 @@
 #include "settings/pages/EdgeMaskGroup.h"
 
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/BlendLogic.h"
 #include "settings/Controls.h"
 #include "settings/SettingBinding.h"
+#include "settings/Settings.h"
 #include "settings/pages/SettingSlider.h"
 #include "settings/pages/SliderRow.h"
 
@@ -21,11 +23,12 @@ EdgeMaskGroup::EdgeMaskGroup(Session& s, QWidget* parent, const QRect& geometry)
         const auto a = std::size_t(axis);
         auto row = build::MakeSliderRow(this, ctl::MaskSliders[a], ctl::MaskLabels[a],
             QString::fromLatin1(axes[axis]), 136, 26 + axis * 28, geometry.width() - 142, 20);
-        auto* bind = new SettingSlider(row.bar, s, *FindBinding(rows[axis]),
+        auto* bind = new SettingSlider(row.bar, s.settingsService(), *FindBinding(rows[axis]),
             [label = row.value](int v) { label->setText(QString::number(v)); });
         // The change only shows; the end of the scroll stores, selects the corner's point, sends.
         bind->setStore([](int) {});
-        bind->setSend([this, axis](int v) { SBMaskScroll(m_s, axis, v); });
+        bind->setSend(
+            [this, id = bind->row().id](int v) { Launch(m_s, m_s.settingsService().sendAtPoint(id, v)); });
         row.value->setText(QString::number(FindBinding(rows[axis])->start));
         m_bars[a] = row.bar;
     }

@@ -1,9 +1,11 @@
 #include "settings/pages/EdidPage.h"
 
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/EdidLogic.h"
 #include "settings/SettingBinding.h"
+#include "settings/Settings.h"
 #include "settings/pages/SettingSlider.h"
 #include "settings/pages/SliderRow.h"
 
@@ -11,8 +13,9 @@
 
 namespace trivel {
 
-EdidPage::EdidPage(Session& s, QWidget* parent)
+EdidPage::EdidPage(Session& s, Settings& settings, QWidget* parent)
     : PageWidget(s, parent)
+    , m_settings(settings)
 {
     const char* captions[] = {"HDMI 1", "HDMI 2", "DP 1", "VGA 1"};
     for (int i = 0; i < kEdidInputs; ++i) {
@@ -30,12 +33,15 @@ EdidPage::EdidPage(Session& s, QWidget* parent)
             ui.combo->addItem(EdidItemText(i, item));
         // Chosen by the user only: selecting an item by code runs no handler.
         connect(ui.combo, &QComboBox::activated, this, [this, i](int item) {
-            const bool custom = EdidComboChange(m_s, i, item);
-            enableCustom(i, custom);
+            const EdidChoice choice = EdidComboChange(m_s, i, item);
+            if (choice == EdidChoice::Send)
+                Launch(m_s, m_settings.sendCached(EdidCodeSetting(i)));
+            enableCustom(i, choice == EdidChoice::Custom);
         });
         ui.apply
             = build::Make<QPushButton>(ui.frame, g.apply, QStringLiteral("Apply"), QRect(196, 24, 90, 30));
-        connect(ui.apply, &QPushButton::clicked, this, [this, i] { EdidApplyClick(m_s, i); });
+        connect(ui.apply, &QPushButton::clicked, this,
+            [this, i] { Launch(m_s, m_settings.sendValue(EdidCodeSetting(i), kCustomTiming)); });
 
         // The size applies to "Customize" only; with any other timing it is greyed out.
         auto* customCaption = new QLabel(QStringLiteral("Custom size:"), ui.frame);
@@ -45,11 +51,11 @@ EdidPage::EdidPage(Session& s, QWidget* parent)
         build::SetRowTip(
             width, QStringLiteral("Width offered with \"Customize\", 1024..3840 pixels (in steps of 8)"));
         const SettingBinding* widthRow = FindBinding(g.widthMnemonic);
-        auto* widthBind = new SettingSlider(width.bar, s, *widthRow,
+        auto* widthBind = new SettingSlider(width.bar, m_settings, *widthRow,
             [label = width.value](int v) { label->setText(QString::number(RoundedEdidWidth(v))); });
         // The label and the cache take the width rounded to 8; the box gets the position.
         widthBind->setStore([this, widthRow](int v) { StoreSetting(m_s, *widthRow, RoundedEdidWidth(v)); });
-        widthBind->setSend([this, widthRow](int v) { SendSetting(m_s, widthRow->tpl, v); });
+        widthBind->setSend([this, widthRow](int v) { Launch(m_s, m_settings.sendValue(widthRow->id, v)); });
         width.bar->setPageStep(8);
         width.bar->setTickInterval(256);
         width.bar->setTickPosition(QSlider::TicksBelow);
@@ -58,7 +64,7 @@ EdidPage::EdidPage(Session& s, QWidget* parent)
         auto height = build::MakeSliderRow<QSlider>(ui.frame, g.height, g.heightLabel,
             QStringLiteral("Height"), 12, 112, 276, 50, QStringLiteral("px"));
         build::SetRowTip(height, QStringLiteral("Height offered with \"Customize\", 720..2400 pixels"));
-        new SettingSlider(height.bar, s, *FindBinding(g.heightMnemonic),
+        new SettingSlider(height.bar, m_settings, *FindBinding(g.heightMnemonic),
             [label = height.value](int v) { label->setText(QString::number(v)); });
         height.bar->setPageStep(8);
         height.bar->setTickInterval(240);

@@ -12,12 +12,15 @@ class QSlider;
 
 namespace trivel {
 
+class Settings;
+
 class EdidPage : public PageWidget {
     Q_OBJECT
 public:
-    explicit EdidPage(Session& s, QWidget* parent = nullptr);
+    EdidPage(Session& s, Settings& settings, QWidget* parent = nullptr);
 
 private:
+    Settings& m_settings;
     struct Group {
         QGroupBox* frame;
         QSlider* width;

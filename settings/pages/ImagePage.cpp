@@ -1,9 +1,12 @@
 #include "settings/pages/ImagePage.h"
 
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/OutputModes.h"
 #include "settings/PictureHandlers.h"
+#include "settings/Settings.h"
+#include "settings/SettingsState.h"
 #include "settings/pages/SettingFill.h"
 
 #include <QCheckBox>
@@ -37,8 +40,9 @@ const SliderRow kGains[] = {
 
 } // namespace
 
-ImagePage::ImagePage(Session& s, QWidget* parent)
+ImagePage::ImagePage(Session& s, Settings& settings, QWidget* parent)
     : PageWidget(s, parent)
+    , m_settings(settings)
 {
     buildPicture();
     buildColour();
@@ -59,8 +63,8 @@ void ImagePage::buildPicture()
         auto* value = build::Make<QLabel>(group, *r.value, QString(), QRect(254, y, 40, 18));
         // Sharpness shows (and sends) ten times its position.
         const bool tens = std::string_view(r.mnemonic) == "XHA";
-        m_sliders.push_back(new SettingSlider(
-            bar, m_s, *FindBinding(r.mnemonic), [value, tens](int p) { value->setNum(tens ? p * 10 : p); }));
+        m_sliders.push_back(new SettingSlider(bar, m_settings, *FindBinding(r.mnemonic),
+            [value, tens](int p) { value->setNum(tens ? p * 10 : p); }));
         value->setNum(tens ? bar->value() * 10 : bar->value());
         y += 32;
     }
@@ -79,15 +83,16 @@ void ImagePage::buildColour()
         QStringLiteral("Custom")});
     m_colour->setCurrentIndex(1);
     // Only a choice of the user runs the handler; a refresh selects by code.
-    connect(m_colour, &QComboBox::activated, this, [this](int i) { CBColorChange(m_s, i); });
+    connect(m_colour, &QComboBox::activated, this,
+        [this](int i) { Launch(m_s, m_settings.chooseColourPreset(i)); });
     int y = 56;
     for (const SliderRow& r : kGains) {
         auto* label = new QLabel(QString::fromLatin1(r.caption), group);
         label->setGeometry(10, y, 72, 18);
         QScrollBar* bar = fill::Bar(group, *r.bar, QRect(84, y, 164, 18));
         auto* value = build::Make<QLabel>(group, *r.value, QString(), QRect(254, y, 40, 18));
-        m_sliders.push_back(
-            new SettingSlider(bar, m_s, *FindBinding(r.mnemonic), [value](int p) { value->setNum(p); }));
+        m_sliders.push_back(new SettingSlider(
+            bar, m_settings, *FindBinding(r.mnemonic), [value](int p) { value->setNum(p); }));
         value->setNum(bar->value());
         bar->setEnabled(false); // "Nature" at start: the gains belong to "Custom"
         y += 28;
@@ -111,7 +116,7 @@ void ImagePage::buildOutput()
         b->setChecked(i == 0);
         connect(b, &QPushButton::clicked, this, [this, b] {
             const int tag = b->property("Tag").toInt();
-            BtnOpmClick(m_s, tag);
+            Launch(m_s, m_settings.chooseOutputMode(tag));
             emit outputModeClicked(tag);
         });
     }
@@ -119,7 +124,8 @@ void ImagePage::buildOutput()
     m_deepColour->setObjectName(ctl::CBDeepColor.qname());
     m_deepColour->setGeometry(10, 174, 120, 20);
     // A change by code runs the handler too; it stores but does not send while refreshing.
-    connect(m_deepColour, &QCheckBox::toggled, this, [this](bool on) { CBDeepColorClick(m_s, on); });
+    connect(m_deepColour, &QCheckBox::toggled, this,
+        [this](bool on) { Launch(m_s, m_settings.setDeepColour(on)); });
 
     auto* hdcp = build::Group(
         output, &ctl::RGHDCPOutput, QStringLiteral("HDCP Output     "), QRect(8, 196, 284, 48));
@@ -132,7 +138,7 @@ void ImagePage::buildOutput()
         m_hdcp->addButton(r, i);
         connect(r, &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
-                RGHDCPOutputClick(m_s, i);
+                Launch(m_s, m_settings.chooseHdcpOutput(i));
         });
     }
 }
@@ -148,7 +154,7 @@ void ImagePage::buildInput()
         m_inputs->setId(b, int(i));
         b->setChecked(i == 0);
         connect(b, &QPushButton::clicked, this, [this, i] {
-            BtnInpClick(m_s, int(i));
+            Launch(m_s, m_settings.chooseInput(int(i)));
             emit inputClicked(int(i));
         });
     }
@@ -158,14 +164,14 @@ void ImagePage::refill()
 {
     Session& s = m_s;
     const std::size_t w = std::size_t(s.CurrentWindow & 3);
-    const WindowSettingsRecord& ws = s.settings.WindowSettings;
+    const WindowSettingsRecord& ws = s.settings().WindowSettings;
     for (SettingSlider* b : m_sliders)
         fill::FromCache(s, b->slider(), b->row());
     m_colour->setCurrentIndex(CheckedIndex(s, "CLR", ws.CLR[w], m_colour->count()));
     fill::CheckOnly(m_outputs, CheckedIndex(s, "OPM", ws.OPM[w], int(kOutputModes.size())));
     fill::CheckOnly(m_inputs, CheckedIndex(s, "INP", ws.INP[w], int(ctl::BtnSrcs.size())));
-    m_deepColour->setChecked(s.settings.DCM[w] == 1);
-    fill::CheckOnly(m_hdcp, CheckedIndex(s, "HDO", s.settings.HDO[w], 3));
+    m_deepColour->setChecked(s.settings().DCM[w] == 1);
+    fill::CheckOnly(m_hdcp, CheckedIndex(s, "HDO", s.settings().HDO[w], 3));
 }
 
 } // namespace trivel

@@ -13,12 +13,14 @@ class QScrollBar;
 
 namespace trivel {
 
+class Settings;
+
 class SettingSlider;
 
 class ImagePage : public PageWidget {
     Q_OBJECT
 public:
-    explicit ImagePage(Session& s, QWidget* parent = nullptr);
+    ImagePage(Session& s, Settings& settings, QWidget* parent = nullptr);
 
     // Refills the controls from the current window's caches (SessionEvents::refreshPages).
     void refill();
@@ -29,6 +31,7 @@ signals:
     void inputClicked(int tag);
 
 private:
+    Settings& m_settings;
     void buildPicture();
     void buildColour();
     void buildOutput();

@@ -1,10 +1,12 @@
 #include "settings/pages/PipPage.h"
 
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/EdidLogic.h"
 #include "settings/PipLogic.h"
 #include "settings/SettingBinding.h"
+#include "settings/Settings.h"
 #include "settings/pages/SettingSlider.h"
 #include "settings/pages/SliderRow.h"
 
@@ -18,8 +20,9 @@ constexpr int kCaptionWidth = 58;
 
 } // namespace
 
-PipPage::PipPage(Session& s, QWidget* parent)
+PipPage::PipPage(Session& s, Settings& settings, QWidget* parent)
     : PageWidget(s, parent)
+    , m_settings(settings)
 {
     const struct {
         const char* title;
@@ -39,7 +42,8 @@ PipPage::PipPage(Session& s, QWidget* parent)
         for (int i = 0; i < n; ++i) {
             auto* r = new QRadioButton(QString::fromLatin1(groups[g].items[std::size_t(i)]), box);
             r->setGeometry(10 + i * column, 22, column - 1, 22);
-            connect(r, &QRadioButton::clicked, this, [this, g, i] { PipGroupClick(m_s, g, i); });
+            connect(
+                r, &QRadioButton::clicked, this, [this, g, i] { Launch(m_s, m_settings.choosePip(g, i)); });
         }
         m_groups[std::size_t(g)] = box;
     }
@@ -57,7 +61,7 @@ PipPage::PipPage(Session& s, QWidget* parent)
         auto row = build::MakeSliderRow(position, ctl::PipSliders[i], ctl::PipSliderLabels[i],
             QString::fromLatin1(positionCaptions[i]), 10, 22 + int(i) * 26, 280, kCaptionWidth);
         build::SetRowTip(row, QString::fromLatin1(positionTips[i]));
-        auto* bind = new SettingSlider(row.bar, s, *FindBinding(kSliderRows[i]),
+        auto* bind = new SettingSlider(row.bar, m_settings, *FindBinding(kSliderRows[i]),
             [label = row.value](int v) { label->setText(QString::number(v)); });
         // These store in their end-of-scroll handler, with the send.
         bind->setStoreOnScroll(true);
@@ -72,7 +76,7 @@ PipPage::PipPage(Session& s, QWidget* parent)
         build::SetRowTip(row,
             QStringLiteral("Overlap of the two pictures at the %1 edge, -1800..1800")
                 .arg(QString::fromLatin1(overlapCaptions[i]).toLower()));
-        new SettingSlider(row.bar, s, *FindBinding(kSliderRows[3 + i]),
+        new SettingSlider(row.bar, m_settings, *FindBinding(kSliderRows[3 + i]),
             [label = row.value](int v) { label->setText(QString::number(v)); });
         row.value->setText(QStringLiteral("0"));
         m_bars[3 + i] = row.bar;

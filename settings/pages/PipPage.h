@@ -10,12 +10,15 @@ class QScrollBar;
 
 namespace trivel {
 
+class Settings;
+
 class PipPage : public PageWidget {
     Q_OBJECT
 public:
-    explicit PipPage(Session& s, QWidget* parent = nullptr);
+    PipPage(Session& s, Settings& settings, QWidget* parent = nullptr);
 
 private:
+    Settings& m_settings;
     // RefreshPages steps 6 (the PIP controls), 8 and 9 for this page.
     void refill();
 

@@ -1,17 +1,19 @@
 #include "settings/pages/SettingSlider.h"
 
+#include "session/Operations.h"
 #include "session/Session.h"
-#include "settings/SettingBinding.h"
+#include "settings/Settings.h"
 
 #include <QAbstractSlider>
 
 namespace trivel {
 
 SettingSlider::SettingSlider(
-    QAbstractSlider* slider, Session& s, const SettingBinding& row, std::function<void(int)> show)
+    QAbstractSlider* slider, Settings& settings, const SettingBinding& row, std::function<void(int)> show)
     : QObject(slider)
     , m_slider(slider)
-    , m_s(s)
+    , m_s(settings.session())
+    , m_settings(settings)
     , m_row(row)
     , m_show(std::move(show))
 {
@@ -76,7 +78,7 @@ void SettingSlider::send(int position)
     if (m_send)
         m_send(position);
     else
-        SendBoundSetting(m_s, m_row);
+        Launch(m_s, m_settings.sendCached(m_row.id));
 }
 
 } // namespace trivel

@@ -14,14 +14,15 @@ class QAbstractSlider;
 namespace trivel {
 
 class Session;
+class Settings;
 struct SettingBinding;
 
 class SettingSlider : public QObject {
     Q_OBJECT
 public:
     // `show` writes the position (or what the page shows for it) into the value label.
-    SettingSlider(
-        QAbstractSlider* slider, Session& s, const SettingBinding& row, std::function<void(int)> show = {});
+    SettingSlider(QAbstractSlider* slider, Settings& settings, const SettingBinding& row,
+        std::function<void(int)> show = {});
 
     const SettingBinding& row() const { return m_row; }
     QAbstractSlider* slider() const { return m_slider; }
@@ -41,6 +42,7 @@ private:
 
     QAbstractSlider* m_slider;
     Session& m_s;
+    Settings& m_settings;
     const SettingBinding& m_row;
     std::function<void(int)> m_show;
     std::function<void(int)> m_store;

@@ -5,6 +5,8 @@
 #include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/PictureHandlers.h"
+#include "settings/Settings.h"
+#include "settings/SettingsState.h"
 #include "settings/pages/SettingFill.h"
 
 #include <QKeyEvent>
@@ -81,8 +83,9 @@ const char* const kOverscanCaptions[] = {"Left", "Right", "Top", "Bottom"};
 
 } // namespace
 
-VideoWallPage::VideoWallPage(Session& s, QWidget* parent)
+VideoWallPage::VideoWallPage(Session& s, Settings& settings, QWidget* parent)
     : PageWidget(s, parent)
+    , m_settings(settings)
 {
     buildWall();
     buildOrientation();
@@ -116,7 +119,7 @@ void VideoWallPage::buildWall()
         QLabel* value = values[i];
         // A zoom sets its pan's maximum first: a pan beyond it follows, cached but not sent.
         m_sliders.push_back(
-            new SettingSlider(bars[i], m_s, *FindBinding(kZoomPan[i].mnemonic), [value, pan](int p) {
+            new SettingSlider(bars[i], m_settings, *FindBinding(kZoomPan[i].mnemonic), [value, pan](int p) {
                 value->setNum(p);
                 if (pan)
                     pan->setMaximum(p);
@@ -140,8 +143,8 @@ void VideoWallPage::buildWall()
         edit->setGeometry(232, y - 3, 60, 24);
         edit->installEventFilter(this);
         m_edits[i] = edit;
-        m_sliders.push_back(
-            new SettingSlider(m_overscan[i], m_s, *FindBinding(kOverscanRows[i]), [label, edit](int p) {
+        m_sliders.push_back(new SettingSlider(
+            m_overscan[i], m_settings, *FindBinding(kOverscanRows[i]), [label, edit](int p) {
                 label->setNum(p);
                 edit->setText(QString::number(p));
             }));
@@ -171,7 +174,7 @@ void VideoWallPage::buildOrientation()
         m_rotations->addButton(r, int(i));
         connect(r, &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
-                RBOriClick(m_s, int(i));
+                Launch(m_s, m_settings.chooseRotation(int(i)));
         });
     }
 }
@@ -201,7 +204,7 @@ bool VideoWallPage::overscanKey(std::size_t side, int key)
     case Qt::Key_Enter:
         if (const std::optional<int> v = OverscanEntry(m_s, m_edits[side]->text())) {
             bar->setValue(*v);
-            SendBoundSetting(m_s, *FindBinding(kOverscanRows[side]));
+            Launch(m_s, m_settings.sendCached(FindBinding(kOverscanRows[side])->id));
         }
         return true;
     // The arrows step the slider: shown and cached, sent with the next Enter or scroll.
@@ -221,7 +224,7 @@ void VideoWallPage::RotImgClick(int tag)
     // Checking a radio button that was not checked yet runs RBOriClick, which sends.
     if (QAbstractButton* r = m_rotations->button(tag))
         r->setChecked(true);
-    m_s.settings.WindowSettings.ORI[std::size_t(m_s.CurrentWindow & 3)] = std::uint8_t(tag);
+    m_s.settings().WindowSettings.ORI[std::size_t(m_s.CurrentWindow & 3)] = std::uint8_t(tag);
 }
 
 void VideoWallPage::refill()
@@ -229,7 +232,7 @@ void VideoWallPage::refill()
     Session& s = m_s;
     for (SettingSlider* b : m_sliders)
         fill::FromCache(s, b->slider(), b->row());
-    const int ori = s.settings.WindowSettings.ORI[std::size_t(s.CurrentWindow & 3)];
+    const int ori = s.settings().WindowSettings.ORI[std::size_t(s.CurrentWindow & 3)];
     fill::CheckOnly(m_rotations, CheckedIndex(s, "ORI", ori, int(ctl::RBRots.size())));
 }
 

@@ -12,12 +12,14 @@ class QScrollBar;
 
 namespace trivel {
 
+class Settings;
+
 class SettingSlider;
 
 class VideoWallPage : public PageWidget {
     Q_OBJECT
 public:
-    explicit VideoWallPage(Session& s, QWidget* parent = nullptr);
+    VideoWallPage(Session& s, Settings& settings, QWidget* parent = nullptr);
 
     // Refills the controls from the current window's caches (SessionEvents::refreshPages).
     void refill();
@@ -26,6 +28,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    Settings& m_settings;
     void buildWall();
     void buildOrientation();
     // EditOleKeyPress / EditOleKeyDown and their siblings; true when the key was used.

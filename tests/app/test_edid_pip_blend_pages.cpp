@@ -39,9 +39,10 @@ struct PagesFixture : AppFixture {
         sent();
     }
 
-    // Setting texts (code 0x1002) sent since the last call.
+    // Setting texts (code 0x1002) sent since the last call, once every operation has ended.
     Texts sent()
     {
+        RunUntilIdle(s);
         Texts texts;
         for (const auto& f : link->sent)
             if (f.size() >= 20 && f[4] == 0x02 && f[5] == 0x10)
@@ -127,7 +128,7 @@ TEST(EdidPage, CustomizeEnablesTheGroupAndApplySendsTheCustomCode)
     f.choose(ctl::CBH1E, 16);
     EXPECT_EQ(f.w<QComboBox>(ctl::CBH1E)->currentText(), "Customize");
     EXPECT_TRUE(f.sent().empty());
-    EXPECT_EQ(f.s.settings.WindowSettings.H1E[0], 16);
+    EXPECT_EQ(f.s.settings().WindowSettings.H1E[0], 16);
     for (const Control* c : {&ctl::TBH1W, &ctl::TBH1V, &ctl::BTNEDIDs[0], &ctl::STH1W, &ctl::STH1V})
         EXPECT_TRUE(f.w(*c)->isEnabled()) << c->name;
     EXPECT_FALSE(f.w(ctl::TBH2W)->isEnabled()) << "only the group of that input";
@@ -147,18 +148,18 @@ TEST(EdidPage, TrackBarsSendEveryChangeAndShowTheWidthRoundedTo8)
     PagesFixture f;
     f.w<QSlider>(ctl::TBH2W)->setValue(1925);
     EXPECT_EQ(f.w<QLabel>(ctl::STH2W)->text(), "1920");
-    EXPECT_EQ(f.s.settings.WindowSettings.H2W[0], 1920);
+    EXPECT_EQ(f.s.settings().WindowSettings.H2W[0], 1920);
     EXPECT_EQ(f.sent(), Texts{"s00H2W1925"});
     f.w<QSlider>(ctl::TBD2V)->setValue(1201);
     EXPECT_EQ(f.w<QLabel>(ctl::STD2V)->text(), "1201");
     EXPECT_EQ(f.sent(), Texts{"s00VGV1201"});
 
     // A refresh stores what it shows and sends nothing.
-    f.s.settings.WindowSettings.H1W[1] = 2565;
+    f.s.settings().WindowSettings.H1W[1] = 2565;
     f.selectWindow(1);
     EXPECT_EQ(f.w<QSlider>(ctl::TBH1W)->value(), 2565);
     EXPECT_EQ(f.w<QLabel>(ctl::STH1W)->text(), "2560");
-    EXPECT_EQ(f.s.settings.WindowSettings.H1W[1], 2560);
+    EXPECT_EQ(f.s.settings().WindowSettings.H1W[1], 2560);
     EXPECT_TRUE(f.sent().empty());
 }
 
@@ -168,7 +169,7 @@ TEST(EdidPage, VgaComboSendsTheCodeOfItsItemAndShowsItAfterAWindowSwitch)
     f.choose(ctl::CBD2E, 3);
     EXPECT_EQ(f.w<QComboBox>(ctl::CBD2E)->currentText(), "1280*800p60");
     EXPECT_EQ(f.sent(), Texts{"s00VGE+005"});
-    EXPECT_EQ(f.s.settings.WindowSettings.VGE[0], 5);
+    EXPECT_EQ(f.s.settings().WindowSettings.VGE[0], 5);
 
     f.selectWindow(1);
     EXPECT_EQ(f.w<QComboBox>(ctl::CBD2E)->currentText(), "1920*1080p60");
@@ -193,7 +194,7 @@ TEST(EdidPage, TimingCodesFromTheBoxAreBounded)
     PagesFixture f;
     for (const auto& c : vga) {
         SCOPED_TRACE(c.vge);
-        f.s.settings.WindowSettings.VGE[0] = std::uint8_t(c.vge);
+        f.s.settings().WindowSettings.VGE[0] = std::uint8_t(c.vge);
         RefreshPages(f.s);
         EXPECT_EQ(f.w<QComboBox>(ctl::CBD2E)->currentText(), c.shown);
         EXPECT_EQ(f.w(ctl::TBD2W)->isEnabled(), c.vge == 16);
@@ -201,7 +202,7 @@ TEST(EdidPage, TimingCodesFromTheBoxAreBounded)
 
     // An HDMI code past the list shows nothing and is logged once, however often it is shown.
     LogCapture log;
-    f.s.settings.WindowSettings.H2E[0] = 40;
+    f.s.settings().WindowSettings.H2E[0] = 40;
     RefreshPages(f.s);
     RefreshPages(f.s);
     EXPECT_EQ(f.w<QComboBox>(ctl::CBH2E)->currentIndex(), -1);
@@ -250,7 +251,7 @@ TEST(PipPage, GroupsSendTheItemAndSlidersSendAtTheEndOfTheScroll)
     f.clock.clearWaits();
     QTest::mouseClick(f.items(ctl::PipGroups[0])[2], Qt::LeftButton);
     EXPECT_EQ(f.sent(), Texts{"s00PIO+002"});
-    EXPECT_EQ(f.s.settings.PipSettings[0].bytes[PipRecord::PIO], 2);
+    EXPECT_EQ(f.s.settings().PipSettings[0].bytes[PipRecord::PIO], 2);
     ASSERT_FALSE(f.clock.waits().empty());
     EXPECT_EQ(f.clock.waits().back().ms, 100);
     QTest::mouseClick(orientation[5], Qt::LeftButton);
@@ -258,19 +259,19 @@ TEST(PipPage, GroupsSendTheItemAndSlidersSendAtTheEndOfTheScroll)
 
     f.release(ctl::PipOverlaps[3], -1200);
     EXPECT_EQ(f.sent(), Texts{"s00PBO9200"});
-    EXPECT_EQ(f.s.settings.PipSettings[0].overlap[3], -1200);
+    EXPECT_EQ(f.s.settings().PipSettings[0].overlap[3], -1200);
     EXPECT_EQ(f.w<QLabel>(ctl::PipOverlapLabels[3])->text(), "-1200");
 
     f.release(ctl::PipSliders[1], 37);
     EXPECT_EQ(f.sent(), Texts{"s00PIH+037"});
-    EXPECT_EQ(f.s.settings.PipSettings[0].bytes[PipRecord::PIH], 37);
+    EXPECT_EQ(f.s.settings().PipSettings[0].bytes[PipRecord::PIH], 37);
 }
 
 TEST(PipPage, RefreshShowsTheRecordAndBoundsItsBytes)
 {
     PagesFixture f;
     f.s.setFlag(Flag::PipCapable, true);
-    PipRecord& r = f.s.settings.PipSettings[1];
+    PipRecord& r = f.s.settings().PipSettings[1];
     r.bytes[PipRecord::PIO] = 3;
     r.bytes[PipRecord::PIR] = 1;
     r.bytes[PipRecord::PIT] = 9; // past the four inputs
@@ -304,9 +305,9 @@ TEST(OutputSettings, DeepColourOfAPairIsSentOnceAndStoredForBoth)
     f.sent();
     QTest::mouseClick(f.w<QCheckBox>(ctl::CBDeepColor), Qt::LeftButton);
     EXPECT_EQ(f.sent(), Texts{"s00DCM+001"});
-    EXPECT_EQ(f.s.settings.DCM[2], 1);
-    EXPECT_EQ(f.s.settings.DCM[3], 1);
-    EXPECT_EQ(f.s.settings.DCM[0], 0);
+    EXPECT_EQ(f.s.settings().DCM[2], 1);
+    EXPECT_EQ(f.s.settings().DCM[3], 1);
+    EXPECT_EQ(f.s.settings().DCM[0], 0);
 
     // The partner shows it without a command; so does a refresh.
     f.selectWindow(3);
@@ -317,7 +318,7 @@ TEST(OutputSettings, DeepColourOfAPairIsSentOnceAndStoredForBoth)
     f.s.PendingOp = 7000;
     QTest::mouseClick(f.w<QCheckBox>(ctl::CBDeepColor), Qt::LeftButton);
     EXPECT_TRUE(f.sent().empty());
-    EXPECT_EQ(f.s.settings.DCM[3], 1);
+    EXPECT_EQ(f.s.settings().DCM[3], 1);
 }
 
 TEST(OutputSettings, HdcpOutputSendsTheItemAndBoundsTheBoxValue)
@@ -326,11 +327,11 @@ TEST(OutputSettings, HdcpOutputSendsTheItemAndBoundsTheBoxValue)
     f.s.setFlag(Flag::PairedOutputs, true);
     QTest::mouseClick(f.items(ctl::RGHDCPOutput)[2], Qt::LeftButton);
     EXPECT_EQ(f.sent(), Texts{"s00HDO+002"});
-    EXPECT_EQ(f.s.settings.HDO[0], 2);
-    EXPECT_EQ(f.s.settings.HDO[1], 2);
+    EXPECT_EQ(f.s.settings().HDO[0], 2);
+    EXPECT_EQ(f.s.settings().HDO[1], 2);
 
     LogCapture log;
-    f.s.settings.HDO[0] = 7;
+    f.s.settings().HDO[0] = 7;
     RefreshPages(f.s);
     EXPECT_EQ(f.checkedItem(ctl::RGHDCPOutput), -1);
     EXPECT_EQ(LogCapture::count, 1);
@@ -363,10 +364,10 @@ TEST(BlendPages, SlidersSendThroughTheBuilders)
         EXPECT_EQ(f.sent(), Texts{c.sent});
         EXPECT_EQ(f.w<QLabel>(*c.label)->text(), c.shown);
     }
-    EXPECT_EQ(f.s.settings.BlendSettings[0].edgeWidth(0), 50);
-    EXPECT_EQ(f.s.settings.BlendSettings[0].edgeShift(2), -100);
+    EXPECT_EQ(f.s.settings().BlendSettings[0].edgeWidth(0), 50);
+    EXPECT_EQ(f.s.settings().BlendSettings[0].edgeShift(2), -100);
     f.release(ctl::EdgeWidths[0], 49);
-    EXPECT_EQ(f.s.settings.BlendSettings[0].edgeWidth(0), 0) << "49 is stored as no blend";
+    EXPECT_EQ(f.s.settings().BlendSettings[0].edgeWidth(0), 0) << "49 is stored as no blend";
 }
 
 // The lowest edge position stores and shows 0, and the row says that this is no blend at all;
@@ -404,12 +405,12 @@ TEST(BlendPages, RegionAndCornerValuesSelectTheirPointOnce)
     f.release(ctl::BlackOffsets[0], 7);
     EXPECT_EQ(f.sent(), Texts{"s00BCR+007"});
     // The centre is slot 0 of the box's order.
-    EXPECT_EQ(f.s.settings.BlendSettings[0].blackLevel(0, 2), 12);
+    EXPECT_EQ(f.s.settings().BlendSettings[0].blackLevel(0, 2), 12);
 
     QTest::mouseClick(f.w<QRadioButton>(ctl::RBCorners[7]), Qt::LeftButton);
     f.release(ctl::CornerSliders[1], -900);
     EXPECT_EQ(f.sent(), (Texts{"s0095I+044", "s00EOY-900"}));
-    EXPECT_EQ(f.s.settings.BlendSettings[0].cornerY(7), -900);
+    EXPECT_EQ(f.s.settings().BlendSettings[0].cornerY(7), -900);
 
     // Back to the centre region: its values return to the sliders.
     QTest::mouseClick(f.w<QRadioButton>(ctl::RBOffsets[0]), Qt::LeftButton);
@@ -483,7 +484,7 @@ TEST(BlendPages, ResetsSendTheirCommandsWithTheirPauses)
     EXPECT_EQ(f.w<QLabel>(ctl::GammaTransLabels[0])->text(), "2.2");
     EXPECT_EQ(f.w<QScrollBar>(ctl::EdgeWidths[1])->value(), 49);
     EXPECT_EQ(f.w<QLabel>(ctl::EdgeWidthLabels[1])->text(), "0");
-    EXPECT_EQ(f.s.settings.BlendSettings[0].transitionGamma(2), 220);
+    EXPECT_EQ(f.s.settings().BlendSettings[0].transitionGamma(2), 220);
 }
 
 TEST(BlendPages, ColourOffsetResetPausesAfterEachCommand)
@@ -497,6 +498,7 @@ TEST(BlendPages, ColourOffsetResetPausesAfterEachCommand)
     };
     const qint64 start = f.clock.tickMs();
     QTest::mouseClick(f.w<QPushButton>(ctl::BTNColorBiasReset), Qt::LeftButton);
+    RunUntilIdle(f.s);
     EXPECT_EQ(sentAt, (std::vector<qint64>{start, start + 500, start + 1000}));
     EXPECT_EQ(f.clock.tickMs(), start + 1500);
 }
@@ -504,16 +506,16 @@ TEST(BlendPages, ColourOffsetResetPausesAfterEachCommand)
 TEST(BlendPages, RefreshFillsFromTheRecordsAndTheMarkerFollowsItsFlag)
 {
     PagesFixture f;
-    BlendRecord& b = f.s.settings.BlendSettings[1];
+    BlendRecord& b = f.s.settings().BlendSettings[1];
     b.setEdgeWidth(2, 300);
     b.setTransitionGamma(0, 50); // below the slider's range: shown at 90, and 90 kept
     b.blackLevel(RegionSlot[8], 1) = 33;
     b.setCorner(5, -1100, 800);
-    f.s.settings.SelectedRegion[1] = 8;
-    f.s.settings.SelectedCorner[1] = 5;
-    f.s.settings.EdgeMaskCorners.y[1][2] = -700;
-    f.s.settings.SelectedMaskCorner[1] = 2;
-    f.s.settings.BlendMarker[1] = 0;
+    f.s.settings().SelectedRegion[1] = 8;
+    f.s.settings().SelectedCorner[1] = 5;
+    f.s.settings().EdgeMaskCorners.y[1][2] = -700;
+    f.s.settings().SelectedMaskCorner[1] = 2;
+    f.s.settings().BlendMarker[1] = 0;
     f.release(ctl::GammaTrans[0], 200);
     f.sent();
 
@@ -533,6 +535,7 @@ TEST(BlendPages, RefreshFillsFromTheRecordsAndTheMarkerFollowsItsFlag)
 
     // The marker sends its frame whether the user or a refresh changes it.
     const auto markerFrames = [&f] {
+        RunUntilIdle(f.s);
         std::vector<std::pair<int, int>> frames;
         for (const auto& fr : f.link->sent)
             if (fr[4] == 0x30 && fr[5] == 0x20)
@@ -542,9 +545,9 @@ TEST(BlendPages, RefreshFillsFromTheRecordsAndTheMarkerFollowsItsFlag)
     };
     QTest::mouseClick(f.w<QCheckBox>(ctl::BlendMarkerEn), Qt::LeftButton);
     EXPECT_EQ(markerFrames(), (std::vector<std::pair<int, int>>{{1, 1}}));
-    EXPECT_EQ(f.s.settings.BlendMarker[1], 1);
+    EXPECT_EQ(f.s.settings().BlendMarker[1], 1);
     f.selectWindow(0);
-    f.s.settings.BlendMarker[0] = 0;
+    f.s.settings().BlendMarker[0] = 0;
     RefreshPages(f.s);
     EXPECT_EQ(markerFrames(), (std::vector<std::pair<int, int>>{{0, 0}}));
 }
@@ -553,8 +556,8 @@ TEST(BlendPages, SelectionsOutsideTheirButtonsShowNoneAndSendNothing)
 {
     PagesFixture f;
     LogCapture log;
-    f.s.settings.SelectedRegion[0] = 9;
-    f.s.settings.SelectedCorner[0] = 200;
+    f.s.settings().SelectedRegion[0] = 9;
+    f.s.settings().SelectedCorner[0] = 200;
     RefreshBlendPages(f.s);
     RefreshBlendPages(f.s);
     for (const Control& r : ctl::RBOffsets)

@@ -333,7 +333,7 @@ TEST(PageShow, BlendPagesSendTheMarkerStateAndDisabledPagesStaySilent)
     AppFixture f;
     FakeBoxTransport& box = f.connectFakeBox();
     f.s.CurrentWindow = 2;
-    f.s.settings.BlendMarker[2] = 1;
+    f.s.settings().BlendMarker[2] = 1;
     f.form.PCMain->setCurrentIndex(Page::Blend2);
     ASSERT_TRUE(RunUntilIdle(f.s));
     ASSERT_FALSE(box.sent.empty());

@@ -39,11 +39,12 @@ struct Pages : AppFixture {
     QLineEdit* edit(const char* name) { return find<QLineEdit>(name); }
     QAbstractButton* button(const char* name) { return find<QAbstractButton>(name); }
     QString text(const char* label) { return find<QLabel>(label)->text(); }
-    WindowSettingsRecord& ws() { return s.settings.WindowSettings; }
+    WindowSettingsRecord& ws() { return s.settings().WindowSettings; }
 
-    // The setting texts sent since the last call.
+    // The setting texts sent since the last call, once every operation has ended.
     std::vector<std::string> settings()
     {
+        RunUntilIdle(s);
         std::vector<std::string> texts;
         for (const auto& f : link->sent)
             if (f.size() >= 20 && f[4] == 0x02 && f[5] == 0x10)
@@ -212,7 +213,7 @@ TEST(PicturePages, SharedHdmiInputsFollowThePartnerWindow)
     p.s.setFlag(Flag::PipCapable, true);
     p.button("BtnSrc2")->click();
     EXPECT_EQ(p.ws().INP[0], 2);
-    EXPECT_EQ(p.s.settings.PipSettings[0].bytes[PipRecord::PIT], 1);
+    EXPECT_EQ(p.s.settings().PipSettings[0].bytes[PipRecord::PIT], 1);
 }
 
 TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
@@ -230,7 +231,7 @@ TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
     ws.INP[2] = 2;
     ws.CLR[2] = 3;
     ws.RGN[2] = 12;
-    p.s.settings.HDO[2] = 2;
+    p.s.settings().HDO[2] = 2;
     p.s.LastInputMask = 0x4;
     p.s.InputSize[2] = {1280, 720};
     ws.OBE[2] = -30;
@@ -241,6 +242,7 @@ TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
     QSignalSpy refreshed(&p.s.events, &SessionEvents::refreshPages);
 
     QTest::mouseClick(p.button("BtnWin3"), Qt::LeftButton);
+    RunUntilIdle(p.s);
 
     std::vector<std::uint32_t> codes = p.link->sentCodes;
     ASSERT_GE(codes.size(), 3u);
@@ -289,6 +291,7 @@ TEST(PicturePages, WindowButtonSelectsAndRefillsFromTheCacheAlone)
     SetActivePage(p.s, Page::Image);
     p.link->clearLog();
     QTest::mouseClick(p.button("BtnWin2"), Qt::LeftButton);
+    RunUntilIdle(p.s);
     EXPECT_EQ(p.link->sentCodes,
         (std::vector<std::uint32_t>{Cmd::ControlCursor, Cmd::Setting, Cmd::BlendMarker,
             Cmd::TestPatternColour, Cmd::ControlCursor, Cmd::CurrentWindowChanged}));
@@ -381,7 +384,7 @@ TEST(PicturePages, IndicesOutsideTheirTablesShowNothingAndAreLoggedOnce)
     p.ws().INP[0] = 9;
     p.ws().ORI[0] = 7;
     p.ws().CLR[0] = 6;
-    p.s.settings.HDO[0] = 3;
+    p.s.settings().HDO[0] = 3;
     g_settingsWarnings = 0;
     QtMessageHandler previous = qInstallMessageHandler(CountSettingsWarnings);
     RefreshPages(p.s);
@@ -416,18 +419,18 @@ TEST(PicturePages, OutputSettingsGoToBothWindowsOfAPair)
     EXPECT_TRUE(p.link->sent.empty());
     QTest::mouseClick(p.find<QAbstractButton>("CBDeepColor"), Qt::LeftButton);
     EXPECT_EQ(p.settings(), std::vector<std::string>{"s00DCM+001"});
-    EXPECT_EQ(p.s.settings.DCM[2], 1);
-    EXPECT_EQ(p.s.settings.DCM[3], 1);
+    EXPECT_EQ(p.s.settings().DCM[2], 1);
+    EXPECT_EQ(p.s.settings().DCM[3], 1);
     auto items = p.find<QWidget>("RGHDCPOutput")->findChildren<QRadioButton*>();
     ASSERT_EQ(items.size(), 3);
     items[1]->click();
     EXPECT_EQ(p.settings(), std::vector<std::string>{"s00HDO+001"});
-    EXPECT_EQ(p.s.settings.HDO[3], 1);
+    EXPECT_EQ(p.s.settings().HDO[3], 1);
 
     // Refilled from the cache: shown, not sent.
     p.s.CurrentWindow = 0;
-    p.s.settings.DCM[0] = 1;
-    p.s.settings.HDO[0] = 2;
+    p.s.settings().DCM[0] = 1;
+    p.s.settings().HDO[0] = 2;
     RefreshPages(p.s);
     EXPECT_TRUE(p.find<QAbstractButton>("CBDeepColor")->isChecked());
     EXPECT_TRUE(items[2]->isChecked());
@@ -455,7 +458,7 @@ TEST(PicturePages, NinetyAndTwoSeventyOnlyWhereTheWindowAllowsThem)
         Pages p;
         p.s.setFlag(Flag::PipCapable, c.pip);
         p.ws().WindowCaps[0] = std::uint8_t(c.caps);
-        p.s.settings.PipSettings[0].bytes[PipRecord::PIO] = std::uint8_t(c.pipMode);
+        p.s.settings().PipSettings[0].bytes[PipRecord::PIO] = std::uint8_t(c.pipMode);
         p.ws().ORI[0] = std::uint8_t(c.ori);
         RefreshPages(p.s);
         EXPECT_EQ(p.ws().ORI[0], c.oriAfter);

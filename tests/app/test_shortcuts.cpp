@@ -169,6 +169,7 @@ TEST(Shortcuts, CtrlAltDigitsNeedTheBoardMaskBit)
 
     f.s.BoardMask = 0x1;
     EXPECT_TRUE(f.form.FormShortCut(Qt::Key_1, Ctrl | Alt));
+    RunUntilIdle(f.s);
     EXPECT_TRUE(win1->isChecked());
     ASSERT_EQ(clicked.count(), 1);
     EXPECT_EQ(clicked.at(0).at(0).toInt(), 0);
@@ -177,6 +178,7 @@ TEST(Shortcuts, CtrlAltDigitsNeedTheBoardMaskBit)
 
     f.s.BoardMask = 0x3;
     EXPECT_TRUE(f.form.FormShortCut(Qt::Key_2, Ctrl | Alt));
+    RunUntilIdle(f.s);
     EXPECT_TRUE(win2->isChecked());
     EXPECT_EQ(clicked.count(), 2);
     // With Shift it is no window shortcut; on Warp Adjust a digit is nobody's key.

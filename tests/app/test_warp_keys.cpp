@@ -7,7 +7,8 @@
 #include "warp/WarpPageFixture.h"
 
 #include "box/StatusPoll.h"
-#include "settings/WindowSelect.h"
+#include "session/Operations.h"
+#include "settings/Settings.h"
 #include "warp/Controls.h"
 #include "warp/Warp.h"
 
@@ -46,7 +47,7 @@ struct KeyRig : WarpPage {
     void home()
     {
         if (s.CurrentWindow != 0) {
-            SelectWindow(s, 0);
+            Launch(s, s.settingsService().selectWindow(0));
             settle();
         }
         for (int w = 0; w < 4; ++w) {

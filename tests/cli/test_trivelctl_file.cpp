@@ -32,10 +32,10 @@ struct TrivelctlFile : ::testing::Test {
     TrivelctlFile()
     {
         s.BoardModel = 115;
-        s.settings.WindowSettings.BRI = {10, 20, 30, 40};
+        s.settings().WindowSettings.BRI = {10, 20, 30, 40};
         s.box->warp.state().model[1].PointOffsets[3][5] = {-600, 599};
         s.FileInputSize = {{{1920, 1080}, {1280, 720}, {0, 0}, {3840, 2160}}};
-        s.settings.DCM = {1, 0, 1, 0};
+        s.settings().DCM = {1, 0, 1, 0};
     }
     QString save(const QString& name)
     {
@@ -91,7 +91,7 @@ TEST_F(TrivelctlFile, DiffListsTheFieldsPerWindow)
     EXPECT_EQ(same.exitCode, 0) << same.err.toStdString();
     EXPECT_TRUE(same.out.isEmpty()) << same.out.toStdString();
 
-    s.settings.WindowSettings.BRI[2] = 31;
+    s.settings().WindowSettings.BRI[2] = 31;
     s.box->warp.state().model[1].PointOffsets[3][5].dy = 0;
     const CliRun differ = Trivelctl({"file", "diff", a, save("C.WBF")});
     EXPECT_EQ(differ.exitCode, 1);

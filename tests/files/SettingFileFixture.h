@@ -61,17 +61,17 @@ inline void FillEveryField(Session& s, int seed = 1)
 {
     int n = seed;
     auto next = [&n] { return ++n; };
-    s.settings.WindowSettings.forEachField([&](const char*, auto& a) {
+    s.settings().WindowSettings.forEachField([&](const char*, auto& a) {
         for (auto& v : a)
             v = static_cast<std::remove_reference_t<decltype(v)>>(next() % 97 + 1);
     });
-    for (auto& b : s.settings.BlendSettings)
+    for (auto& b : s.settings().BlendSettings)
         for (auto& v : b.bytes)
             v = std::uint8_t(next());
     for (std::size_t w = 0; w < 4; ++w) {
-        for (auto& v : s.settings.EdgeMaskCorners.x[w])
+        for (auto& v : s.settings().EdgeMaskCorners.x[w])
             v = std::int16_t(next() * 3 - 200);
-        for (auto& v : s.settings.EdgeMaskCorners.y[w])
+        for (auto& v : s.settings().EdgeMaskCorners.y[w])
             v = std::int16_t(next() * 5 - 400);
         WarpModel& m = s.box->warp.state().model[w];
         m.ControlPattern = std::uint8_t(w + 2);
@@ -92,12 +92,12 @@ inline void FillEveryField(Session& s, int seed = 1)
             p = {std::int16_t(next()), std::int16_t(next())};
         s.FileInputSize[w] = {1920 + int(w), 1080 + int(w)};
         s.FilePipSourceSize[w] = {1280 + int(w), 720 + int(w)};
-        for (auto& v : s.settings.PipSettings[w].bytes)
+        for (auto& v : s.settings().PipSettings[w].bytes)
             v = std::uint8_t(next());
-        for (auto& v : s.settings.PipSettings[w].overlap)
+        for (auto& v : s.settings().PipSettings[w].overlap)
             v = std::int16_t(-next());
-        s.settings.DCM[w] = std::uint8_t(w + 1);
-        s.settings.HDO[w] = std::uint8_t(2 - w % 2);
+        s.settings().DCM[w] = std::uint8_t(w + 1);
+        s.settings().HDO[w] = std::uint8_t(2 - w % 2);
     }
     s.masks->state().MaskAssignment = {3, 0, 10, 9};
 }

@@ -84,12 +84,12 @@ TEST_F(SettingFileTest, HeaderAndSizesOfBothLayouts)
 TEST_F(SettingFileTest, WholeBoxFieldsSitAtTheirOffsets)
 {
     FillEveryField(s);
-    auto& ws = s.settings.WindowSettings;
+    auto& ws = s.settings().WindowSettings;
     ws.BRI[2] = 0x5A;
     ws.OLE[1] = -300;
     ws.VGV[3] = 0x01020304;
-    s.settings.BlendSettings[1].bytes[5] = 0xB5;
-    s.settings.EdgeMaskCorners.y[2][3] = -1234;
+    s.settings().BlendSettings[1].bytes[5] = 0xB5;
+    s.settings().EdgeMaskCorners.y[2][3] = -1234;
     s.box->warp.state().model[3].ControlPattern = 100;
     s.box->warp.adjust().ControlOffsets[1][44].y = -77;
     s.box->warp.adjust().KeystoneCorners[3][1].x = 4321;
@@ -100,13 +100,13 @@ TEST_F(SettingFileTest, WholeBoxFieldsSitAtTheirOffsets)
     s.box->warp.state().model[0].WallOffsets[16][16].dy = 900;
     s.FileInputSize[2].width = 3840;
     s.FileInputSize[3].height = 2160;
-    s.settings.PipSettings[1].bytes[4] = 0xC4;
-    s.settings.PipSettings[3].overlap[3] = -12;
+    s.settings().PipSettings[1].bytes[4] = 0xC4;
+    s.settings().PipSettings[3].overlap[3] = -12;
     s.FilePipSourceSize[0].width = 1366;
     s.FilePipSourceSize[3].height = 768;
     s.masks->state().MaskAssignment[2] = 10;
-    s.settings.DCM[1] = 0xD1;
-    s.settings.HDO[3] = 0xE3;
+    s.settings().DCM[1] = 0xD1;
+    s.settings().HDO[3] = 0xE3;
 
     const QByteArray b = SettingFileBytes(s, true);
     ASSERT_EQ(b.size(), 11160);
@@ -139,25 +139,25 @@ TEST_F(SettingFileTest, SingleWindowRecordOfTheCurrentWindow)
 {
     FillEveryField(s);
     s.CurrentWindow = 2;
-    auto& ws = s.settings.WindowSettings;
+    auto& ws = s.settings().WindowSettings;
     ws.VZM[2] = 0x15;
     ws.OBE[2] = -9;
     ws.VGE[2] = 0x1C;
     ws.H1W[2] = 2560;
     ws.VGV[2] = 1600;
-    s.settings.BlendSettings[2].bytes[93] = 0x5D;
+    s.settings().BlendSettings[2].bytes[93] = 0x5D;
     s.box->warp.state().model[2].ControlPattern = 16;
     s.box->warp.adjust().KeystoneCorners[2][0].x = -11;
     s.box->warp.state().model[2].WarpPattern = 7;
     s.box->warp.state().model[2].PointOffsets[0][0].dx = 123;
     s.box->warp.state().model[2].WallOffsets[16][16].dy = -456;
     s.FileInputSize[2] = {1280, 1024};
-    s.settings.PipSettings[2].bytes[10] = 0xAA;
-    s.settings.PipSettings[2].overlap[0] = -3;
+    s.settings().PipSettings[2].bytes[10] = 0xAA;
+    s.settings().PipSettings[2].overlap[0] = -3;
     s.FilePipSourceSize[2] = {800, 600};
     s.masks->state().MaskAssignment[2] = 0;
-    s.settings.DCM[2] = 0x01;
-    s.settings.HDO[2] = 0x02;
+    s.settings().DCM[2] = 0x01;
+    s.settings().HDO[2] = 0x02;
 
     const QByteArray b = SettingFileBytes(s, false);
     ASSERT_EQ(b.size(), 2816);
@@ -195,8 +195,9 @@ TEST_F(SettingFileTest, SaveLoadSaveGivesIdenticalBytes)
             SCOPED_TRACE(std::string(whole ? "whole box" : "single window") + (masks ? ", masks" : ""));
             VirtualClock c1, c2;
             RecordingUi u1, u2;
-            Box boxA{c1, u1}, boxB{c2, u2};
-            Session &a = boxA.session, &b = boxB.session;
+            Box aBox{c1, u1}, bBox{c2, u2};
+            Session& a = aBox.session;
+            Session& b = bBox.session;
             a.BoardModel = b.BoardModel = 115;
             a.setFlag(Flag::UserMask, masks);
             b.setFlag(Flag::UserMask, masks);
@@ -280,15 +281,15 @@ TEST_F(SettingFileTest, TheFileItselfSaysItsKindWhateverItsName)
             SCOPED_TRACE(std::string(whole ? "whole-box bytes as " : "single-window bytes as ") + name);
             const QString path = dir.filePath(name);
             WriteAll(path, SettingFileBytes(s, whole));
-            t.settings.WindowSettings.BRI = {};
+            t.settings().WindowSettings.BRI = {};
             const SettingFileOutcome o = LoadSettingFile(t, path);
             ASSERT_TRUE(o.ok) << o.message.toStdString();
             EXPECT_EQ(o.wholeBox, whole);
-            const auto& bri = t.settings.WindowSettings.BRI;
+            const auto& bri = t.settings().WindowSettings.BRI;
             if (whole) {
-                EXPECT_EQ(bri, s.settings.WindowSettings.BRI);
+                EXPECT_EQ(bri, s.settings().WindowSettings.BRI);
             } else {
-                EXPECT_EQ(bri, (std::array<std::uint8_t, 4>{0, s.settings.WindowSettings.BRI[2], 0, 0}));
+                EXPECT_EQ(bri, (std::array<std::uint8_t, 4>{0, s.settings().WindowSettings.BRI[2], 0, 0}));
             }
         }
     }
@@ -384,23 +385,23 @@ TEST_F(SettingFileTest, VersionFourLoadsWithDefaultsOfTheMissingSections)
     FillEveryField(t, 50);
     PutSlotCopy(t, 2, MaskStreamBytes(500, false, 9));
     PutSlotCopy(t, 10, MaskStreamBytes(700, true, 9));
-    ASSERT_NE(t.settings.DCM[0], 0);
+    ASSERT_NE(t.settings().DCM[0], 0);
     const SettingFileOutcome o = LoadSettingBytes(t, b, true);
     ASSERT_TRUE(o.ok) << o.message.toStdString();
 
     for (std::size_t w = 0; w < 4; ++w) {
-        EXPECT_EQ(t.settings.PipSettings[w].bytes, (std::array<std::uint8_t, 11>{}));
-        EXPECT_EQ(t.settings.PipSettings[w].overlap, (std::array<std::int16_t, 4>{}));
+        EXPECT_EQ(t.settings().PipSettings[w].bytes, (std::array<std::uint8_t, 11>{}));
+        EXPECT_EQ(t.settings().PipSettings[w].overlap, (std::array<std::int16_t, 4>{}));
         EXPECT_EQ(t.FilePipSourceSize[w], SignalSize{});
         EXPECT_EQ(t.FileInputSize[w], s.FileInputSize[w]);
         EXPECT_EQ(t.masks->state().MaskAssignment[w], 0);
-        EXPECT_EQ(t.settings.DCM[w], 0);
-        EXPECT_EQ(t.settings.HDO[w], 0);
+        EXPECT_EQ(t.settings().DCM[w], 0);
+        EXPECT_EQ(t.settings().HDO[w], 0);
         // below version 8: the EDID choices of the time
-        EXPECT_EQ(t.settings.WindowSettings.H2E[w], 0);
-        EXPECT_EQ(t.settings.WindowSettings.DPW[w], 1920);
-        EXPECT_EQ(t.settings.WindowSettings.VGV[w], 1080);
-        EXPECT_EQ(t.settings.WindowSettings.BRI[w], s.settings.WindowSettings.BRI[w]);
+        EXPECT_EQ(t.settings().WindowSettings.H2E[w], 0);
+        EXPECT_EQ(t.settings().WindowSettings.DPW[w], 1920);
+        EXPECT_EQ(t.settings().WindowSettings.VGV[w], 1080);
+        EXPECT_EQ(t.settings().WindowSettings.BRI[w], s.settings().WindowSettings.BRI[w]);
     }
     const auto zero = [](const SlotCopy& c) {
         return std::all_of(c.begin(), c.end(), [](std::uint8_t v) { return v == 0; });
@@ -418,13 +419,13 @@ TEST_F(SettingFileTest, InputWidthZeroClearsThatWindowsOverscans)
         SCOPED_TRACE(whole ? "whole box" : "single window");
         t.CurrentWindow = 1;
         ASSERT_TRUE(LoadSettingBytes(t, SettingFileBytes(s, whole), whole).ok);
-        const auto& ws = t.settings.WindowSettings;
+        const auto& ws = t.settings().WindowSettings;
         EXPECT_EQ(ws.OLE[1], 0);
         EXPECT_EQ(ws.ORE[1], 0);
         EXPECT_EQ(ws.OTE[1], 0);
         EXPECT_EQ(ws.OBE[1], 0);
         if (whole) {
-            EXPECT_EQ(ws.OLE[2], s.settings.WindowSettings.OLE[2]);
+            EXPECT_EQ(ws.OLE[2], s.settings().WindowSettings.OLE[2]);
         }
     }
 }
@@ -440,7 +441,7 @@ TEST_F(SettingFileTest, SaveRecordsTheLiveInputSizesOnceTheyAreKnown)
     s.InputSize[1] = {};
     s.PipSourceSize[1] = {};
     s.CurrentWindow = t.CurrentWindow = 1;
-    ASSERT_NE(s.settings.WindowSettings.OLE[1], 0);
+    ASSERT_NE(s.settings().WindowSettings.OLE[1], 0);
     struct Case {
         const char* when;
         int lastInputMask;
@@ -465,7 +466,7 @@ TEST_F(SettingFileTest, SaveRecordsTheLiveInputSizesOnceTheyAreKnown)
             EXPECT_EQ(t.FileInputSize[1], c.input);
             EXPECT_EQ(t.FilePipSourceSize[1], c.pip);
             EXPECT_EQ(
-                t.settings.WindowSettings.OLE[1], c.input.width != 0 ? s.settings.WindowSettings.OLE[1] : 0);
+                t.settings().WindowSettings.OLE[1], c.input.width != 0 ? s.settings().WindowSettings.OLE[1] : 0);
         }
     }
 }
@@ -497,7 +498,8 @@ TEST_F(SettingFileTest, HeaderChecksRefuseWithTheirMessagesAndChangeNothing)
         VirtualClock c1, c2;
         RecordingUi u1, u2;
         Box srcBox{c1, u1}, dstBox{c2, u2};
-        Session &src = srcBox.session, &dst = dstBox.session;
+        Session& src = srcBox.session;
+        Session& dst = dstBox.session;
         src.BoardModel = c.fileModel;
         src.setFlag(Flag::UserMask, c.fileMasks);
         FillEveryField(src);
@@ -511,7 +513,7 @@ TEST_F(SettingFileTest, HeaderChecksRefuseWithTheirMessagesAndChangeNothing)
         if (!o.ok) {
             EXPECT_TRUE(Snapshot::Of(dst) == before);
         } else {
-            EXPECT_EQ(dst.settings.DCM[0], src.settings.DCM[0]);
+            EXPECT_EQ(dst.settings().DCM[0], src.settings().DCM[0]);
         }
     }
 }
@@ -526,14 +528,14 @@ TEST_F(SettingFileTest, ModelOneSixteenLoadsAsASingleWindowWithItsBlendDefaults)
     ASSERT_TRUE(o.ok);
     EXPECT_TRUE(t.flag(Flag::SingleWindowTransfer));
     EXPECT_EQ(t.ProgressMaximum, 103);
-    for (const BlendRecord& r : t.settings.BlendSettings) {
+    for (const BlendRecord& r : t.settings().BlendSettings) {
         EXPECT_EQ(r.u16(16), 50);
         EXPECT_EQ(r.u16(20), 50);
         EXPECT_EQ(r.bytes[25], 50);
         EXPECT_EQ(r.bytes[86], 50);
         EXPECT_EQ(r.bytes[91], 50);
     }
-    EXPECT_EQ(t.settings.BlendSettings[0].bytes[24], s.settings.BlendSettings[0].bytes[24]);
+    EXPECT_EQ(t.settings().BlendSettings[0].bytes[24], s.settings().BlendSettings[0].bytes[24]);
 
     // A later file of another model is a whole-box transfer again.
     s.BoardModel = 115;
@@ -588,8 +590,8 @@ TEST_F(SettingFileTest, SingleWindowFileCarriesAndRestoresItsSlot)
     EXPECT_TRUE(std::equal(stream.begin() + 4, stream.end(), copy.begin() + 4));
     EXPECT_EQ(std::vector<std::uint8_t>(copy.begin(), copy.begin() + 4),
         (std::vector<std::uint8_t>{0x00, 0x4D, 0x45, 0x58}));
-    EXPECT_EQ(t.settings.DCM[3], s.settings.DCM[3]);
-    EXPECT_EQ(t.settings.HDO[3], s.settings.HDO[3]);
+    EXPECT_EQ(t.settings().DCM[3], s.settings().DCM[3]);
+    EXPECT_EQ(t.settings().HDO[3], s.settings().HDO[3]);
 }
 
 // The u32 0 entry of a window without a mask is stepped over, so DCM and HDO come from their
@@ -599,8 +601,8 @@ TEST_F(SettingFileTest, NoAssignmentEntryIsConsumedSoDcmAndHdoRoundTrip)
     withMasks(s);
     FillEveryField(s);
     s.CurrentWindow = 1; // assignment 0
-    s.settings.DCM[1] = 1;
-    s.settings.HDO[1] = 2;
+    s.settings().DCM[1] = 1;
+    s.settings().HDO[1] = 2;
     const QByteArray b = SettingFileBytes(s, false);
     ASSERT_EQ(b.size(), 2820);
     EXPECT_EQ(U32At(b, kH + 2792), 0u);
@@ -612,8 +614,8 @@ TEST_F(SettingFileTest, NoAssignmentEntryIsConsumedSoDcmAndHdoRoundTrip)
     const SettingFileOutcome o = LoadSettingBytes(t, b, false);
     ASSERT_TRUE(o.ok);
     EXPECT_FALSE(o.maskTransfer);
-    EXPECT_EQ(t.settings.DCM[1], 1);
-    EXPECT_EQ(t.settings.HDO[1], 2);
+    EXPECT_EQ(t.settings().DCM[1], 1);
+    EXPECT_EQ(t.settings().HDO[1], 2);
 }
 
 // Every way a file can be cut or lie about a mask: refused with a message, nothing changed.
@@ -712,8 +714,8 @@ TEST_F(SettingFileTest, WholeBoxWithMasksReadOnABoxWithoutThemSkipsTheSection)
     ASSERT_GT(b.size(), 11160);
     const SettingFileOutcome o = LoadSettingBytes(t, b, true); // t: no mask feature
     ASSERT_TRUE(o.ok) << o.message.toStdString();
-    EXPECT_EQ(t.settings.DCM, s.settings.DCM);
-    EXPECT_EQ(t.settings.HDO, s.settings.HDO);
+    EXPECT_EQ(t.settings().DCM, s.settings().DCM);
+    EXPECT_EQ(t.settings().HDO, s.settings().HDO);
     EXPECT_EQ(t.masks->state().MonoSlotCopy[4][4], 0); // not taken over
 }
 

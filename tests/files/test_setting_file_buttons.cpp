@@ -62,10 +62,10 @@ TEST(SettingFileButtons, SaveThenLoadThroughTheButtons)
         << said.toStdString();
     ASSERT_TRUE(QFile::exists(path));
 
-    f.s.settings.WindowSettings.BRI[0] = 1;
+    f.s.settings().WindowSettings.BRI[0] = 1;
     f.dialogs->OpenDlg = [&] { return path; };
     f.load->click();
-    EXPECT_NE(f.s.settings.WindowSettings.BRI[0], 1);
+    EXPECT_NE(f.s.settings().WindowSettings.BRI[0], 1);
 
     // Busy: neither button asks for a name.
     int asked = 0;

@@ -33,18 +33,18 @@ int main(int argc, char** argv)
     for (int k = 0; k < kGridSize; ++k)
         for (int j = 0; j < kGridSize; ++j)
             SetPointOffset(m, k, j, {10, 0});
-    for (BlendRecord& b : s.settings.BlendSettings) {
+    for (BlendRecord& b : s.settings().BlendSettings) {
         b.gammaOffset() = 220;
         for (int c = 0; c < 3; ++c) {
             b.setTransitionGamma(c, 220);
             b.gammaGain(c) = 50;
         }
     }
-    BlendRecord& w1 = s.settings.BlendSettings[0];
+    BlendRecord& w1 = s.settings().BlendSettings[0];
     w1.setEdgeWidth(0, 200);
     for (int c = 0; c < 3; ++c)
         w1.blackLevel(0, c) = 16;
-    BlendRecord& w2 = s.settings.BlendSettings[1];
+    BlendRecord& w2 = s.settings().BlendSettings[1];
     w2.setEdgeWidth(1, 300);
     for (int c = 0; c < 3; ++c) {
         w2.gammaGain(c) = std::uint8_t(40 + 10 * c);

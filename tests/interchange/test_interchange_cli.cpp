@@ -31,8 +31,8 @@ QString SaveRig(const QTemporaryDir& dir)
     for (int k = 0; k < kGridSize; ++k)
         for (int j = 0; j < kGridSize; ++j)
             SetPointOffset(m, k, j, {10, 0});
-    s.settings.BlendSettings[0].setEdgeWidth(0, 200);
-    s.settings.BlendSettings[1].setEdgeWidth(1, 300);
+    s.settings().BlendSettings[0].setEdgeWidth(0, 200);
+    s.settings().BlendSettings[1].setEdgeWidth(1, 300);
     const QString path = dir.filePath(QStringLiteral("rig.WBF"));
     EXPECT_TRUE(SaveSettingFile(s, path, true).ok);
     return path;

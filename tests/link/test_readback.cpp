@@ -78,10 +78,10 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     // Caches, window by window, as the box reported them.
     for (int w = 0; w < k.windows; ++w) {
         SCOPED_TRACE(w);
-        EXPECT_EQ(s.settings.DCM[w], w % 2);
-        EXPECT_EQ(s.settings.HDO[w], (w + 1) % 3);
+        EXPECT_EQ(s.settings().DCM[w], w % 2);
+        EXPECT_EQ(s.settings().HDO[w], (w + 1) % 3);
         if (k.pip) {
-            const PipRecord& p = s.settings.PipSettings[w];
+            const PipRecord& p = s.settings().PipSettings[w];
             for (int i = 0; i < 7; ++i)
                 EXPECT_EQ(p.bytes[i], box.window(w).pip[std::size_t(i)]) << PipQueryName(i);
             for (int i = 0; i < 4; ++i)
@@ -90,10 +90,10 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
         EXPECT_EQ(s.masks->state().MaskAssignment[w], k.pip && k.userMask ? w + 1 : 0);
     }
     if (k.pip) {
-        EXPECT_EQ(s.settings.PipSettings[0].overlap[3], -1100) << "'9' form of PBO";
+        EXPECT_EQ(s.settings().PipSettings[0].overlap[3], -1100) << "'9' form of PBO";
     }
 
-    const auto& ws = s.settings.WindowSettings;
+    const auto& ws = s.settings().WindowSettings;
     EXPECT_EQ(ws.OPM[3], 5);
     EXPECT_EQ(ws.HZM[2], 3);
     EXPECT_EQ(ws.OLE[1], 10);
@@ -106,10 +106,10 @@ TEST_P(ReadbackKinds, RequestOrderCachesProgressAndFinalWindow)
     EXPECT_EQ(s.box->warp.adjust().KeystoneCorners[3][3], (PointOffset{530, 531}));
     for (int w = 0; w < 4; ++w)
         EXPECT_EQ(s.box->warp.state().model[w].ControlPattern, w + 1);
-    EXPECT_EQ(s.settings.BlendSettings[1].bytes[0], 94);
-    EXPECT_EQ(s.settings.BlendSettings[3].bytes[93], std::uint8_t(375));
-    EXPECT_EQ(s.settings.EdgeMaskCorners.x[0][0], -32);
-    EXPECT_EQ(s.settings.EdgeMaskCorners.y[3][7], 31);
+    EXPECT_EQ(s.settings().BlendSettings[1].bytes[0], 94);
+    EXPECT_EQ(s.settings().BlendSettings[3].bytes[93], std::uint8_t(375));
+    EXPECT_EQ(s.settings().EdgeMaskCorners.x[0][0], -32);
+    EXPECT_EQ(s.settings().EdgeMaskCorners.y[3][7], 31);
 
     EXPECT_EQ(s.box->warp.state().model[1].frameWidth, 1920);
     EXPECT_EQ(s.box->warp.state().model[2].frameWidth, 1280);

@@ -107,11 +107,11 @@ TEST_F(StatusPoll, OtherReplyCodesLeaveThePollPendingOrEndIt)
 
     box.wrongCodeFor = Cmd::ReadWindowSettings;
     box.wrongCode = Cmd::ReadWindowSettings + 1;
-    const int opm = s.settings.WindowSettings.OPM[0];
+    const int opm = s.settings().WindowSettings.OPM[0];
     box.window(0).record[6] = 12;
     poll();
     EXPECT_FALSE(s.statusPoll.finished()) << "it waits for its own reply";
-    EXPECT_EQ(s.settings.WindowSettings.OPM[0], opm) << "a reply with another code changes nothing";
+    EXPECT_EQ(s.settings().WindowSettings.OPM[0], opm) << "a reply with another code changes nothing";
 }
 
 TEST_F(StatusPoll, PipSourceSizeLabel)

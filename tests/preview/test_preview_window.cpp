@@ -197,7 +197,7 @@ TEST(PreviewWindow, FollowsTheCurrentWindowAndTheBlendPages)
     OutputPreviewWindow* w = f.window();
     const QImage before = w->picture();
     int renders = w->renderCount();
-    f.s.settings.BlendSettings[0].setEdgeWidth(0, 400);
+    f.s.settings().BlendSettings[0].setEdgeWidth(0, 400);
     emit f.s.events.refreshBlendPages();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > renders; }, 2000));
     EXPECT_EQ(w->lastStep(), 1);
@@ -346,7 +346,7 @@ TEST(PreviewWindow, DISABLED_Screenshots)
         QTest::keyClick(&f.form, Qt::Key_Down);
         f.settle();
     }
-    BlendRecord& b = f.s.settings.BlendSettings[0];
+    BlendRecord& b = f.s.settings().BlendSettings[0];
     b.setEdgeWidth(1, 360);
     for (int ch = 0; ch < 3; ++ch)
         b.setTransitionGamma(ch, 220);

@@ -56,6 +56,8 @@ TEST(SettingBindings, EveryRowIsWellFormed)
         SCOPED_TRACE(b.mnemonic);
         EXPECT_FALSE(mnemonics.contains(QString::fromLatin1(b.mnemonic))) << "listed twice";
         mnemonics.insert(QString::fromLatin1(b.mnemonic));
+        EXPECT_EQ(&Binding(b.id), &b) << "the id names its own row";
+        EXPECT_EQ(FindSetting(b.mnemonic), b.id);
         const std::string_view tpl = b.tpl;
         ASSERT_EQ(tpl.size(), 10u);
         EXPECT_EQ(tpl.substr(3, 3), b.mnemonic);
@@ -118,11 +120,11 @@ TEST(SettingBindings, SentValuesFollowTheVocabulary)
         EXPECT_EQ(SentValue(*FindBinding(c.mnemonic), c.position), c.sent) << c.mnemonic << " " << c.position;
 }
 
-TEST(SettingBindings, SendSettingClearsTheBufferAndSendsOneFrame)
+TEST(SettingBindings, SettingWriteClearsTheBufferAndSendsOneFrame)
 {
     BoundSession b;
     b.s.RequestBuffer.fill(0xAA);
-    SendSetting(b.s, "s00BRI+022", 70);
+    EXPECT_TRUE(b.tool.settings.sendValue(Setting::BRI, 70).succeeded());
     ASSERT_EQ(b.link.sent.size(), 1u);
     const auto& f = b.link.sent.front();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.data()) + 8, 12), "s00BRI+070\r\n");
@@ -136,13 +138,13 @@ TEST(SettingSlider, ChangeStoresAndEndOfScrollSendsTheNewValue)
     b.s.CurrentWindow = 1;
     QScrollBar bar(Qt::Horizontal);
     int shown = -1;
-    SettingSlider bind(&bar, b.s, *FindBinding("BRI"), [&shown](int v) { shown = v; });
+    SettingSlider bind(&bar, b.tool.settings, *FindBinding("BRI"), [&shown](int v) { shown = v; });
     EXPECT_EQ(bar.value(), 50);
     b.sent();
 
     // By code: stored and shown, never sent.
     bar.setValue(40);
-    EXPECT_EQ(b.s.settings.WindowSettings.BRI[1], 40);
+    EXPECT_EQ(b.s.settings().WindowSettings.BRI[1], 40);
     EXPECT_EQ(shown, 40);
     EXPECT_TRUE(b.sent().empty());
 
@@ -172,32 +174,32 @@ TEST(SettingSlider, TransformedAndTrackBarRows)
 {
     BoundSession b;
     QScrollBar xha(Qt::Horizontal);
-    SettingSlider sharp(&xha, b.s, *FindBinding("XHA"));
+    SettingSlider sharp(&xha, b.tool.settings, *FindBinding("XHA"));
     xha.setValue(4);
     xha.triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(b.sent(), std::vector<std::string>{"s00XHA+050"});
 
     // EDID track bars send on every change, but not while the pages are refilled.
     QSlider width(Qt::Horizontal);
-    SettingSlider edid(&width, b.s, *FindBinding("H2W"));
+    SettingSlider edid(&width, b.tool.settings, *FindBinding("H2W"));
     b.sent();
     width.setValue(1925);
     EXPECT_EQ(b.sent(), std::vector<std::string>{"s00H2W1925"});
     b.s.setFlag(Flag::Refreshing, true);
     width.setValue(1930);
     EXPECT_TRUE(b.sent().empty());
-    EXPECT_EQ(b.s.settings.WindowSettings.H2W[0], 1930);
+    EXPECT_EQ(b.s.settings().WindowSettings.H2W[0], 1930);
 }
 
 TEST(SettingSlider, PipSlidersStoreAtTheEndOfTheScroll)
 {
     BoundSession b;
     QScrollBar size(Qt::Horizontal);
-    SettingSlider pip(&size, b.s, *FindBinding("PIZ"));
+    SettingSlider pip(&size, b.tool.settings, *FindBinding("PIZ"));
     pip.setStoreOnScroll(true);
     size.setValue(30);
-    EXPECT_EQ(b.s.settings.PipSettings[0].bytes[PipRecord::PIZ], 0);
+    EXPECT_EQ(b.s.settings().PipSettings[0].bytes[PipRecord::PIZ], 0);
     size.triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(b.s.settings.PipSettings[0].bytes[PipRecord::PIZ], 31);
+    EXPECT_EQ(b.s.settings().PipSettings[0].bytes[PipRecord::PIZ], 31);
     EXPECT_EQ(b.sent(), std::vector<std::string>{"s00PIZ+031"});
 }

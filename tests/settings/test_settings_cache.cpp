@@ -41,21 +41,21 @@ TEST(WindowSettingsLayout, ThirtyThreeArraysInFileOrder)
 
 TEST_F(SettingsCache, ResetGivesInitialValuesAndKeepsPipAndOutputSettings)
 {
-    s.settings.WindowSettings.BRI[2] = 7;
-    s.settings.WindowSettings.H2V[3] = 720;
-    s.settings.PipSettings[1].bytes[0] = 2;
-    s.settings.DCM[3] = 1;
-    s.settings.HDO[0] = 2;
-    BlendRecord& b = s.settings.BlendSettings[2];
+    s.settings().WindowSettings.BRI[2] = 7;
+    s.settings().WindowSettings.H2V[3] = 720;
+    s.settings().PipSettings[1].bytes[0] = 2;
+    s.settings().DCM[3] = 1;
+    s.settings().HDO[0] = 2;
+    BlendRecord& b = s.settings().BlendSettings[2];
     b.setEdgeWidth(1, 300);
     b.setTransitionGamma(0, 220);
     b.colourGain(2) = 9;
-    s.settings.LastPointCode[2] = 4;
-    s.settings.Network.bytes[0] = 1;
+    s.settings().LastPointCode[2] = 4;
+    s.settings().Network.bytes[0] = 1;
 
     ResetWindowSettings(s);
 
-    const WindowSettingsRecord& ws = s.settings.WindowSettings;
+    const WindowSettingsRecord& ws = s.settings().WindowSettings;
     EXPECT_EQ(ws.BRI[2], 50);
     EXPECT_EQ(ws.CON[0], 75);
     EXPECT_EQ(ws.XHA[1], 5);
@@ -65,18 +65,18 @@ TEST_F(SettingsCache, ResetGivesInitialValuesAndKeepsPipAndOutputSettings)
     EXPECT_EQ(ws.H2V[3], 1080);
     EXPECT_EQ(ws.DPW[0], 1920);
     EXPECT_EQ(ws.OLE[0], 0);
-    EXPECT_EQ(s.settings.PipSettings[1].bytes[0], 2) << "PIP records survive a reset";
-    EXPECT_EQ(s.settings.DCM[3], 1);
-    EXPECT_EQ(s.settings.HDO[0], 2);
+    EXPECT_EQ(s.settings().PipSettings[1].bytes[0], 2) << "PIP records survive a reset";
+    EXPECT_EQ(s.settings().DCM[3], 1);
+    EXPECT_EQ(s.settings().HDO[0], 2);
     EXPECT_EQ(b.edgeWidth(1), 300) << "blend widths keep their values";
     EXPECT_EQ(b.transitionGamma(0), 50);
     EXPECT_EQ(b.colourGain(2), 50);
     EXPECT_EQ(b.gammaOffset(), 50);
-    EXPECT_EQ(s.settings.LastPointCode[2], 0xFE);
-    EXPECT_EQ(s.settings.BlendMarker[2], 1);
-    EXPECT_FALSE(s.settings.Network.dhcp());
-    EXPECT_EQ(s.settings.Network.addressText(0, false), "192.168.0.100.");
-    EXPECT_EQ(s.settings.Network.addressText(2, false), "192.168.0.1.");
+    EXPECT_EQ(s.settings().LastPointCode[2], 0xFE);
+    EXPECT_EQ(s.settings().BlendMarker[2], 1);
+    EXPECT_FALSE(s.settings().Network.dhcp());
+    EXPECT_EQ(s.settings().Network.addressText(0, false), "192.168.0.100.");
+    EXPECT_EQ(s.settings().Network.addressText(2, false), "192.168.0.1.");
     EXPECT_EQ(ui.refreshPagesCount, 1);
 }
 
@@ -90,7 +90,7 @@ TEST_F(SettingsCache, DecodeWindowBlockTransformsFields)
     frame.put8(8 + 80 * 0 + 35, 3);
     frame.put8(8 + 80 * 0 + 38, 99);
     DecodeWindowBlock(s, frame);
-    const WindowSettingsRecord& ws = s.settings.WindowSettings;
+    const WindowSettingsRecord& ws = s.settings().WindowSettings;
     EXPECT_EQ(ws.HZM[0], 1);
     EXPECT_EQ(ws.OLE[0], -1800);
     EXPECT_EQ(ws.WindowCaps[2], 0x80);
@@ -117,8 +117,8 @@ TEST_P(EdidSharing, PerWindowOnlyOnPipBoxes)
     }
     DecodeWindowBlock(s, frame);
     for (int w = 0; w < 4; ++w) {
-        EXPECT_EQ(s.settings.WindowSettings.H1W[w], GetParam().h1w[w]) << w;
-        EXPECT_EQ(s.settings.WindowSettings.VGE[w], GetParam().h1w[w] - 1000 + 2) << w;
+        EXPECT_EQ(s.settings().WindowSettings.H1W[w], GetParam().h1w[w]) << w;
+        EXPECT_EQ(s.settings().WindowSettings.VGE[w], GetParam().h1w[w] - 1000 + 2) << w;
     }
 }
 
@@ -156,7 +156,7 @@ TEST_P(NetworkDisplay, DhcpShowsAddressesInUseStaticShowsStoredOnes)
         EXPECT_EQ(texts, (QStringList{"192.168.7.9.", "255.255.0.0.", "192.168.7.1."}));
     for (const Control& edit : ctl::NetworkEdits)
         EXPECT_EQ(ui.isEnabled(edit), !dhcp);
-    EXPECT_EQ(s.settings.Network.bytes[24], 1);
+    EXPECT_EQ(s.settings().Network.bytes[24], 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, NetworkDisplay, ::testing::Bool(),

@@ -67,15 +67,15 @@ TEST(BoxReadback, ConnectReadBackFillsTheCachesFromTheBox)
 
     EXPECT_EQ(s.ChannelCount, 4);
     EXPECT_EQ(s.BoardModel, 800);
-    EXPECT_EQ(s.settings.WindowSettings.BRI[2], 61);
-    EXPECT_EQ(s.settings.WindowSettings.OLE[2], -120);
-    EXPECT_EQ(s.settings.WindowSettings.BRI[0], 50);
-    EXPECT_EQ(s.settings.BlendSettings[1].bytes[25], 180);
+    EXPECT_EQ(s.settings().WindowSettings.BRI[2], 61);
+    EXPECT_EQ(s.settings().WindowSettings.OLE[2], -120);
+    EXPECT_EQ(s.settings().WindowSettings.BRI[0], 50);
+    EXPECT_EQ(s.settings().BlendSettings[1].bytes[25], 180);
     EXPECT_EQ(s.box->warp.adjust().ControlOffsets[1][7].x, 12);
-    EXPECT_EQ(s.settings.DCM[3], 1);
-    EXPECT_EQ(s.settings.DCM[2], 1); // model 800 pairs the outputs
-    EXPECT_EQ(s.settings.PipSettings[3].bytes[1], 44);
-    EXPECT_EQ(s.settings.PipSettings[3].overlap[3], -1200);
+    EXPECT_EQ(s.settings().DCM[3], 1);
+    EXPECT_EQ(s.settings().DCM[2], 1); // model 800 pairs the outputs
+    EXPECT_EQ(s.settings().PipSettings[3].bytes[1], 44);
+    EXPECT_EQ(s.settings().PipSettings[3].overlap[3], -1200);
     EXPECT_EQ(s.masks->state().MaskAssignment[3], 3);
     ASSERT_GE(s.masks->state().MonoSlotCopy[2].size(), 300u);
     EXPECT_EQ(s.masks->state().MonoSlotCopy[2][2], 'E');

@@ -104,7 +104,7 @@ protected:
     // Every field the transfer carries, different in every window and from the box's defaults.
     void FillCaches()
     {
-        WindowSettingsRecord& ws = s.settings.WindowSettings;
+        WindowSettingsRecord& ws = s.settings().WindowSettings;
         for (std::size_t w = 0; w < 4; ++w) {
             const int k = int(w);
             ws.INP[w] = std::uint8_t(k);
@@ -140,7 +140,7 @@ protected:
             ws.VGW[w] = 1024 + k;
             ws.VGV[w] = 768 + k;
 
-            BlendRecord& b = s.settings.BlendSettings[w];
+            BlendRecord& b = s.settings().BlendSettings[w];
             b.bytes = {};
             for (int side = 0; side < 4; ++side) {
                 b.setEdgeWidth(side, std::uint16_t(100 + 10 * k + side));
@@ -158,17 +158,17 @@ protected:
             for (int c = 0; c < 8; ++c)
                 b.setCorner(c, std::int16_t(-100 * k - c), std::int16_t(100 * k + c));
             for (std::size_t c = 0; c < 8; ++c) {
-                s.settings.EdgeMaskCorners.x[w][c] = std::int16_t(7 * k + int(c));
-                s.settings.EdgeMaskCorners.y[w][c] = std::int16_t(-7 * k - int(c));
+                s.settings().EdgeMaskCorners.x[w][c] = std::int16_t(7 * k + int(c));
+                s.settings().EdgeMaskCorners.y[w][c] = std::int16_t(-7 * k - int(c));
             }
 
-            PipRecord& p = s.settings.PipSettings[w];
+            PipRecord& p = s.settings().PipSettings[w];
             for (std::size_t i = 0; i < 7; ++i)
                 p.bytes[i] = std::uint8_t(10 * k + int(i) + 1);
             for (std::size_t i = 0; i < 4; ++i)
                 p.overlap[i] = std::int16_t(-(100 * k + 10 * int(i) + 5));
-            s.settings.DCM[w] = std::uint8_t(1 + k % 2);
-            s.settings.HDO[w] = std::uint8_t(2 - k % 2);
+            s.settings().DCM[w] = std::uint8_t(1 + k % 2);
+            s.settings().HDO[w] = std::uint8_t(2 - k % 2);
             s.masks->state().MaskAssignment[w] = 2 * k + 1;
             s.FileInputSize[w] = {1920 - k, 1080 - k};
             s.FilePipSourceSize[w] = {640 + k, 480 + k};
@@ -341,7 +341,7 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
     FillCaches();
     PutMask(s.masks->state().MonoSlotCopy[2], 961, 3);
     PutMask(s.masks->state().ColourSlotCopy, 1500, 9);
-    const SettingsState settings = s.settings;
+    const SettingsState settings = s.settings();
     const WarpAdjustState warp = s.box->warp.adjust();
     const auto assignment = s.masks->state().MaskAssignment;
     const auto mono2 = s.masks->state().MonoSlotCopy[2];
@@ -364,19 +364,19 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
     for (std::size_t w = 0; w < 4; ++w) {
         SCOPED_TRACE(w);
         settings.WindowSettings.forEachField([&](const char* name, const auto& before) {
-            s.settings.WindowSettings.forEachField([&](const char* n, const auto& after) {
+            s.settings().WindowSettings.forEachField([&](const char* n, const auto& after) {
                 if (std::string(n) == name) {
                     EXPECT_EQ(int(after[w]), int(before[w])) << name;
                 }
             });
         });
-        EXPECT_EQ(s.settings.BlendSettings[w].bytes, settings.BlendSettings[w].bytes);
-        EXPECT_EQ(s.settings.EdgeMaskCorners.x[w], settings.EdgeMaskCorners.x[w]);
-        EXPECT_EQ(s.settings.EdgeMaskCorners.y[w], settings.EdgeMaskCorners.y[w]);
-        EXPECT_EQ(s.settings.PipSettings[w].bytes, settings.PipSettings[w].bytes);
-        EXPECT_EQ(s.settings.PipSettings[w].overlap, settings.PipSettings[w].overlap);
-        EXPECT_EQ(s.settings.DCM[w], settings.DCM[w]);
-        EXPECT_EQ(s.settings.HDO[w], settings.HDO[w]);
+        EXPECT_EQ(s.settings().BlendSettings[w].bytes, settings.BlendSettings[w].bytes);
+        EXPECT_EQ(s.settings().EdgeMaskCorners.x[w], settings.EdgeMaskCorners.x[w]);
+        EXPECT_EQ(s.settings().EdgeMaskCorners.y[w], settings.EdgeMaskCorners.y[w]);
+        EXPECT_EQ(s.settings().PipSettings[w].bytes, settings.PipSettings[w].bytes);
+        EXPECT_EQ(s.settings().PipSettings[w].overlap, settings.PipSettings[w].overlap);
+        EXPECT_EQ(s.settings().DCM[w], settings.DCM[w]);
+        EXPECT_EQ(s.settings().HDO[w], settings.HDO[w]);
         EXPECT_EQ(s.masks->state().MaskAssignment[w], assignment[w]);
         EXPECT_EQ(s.box->warp.adjust().ControlOffsets[w], warp.ControlOffsets[w]);
         EXPECT_EQ(s.box->warp.adjust().WallPoints[w], warp.WallPoints[w]);
@@ -451,7 +451,7 @@ TEST_F(Transfer, TheLoadButtonSendsALoadedFileToAConnectedBox)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("rig.WBF"));
     ASSERT_TRUE(SaveSettingFile(s, path, true).ok);
-    s.settings.WindowSettings.BRI.fill(1);
+    s.settings().WindowSettings.BRI.fill(1);
 
     const SettingFileOutcome o = TntButton2Click(s, path);
     ASSERT_TRUE(o.ok) << qPrintable(o.message);
