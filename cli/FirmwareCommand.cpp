@@ -160,7 +160,7 @@ bool IsFirmwareCommand(const QStringList& args)
     return false;
 }
 
-int RunFirmwareCommand(const QStringList& args)
+int RunFirmwareCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     CliLinkOptions link;
     bool noRestart = false, info = false, seenCommand = false;
@@ -196,15 +196,13 @@ int RunFirmwareCommand(const QStringList& args)
     if (const int rc = CheckImage(file, nullptr); rc != Success)
         return rc;
 
-    RealClock clock;
     FirmwareUi ui;
-    Box tool(clock, ui);
-    Session& s = tool.session;
-    Connection connection(s);
+    cli::BoxRun run(env, link, ui);
+    Session& s = run.session();
     s.firmware.ResetDevice = !noRestart;
     std::unique_ptr<ProgressLine> progress;
     const int exitCode = RunOnBox(
-        link, s, connection, ui,
+        run,
         [&] {
             LoadFirmwareFile(s, file);
             progress = std::make_unique<ProgressLine>(s.firmware.FirmwareImage.size());
@@ -241,8 +239,6 @@ int RunFirmwareCommand(const QStringList& args)
     if (exitCode == Success)
         std::fprintf(stderr, "trivelctl: checksum %s confirmed by the box\n",
             qPrintable(FormatFirmwareChecksum(s.firmware.FirmwareChecksum)));
-    if (s.connected())
-        connection.BtnCnt2Click();
     return exitCode;
 }
 

@@ -29,8 +29,8 @@ const char* const kHelp
        trivelctl [--tcp HOST[:PORT] | --usb] mask assign --window N --slot S|off
 
 upload  converts IN.bmp (1-bit or 8-bit) as the Digi Mapping page does, previews it on window N
-        (1-4) at the offset given (default 0,0) or centred, then with --slot stores it in slot S
-        (1-9 mono, 10 colour) and assigns the slot to the window
+        (1..4, as on the window buttons) at the offset given (default 0,0) or centred, then
+        with --slot stores it in slot S (1-9 mono, 10 colour) and assigns the slot to the window
 read    reads slot S back from the box and draws it into a PNG as 'mask decode' does
 delete  deletes slot S on the box
 assign  shows slot S (or no mask) on window N
@@ -196,7 +196,7 @@ bool IsMaskBoxCommand(const QStringList& args)
     return words.size() == 2 && words[0] == "mask" && kVerbs.contains(words[1]);
 }
 
-int RunMaskBoxCommand(const QStringList& args)
+int RunMaskBoxCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     Options o;
     if (const int code = Parse(args, o); code >= 0)
@@ -209,18 +209,15 @@ int RunMaskBoxCommand(const QStringList& args)
         bmp = f.readAll();
     }
 
-    RealClock clock;
     cli::CliUi ui(false);
-    Box tool(clock, ui);
-    Session& s = tool.session;
-    Connection connection(s);
+    cli::BoxRun run(env, o.link, ui);
+    Session& s = run.session();
     MaskState& m = s.mask;
 
     // Stages: select the window and let its replies pass, run the operation, (upload) store.
     enum class Stage { Settle, Running, Storing, Done };
     Stage stage = Stage::Settle;
     int result = 0;
-    QElapsedTimer settle;
     Progress progress(o.verb == Verb::Upload ? "mask upload" : "mask read");
     qsizetype memoSeen = 0;
 
@@ -256,7 +253,7 @@ int RunMaskBoxCommand(const QStringList& args)
     };
 
     const int exitCode = RunOnBox(
-        o.link, s, connection, ui,
+        run,
         [&] {
             memoSeen = ui.memo().size();
             if (!s.flag(Flag::UserMask)) {
@@ -273,7 +270,6 @@ int RunMaskBoxCommand(const QStringList& args)
             }
             if (o.window >= 0)
                 SelectWindow(s, o.window);
-            settle.start();
         },
         [&] {
             for (; memoSeen < ui.memo().size(); ++memoSeen)
@@ -282,7 +278,7 @@ int RunMaskBoxCommand(const QStringList& args)
                 return 3;
             if (stage == Stage::Settle) {
                 // The replies to the window selection go by before the first mask request.
-                if (settle.elapsed() < 200)
+                if (s.busy())
                     return -1;
                 stage = Stage::Running;
                 start();
@@ -309,8 +305,6 @@ int RunMaskBoxCommand(const QStringList& args)
     int code = exitCode;
     if (code == 0 && o.verb == Verb::Read)
         code = WriteSlotPicture(m, o);
-    if (s.connected())
-        connection.BtnCnt2Click();
     return code;
 }
 

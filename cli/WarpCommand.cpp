@@ -1,7 +1,7 @@
 #include "cli/WarpCommand.h"
 #include "box/Box.h"
 
-#include "cli/BoxRun.h"
+#include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "cli/WarpTableCommand.h"
@@ -58,6 +58,8 @@ Commands (on the same chains as the Warp Adjust page; the box's tables are read 
                                      y-chunks, apply); progress on stderr. See
                                      'trivelctl warp table --help' and docs/warp-table.md
 
+Windows are numbered 1..4, as on the window buttons: --window 1 is the first window.
+
 Exit codes: 0 done, 1 refused (nothing to move, reset not confirmed, a grid the splines cannot
 pass, an unreadable or invalid grid file, a transfer the box answered wrongly), 2 usage error,
 3 link failure, 4 box rejected.
@@ -66,7 +68,7 @@ pass, an unreadable or invalid grid file, a transfer the box answered wrongly), 
 struct WarpArgs {
     CliLinkOptions link;
     QString command;
-    int window = -1;
+    int window = -1; // 0-based here; numbered 1..4 on the command line and in the output
     QString mode;
     bool havePoint = false;
     int column = 0;
@@ -153,8 +155,9 @@ int Parse(const QStringList& args, int at, WarpArgs& o)
         } else if (a == "--yes") {
             o.link.yes = true;
         } else if (a == "--window") {
-            if (!ToInt(value, o.window) || o.window < 0 || o.window > 3)
-                return UsageError("--window wants 0..3");
+            if (!ToInt(value, o.window) || o.window < 1 || o.window > 4)
+                return UsageError("--window takes 1..4, as on the window buttons (1 is the first)");
+            o.window -= 1;
         } else if (a == "--point") {
             const QStringList cr = value.split(',');
             if (cr.size() != 2 || !ToInt(cr[0], o.column) || !ToInt(cr[1], o.row))
@@ -214,41 +217,30 @@ int ModeOf(const QString& name)
 
 class Runner {
 public:
-    Runner(Session& s, cli::CliUi& ui)
+    Runner(Session& s, cli::CliUi& ui, cli::BoxRun& run)
         : m_s(s)
         , m_ui(ui)
+        , m_run(run)
     {
     }
 
-    // Runs the event loop until done(), the link fails, a warning is shown or nothing happens
-    // for too long. Returns -1 when done, else the exit code.
+    // Waits until done(), the link fails, a warning is shown or the box stays silent for too
+    // long. Returns -1 when done, else the exit code.
     int await(const std::function<bool()>& done, int timeoutMs = 15000)
     {
         const int warnings = m_ui.warnings;
-        QEventLoop loop;
-        QTimer watch;
-        QElapsedTimer clock;
-        clock.start();
-        int result = -2;
-        QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-            if (m_s.flag(Flag::Rejected))
-                result = Rejected;
-            else if (!m_s.connected())
-                result = LinkFailure;
-            else if (m_ui.warnings > warnings)
-                result = Refused;
-            else if (done())
-                result = -1;
-            else if (clock.elapsed() > timeoutMs) {
-                std::fprintf(stderr, "trivelctl: no reply from the box\n");
-                result = LinkFailure;
-            }
-            if (result != -2)
-                loop.quit();
-        });
-        watch.start(5);
-        loop.exec();
-        return result;
+        const int code = m_run.waitUntil(
+            [&] {
+                if (m_s.flag(Flag::Rejected))
+                    return int(Rejected);
+                if (!m_s.connected())
+                    return int(LinkFailure);
+                if (m_ui.warnings > warnings)
+                    return int(Refused);
+                return done() ? 0 : -1;
+            },
+            timeoutMs);
+        return code == 0 ? -1 : code;
     }
 
     bool idle() const { return !m_s.busy() && !m_s.warpAdjust.WarpBusy; }
@@ -256,6 +248,7 @@ public:
 private:
     Session& m_s;
     cli::CliUi& m_ui;
+    cli::BoxRun& m_run;
 };
 
 // Makes window w the current one, here and on the box.
@@ -299,7 +292,7 @@ int Push(Session& s, Runner& run, const WarpArgs& o)
         if (n == shown)
             return;
         shown = n;
-        std::fprintf(stderr, "\rtrivelctl: warp push: window %d, %d/%d chunks", o.window, n, kChunks);
+        std::fprintf(stderr, "\rtrivelctl: warp push: window %d, %d/%d chunks", o.window + 1, n, kChunks);
     };
     progress(0);
     TransferUserMapTables(s);
@@ -316,7 +309,7 @@ int Push(Session& s, Runner& run, const WarpArgs& o)
         std::fprintf(stderr, "trivelctl: the box answered a table chunk wrongly (%s)\n", qPrintable(line));
         return Refused;
     }
-    std::printf("Window: %d\nFrame: %dx%d\nPattern: %d\nTables: sent\n", o.window, int(m.frameWidth),
+    std::printf("Window: %d\nFrame: %dx%d\nPattern: %d\nTables: sent\n", o.window + 1, int(m.frameWidth),
         int(m.frameHeight), *o.pattern);
     return Success;
 }
@@ -338,7 +331,7 @@ int RunOperation(Session& s, Runner& run, const WarpArgs& o)
             return code;
         if (m.ControlPattern != mode)
             return Refused;
-        std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
+        std::printf("Window: %d\nControlPattern: %d\n", o.window + 1, int(m.ControlPattern));
         return Success;
     }
     if (o.command == "nudge") {
@@ -363,7 +356,7 @@ int RunOperation(Session& s, Runner& run, const WarpArgs& o)
             if (const int code = run.await([&] { return run.idle(); }); code >= 0)
                 return code;
         }
-        std::printf("Window: %d\nPoint: %d,%d\nOffset: %s,%s\n", o.window, o.column, o.row,
+        std::printf("Window: %d\nPoint: %d,%d\nOffset: %s,%s\n", o.window + 1, o.column, o.row,
             qPrintable(s.ui.caption(ctl::WPLRVal)), qPrintable(s.ui.caption(ctl::WPUDVal)));
         return Success;
     }
@@ -381,7 +374,7 @@ int RunOperation(Session& s, Runner& run, const WarpArgs& o)
         // The load of an empty slot ends with the box's "no map" message and no point mode.
         if (o.command == "load-map" && m.ControlPattern != WarpMode::Points)
             return Refused;
-        std::printf("Window: %d\nControlPattern: %d\n", o.window, int(m.ControlPattern));
+        std::printf("Window: %d\nControlPattern: %d\n", o.window + 1, int(m.ControlPattern));
         return Success;
     }
     BtnWPResetClick(s);
@@ -391,13 +384,13 @@ int RunOperation(Session& s, Runner& run, const WarpArgs& o)
     }
     if (const int code = run.await([&] { return run.idle(); }); code >= 0)
         return code;
-    std::printf("Window: %d\nReset: done\n", o.window);
+    std::printf("Window: %d\nReset: done\n", o.window + 1);
     return Success;
 }
 
 } // namespace
 
-int RunWarpBoxCommand(const QStringList& args)
+int RunWarpBoxCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     const int at = int(args.indexOf(QStringLiteral("warp")));
     if (at < 0 || at + 1 >= args.size())
@@ -412,33 +405,27 @@ int RunWarpBoxCommand(const QStringList& args)
     if (!o.link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
-    RealClock clock;
     cli::CliUi ui(o.link.yes);
-    Box tool(clock, ui);
-    Session& s = tool.session;
-    Connection connection(s);
-    const int connected = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui,
-        cli::LinkChoice{o.link.tcp, o.link.host, o.link.port}, false);
-    if (connected != cli::Success)
+    cli::BoxRun boxRun(env, o.link, ui);
+    Session& s = boxRun.session();
+    if (const int connected = boxRun.connect(cli::ConnectMode::Readback); connected != cli::Success)
         return connected;
     ui.quiet = false;
 
-    Runner run(s, ui);
+    Runner run(s, ui, boxRun);
     int code = -1;
     if (code < 0) {
         // The poll would hold PendingOp while the chains want it.
         s.TmrStatus->setEnabled(false);
         if (o.window >= s.ChannelCount) {
-            std::fprintf(stderr, "trivelctl: the box has %d windows\n", s.ChannelCount);
+            std::fprintf(stderr, "trivelctl: the box has windows 1..%d\n", s.ChannelCount);
             code = Refused;
         } else {
             SelectWindow(s, o.window);
             code = RunOperation(s, run, o);
         }
     }
-    if (s.connected())
-        connection.BtnCnt2Click();
-    return code;
+    return boxRun.decide(code);
 }
 
 } // namespace trivel
