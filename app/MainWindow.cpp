@@ -15,6 +15,7 @@
 #include "preview/pages/OutputPreviewWindow.h"
 #include "box/Connection.h"
 #include "box/PageShow.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "box/StatusPoll.h"
 #include "settings/SettingsState.h"
@@ -259,7 +260,7 @@ void TMainForm::pageChanged(int index)
         m_s.ActivePage = index;
     // Pages the core switches (or that a hidden tab gives way to) are not shown by the user.
     if (!m_ui.applying())
-        RunPageShow(m_s, index);
+        Launch(m_s, ShowPage(m_s, index));
 }
 
 void TMainForm::RBTCPClick()

@@ -25,6 +25,8 @@ template <class P> PageWidget* Make(Box& b, QWidget* parent)
 {
     if constexpr (std::is_constructible_v<P, Session&, Registers&, QWidget*>)
         return new P(b.session, b.registers, parent);
+    else if constexpr (std::is_constructible_v<P, Session&, Firmware&, QWidget*>)
+        return new P(b.session, b.firmware, parent);
     else
         return new P(b.session, parent);
 }

@@ -11,7 +11,7 @@
 
 #include "BoxsimProcess.h"
 #include "box/Box.h"
-#include "firmware/FirmwareUpdate.h"
+#include "firmware/Firmware.h"
 #include "link/Clock.h"
 #include "link/FakeHid.h"
 #include "link/TcpTransport.h"
@@ -49,24 +49,24 @@ public:
     QString last;
 };
 
-// Runs the event loop until the update has an outcome; seconds from ProgBtnClick, or 0.
-double runDownload(Session& s, const QString& image)
+// Runs the event loop until the update has an outcome; seconds from the start, or 0.
+double runDownload(Firmware& firmware, const QString& image)
 {
-    s.firmware.ResetDevice = false; // keep the simulator's link for the next run
-    LoadFirmwareFile(s, image);
+    firmware.setRestartAfterUpdate(false); // keep the simulator's link for the next run
+    firmware.loadImage(image);
     QEventLoop loop;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (s.firmware.Outcome != FirmwareOutcome::Running)
+        if (!firmware.running())
             loop.quit();
     });
     QElapsedTimer t;
     t.start();
-    ProgBtnClick(s);
+    firmware.startUpdate();
     watch.start(1);
     loop.exec();
     const double secs = double(t.nsecsElapsed()) / 1e9;
-    return s.firmware.Outcome == FirmwareOutcome::Done ? secs : 0;
+    return firmware.state().Outcome == FirmwareOutcome::Done ? secs : 0;
 }
 
 double tcpDownload(quint16 port, const QString& image)
@@ -84,7 +84,7 @@ double tcpDownload(quint16 port, const QString& image)
     s.TcpSelected = true;
     s.setFlag(Flag::Connected, true);
     tcp.startReceiving();
-    const double secs = runDownload(s, image);
+    const double secs = runDownload(tool.firmware, image);
     if (secs == 0)
         std::fprintf(stderr, "TCP download failed: %s\n", qPrintable(ui.last));
     s.setTransport(nullptr);
@@ -109,13 +109,13 @@ double usbDownload(const QString& image)
     QEventLoop loop;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (s.PendingOp == 0 || !s.connected())
+        if (!s.busy() || !s.connected())
             loop.quit();
     });
     watch.start(1);
     loop.exec();
     s.TmrStatus->setEnabled(false);
-    const double secs = s.connected() ? runDownload(s, image) : 0;
+    const double secs = s.connected() ? runDownload(tool.firmware, image) : 0;
     if (secs == 0)
         std::fprintf(stderr, "USB download failed: %s\n", qPrintable(ui.last));
     conn.FormClose();

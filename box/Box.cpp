@@ -5,6 +5,7 @@ namespace trivel {
 Box::Box(Clock& clock, UiPort& ui)
     : session(clock, ui)
     , registers(session)
+    , firmware(session)
 {
 }
 

@@ -3,6 +3,7 @@
 // and the one exchange) and every subsystem, each owning its state. The GUI, trivelctl and the
 // tests make one and reach the subsystems through it.
 
+#include "firmware/Firmware.h"
 #include "registers/Registers.h"
 #include "session/Session.h"
 
@@ -17,6 +18,7 @@ public:
 
     Session session;
     Registers registers;
+    Firmware firmware;
 };
 
 } // namespace trivel

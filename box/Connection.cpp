@@ -3,7 +3,6 @@
 #include "box/Readback.h"
 
 #include "firmware/Controls.h"
-#include "firmware/FirmwareUpdate.h"
 #include "session/Dispatch.h"
 #include "box/NeutralState.h"
 #include "session/PendingOps.h"
@@ -42,6 +41,8 @@ Connection::Connection(
 
 Connection::~Connection()
 {
+    // A disconnect still sending its neutral state closes the link now, while this still exists.
+    m_disconnect.cancel();
     m_link.setDevicePolling(false);
     detachFromSession();
     m_link.close();
@@ -142,6 +143,8 @@ void Connection::commonClickPart()
 
 void Connection::BtnCnt2Click()
 {
+    if (disconnecting())
+        return;
     commonClickPart();
     if (m_s.connected())
         disconnect(true);
@@ -212,19 +215,34 @@ void Connection::DisconnectWithoutNeutralState()
 
 void Connection::disconnect(bool neutralState)
 {
-    if (neutralState && !m_s.FactoryResetPending)
-        SendNeutralState(m_s, true);
+    emit m_s.events.linkClosing();
+    if (neutralState && !m_s.FactoryResetPending && m_s.transport) {
+        m_disconnect = LeaveNeutralState(m_s);
+        m_disconnect.onFinished([this] {
+            // Unless the link went meanwhile (lost, or this runs inside its own close).
+            if (m_s.connected() && m_s.transport)
+                closeLink();
+            SetActivePage(m_s, Page::WarpAdjust);
+        });
+        return;
+    }
+    closeLink();
+    SetActivePage(m_s, Page::WarpAdjust);
+}
+
+void Connection::closeLink()
+{
     const bool usb = m_link.transport() ? m_link.transport()->isUsb() : !m_s.TcpSelected;
     if (usb)
         CloseUsbLink();
     else
         closeTcpLink();
-    SetActivePage(m_s, Page::WarpAdjust);
 }
 
 void Connection::closeTcpLink()
 {
     UiPort& ui = m_s.ui;
+    emit m_s.events.linkClosing();
     ApplyChannelLayout(m_s, false);
     // The session's link ends here, whichever transport carried it.
     m_s.setTransport(nullptr, QStringLiteral("disconnected"));
@@ -235,12 +253,12 @@ void Connection::closeTcpLink()
     m_s.setFlag(Flag::Connected, false);
     ShowSignalIndicators(m_s, 0, 0);
     ResetWindowSettings(m_s);
-    FirmwareLinkClosed(m_s);
 }
 
 void Connection::CloseUsbLink()
 {
     UiPort& ui = m_s.ui;
+    emit m_s.events.linkClosing();
     ApplyChannelLayout(m_s, false);
     ui.setCaption(ctl::BtnCnt2, "Connect");
     ui.setEnabled(ctl::ProgBtn, false);
@@ -252,7 +270,6 @@ void Connection::CloseUsbLink()
     m_link.close();
     ui.setEnabled(ctl::RBTCP, true);
     ResetWindowSettings(m_s);
-    FirmwareLinkClosed(m_s);
 }
 
 void Connection::onLinkLost(const QString& reason)

@@ -5,6 +5,7 @@
 
 #include "link/HidBackend.h"
 #include "link/Link.h"
+#include "link/Operation.h"
 
 #include <QObject>
 #include <QString>
@@ -40,7 +41,12 @@ public:
 
     void RBUSBClick();
     void RBTCPClick();
+    // Connects, or disconnects: the neutral state goes out first (its requests and pauses), then
+    // the link closes. A click while that runs does nothing.
     void BtnCnt2Click();
+    bool disconnecting() const { return m_disconnect.valid() && !m_disconnect.finished(); }
+    // The last disconnect that sent the neutral state; it has ended once the link is closed.
+    const Operation<void>& disconnection() const { return m_disconnect; }
     // Ends the link as a disconnect does, but without the neutral-state requests: for a caller
     // that showed nothing on the box and never read its current window (trivelctl identify).
     void DisconnectWithoutNeutralState();
@@ -63,6 +69,7 @@ private:
     void connectTcp();
     void TcpClient1Connect();
     void disconnect(bool neutralState);
+    void closeLink();
     void closeTcpLink();
     void startHidEnumeration();
     void onLinkLost(const QString& reason);
@@ -73,6 +80,7 @@ private:
     Link m_link;
     quint16 m_tcpPort = 7;
     int m_connectWaitMs = kConnectWaitMs;
+    Operation<void> m_disconnect;
 };
 
 } // namespace trivel

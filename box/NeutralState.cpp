@@ -1,42 +1,65 @@
 #include "box/NeutralState.h"
 
+#include "protocol/SessionFrames.h"
 #include "session/Session.h"
 #include "warp/Controls.h"
 
 namespace trivel {
 
-void SendNeutralState(Session& s, bool sendMarker, int markerValue)
+namespace {
+
+int CursorPoint(const Session& s, int w)
+{
+    const CursorPos cur = s.warp.model[std::size_t(w & 3)].ControlCursor;
+    return cur.row * 9 + cur.column;
+}
+
+void ShowPatternEntry(Session& s, int w)
+{
+    s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, s.UserMapPatternIndex[std::size_t(w & 3)]);
+}
+
+Operation<void> Neutral(Session& s, bool sendMarker, int markerValue, bool awaitReplies)
 {
     const int w = s.CurrentWindow;
-    s.PostSendDelay = 20;
+    const auto hold = s.exchange.hold();
+    const SendOptions options{.pauseMs = kNeutralStatePauseMs, .awaitReply = awaitReplies};
+    if (sendMarker && s.connected())
+        co_await s.exchange.send(proto::NeutralBlendMarker(w, markerValue), options);
+    ShowPatternEntry(s, w);
+    if (!s.connected())
+        co_return;
+    co_await s.exchange.send(proto::NeutralPatternColour(w), options);
+    co_await s.exchange.send(proto::NeutralControlCursor(w, CursorPoint(s, w)), options);
+}
 
-    // 0x2030 and 0x2003 write only their own fields over the previous frame.
-    if (sendMarker) {
-        FrameView f = s.request();
-        f.setCode(Cmd::BlendMarker);
-        f.put8(8, std::uint8_t(w));
-        f.put8(9, std::uint8_t(markerValue));
-        SendFrame(s);
-    }
-
-    s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, s.UserMapPatternIndex[std::size_t(w & 3)]);
-    {
-        FrameView f = s.request();
-        f.setCode(Cmd::TestPatternColour);
-        f.put8(8, std::uint8_t(w));
-        f.put8(9, 0);
-        SendFrame(s);
-    }
-
-    const CursorPos cur = s.warp.model[std::size_t(w & 3)].ControlCursor;
-    s.clearRequest();
-    FrameView f = s.request();
-    f.setCode(Cmd::ControlCursor);
-    f.put8(8, std::uint8_t(w));
-    f.put8(9, std::uint8_t(cur.row * 9 + cur.column));
-    f.put8(10, 0);
+void Compose(Session& s, const Request& request)
+{
+    request.applyTo(s.RequestBuffer);
     SendFrame(s);
+}
 
+} // namespace
+
+Operation<void> SendNeutralState(Session& s, bool sendMarker, int markerValue)
+{
+    return Neutral(s, sendMarker, markerValue, true);
+}
+
+Operation<void> LeaveNeutralState(Session& s)
+{
+    return Neutral(s, true, 0, false);
+}
+
+void SendNeutralStateComposed(Session& s, bool sendMarker, int markerValue)
+{
+    const int w = s.CurrentWindow;
+    s.PostSendDelay = kNeutralStatePauseMs;
+    if (sendMarker)
+        Compose(s, proto::NeutralBlendMarker(w, markerValue));
+    ShowPatternEntry(s, w);
+    Compose(s, proto::NeutralPatternColour(w));
+    Compose(s, proto::NeutralControlCursor(w, CursorPoint(s, w)));
     s.PostSendDelay = 0;
 }
 

@@ -2,14 +2,20 @@
 // The request sent whenever one of the pages 1..10 is shown: blend marker, test pattern off,
 // warp cursor off, so the projected picture is clean for the page.
 
+#include "link/Operation.h"
+
 namespace trivel {
 
 class Session;
 
 // The whole request of a page, with the page's own rules.
-void PageShowRequest(Session& s, int pageIndex);
+Operation<void> PageShowRequest(Session& s, int pageIndex);
 
 // The show handler of a page: its own (Session::pageHooks) or the common request above.
+Operation<void> ShowPage(Session& s, int pageIndex);
+
+// The same for a chain that still composes its frames (the window selection, the refill after a
+// file load): the requests go out at once, in that chain's order.
 void RunPageShow(Session& s, int pageIndex);
 
 } // namespace trivel

@@ -245,7 +245,7 @@ Operation<void> FinishReadback(Session& s, bool pipOrder)
     const int tag = PageTag(s.ActivePage);
     if (tag != kTagSystem && tag != kTagVideoWall) {
         SetActivePage(s, Page::WarpAdjust);
-        RunPageShow(s, Page::WarpAdjust);
+        co_await ShowPage(s, Page::WarpAdjust);
     }
     if (s.flag(Flag::TransferReadback)) {
         SetProgress(s, s.ProgressMaximum);

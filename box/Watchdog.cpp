@@ -1,11 +1,9 @@
 #include "box/Watchdog.h"
 
-#include "firmware/FirmwareOps.h"
-#include "firmware/FirmwareUpdate.h"
+#include "box/StatusPoll.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
-#include "box/StatusPoll.h"
 
 namespace trivel {
 
@@ -14,30 +12,13 @@ bool ReplyWatchdogGuards(int op)
     return op != Op::Idle && op != Op::StatusPoll && op != Op::PollWindowSettings;
 }
 
-int ReplyAllowanceMs(int op)
-{
-    return Op::IsFirmwareFlashWait(op) ? kFirmwareFlashAllowanceMs : kReplyWatchdogMs;
-}
+namespace {
 
-// The timer always starts with the short interval (PendingOp may be set after the send); a step
-// with a longer allowance gets the rest of it when that interval runs out.
 void ArmWatchdog(Session& s, bool on)
 {
-    if (!s.ReplyWatchdog)
-        return;
-    if (s.ReplyWatchdog->interval() != kReplyWatchdogMs)
-        s.ReplyWatchdog->setInterval(kReplyWatchdogMs);
-    s.ReplyWatchdog->setEnabled(on);
+    if (s.ReplyWatchdog)
+        s.ReplyWatchdog->setEnabled(on);
 }
-
-void NoteFrameSent(Session& s)
-{
-    // The sender may set PendingOp only after the send, so any send arms the watchdog; the
-    // timeout looks at PendingOp when it fires.
-    ArmWatchdog(s, true);
-}
-
-namespace {
 
 void ClearSilence(Session& s)
 {
@@ -47,6 +28,13 @@ void ClearSilence(Session& s)
 }
 
 } // namespace
+
+void NoteFrameSent(Session& s)
+{
+    // The sender may set PendingOp only after the send, so any send arms the watchdog; the
+    // timeout looks at PendingOp when it fires.
+    ArmWatchdog(s, true);
+}
 
 void NoteLinkOpened(Session& s)
 {
@@ -67,23 +55,10 @@ void NoteReplyDispatched(Session& s)
 
 void ReplyWatchdogTimeout(Session& s)
 {
-    if (!ReplyWatchdogGuards(s.PendingOp)) {
-        s.ReplyWatchdog->setEnabled(false);
-        return;
-    }
-    const int allowance = ReplyAllowanceMs(s.PendingOp);
-    if (s.ReplyWatchdog->interval() == kReplyWatchdogMs && allowance > kReplyWatchdogMs) {
-        s.ReplyWatchdog->setInterval(allowance - kReplyWatchdogMs);
-        s.ReplyWatchdog->setEnabled(true);
-        return;
-    }
     s.ReplyWatchdog->setEnabled(false);
-    s.ReplyWatchdog->setInterval(kReplyWatchdogMs);
-    qCWarning(lcSession) << "no reply for step" << s.PendingOp;
-    if (Op::IsFirmwareOp(s.PendingOp)) {
-        AbortFirmwareUpdate(s, FirmwareOutcome::NoReply, kFirmwareNoReply);
+    if (!ReplyWatchdogGuards(s.PendingOp))
         return;
-    }
+    qCWarning(lcSession) << "no reply for step" << s.PendingOp;
     s.PendingOp = Op::Idle;
     s.ui.set(ctl::UpdateStep, Prop::Top, 680);
     s.ui.closeWaitWindow();

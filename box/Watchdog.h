@@ -1,18 +1,15 @@
 #pragma once
-// Reply watchdog: a chain step whose reply never comes would leave the wait window up and the
-// main window disabled for ever. The watchdog gives up on it after kReplyWatchdogMs of silence,
-// tells the user, and returns the tool to idle without closing the link.
+// Reply watchdog for chains that still compose their frames and route replies by PendingOp (the
+// operations' steps have their own allowance in the exchange): a step whose reply never comes
+// would leave the wait window up and the main window disabled for ever. The watchdog gives up on
+// it after kReplyWatchdogMs of silence, tells the user, and returns the tool to idle without
+// closing the link. The silence bookkeeping of the status poll lives here too.
 
 namespace trivel {
 
 class Session;
 
 inline constexpr int kReplyWatchdogMs = 10000;
-// A box flashes a firmware image before it answers the end or commit frame.
-inline constexpr int kFirmwareFlashAllowanceMs = 120000;
-
-// How long the step may wait for its reply.
-int ReplyAllowanceMs(int pendingOp);
 
 // Whether a PendingOp value is a chain step the watchdog guards (the status poll is not).
 bool ReplyWatchdogGuards(int pendingOp);

@@ -189,10 +189,15 @@ void BoxRun::disconnect()
         return;
     // After an identify-only connect the tool never learnt the box's current window, so the
     // disconnect's neutral state would only write over the box's own state.
-    if (m_mode == ConnectMode::IdentifyOnly)
+    if (m_mode == ConnectMode::IdentifyOnly) {
         m_connection.DisconnectWithoutNeutralState();
-    else
+        return;
+    }
+    if (!m_connection.disconnecting())
         m_connection.BtnCnt2Click();
+    // The neutral state goes out before the command ends; a lost link ends it at once.
+    if (m_connection.disconnecting())
+        await(m_connection.disconnection());
 }
 
 } // namespace trivel::cli

@@ -3,13 +3,12 @@
 
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
+#include "cli/Bootstrap.h"
+#include "firmware/Firmware.h"
 #include "firmware/FirmwareImage.h"
-#include "firmware/FirmwareOps.h"
-#include "firmware/FirmwareUpdate.h"
 #include "link/Clock.h"
 #include "box/Connection.h"
 #include "session/Controls.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 
 #include <QCoreApplication>
@@ -68,15 +67,12 @@ int RunInfo(const QString& path)
         return rc;
     const QFileInfo info(path);
     const FirmwareProcedure p = ChooseFirmwareProcedure(image.size(), path);
-    const int first = p == FirmwareProcedure::Plain ? Op::FwPlainStart
-        : p == FirmwareProcedure::Prefixed          ? Op::FwPrefixedStart
-                                                    : Op::FwLargeQuery;
     std::printf("File: %s\n", qPrintable(info.absoluteFilePath()));
     std::printf("Size: %zu\n", image.size());
     std::printf("Date: %s\n", qPrintable(QLocale().toString(info.lastModified(), QLocale::ShortFormat)));
     std::printf("Checksum: %s\n", qPrintable(FormatFirmwareChecksum(FirmwareSum(image))));
     std::printf("Pieces: %zu\n", FirmwarePieceCount(image.size()));
-    std::printf("Procedure: %s (PendingOp %d)\n", FirmwareProcedureName(p), first);
+    std::printf("Procedure: %s\n", FirmwareProcedureName(p));
     return Success;
 }
 
@@ -199,23 +195,24 @@ int RunFirmwareCommand(const QStringList& args, const cli::BoxEnv& env)
     FirmwareUi ui;
     cli::BoxRun run(env, link, ui);
     Session& s = run.session();
-    s.firmware.ResetDevice = !noRestart;
+    Firmware& firmware = run.box().firmware;
+    firmware.setRestartAfterUpdate(!noRestart);
     std::unique_ptr<ProgressLine> progress;
     const int exitCode = RunOnBox(
         run,
         [&] {
-            LoadFirmwareFile(s, file);
-            progress = std::make_unique<ProgressLine>(s.firmware.FirmwareImage.size());
+            firmware.loadImage(file);
+            progress = std::make_unique<ProgressLine>(firmware.state().FirmwareImage.size());
             ui.progress = progress.get();
-            ui.position = &s.firmware.ReadPosition;
-            ProgBtnClick(s);
+            ui.position = &firmware.state().ReadPosition;
+            firmware.startUpdate();
         },
         [&] {
-            progress->update(s.firmware.ReadPosition);
+            progress->update(firmware.state().ReadPosition);
             int code = -1;
-            switch (s.firmware.Outcome) {
+            switch (firmware.state().Outcome) {
             case FirmwareOutcome::Running:
-                if (!s.connected() && Op::IsFirmwareOp(s.PendingOp))
+                if (!s.connected())
                     code = LinkFailure;
                 break;
             case FirmwareOutcome::Done:
@@ -238,7 +235,7 @@ int RunFirmwareCommand(const QStringList& args, const cli::BoxEnv& env)
     ui.progress = nullptr;
     if (exitCode == Success)
         std::fprintf(stderr, "trivelctl: checksum %s confirmed by the box\n",
-            qPrintable(FormatFirmwareChecksum(s.firmware.FirmwareChecksum)));
+            qPrintable(FormatFirmwareChecksum(firmware.state().FirmwareChecksum)));
     return exitCode;
 }
 

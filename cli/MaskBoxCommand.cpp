@@ -1,6 +1,7 @@
 #include "cli/MaskBoxCommand.h"
 #include "box/Box.h"
 
+#include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "mask/MaskImage.h"

@@ -16,7 +16,7 @@ enum class FirmwareOutcome {
     Done, // the box confirmed the checksum
     ChecksumError, // "Process Error!!"
     BoardNotFound,
-    NoReply, // the reply watchdog gave up on the box
+    NoReply, // a step got no answer within its allowance
     LinkClosed, // disconnected or link lost in the middle
 };
 

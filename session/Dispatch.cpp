@@ -2,8 +2,6 @@
 
 #include "files/FileOps.h"
 #include "files/SettingTransfer.h"
-#include "firmware/FirmwareOps.h"
-#include "firmware/FirmwareUpdate.h"
 #include "mask/MaskOperations.h"
 #include "mask/MaskOps.h"
 #include "mask/MaskState.h"
@@ -34,8 +32,8 @@ template <std::size_t... N> constexpr auto Join(const std::array<OpRange, N>&...
     return all;
 }
 
-constexpr auto kAllOps = Join(Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps,
-    Op::kWarpOps, Op::kFirmwareOps, Op::kFileOps);
+constexpr auto kAllOps = Join(
+    Op::kSessionOps, std::array<OpRange, 1>{Op::kFactoryResetOps}, Op::kMaskOps, Op::kWarpOps, Op::kFileOps);
 
 constexpr bool Disjoint(const auto& ranges)
 {
@@ -53,9 +51,6 @@ static_assert(Disjoint(kAllOps), "two owners claim the same PendingOp values");
 // PendingOp value ranges and their steps. A value without a row is ignored (PendingOp kept).
 const ChainRoute kChainTable[] = {
     {Op::WarpReread, Op::WarpRereadC, WarpRereadStep, "warp: blocks re-read after a mode change"},
-    {Op::FwPlainStart, Op::FwPlainCommitted, FirmwareStep, "firmware: short image"},
-    {Op::FwPrefixedStart, Op::FwPrefixedCheck, FirmwareStep, "firmware: prefixed image"},
-    {Op::FwLargeQuery, Op::FwLargeCheck, FirmwareStep, "firmware: large image"},
     {Op::WarpMove, Op::WarpMove, WarpAdjustStep, "warp: point move"},
     {Op::WarpMoveX, Op::WarpGrid, WarpAdjustStep, "warp: Warp Adjust steps"},
     {Op::UserMapX, Op::UserMapApplied, UserMapStep, "warp: User Map transfer"},

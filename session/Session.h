@@ -3,7 +3,6 @@
 // line) and passed by reference. Names follow the protocol documentation.
 
 #include "files/TransferState.h"
-#include "firmware/FirmwareState.h"
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "protocol/Frame.h"
@@ -133,7 +132,6 @@ public:
     WarpState warp;
     WarpAdjustState warpAdjust;
     MaskState mask;
-    FirmwareState firmware;
 
     // Setting files (files/SettingFile.h): the input and PIP source sizes of the last loaded file
     // (the transfer sends these, not the live sizes), CBSaveAll, and the window the transfer of

@@ -29,6 +29,9 @@ signals:
     void settingTransferStep(int phase, int window, int windows);
     // The Connected bit of SessionFlags changed: a link to the box was opened or closed.
     void connectedChanged(bool connected);
+    // The link closes now, or once a disconnect's last requests are out: work that needs the box
+    // to the end gives up.
+    void linkClosing();
     // The Identify reply was refused (controller firmware too old, main board error); emitted
     // before the message says so.
     void boxRejected();

@@ -1,6 +1,8 @@
 #include "sim/BoxModel.h"
 
+#include "protocol/FirmwareFrames.h"
 #include "protocol/RegisterFrames.h"
+#include "protocol/SessionFrames.h"
 
 #include "protocol/SettingCodec.h"
 
@@ -385,9 +387,11 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
     case Cmd::RegisterWrite:
         handleRegisters(code, req, rep);
         return true;
-    case Cmd::TestPatternColour:
-        window(req.u8(8)).patternColour = req.u8(9);
+    case Cmd::TestPatternColour: {
+        const proto::WindowValueRequestView r{req};
+        window(r.window()).patternColour = std::uint8_t(r.value());
         return true;
+    }
     case Cmd::ControlCursor: {
         auto& s = window(req.u8(8));
         s.controlCursor = req.u8(9);
@@ -409,9 +413,11 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
             s.userMapWall[i] = req.i16(32 + 2 * i);
         return true;
     }
-    case Cmd::BlendMarker:
-        window(req.u8(8)).blendMarker = req.u8(9);
+    case Cmd::BlendMarker: {
+        const proto::WindowValueRequestView r{req};
+        window(r.window()).blendMarker = std::uint8_t(r.value());
         return true;
+    }
     case Cmd::UserMapSourceX:
     case Cmd::UserMapSourceY: {
         const std::size_t first = req.u8(8), columns = req.u8(9);
@@ -753,30 +759,31 @@ std::uint32_t BoxModel::firmwareChecksum() const
 
 void BoxModel::handleFirmware(std::uint32_t code, FrameView req, FrameView rep)
 {
+    const proto::FirmwareRequestView r{req};
     switch (code) {
     case Cmd::FwShortStart:
     case Cmd::FwPrefixedStart:
     case Cmd::FwLargeStart:
-        m_firmware.assign(std::min<std::size_t>(req.u32(8), kFirmwareLimit), 0);
+        m_firmware.assign(std::min<std::size_t>(r.size(), kFirmwareLimit), 0);
         break;
     case Cmd::FwShortData:
     case Cmd::FwPrefixedData:
     case Cmd::FwLargeData: {
-        const std::size_t pos = req.u32(8);
+        const std::size_t pos = r.position();
         if (pos < m_firmware.size())
-            req.copyOut(12, m_firmware.data() + pos, std::min<std::size_t>(256, m_firmware.size() - pos));
+            r.copyPiece(m_firmware.data() + pos, std::min<std::size_t>(256, m_firmware.size() - pos));
         break;
     }
     case Cmd::FwShortEnd:
     case Cmd::FwPrefixedEnd:
-        rep.put16(8, std::uint16_t(firmwareChecksum()));
+        proto::PutFirmwareShortEnd(rep, std::uint16_t(firmwareChecksum()));
         break;
     case Cmd::FwLargeEnd:
-        for (int b = 0; b < 4; ++b)
-            rep.put32(8 + 4 * std::size_t(b), (identity.boardMask >> b) & 1 ? firmwareChecksum() : 0);
+        for (int b = 0; b < proto::kFirmwareBoards; ++b)
+            proto::PutFirmwareBoardSum(rep, b, (identity.boardMask >> b) & 1 ? firmwareChecksum() : 0);
         break;
     case Cmd::FwLargeBoardQuery:
-        rep.put8(8, m_boardQueries++ < boardQueryEmptyReplies ? 0 : identity.boardMask);
+        proto::PutFirmwareBoards(rep, m_boardQueries++ < boardQueryEmptyReplies ? 0 : identity.boardMask);
         break;
     default:
         break;

@@ -1,7 +1,7 @@
 #include "firmware/pages/FirmwarePage.h"
 
 #include "firmware/Controls.h"
-#include "firmware/FirmwareUpdate.h"
+#include "firmware/Firmware.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -22,8 +22,9 @@ QLabel* Caption(QWidget* parent, const QString& text, const QRect& geometry)
 
 } // namespace
 
-FirmwarePage::FirmwarePage(Session& s, QWidget* parent)
+FirmwarePage::FirmwarePage(Session& s, Firmware& firmware, QWidget* parent)
     : PageWidget(s, parent)
+    , m_firmware(firmware)
 {
     OpenDialog1 = [this] { return QFileDialog::getOpenFileName(this); };
 
@@ -70,12 +71,12 @@ void FirmwarePage::BtnLoadClick()
 {
     const QString path = OpenDialog1 ? OpenDialog1() : QString();
     if (!path.isEmpty())
-        LoadFirmwareFile(m_s, path);
+        m_firmware.loadImage(path);
 }
 
 void FirmwarePage::ProgBtnClick()
 {
-    trivel::ProgBtnClick(m_s);
+    m_firmware.startUpdate();
 }
 
 } // namespace trivel

@@ -7,10 +7,12 @@
 
 namespace trivel {
 
+class Firmware;
+
 class FirmwarePage : public PageWidget {
     Q_OBJECT
 public:
-    explicit FirmwarePage(Session& s, QWidget* parent = nullptr);
+    FirmwarePage(Session& s, Firmware& firmware, QWidget* parent = nullptr);
 
     // OpenDialog1 (no filter): the chosen file, or an empty string when cancelled. Tests
     // replace it.
@@ -19,6 +21,9 @@ public:
 public slots:
     void BtnLoadClick();
     void ProgBtnClick();
+
+private:
+    Firmware& m_firmware;
 };
 
 } // namespace trivel

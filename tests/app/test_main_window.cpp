@@ -320,6 +320,7 @@ TEST(PageShow, SendsMarkerPatternAndCursorByPageRules)
         FakeBoxTransport& box = f.connectFakeBox();
         f.s.BoardModel = c.model;
         f.form.PCMain->setCurrentIndex(c.page);
+        ASSERT_TRUE(RunUntilIdle(f.s));
         EXPECT_EQ(box.sentCodes, c.codes);
         EXPECT_EQ(f.ui.activePage(), c.page);
         EXPECT_EQ(f.s.PostSendDelay, 0);
@@ -333,6 +334,7 @@ TEST(PageShow, BlendPagesSendTheMarkerStateAndDisabledPagesStaySilent)
     f.s.CurrentWindow = 2;
     f.s.settings.BlendMarker[2] = 1;
     f.form.PCMain->setCurrentIndex(Page::Blend2);
+    ASSERT_TRUE(RunUntilIdle(f.s));
     ASSERT_FALSE(box.sent.empty());
     // Frame bytes 8 and 9 of the marker request: window 2, marker shown.
     EXPECT_EQ(box.sentCodes.front(), Cmd::BlendMarker);
@@ -352,6 +354,7 @@ TEST(PageShow, BlendPagesSendTheMarkerStateAndDisabledPagesStaySilent)
     f.s.PageEnabled[Page::Edid] = false;
     f.ui.setEnabled(ctl::TntTabSheet5, false);
     f.form.PCMain->setCurrentIndex(Page::Edid);
+    ASSERT_TRUE(RunUntilIdle(f.s));
     EXPECT_EQ(box.sentCodes.size(), 3u);
 }
 

@@ -241,6 +241,7 @@ TEST_F(MaskPages, ShowingEitherPageSendsThePageShowRequest)
 {
     link->clearLog();
     form.PCMain->setCurrentIndex(Page::DigiMap);
+    ASSERT_TRUE(RunUntilIdle(s));
     EXPECT_EQ(link->sentCodes,
         (std::vector<std::uint32_t>{Cmd::BlendMarker, Cmd::TestPatternColour, Cmd::ControlCursor}));
 
@@ -259,6 +260,7 @@ TEST_F(MaskPages, ShowingEitherPageSendsThePageShowRequest)
     s.mask.MaskIdx2 = 5;
     link->clearLog();
     form.PCMain->setCurrentIndex(Page::Mask);
+    ASSERT_TRUE(RunUntilIdle(s));
     EXPECT_EQ(link->sentCodes.size(), 3u);
     EXPECT_EQ(picture("MaskImageU"), QSize(24, 6));
     EXPECT_EQ(s.mask.MonoSlotCopy[4][0], 0x00); // the copy's magic after a preview

@@ -72,7 +72,7 @@ TEST(TrivelctlFirmware, InfoAndRefusedFiles)
                             .arg(sum & 0xFFFFu, 4, 16, QLatin1Char('0'))
                             .toUpper();
     EXPECT_TRUE(info.out.contains("Checksum: " + cks)) << info.out.toStdString();
-    EXPECT_TRUE(info.out.contains("Procedure: large image (PendingOp 300)"));
+    EXPECT_TRUE(info.out.contains("Procedure: large image\n")) << info.out.toStdString();
 
     QFile small(dir.filePath("small.bin"));
     small.open(QIODevice::WriteOnly);

@@ -2,8 +2,7 @@
 
 #include "app/AppFixture.h"
 #include "firmware/Controls.h"
-#include "firmware/FirmwareOps.h"
-#include "firmware/FirmwareUpdate.h"
+#include "firmware/Firmware.h"
 #include "firmware/pages/FirmwarePage.h"
 #include "registers/Registers.h"
 #include "session/Controls.h"
@@ -83,8 +82,8 @@ TEST(FirmwarePage, LoadShowsNameSizeDateAndChecksumThenDownloads)
     EXPECT_EQ(bar->palette().color(QPalette::Highlight), QColor(0x80, 0x00, 0x80));
     EXPECT_EQ(f.find<QPushButton>("ProgBtn")->text(), "Downloading");
     EXPECT_FALSE(f.find<QPushButton>("ProgBtn")->isEnabled());
-    EXPECT_EQ(f.s.PendingOp, Op::FwPlainData);
-    f.s.PendingOp = 0; // no modal completion message in this test
+    EXPECT_TRUE(f.tool.firmware.running());
+    f.tool.firmware.update().cancel(); // no modal completion message in this test
 }
 
 // Not a check: renders the pages for docs/ (run with --gtest_also_run_disabled_tests and
@@ -108,13 +107,13 @@ TEST(FirmwarePage, DISABLED_Screenshots)
     link.delivery = Delivery::Pumped;
     f.ui.setCaption(ctl::MCUVersion, "M2A93224");
     f.form.show();
-    LoadFirmwareFile(f.s, path);
+    f.tool.firmware.loadImage(path);
     f.ui.setEnabled(ctl::ProgBtn, true);
-    ProgBtnClick(f.s);
+    f.tool.firmware.startUpdate();
     link.pump(2600);
     QCoreApplication::processEvents();
     EXPECT_TRUE(f.form.grab().save(out + "/firmware-page-download.png"));
-    f.s.PendingOp = 0;
+    f.tool.firmware.update().cancel();
     link.dropQueued();
     f.ui.setEnabled(ctl::GroupBox1, true); // as the end of an update leaves it
 

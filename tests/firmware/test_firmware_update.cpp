@@ -1,15 +1,14 @@
 // The three download procedures against the box model, on the virtual clock.
 
-#include "firmware/Controls.h"
 #include "box/Box.h"
-#include "firmware/FirmwareOps.h"
-#include "firmware/FirmwareUpdate.h"
-#include "link/HidBackend.h"
 #include "box/Connection.h"
+#include "firmware/Controls.h"
+#include "firmware/Firmware.h"
+#include "link/Exchange.h"
+#include "link/HidBackend.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
-#include "box/Watchdog.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
 #include "support/RecordingUi.h"
@@ -50,6 +49,7 @@ protected:
     RecordingUi ui;
     Box tool{clock, ui};
     Session& s = tool.session;
+    Firmware& fw = tool.firmware;
     sim::BoxModel box;
     FakeBoxTransport link{box};
 
@@ -71,14 +71,15 @@ protected:
     }
     void start(const QString& name, const std::vector<std::uint8_t>& bytes)
     {
-        LoadFirmwareFile(s, write(name, bytes));
-        ProgBtnClick(s);
+        fw.loadImage(write(name, bytes));
+        fw.startUpdate();
     }
-    // Delivers replies until PendingOp reaches `op` (its reply not yet handed over).
-    void runUntil(int op)
+    // Delivers replies until the first request of this code has gone out (its reply not yet
+    // handed over).
+    void runUntilSent(std::uint32_t code)
     {
-        while (s.PendingOp != op && link.pump(1) == 1) { }
-        ASSERT_EQ(s.PendingOp, op);
+        while (sent(code) == 0 && link.pump(1) == 1) { }
+        ASSERT_EQ(sent(code), 1);
     }
     int sent(std::uint32_t code) const
     {
@@ -118,7 +119,7 @@ TEST_F(FirmwareUpdate, EachProcedureDownloadsTheImageAndRestartsTheBox)
 
         EXPECT_EQ(box.firmwareImage(), image);
         EXPECT_FALSE(s.busy());
-        EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::Done);
+        EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::Done);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, "Process Done!! [ 0s ]");
         EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
@@ -164,8 +165,8 @@ TEST_F(FirmwareUpdate, RefusedFilesSendNothing)
         ui.messages.clear();
         const QString path
             = c.size ? write(QString::fromLatin1(c.name), Pattern(c.size)) : dir.filePath(c.name);
-        LoadFirmwareFile(s, path);
-        ProgBtnClick(s);
+        fw.loadImage(path);
+        fw.startUpdate();
         EXPECT_TRUE(link.sentCodes.empty());
         EXPECT_FALSE(s.busy());
         ASSERT_EQ(ui.messages.size(), 1u);
@@ -197,6 +198,40 @@ TEST_F(FirmwareUpdate, ThreeHundredBytesGoInTwoPiecesTheLastZeroFilled)
         std::all_of(pieces[1].begin() + 12 + 44, pieces[1].end(), [](std::uint8_t x) { return x == 0; }));
 }
 
+// Start, end, commit and restart write their own fields over the frame before them; a piece starts
+// from a cleared frame.
+TEST_F(FirmwareUpdate, OnlyPiecesClearTheFrameTheOthersWriteOverIt)
+{
+    s.RequestBuffer[1 + 100] = 0xEE; // left over from an earlier request
+    const auto image = Pattern(300);
+    start("fw.bin", image);
+    link.pump();
+    const auto indexOf = [this](std::uint32_t code) {
+        return std::size_t(
+            std::find(link.sentCodes.begin(), link.sentCodes.end(), code) - link.sentCodes.begin());
+    };
+    for (std::uint32_t code : {Cmd::FwShortStart, Cmd::FwShortEnd, Cmd::FwShortCommit, Cmd::Restart})
+        ASSERT_LT(indexOf(code), link.sent.size()) << std::hex << code;
+    const auto& first = link.sent[indexOf(Cmd::FwShortStart)];
+    ASSERT_EQ(link.sentCodes[indexOf(Cmd::FwShortEnd) - 1], Cmd::FwShortData);
+    const auto& lastPiece = link.sent[indexOf(Cmd::FwShortEnd) - 1];
+    const auto& end = link.sent[indexOf(Cmd::FwShortEnd)];
+    const auto& commit = link.sent[indexOf(Cmd::FwShortCommit)];
+    const auto& restart = link.sent[indexOf(Cmd::Restart)];
+    const auto at = [](const std::vector<std::uint8_t>& f, std::size_t o) {
+        return FrameView(const_cast<std::uint8_t*>(f.data()), f.size()).u32(o);
+    };
+    EXPECT_EQ(at(first, 8), 300u);
+    EXPECT_EQ(first[100], 0xEE);
+    EXPECT_EQ(lastPiece[100], 0);
+    EXPECT_EQ(at(end, 8), 300u);
+    EXPECT_TRUE(std::equal(end.begin() + 12, end.end(), lastPiece.begin() + 12)) << "the last piece's bytes";
+    EXPECT_EQ(at(commit, 8), 300u);
+    EXPECT_EQ(at(commit, 12), FirmwareSum(image));
+    EXPECT_TRUE(std::equal(commit.begin() + 16, commit.end(), end.begin() + 16));
+    EXPECT_TRUE(std::equal(restart.begin() + 8, restart.end(), commit.begin() + 8));
+}
+
 TEST_F(FirmwareUpdate, SixteenBitCheckUsesTheLowerHalfAndTheCommitCarriesTheWholeSum)
 {
     std::vector<std::uint8_t> image(515, 0xFF);
@@ -204,7 +239,7 @@ TEST_F(FirmwareUpdate, SixteenBitCheckUsesTheLowerHalfAndTheCommitCarriesTheWhol
     start("fw.bin", image);
     EXPECT_EQ(ui.caption(ctl::CksLabel), "0001 FFFF");
     link.pump();
-    EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::Done);
+    EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::Done);
     const auto commit = std::find_if(link.sent.begin(), link.sent.end(), [](const auto& f) {
         return FrameView(const_cast<std::uint8_t*>(f.data()), f.size()).code() == Cmd::FwShortCommit;
     });
@@ -231,7 +266,7 @@ TEST_F(FirmwareUpdate, AWrongChecksumIsAnErrorWithTheBoxValueAndNoRestart)
         link.pump();
         const std::uint32_t boxSum = FirmwareSum(image) + 1;
         EXPECT_FALSE(s.busy());
-        EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::ChecksumError);
+        EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::ChecksumError);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, "Process Error!!" + Hex4(boxSum));
         EXPECT_EQ(ui.messages[0].icon, MsgIcon::Error);
@@ -271,7 +306,7 @@ TEST_F(FirmwareUpdate, LargeImageChecksOnlyTheBoardsPresent)
         link.pump();
         EXPECT_EQ(s.BoardMask, c.mask);
         EXPECT_EQ(ui.intValue(ctl::ProgressBar1, Prop::Color), c.colour);
-        EXPECT_EQ(s.firmware.Outcome, c.done ? FirmwareOutcome::Done : FirmwareOutcome::ChecksumError);
+        EXPECT_EQ(fw.state().Outcome, c.done ? FirmwareOutcome::Done : FirmwareOutcome::ChecksumError);
         EXPECT_EQ(sent(Cmd::Restart), c.done ? 1 : 0);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text.startsWith(c.done ? "Process Done!!" : "Process Error!!"), true)
@@ -299,7 +334,7 @@ TEST_F(FirmwareUpdate, BoardQueryTriesSixTimes300msApart)
         start("big.bin", Pattern(393216));
         l.pump();
         EXPECT_EQ(std::count(l.sentCodes.begin(), l.sentCodes.end(), Cmd::FwLargeBoardQuery), 6);
-        EXPECT_EQ(s.firmware.Outcome, c.outcome);
+        EXPECT_EQ(fw.state().Outcome, c.outcome);
         ASSERT_EQ(clock.waits().size(), 5u);
         for (const auto& w : clock.waits()) {
             EXPECT_EQ(w.kind, VirtualClock::WaitKind::Sleep);
@@ -323,7 +358,7 @@ TEST_F(FirmwareUpdate, BoardQueryTriesSixTimes300msApart)
 TEST_F(FirmwareUpdate, ElapsedSecondsAreTruncated)
 {
     start("fw.bin", Pattern(1000));
-    runUntil(Op::FwPlainCheck);
+    runUntilSent(Cmd::FwShortEnd);
     clock.advance(59999 - clock.tickMs());
     link.pump();
     EXPECT_EQ(lastMessage(), "Process Done!! [ 59s ]");
@@ -336,14 +371,14 @@ TEST_F(FirmwareUpdate, WatchdogAllowsFlashingButEndsADeadUpdate)
     const struct {
         const char* name;
         std::size_t size;
-        int stopAt;
+        std::uint32_t stopAt; // the request the box never answers
         int allowance;
     } cases[] = {
-        {"fw.bin", 1000, Op::FwPlainData, kReplyWatchdogMs},
-        {"fw.bin", 1000, Op::FwPlainCheck, kFirmwareFlashAllowanceMs},
-        {"fw.bin", 1000, Op::FwPlainCommitted, kFirmwareFlashAllowanceMs},
-        {"T52QBL_a.bin", 1000, Op::FwPrefixedCheck, kFirmwareFlashAllowanceMs},
-        {"big.bin", 393216, Op::FwLargeCheck, kFirmwareFlashAllowanceMs},
+        {"fw.bin", 1000, Cmd::FwShortData, kReplyAllowanceMs},
+        {"fw.bin", 1000, Cmd::FwShortEnd, kFlashAllowanceMs},
+        {"fw.bin", 1000, Cmd::FwShortCommit, kFlashAllowanceMs},
+        {"T52QBL_a.bin", 1000, Cmd::FwPrefixedEnd, kFlashAllowanceMs},
+        {"big.bin", 393216, Cmd::FwLargeEnd, kFlashAllowanceMs},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.stopAt));
@@ -352,18 +387,18 @@ TEST_F(FirmwareUpdate, WatchdogAllowsFlashingButEndsADeadUpdate)
         ui.messages.clear();
         ui.setEnabled(ctl::ProgBtn, true);
         start(QString::fromLatin1(c.name), Pattern(c.size));
-        runUntil(c.stopAt);
+        runUntilSent(c.stopAt);
         link.dropQueued(); // the box never answers
-        const qint64 at = s.firmware.BarPosition;
+        const qint64 at = fw.state().BarPosition;
         clock.advance(c.allowance - 1);
-        EXPECT_EQ(s.PendingOp, c.stopAt);
+        EXPECT_TRUE(fw.running());
         EXPECT_TRUE(ui.messages.empty());
         clock.advance(2);
         EXPECT_FALSE(s.busy());
-        EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::NoReply);
+        EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::NoReply);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, "Firmware update did not complete: no reply from the box.");
-        EXPECT_EQ(s.firmware.BarPosition, at);
+        EXPECT_EQ(fw.state().BarPosition, at);
         EXPECT_EQ(sent(Cmd::Restart), 0);
         EXPECT_TRUE(ui.isEnabled(ctl::ProgBtn));
         EXPECT_EQ(ui.caption(ctl::ProgBtn), "Start");
@@ -385,16 +420,19 @@ TEST_F(FirmwareUpdate, ClosingTheLinkMidwayEndsTheUpdate)
         ui.setEnabled(ctl::ProgBtn, true);
         start("fw.bin", Pattern(5000));
         link.pump(5);
-        ASSERT_EQ(s.PendingOp, Op::FwPlainData);
-        const qint64 at = s.firmware.BarPosition;
-        if (tcp)
+        ASSERT_TRUE(fw.running());
+        ASSERT_EQ(link.sentCodes.back(), Cmd::FwShortData);
+        const qint64 at = fw.state().BarPosition;
+        if (tcp) {
             connection.BtnCnt2Click();
-        else
+            link.pump(); // the disconnect's neutral state, then the close
+        } else {
             connection.CloseUsbLink();
+        }
         EXPECT_FALSE(s.connected());
         EXPECT_FALSE(s.busy());
-        EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::LinkClosed);
-        EXPECT_EQ(s.firmware.BarPosition, at);
+        EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::LinkClosed);
+        EXPECT_EQ(fw.state().BarPosition, at);
         EXPECT_EQ(ui.intValue(ctl::ProgressBar1, Prop::Position), int(at));
         ASSERT_FALSE(ui.messages.empty());
         EXPECT_EQ(ui.messages.back().text, kFirmwareLinkClosed);
@@ -405,11 +443,32 @@ TEST_F(FirmwareUpdate, ClosingTheLinkMidwayEndsTheUpdate)
         link.attach(s);
         link.clearLog();
         ui.setEnabled(ctl::ProgBtn, true);
-        ProgBtnClick(s);
+        fw.startUpdate();
         link.pump();
-        EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::Done);
+        EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::Done);
         EXPECT_EQ(box.firmwareImage(), Pattern(5000));
     }
+    s.connection = nullptr;
+}
+
+// A close while the board query waits to ask again ends the update then, not at the next query.
+TEST_F(FirmwareUpdate, ClosingTheLinkDuringTheBoardQueryWaitEndsTheUpdateAtOnce)
+{
+    QTemporaryDir lockDir;
+    Connection connection{s, std::make_unique<NoHid>(), lockDir.path()};
+    box.boardQueryEmptyReplies = 6;
+    link.useClock(nullptr); // pump() hands replies over but leaves the waits pending
+    start("big.bin", Pattern(393216));
+    ASSERT_EQ(link.pump(1), 1); // no board yet: the 300 ms wait begins
+    ASSERT_TRUE(clock.delayPending());
+    connection.CloseUsbLink();
+    EXPECT_FALSE(fw.running());
+    EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::LinkClosed);
+    EXPECT_FALSE(clock.delayPending());
+    EXPECT_FALSE(s.busy());
+    EXPECT_EQ(sent(Cmd::FwLargeBoardQuery), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, kFirmwareLinkClosed);
     s.connection = nullptr;
 }
 
@@ -422,10 +481,10 @@ TEST_F(FirmwareUpdate, SuccessOverTcpRestartsTheBoxThenDisconnects)
         link.clearLog();
         link.attach(s); // TCP
         ui.setEnabled(ctl::ProgBtn, true);
-        s.firmware.ResetDevice = restart;
+        fw.setRestartAfterUpdate(restart);
         start("fw.bin", Pattern(700));
         link.pump();
-        EXPECT_EQ(s.firmware.Outcome, FirmwareOutcome::Done);
+        EXPECT_EQ(fw.state().Outcome, FirmwareOutcome::Done);
         EXPECT_FALSE(s.connected());
         EXPECT_FALSE(ui.isEnabled(ctl::ProgBtn));
         const auto commit = std::find(link.sentCodes.begin(), link.sentCodes.end(), Cmd::FwShortCommit);

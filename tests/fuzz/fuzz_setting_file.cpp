@@ -21,13 +21,13 @@ namespace {
 
 using namespace trivel;
 
-struct Box {
+struct Fixture {
     VirtualClock clock;
     test::RecordingUi ui;
     Box tool{clock, ui};
     Session& s = tool.session;
 
-    explicit Box(std::uint8_t kind)
+    explicit Fixture(std::uint8_t kind)
     {
         s.setFlag(Flag::UserMask, kind & 2);
         s.BoardModel = (kind & 4) ? 116 : 115;
@@ -50,14 +50,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t kind = data[0];
     const QByteArray file(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
 
-    Box first(kind);
+    Fixture first(kind);
     const SettingFileOutcome loaded = LoadSettingBytes(first.s, file);
     if (!loaded.ok)
         return 0;
     QByteArray saved = SettingFileBytes(first.s, loaded.wholeBox);
     const bool withInputSizes = std::uint8_t(file[5]) >= 4;
     for (int generation = withInputSizes ? 1 : 2; generation > 0; --generation) {
-        Box next(kind);
+        Fixture next(kind);
         if (!LoadSettingBytes(next.s, saved).ok)
             std::abort();
         const QByteArray again = SettingFileBytes(next.s, loaded.wholeBox);

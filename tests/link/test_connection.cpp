@@ -9,6 +9,7 @@
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"
 #include "support/Controls.h"
+#include "support/FakeBoxTransport.h"
 
 #include <QTemporaryDir>
 
@@ -54,7 +55,7 @@ TEST_F(TcpLink, ConnectWriteReadBackAndDisconnectIntoTheNeutralState)
     ls.ui.setActivePage(5);
     const int before = box.totalRequests();
     conn->BtnCnt2Click();
-    EXPECT_FALSE(ls.s.connected());
+    ASSERT_TRUE(settle(ls.clock, [&] { return !ls.s.connected(); }));
     EXPECT_EQ(ls.s.transport, nullptr);
     EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
     EXPECT_TRUE(ls.ui.isEnabled(ctl::RBUSB));
@@ -100,12 +101,13 @@ TEST_F(TcpLink, FactoryResetDisconnectsFromInsideTheDispatch)
     connectAndSettle(); // and the next link works
 }
 
-// Reboot gets no reply: the tool closes its side at once.
+// Reboot gets no reply: the tool closes its side once the neutral state is out, without waiting
+// for an answer.
 TEST_F(TcpLink, RebootClosesTheLinkWithoutWaiting)
 {
     connectAndSettle();
     const Operation<void> reboot = Reboot(ls.s);
-    EXPECT_FALSE(ls.s.connected());
+    ASSERT_TRUE(settle(ls.clock, [&] { return !ls.s.connected(); }));
     EXPECT_EQ(ls.s.transport, nullptr);
     ASSERT_TRUE(waitUntil([&] { return !server.hasClient(); }));
     EXPECT_EQ(box.requests(Cmd::Restart), 1);
@@ -153,6 +155,36 @@ TEST_F(TcpLink, ConnectFailureShowsTheTypedAddress)
     EXPECT_FALSE(ls.s.connected());
     EXPECT_TRUE(ls.ui.isEnabled(ctl::RBUSB));
     EXPECT_EQ(ls.s.transport, nullptr);
+}
+
+// The disconnect awaits no answer: a box gone silent still gets the neutral state with its pauses,
+// and the link closes right after them; a second click meanwhile changes nothing.
+TEST(Disconnect, ASilentBoxGetsTheNeutralStateThenTheLinkCloses)
+{
+    LinkSession ls;
+    sim::BoxModel box;
+    QTemporaryDir lockDir;
+    Connection conn(
+        ls.s, std::make_unique<FakeHidBackend>(std::make_shared<FakeHidState>(box)), lockDir.path());
+    FakeBoxTransport link(box);
+    link.attach(ls.s); // over TCP
+    link.silent = true;
+    conn.BtnCnt2Click();
+    EXPECT_TRUE(conn.disconnecting());
+    conn.BtnCnt2Click();
+    ASSERT_TRUE(RunUntilIdle(ls.s));
+    EXPECT_FALSE(ls.s.connected());
+    EXPECT_FALSE(conn.disconnecting());
+    EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
+    EXPECT_EQ(link.sentCodes,
+        (std::vector<std::uint32_t>{Cmd::BlendMarker, Cmd::TestPatternColour, Cmd::ControlCursor}));
+    ASSERT_EQ(ls.clock.waits().size(), 3u);
+    for (const auto& w : ls.clock.waits()) {
+        EXPECT_EQ(w.kind, VirtualClock::WaitKind::Pump);
+        EXPECT_EQ(w.ms, 20);
+    }
+    EXPECT_EQ(ls.clock.tickMs(), 60);
+    EXPECT_TRUE(ls.ui.messages.empty());
 }
 
 class UsbLink : public ::testing::Test {
@@ -254,6 +286,7 @@ TEST_F(UsbLink, DisconnectSendsTheNeutralStateThenReleasesTheDevice)
     const std::size_t before = hid->writtenCount();
     ls.ui.setActivePage(3);
     conn->BtnCnt2Click();
+    ASSERT_TRUE(settle(ls.clock, [&] { return !ls.s.connected(); }));
     ASSERT_EQ(hid->writtenCount(), before + 3);
     EXPECT_EQ(codeOf(hid->writtenAt(before), 1), Cmd::BlendMarker);
     EXPECT_EQ(codeOf(hid->writtenAt(before + 1), 1), Cmd::TestPatternColour);

@@ -40,7 +40,7 @@ TEST_F(TcpBoxCommands, FactoryResetEndsDisconnectedWithoutTheNeutralState)
 TEST_F(TcpBoxCommands, RebootClosesTheTcpLink)
 {
     const Operation<void> reboot = Reboot(ls.s);
-    EXPECT_FALSE(ls.s.connected());
+    ASSERT_TRUE(settle(ls.clock, [&] { return !ls.s.connected(); }));
     EXPECT_EQ(ls.ui.caption(ctl::BtnCnt2), "Connect");
 }
 

@@ -191,15 +191,17 @@ TEST(NeutralState, SendsMarkerPatternOffAndHiddenCursorForTheCurrentWindow)
         sim::BoxModel box;
         FakeBoxTransport fake(box);
         fake.delivery = Delivery::Synchronous;
-        ls.s.setTransport(&fake);
+        fake.attach(ls.s);
         ls.s.setFlag(Flag::Connected, c.connected);
         ls.s.CurrentWindow = 2;
         ls.s.warp.model[2].ControlCursor = {3, 4}; // row 4, column 3 -> 39
         ls.s.UserMapPatternIndex[2] = 5;
         ls.s.RequestBuffer[1 + 40] = 0xEE; // left over from an earlier request
 
-        SendNeutralState(ls.s, c.sendMarker, c.markerValue);
+        const Operation<void> op = SendNeutralState(ls.s, c.sendMarker, c.markerValue);
+        ASSERT_TRUE(RunUntilIdle(ls.s));
 
+        EXPECT_TRUE(op.succeeded());
         EXPECT_EQ(fake.sentCodes, c.codes);
         EXPECT_EQ(ls.s.PostSendDelay, 0);
         EXPECT_EQ(ls.ui.intValue(ctl::CBPatternSel, Prop::ItemIndex, -1), 5);
