@@ -1,7 +1,10 @@
 #include "cli/Bootstrap.h"
 
+#include "link/Exchange.h"
+#include "protocol/Frame.h"
 #include "session/Controls.h"
 #include "session/Session.h"
+#include "session/SessionEvents.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -28,6 +31,31 @@ int ExitCodeOf(const Failure& failure)
     return Failed;
 }
 
+QString ImplausibleIdentify(const FrameView& r)
+{
+    const std::uint8_t kind = r.u8(14);
+    const int windows = kind & 0x80 ? kind & 0x7F : 2 * kind;
+    if (windows < 1 || windows > 4)
+        return QStringLiteral("window count %1 (byte 14 = 0x%2; a box has 1..4 windows)")
+            .arg(windows)
+            .arg(kind, 2, 16, QLatin1Char('0'));
+    // Windows 1 and 2 share the frame size at 16, windows 3 and 4 the one at 20.
+    constexpr int kMaxFrameSide = 8192;
+    for (int pair = 0; pair < (windows + 1) / 2; ++pair) {
+        const std::size_t at = pair == 0 ? 16 : 20;
+        const int width = r.u16(at);
+        const int height = r.u16(at + 2);
+        if (width < 1 || height < 1 || width > kMaxFrameSide || height > kMaxFrameSide)
+            return QStringLiteral("frame size of windows %1 and %2: %3 x %4 (1..%5 each way)")
+                .arg(2 * pair + 1)
+                .arg(2 * pair + 2)
+                .arg(width)
+                .arg(height)
+                .arg(kMaxFrameSide);
+    }
+    return {};
+}
+
 BoxRun::BoxRun(const BoxEnv& env, const CliLinkOptions& link, CliUi& ui)
     : m_env(env)
     , m_realClock(env.clock ? nullptr : std::make_unique<RealClock>())
@@ -40,6 +68,36 @@ BoxRun::BoxRun(const BoxEnv& env, const CliLinkOptions& link, CliUi& ui)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
     if (m_env.opener)
         m_connection.link().setTcpOpener(m_env.opener);
+    // Every request is matched with its reply, so a fire-and-forget send of the old chains that
+    // never got one is not taken for success.
+    Exchange& exchange = m_box.session.exchange;
+    exchange.onFrameSent = [this, &exchange, before = exchange.onFrameSent] {
+        const std::uint32_t code = FrameView::ofBuffer(exchange.requestBuffer()).code();
+        // What a disconnect sends on its way out is no part of the command's work.
+        if (Cmd::AwaitsReply(code) && !m_closing)
+            m_unanswered.push_back(code);
+        if (before)
+            before();
+    };
+    exchange.onReplyTaken = [this, &exchange, before = exchange.onReplyTaken] {
+        const FrameView reply = FrameView::ofBuffer(exchange.replyBuffer());
+        const std::uint32_t code = reply.code();
+        if (code == Cmd::Identify && !m_unanswered.empty() && m_unanswered.front() == code)
+            m_implausible = ImplausibleIdentify(reply);
+        if (!m_unanswered.empty()) {
+            if (m_unanswered.front() == code)
+                m_unanswered.pop_front();
+            else
+                m_wrongReply = true;
+        }
+        if (before)
+            before();
+    };
+    QObject::connect(&m_box.session.events, &SessionEvents::linkClosing, &m_connection, [this] {
+        m_closing = true;
+        if (m_env.closing)
+            m_env.closing();
+    });
     // The watchdog's and the operations' word for silence: a chain that ended by it did not succeed.
     m_ui.onWarning = [this] {
         if (m_ui.lastMessage == QLatin1String("No reply from the box."))
@@ -72,6 +130,7 @@ int BoxRun::connect(ConnectMode mode)
             return decide(LinkFailure);
         }
     }
+    m_closing = false;
     m_connection.BtnCnt2Click();
     if (!s.connected() || !s.readback.valid())
         return decide(LinkFailure);
@@ -80,6 +139,11 @@ int BoxRun::connect(ConnectMode mode)
     int code = await(s.readback);
     if (code == Failed)
         code = LinkFailure;
+    if (code == Success && !m_implausible.isEmpty()) {
+        std::fprintf(
+            stderr, "trivelctl: the box's Identify reply is implausible: %s\n", qPrintable(m_implausible));
+        code = Rejected;
+    }
     if (code != Success)
         return decide(code);
     m_ui.quiet = true;
@@ -88,44 +152,59 @@ int BoxRun::connect(ConnectMode mode)
     return code;
 }
 
-int BoxRun::wait(const std::function<void(const std::function<void(int)>& finish)>& start)
-{
-    auto result = std::make_shared<int>(-1);
-    const auto finish = [result](int code) {
-        if (*result < 0)
-            *result = code;
-    };
-    // A lost link ends the wait unless the work's own end came first (its reply was handled
-    // before the close was noticed).
-    const QMetaObject::Connection lost = QObject::connect(&m_connection.link(), &Link::linkLost,
-        &m_connection, [finish](const QString&) { finish(LinkFailure); });
-    m_ui.quiet = false;
-    start(finish);
-    const int code = drive(*result, {});
-    QObject::disconnect(lost);
-    return code;
-}
-
 int BoxRun::waitUntil(const std::function<int()>& done, int timeoutMs)
 {
+    return waitFor(done, timeoutMs, true);
+}
+
+int BoxRun::waitFor(const std::function<int()>& done, int timeoutMs, bool endOnLinkLoss)
+{
     int result = -1;
-    const QMetaObject::Connection lost
-        = QObject::connect(&m_connection.link(), &Link::linkLost, &m_connection, [&result](const QString&) {
-              if (result < 0)
-                  result = LinkFailure;
-          });
+    // A lost link ends the wait unless the work's own end came first: the reply that ended it
+    // is handled before the close of a box that hangs up right after.
+    bool linkLost = false;
+    QMetaObject::Connection lost;
+    if (endOnLinkLoss)
+        lost = QObject::connect(&m_connection.link(), &Link::linkLost, &m_connection,
+            [&linkLost](const QString&) { linkLost = true; });
     m_ui.quiet = false;
     m_noReply = false;
+    m_wrongReply = false;
+    const auto noReply = [&result] {
+        if (result < 0) {
+            std::fprintf(stderr, "trivelctl: no reply from the box\n");
+            result = LinkFailure;
+        }
+    };
     std::unique_ptr<ClockTimer> deadline;
+    std::unique_ptr<ClockTimer> lastReplies;
     if (timeoutMs > 0)
-        deadline = m_box.session.clock.singleShot(timeoutMs, DelayKind::Deadline, [&result] {
-            if (result < 0) {
-                std::fprintf(stderr, "trivelctl: no reply from the box\n");
-                result = LinkFailure;
-            }
-        });
-    const int code = drive(result, [&] { return m_noReply ? LinkFailure : done(); });
-    QObject::disconnect(lost);
+        deadline = m_box.session.clock.singleShot(timeoutMs, DelayKind::Deadline, noReply);
+    const int code = drive(result, [&] {
+        if (m_noReply)
+            return int(LinkFailure);
+        const int code = done();
+        if (code > Success)
+            return code; // the work's own failure, in its own words
+        if (code < 0 && linkLost)
+            return int(LinkFailure);
+        if (code < 0)
+            return -1;
+        if (m_wrongReply) {
+            std::fprintf(stderr, "trivelctl: the box answered with a wrong reply code\n");
+            return int(Rejected);
+        }
+        if (m_unanswered.empty())
+            return int(Success);
+        // The work is done, but a request of it is still unanswered: its reply decides.
+        if (linkLost || !m_box.session.connected())
+            return int(LinkFailure);
+        if (!lastReplies)
+            lastReplies = m_box.session.clock.singleShot(kReplyAllowanceMs, DelayKind::Deadline, noReply);
+        return -1;
+    });
+    if (endOnLinkLoss)
+        QObject::disconnect(lost);
     return code;
 }
 
@@ -164,8 +243,11 @@ int BoxRun::drive(int& result, const std::function<int()>& poll)
             break;
         if (virtualClock->runNextDelay())
             continue;
-        if (virtualClock->tickMs() >= until)
+        if (virtualClock->tickMs() >= until) {
+            if (m_env.hung)
+                m_env.hung();
             return result = kHung;
+        }
         virtualClock->advance(50);
     }
     return result;
@@ -195,9 +277,19 @@ void BoxRun::disconnect()
     }
     if (!m_connection.disconnecting())
         m_connection.BtnCnt2Click();
-    // The neutral state goes out before the command ends; a lost link ends it at once.
-    if (m_connection.disconnecting())
-        await(m_connection.disconnection());
+    if (!m_connection.disconnecting())
+        return;
+    // The neutral state goes out before the command ends; a lost link ends it at once. Bounded:
+    // an operation of a failed command may still hold the link, and a silent box must not keep
+    // the command from ending; the link is then closed without it.
+    auto finished = std::make_shared<bool>(false);
+    m_connection.disconnection().onFinished([finished] { *finished = true; });
+    int result = -1;
+    const auto bound
+        = m_box.session.clock.singleShot(kReplyAllowanceMs, DelayKind::Deadline, [&result] { result = 0; });
+    drive(result, [finished] { return *finished ? 0 : -1; });
+    if (!*finished)
+        m_connection.FormClose();
 }
 
 } // namespace trivel::cli

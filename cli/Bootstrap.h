@@ -10,7 +10,9 @@
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "link/Operation.h"
+#include "protocol/Frame.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -29,8 +31,11 @@ struct BoxEnv {
     Link::TcpOpener opener;
     // Called once a command's result is decided, before its disconnect sends anything.
     std::function<void(int exitCode)> decided;
-    // How long a virtual-clock wait may run before it counts as a hang.
+    // Called when a disconnect begins (what it sends is no part of the command's work).
+    std::function<void()> closing;
+    // How long a virtual-clock wait may run before it counts as a hang, and who is told.
     qint64 hangAfterMs = 15 * 60 * 1000;
+    std::function<void()> hung;
 };
 
 enum class ConnectMode {
@@ -40,6 +45,11 @@ enum class ConnectMode {
     WindowSettings,
     Readback, // the whole connect read-back
 };
+
+// The field of an Identify reply that no box sends (a window count outside 1..4, a frame size
+// beyond any output), named for the user; empty when the reply is plausible. The core clamps
+// such values to go on; a command must not act on them.
+QString ImplausibleIdentify(const FrameView& reply);
 
 // Exit code of a failed operation: silence and a lost link are link failures, a box that
 // answered what the step cannot use or refused is a box fault.
@@ -59,22 +69,22 @@ public:
 
     // Connects and waits for the connect exchange's end: Success, LinkFailure or Rejected.
     int connect(ConnectMode mode);
-    // Runs `start` and waits until it calls finish(code) or the link is lost (LinkFailure).
-    int wait(const std::function<void(const std::function<void(int)>& finish)>& start);
-    // Waits for the operation's end; Success or the exit code of its failure. Only the operation
-    // decides: one that has all its replies succeeds even when the box hangs up right after.
+    // Waits for the operation's end; Success or the exit code of its failure. The operation's
+    // own end decides, not a close that follows it: one that has all its replies succeeds even
+    // when the box hangs up right after. Success also needs the reply of every request sent.
     template <typename T> int await(const Operation<T>& op)
     {
         // Shared: an operation abandoned by a hung wait may still end later.
         auto result = std::make_shared<int>(-1);
-        m_ui.quiet = false;
         op.onFinished(
             [op, result] { *result = op.valid() && op.failure() ? ExitCodeOf(*op.failure()) : Success; });
-        return drive(*result, {});
+        return waitFor([result] { return *result; }, 0, false);
     }
     // For chains that do not end in an operation: `done` is asked each time the event loop has run
-    // out of work (after every reply); it returns the exit code, or -1 to go on. A chain the reply
-    // watchdog gave up on ends the wait with LinkFailure, whatever `done` would say.
+    // out of work (after every reply); it returns the exit code, or -1 to go on. Success counts
+    // only once every request sent has had its reply: a box silent on the last one fails with
+    // LinkFailure after the reply allowance, one that answered with a wrong code with Rejected.
+    // A chain the reply watchdog gave up on ends the wait with LinkFailure.
     // With timeoutMs, a wait that long ends with LinkFailure ("no reply from the box").
     int waitUntil(const std::function<int()>& done, int timeoutMs = 0);
     // The command's result: told to the environment, and the link's closing noise is not printed.
@@ -84,6 +94,7 @@ public:
     void disconnect();
 
 private:
+    int waitFor(const std::function<int()>& done, int timeoutMs, bool endOnLinkLoss);
     int drive(int& result, const std::function<int()>& poll);
 
     BoxEnv m_env;
@@ -95,6 +106,13 @@ private:
     ConnectMode m_mode = ConnectMode::Readback;
     bool m_decided = false;
     bool m_noReply = false;
+    // The codes of requests sent and not yet answered, oldest first; whether a reply came with
+    // another code than the oldest of them.
+    std::deque<std::uint32_t> m_unanswered;
+    bool m_wrongReply = false;
+    bool m_closing = false; // a disconnect has begun
+    // What made the Identify reply implausible; empty when it was not.
+    QString m_implausible;
 };
 
 } // namespace trivel::cli

@@ -303,12 +303,12 @@ int Push(Session& s, Runner& run, const WarpArgs& o)
     if (code < 0 && wrongReply().isEmpty())
         progress(kChunks);
     std::fputs(code < 0 && wrongReply().isEmpty() ? ", applied\n" : "\n", stderr);
-    if (code >= 0)
-        return code;
     if (const QString line = wrongReply(); !line.isEmpty()) {
         std::fprintf(stderr, "trivelctl: the box answered a table chunk wrongly (%s)\n", qPrintable(line));
         return Refused;
     }
+    if (code >= 0)
+        return code;
     std::printf("Window: %d\nFrame: %dx%d\nPattern: %d\nTables: sent\n", o.window + 1, int(m.frameWidth),
         int(m.frameHeight), *o.pattern);
     return Success;
