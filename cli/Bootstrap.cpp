@@ -80,6 +80,11 @@ BoxRun::BoxRun(const BoxEnv& env, const CliLinkOptions& link, CliUi& ui)
             before();
     };
     exchange.onReplyTaken = [this, &exchange, before = exchange.onReplyTaken] {
+        // backup and restore learn from this line that the box answered before anything failed.
+        if (m_link.announceConnect && !m_announced) {
+            m_announced = true;
+            std::fprintf(stderr, "trivelctl: connected\n");
+        }
         const FrameView reply = FrameView::ofBuffer(exchange.replyBuffer());
         const std::uint32_t code = reply.code();
         if (code == Cmd::Identify && !m_unanswered.empty() && m_unanswered.front() == code)
@@ -147,8 +152,6 @@ int BoxRun::connect(ConnectMode mode)
     if (code != Success)
         return decide(code);
     m_ui.quiet = true;
-    if (m_link.announceConnect)
-        std::fprintf(stderr, "trivelctl: connected\n");
     return code;
 }
 

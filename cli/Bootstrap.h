@@ -111,6 +111,7 @@ private:
     std::deque<std::uint32_t> m_unanswered;
     bool m_wrongReply = false;
     bool m_closing = false; // a disconnect has begun
+    bool m_announced = false;
     // What made the Identify reply implausible; empty when it was not.
     QString m_implausible;
 };

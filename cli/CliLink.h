@@ -17,7 +17,8 @@ struct CliLinkOptions {
     quint16 port = 7;
     bool verbose = false;
     bool yes = false;
-    // backup and restore learn from it that a box answered before it failed.
+    // "trivelctl: connected" on stderr at the box's first reply: backup and restore learn from
+    // it that a box answered before it failed.
     bool announceConnect = false;
 };
 

@@ -55,6 +55,10 @@ int RunWarp(const QStringList& args, const BoxEnv& env)
         QTextStream err(stderr);
         return RunWarpTableCommand(args.mid(at + 2), out, err);
     }
+    const QString sub = args.value(at + 1);
+    if (sub.isEmpty() || sub == QLatin1String("--help") || sub == QLatin1String("-h"))
+        return RunWarpBoxCommand(
+            {QStringLiteral("warp"), QStringLiteral("mode"), QStringLiteral("--help")}, env);
     if (const int code = RunWarpBoxCommand(args, env); code >= 0)
         return code;
     std::fprintf(stderr,
@@ -67,9 +71,18 @@ int RunMask(const QStringList& args, const BoxEnv& env)
 {
     if (IsMaskBoxCommand(args))
         return RunMaskBoxCommand(args, env);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    return RunMaskCommand(args.mid(args.indexOf(QStringLiteral("mask")) + 1), out, err);
+    const QStringList rest = args.mid(args.indexOf(QStringLiteral("mask")) + 1);
+    int code = 0;
+    {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        code = RunMaskCommand(rest, out, err);
+    }
+    // The general help names the box operations too, with their window numbering.
+    if (code == Success && (rest.value(0) == QLatin1String("--help") || rest.value(0) == QLatin1String("-h")))
+        return RunMaskBoxCommand(
+            {QStringLiteral("mask"), QStringLiteral("upload"), QStringLiteral("--help")}, env);
+    return code;
 }
 
 int RunFile(const QStringList& args, const BoxEnv&)

@@ -2,13 +2,17 @@
 // wrong code after each of the replies the command needs in turn: no run may exit 0 when the box
 // did not answer, and none may hang. In-process on the virtual clock, so silence costs nothing.
 
+#include "RunTrivelctl.h"
 #include "cli/Commands.h"
+#include "cli/FleetCommand.h"
 #include "protocol/Frame.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -297,6 +301,95 @@ TEST(CommandLine, AnImplausibleIdentifyReplyIsRefusedNamingTheField)
             }
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Windows are 1..4 in every option: 0 and 5 are usage errors, refused before any link opens.
+TEST(CommandLine, EveryWindowOptionTakesOneToFour)
+{
+    const QStringList commands[] = {
+        {"warp", "mode", "--window", "@", "9x5"},
+        {"warp", "nudge", "--window", "@", "--point", "4,2", "--dx", "1"},
+        {"reg", "read", "--window", "@"},
+        {"set", "--window", "@", "BRI=1"},
+        {"get", "--window", "@", "BRI"},
+        {"mask", "assign", "--window", "@", "--slot", "1"},
+        {"preview", "--window", "@", "--out", "x.png"},
+        {"save", "--window", "@", "x.SBF"},
+    };
+    cli::BoxEnv env;
+    bool opened = false;
+    env.opener = [&opened](const QString&, quint16, QString*) {
+        opened = true;
+        return std::unique_ptr<Transport>();
+    };
+    for (const QStringList& command : commands) {
+        for (const char* window : {"0", "5"}) {
+            QStringList args = QStringList{"--tcp", "box"} + command;
+            args.replaceInStrings(QStringLiteral("@"), QLatin1String(window));
+            SCOPED_TRACE(args.join(' ').toStdString());
+            EXPECT_EQ(cli::RunCommandLine(args, env), 2);
+        }
+    }
+    EXPECT_FALSE(opened);
+}
+
+TEST(CommandLine, EachCommandsHelpSaysHowWindowsAreNumbered)
+{
+    for (const char* command : {"identify", "warp", "reg", "set", "mask", "preview", "save"}) {
+        SCOPED_TRACE(command);
+        const CliRun r = Trivelctl({command, "--help"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_TRUE(r.out.contains("1..4") || r.out.contains("1 to 4")) << r.out.toStdString();
+    }
+}
+
+// backup and restore: a box named twice runs once, and a restore takes only the names a backup
+// writes for that very box.
+TEST(CommandLine, HostsOnceAndBackupNamesExactly)
+{
+    EXPECT_EQ(ParseHostsFile("10.0.0.1\n10.0.0.2:7001 # rack 2\n\n10.0.0.1\n# 10.0.0.3\n10.0.0.2:7001\n"),
+        (QStringList{"10.0.0.1", "10.0.0.2:7001"}));
+
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    for (const char* name :
+        {"10.0.0.1-20260101-120000.WBF", "10.0.0.1-20260102-120000.WBF", "10.0.0.1_7001-20260105-120000.WBF",
+            "10.0.0.1-copy-20260109-120000.WBF", "10.0.0.1-20260110-120000.WBF.bak"}) {
+        QFile f(d.filePath(QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(
+        QFileInfo(LatestBackup(d, "10.0.0.1")).fileName(), QStringLiteral("10.0.0.1-20260102-120000.WBF"));
+    EXPECT_EQ(QFileInfo(LatestBackup(d, "10.0.0.1:7001")).fileName(),
+        QStringLiteral("10.0.0.1_7001-20260105-120000.WBF"));
+    EXPECT_TRUE(LatestBackup(d, "10.0.0.2").isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A box that answered and then hung up is reported as such, not as one never reached.
+TEST(CommandLine, BackupTellsALostBoxFromAnUnreachableOne)
+{
+    BoxSim dying({"--close-after", "30"});
+    ASSERT_FALSE(dying.address.isEmpty());
+    QTemporaryDir dir;
+    const QString hosts = dir.filePath("hosts");
+    QFile f(hosts);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write((dying.address + "\n127.0.0.1:1\n" + dying.address + "\n").toUtf8());
+    f.close();
+    const CliRun r = Trivelctl({"backup", "--hosts", hosts, "--out", dir.filePath("out")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.contains(dying.address + ": link lost")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("127.0.0.1:1: unreachable")) << r.out.toStdString();
+    EXPECT_EQ(r.out.count(dying.address), 1) << "listed twice, run once: " << r.out.toStdString();
+    EXPECT_TRUE(QDir(dir.filePath("out")).entryList(QDir::Files).isEmpty());
 }
 
 } // namespace
