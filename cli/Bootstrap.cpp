@@ -5,6 +5,7 @@
 #include "session/Controls.h"
 #include "session/Session.h"
 #include "session/SessionEvents.h"
+#include "settings/WindowSelect.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -98,6 +99,11 @@ BoxRun::BoxRun(const BoxEnv& env, const CliLinkOptions& link, CliUi& ui)
         if (before)
             before();
     };
+    // A click on a window button by code (the end of a whole-box transfer's read-back) selects
+    // that window on the box, as the main window wires it: the tool's window and the box's agree
+    // before the disconnect's neutral state.
+    QObject::connect(&m_box.session.events, &SessionEvents::windowButtonClicked, &m_connection,
+        [this](int tag) { BtnWinClick(m_box.session, tag); });
     QObject::connect(&m_box.session.events, &SessionEvents::linkClosing, &m_connection, [this] {
         m_closing = true;
         if (m_env.closing)

@@ -393,3 +393,26 @@ TEST(CommandLine, BackupTellsALostBoxFromAnUnreachableOne)
 }
 
 } // namespace
+
+namespace {
+
+// After a whole-box load the read-back ends with a click on window button 1, as in the window:
+// the box is told window 1 is current before the disconnect's neutral state.
+TEST(CommandLine, AWholeBoxLoadEndsOnWindowOneAsTheWindowDoes)
+{
+    QTemporaryDir dir;
+    sim::BoxModel source;
+    ASSERT_EQ(RunOn(source, {"save", dir.filePath("w.WBF")}).exitCode, 0);
+    sim::BoxModel box;
+    const Outcome o = RunOn(box, {"load", dir.filePath("w.WBF"), "--test-wait-percent", "0"});
+    ASSERT_EQ(o.exitCode, 0);
+    const auto neutral = std::find(o.log.rbegin(), o.log.rend(), std::string("2030"));
+    ASSERT_NE(neutral, o.log.rend());
+    const auto select
+        = std::find_if(neutral, o.log.rend(), [](const std::string& l) { return l.rfind("2015", 0) == 0; });
+    const auto readback = std::find(neutral, o.log.rend(), std::string("100c S00PBOR000"));
+    ASSERT_NE(select, o.log.rend()) << "no window selection before the neutral state";
+    EXPECT_LT(select - o.log.rbegin(), readback - o.log.rbegin()) << "selected after the read-back";
+}
+
+} // namespace
