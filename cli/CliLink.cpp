@@ -1,16 +1,6 @@
 #include "cli/CliLink.h"
 
-#include "cli/BoxRun.h"
-#include "box/Connection.h"
-#include "session/Controls.h"
-#include "session/PendingOps.h"
-#include "session/Session.h"
-
-#include <QCoreApplication>
-#include <QLoggingCategory>
-#include <QTimer>
-
-#include <cstdio>
+#include "cli/Bootstrap.h"
 
 namespace trivel {
 
@@ -49,6 +39,10 @@ bool TakeLinkOption(const QStringList& args, int& i, CliLinkOptions& o, QString&
         o.verbose = true;
         return true;
     }
+    if (a == "--announce-connect") {
+        o.announceConnect = true;
+        return true;
+    }
     if (a == "--yes") {
         o.yes = true;
         return true;
@@ -56,34 +50,18 @@ bool TakeLinkOption(const QStringList& args, int& i, CliLinkOptions& o, QString&
     return false;
 }
 
-int RunOnBox(const CliLinkOptions& o, Session& s, Connection& connection, cli::CliUi& ui,
-    const std::function<void()>& work, const std::function<int()>& done)
+int RunOnBox(cli::BoxRun& run, const std::function<void()>& work, const std::function<int()>& done)
 {
-    if (!o.verbose)
-        QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
-    QCoreApplication& app = *QCoreApplication::instance();
-    const int connected
-        = cli::ConnectAndRead(app, s, connection, ui, cli::LinkChoice{o.tcp, o.host, o.port}, false);
-    if (connected != cli::Success)
+    if (const int connected = run.connect(cli::ConnectMode::Readback); connected != cli::Success)
         return connected;
-
-    // The command's own work, with its messages, watched until it says how it ended.
-    ui.quiet = false;
-    work();
-    int exitCode = done();
-    if (exitCode >= 0)
-        return exitCode;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (exitCode < 0)
-            exitCode = done();
-        if (exitCode >= 0)
-            QCoreApplication::exit(exitCode);
-    });
-    watch.start(5);
-    QCoreApplication::exec();
-    watch.stop();
-    return exitCode;
+    bool started = false;
+    return run.decide(run.waitUntil([&] {
+        if (!started) {
+            started = true;
+            work();
+        }
+        return done();
+    }));
 }
 
 } // namespace trivel

@@ -10,9 +10,6 @@
 
 namespace trivel {
 
-class Connection;
-class Session;
-
 struct CliLinkOptions {
     bool tcp = false;
     bool given = false;
@@ -20,6 +17,9 @@ struct CliLinkOptions {
     quint16 port = 7;
     bool verbose = false;
     bool yes = false;
+    // "trivelctl: connected" on stderr at the box's first reply: backup and restore learn from
+    // it that a box answered before it failed.
+    bool announceConnect = false;
 };
 
 // Takes --tcp HOST[:PORT], --usb, --verbose and --yes at args[i]; true when it was one of them
@@ -27,9 +27,13 @@ struct CliLinkOptions {
 // here, so they all accept and refuse the same things with the same words.
 bool TakeLinkOption(const QStringList& args, int& i, CliLinkOptions& o, QString& error);
 
-// Connects and runs the read-back; then calls `work` once and keeps the event loop running until
-// `done` returns an exit code (>= 0). Returns that code, 3 for a link failure, 4 for a rejected box.
-int RunOnBox(const CliLinkOptions& o, Session& s, Connection& connection, cli::CliUi& ui,
-    const std::function<void()>& work, const std::function<int()>& done);
+namespace cli {
+class BoxRun;
+}
+
+// Connects with the whole read-back; then calls `work` once and waits until `done` returns an
+// exit code (>= 0); `done` is asked after every reply. Returns that code, 3 for a link failure,
+// 4 for a rejected box.
+int RunOnBox(cli::BoxRun& run, const std::function<void()>& work, const std::function<int()>& done);
 
 } // namespace trivel

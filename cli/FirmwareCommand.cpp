@@ -3,7 +3,7 @@
 
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
-#include "cli/BoxRun.h"
+#include "cli/Bootstrap.h"
 #include "firmware/Firmware.h"
 #include "firmware/FirmwareImage.h"
 #include "link/Clock.h"
@@ -156,7 +156,7 @@ bool IsFirmwareCommand(const QStringList& args)
     return false;
 }
 
-int RunFirmwareCommand(const QStringList& args)
+int RunFirmwareCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     CliLinkOptions link;
     bool noRestart = false, info = false, seenCommand = false;
@@ -192,16 +192,14 @@ int RunFirmwareCommand(const QStringList& args)
     if (const int rc = CheckImage(file, nullptr); rc != Success)
         return rc;
 
-    RealClock clock;
     FirmwareUi ui;
-    Box tool(clock, ui);
-    Session& s = tool.session;
-    Firmware& firmware = tool.firmware;
-    Connection connection(s);
+    cli::BoxRun run(env, link, ui);
+    Session& s = run.session();
+    Firmware& firmware = run.box().firmware;
     firmware.setRestartAfterUpdate(!noRestart);
     std::unique_ptr<ProgressLine> progress;
     const int exitCode = RunOnBox(
-        link, s, connection, ui,
+        run,
         [&] {
             firmware.loadImage(file);
             progress = std::make_unique<ProgressLine>(firmware.state().FirmwareImage.size());
@@ -238,7 +236,6 @@ int RunFirmwareCommand(const QStringList& args)
     if (exitCode == Success)
         std::fprintf(stderr, "trivelctl: checksum %s confirmed by the box\n",
             qPrintable(FormatFirmwareChecksum(firmware.state().FirmwareChecksum)));
-    cli::Disconnect(s, connection);
     return exitCode;
 }
 

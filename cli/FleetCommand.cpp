@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <functional>
@@ -37,12 +38,21 @@ int Fail(int code, const QString& why)
     return code;
 }
 
-// The newest backup of a box in dir: names sort by their time stamp.
+} // namespace
+
+// The newest backup of a box in dir: names sort by their time stamp. Only the name the backup
+// writes counts: host "10.0.0.1" must not take the files of "10.0.0.1_8000" or a copy renamed
+// by hand.
 QString LatestBackup(const QDir& dir, const QString& host)
 {
-    const QStringList names = dir.entryList({BackupStem(host) + "-*.WBF"}, QDir::Files, QDir::Name);
+    const QRegularExpression exact(
+        '^' + QRegularExpression::escape(BackupStem(host)) + QStringLiteral(R"(-\d{8}-\d{6}\.WBF$)"));
+    QStringList names = dir.entryList({BackupStem(host) + "-*.WBF"}, QDir::Files, QDir::Name);
+    names.removeIf([&exact](const QString& n) { return !exact.match(n).hasMatch(); });
     return names.isEmpty() ? QString() : dir.filePath(names.last());
 }
+
+namespace {
 
 struct Job {
     QString host;
@@ -52,6 +62,7 @@ struct Job {
     QString lastMessage;
     bool done = false;
     int exitCode = -1;
+    bool connected = false; // the box answered at least once: a later silence is not "unreachable"
 };
 
 QString Outcome(const Job& j, bool restore)
@@ -62,6 +73,8 @@ QString Outcome(const Job& j, bool restore)
     case 0:
         return (restore ? QStringLiteral("restored from ") : QStringLiteral("saved ")) + j.file;
     case 3:
+        if (j.connected)
+            return QStringLiteral("link lost") + (j.lastMessage.isEmpty() ? QString() : ": " + j.lastMessage);
         return QStringLiteral("unreachable");
     case 4:
         return QStringLiteral("rejected");
@@ -84,7 +97,8 @@ QStringList ParseHostsFile(const QString& text)
         if (const qsizetype hash = line.indexOf('#'); hash >= 0)
             line.truncate(hash);
         line = line.trimmed();
-        if (!line.isEmpty())
+        // A box named twice is saved or restored once (two runs would race for one link).
+        if (!line.isEmpty() && !hosts.contains(line))
             hosts << line;
     }
     return hosts;
@@ -165,6 +179,10 @@ int RunFleetCommand(const QStringList& args)
                 continue;
             if (line.startsWith(QLatin1String("trivelctl: ")))
                 j.lastMessage = line.mid(11);
+            if (line == QLatin1String("trivelctl: connected")) {
+                j.connected = true;
+                continue;
+            }
             std::fprintf(stderr, "%s: %s\n", qPrintable(j.host), qPrintable(line));
         }
     };
@@ -188,7 +206,7 @@ int RunFleetCommand(const QStringList& args)
                 if (running == 0 && next >= jobs.size())
                     QCoreApplication::exit(0);
             });
-            QStringList childArgs{"--tcp", j.host, restore ? "load" : "save", j.file};
+            QStringList childArgs{"--tcp", j.host, "--announce-connect", restore ? "load" : "save", j.file};
             p->start(QCoreApplication::applicationFilePath(), childArgs + passOn);
             ++running;
         }

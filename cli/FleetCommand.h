@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QDir;
+
 namespace trivel {
 
 // Whether the first word of args is "backup" or "restore".
@@ -19,5 +21,7 @@ QStringList ParseHostsFile(const QString& text);
 
 // File name stem of a box's backups: the address with ':' as '_' ("10.0.0.5_7001").
 QString BackupStem(const QString& host);
+// The newest file of `host` that a backup wrote into dir; empty when there is none.
+QString LatestBackup(const QDir& dir, const QString& host);
 
 } // namespace trivel

@@ -1,8 +1,7 @@
 #include "cli/MaskBoxCommand.h"
 #include "box/Box.h"
 
-#include "box/Connection.h"
-#include "cli/BoxRun.h"
+#include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "mask/MaskImage.h"
@@ -28,8 +27,8 @@ const char* const kHelp
        trivelctl [--tcp HOST[:PORT] | --usb] mask assign --window N --slot S|off
 
 upload  converts IN.bmp (1-bit or 8-bit) as the Digi Mapping page does, previews it on window N
-        (1-4) at the offset given (default 0,0) or centred, then with --slot stores it in slot S
-        (1-9 mono, 10 colour) and assigns the slot to the window
+        (1..4, as on the window buttons) at the offset given (default 0,0) or centred, then
+        with --slot stores it in slot S (1-9 mono, 10 colour) and assigns the slot to the window
 read    reads slot S back from the box and draws it into a PNG as 'mask decode' does
 delete  deletes slot S on the box
 assign  shows slot S (or no mask) on window N
@@ -251,7 +250,7 @@ bool IsMaskBoxCommand(const QStringList& args)
     return words.size() == 2 && words[0] == "mask" && kVerbs.contains(words[1]);
 }
 
-int RunMaskBoxCommand(const QStringList& args)
+int RunMaskBoxCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     Options o;
     if (const int code = Parse(args, o); code >= 0)
@@ -266,29 +265,26 @@ int RunMaskBoxCommand(const QStringList& args)
             return code;
     }
 
-    RealClock clock;
     cli::CliUi ui(false);
-    Box tool(clock, ui);
+    cli::BoxRun run(env, o.link, ui);
+    Box& tool = run.box();
     Session& s = tool.session;
-    Connection connection(s);
 
-    // The replies to the window selection go by before the first mask request.
+    // The window is selected first; the mask requests follow once its last reply is in.
     bool settling = true;
-    QElapsedTimer settle;
     Operation<void> chain;
     Progress progress(o.verb == Verb::Upload ? "mask upload" : "mask read");
     qsizetype memoSeen = 0;
     Operation<void> selection;
 
     const int exitCode = RunOnBox(
-        o.link, s, connection, ui,
+        run,
         [&] {
             memoSeen = ui.memo().size();
             if (!s.flag(Flag::UserMask))
                 return;
             if (o.window >= 0 && o.window < s.ChannelCount)
                 selection = s.settingsService().selectWindow(o.window);
-            settle.start();
         },
         [&] {
             for (; memoSeen < ui.memo().size(); ++memoSeen)
@@ -301,7 +297,7 @@ int RunMaskBoxCommand(const QStringList& args)
                 if (!s.connected())
                     return Fail(3, "the connection to the box was closed");
                 // The replies to the window selection go by before the first mask request.
-                if (!selection.finished() || settle.elapsed() < 200)
+                if (!selection.finished() || s.busy())
                     return -1;
                 settling = false;
                 chain = RunVerb(tool.masks, o, bmp);
@@ -313,7 +309,6 @@ int RunMaskBoxCommand(const QStringList& args)
     int code = exitCode;
     if (code == 0 && o.verb == Verb::Read)
         code = WriteSlotPicture(tool.masks.state(), o);
-    cli::Disconnect(s, connection);
     return code;
 }
 

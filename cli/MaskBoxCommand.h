@@ -1,6 +1,8 @@
 #pragma once
 // trivelctl mask upload/read/delete/assign: the Digi Mapping page's slot operations on a box.
 
+#include "cli/Bootstrap.h"
+
 #include <QStringList>
 
 namespace trivel {
@@ -9,6 +11,6 @@ namespace trivel {
 // operations.
 bool IsMaskBoxCommand(const QStringList& args);
 // Exit codes: 0 done, 1 refused or failed, 2 usage error, 3 link failure, 4 box rejected.
-int RunMaskBoxCommand(const QStringList& args);
+int RunMaskBoxCommand(const QStringList& args, const cli::BoxEnv& env);
 
 } // namespace trivel

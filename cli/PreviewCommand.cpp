@@ -1,7 +1,7 @@
 #include "cli/PreviewCommand.h"
 #include "box/Box.h"
 
-#include "cli/BoxRun.h"
+#include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "cli/FileCommand.h"
@@ -218,7 +218,7 @@ int PreviewFile(const PreviewArgs& o)
 
 } // namespace
 
-int RunPreviewCommand(const QStringList& args)
+int RunPreviewCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     if (!args.contains(QStringLiteral("preview")))
         return -1;
@@ -237,19 +237,12 @@ int RunPreviewCommand(const QStringList& args)
     if (!o.file.isEmpty())
         return PreviewFile(o);
 
-    RealClock clock;
     cli::CliUi ui(false);
-    Box tool(clock, ui);
-    Session& s = tool.session;
-    Connection connection(s);
-    const int connected
-        = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui,
-        cli::LinkChoice{o.link.tcp, o.link.host, o.link.port}, false);
-    if (connected != cli::Success)
+    cli::BoxRun run(env, o.link, ui);
+    Session& s = run.session();
+    if (const int connected = run.connect(cli::ConnectMode::Readback); connected != cli::Success)
         return connected;
-    const int code = WritePreviews(s, o, s.ChannelCount);
-    cli::Disconnect(s, connection);
-    return code;
+    return run.decide(WritePreviews(s, o, s.ChannelCount));
 }
 
 } // namespace trivel

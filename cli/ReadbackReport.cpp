@@ -97,7 +97,7 @@ QJsonObject ReadbackReport(const Session& s, const QString& memoLine)
     QJsonObject r = IdentifyReport(s, memoLine);
     r["PairedOutputs"] = s.flag(Flag::PairedOutputs);
     r["SessionFlags"] = qint64(s.SessionFlags);
-    r["CurrentWindow"] = s.CurrentWindow;
+    r["CurrentWindow"] = s.CurrentWindow + 1; // numbered as on the window buttons
     const QJsonObject caches = CacheReport(s);
     for (auto it = caches.begin(); it != caches.end(); ++it)
         r[it.key()] = it.value();

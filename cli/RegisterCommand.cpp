@@ -1,9 +1,6 @@
 #include "cli/RegisterCommand.h"
 
-#include "cli/BoxRun.h"
-#include "cli/CliLink.h"
-#include "cli/CliUi.h"
-#include "box/Box.h"
+#include "cli/Bootstrap.h"
 #include "registers/Registers.h"
 #include "session/Operations.h"
 #include "box/Connection.h"
@@ -24,9 +21,12 @@ const char* const kRegisterHelp
        trivelctl [--tcp HOST[:PORT] | --usb] reg write [--window N] ADDR VALUE
 
 read    read the 128 registers of bank B (hex, default 0) of the video chip of window N
-        (1-4, default 1) and print them as a 16 x 8 hex table (rows by high nibble), or JSON
-write   write VALUE (hex) to register ADDR (hex, 01-7F; 00 selects the bank) as the register
-        page does: a value that is no hex number or above FF is written as 00
+        and print them as a 16 x 8 hex table (rows by high nibble), or JSON
+write   write VALUE (hex, 00-FF) to register ADDR (hex, 01-7F; 00 selects the bank) as the
+        register page does
+
+Windows are numbered 1..4 as on the window buttons (default 1); one the box does not have is
+refused.
 
 Exit codes: 0 done, 2 usage error, 3 link failure (no box, link lost, no reply), 4 box rejected.
 )";
@@ -57,7 +57,7 @@ bool IsRegisterCommand(const QStringList& args)
     return false;
 }
 
-int RunRegisterCommand(const QStringList& args)
+int RunRegisterCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     CliLinkOptions link;
     bool json = false;
@@ -80,7 +80,9 @@ int RunRegisterCommand(const QStringList& args)
             bool ok = false;
             const unsigned v = i + 1 < args.size() ? args[i + 1].toUInt(&ok, a == "--bank" ? 16 : 10) : 0;
             if (!ok || (a == "--window" ? (v < 1 || v > 4) : v > 0xFF))
-                return Fail(2, "bad value for " + a);
+                return Fail(2,
+                    a == "--window" ? "--window takes 1..4, as on the window buttons"
+                                    : "--bank takes a hex byte, 00 to FF");
             if (a == "--window")
                 window = int(v);
             else
@@ -96,49 +98,44 @@ int RunRegisterCommand(const QStringList& args)
         return Fail(2, "give 'reg read' or 'reg write ADDR VALUE'; try 'trivelctl reg --help'");
     const bool write = words[1] == "write";
     int address = 0;
+    unsigned value = 0;
     if (write) {
         bool ok = false;
         address = int(words.value(2).toUInt(&ok, 16));
         if (words.size() != 4 || !ok || address >= kRegisterCount)
             return Fail(2, "reg write needs ADDR (hex, 00-7F) and VALUE (hex, 00-FF)");
         bool valueOk = false;
-        const unsigned value = words[3].toUInt(&valueOk, 16);
+        value = words[3].toUInt(&valueOk, 16);
         if (!valueOk || value > 0xFF)
             return Fail(2, "reg write: VALUE '" + words[3] + "' is not a hex byte; give 00 to FF, as in 'reg write 12 5A'");
     } else if (words.size() != 2) {
         return Fail(2, "unexpected argument " + words[2]);
     }
 
-    RealClock clock;
     cli::CliUi ui(false);
-    Box box(clock, ui);
-    Session& s = box.session;
-    Registers& registers = box.registers;
-    Connection connection(s);
-    bool sent = false;
-    const int exitCode = RunOnBox(
-        link, s, connection, ui,
-        [&] {
-            s.CurrentWindow = window - 1;
-            if (write) {
-                registers.selectCell(address % 16 + 1, address / 16 + 1);
-                registers.noteEnter();
-                registers.editCell(address % 16 + 1, address / 16 + 1, words[3]);
-            } else {
-                registers.grid().Cells[0] = Hex2(bank);
-                Launch(s, registers.readBank());
-            }
-            sent = true;
-        },
-        [&] {
-            if (!s.connected())
-                return 3;
-            return sent && !s.busy() ? 0 : -1;
-        });
+    cli::BoxRun run(env, link, ui);
+    Session& s = run.session();
+    Registers& registers = run.box().registers;
+    int exitCode = run.connect(cli::ConnectMode::Readback);
+    if (exitCode == cli::Success && window > s.ChannelCount)
+        exitCode = Fail(cli::Usage,
+            QStringLiteral("--window %1: the box has windows 1..%2").arg(window).arg(s.ChannelCount));
+    if (exitCode == cli::Success) {
+        s.CurrentWindow = window - 1;
+        if (write) {
+            // What an edit of the selected cell sends, awaited to the box's echo.
+            registers.selectCell(address % 16 + 1, address / 16 + 1);
+            exitCode = run.await(registers.write(address, int(value)));
+        } else {
+            registers.grid().Cells[0] = Hex2(bank);
+            exitCode = run.await(registers.readBank());
+        }
+        run.decide(exitCode);
+    }
     if (exitCode == 0) {
         if (write) {
             std::printf("window %d register %s = %s\n", window, qPrintable(Hex2(unsigned(address))),
-                qPrintable(registers.grid().Cells[std::size_t(address)]));
+                qPrintable(Hex2(value)));
         } else if (json) {
             QJsonArray values;
             for (const QString& c : registers.grid().Cells)
@@ -158,7 +155,6 @@ int RunRegisterCommand(const QStringList& args)
             }
         }
     }
-    cli::Disconnect(s, connection);
     return exitCode;
 }
 

@@ -1,8 +1,7 @@
 #include "cli/SettingsCommand.h"
 #include "box/Box.h"
 
-#include "box/Connection.h"
-#include "cli/BoxRun.h"
+#include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "link/Clock.h"
@@ -161,11 +160,9 @@ int ParseAssignments(const QStringList& operands, std::vector<Assignment>& out)
 }
 
 // Runs an operation to its end; the exit code of its outcome.
-int Await(QCoreApplication& app, const Operation<void>& op)
+int Await(BoxRun& run, const Operation<void>& op)
 {
-    op.onFinished([&app] { app.exit(0); });
-    if (!op.finished())
-        app.exec();
+    run.await(op);
     if (op.succeeded())
         return Success;
     const Failure f = op.failure().value_or(Failure{});
@@ -180,15 +177,17 @@ int Await(QCoreApplication& app, const Operation<void>& op)
     }
 }
 
-// Connects and runs the whole read-back; the exit code when it failed.
-std::optional<int> ConnectAndRead(
-    QCoreApplication& app, Session& s, Connection& connection, CliUi& ui, const Options& o)
+// Settings the window-settings block carries, written by a plain setting frame: for them the
+// identify-only connect and one block read give the caches the frames are made from, as the
+// whole read-back would, in a fraction of its time.
+bool FromWindowBlock(const SettingBinding& b)
 {
-    const int code = cli::ConnectAndRead(
-        app, s, connection, ui, LinkChoice{o.link.tcp, o.link.host, o.link.port}, false);
-    if (code != Success)
-        return code;
-    return std::nullopt;
+    const std::string_view m = b.mnemonic;
+    if (m == "INP" || m == "OPM" || m == "CLR" || m == "ORI")
+        return false;
+    bool found = false;
+    WindowSettingsRecord().forEachField([&](const char* name, const auto&) { found = found || m == name; });
+    return found;
 }
 
 // Reads the window settings again the way the status poll does, without refreshing the pages:
@@ -199,14 +198,12 @@ Operation<void> ReadWindowBlock(Session& s)
     DecodeWindowBlock(s, co_await s.exchange.send(Request(Cmd::ReadWindowSettings, Clear::All)));
 }
 
-bool RereadWindowSettings(QCoreApplication& app, Session& s)
+int RereadWindowSettings(BoxRun& run)
 {
+    Session& s = run.session();
     s.setFlag(Flag::InputSetChanged, false);
-    const Operation<void> read = ReadWindowBlock(s);
-    read.onFinished([&app] { app.exit(0); });
-    if (!read.finished())
-        app.exec();
-    return read.succeeded() && s.connected();
+    const int code = run.await(ReadWindowBlock(s));
+    return code == Success && !s.connected() ? LinkFailure : code;
 }
 
 int Get(Box& tool, const Options& o)
@@ -238,9 +235,10 @@ int Get(Box& tool, const Options& o)
     return Success;
 }
 
-int Set(QCoreApplication& app, Box& tool, const Options& o, const std::vector<Assignment>& assignments)
+int Set(BoxRun& run, const Options& o, const std::vector<Assignment>& assignments)
 {
-    Session& s = tool.session;
+    Session& s = run.session();
+    Box& tool = run.box();
     if (o.window >= s.ChannelCount)
         return Fail(Usage, QStringLiteral("the box has %1 windows").arg(s.ChannelCount));
     const int w = o.window >= 0 ? o.window : s.CurrentWindow & 3;
@@ -256,12 +254,13 @@ int Set(QCoreApplication& app, Box& tool, const Options& o, const std::vector<As
                     .arg(a.text)
                     .arg(a.position)
                     .arg(zoom));
-        if (const int code = Await(app, tool.settings.apply(id, w, a.position)); code != Success)
+        if (const int code = Await(run, tool.settings.apply(id, w, a.position)); code != Success)
             return code;
         if (!s.connected())
             return Fail(LinkFailure, "the link closed");
     }
-    return Success;
+    // The box acknowledges each setting: success only once every reply is in.
+    return run.waitUntil([&s] { return s.busy() ? -1 : int(s.connected() ? Success : LinkFailure); });
 }
 
 } // namespace
@@ -313,7 +312,7 @@ QString SettingsListText(bool json)
     return json ? QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)) : text;
 }
 
-int RunSettingsCommand(const QStringList& args)
+int RunSettingsCommand(const QStringList& args, const BoxEnv& env)
 {
     const QString word = CommandWord(args);
     if (word == QLatin1String("settings")) {
@@ -337,25 +336,28 @@ int RunSettingsCommand(const QStringList& args)
     if (!o.link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
-    auto* app = QCoreApplication::instance();
-    RealClock clock;
-    CliUi ui(o.link.yes);
-    Box tool(clock, ui);
-    Session& s = tool.session;
-    Connection connection(s);
-    if (const std::optional<int> failed = ConnectAndRead(*app, s, connection, ui, o)) {
-        Disconnect(s, connection);
-        return *failed;
+    // A command that only touches the window-settings block skips the rest of the read-back.
+    bool blockOnly = true;
+    if (o.command == "set") {
+        for (const Assignment& a : assignments)
+            blockOnly = blockOnly && FromWindowBlock(*a.row);
+    } else {
+        for (const QString& name : o.operands) {
+            const SettingBinding* b = FindBinding(name.toUpper().toStdString());
+            blockOnly = blockOnly && b && FromWindowBlock(*b);
+        }
+        blockOnly = blockOnly && !o.operands.isEmpty();
     }
-    int code = Success;
-    if (o.command == "set")
-        code = Set(*app, tool, o, assignments);
-    else if (!RereadWindowSettings(*app, s))
-        code = Fail(LinkFailure, "no reply to the window-settings request");
-    else
-        code = Get(tool, o);
-    Disconnect(s, connection);
-    return code;
+    CliUi ui(o.link.yes);
+    BoxRun run(env, o.link, ui);
+    int code = run.connect(blockOnly ? ConnectMode::WindowSettings : ConnectMode::Readback);
+    if (code == Success && (o.command == "get" || blockOnly))
+        code = RereadWindowSettings(run);
+    if (code == LinkFailure)
+        std::fprintf(stderr, "trivelctl: no reply to the window-settings request\n");
+    if (code == Success)
+        code = o.command == "set" ? Set(run, o, assignments) : Get(run.box(), o);
+    return run.decide(code);
 }
 
 } // namespace trivel::cli

@@ -4,6 +4,8 @@
 //   trivelctl [link] get [--window N] [--json] [NAME ...]
 //   trivelctl settings list [--json]
 
+#include "cli/Bootstrap.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +13,7 @@ namespace trivel::cli {
 
 // Runs the command when `args` (without the program name) is one of the settings commands and
 // returns its exit code; -1 when it is not one of them.
-int RunSettingsCommand(const QStringList& args);
+int RunSettingsCommand(const QStringList& args, const BoxEnv& env);
 
 // The value a page shows for a control position, and back (-1 .. for none that fits).
 int ShownValue(const char* mnemonic, int position);

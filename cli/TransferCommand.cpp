@@ -1,9 +1,7 @@
 #include "cli/TransferCommand.h"
 #include "box/Box.h"
 
-#include "cli/BoxRun.h"
-#include "cli/CliLink.h"
-#include "cli/CliUi.h"
+#include "cli/Bootstrap.h"
 #include "files/SettingFileActions.h"
 #include "box/BoxCommands.h"
 #include "box/Connection.h"
@@ -227,7 +225,7 @@ int ParseTransferArgs(const QStringList& args, TransferArgs& o)
 
 } // namespace
 
-int RunTransferCommand(const QStringList& args)
+int RunTransferCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     TransferArgs o;
     if (const int done = ParseTransferArgs(args, o); done >= 0)
@@ -238,60 +236,50 @@ int RunTransferCommand(const QStringList& args)
     const QString& path = o.path;
     const bool wholeBox = o.wholeBox;
 
-    RealClock clock;
     Session* session = nullptr;
     TransferUi ui(session);
-    Box tool(clock, ui);
-    Session& s = tool.session;
+    cli::BoxRun run(env, link, ui);
+    Session& s = run.session();
     session = &s;
     s.transfer.WaitPercent = o.waitPercent;
-    Connection connection(s);
     SettingFileOutcome outcome;
     bool ran = false;
-    // A save waits for one status poll, as the Save button comes long after the window's first:
-    // the file records the input sizes its overscans belong to.
-    bool polling = false;
-    QElapsedTimer pollClock;
-    auto save = [&] {
-        polling = false;
-        ran = true;
-        if (s.LastInputMask == kSignalMaskUnknown)
-            std::fprintf(stderr,
-                "trivelctl: the box did not report its input signals; the file keeps "
-                "the input sizes it would have had without them\n");
-        s.CurrentWindow = window - 1;
-        outcome = SaveSettingFile(s, path, wholeBox);
-    };
-    const int exitCode = RunOnBox(
-        link, s, connection, ui,
-        [&] {
+    int exitCode = run.connect(cli::ConnectMode::Readback);
+    if (exitCode == cli::Success && !load) {
+        // One status poll first, as the Save button comes long after the window's first: the file
+        // records the input sizes its overscans belong to. A box that stops answering here
+        // leaves no file (and an older one of the name as it was).
+        StatusPollTick(s);
+        if (s.statusPoll.valid() && !s.statusPoll.finished())
+            exitCode = run.await(s.statusPoll);
+        if (exitCode == cli::Success && !s.connected())
+            exitCode = cli::LinkFailure;
+        if (exitCode == cli::Success) {
             ran = true;
-            if (!load) {
-                // The poll re-reads the settings of the box's own current window: the window
-                // to save is chosen after it.
-                polling = true;
-                pollClock.start();
-                StatusPollTick(s);
-                return;
-            }
-            // As the button does: the load, then with the box connected the transfer.
+            if (s.LastInputMask == kSignalMaskUnknown)
+                std::fprintf(stderr,
+                    "trivelctl: the box did not report its input signals; the file keeps "
+                    "the input sizes it would have had without them\n");
             s.CurrentWindow = window - 1;
-            ui.started = true;
-            outcome = TntButton2Click(s, path);
-        },
-        [&] {
-            if (!s.connected())
-                return 3;
-            if (polling) {
-                if (s.busy() && !pollClock.hasExpired(kPollWaitMs))
-                    return -1;
-                save();
-                return outcome.ok ? 0 : 1;
-            }
-            if (ran && !outcome.ok)
-                return 1;
-            return ran && !s.busy() ? 0 : -1;
+            outcome = SaveSettingFile(s, path, wholeBox);
+            exitCode = outcome.ok ? cli::Success : cli::Failed;
+        }
+    } else if (exitCode == cli::Success) {
+        // As the button does: the load, then with the box connected the transfer. A whole-box
+        // transfer ends with a fresh read-back, which selects window 1 as the window does.
+        s.CurrentWindow = window - 1;
+        ui.started = true;
+        ran = true;
+        outcome = TntButton2Click(s, path);
+        exitCode = !outcome.ok ? cli::Failed : run.waitUntil([&] {
+            if (s.busy() || (wholeBox && s.readback.valid() && !s.readback.finished()))
+                return -1;
+            if (wholeBox && s.readback.valid() && s.readback.failure())
+                return cli::ExitCodeOf(*s.readback.failure());
+            return int(s.connected() ? cli::Success : cli::LinkFailure);
         });
+    }
+    run.decide(exitCode);
     ui.finish();
     // A refused load has said why through its message.
     if (ran && !outcome.ok && !load && !outcome.message.isEmpty())
@@ -302,7 +290,6 @@ int RunTransferCommand(const QStringList& args)
                                 : WindowsText("single-window file into", window, window)));
     else if (exitCode == 0)
         std::printf("saved %s: %s\n", qPrintable(path), qPrintable(outcome.contents));
-    cli::Disconnect(s, connection);
     return exitCode;
 }
 

@@ -162,7 +162,7 @@ int Push(const Run& r)
         r.err << "trivelctl: the box answered a table chunk wrongly (" << line << ")\n";
         return WarpRefused;
     }
-    r.out << "Window: " << r.job.window << "\nFrame: " << int(m.frameWidth) << "x" << int(m.frameHeight)
+    r.out << "Window: " << r.job.window + 1 << "\nFrame: " << int(m.frameWidth) << "x" << int(m.frameHeight)
           << "\nPattern: " << r.job.pattern << "\nTables: sent\n";
     return WarpDone;
 }
@@ -183,7 +183,7 @@ int Mode(const Run& r)
     const WarpModel& m = warp.model(r.job.window);
     if (m.ControlPattern != mode)
         return WarpRefused;
-    r.out << "Window: " << r.job.window << "\nControlPattern: " << int(m.ControlPattern) << "\n";
+    r.out << "Window: " << r.job.window + 1 << "\nControlPattern: " << int(m.ControlPattern) << "\n";
     return WarpDone;
 }
 
@@ -220,7 +220,7 @@ int Nudge(const Run& r)
         if (const int code = r.runner.finish(op); code >= 0)
             return code;
     }
-    r.out << "Window: " << job.window << "\nPoint: " << job.column << "," << job.row
+    r.out << "Window: " << job.window + 1 << "\nPoint: " << job.column << "," << job.row
           << "\nOffset: " << s.ui.caption(ctl::WPLRVal) << "," << s.ui.caption(ctl::WPUDVal) << "\n";
     return WarpDone;
 }
@@ -244,7 +244,7 @@ int LoadMap(const Run& r)
     const WarpModel& m = warp.model(r.job.window);
     if (m.ControlPattern != WarpMode::Points)
         return WarpRefused;
-    r.out << "Window: " << r.job.window << "\nControlPattern: " << int(m.ControlPattern) << "\n";
+    r.out << "Window: " << r.job.window + 1 << "\nControlPattern: " << int(m.ControlPattern) << "\n";
     return WarpDone;
 }
 
@@ -253,7 +253,7 @@ int SaveMap(const Run& r)
     Warp& warp = r.box.warp;
     if (const int code = r.runner.finish(warp.saveUserMap(r.job.slot)); code >= 0)
         return code;
-    r.out << "Window: " << r.job.window
+    r.out << "Window: " << r.job.window + 1
           << "\nControlPattern: " << int(warp.model(r.job.window).ControlPattern) << "\n";
     return WarpDone;
 }
@@ -268,7 +268,7 @@ int Reset(const Run& r)
     }
     if (const int code = r.runner.finish(op); code >= 0)
         return code;
-    r.out << "Window: " << r.job.window << "\nReset: done\n";
+    r.out << "Window: " << r.job.window + 1 << "\nReset: done\n";
     return WarpDone;
 }
 
@@ -281,7 +281,7 @@ int RunWarpJob(Box& box, const WarpJob& job, const WarpRunUntil& runUntil, QText
     if (s.TmrStatus)
         s.TmrStatus->setEnabled(false);
     if (job.window < 0 || job.window >= s.ChannelCount) {
-        err << "trivelctl: the box has " << s.ChannelCount << " windows\n";
+        err << "trivelctl: the box has windows 1.." << s.ChannelCount << "\n";
         return WarpRefused;
     }
     Runner runner(s, runUntil, err);

@@ -1,8 +1,7 @@
 #include "cli/WarpCommand.h"
 #include "box/Box.h"
 
-#include "box/Connection.h"
-#include "cli/BoxRun.h"
+#include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "cli/WarpBoxRun.h"
@@ -16,7 +15,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QTimer>
@@ -54,6 +52,8 @@ Commands (on the same chains as the Warp Adjust page; the box's tables are read 
                                      y-chunks, apply); progress on stderr. See
                                      'trivelctl warp table --help' and docs/warp-table.md
 
+Windows are numbered 1..4, as on the window buttons: --window 1 is the first window.
+
 Exit codes: 0 done, 1 refused (nothing to move, reset not confirmed, a grid the splines cannot
 pass, an unreadable or invalid grid file, a transfer the box answered wrongly), 2 usage error,
 3 link failure, 4 box rejected.
@@ -62,7 +62,7 @@ pass, an unreadable or invalid grid file, a transfer the box answered wrongly), 
 struct WarpArgs {
     CliLinkOptions link;
     QString command;
-    int window = -1;
+    int window = -1; // 0-based here; numbered 1..4 on the command line and in the output
     QString mode;
     bool havePoint = false;
     int column = 0;
@@ -149,8 +149,9 @@ int Parse(const QStringList& args, int at, WarpArgs& o)
         } else if (a == "--yes") {
             o.link.yes = true;
         } else if (a == "--window") {
-            if (!ToInt(value, o.window) || o.window < 0 || o.window > 3)
-                return UsageError("--window wants 0..3");
+            if (!ToInt(value, o.window) || o.window < 1 || o.window > 4)
+                return UsageError("--window takes 1..4, as on the window buttons (1 is the first)");
+            o.window -= 1;
         } else if (a == "--point") {
             const QStringList cr = value.split(',');
             if (cr.size() != 2 || !ToInt(cr[0], o.column) || !ToInt(cr[1], o.row))
@@ -224,25 +225,9 @@ WarpJob JobOf(const WarpArgs& o)
     return job;
 }
 
-// The real event loop until `done` says so; a run no reply settles ends after a while.
-void RunEventLoop(const std::function<bool()>& done)
-{
-    QEventLoop loop;
-    QTimer watch;
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > 2 * kReplyAllowanceMs)
-            loop.quit();
-    });
-    watch.start(5);
-    if (!done())
-        loop.exec();
-}
-
 } // namespace
 
-int RunWarpBoxCommand(const QStringList& args)
+int RunWarpBoxCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     const int at = int(args.indexOf(QStringLiteral("warp")));
     if (at < 0 || at + 1 >= args.size())
@@ -257,22 +242,19 @@ int RunWarpBoxCommand(const QStringList& args)
     if (!o.link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
 
-    RealClock clock;
     cli::CliUi ui(o.link.yes);
-    Box tool(clock, ui);
-    Session& s = tool.session;
-    Connection connection(s);
-    const int connected = cli::ConnectAndRead(*QCoreApplication::instance(), s, connection, ui,
-        cli::LinkChoice{o.link.tcp, o.link.host, o.link.port}, false);
-    if (connected != cli::Success)
+    cli::BoxRun boxRun(env, o.link, ui);
+    if (const int connected = boxRun.connect(cli::ConnectMode::Readback); connected != cli::Success)
         return connected;
     ui.quiet = false;
 
+    // Each reply or time-out wakes the wait, which asks the job whether it has settled.
+    const WarpRunUntil runUntil = [&boxRun](const std::function<bool()>& decided) {
+        boxRun.waitUntil([&decided] { return decided() ? 0 : -1; }, 2 * kReplyAllowanceMs);
+    };
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const int code = RunWarpJob(tool, JobOf(o), RunEventLoop, out, err);
-    cli::Disconnect(s, connection);
-    return code;
+    return boxRun.decide(RunWarpJob(boxRun.box(), JobOf(o), runUntil, out, err));
 }
 
 } // namespace trivel

@@ -75,6 +75,13 @@ bool Link::openUsb(QString* why)
 
 bool Link::openTcp(const QString& host, quint16 port, int waitMs, QString* why)
 {
+    if (m_tcpOpener) {
+        std::unique_ptr<Transport> t = m_tcpOpener(host, port, why);
+        if (!t)
+            return false;
+        attach(std::move(t));
+        return true;
+    }
     auto tcp = std::make_unique<TcpTransport>();
     if (!tcp->open(host, port, waitMs, why)) {
         qCWarning(lcLink) << "TCP connect to" << host << port << "failed:" << (why ? *why : QString());

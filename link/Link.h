@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,11 @@ public:
     // Opens a link; on failure returns false with a short reason in *why.
     bool openUsb(QString* why = nullptr);
     bool openTcp(const QString& host, quint16 port, int waitMs, QString* why = nullptr);
+    // Puts another transport behind the TCP choice (an in-process box for trivelctl's tests);
+    // it returns null with a reason when the connect fails.
+    using TcpOpener
+        = std::function<std::unique_ptr<Transport>(const QString& host, quint16 port, QString* why)>;
+    void setTcpOpener(TcpOpener opener) { m_tcpOpener = std::move(opener); }
     // How long a send may take before the link counts as lost (Transport::sendFrame).
     void setSendTimeoutMs(int ms);
     // Replies go to the sink from now on.
@@ -76,6 +82,7 @@ private:
     std::unique_ptr<ClockTimer> m_devicePoll;
     std::vector<std::string> m_lastDevices;
     int m_sendTimeoutMs = kSendTimeoutMs;
+    TcpOpener m_tcpOpener;
 };
 
 } // namespace trivel

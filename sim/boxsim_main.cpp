@@ -83,6 +83,8 @@ int main(int argc, char** argv)
         "A simulated video processor box on TCP. It answers every request frame of the Trivel tool with "
         "one 512-byte reply, keeps settings, warp tables, masks, maps, profiles and registers, and "
         "prints \"listening on HOST:PORT\" once it accepts connections.\n"
+        "One client at a time, as a real box: a new connection replaces the connected one (run one "
+        "trivel-boxsim per box, e.g. one per line of a backup hosts file).\n"
         "Numbers may be given in decimal or as 0x.. hex."));
     p.addHelpOption();
     p.addVersionOption();

@@ -170,7 +170,7 @@ TEST(Trivelctl, UsageErrorsAndHelp)
 // Every command takes its link options from one parser: the same refusals in the same words.
 TEST(Trivelctl, EveryCommandRefusesABadLinkOptionAlike)
 {
-    const QStringList commands[] = {{"identify"}, {"get", "BRI"}, {"warp", "mode", "--window", "0", "9x5"},
+    const QStringList commands[] = {{"identify"}, {"get", "BRI"}, {"warp", "mode", "--window", "1", "9x5"},
         {"firmware", "none.bin"}, {"reg", "read"}};
     const struct {
         QStringList link;

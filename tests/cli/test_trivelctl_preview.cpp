@@ -52,9 +52,9 @@ TEST(TrivelctlPreview, ABlendAndAWarpSetOnTheBoxShowInThePicture)
     ASSERT_FALSE(sim.address.isEmpty());
     CliRun r = Trivelctl({"--tcp", sim.address, "set", "--window", "1", "LEB=300"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    r = Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "0", "3x3"});
+    r = Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "1", "3x3"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    r = Trivelctl({"--tcp", sim.address, "warp", "nudge", "--window", "0", "--point", "4,2", "--dx", "60"});
+    r = Trivelctl({"--tcp", sim.address, "warp", "nudge", "--window", "1", "--point", "4,2", "--dx", "60"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
 
     QTemporaryDir dir;

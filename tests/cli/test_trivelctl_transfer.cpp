@@ -22,8 +22,9 @@ const QStringList kFast{"--test-wait-percent", "0"};
 
 QJsonObject Readback(const BoxSim& sim)
 {
-    // The box's selected window is no setting a file carries: read both boxes with window 1.
-    EXPECT_EQ(Trivelctl({"--tcp", sim.address, "get", "--window", "1", "BRI"}).exitCode, 0);
+    // The box's selected window is no setting a file carries: read both boxes with window 1
+    // (a whole read-back leaves window 1 selected on the box).
+    EXPECT_EQ(Trivelctl({"--tcp", sim.address, "readback"}).exitCode, 0);
     const CliRun r = Trivelctl({"--tcp", sim.address, "readback", "--json"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     return QJsonDocument::fromJson(r.out.toUtf8()).object();
@@ -35,8 +36,8 @@ void Change(const BoxSim& sim)
     for (const QStringList& args : {QStringList{"set", "BRI=61", "XHA=70", "OLE=-120", "LEB=200", "PIO=1"},
              QStringList{"set", "--window", "2", "HZM=3", "HPN=2", "CON=33", "DCM=1"},
              QStringList{"set", "--window", "4", "RGN=80", "EFR=-40", "PLO=-20"},
-             QStringList{"warp", "mode", "--window", "3", "9x5"},
-             QStringList{"warp", "nudge", "--window", "3", "--point", "4,2", "--dx", "24", "--dy", "-16"}}) {
+             QStringList{"warp", "mode", "--window", "4", "9x5"},
+             QStringList{"warp", "nudge", "--window", "4", "--point", "4,2", "--dx", "24", "--dy", "-16"}}) {
         const CliRun r = Trivelctl(QStringList{"--tcp", sim.address} + args);
         ASSERT_EQ(r.exitCode, 0) << args.join(' ').toStdString() << r.err.toStdString();
     }

@@ -65,7 +65,7 @@ TEST(TrivelctlWarp, PushedTablesEqualWarpTableByteForByte)
         BoxSim sim(c.box + QStringList{"--save-tables", dir.path()});
         ASSERT_FALSE(sim.address.isEmpty());
         const CliRun r = Trivelctl(QStringList{"--tcp", sim.address, "warp", "push", "--window",
-                                       QString::number(c.window), "--grid", grid}
+                                       QString::number(c.window + 1), "--grid", grid}
             + c.pattern);
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("88/88 chunks, applied")) << r.err.toStdString();
@@ -114,7 +114,7 @@ TEST(TrivelctlWarp, PushRefusals)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
-        const CliRun r = Trivelctl({"--tcp", c.address, "warp", "push", "--window", "0", "--grid", c.grid});
+        const CliRun r = Trivelctl({"--tcp", c.address, "warp", "push", "--window", "1", "--grid", c.grid});
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
@@ -125,12 +125,12 @@ TEST(TrivelctlWarp, ModeNudgeAndResetReachTheBox)
 {
     BoxSim sim;
     ASSERT_FALSE(sim.address.isEmpty());
-    CliRun r = Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "1", "5x3"});
+    CliRun r = Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "2", "5x3"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("ControlPattern: 3"));
 
     r = Trivelctl(
-        {"--tcp", sim.address, "warp", "nudge", "--window=1", "--point", "2,4", "--dx", "12", "--dy", "-4"});
+        {"--tcp", sim.address, "warp", "nudge", "--window=2", "--point", "2,4", "--dx", "12", "--dy", "-4"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("Offset: 12,-4")) << r.out.toStdString();
     QJsonObject o = Readback(sim.address);
@@ -139,15 +139,15 @@ TEST(TrivelctlWarp, ModeNudgeAndResetReachTheBox)
     EXPECT_EQ(ControlOffset(o, 0, 4 * 9 + 2), (QJsonArray{0, 0}));
 
     // Column 1 is not a point of 5x3.
-    r = Trivelctl({"--tcp", sim.address, "warp", "nudge", "--window", "1", "--point", "1,0", "--dx", "5"});
+    r = Trivelctl({"--tcp", sim.address, "warp", "nudge", "--window", "2", "--point", "1,0", "--dx", "5"});
     EXPECT_EQ(r.exitCode, 1);
 
     // The reset asks first.
-    r = Trivelctl({"--tcp", sim.address, "warp", "reset", "--window", "1"});
+    r = Trivelctl({"--tcp", sim.address, "warp", "reset", "--window", "2"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("Do you want to reset warp? [no]"));
     EXPECT_EQ(ControlOffset(Readback(sim.address), 1, 4 * 9 + 2), (QJsonArray{12, -4}));
-    r = Trivelctl({"--tcp", sim.address, "--yes", "warp", "reset", "--window", "1"});
+    r = Trivelctl({"--tcp", sim.address, "--yes", "warp", "reset", "--window", "2"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(ControlOffset(Readback(sim.address), 1, 4 * 9 + 2), (QJsonArray{0, 0}));
 }
@@ -156,21 +156,21 @@ TEST(TrivelctlWarp, AMapSavedInOneRunLoadsInTheNext)
 {
     BoxSim sim;
     ASSERT_FALSE(sim.address.isEmpty());
-    ASSERT_EQ(Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "0", "17x17"}).exitCode, 0);
+    ASSERT_EQ(Trivelctl({"--tcp", sim.address, "warp", "mode", "--window", "1", "17x17"}).exitCode, 0);
     ASSERT_EQ(
-        Trivelctl({"--tcp", sim.address, "warp", "nudge", "--window", "0", "--point", "16,16", "--dy", "-30"})
+        Trivelctl({"--tcp", sim.address, "warp", "nudge", "--window", "1", "--point", "16,16", "--dy", "-30"})
             .exitCode,
         0);
-    CliRun r = Trivelctl({"--tcp", sim.address, "warp", "save-map", "--window", "0", "10"});
+    CliRun r = Trivelctl({"--tcp", sim.address, "warp", "save-map", "--window", "1", "10"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("User Warp saved!!"));
     EXPECT_TRUE(r.out.contains("ControlPattern: 15"));
 
-    r = Trivelctl({"--tcp", sim.address, "warp", "load-map", "--window", "0", "10"});
+    r = Trivelctl({"--tcp", sim.address, "warp", "load-map", "--window", "1", "10"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("ControlPattern: 100"));
 
-    r = Trivelctl({"--tcp", sim.address, "warp", "load-map", "--window", "0", "3"});
+    r = Trivelctl({"--tcp", sim.address, "warp", "load-map", "--window", "1", "3"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("No 17x17 warp information!!"));
 }
@@ -179,16 +179,17 @@ TEST(TrivelctlWarp, UsageErrors)
 {
     const QStringList cases[] = {
         {"--tcp", "127.0.0.1:1", "warp", "mode", "9x5"}, // no window
-        {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "4", "9x5"},
-        {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "0", "4x4"},
-        {"--tcp", "127.0.0.1:1", "warp", "nudge", "--window", "0", "--dx", "3"}, // no point
-        {"--tcp", "127.0.0.1:1", "warp", "nudge", "--window", "0", "--point", "3"},
-        {"--tcp", "127.0.0.1:1", "warp", "save-map", "--window", "0", "11"},
-        {"--tcp", "127.0.0.1:1", "warp", "load-map", "--window", "0"},
-        {"--tcp", "127.0.0.1:1", "warp", "push", "--window", "0"}, // no grid
-        {"--tcp", "127.0.0.1:1", "warp", "push", "--window", "0", "--grid", "g.json", "--pattern", "7"},
-        {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "0", "--pattern", "1", "9x5"},
-        {"--tcp", "warp", "mode", "--window", "0", "9x5"}, // the command word is no address
+        {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "5", "9x5"},
+        {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "0", "9x5"},
+        {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "1", "4x4"},
+        {"--tcp", "127.0.0.1:1", "warp", "nudge", "--window", "1", "--dx", "3"}, // no point
+        {"--tcp", "127.0.0.1:1", "warp", "nudge", "--window", "1", "--point", "3"},
+        {"--tcp", "127.0.0.1:1", "warp", "save-map", "--window", "1", "11"},
+        {"--tcp", "127.0.0.1:1", "warp", "load-map", "--window", "1"},
+        {"--tcp", "127.0.0.1:1", "warp", "push", "--window", "1"}, // no grid
+        {"--tcp", "127.0.0.1:1", "warp", "push", "--window", "1", "--grid", "g.json", "--pattern", "7"},
+        {"--tcp", "127.0.0.1:1", "warp", "mode", "--window", "1", "--pattern", "1", "9x5"},
+        {"--tcp", "warp", "mode", "--window", "1", "9x5"}, // the command word is no address
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());

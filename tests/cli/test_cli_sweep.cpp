@@ -1,0 +1,418 @@
+// Every command that talks to a box, against a box that goes silent, hangs up or answers with a
+// wrong code after each of the replies the command needs in turn: no run may exit 0 when the box
+// did not answer, and none may hang. In-process on the virtual clock, so silence costs nothing.
+
+#include "RunTrivelctl.h"
+#include "cli/Commands.h"
+#include "cli/FleetCommand.h"
+#include "protocol/Frame.h"
+#include "sim/BoxModel.h"
+#include "support/FakeBoxTransport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <set>
+
+namespace {
+
+using namespace trivel;
+
+enum class Fault { None, Silent, Close, WrongCode };
+
+const char* FaultName(Fault f)
+{
+    switch (f) {
+    case Fault::None:
+        return "none";
+    case Fault::Silent:
+        return "silent";
+    case Fault::Close:
+        return "close";
+    case Fault::WrongCode:
+        return "wrong-code";
+    }
+    return "?";
+}
+
+// The box behind the link a run opens: after `after` replies it stops answering, hangs up, or
+// sends its next reply with a code no request has.
+class FaultyBox : public test::FakeBoxTransport {
+public:
+    FaultyBox(sim::BoxModel& model, Fault fault, int after, int& replies, std::vector<std::string>& logOut)
+        : FakeBoxTransport(model)
+        , m_fault(fault)
+        , m_after(after)
+        , m_replies(replies)
+        , m_logOut(logOut)
+    {
+        tamper = [this](std::vector<std::uint8_t>& r) {
+            if (m_fault == Fault::WrongCode && m_replies == m_after && r.size() >= 8)
+                FrameView(r.data(), r.size()).setCode(0xFFFF);
+            ++m_replies;
+        };
+    }
+
+    // The link owns its transport and ends it with the run.
+    ~FaultyBox() override { m_logOut = log; }
+
+    void sendFrame(const FrameBuffer& request) override
+    {
+        if ((m_fault == Fault::Silent || m_fault == Fault::Close) && m_replies >= m_after) {
+            silent = true;
+            if (m_fault == Fault::Close && !m_closed) {
+                m_closed = true;
+                QMetaObject::invokeMethod(
+                    this, [this] { emit linkLost(QStringLiteral("closed by the box")); },
+                    Qt::QueuedConnection);
+            }
+        }
+        FakeBoxTransport::sendFrame(request);
+    }
+
+private:
+    Fault m_fault;
+    int m_after;
+    int& m_replies;
+    std::vector<std::string>& m_logOut;
+    bool m_closed = false;
+};
+
+struct Outcome {
+    int exitCode = -1;
+    int repliesBeforeDecision = -1; // the replies the command's result rests on
+    bool hung = false;
+    std::vector<std::string> log; // every request of the run, disconnect included
+};
+
+Outcome RunOn(sim::BoxModel& model, const QStringList& args, Fault fault = Fault::None, int after = 0)
+{
+    VirtualClock clock;
+    Outcome o;
+    int replies = 0;
+    cli::BoxEnv env;
+    env.clock = &clock;
+    env.opener = [&](const QString&, quint16, QString*) {
+        auto box = std::make_unique<FaultyBox>(model, fault, after, replies, o.log);
+        box->useClock(&clock);
+        return std::unique_ptr<Transport>(std::move(box));
+    };
+    // The replies a disconnect's neutral state gets are no part of the command's work.
+    int atClosing = -1;
+    env.closing = [&] {
+        if (atClosing < 0)
+            atClosing = replies;
+    };
+    env.decided
+        = [&](int) { o.repliesBeforeDecision = atClosing >= 0 ? std::min(atClosing, replies) : replies; };
+    env.hung = [&] { o.hung = true; };
+    o.exitCode = cli::RunCommandLine(QStringList{"--tcp", "box"} + args, env);
+    return o;
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+}
+
+struct Case {
+    const char* name;
+    QStringList args;
+    // Runs on the fresh box first, without faults (a mask to read, a map to load).
+    QStringList setup = {};
+    // The exit code of a box that answered with a wrong code, where the command's own area
+    // chose it (warp push: 1, "a transfer the box answered wrongly"); 0: 3 or 4 as everywhere.
+    int wrongCodeExit = 0;
+};
+
+class CommandSweep : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QFile grid(path("grid.json"));
+        ASSERT_TRUE(grid.open(QIODevice::WriteOnly));
+        grid.write(R"({"pattern": 1, "points": [{"column": 4, "row": 4, "dx": 50, "dy": 0}]})");
+        grid.close();
+        // A small image: the short download procedure.
+        QFile image(path("image.BIN"));
+        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+        QByteArray bytes(4096, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char(i * 7 + 3);
+        image.write(bytes);
+        image.close();
+        sim::BoxModel source;
+        ASSERT_EQ(RunOn(source, {"save", path("whole.WBF")}).exitCode, 0);
+        ASSERT_EQ(RunOn(source, {"save", "--window", "2", path("one.SBF")}).exitCode, 0);
+    }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(CommandSweep, NoFalseSuccessAndNoHangWhereverTheBoxFails)
+{
+    const QString bmp = QStringLiteral(MASK_TEST_DATA "/mono_white_first.bmp");
+    const QStringList mode{"warp", "mode", "--window", "1", "9x5"};
+    const QStringList upload{"mask", "upload", "--window", "1", bmp, "--slot", "2"};
+    const Case cases[] = {
+        {"identify", {"identify"}},
+        {"readback", {"readback"}},
+        {"set", {"set", "BRI=61"}},
+        {"set window 2", {"set", "--window", "2", "CON=33"}},
+        {"set input", {"set", "INP=1"}},
+        {"get", {"get", "BRI"}},
+        {"get all", {"get"}},
+        {"warp mode", {"warp", "mode", "--window", "1", "9x5"}},
+        {"warp nudge", {"warp", "nudge", "--window", "1", "--point", "4,2", "--dx", "12"}, mode},
+        {"warp reset", {"--yes", "warp", "reset", "--window", "1"}, mode},
+        {"warp save-map", {"warp", "save-map", "--window", "1", "3"}},
+        {"warp load-map", {"warp", "load-map", "--window", "1", "3"},
+            {"warp", "save-map", "--window", "1", "3"}},
+        {"warp push", {"warp", "push", "--window", "1", "--grid", path("grid.json")}, {}, 1},
+        {"mask upload", upload},
+        {"mask read", {"mask", "read", "--slot", "2", path("slot.png")}, upload},
+        {"mask delete", {"mask", "delete", "--slot", "2"}, upload},
+        {"mask assign", {"mask", "assign", "--window", "1", "--slot", "2"}, upload},
+        {"firmware", {"firmware", path("image.BIN")}},
+        {"reg read", {"reg", "read", "--window", "1"}},
+        {"reg write", {"reg", "write", "--window", "1", "12", "5A"}},
+        {"save", {"save", path("saved.WBF")}},
+        {"load whole box", {"load", path("whole.WBF"), "--test-wait-percent", "0"}},
+        {"load one window", {"load", "--window", "2", path("one.SBF"), "--test-wait-percent", "0"}},
+        {"preview", {"preview", "--window", "1", "--out", path("preview.png")}},
+    };
+    std::map<std::string, std::array<int, 3>> perCommand; // runs, false successes, hangs
+    int runs = 0, falseSuccesses = 0, hangs = 0, unexpected = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoxModel clean;
+        if (!c.setup.isEmpty()) {
+            ASSERT_EQ(RunOn(clean, c.setup).exitCode, 0);
+        }
+        const Outcome good = RunOn(clean, c.args);
+        ASSERT_EQ(good.exitCode, 0) << "the command works against a sound box";
+        ASSERT_FALSE(good.hung);
+        ASSERT_GT(good.repliesBeforeDecision, 0);
+        auto& counts = perCommand[c.name];
+        for (Fault fault : {Fault::Silent, Fault::Close, Fault::WrongCode}) {
+            for (int n = 0; n < good.repliesBeforeDecision; ++n) {
+                // An older file of the name must survive a save that fails.
+                QFile::remove(path("saved.WBF"));
+                QFile old(path("saved.WBF"));
+                ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+                old.write("older file");
+                old.close();
+
+                sim::BoxModel box;
+                if (!c.setup.isEmpty()) {
+                    ASSERT_EQ(RunOn(box, c.setup).exitCode, 0);
+                }
+                const Outcome o = RunOn(box, c.args, fault, n);
+                ++runs;
+                ++counts[0];
+                const bool falseSuccess = o.exitCode == 0;
+                falseSuccesses += falseSuccess;
+                counts[1] += falseSuccess;
+                hangs += o.hung;
+                counts[2] += o.hung;
+                EXPECT_FALSE(o.hung) << FaultName(fault) << " after " << n;
+                const bool ownCode
+                    = fault == Fault::WrongCode && c.wrongCodeExit != 0 && o.exitCode == c.wrongCodeExit;
+                if (!o.hung && o.exitCode != 3 && o.exitCode != 4 && !ownCode) {
+                    ++unexpected;
+                    ADD_FAILURE() << FaultName(fault) << " after " << n << " replies: exit " << o.exitCode;
+                }
+                EXPECT_EQ(FileBytes(path("saved.WBF")), QByteArray("older file"))
+                    << FaultName(fault) << " after " << n;
+            }
+        }
+    }
+    for (const auto& [name, c] : perCommand)
+        std::printf("sweep %-16s runs %4d  false successes %3d  hangs %d\n", name.c_str(), c[0], c[1], c[2]);
+    std::printf("sweep total: runs %d, false successes %d, hangs %d, other exit codes %d\n", runs,
+        falseSuccesses, hangs, unexpected);
+}
+
+} // namespace
+
+namespace {
+
+// A window count or frame size no box sends is refused (exit 4) before any command acts on the
+// clamped values the core goes on with, and the message names the field.
+TEST(CommandLine, AnImplausibleIdentifyReplyIsRefusedNamingTheField)
+{
+    struct Row {
+        const char* name;
+        std::uint8_t boardKind;
+        std::uint16_t width01, height01, width23, height23;
+        const char* field; // empty: plausible
+    };
+    const Row rows[] = {
+        {"four windows", 0x84, 1920, 1080, 1920, 1080, ""},
+        {"two windows, no second pair", 0x01, 3840, 2160, 0, 0, ""},
+        {"nine windows", 0x89, 1920, 1080, 1920, 1080, "window count 9"},
+        {"no windows", 0x80, 1920, 1080, 1920, 1080, "window count 0"},
+        {"huge frame", 0x84, 41710, 63635, 1920, 1080, "frame size of windows 1 and 2: 41710 x 63635"},
+        {"empty second pair", 0x84, 1920, 1080, 0, 1080, "frame size of windows 3 and 4: 0 x 1080"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::uint8_t> bytes(kFrameSize, 0);
+        FrameView reply(bytes.data(), bytes.size());
+        reply.setCode(Cmd::Identify);
+        reply.put8(14, row.boardKind);
+        reply.put16(16, row.width01);
+        reply.put16(18, row.height01);
+        reply.put16(20, row.width23);
+        reply.put16(22, row.height23);
+        const QString why = cli::ImplausibleIdentify(reply);
+        EXPECT_EQ(why.isEmpty(), !*row.field) << why.toStdString();
+        if (*row.field) {
+            EXPECT_TRUE(why.startsWith(QLatin1String(row.field))) << why.toStdString();
+        }
+
+        sim::BoxIdentity identity;
+        identity.boardKind = row.boardKind;
+        identity.frameWidth01 = row.width01;
+        identity.frameHeight01 = row.height01;
+        identity.frameWidth23 = row.width23;
+        identity.frameHeight23 = row.height23;
+        for (const QStringList& command : {QStringList{"identify"}, QStringList{"set", "BRI=61"}}) {
+            sim::BoxModel box(identity);
+            const Outcome o = RunOn(box, command);
+            EXPECT_EQ(o.exitCode, *row.field ? 4 : 0) << command.join(' ').toStdString();
+            // Refused before the command's own frames: no setting went out.
+            if (*row.field) {
+                EXPECT_EQ(std::count_if(o.log.begin(), o.log.end(),
+                              [](const std::string& l) { return l.find("BRI") != std::string::npos; }),
+                    0);
+            }
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Windows are 1..4 in every option: 0 and 5 are usage errors, refused before any link opens.
+TEST(CommandLine, EveryWindowOptionTakesOneToFour)
+{
+    const QStringList commands[] = {
+        {"warp", "mode", "--window", "@", "9x5"},
+        {"warp", "nudge", "--window", "@", "--point", "4,2", "--dx", "1"},
+        {"reg", "read", "--window", "@"},
+        {"set", "--window", "@", "BRI=1"},
+        {"get", "--window", "@", "BRI"},
+        {"mask", "assign", "--window", "@", "--slot", "1"},
+        {"preview", "--window", "@", "--out", "x.png"},
+        {"save", "--window", "@", "x.SBF"},
+    };
+    cli::BoxEnv env;
+    bool opened = false;
+    env.opener = [&opened](const QString&, quint16, QString*) {
+        opened = true;
+        return std::unique_ptr<Transport>();
+    };
+    for (const QStringList& command : commands) {
+        for (const char* window : {"0", "5"}) {
+            QStringList args = QStringList{"--tcp", "box"} + command;
+            args.replaceInStrings(QStringLiteral("@"), QLatin1String(window));
+            SCOPED_TRACE(args.join(' ').toStdString());
+            EXPECT_EQ(cli::RunCommandLine(args, env), 2);
+        }
+    }
+    EXPECT_FALSE(opened);
+}
+
+TEST(CommandLine, EachCommandsHelpSaysHowWindowsAreNumbered)
+{
+    for (const char* command : {"identify", "warp", "reg", "set", "mask", "preview", "save"}) {
+        SCOPED_TRACE(command);
+        const CliRun r = Trivelctl({command, "--help"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_TRUE(r.out.contains("1..4") || r.out.contains("1 to 4")) << r.out.toStdString();
+    }
+}
+
+// backup and restore: a box named twice runs once, and a restore takes only the names a backup
+// writes for that very box.
+TEST(CommandLine, HostsOnceAndBackupNamesExactly)
+{
+    EXPECT_EQ(ParseHostsFile("10.0.0.1\n10.0.0.2:7001 # rack 2\n\n10.0.0.1\n# 10.0.0.3\n10.0.0.2:7001\n"),
+        (QStringList{"10.0.0.1", "10.0.0.2:7001"}));
+
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    for (const char* name :
+        {"10.0.0.1-20260101-120000.WBF", "10.0.0.1-20260102-120000.WBF", "10.0.0.1_7001-20260105-120000.WBF",
+            "10.0.0.1-copy-20260109-120000.WBF", "10.0.0.1-20260110-120000.WBF.bak"}) {
+        QFile f(d.filePath(QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(
+        QFileInfo(LatestBackup(d, "10.0.0.1")).fileName(), QStringLiteral("10.0.0.1-20260102-120000.WBF"));
+    EXPECT_EQ(QFileInfo(LatestBackup(d, "10.0.0.1:7001")).fileName(),
+        QStringLiteral("10.0.0.1_7001-20260105-120000.WBF"));
+    EXPECT_TRUE(LatestBackup(d, "10.0.0.2").isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A box that answered and then hung up is reported as such, not as one never reached.
+TEST(CommandLine, BackupTellsALostBoxFromAnUnreachableOne)
+{
+    BoxSim dying({"--close-after", "30"});
+    ASSERT_FALSE(dying.address.isEmpty());
+    QTemporaryDir dir;
+    const QString hosts = dir.filePath("hosts");
+    QFile f(hosts);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write((dying.address + "\n127.0.0.1:1\n" + dying.address + "\n").toUtf8());
+    f.close();
+    const CliRun r = Trivelctl({"backup", "--hosts", hosts, "--out", dir.filePath("out")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.contains(dying.address + ": link lost")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("127.0.0.1:1: unreachable")) << r.out.toStdString();
+    EXPECT_EQ(r.out.count(dying.address), 1) << "listed twice, run once: " << r.out.toStdString();
+    EXPECT_TRUE(QDir(dir.filePath("out")).entryList(QDir::Files).isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// After a whole-box load the read-back ends with a click on window button 1, as in the window:
+// the box is told window 1 is current before the disconnect's neutral state.
+TEST(CommandLine, AWholeBoxLoadEndsOnWindowOneAsTheWindowDoes)
+{
+    QTemporaryDir dir;
+    sim::BoxModel source;
+    ASSERT_EQ(RunOn(source, {"save", dir.filePath("w.WBF")}).exitCode, 0);
+    sim::BoxModel box;
+    const Outcome o = RunOn(box, {"load", dir.filePath("w.WBF"), "--test-wait-percent", "0"});
+    ASSERT_EQ(o.exitCode, 0);
+    const auto neutral = std::find(o.log.rbegin(), o.log.rend(), std::string("2030"));
+    ASSERT_NE(neutral, o.log.rend());
+    const auto select
+        = std::find_if(neutral, o.log.rend(), [](const std::string& l) { return l.rfind("2015", 0) == 0; });
+    const auto readback = std::find(neutral, o.log.rend(), std::string("100c S00PBOR000"));
+    ASSERT_NE(select, o.log.rend()) << "no window selection before the neutral state";
+    EXPECT_LT(select - o.log.rbegin(), readback - o.log.rbegin()) << "selected after the read-back";
+}
+
+} // namespace
