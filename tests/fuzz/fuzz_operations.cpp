@@ -61,6 +61,20 @@ const std::vector<OperationEntry>& Operations()
         {"profile save", [](Box& b) { return SaveProfile(b.session, 3); }},
         {"neutral state", [](Box& b) { return SendNeutralState(b.session, true, 1); }},
         {"page show", [](Box& b) { return ShowPage(b.session, 1); }},
+        {"warp mode", [](Box& b) { return b.warp.selectMode(4); }},
+        {"warp move", [](Box& b) { return b.warp.movePoint(WarpDir::Right); }},
+        {"warp reset", [](Box& b) { return b.warp.reset(); }},
+        {"warp map save", [](Box& b) { return b.warp.saveUserMap(3); }},
+        {"warp map load", [](Box& b) { return b.warp.loadUserMap(); }},
+        {"warp tables back", [](Box& b) { return b.warp.readTablesBack(); }},
+        {"user map transfer", [](Box& b) { return b.warp.transferTables(); }},
+        {"mask slots", [](Box& b) { return b.masks.readSlots(); }},
+        {"mask read", [](Box& b) { return b.masks.read(); }},
+        {"mask delete", [](Box& b) { return b.masks.deleteSlot(); }},
+        {"mask assign", [](Box& b) { return b.masks.assign(); }},
+        {"setting", [](Box& b) { return b.settings.apply(Setting::BRI, 1, 61); }},
+        {"window selection", [](Box& b) { return b.settings.selectWindow(2); }},
+        {"edge widths reset", [](Box& b) { return b.settings.resetEdgeWidths(); }},
     };
     return table;
 }
