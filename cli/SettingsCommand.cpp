@@ -2,6 +2,7 @@
 #include "box/Box.h"
 
 #include "cli/Bootstrap.h"
+#include "cli/Commands.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
 #include "link/Clock.h"
@@ -85,20 +86,6 @@ struct Options {
     QString command;
     QStringList operands;
 };
-
-// The command word, skipping the link options in front of it.
-QString CommandWord(const QStringList& args)
-{
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--tcp")) {
-            ++i;
-            continue;
-        }
-        if (!args[i].startsWith('-'))
-            return args[i];
-    }
-    return {};
-}
 
 int Parse(const QStringList& args, Options& o)
 {
