@@ -9,6 +9,7 @@
 #include "warp/WarpModel.h"
 
 #include <memory>
+#include <optional>
 
 namespace trivel {
 
@@ -18,6 +19,64 @@ void TakeTables(const WarpState& ws, std::vector<std::uint16_t>& x, std::vector<
 {
     x.assign(ws.SourceXTable.begin(), ws.SourceXTable.end());
     y.assign(ws.SourceYTable.begin(), ws.SourceYTable.end());
+}
+
+// The pattern and name of a box-side warp mode.
+struct BoxSideWarp {
+    std::uint8_t pattern = Pattern17x17;
+    QString what;
+};
+
+// Puts the control points of the window's box-side mode into `m` (cleared before): the mode's
+// pattern and its name, or nothing for a mode the tool does not know.
+std::optional<BoxSideWarp> PlaceControlPoints(
+    WarpModel& m, const WarpAdjustState& a, const WarpModel& src, std::size_t wi)
+{
+    const int mode = m.ControlPattern;
+    switch (mode) {
+    case WarpMode::Keystone:
+        for (int c = 0; c < kKeystoneCorners; ++c) {
+            const PointOffset& p = a.KeystoneCorners[wi][std::size_t(c)];
+            SetCornerOffset(m, c, {p.x, p.y});
+        }
+        return BoxSideWarp{Pattern2x2, QStringLiteral("2x2 keystone")};
+    case WarpMode::Grid3x3:
+    case WarpMode::Grid5x3:
+    case WarpMode::Grid9x5:
+        for (int r = 0; r < 5; ++r) {
+            for (int c = 0; c < 9; ++c) {
+                if (!ControlColumnMask(mode, c) || !ControlRowMask(mode, r))
+                    continue;
+                const PointOffset& p = a.ControlOffsets[wi][std::size_t(r * 9 + c)];
+                SetPointOffset(m, c * 2, r * 4, {p.x, p.y});
+            }
+        }
+        return mode == WarpMode::Grid3x3 ? BoxSideWarp{Pattern3x3, QStringLiteral("3x3")}
+            : mode == WarpMode::Grid5x3  ? BoxSideWarp{Pattern5x3, QStringLiteral("5x3")}
+                                         : BoxSideWarp{Pattern9x5, QStringLiteral("9x5")};
+    case WarpMode::Wall: {
+        // Corners and edge midpoints, in the order the box keeps them.
+        static constexpr int kWallColumn[kWallPoints] = {0, 8, 16, 0, 16, 0, 8, 16};
+        static constexpr int kWallRow[kWallPoints] = {0, 0, 0, 8, 8, 16, 16, 16};
+        for (int i = 0; i < kWallPoints; ++i) {
+            const PointOffset& p = a.WallPoints[wi][std::size_t(i)];
+            SetPointOffset(m, kWallColumn[i], kWallRow[i], {p.x, p.y});
+        }
+        return BoxSideWarp{Pattern3x3, QStringLiteral("WALL")};
+    }
+    default:
+        if (mode == WarpMode::Points || (mode >= WarpMode::FirstUserMap && mode <= WarpMode::LastUserMap)) {
+            for (int k = 0; k < kGridSize; ++k)
+                for (int j = 0; j < kGridSize; ++j)
+                    SetPointOffset(m, k, j, src.PointOffsets[std::size_t(k)][std::size_t(j)]);
+            return BoxSideWarp{Pattern17x17,
+                mode == WarpMode::Points
+                    ? QStringLiteral("17x17 point")
+                    : QStringLiteral("stored user map %1 (from the point data last loaded)")
+                          .arg(mode - WarpMode::FirstUserMap + 1)};
+        }
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -62,7 +121,6 @@ bool PreviewWarpTables(const Session& s, int window, std::vector<std::uint16_t>&
     auto ws = std::make_unique<WarpState>(s.box->warp.state());
     ws->WarpWindow = w;
     WarpModel& m = ws->current();
-    const WarpAdjustState& a = s.box->warp.adjust();
     for (int k = 0; k < kGridSize; ++k)
         for (int j = 0; j < kGridSize; ++j)
             SetPointOffset(m, k, j, {});
@@ -70,70 +128,22 @@ bool PreviewWarpTables(const Session& s, int window, std::vector<std::uint16_t>&
         SetCornerOffset(m, c, {});
 
     const int mode = m.ControlPattern;
-    QString what;
-    std::uint8_t pattern = Pattern17x17;
-    switch (mode) {
-    case WarpMode::Off:
+    if (mode == WarpMode::Off) {
         sourceX.clear();
         sourceY.clear();
         note = QStringLiteral("Geometry: warp off.");
         return true;
-    case WarpMode::Keystone:
-        for (int c = 0; c < kKeystoneCorners; ++c) {
-            const PointOffset& p = a.KeystoneCorners[wi][std::size_t(c)];
-            SetCornerOffset(m, c, {p.x, p.y});
-        }
-        pattern = Pattern2x2;
-        what = QStringLiteral("2x2 keystone");
-        break;
-    case WarpMode::Grid3x3:
-    case WarpMode::Grid5x3:
-    case WarpMode::Grid9x5:
-        for (int r = 0; r < 5; ++r) {
-            for (int c = 0; c < 9; ++c) {
-                if (!ControlColumnMask(mode, c) || !ControlRowMask(mode, r))
-                    continue;
-                const PointOffset& p = a.ControlOffsets[wi][std::size_t(r * 9 + c)];
-                SetPointOffset(m, c * 2, r * 4, {p.x, p.y});
-            }
-        }
-        pattern = mode == WarpMode::Grid3x3 ? Pattern3x3
-            : mode == WarpMode::Grid5x3     ? Pattern5x3
-                                            : Pattern9x5;
-        what = mode == WarpMode::Grid3x3 ? QStringLiteral("3x3")
-            : mode == WarpMode::Grid5x3  ? QStringLiteral("5x3")
-                                         : QStringLiteral("9x5");
-        break;
-    case WarpMode::Wall: {
-        // Corners and edge midpoints, in the order the box keeps them.
-        static constexpr int kWallColumn[kWallPoints] = {0, 8, 16, 0, 16, 0, 8, 16};
-        static constexpr int kWallRow[kWallPoints] = {0, 0, 0, 8, 8, 16, 16, 16};
-        for (int i = 0; i < kWallPoints; ++i) {
-            const PointOffset& p = a.WallPoints[wi][std::size_t(i)];
-            SetPointOffset(m, kWallColumn[i], kWallRow[i], {p.x, p.y});
-        }
-        pattern = Pattern3x3;
-        what = QStringLiteral("WALL");
-        break;
     }
-    default:
-        if (mode == WarpMode::Points || (mode >= WarpMode::FirstUserMap && mode <= WarpMode::LastUserMap)) {
-            const WarpModel& src = s.box->warp.state().model[wi];
-            for (int k = 0; k < kGridSize; ++k)
-                for (int j = 0; j < kGridSize; ++j)
-                    SetPointOffset(m, k, j, src.PointOffsets[std::size_t(k)][std::size_t(j)]);
-            pattern = Pattern17x17;
-            what = mode == WarpMode::Points
-                ? QStringLiteral("17x17 point")
-                : QStringLiteral("stored user map %1 (from the point data last loaded)")
-                      .arg(mode - WarpMode::FirstUserMap + 1);
-            break;
-        }
+    const std::optional<BoxSideWarp> placed
+        = PlaceControlPoints(m, s.box->warp.adjust(), s.box->warp.state().model[wi], wi);
+    if (!placed) {
         sourceX.clear();
         sourceY.clear();
         note = QStringLiteral("Geometry: warp mode %1 is unknown; shown unwarped.").arg(mode);
         return false;
     }
+    const std::uint8_t pattern = placed->pattern;
+    const QString& what = placed->what;
     SelectWarpPattern(*ws, pattern);
     try {
         RebuildWarpTables(*ws);
