@@ -207,6 +207,56 @@ void GuiUi::controlChanged(const Control& control, Prop p, const QVariant& v)
     --m_applying;
 }
 
+namespace {
+
+// The text a caption names: a page's tab, a button, label, group, edit or a window's title.
+void SetCaption(QWidget* w, QTabWidget* owner, int page, const QString& t)
+{
+    if (owner)
+        owner->setTabText(page, t);
+    else if (auto* b = qobject_cast<QAbstractButton*>(w))
+        b->setText(t);
+    else if (auto* l = qobject_cast<QLabel*>(w))
+        l->setText(t);
+    else if (auto* g = qobject_cast<QGroupBox*>(w))
+        g->setTitle(t);
+    else if (auto* ip = qobject_cast<IpAddressEdit*>(w))
+        ip->setAddressText(t);
+    else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        if (e->text() != t)
+            e->setText(t);
+    } else if (auto* m = qobject_cast<QPlainTextEdit*>(w))
+        m->setPlainText(t);
+    else if (w->isWindow())
+        w->setWindowTitle(t);
+}
+
+// Position or maximum of a progress bar, slider or spin box; a minimum only ever goes to a
+// progress bar.
+void SetRangeValue(QWidget* w, Prop p, int v)
+{
+    if (auto* pb = qobject_cast<QProgressBar*>(w)) {
+        if (p == Prop::Position)
+            pb->setValue(v);
+        else if (p == Prop::Maximum)
+            pb->setMaximum(v);
+        else
+            pb->setMinimum(v);
+    } else if (auto* s = qobject_cast<QAbstractSlider*>(w)) {
+        if (p == Prop::Position)
+            s->setValue(v);
+        else if (p == Prop::Maximum)
+            s->setMaximum(v);
+    } else if (auto* sb = qobject_cast<QSpinBox*>(w)) {
+        if (p == Prop::Position)
+            sb->setValue(v);
+        else if (p == Prop::Maximum)
+            sb->setMaximum(v);
+    }
+}
+
+} // namespace
+
 void GuiUi::apply(QWidget* w, Prop p, const QVariant& v)
 {
     int page = -1;
@@ -224,27 +274,9 @@ void GuiUi::apply(QWidget* w, Prop p, const QVariant& v)
         else
             w->setVisible(v.toBool());
         break;
-    case Prop::Caption: {
-        const QString t = v.toString();
-        if (owner)
-            owner->setTabText(page, t);
-        else if (auto* b = qobject_cast<QAbstractButton*>(w))
-            b->setText(t);
-        else if (auto* l = qobject_cast<QLabel*>(w))
-            l->setText(t);
-        else if (auto* g = qobject_cast<QGroupBox*>(w))
-            g->setTitle(t);
-        else if (auto* ip = qobject_cast<IpAddressEdit*>(w))
-            ip->setAddressText(t);
-        else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            if (e->text() != t)
-                e->setText(t);
-        } else if (auto* m = qobject_cast<QPlainTextEdit*>(w))
-            m->setPlainText(t);
-        else if (w->isWindow())
-            w->setWindowTitle(t);
+    case Prop::Caption:
+        SetCaption(w, owner, page, v.toString());
         break;
-    }
     case Prop::Checked:
         if (auto* b = qobject_cast<QAbstractButton*>(w))
             SetChecked(b, v.toBool());
@@ -256,24 +288,9 @@ void GuiUi::apply(QWidget* w, Prop p, const QVariant& v)
         w->resize(w->width(), v.toInt());
         break;
     case Prop::Position:
-        if (auto* pb = qobject_cast<QProgressBar*>(w))
-            pb->setValue(v.toInt());
-        else if (auto* s = qobject_cast<QAbstractSlider*>(w))
-            s->setValue(v.toInt());
-        else if (auto* sb = qobject_cast<QSpinBox*>(w))
-            sb->setValue(v.toInt());
-        break;
     case Prop::Maximum:
-        if (auto* pb = qobject_cast<QProgressBar*>(w))
-            pb->setMaximum(v.toInt());
-        else if (auto* s = qobject_cast<QAbstractSlider*>(w))
-            s->setMaximum(v.toInt());
-        else if (auto* sb = qobject_cast<QSpinBox*>(w))
-            sb->setMaximum(v.toInt());
-        break;
     case Prop::Minimum:
-        if (auto* pb = qobject_cast<QProgressBar*>(w))
-            pb->setMinimum(v.toInt());
+        SetRangeValue(w, p, v.toInt());
         break;
     case Prop::Color: {
         QPalette pal = w->palette();
