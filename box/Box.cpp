@@ -8,7 +8,10 @@ Box::Box(Clock& clock, UiPort& ui)
     , registers(session)
     , warp(session)
     , firmware(session)
-    , masks(session)
+    , masks(session, [this](int window) {
+        const WarpModel& m = warp.model(window);
+        return std::pair{m.frameWidth, m.frameHeight};
+    })
 {
     session.box = this;
 }

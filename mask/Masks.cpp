@@ -1,6 +1,5 @@
 #include "mask/Masks.h"
 
-#include "box/Box.h"
 
 #include "mask/Controls.h"
 #include "mask/MaskImage.h"
@@ -13,8 +12,9 @@
 
 namespace trivel {
 
-Masks::Masks(Session& s)
+Masks::Masks(Session& s, OutputFrame outputFrame)
     : m_s(s)
+    , m_outputFrame(std::move(outputFrame))
 {
     m_s.masks = this;
 }
@@ -227,14 +227,19 @@ void Masks::setCentred(bool on)
     if (!on)
         return;
     // Each halving truncates toward zero, as the placement rule says.
-    const WarpModel& out = m_s.box->warp.model(std::clamp(m_s.CurrentWindow, 0, 3));
-    placeX(out.frameWidth / 2 - m.Picture.width() / 2);
-    placeY(out.frameHeight / 2 - m.Picture.height() / 2);
+    const auto [width, height] = currentFrame();
+    placeX(width / 2 - m.Picture.width() / 2);
+    placeY(height / 2 - m.Picture.height() / 2);
+}
+
+std::pair<int, int> Masks::currentFrame() const
+{
+    return m_outputFrame(std::clamp(m_s.CurrentWindow, 0, 3));
 }
 
 void Masks::setOffsetX(int position)
 {
-    const int output = m_s.box->warp.model(std::clamp(m_s.CurrentWindow, 0, 3)).frameWidth;
+    const int output = currentFrame().first;
     const int picture = m_state.Picture.width();
     if (picture + position > output) {
         position = std::clamp(output - picture, 0, kMaskOffsetXMax);
@@ -246,7 +251,7 @@ void Masks::setOffsetX(int position)
 
 void Masks::setOffsetY(int position)
 {
-    const int output = m_s.box->warp.model(std::clamp(m_s.CurrentWindow, 0, 3)).frameHeight;
+    const int output = currentFrame().second;
     const int picture = m_state.Picture.height();
     if (picture + position > output) {
         position = std::clamp(output - picture, 0, kMaskOffsetYMax);

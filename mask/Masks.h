@@ -16,6 +16,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace trivel {
 
@@ -27,7 +29,10 @@ inline constexpr int kColourSlot = 10;
 
 class Masks {
 public:
-    explicit Masks(Session& s);
+    // The width and height of a window's output frame (0..3), as the box reported them.
+    using OutputFrame = std::function<std::pair<int, int>(int window)>;
+
+    Masks(Session& s, OutputFrame outputFrame);
     ~Masks();
     Masks(const Masks&) = delete;
     Masks& operator=(const Masks&) = delete;
@@ -102,7 +107,11 @@ private:
     void openWait(int maximum, bool cycling);
     void closeWait();
 
+    // The current window's output frame.
+    std::pair<int, int> currentFrame() const;
+
     Session& m_s;
+    OutputFrame m_outputFrame;
     MaskState m_state;
 };
 
