@@ -139,7 +139,7 @@ int main(int argc, char** argv)
         session.transfer.WaitPercent = std::clamp(p.toInt(), 0, 100);
 
     trivel::TMainForm mainForm(box, connection, ui);
-    trivel::TGridForm gridForm(session);
+    trivel::TGridForm gridForm(box.warp);
     trivel::TForm1 waitForm(clock);
     ui.setWaitWindow(&waitForm);
 

@@ -1,7 +1,6 @@
 #include "warp/GridForm.h"
 
-#include "box/Box.h"
-#include "session/Session.h"
+#include "warp/Warp.h"
 #include "warp/GridView.h"
 
 #include <QFrame>
@@ -21,9 +20,9 @@ QString positionText(int x, int y)
 
 } // namespace
 
-TGridForm::TGridForm(Session& session, QWidget* parent)
+TGridForm::TGridForm(const Warp& warp, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , session_(session)
+    , warp_(warp)
     , image_(kGridViewWidth, kGridViewHeight, QImage::Format_RGB32)
 {
     setObjectName(QStringLiteral("GridForm"));
@@ -58,7 +57,7 @@ TGridForm::TGridForm(Session& session, QWidget* parent)
 
 void TGridForm::Button5Click()
 {
-    DrawGridView(image_, session_.box->warp.state());
+    DrawGridView(image_, warp_.state());
     Image1->setPixmap(QPixmap::fromImage(image_));
 }
 

@@ -12,12 +12,12 @@ class QPushButton;
 
 namespace trivel {
 
-class Session;
+class Warp;
 
 class TGridForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TGridForm(Session& session, QWidget* parent = nullptr);
+    explicit TGridForm(const Warp& warp, QWidget* parent = nullptr);
 
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -37,7 +37,7 @@ private:
     void Shape1MouseDown(QPoint pos);
     void Shape1MouseMove(QPoint pos, Qt::MouseButtons buttons);
 
-    Session& session_;
+    const Warp& warp_;
     QImage image_;
     QPoint shapeDown_; // mouse-down position inside Shape1
 };

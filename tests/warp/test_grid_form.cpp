@@ -58,7 +58,7 @@ TEST_F(GridFormFixture, SquaresMarkActivePointsAndTheCursor)
 
 TEST_F(GridFormFixture, Button5DrawsTheLiveGridScaled)
 {
-    TGridForm form(*session);
+    TGridForm form(tool->warp);
     EXPECT_EQ(form.objectName(), "GridForm");
     EXPECT_EQ(form.windowTitle(), "GridForm");
     SelectWarpPattern(warp, Pattern3x3);
@@ -79,7 +79,7 @@ TEST_F(GridFormFixture, Button5DrawsTheLiveGridScaled)
 
 TEST_F(GridFormFixture, ClickAndDragReportPositions)
 {
-    TGridForm form(*session);
+    TGridForm form(tool->warp);
     form.show();
     QTest::mouseClick(form.Image1, Qt::LeftButton, {}, QPoint(100, 50));
     EXPECT_EQ(form.Label1->text(), "100 - 50");
