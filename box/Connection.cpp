@@ -9,6 +9,7 @@
 #include "session/Session.h"
 #include "box/StatusPoll.h"
 #include "box/Watchdog.h"
+#include "session/Controls.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"
 
@@ -26,6 +27,7 @@ Connection::Connection(
     , m_link(s.clock, std::move(hid), usbLockDir)
 {
     m_s.connection = this;
+    connect(&m_s.events, &SessionEvents::disconnectRequested, this, &Connection::BtnCnt2Click);
     // A send stuck longer than the reply watchdog waits for a reply ends the link.
     m_link.setSendTimeoutMs(kReplyWatchdogMs);
     m_link.setReplySink([this](const std::uint8_t* bytes, std::size_t n, bool withReportId) {

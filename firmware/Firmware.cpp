@@ -4,7 +4,7 @@
 #include "session/Controls.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
-#include "settings/Controls.h"
+#include "session/Controls.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -3,11 +3,10 @@
 
 #include "firmware/Firmware.h"
 
-#include "box/Connection.h"
 #include "firmware/Controls.h"
 #include "protocol/FirmwareFrames.h"
 #include "session/Session.h"
-#include "settings/Controls.h"
+#include "session/Controls.h"
 
 namespace trivel {
 
@@ -146,8 +145,8 @@ Operation<void> Firmware::succeed()
         co_await m_s.exchange.send(proto::FirmwareRestart(), {.awaitReply = false});
     m_s.ui.setCaption(ctl::ProgBtn, QStringLiteral("Start"));
     m_s.ui.setEnabled(ctl::GroupBox1, true);
-    if (m_s.TcpSelected && m_s.connected() && m_s.connection)
-        m_s.connection->BtnCnt2Click();
+    if (m_s.TcpSelected && m_s.connected())
+        emit m_s.events.disconnectRequested();
 }
 
 } // namespace trivel

@@ -58,13 +58,16 @@ inline constexpr Control Form1{"Form1", Kind::Form};
 inline constexpr Control PBLink{"PBLink", Kind::ProgressBar};
 
 // Every control above, for the UI port's registry. A new control goes into this list too.
+// The System page's factory reset: the connection and a firmware download switch it too.
+inline constexpr Control FRstBtn{"FRstBtn", Kind::Button};
+
 inline void DeclareShellControls(std::vector<Control>& out)
 {
     out.insert(out.end(),
         {MainForm, Grop1, RBTCP, RBUSB, ConnectAddressBox, BtnCnt2, GBLogo, Image1, SLGroup, BtnFrame,
             GroupBox1, PCMain, UpdateStep, ProgressBar2, Memo1, Warp95Tab, TabVideoWall, TabEdgeBlend1,
             TabEdgeBlend2, TabMask, TabImage, TntTabSheet5, TabSystem, TabPIP, TabDigiMap, TabFirmware,
-            TntTabSheet6, TntTabSheet13, TabWapAdjust, Form1, PBLink});
+            TntTabSheet6, TntTabSheet13, TabWapAdjust, Form1, PBLink, FRstBtn});
     for (const auto* set : {&BtnWins, &PnlOpts, &PnlIpts})
         out.insert(out.end(), set->begin(), set->end());
 }

@@ -35,6 +35,9 @@ signals:
     // The Identify reply was refused (controller firmware too old, main board error); emitted
     // before the message says so.
     void boxRejected();
+    // The box restarts (firmware update, network change) and drops a TCP link: disconnect as the
+    // Connect button does. The connection handles it before emit returns.
+    void disconnectRequested();
 };
 
 } // namespace trivel

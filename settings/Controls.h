@@ -35,7 +35,6 @@ inline constexpr ControlSet<5> ProfileSaveButtons{{{"Button10", Kind::Button}, {
     {"Button12", Kind::Button}, {"Button13", Kind::Button}, {"Button14", Kind::Button}}};
 inline constexpr Control BtnAllReset{"BtnAllReset", Kind::Button};
 inline constexpr Control BtnReboot{"BtnReboot", Kind::Button};
-inline constexpr Control FRstBtn{"FRstBtn", Kind::Button};
 inline constexpr Control GBNet{"GBNet", Kind::Group};
 inline constexpr Control RBDHCP{"RBDHCP", Kind::RadioButton};
 inline constexpr Control RBSTATICIP{"RBSTATICIP", Kind::RadioButton};
@@ -234,7 +233,7 @@ inline void DeclareSettingsControls(std::vector<Control>& out)
 {
     out.insert(out.end(),
         {TntGroupBox6, InputFrame, TntGroupBox2, STRes, BtnReset, H1Frame, H2Frame, DP1Frame, VGAFrame,
-            BtnAllReset, BtnReboot, FRstBtn, GBNet, RBDHCP, RBSTATICIP, LBIP, LBMask, LBGateway, Button15,
+            BtnAllReset, BtnReboot, GBNet, RBDHCP, RBSTATICIP, LBIP, LBMask, LBGateway, Button15,
             STPIPRes});
     out.insert(out.end(), BtnSrcs.begin(), BtnSrcs.end());
     out.insert(out.end(), RBRots.begin(), RBRots.end());

@@ -1,4 +1,3 @@
-#include "box/Connection.h"
 #include "protocol/SettingFrames.h"
 #include "session/Operations.h"
 #include "session/Session.h"
@@ -43,8 +42,7 @@ Operation<void> UpdateNetwork(Session& s, Request request)
     s.exchange.post(std::move(request));
     if (s.TcpSelected && s.connected()) {
         co_await s.exchange.delay(200);
-        if (s.connection)
-            s.connection->BtnCnt2Click();
+        emit s.events.disconnectRequested();
     }
 }
 

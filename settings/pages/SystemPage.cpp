@@ -3,6 +3,7 @@
 #include "app/IpAddressEdit.h"
 #include "box/BoxCommands.h"
 #include "session/Operations.h"
+#include "session/Controls.h"
 #include "settings/Controls.h"
 #include "settings/SystemLogic.h"
 

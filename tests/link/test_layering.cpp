@@ -70,8 +70,6 @@ const std::set<std::pair<std::string, std::string>> kStillToRemove{
     {"settings", "warp"},
     {"settings", "mask"},
     // Subsystems that reach another's state through the session's pointer to the box.
-    {"firmware", "box"},
-    {"firmware", "settings"},
     // The page base class and the small widgets the pages share still live in app/.
     {"firmware", "app"},
     {"mask", "app"},
