@@ -1,6 +1,6 @@
 #include "app/GuiUi.h"
 
-#include "app/IpAddressEdit.h"
+#include "widgets/IpAddressEdit.h"
 #include "app/WaitWindow.h"
 #include "link/Clock.h"
 

@@ -4,10 +4,10 @@
 
 #include "app/BuildInfo.h"
 #include "app/GuiUi.h"
-#include "app/IpAddressEdit.h"
-#include "app/PageWidget.h"
+#include "widgets/IpAddressEdit.h"
+#include "widgets/PageWidget.h"
 #include "app/ProgressPanel.h"
-#include "app/WarpShortcutTarget.h"
+#include "widgets/WarpShortcutTarget.h"
 #include "files/Controls.h"
 #include "files/SettingFileDialogs.h"
 #include "mask/Controls.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Creates the page widget of a page index (session/PageTable.h); each owner's class.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 namespace trivel {
 class Box;

@@ -1,7 +1,7 @@
 #pragma once
 // The Firmware Update page.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The Digi Mapping page: loading a mask bitmap, its placement, and the ten mask slots.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 class QColorDialog;
 class QLabel;

@@ -1,7 +1,7 @@
 #pragma once
 // The Mask page: edge-mask corners and the user-mask group.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 class QLabel;
 

@@ -1,7 +1,7 @@
 #pragma once
 // The chip register page (TntTabSheet6, "K410 Reg"); its tab stays hidden.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 class QTableWidget;
 

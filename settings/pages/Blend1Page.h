@@ -1,7 +1,7 @@
 #pragma once
 // The Blend 1 page: edge widths and shifts, gamma transition, gain and offset.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 #include "link/Operation.h"
 #include "session/Control.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The Blend 2 page: colour gain and offset, black-level offsets by region, blend corners.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 #include <array>
 #include <utility>

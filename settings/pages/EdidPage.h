@@ -1,7 +1,7 @@
 #pragma once
 // The EDID page (TntTabSheet5): one group per input with its timing.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 #include <array>
 #include <vector>

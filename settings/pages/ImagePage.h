@@ -2,7 +2,7 @@
 // The Image page: picture sliders, colour preset, output modes with deep colour and HDCP output,
 // and the inputs.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 #include <array>
 #include <vector>

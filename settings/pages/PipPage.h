@@ -1,7 +1,7 @@
 #pragma once
 // The PIP page: display mode, size and position, overlaps, source.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 #include <array>
 

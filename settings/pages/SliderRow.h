@@ -1,7 +1,7 @@
 #pragma once
 // A captioned horizontal slider with its value label, the row the settings pages are made of.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 #include <QLabel>
 #include <QScrollBar>

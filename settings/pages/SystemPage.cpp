@@ -1,6 +1,6 @@
 #include "settings/pages/SystemPage.h"
 
-#include "app/IpAddressEdit.h"
+#include "widgets/IpAddressEdit.h"
 #include "box/BoxCommands.h"
 #include "session/Operations.h"
 #include "session/Controls.h"

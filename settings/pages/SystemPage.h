@@ -1,7 +1,7 @@
 #pragma once
 // The System page: device profiles, the box-wide commands and the Ethernet config.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 namespace trivel {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The Video Wall page: zoom and pan, overscan, orientation, reset.
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 #include <array>
 #include <vector>

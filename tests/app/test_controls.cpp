@@ -3,7 +3,7 @@
 
 #include "AppFixture.h"
 
-#include "app/IpAddressEdit.h"
+#include "widgets/IpAddressEdit.h"
 #include "session/PageTable.h"
 #include "support/Controls.h"
 

@@ -1,7 +1,7 @@
 #include "AppFixture.h"
 
 #include "app/ControlTables.h"
-#include "app/IpAddressEdit.h"
+#include "widgets/IpAddressEdit.h"
 #include "box/StatusPoll.h"
 #include "settings/SettingsState.h"
 #include "support/Controls.h"

@@ -3,7 +3,7 @@
 
 #include "app/BuildInfo.h"
 #include "app/ControlTables.h"
-#include "app/IpAddressEdit.h"
+#include "widgets/IpAddressEdit.h"
 #include "box/PageShow.h"
 #include "box/StatusPoll.h"
 #include "support/Controls.h"

@@ -2,7 +2,7 @@
 // against the simulated box.
 
 #include "AppFixture.h"
-#include "app/IpAddressEdit.h"
+#include "widgets/IpAddressEdit.h"
 #include "cli/RunTrivelctl.h"
 
 #include "mask/MaskCodec.h"

@@ -2,8 +2,8 @@
 #include "AppFixture.h"
 
 #include "app/ControlTables.h"
-#include "app/IpAddressEdit.h"
-#include "app/WarpShortcutTarget.h"
+#include "widgets/IpAddressEdit.h"
+#include "widgets/WarpShortcutTarget.h"
 
 #include <QLineEdit>
 #include <QPushButton>

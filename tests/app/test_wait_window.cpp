@@ -1,6 +1,6 @@
 #include "AppFixture.h"
 
-#include "app/BitBtnEZ.h"
+#include "widgets/BitBtnEZ.h"
 
 #include <QApplication>
 #include <QProgressBar>

@@ -30,19 +30,21 @@ Edges AllowedEdges()
         {"protocol", {}},
         {"link", {"protocol"}},
         {"session", {"protocol", "link"}},
+        // The page base class and the small widgets the pages share.
+        {"widgets", {}},
         // The composition root and the box-wide operations above every subsystem.
         {"box", {}},
         {"files", {"box"}},
-        {"preview", {"box", "mask", "settings", "warp"}},
+        {"preview", {"box", "mask", "settings", "warp", "widgets"}},
         {"align", {"mask", "settings", "warp"}},
         {"interchange", {"box", "preview", "settings", "warp"}},
         {"sim", {"protocol", "link", "align", "preview", "warp"}},
-        {"app", {"box", "files", "preview", "registers", "firmware", "mask", "settings", "warp"}},
+        {"app", {"box", "files", "preview", "registers", "firmware", "mask", "settings", "warp", "widgets"}},
         {"cli", {"box", "files", "preview", "interchange", "registers", "firmware", "mask", "settings",
                     "warp"}},
     };
     for (const auto& sub : kSubsystems)
-        allowed[sub] = {};
+        allowed[sub] = {"widgets"};
     // Window settings are what the warp and mask pages show beside their own.
     allowed["warp"].insert("settings");
     allowed["mask"].insert("settings");
@@ -52,6 +54,8 @@ Edges AllowedEdges()
         targets.insert(core.begin(), core.end());
         if (folder == "box" || folder == "files")
             targets.insert(kSubsystems.begin(), kSubsystems.end());
+        if (folder == "files")
+            targets.insert("widgets");
     }
     return allowed;
 }
@@ -66,16 +70,10 @@ const std::set<std::pair<std::string, std::string>> kStillToRemove{
     {"session", "registers"},
     {"session", "settings"},
     {"session", "warp"},
+    // Window selection and the caches reach the warp and mask state through the session's box.
     {"settings", "box"},
     {"settings", "warp"},
     {"settings", "mask"},
-    // Subsystems that reach another's state through the session's pointer to the box.
-    // The page base class and the small widgets the pages share still live in app/.
-    {"firmware", "app"},
-    {"mask", "app"},
-    {"registers", "app"},
-    {"settings", "app"},
-    {"warp", "app"},
 };
 
 Edges ActualEdges()

@@ -1,6 +1,6 @@
 #include "warp/pages/UserMapPage.h"
 
-#include "app/BitBtnEZ.h"
+#include "widgets/BitBtnEZ.h"
 #include "session/Operations.h"
 #include "session/Session.h"
 #include "warp/Controls.h"

@@ -2,7 +2,7 @@
 // The User Map page (TabWapAdjust): the tool-side point editor; its tab stays hidden. It
 // forwards to the warp subsystem (warp/Warp.h).
 
-#include "app/PageWidget.h"
+#include "widgets/PageWidget.h"
 
 namespace trivel {
 

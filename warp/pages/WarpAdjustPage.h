@@ -3,8 +3,8 @@
 // The warp subsystem (warp/Warp.h) does the work; the page forwards its widgets and the main window's
 // keyboard shortcuts to them.
 
-#include "app/PageWidget.h"
-#include "app/WarpShortcutTarget.h"
+#include "widgets/PageWidget.h"
+#include "widgets/WarpShortcutTarget.h"
 
 class QButtonGroup;
 class QComboBox;

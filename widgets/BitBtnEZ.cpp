@@ -1,4 +1,4 @@
-#include "app/BitBtnEZ.h"
+#include "widgets/BitBtnEZ.h"
 
 #include <QIcon>
 #include <QMetaMethod>

@@ -1,4 +1,4 @@
-#include "app/IpAddressEdit.h"
+#include "widgets/IpAddressEdit.h"
 
 #include <QValidator>
 
