@@ -249,5 +249,50 @@ TEST_F(InterchangeBox, ExportFromTheBoxWritesEveryWindow)
     EXPECT_FALSE(QFile::exists(dir.filePath("pfm/window-1.pfm")));
 }
 
+// What follows the table apply, byte for byte as the blend sliders send it: the record's values,
+// then each region's point and its black levels. A plain window: a 200 px left blend shifted by
+// 10, the curve 2.20 with gains 50 in every channel, and a lift of 12 in red in the middle.
+TEST(InterchangeBoxFrames, TheBlendGoesOutAsTheSlidersSendIt)
+{
+    QTemporaryDir dir;
+    WindowExport w;
+    w.blend.setEdgeWidth(0, 200);
+    w.blend.setEdgeShift(0, 10);
+    w.blend.gammaOffset() = 220;
+    for (int c = 0; c < 3; ++c) {
+        w.blend.setTransitionGamma(c, 220);
+        w.blend.gammaGain(c) = 50;
+    }
+    w.blend.blackLevel(0, 0) = 12; // slot 0: the middle part
+    const auto archive = BuildMpcdiArchive({w}, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)), nullptr);
+    ASSERT_TRUE(archive);
+    QFile f(dir.filePath("plain.mpcdi"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(*archive);
+    f.close();
+    sim::BoxModel box;
+    ASSERT_EQ(RunOn(box, {"import", "--mpcdi", dir.filePath("plain.mpcdi"), "--window", "2", "--undo",
+                             dir.filePath("undo.WBF")})
+                  .exitCode,
+        0);
+    std::vector<std::string> after;
+    bool applied = false;
+    for (const auto& frame : box.received()) {
+        const std::string line = sim::BoxModel::describe(frame);
+        if (applied && line.starts_with("0x1002 "))
+            after.push_back(line.substr(7));
+        applied = applied || line == "0x2012";
+    }
+    const std::vector<std::string> expected{"s00LEB+200", "s00REB+000", "s00TEB+000", "s00BEB+000", "s00EFL+010",
+        "s00EFR+000", "s00EFT+000", "s00EFB+000", "s00EBR+220", "s00EBG+220", "s00EBB+220", "s00GGR+050",
+        "s00GGG+050", "s00GGB+050", "s00EBL+220", "s0095I+000", "s00BCR+000", "s00BCG+000", "s00BCB+000",
+        "s0095I+004", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+008", "s00BCR+000", "s00BCG+000",
+        "s00BCB+000", "s0095I+018", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+022", "s00BCR+012",
+        "s00BCG+000", "s00BCB+000", "s0095I+026", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+036",
+        "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+040", "s00BCR+000", "s00BCG+000", "s00BCB+000",
+        "s0095I+044", "s00BCR+000", "s00BCG+000", "s00BCB+000"};
+    EXPECT_EQ(after, expected);
+}
+
 } // namespace
 } // namespace trivel
