@@ -184,12 +184,14 @@ void TMainForm::buildInterchangeButtons()
     auto* importing
         = build::Make<QPushButton>(this, ctl::BtnImport, QStringLiteral("Import\u2026"), QRect(726, 314, 66, 26));
     importing->setToolTip(QStringLiteral("A region of an MPCDI file into a window of the box"));
-    new InterchangeDialogs(m_box, this, exporting, importing, [this](const QString& path, QString* why) {
-        const SettingFileOutcome saved = SaveSettingFile(m_s, path, true);
-        if (why)
-            *why = saved.message;
-        return saved.ok;
-    });
+    auto* dialogs
+        = new InterchangeDialogs(m_box, this, exporting, importing, [this](const QString& path, QString* why) {
+              const SettingFileOutcome saved = SaveSettingFile(m_s, path, true);
+              if (why)
+                  *why = saved.message;
+              return saved.ok;
+          });
+    connect(dialogs, &InterchangeDialogs::importRunning, this, &TMainForm::holdForLongOperation);
 }
 
 void TMainForm::buildWindowFrame()

@@ -45,8 +45,9 @@ int SaveUndo(cli::BoxRun& run, const QString& path)
         return cli::LinkFailure;
     const SettingFileOutcome saved = SaveSettingFile(s, path, true);
     if (!saved.ok)
-        return Refuse(Failed, QStringLiteral("the undo file %1 was not written (%2); nothing was sent")
-                                  .arg(path, saved.message));
+        return Refuse(Failed,
+            QStringLiteral("the undo file %1 was not written (%2); nothing was sent")
+                .arg(path, saved.message));
     std::printf("Undo: %s (load it with 'trivelctl load' to put the box back)\n", qPrintable(path));
     std::fflush(stdout);
     return Success;

@@ -28,8 +28,7 @@ namespace interchange_cli {
 
 namespace {
 
-const char* const kExportHelp
-    = R"(Usage: trivelctl export (--file FILE | --tcp HOST[:PORT] | --usb)
+const char* const kExportHelp = R"(Usage: trivelctl export (--file FILE | --tcp HOST[:PORT] | --usb)
                         (--mpcdi OUT.mpcdi | --pfm DIR | --tables DIR)... [--window N] [--frame WxH]
 
 Writes what each window of a setting file or of a box does in the formats other tools read: an
@@ -53,7 +52,8 @@ Exit codes: 0 written, 1 failure (unreadable setting file, a window the box does
 not written), 2 usage error, 3 link failure, 4 box rejected.
 )";
 
-const char* const kImportHelp = R"(Usage: trivelctl import --mpcdi IN.mpcdi --window N [--region ID] [--points]
+const char* const kImportHelp
+    = R"(Usage: trivelctl import --mpcdi IN.mpcdi --window N [--region ID] [--points]
                         [--tcp HOST[:PORT] | --usb] [--undo FILE.WBF] [--tables OUT.bin]
        trivelctl import --mpcdi IN.mpcdi --window N [--region ID] [--points] --dry-run
                         [--frame WxH] [--tables OUT.bin]

@@ -18,7 +18,8 @@ Operation<void> SendImportPlan(Box& box, ImportPlan plan)
         // take their place. It posts its frames, and is refused while the exchange is held.
         warp.enterPointMode();
         if (warp.model(plan.window).ControlPattern != WarpMode::Points)
-            Fail(Failure::Kind::Refused, QStringLiteral("window %1 cannot enter point mode").arg(plan.window + 1));
+            Fail(Failure::Kind::Refused,
+                QStringLiteral("window %1 cannot enter point mode").arg(plan.window + 1));
     }
     const auto hold = s.exchange.hold();
     ApplyImportPlan(plan, warp.state(), box.settings.state().BlendSettings[std::size_t(plan.window)]);

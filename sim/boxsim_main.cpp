@@ -81,8 +81,8 @@ struct OptionRow {
 const OptionRow kOptions[] = {
     {"host", "Address to listen on (default 127.0.0.1).", "HOST", "127.0.0.1"},
     {"port", "TCP port (default 7; 0 picks a free port).", "PORT", "7"},
-    {"board-kind", "Identify byte 14: 0x80 + windows for a PIP board, else windows / 2 (default 0x84).", "BYTE",
-        ""},
+    {"board-kind", "Identify byte 14: 0x80 + windows for a PIP board, else windows / 2 (default 0x84).",
+        "BYTE", ""},
     {"key", "Identify byte 15, KEY (default 0).", "BYTE", ""},
     {"user-mask", "Identify byte 37: 0 no user masks, 0x5B small masks, other: large (default 0x5B).", "BYTE",
         ""},
@@ -125,7 +125,8 @@ const OptionRow kOptions[] = {
         "GiB).",
         "MODE", ""},
     {"seed",
-        "Seed of the random choices of --hostile (default 1); the same seed and requests give the same bytes.",
+        "Seed of the random choices of --hostile (default 1); the same seed and requests give the same "
+        "bytes.",
         "N", ""},
     // Firmware downloads: the box reports a checksum one off from the image's.
     {"wrong-checksum", "Report a wrong checksum at the end of every firmware download.", "", ""},
@@ -135,7 +136,8 @@ const OptionRow kOptions[] = {
         "the y table, 20592 bytes each, as 'trivelctl warp table' writes them.",
         "DIR", ""},
     // A slot that holds a mask from the start, so a read or delete needs no upload first.
-    {"mask-slot", "Slot S (1-10) holds the mask stream in FILE, as the box keeps it. Repeatable.", "S=FILE", ""},
+    {"mask-slot", "Slot S (1-10) holds the mask stream in FILE, as the box keeps it. Repeatable.", "S=FILE",
+        ""},
 };
 
 void AddOptions(QCommandLineParser& p)
@@ -321,7 +323,10 @@ QHostAddress Listen(const QCommandLineParser& p, BoxServer& server)
     if (!parseNumber(p.value("port"), 0, 65535, v))
         fail(QStringLiteral("bad value for --port: %1").arg(p.value("port")));
     if (!server.listen(address, quint16(v)))
-        fail(QStringLiteral("cannot listen on %1:%2: %3").arg(p.value("host")).arg(v).arg(server.errorString()));
+        fail(QStringLiteral("cannot listen on %1:%2: %3")
+                 .arg(p.value("host"))
+                 .arg(v)
+                 .arg(server.errorString()));
     std::printf("listening on %s:%u\n", qPrintable(server.address().toString()), unsigned(server.port()));
     std::fflush(stdout);
     return address;

@@ -45,13 +45,15 @@ InterchangeDialogs::InterchangeDialogs(
     ChooseDlg = [this](const QStringList& regions, int windows, int current) {
         return chooseDlgExecute(regions, windows, current);
     };
-    ConfirmDlg = [this](const ImportPlan& plan, const QString& undo) { return confirmDlgExecute(plan, undo); };
+    ConfirmDlg
+        = [this](const ImportPlan& plan, const QString& undo) { return confirmDlgExecute(plan, undo); };
     Tell = [this](const QString& text, bool warning) {
         m_s.ui.message(warning ? MsgIcon::Warning : MsgIcon::Information, QString(), text, MsgButtons::Ok);
     };
     UndoPath = [](const QString& mpcdiPath) {
-        return QFileInfo(mpcdiPath).dir().filePath(QStringLiteral("trivel-undo-%1.WBF")
-                                                       .arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
+        return QFileInfo(mpcdiPath).dir().filePath(
+            QStringLiteral("trivel-undo-%1.WBF")
+                .arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
     };
     connect(exportButton, &QPushButton::clicked, this, &InterchangeDialogs::exportClicked);
     connect(importButton, &QPushButton::clicked, this, &InterchangeDialogs::importClicked);
@@ -93,8 +95,9 @@ std::optional<ImportPlan> InterchangeDialogs::planImport(const QString& path)
         Tell(path + ": " + why, true);
         return std::nullopt;
     }
-    const std::optional<ImportChoice> choice
-        = ChooseDlg ? ChooseDlg(contents->doc.regionIds(), m_s.ChannelCount, m_s.CurrentWindow) : std::nullopt;
+    const std::optional<ImportChoice> choice = ChooseDlg
+        ? ChooseDlg(contents->doc.regionIds(), m_s.ChannelCount, m_s.CurrentWindow)
+        : std::nullopt;
     if (!choice || choice->window < 0 || choice->window >= m_s.ChannelCount)
         return std::nullopt;
     const std::optional<MpcdiRegionData> region = ReadMpcdiRegion(*contents, choice->region, &why);
@@ -131,16 +134,20 @@ void InterchangeDialogs::importClicked()
         return;
     QString why;
     if (!m_saveUndo || !m_saveUndo(undo, &why)) {
-        Tell(QStringLiteral("The box's settings could not be saved to %1 (%2); nothing was sent.").arg(undo, why),
+        Tell(QStringLiteral("The box's settings could not be saved to %1 (%2); nothing was sent.")
+                 .arg(undo, why),
             true);
         return;
     }
+    emit importRunning(true);
     m_lastImport = SendImportPlan(m_box, *plan);
     Launch(m_s, m_lastImport);
     const int window = plan->window + 1;
     m_lastImport.onFinished([this, op = m_lastImport, window, undo] {
+        emit importRunning(false);
         if (op.succeeded())
-            Tell(QStringLiteral("Window %1 now holds the import. Loading %2 with Load Setting puts the box back.")
+            Tell(QStringLiteral(
+                     "Window %1 now holds the import. Loading %2 with Load Setting puts the box back.")
                      .arg(window)
                      .arg(undo),
                 false);
@@ -200,8 +207,9 @@ std::optional<ImportChoice> InterchangeDialogs::chooseDlgExecute(
 bool InterchangeDialogs::confirmDlgExecute(const ImportPlan& plan, const QString& undoPath)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Import"),
-        QStringLiteral("Region %1 into window %2 (%3 x %4)\nWorst difference: %5 px\n\nSend it to the box? Its "
-                       "settings are saved to %6 first.")
+        QStringLiteral(
+            "Region %1 into window %2 (%3 x %4)\nWorst difference: %5 px\n\nSend it to the box? Its "
+            "settings are saved to %6 first.")
             .arg(plan.regionId)
             .arg(plan.window + 1)
             .arg(plan.width)

@@ -41,7 +41,8 @@ public:
     // The dialogs; tests replace them. Empty names and nullopt: cancelled.
     std::function<QString()> ExportDlg;
     std::function<QString()> ImportDlg;
-    std::function<std::optional<ImportChoice>(const QStringList& regions, int windows, int current)> ChooseDlg;
+    std::function<std::optional<ImportChoice>(const QStringList& regions, int windows, int current)>
+        ChooseDlg;
     // The plan with its worst difference and report, and where the undo file goes; true: send.
     std::function<bool(const ImportPlan& plan, const QString& undoPath)> ConfirmDlg;
     // A message for the user (refusals, what was written or sent).
@@ -51,6 +52,11 @@ public:
 
     // The send of the last import, for whoever waits for its end.
     const Operation<void>& lastImport() const { return m_lastImport; }
+
+signals:
+    // An import is being sent: the window buttons, the pages and the setting buttons wait for it,
+    // so nothing selects another window under it.
+    void importRunning(bool running);
 
 public slots:
     void exportClicked();

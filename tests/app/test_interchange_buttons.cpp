@@ -93,7 +93,12 @@ TEST_F(InterchangeButtons, ExportThenImportSendsThePlanAfterTheUndoFile)
             undoBeforeTables = QFile::exists(file + ".undo.WBF");
     };
     button("BtnImport")->click();
+    // No other window can be chosen while the import goes out.
+    EXPECT_FALSE(f.find<QWidget>("BtnFrame")->isEnabled());
+    EXPECT_FALSE(f.find<QWidget>("SLGroup")->isEnabled());
     ASSERT_TRUE(test::RunUntilIdle(f.s));
+    EXPECT_TRUE(f.find<QWidget>("BtnFrame")->isEnabled());
+    EXPECT_TRUE(f.find<QWidget>("SLGroup")->isEnabled());
     EXPECT_EQ(seen.regionsOffered, (QStringList{"window1", "window2", "window3", "window4"}));
     EXPECT_EQ(seen.windowsOffered, f.s.ChannelCount);
     // The tool's own tables come back within float rounding.
@@ -109,7 +114,8 @@ TEST_F(InterchangeButtons, ExportThenImportSendsThePlanAfterTheUndoFile)
     // The right blend of window 1 went to window 2 of the box.
     const auto& blend = f.box.settings().windows[1].blend;
     EXPECT_EQ(blend[2] | blend[3] << 8, 240);
-    EXPECT_TRUE(seen.told.last().startsWith("Window 2 now holds the import")) << seen.told.last().toStdString();
+    EXPECT_TRUE(seen.told.last().startsWith("Window 2 now holds the import"))
+        << seen.told.last().toStdString();
 }
 
 // Nothing reaches the box when the user cancels a dialog, when no box is connected or when the
@@ -151,7 +157,8 @@ TEST_F(InterchangeButtons, ImportSendsNothingWhenCancelledOrRefused)
         EXPECT_EQ(f.box.requests(Cmd::UserMapSourceX), 0);
         EXPECT_FALSE(QFile::exists(file + ".undo.WBF"));
         if (*c.told) {
-            EXPECT_TRUE(seen.told.value(0).contains(QLatin1String(c.told))) << seen.told.value(0).toStdString();
+            EXPECT_TRUE(seen.told.value(0).contains(QLatin1String(c.told)))
+                << seen.told.value(0).toStdString();
         } else {
             EXPECT_TRUE(seen.told.isEmpty());
         }

@@ -71,7 +71,8 @@ protected:
         // A strongly warped 1920 x 1080 window with blends and black levels: what another tool
         // hands over as region "window1".
         source = test::RandomWarpedWindow(7, 1920, 1080);
-        const auto archive = BuildMpcdiArchive({source}, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)), nullptr);
+        const auto archive
+            = BuildMpcdiArchive({source}, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)), nullptr);
         ASSERT_TRUE(archive);
         mpcdi = dir.filePath("other.mpcdi");
         QFile f(mpcdi);
@@ -100,7 +101,7 @@ protected:
     {
         return QStringList{"import", "--mpcdi", mpcdi, "--window", "2", "--region", "window1", "--undo",
                    dir.filePath("undo.WBF")}
-            + more;
+        + more;
     }
 
     QTemporaryDir dir;
@@ -149,7 +150,8 @@ TEST_F(InterchangeBox, ImportSavesTheUndoFileThenSendsTheTablesAndTheBlend)
     ExpectBlendAsPlanned(box, plan);
     // The region's blend is the source window's: nothing of it was lost on the way.
     for (int side = 0; side < 4; ++side)
-        EXPECT_EQ(box.settings().windows[1].blend[std::size_t(2 * side)], source.blend.bytes[std::size_t(2 * side)]);
+        EXPECT_EQ(box.settings().windows[1].blend[std::size_t(2 * side)],
+            source.blend.bytes[std::size_t(2 * side)]);
 }
 
 TEST_F(InterchangeBox, ImportAsPointOffsetsPutsTheWindowInPointMode)
@@ -167,7 +169,8 @@ TEST_F(InterchangeBox, ImportAsPointOffsetsPutsTheWindowInPointMode)
             const std::size_t at = 4 * std::size_t(k * kGridSize + j);
             const OffsetPair p = plan.offsets[std::size_t(k)][std::size_t(j)];
             EXPECT_EQ(std::int16_t(w.pointOffsets[at] | w.pointOffsets[at + 1] << 8), p.dx) << k << "," << j;
-            EXPECT_EQ(std::int16_t(w.pointOffsets[at + 2] | w.pointOffsets[at + 3] << 8), p.dy) << k << "," << j;
+            EXPECT_EQ(std::int16_t(w.pointOffsets[at + 2] | w.pointOffsets[at + 3] << 8), p.dy)
+                << k << "," << j;
         }
     ExpectBlendAsPlanned(box, plan);
 }
@@ -215,10 +218,10 @@ TEST_F(InterchangeBox, ImportRefusesWithoutSendingAnything)
     sim::BoxIdentity twoWindows;
     twoWindows.boardKind = 0x01;
     const Case cases[] = {
-        {"window the box lacks", twoWindows, {"import", "--mpcdi", mpcdi, "--window", "3", "--undo",
-                                                dir.filePath("undo.WBF")}},
-        {"undo not writable", {}, {"import", "--mpcdi", mpcdi, "--window", "2", "--undo",
-                                      dir.filePath("none/undo.WBF")}},
+        {"window the box lacks", twoWindows,
+            {"import", "--mpcdi", mpcdi, "--window", "3", "--undo", dir.filePath("undo.WBF")}},
+        {"undo not writable", {},
+            {"import", "--mpcdi", mpcdi, "--window", "2", "--undo", dir.filePath("none/undo.WBF")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -227,7 +230,8 @@ TEST_F(InterchangeBox, ImportRefusesWithoutSendingAnything)
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(box.requests(Cmd::UserMapSourceX), 0);
         const std::vector<std::string> settings = box.settingsReceived();
-        EXPECT_TRUE(std::ranges::none_of(settings, [](const std::string& t) { return t.starts_with("s00LEB"); }));
+        EXPECT_TRUE(
+            std::ranges::none_of(settings, [](const std::string& t) { return t.starts_with("s00LEB"); }));
     }
 }
 
@@ -271,8 +275,9 @@ TEST(InterchangeBoxFrames, TheBlendGoesOutAsTheSlidersSendIt)
     f.write(*archive);
     f.close();
     sim::BoxModel box;
-    ASSERT_EQ(RunOn(box, {"import", "--mpcdi", dir.filePath("plain.mpcdi"), "--window", "2", "--undo",
-                             dir.filePath("undo.WBF")})
+    ASSERT_EQ(RunOn(box,
+                  {"import", "--mpcdi", dir.filePath("plain.mpcdi"), "--window", "2", "--undo",
+                      dir.filePath("undo.WBF")})
                   .exitCode,
         0);
     std::vector<std::string> after;
@@ -283,14 +288,14 @@ TEST(InterchangeBoxFrames, TheBlendGoesOutAsTheSlidersSendIt)
             after.push_back(line.substr(7));
         applied = applied || line == "0x2012";
     }
-    const std::vector<std::string> expected{"s00LEB+200", "s00REB+000", "s00TEB+000", "s00BEB+000", "s00EFL+010",
-        "s00EFR+000", "s00EFT+000", "s00EFB+000", "s00EBR+220", "s00EBG+220", "s00EBB+220", "s00GGR+050",
-        "s00GGG+050", "s00GGB+050", "s00EBL+220", "s0095I+000", "s00BCR+000", "s00BCG+000", "s00BCB+000",
-        "s0095I+004", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+008", "s00BCR+000", "s00BCG+000",
-        "s00BCB+000", "s0095I+018", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+022", "s00BCR+012",
-        "s00BCG+000", "s00BCB+000", "s0095I+026", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+036",
-        "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+040", "s00BCR+000", "s00BCG+000", "s00BCB+000",
-        "s0095I+044", "s00BCR+000", "s00BCG+000", "s00BCB+000"};
+    const std::vector<std::string> expected{"s00LEB+200", "s00REB+000", "s00TEB+000", "s00BEB+000",
+        "s00EFL+010", "s00EFR+000", "s00EFT+000", "s00EFB+000", "s00EBR+220", "s00EBG+220", "s00EBB+220",
+        "s00GGR+050", "s00GGG+050", "s00GGB+050", "s00EBL+220", "s0095I+000", "s00BCR+000", "s00BCG+000",
+        "s00BCB+000", "s0095I+004", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+008", "s00BCR+000",
+        "s00BCG+000", "s00BCB+000", "s0095I+018", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+022",
+        "s00BCR+012", "s00BCG+000", "s00BCB+000", "s0095I+026", "s00BCR+000", "s00BCG+000", "s00BCB+000",
+        "s0095I+036", "s00BCR+000", "s00BCG+000", "s00BCB+000", "s0095I+040", "s00BCR+000", "s00BCG+000",
+        "s00BCB+000", "s0095I+044", "s00BCR+000", "s00BCG+000", "s00BCB+000"};
     EXPECT_EQ(after, expected);
 }
 
