@@ -9,7 +9,11 @@
 #include "interchange/pages/InterchangeDialogs.h"
 #include "protocol/Frame.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFile>
+#include <QPainter>
+#include <QTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -163,6 +167,57 @@ TEST_F(InterchangeButtons, ImportSendsNothingWhenCancelledOrRefused)
             EXPECT_TRUE(seen.told.isEmpty());
         }
     }
+}
+
+// Not a check: the main window with the import's two dialogs as the user meets them, for docs/
+// (run with --gtest_also_run_disabled_tests and TRIVEL_SCREENSHOT_DIR set, under xvfb-run).
+TEST_F(InterchangeButtons, DISABLED_Screenshot)
+{
+    const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
+    ASSERT_FALSE(out.isEmpty());
+    const QString file = dir.filePath("show.mpcdi");
+    f.s.settings().BlendSettings[0].setEdgeWidth(1, 240);
+    answer(file, std::nullopt, false);
+    button("BtnExport")->click();
+    f.connectFakeBox();
+    f.form.show();
+    InterchangeDialogs& d = dialogs();
+    d.ChooseDlg = {};
+    d.ConfirmDlg = {};
+    // The real dialogs, each grabbed once it is up and then closed.
+    QList<QImage> shots;
+    auto grabAndClose = [&shots](bool accept) {
+        QTimer::singleShot(300, [&shots, accept] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w)
+                return;
+            shots << w->grab().toImage();
+            if (auto* dlg = qobject_cast<QDialog*>(w))
+                accept ? dlg->accept() : dlg->reject();
+        });
+    };
+    InterchangeDialogs fresh(f.tool, &f.form, button("BtnExport"), button("BtnImport"), {});
+    d.ChooseDlg = [&](const QStringList& regions, int windows, int current) {
+        grabAndClose(true);
+        return fresh.ChooseDlg(regions, windows, current);
+    };
+    d.UndoPath = fresh.UndoPath;
+    d.ConfirmDlg = [&](const ImportPlan& plan, const QString& undo) {
+        grabAndClose(false);
+        return fresh.ConfirmDlg(plan, undo);
+    };
+    d.importClicked();
+    ASSERT_EQ(shots.size(), 2);
+    const QImage main = f.form.grab().toImage();
+    QImage canvas(main.width() + 16 + std::max(shots[0].width(), shots[1].width()),
+        std::max(main.height(), shots[0].height() + 16 + shots[1].height()), QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter p(&canvas);
+    p.drawImage(0, 0, main);
+    p.drawImage(main.width() + 16, 0, shots[0]);
+    p.drawImage(main.width() + 16, shots[0].height() + 16, shots[1]);
+    p.end();
+    EXPECT_TRUE(canvas.save(out + "/interchange-import.png"));
 }
 
 } // namespace
