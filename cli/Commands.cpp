@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include "cli/AlignCommand.h"
 #include "cli/FileCommand.h"
 #include "cli/FirmwareCommand.h"
 #include "cli/FleetCommand.h"
@@ -166,6 +167,10 @@ const std::array kCommands{
         "                      see 'trivelctl export --help' and 'trivelctl import --help'\n",
         RunOffline},
     Command{"import", "", RunOffline},
+    Command{"align",
+        "  align               camera alignment: patterns, photos, each window's tables and blend, the\n"
+        "                      residual; tried in simulation only; see 'trivelctl align --help'\n",
+        RunAlignCommand},
 };
 
 int UsageError(const QString& why)
