@@ -11,6 +11,7 @@
 #include "files/Controls.h"
 #include "files/SettingFileDialogs.h"
 #include "mask/Controls.h"
+#include "app/AutoAlign.h"
 #include "preview/pages/OutputPreviewWindow.h"
 #include "box/Connection.h"
 #include "box/PageShow.h"
@@ -100,6 +101,7 @@ TMainForm::TMainForm(Box& box, Connection& connection, GuiUi& ui, QWidget* paren
     setWarpShortcutTarget(dynamic_cast<WarpShortcutTarget*>(pages[Page::WarpAdjust]));
     buildHiddenArea();
     InstallOutputPreview(this, m_s);
+    InstallAutoAlign(this, m_box);
     // What needs a box is greyed out while none is connected.
     connect(&m_s.events, &SessionEvents::connectedChanged, this, &TMainForm::showLinkState);
     showLinkState(m_s.connected());
