@@ -196,6 +196,16 @@ Operation<void> SendBlend(BoxSubsystems box, int window, BlendPlan plan)
 
 } // namespace
 
+Operation<void> LeaveUserMaps(BoxSubsystems box, int windows)
+{
+    const auto hold = box.session.exchange.hold();
+    for (int w = 0; w < std::clamp(windows, 0, 4); ++w) {
+        if (box.session.CurrentWindow != w)
+            co_await box.settings.selectWindow(w);
+        co_await box.settings.sendValue(Setting::WPM, box.warp.model(w).ControlPattern);
+    }
+}
+
 BoxPorts::BoxPorts(BoxSubsystems box, SessionThread& thread, SaveUndo saveUndo)
     : m_box(box)
     , m_thread(thread)

@@ -89,6 +89,11 @@ private:
     std::array<bool, 4> m_gridShown{}; // the pattern colour is on: it paints over a mask
 };
 
+// Each of the first `windows` windows back on its own warp mode (as the box reported it), so that
+// the User Map tables of an alignment no longer show: a setting file's warp blocks alone do not
+// take them away. On the session's thread, after a setting file's transfer.
+Operation<void> LeaveUserMaps(BoxSubsystems box, int windows);
+
 // What the procedure reports while it runs, handed to the session's thread.
 struct AlignCallbacks {
     std::function<void(const QString& step)> step;

@@ -4,6 +4,7 @@
 #include "box/Box.h"
 #include "files/SettingFile.h"
 #include "files/SettingFileActions.h"
+#include "session/Operations.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -42,10 +43,21 @@ align::AutoAlignWindow* InstallAutoAlign(QWidget* mainWindow, Box& box)
             error = saved.message;
             return saved.ok;
         },
-        [&s](const QString& file, QString& error) {
+        [&box](const QString& file, QString& error) {
+            Session& s = box.session;
             const SettingFileOutcome loaded = TntButton2Click(s, file);
             error = loaded.message;
-            return loaded.ok;
+            if (!loaded.ok)
+                return false;
+            // The whole-box transfer ends with a read-back; then every window leaves the tables.
+            auto once = std::make_shared<QMetaObject::Connection>();
+            *once = QObject::connect(&s.events, &SessionEvents::readbackFinished, &s.events, [&box, once] {
+                QObject::disconnect(*once);
+                Launch(box.session,
+                    align::LeaveUserMaps(
+                        {box.session, box.settings, box.warp, box.masks}, box.session.ChannelCount));
+            });
+            return true;
         }};
     auto* window = new align::AutoAlignWindow(std::move(hooks), mainWindow);
     auto* button = new QPushButton(QStringLiteral("Auto Align"), mainWindow);

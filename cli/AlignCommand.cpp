@@ -3,6 +3,8 @@
 #include "align/BoxPorts.h"
 #include "box/StatusPoll.h"
 #include "files/SettingFile.h"
+#include "files/SettingFileActions.h"
+#include "files/SettingFileIo.h"
 #include "session/Session.h"
 
 #include <QDateTime>
@@ -24,12 +26,13 @@ const char* const kAlignHelp
     = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] align --camera DEVICE|DIR|sim://HOST:PORT
            --layout RxC [--overlap auto] [--dry-run] [--report DIR] [--passes 1|2] [--points]
            [--settle MS] [--frames N]
+       trivelctl [--tcp HOST[:PORT] | --usb] align --revert FILE
 
 Aligns the box's windows with a camera: shows Gray-code patterns on each window through its mask
 preview, photographs them, finds where every output pixel lands on the screen, and computes each
 window's User Map tables and edge blend so that the projectors form one straight, seamless
-canvas. Before anything is sent, the box's setting file is saved (its name is printed; load it
-with 'trivelctl load FILE' to go back). Then the tables and blends are sent, and the box's test
+canvas. Before anything is sent, the box's setting file is saved (its name is printed; go back
+with 'trivelctl align --revert FILE'). Then the tables and blends are sent, and the box's test
 grid is photographed to measure the residual, in screen pixels, per window and per seam.
 Tried only with the simulated box and camera (trivel-boxsim --rig), never with a real camera.
 
@@ -47,6 +50,9 @@ Tried only with the simulated box and camera (trivel-boxsim --rig), never with a
   --points        send 17x17 point offsets instead of User Map tables (less exact)
   --settle MS     wait after each change on the wall before a photo (default 250)
   --frames N      frames averaged per photo (default 3; a folder gives one photo each)
+  --revert FILE   load the setting file saved before an alignment (as 'trivelctl load' does),
+                  then put every window back on its own warp mode so that the alignment's User
+                  Map tables no longer show
 
 Windows are numbered 1 to 4 in every message. Progress goes to stderr, the residuals to stdout.
 Exit codes: 0 aligned (or solved, with --dry-run), 1 refused (camera, a window not seen, a photo
@@ -62,6 +68,8 @@ int Fail(int code, const QString& why)
 
 struct AlignArgs {
     CliLinkOptions link;
+    QString revert; // the setting file to go back to
+    int waitPercent = 100;
     QString camera;
     WallLayout layout;
     bool layoutGiven = false;
@@ -106,6 +114,12 @@ int ParseAlignArgs(const QStringList& args, AlignArgs& o)
         } else if (a == "--overlap" && i + 1 < args.size()) {
             if (args[++i] != "auto")
                 return Fail(2, "--overlap takes only 'auto': the overlaps are measured from the photos");
+        } else if (a == "--revert" && i + 1 < args.size()) {
+            o.revert = args[++i];
+        } else if (a == "--test-wait-percent") {
+            // For tests against trivel-boxsim only, which needs none of the transfer's pauses.
+            if (!TakeNumber(args, i, 0, 100, o.waitPercent))
+                return Fail(2, "bad value for --test-wait-percent");
         } else if (a == "--report" && i + 1 < args.size()) {
             o.reportDir = args[++i];
         } else if (a == "--dry-run") {
@@ -130,6 +144,8 @@ int ParseAlignArgs(const QStringList& args, AlignArgs& o)
             return Fail(2, "unexpected " + a + "; try 'trivelctl align --help'");
         }
     }
+    if (!o.revert.isEmpty())
+        return -1;
     if (o.camera.isEmpty() || !o.layoutGiven)
         return Fail(
             2, "give --camera DEVICE|DIR|sim://HOST:PORT and --layout RxC; try 'trivelctl align --help'");
@@ -270,6 +286,45 @@ int RunProcedure(cli::BoxRun& run, const AlignArgs& o, AlignReport& report)
     return -(code > 0 ? code : int(cli::LinkFailure));
 }
 
+// The setting file loaded and transferred as the Load Setting button does, then every window
+// back on its own warp mode.
+int RunRevert(const AlignArgs& o, const cli::BoxEnv& env)
+{
+    QByteArray bytes;
+    QString why;
+    if (!ReadRegularFile(o.revert, kLargestSettingFile, bytes, why))
+        return Fail(1, o.revert + ": " + why + " Nothing was loaded.");
+    if (SettingFileKindOf(bytes) != SettingFileKind::WholeBox)
+        return Fail(
+            1, o.revert + " is not a whole-box setting file (the alignment saves one). Nothing was loaded.");
+    cli::CliUi ui(o.link.yes);
+    cli::BoxRun run(env, o.link, ui);
+    Session& s = run.session();
+    Box& box = run.box();
+    s.transfer.WaitPercent = o.waitPercent;
+    int code = run.connect(cli::ConnectMode::Readback);
+    if (code != cli::Success)
+        return code;
+    std::fprintf(stderr, "align: loading %s into the box\n", qPrintable(o.revert));
+    const SettingFileOutcome loaded = TntButton2Click(s, o.revert);
+    if (!loaded.ok)
+        return run.decide(Fail(1, o.revert + ": " + loaded.message));
+    code = run.waitUntil([&] {
+        if (s.busy() || (s.readback.valid() && !s.readback.finished()))
+            return -1;
+        if (s.readback.valid() && s.readback.failure())
+            return cli::ExitCodeOf(*s.readback.failure());
+        return int(s.connected() ? cli::Success : cli::LinkFailure);
+    });
+    if (code != cli::Success)
+        return run.decide(code);
+    std::fprintf(stderr, "align: every window back on its own warp mode\n");
+    code = run.await(LeaveUserMaps({s, box.settings, box.warp, box.masks}, s.ChannelCount));
+    if (code == cli::Success)
+        std::printf("reverted to %s: windows 1 to %d\n", qPrintable(o.revert), s.ChannelCount);
+    return run.decide(code);
+}
+
 } // namespace
 
 int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env)
@@ -277,6 +332,8 @@ int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env)
     AlignArgs o;
     if (const int done = ParseAlignArgs(args, o); done >= 0)
         return done;
+    if (!o.revert.isEmpty())
+        return RunRevert(o, env);
     // The camera first: a camera that cannot be reached leaves the box untouched.
     QString why;
     if (!ProbeCamera(o.camera, why))
@@ -315,7 +372,7 @@ int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env)
     for (const QString& w : report.warnings)
         std::fprintf(stderr, "trivelctl: align: warning: %s\n", qPrintable(w));
     if (!report.undoFile.isEmpty())
-        std::printf("Setting file saved before sending: %s (load it with 'trivelctl load %s' to go back)\n",
+        std::printf("Setting file saved before sending: %s (go back with 'trivelctl align --revert %s')\n",
             qPrintable(report.undoFile), qPrintable(report.undoFile));
     if (!report.ok) {
         for (const QString& e : report.errors)

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -156,4 +157,42 @@ TEST(AutoAlign, AlignsVerifiesAndShowsTheHeatMap)
     const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
     if (!out.isEmpty())
         EXPECT_TRUE(w.grab().save(QDir(out).filePath(QStringLiteral("auto-align.png"))));
+}
+
+// The window as the main window installs it: the setting file goes to the user's data folder,
+// and Revert loads it into the box, whose windows then leave the alignment's User Map tables.
+TEST(AutoAlign, RevertLoadsTheSavedFileAndTheWindowsLeaveTheTables)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    AppFixture f;
+    f.connectFakeBox();
+    f.s.ChannelCount = 2;
+    sim::PhotoServer photos(f.box, sim::RandomRig(3, {1, 2}, 640, 360));
+    ASSERT_TRUE(photos.listen(QHostAddress::LocalHost, 0));
+    auto* w = f.form.findChild<AutoAlignWindow*>();
+    ASSERT_NE(w, nullptr);
+    w->setCapture(0, 1);
+    w->cameraField()->setText(QStringLiteral("sim://127.0.0.1:%1").arg(photos.port()));
+    w->layoutBox()->setCurrentText(QStringLiteral("1x2"));
+    bool ended = false;
+    QObject::connect(w, &AutoAlignWindow::finished, [&ended] { ended = true; });
+    w->start();
+    QDeadlineTimer stuck(120000); // a guard against a hang only
+    while (!ended && !stuck.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (f.s.busy())
+            f.clock.runNextDelay();
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    ASSERT_TRUE(w->lastReport().ok) << qPrintable(w->stepsText());
+    const QString saved = w->lastReport().undoFile;
+    EXPECT_TRUE(QFileInfo(saved).isFile()) << qPrintable(saved);
+    ASSERT_TRUE(f.box.showsUserMap(0) && f.box.showsUserMap(1));
+
+    w->revertButton()->click();
+    ASSERT_TRUE(RunUntilIdle(f.s, 50, 200000));
+    EXPECT_FALSE(f.box.showsUserMap(0));
+    EXPECT_FALSE(f.box.showsUserMap(1));
+    QFile::remove(saved);
 }

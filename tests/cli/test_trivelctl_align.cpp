@@ -107,6 +107,13 @@ TEST(TrivelctlAlign, AlignsASimulatedTwoByTwoWallEndToEnd)
     const QJsonObject root = QJsonDocument::fromJson(json.readAll()).object();
     EXPECT_EQ(root["windows"].toArray().size(), 4);
     EXPECT_EQ(root["windows"].toArray()[3].toObject()["window"].toInt(), 4);
+
+    // The way back that the output names.
+    const QString undo = QDir(dir.path()).filePath(saved[0]);
+    EXPECT_TRUE(r.out.contains("trivelctl align --revert " + undo)) << r.out.toStdString();
+    const CliRun back = Trivelctl({"--tcp", sim.box, "align", "--revert", undo, "--test-wait-percent", "0"});
+    EXPECT_EQ(back.exitCode, 0) << back.err.toStdString();
+    EXPECT_TRUE(back.out.contains("reverted to " + undo + ": windows 1 to 4")) << back.out.toStdString();
 }
 
 // The wall or the camera is not as it should be: a message that names the window and what to
@@ -188,10 +195,11 @@ TEST(TrivelctlAlign, ArgumentsAreCheckedBeforeAnythingIsOpened)
         {{"align", "--camera", "0", "--layout", "3x2"}, "bad layout 3x2"},
         {{"align", "--camera", "0", "--layout", "2x2", "--overlap", "15"}, "--overlap takes only 'auto'"},
         {{"align", "--camera", "0", "--layout", "2x2", "--passes", "3"}, "bad value for --passes"},
+        {{"align", "--revert", "/no/such/file.WBF"}, "Nothing was loaded"},
     };
     for (const auto& c : cases) {
         const CliRun r = Trivelctl(QStringList{"--tcp", "127.0.0.1:1"} + c.args);
-        EXPECT_EQ(r.exitCode, 2) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.exitCode, c.args.contains("--revert") ? 1 : 2) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String(c.expected))) << r.err.toStdString();
     }
     const CliRun help = Trivelctl({"align", "--help"});
