@@ -116,6 +116,22 @@ TEST(TrivelctlAlign, AlignsASimulatedTwoByTwoWallEndToEnd)
     EXPECT_TRUE(back.out.contains("reverted to " + undo + ": windows 1 to 4")) << back.out.toStdString();
 }
 
+// A dry run measures and solves, and neither saves a setting file nor sends.
+TEST(TrivelctlAlign, ADryRunSolvesAndSavesNothing)
+{
+    RigSim sim({"--rig-random", "8", "--rig-layout", "1x2", "--rig-camera", "640x360"});
+    ASSERT_FALSE(sim.box.isEmpty());
+    QTemporaryDir dir;
+    const CliRun r = Align(
+        sim.box, {"--camera", "sim://" + sim.photos, "--layout", "1x2", "--dry-run", "--report", dir.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Dry run: solved, nothing sent")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("  window 2: pattern fit RMS")) << r.out.toStdString();
+    EXPECT_FALSE(r.err.contains("Saving the box's setting file"));
+    EXPECT_TRUE(SettingFiles(dir.path()).isEmpty());
+    EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath("before.png")));
+}
+
 // The wall or the camera is not as it should be: a message that names the window and what to
 // fix, a failing exit, and no setting file, since nothing was sent.
 struct Refusal {
