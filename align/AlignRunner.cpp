@@ -177,6 +177,53 @@ void AlignRunner::finish(const AlignReport& report, const AlignCallbacks& callba
     });
 }
 
+CameraWatch::CameraWatch(QObject& context)
+    : m_context(&context)
+{
+}
+
+CameraWatch::~CameraWatch()
+{
+    stop();
+}
+
+void CameraWatch::start(const QString& spec, int intervalMs, std::function<void(const Photo&)> seen,
+    std::function<void(const QString&)> failed)
+{
+    stop();
+    m_stop = false;
+    m_worker = std::thread([this, spec, intervalMs, seen, failed] {
+        RealClock clock;
+        QString error;
+        std::unique_ptr<CameraSource> camera = MakeCameraSource(spec, clock, error);
+        if (!camera || !camera->open(error)) {
+            Post(m_context,
+                [failed, error] { failed(QStringLiteral("The camera cannot be opened: %1").arg(error)); });
+            return;
+        }
+        while (!m_stop) {
+            std::optional<Photo> p = camera->grab(error);
+            if (!p) {
+                Post(m_context,
+                    [failed, error] { failed(QStringLiteral("The camera gave no picture: %1").arg(error)); });
+                return;
+            }
+            Post(m_context, [seen, photo = std::move(*p)] { seen(photo); });
+            if (camera->stillCamera())
+                return; // the next photo of a folder belongs to the run
+            for (int waited = 0; waited < intervalMs && !m_stop; waited += 20)
+                clock.sleepMs(20);
+        }
+    });
+}
+
+void CameraWatch::stop()
+{
+    m_stop = true;
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
 bool ProbeCamera(const QString& spec, QString& error)
 {
     RealClock clock;

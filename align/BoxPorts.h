@@ -136,6 +136,27 @@ private:
     std::atomic<bool> m_running{false};
 };
 
+// The camera's picture while no run uses the camera: a photo every intervalMs, on a thread of its
+// own, each handed to the context's thread. A folder of photos shows its first one only.
+class CameraWatch {
+public:
+    explicit CameraWatch(QObject& context);
+    ~CameraWatch();
+    CameraWatch(const CameraWatch&) = delete;
+    CameraWatch& operator=(const CameraWatch&) = delete;
+
+    void start(const QString& camera, int intervalMs, std::function<void(const Photo&)> seen,
+        std::function<void(const QString&)> failed);
+    // Ends the watch and waits for its thread (at most one photo's time).
+    void stop();
+    bool watching() const { return m_worker.joinable(); }
+
+private:
+    QPointer<QObject> m_context;
+    std::thread m_worker;
+    std::atomic<bool> m_stop{false};
+};
+
 // Checks that the camera opens (and closes it again): the reason when it does not.
 bool ProbeCamera(const QString& camera, QString& error);
 

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace trivel::align {
@@ -47,6 +48,7 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_hooks(std::move(hooks))
     , m_runner(std::make_unique<AlignRunner>(*this, m_hooks.box, m_hooks.saveUndo))
+    , m_watch(std::make_unique<CameraWatch>(*this))
 {
     setWindowTitle(QStringLiteral("Auto Align"));
     m_camera = new QLineEdit;
@@ -59,6 +61,8 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
         {QStringLiteral("1x2"), QStringLiteral("1x3"), QStringLiteral("1x4"), QStringLiteral("2x2")});
     m_layout->setCurrentIndex(m_hooks.box.session.ChannelCount >= 4 ? 3 : 0);
     m_measureOnly = new QCheckBox(QStringLiteral("Measure only (send nothing)"));
+    m_live = new QCheckBox(QStringLiteral("Live picture"));
+    m_live->setToolTip(QStringLiteral("The camera's picture a few times a second, to aim it at the wall"));
     m_start = new QPushButton(QStringLiteral("Start"));
     m_apply = new QPushButton(QStringLiteral("Apply"));
     m_apply->setToolTip(QStringLiteral("Send the measured warp and blend to the box"));
@@ -69,6 +73,7 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     form->addRow(QStringLiteral("Camera:"), m_camera);
     form->addRow(QStringLiteral("Layout (rows x columns):"), m_layout);
     form->addRow(QString(), m_measureOnly);
+    form->addRow(QString(), m_live);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_start);
     buttons->addWidget(m_apply);
@@ -103,6 +108,7 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     connect(m_start, &QPushButton::clicked, this, &AutoAlignWindow::start);
     connect(m_apply, &QPushButton::clicked, this, &AutoAlignWindow::apply);
     connect(m_revert, &QPushButton::clicked, this, &AutoAlignWindow::revert);
+    connect(m_live, &QCheckBox::toggled, this, &AutoAlignWindow::setLive);
     connect(
         &m_hooks.box.session.events, &SessionEvents::connectedChanged, this, &AutoAlignWindow::updateButtons);
     updateButtons();
@@ -110,7 +116,8 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
 
 AutoAlignWindow::~AutoAlignWindow()
 {
-    // Before the widgets go: the run's waits end and its thread is joined.
+    // Before the widgets go: the run's waits end and the threads are joined.
+    m_watch.reset();
     m_runner.reset();
 }
 
@@ -124,6 +131,26 @@ void AutoAlignWindow::showAndRaise()
 bool AutoAlignWindow::running() const
 {
     return m_runner && m_runner->running();
+}
+
+bool AutoAlignWindow::watching() const
+{
+    return m_watch && m_watch->watching();
+}
+
+void AutoAlignWindow::setLive(bool on)
+{
+    m_watch->stop();
+    const QString camera = m_camera->text().trimmed();
+    if (!on || running() || camera.isEmpty())
+        return;
+    m_watch->start(
+        camera, 200, [this](const Photo& p) { showPhoto(p); },
+        [this](const QString& why) {
+            addStep(why, true);
+            const QSignalBlocker quiet(m_live);
+            m_live->setChecked(false);
+        });
 }
 
 void AutoAlignWindow::setCapture(int settleMs, int framesAveraged)
@@ -182,6 +209,12 @@ void AutoAlignWindow::start()
         return;
     }
     m_solved = false;
+    // The run takes the camera.
+    m_watch->stop();
+    {
+        const QSignalBlocker quiet(m_live);
+        m_live->setChecked(false);
+    }
     m_runner->start(camera, o, callbacks(false));
     updateButtons();
 }
@@ -295,6 +328,7 @@ void AutoAlignWindow::updateButtons()
     m_camera->setEnabled(!busy);
     m_layout->setEnabled(!busy);
     m_measureOnly->setEnabled(!busy);
+    m_live->setEnabled(!busy);
 }
 
 void AutoAlignWindow::closeEvent(QCloseEvent* e)

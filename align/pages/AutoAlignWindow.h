@@ -50,6 +50,8 @@ public:
     QLineEdit* cameraField() const { return m_camera; }
     QComboBox* layoutBox() const { return m_layout; }
     QCheckBox* measureOnlyBox() const { return m_measureOnly; }
+    QCheckBox* liveBox() const { return m_live; }
+    bool watching() const;
     QPushButton* startButton() const { return m_start; }
     QPushButton* applyButton() const { return m_apply; }
     QPushButton* revertButton() const { return m_revert; }
@@ -70,10 +72,13 @@ private:
     void runFinished(const AlignReport& report, bool applied);
     void showResidual();
     void updateButtons();
+    void setLive(bool on);
     AlignCallbacks callbacks(bool applying);
 
     AutoAlignHooks m_hooks;
     std::unique_ptr<AlignRunner> m_runner;
+    std::unique_ptr<CameraWatch> m_watch;
+    QCheckBox* m_live = nullptr;
     QLineEdit* m_camera = nullptr;
     QComboBox* m_layout = nullptr;
     QCheckBox* m_measureOnly = nullptr;

@@ -96,6 +96,36 @@ TEST(AutoAlign, TheMainWindowOpensItFromAButtonAndCtrlShiftA)
     EXPECT_FALSE(window->startButton()->isEnabled());
 }
 
+// The live picture while no run goes on; Start takes the camera from it.
+TEST(AutoAlign, LivePictureUntilARunTakesTheCamera)
+{
+    AlignWall wall;
+    AutoAlignWindow& w = *wall.window;
+    w.liveBox()->setChecked(true);
+    QDeadlineTimer stuck(30000); // a guard against a hang only
+    while (w.cameraPicture().isNull() && !stuck.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    ASSERT_FALSE(w.cameraPicture().isNull());
+    EXPECT_EQ(w.cameraPicture().size(), QSize(640, 360));
+    EXPECT_TRUE(w.watching());
+    w.measureOnlyBox()->setChecked(true);
+    w.start();
+    EXPECT_FALSE(w.watching());
+    EXPECT_FALSE(w.liveBox()->isChecked());
+    ASSERT_TRUE(wall.runToEnd());
+    EXPECT_TRUE(w.lastReport().ok) << qPrintable(w.stepsText());
+
+    // A camera that is not there says so, and the box stays unchecked.
+    w.cameraField()->setText(QStringLiteral("sim://127.0.0.1:1"));
+    w.liveBox()->setChecked(true);
+    QDeadlineTimer again(30000);
+    while (w.liveBox()->isChecked() && !again.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    EXPECT_FALSE(w.liveBox()->isChecked());
+    EXPECT_TRUE(w.stepsText().contains(QLatin1String("The camera cannot be opened")))
+        << qPrintable(w.stepsText());
+}
+
 // Measure only, then Apply: the same result reaches the box, after the setting file; Revert
 // loads that file.
 TEST(AutoAlign, MeasuresThenAppliesThenRevertsAgainstASimulatedRig)
