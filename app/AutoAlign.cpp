@@ -61,8 +61,8 @@ align::AutoAlignWindow* InstallAutoAlign(QWidget* mainWindow, Box& box)
         }};
     auto* window = new align::AutoAlignWindow(std::move(hooks), mainWindow);
     auto* button = new QPushButton(QStringLiteral("Auto Align"), mainWindow);
-    // Under the Output Preview button.
-    button->setGeometry(658, 314, 134, 26);
+    // Under the Output Preview, Export and Import buttons.
+    button->setGeometry(658, 344, 134, 26);
     button->setToolTip(QStringLiteral("Align the windows with a camera (Ctrl+Shift+A)"));
     QObject::connect(button, &QPushButton::clicked, window, &align::AutoAlignWindow::showAndRaise);
     auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), mainWindow);

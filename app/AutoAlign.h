@@ -1,5 +1,5 @@
 #pragma once
-// The Auto Align window wired to the box: its button under Output Preview, Ctrl+Shift+A, the
+// The Auto Align window wired to the box: its button under Export and Import, Ctrl+Shift+A, the
 // setting file saved before sending (in the user's data folder) and Revert as Load Setting.
 
 class QWidget;
