@@ -97,6 +97,13 @@ const PortCase kCases[] = {
             return p.showGrid(0, GridSpec{40, 3}, e) && p.blank(0, e);
         },
         {}, {"s00GRD+040"}},
+    {"PointsOfWindow4",
+        [](BoxPorts& p, QString& e) {
+            GridArray<OffsetPair> offsets{};
+            offsets[3][5] = {12, -7};
+            return p.sendPointOffsets(3, offsets, e);
+        },
+        {Cmd::PointModeChunk, Cmd::PointModeChunk, Cmd::PointModeChunk, Cmd::PointModeEnter}, {}},
     {"BlendOfWindow2",
         [](BoxPorts& p, QString& e) {
             BlendPlan b;
