@@ -61,9 +61,9 @@ private:
 
 // Four corners of the canvas marked on the camera picture (top-left, top-right, bottom-right,
 // bottom-left, photo pixels) as marks: their screen positions are a rectangle at the origin whose
-// sides are the quadrilateral's mean sides (the lens undone) times screenPerCamera, so that a
-// screen pixel stays about a projector pixel. Nothing unless the corners, in that order, turn one
-// way round a convex area of some size.
+// sides are the quadrilateral's mean sides (the lens undone) times screenPerCamera (the procedure
+// then stretches each axis so that a projector pixel spans about a screen pixel). Nothing unless
+// the corners, in that order, turn one way round a convex area of some size.
 std::optional<ScreenMarks> CanvasMarks(
     const std::array<Vec2, 4>& corners, const LensModel& lens, double screenPerCamera);
 

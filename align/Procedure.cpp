@@ -317,6 +317,25 @@ bool AlignProcedure::solve()
     return m_report.errors.isEmpty();
 }
 
+namespace {
+
+// A projector pixel's mean size along the screen's x and y, over the middle rows and columns of
+// every window, in the view's screen units.
+Vec2 ProjectorPixel(const std::vector<WindowGeometry>& windows, const CameraView& view)
+{
+    Vec2 sum;
+    for (const WindowGeometry& g : windows) {
+        const WindowGeometry placed(g.mapping(), view);
+        const double w = g.frameWidth() - 1.0, h = g.frameHeight() - 1.0;
+        const Vec2 across = placed.screenOf({w, h / 2}) - placed.screenOf({0, h / 2});
+        const Vec2 down = placed.screenOf({w / 2, h}) - placed.screenOf({w / 2, 0});
+        sum = sum + Vec2{across.norm() / w, down.norm() / h};
+    }
+    return windows.empty() ? Vec2{1, 1} : sum * (1.0 / double(windows.size()));
+}
+
+} // namespace
+
 // The screen frame from the marks (the canvas's corners, else screen points), else the camera
 // taken to face the screen squarely.
 bool AlignProcedure::placeCamera(const LensModel& lens, SolveOptions& solve)
@@ -325,11 +344,20 @@ bool AlignProcedure::placeCamera(const LensModel& lens, SolveOptions& solve)
     for (double v : m_outputPerCamera)
         scale += v / double(m_outputPerCamera.size());
     if (m_options.canvasCorners) {
-        const auto marks = CanvasMarks(*m_options.canvasCorners, lens, scale);
+        auto marks = CanvasMarks(*m_options.canvasCorners, lens, 1.0);
         m_view = marks ? CameraView::FromMarks(lens, *marks) : std::nullopt;
         if (!m_view)
             return fail(QStringLiteral("The four marked corners do not enclose an area: mark them top left, "
                                        "top right, bottom right, bottom left."));
+        // The camera's own aspect is not the screen's (a camera off the screen's axis, pixels that
+        // are not square): the projectors' pixels are, near enough. So each screen axis is
+        // stretched until a projector pixel spans about one screen pixel along it.
+        const Vec2 pixel = ProjectorPixel(m_geometry, *m_view);
+        for (Vec2& p : marks->screen)
+            p = {p.x / pixel.x, p.y / pixel.y};
+        m_view = CameraView::FromMarks(lens, *marks);
+        if (!m_view)
+            return fail(QStringLiteral("The four marked corners do not enclose an area."));
         solve.canvas = Rect{0.0, 0.0, marks->screen[2].x, marks->screen[2].y};
         return true;
     }

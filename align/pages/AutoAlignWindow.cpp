@@ -72,6 +72,15 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     m_revert = new QPushButton(QStringLiteral("Revert"));
     m_revert->setToolTip(QStringLiteral("Load the setting file saved before sending: the box as it was"));
 
+    m_patterns = new QComboBox;
+    m_patterns->addItem(QStringLiteral("Through the box (mask preview)"));
+    for (const QString& screen : DescribeScreens())
+        m_patterns->addItem(QStringLiteral("Full screen on ") + screen);
+    m_patterns->setToolTip(QStringLiteral(
+        "Where the patterns come from: the box's mask preview, or a full-screen window on a screen of "
+        "this PC when the PC feeds the box (each window shows its picture whole; the box holds the "
+        "others black)"));
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Camera:"), m_camera);
     form->addRow(QStringLiteral("Layout (rows x columns):"), m_layout);
@@ -88,14 +97,7 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     m_steps->setMinimumHeight(160);
     m_picture = new CameraPicture(QStringLiteral("The camera's picture appears here while the patterns run"),
         {kPictureWidth, kPictureHeight});
-    m_patterns = new QComboBox;
-    m_patterns->addItem(QStringLiteral("Through the box (mask preview)"));
-    for (const QString& screen : DescribeScreens())
-        m_patterns->addItem(QStringLiteral("Full screen on ") + screen);
-    m_patterns->setToolTip(QStringLiteral(
-        "Where the patterns come from: the box's mask preview, or a full-screen window on a screen of "
-        "this PC when the PC feeds the box (each window shows its picture whole; the box holds the "
-        "others black)"));
+
     m_heat
         = PictureLabel(QStringLiteral("The residual at each grid crossing: green 0, red 1.5 screen pixels"));
     m_residual = new QLabel;

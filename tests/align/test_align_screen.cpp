@@ -318,11 +318,11 @@ TEST(AlignScreen, TheCanvasFillsTheMarkedArea)
             cam.photoOf({marked.right, marked.bottom}), cam.photoOf({marked.left, marked.bottom})};
     const AlignReport report = AlignProcedure(display, sink, camera, clock, options).run();
     ASSERT_TRUE(report.ok && report.sent) << qPrintable(report.errors.join(QLatin1Char(' ')));
-    EXPECT_TRUE(report.warnings.filter(QStringLiteral("beyond")).isEmpty());
+    EXPECT_TRUE(report.warnings.isEmpty()) << qPrintable(report.warnings.join(QLatin1Char('\n')));
     // The solution's screen frame is the marked rectangle scaled: back into the rig's frame.
     const Rect s = report.solution.canvas;
-    ASSERT_NEAR(
-        s.width() / s.height(), marked.width() / marked.height(), 0.05 * marked.width() / marked.height());
+    EXPECT_NEAR(
+        s.width() / s.height(), marked.width() / marked.height(), 0.03 * marked.width() / marked.height());
     ResidualStats all;
     for (int w = 0; w < 2; ++w) {
         const SourcePlacement& p = report.solution.windows[std::size_t(w)].source;

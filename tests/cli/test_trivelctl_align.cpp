@@ -161,7 +161,7 @@ TEST(TrivelctlAlign, MarkedCornersAreTheCanvas)
               .match(r.out);
     ASSERT_TRUE(m.hasMatch()) << r.out.toStdString();
     const double aspect = (c1.x - c0.x) / 500.0;
-    EXPECT_NEAR(m.captured(1).toDouble() / m.captured(2).toDouble(), aspect, 0.08 * aspect);
+    EXPECT_NEAR(m.captured(1).toDouble() / m.captured(2).toDouble(), aspect, 0.03 * aspect);
 
     const CliRun wrong = Align(sim.box,
         {"--camera", "sim://" + sim.photos, "--layout", "1x2", "--report", dir.path(), "--marks",
