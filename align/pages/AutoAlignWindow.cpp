@@ -37,6 +37,20 @@ QLabel* PictureLabel(const QString& empty)
     return label;
 }
 
+// Where the patterns come from: item 0 the box, item N + 1 screen N of this PC.
+QComboBox* PatternsBox()
+{
+    auto* box = new QComboBox;
+    box->addItem(QStringLiteral("Through the box (mask preview)"));
+    for (const QString& screen : DescribeScreens())
+        box->addItem(QStringLiteral("Full screen on ") + screen);
+    box->setToolTip(QStringLiteral(
+        "Where the patterns come from: the box's mask preview, or a full-screen window on a screen of "
+        "this PC when the PC feeds the box (each window shows its picture whole; the box holds the "
+        "others black)"));
+    return box;
+}
+
 void ShowScaled(QLabel* label, const QImage& image)
 {
     if (image.isNull())
@@ -72,15 +86,7 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     m_revert = new QPushButton(QStringLiteral("Revert"));
     m_revert->setToolTip(QStringLiteral("Load the setting file saved before sending: the box as it was"));
 
-    m_patterns = new QComboBox;
-    m_patterns->addItem(QStringLiteral("Through the box (mask preview)"));
-    for (const QString& screen : DescribeScreens())
-        m_patterns->addItem(QStringLiteral("Full screen on ") + screen);
-    m_patterns->setToolTip(QStringLiteral(
-        "Where the patterns come from: the box's mask preview, or a full-screen window on a screen of "
-        "this PC when the PC feeds the box (each window shows its picture whole; the box holds the "
-        "others black)"));
-
+    m_patterns = PatternsBox();
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Camera:"), m_camera);
     form->addRow(QStringLiteral("Layout (rows x columns):"), m_layout);
