@@ -86,6 +86,13 @@ ScreenPatternDisplay::ScreenPatternDisplay(
 {
 }
 
+ScreenPatternDisplay::~ScreenPatternDisplay()
+{
+    QString error;
+    for (int w = 0; w < 4; ++w)
+        letThrough(w, error); // each on its own: one the box refuses does not keep the others held
+}
+
 bool ScreenPatternDisplay::onScreenThread(std::function<bool(QString&)> work, QString& error)
 {
     const auto guarded = [screen = m_screen, work = std::move(work)](QString& why) {

@@ -49,6 +49,11 @@ public:
     // how a procedure on another thread reaches the screen's thread (null: called on it).
     ScreenPatternDisplay(
         PatternScreen& screen, std::array<QSize, 4> frames, PatternDisplay* box, SessionThread* thread);
+    // Takes the black hold off every window still held: a run that ended early (a dry run, a
+    // refusal) leaves the box showing its input.
+    ~ScreenPatternDisplay() override;
+    ScreenPatternDisplay(const ScreenPatternDisplay&) = delete;
+    ScreenPatternDisplay& operator=(const ScreenPatternDisplay&) = delete;
 
     bool showMask(int window, const MaskBytes& stream, QString& error) override;
     bool showGrid(int window, const GridSpec& grid, QString& error) override;

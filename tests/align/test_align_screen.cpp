@@ -176,6 +176,14 @@ TEST(AlignScreen, TheBoxHoldsTheOtherWindowsBlack)
     EXPECT_EQ(box.calls.join(QLatin1String(", ")),
         QStringLiteral(
             "mask 1 black, mask 2 black, off 1, mask 1 black, off 2, off 1, release 1, release 2"));
+    // A run that ends early (a dry run, a refusal) leaves no window held.
+    RecordingDisplay early;
+    {
+        ScreenPatternDisplay ended(screen, {f, f, f, f}, &early, nullptr);
+        ASSERT_TRUE(ended.blank(0, e) && ended.blank(2, e) && ended.showMask(0, WhiteFrameStream(), e));
+    }
+    EXPECT_EQ(
+        early.calls.join(QLatin1String(", ")), QStringLiteral("mask 1 black, mask 3 black, off 1, off 3"));
     WindowContent held;
     held.mask = BlackFrameStream();
     const QImage dark = BoxShows(held, 64, 32);
