@@ -7,6 +7,7 @@
 #include "align/pages/AutoAlignWindow.h"
 #include "sim/rig/RigService.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -319,12 +320,32 @@ TEST(AutoAlign, MarkedCornersAreTheCanvas)
     }
 }
 
-// The patterns' source: the box, or each screen of the PC by number.
+// The patterns' source: the box, or each screen of the PC by number. On a screen, the run shows
+// the pattern window there while it lasts; the simulated box has no video input, so the PC's
+// picture never reaches the wall and the run stops at the first window with nothing sent.
 TEST(AutoAlign, OffersTheBoxAndEachScreenAsThePatternsSource)
 {
     AlignWall wall;
-    QComboBox* patterns = wall.window->patternsBox();
+    AutoAlignWindow& w = *wall.window;
+    QComboBox* patterns = w.patternsBox();
     ASSERT_EQ(patterns->count(), 1 + int(QGuiApplication::screens().size()));
     EXPECT_EQ(patterns->currentIndex(), 0);
     EXPECT_TRUE(patterns->itemText(1).startsWith(QLatin1String("Full screen on screen 0: ")));
+    const auto shownScreens = [] {
+        int n = 0;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            n += qobject_cast<PatternScreen*>(top) && top->isVisible() ? 1 : 0;
+        return n;
+    };
+    patterns->setCurrentIndex(1);
+    w.start();
+    EXPECT_FALSE(patterns->isEnabled());
+    EXPECT_EQ(shownScreens(), 1);
+    ASSERT_TRUE(wall.runToEnd());
+    EXPECT_FALSE(w.lastReport().ok);
+    EXPECT_TRUE(w.stepsText().contains(QLatin1String("Window 1 shows nothing to the camera")))
+        << qPrintable(w.stepsText());
+    EXPECT_TRUE(w.lastReport().undoFile.isEmpty());
+    EXPECT_EQ(shownScreens(), 0);
+    EXPECT_TRUE(patterns->isEnabled());
 }
