@@ -1,6 +1,7 @@
 #include "cli/AlignCommand.h"
 
 #include "align/BoxPorts.h"
+#include "align/SimPhotoProtocol.h"
 #include "align/screen/PatternScreen.h"
 #include "box/StatusPoll.h"
 #include "files/SettingFile.h"
@@ -44,8 +45,8 @@ Tried only with the simulated box and camera (trivel-boxsim --rig), never with a
   --layout RxC    rows x columns of projectors, window 1 top left, in rows: 1x2, 1x3, 1x4, 2x2
   --overlap auto  the overlaps are measured from the photos (the only choice)
   --dry-run       measure and solve, print the result, send nothing and save no file
-  --report DIR    write before.png, after.png, heatmap.png and residuals.json there, and the
-                  setting file saved before sending (default: the setting file in the current
+  --report DIR    write before.png, after.png, heatmap.png and residuals.json there (and
+                  marks.json with --marks), and the setting file saved before sending (default: the setting file in the current
                   folder, no pictures)
   --passes N      2 (default): correct from the first verification when it shows a correction
   --points        send 17x17 point offsets instead of User Map tables (less exact)
@@ -295,6 +296,24 @@ bool WriteReport(const QString& dir, const AlignReport& r, QString& error)
     return true;
 }
 
+// Corners marked with --marks, as camera.json holds marks: each on the photo and on the run's
+// screen frame.
+bool WriteMarks(const AlignArgs& o, const AlignReport& r, QString& error)
+{
+    if (!o.options.canvasCorners)
+        return true;
+    const Rect& c = r.solution.canvas;
+    ScreenMarks marks;
+    marks.camera = *o.options.canvasCorners;
+    marks.screen
+        = {Vec2{c.left, c.top}, Vec2{c.right, c.top}, Vec2{c.right, c.bottom}, Vec2{c.left, c.bottom}};
+    QFile f(QDir(o.reportDir).filePath(QStringLiteral("marks.json")));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(MarksJson(marks)) > 0)
+        return true;
+    error = f.fileName() + " cannot be written";
+    return false;
+}
+
 // Where the setting file goes: the report folder, else the current one.
 QString UndoPath(const QString& reportDir)
 {
@@ -467,7 +486,7 @@ int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env)
     PrintReport(report, o.options.dryRun);
     if (!o.reportDir.isEmpty()) {
         QString error;
-        if (!WriteReport(o.reportDir, report, error))
+        if (!WriteReport(o.reportDir, report, error) || !WriteMarks(o, report, error))
             return run.decide(Fail(1, error));
         std::printf("Report: %s\n", qPrintable(QDir(o.reportDir).absolutePath()));
     }

@@ -2,6 +2,7 @@
 // box's chains and the photo service, and the refusals that leave the box as it was.
 
 #include "RunTrivelctl.h"
+#include "align/SimPhotoProtocol.h"
 #include "sim/rig/Rig.h"
 
 #include <QDir>
@@ -153,8 +154,10 @@ TEST(TrivelctlAlign, MarkedCornersAreTheCanvas)
         return numbers.join(',');
     };
     QTemporaryDir dir;
+    const QString report = dir.filePath("report");
     const CliRun r = Align(sim.box,
-        {"--camera", "sim://" + sim.photos, "--layout", "1x2", "--dry-run", "--marks", marks({0, 1, 2, 3})});
+        {"--camera", "sim://" + sim.photos, "--layout", "1x2", "--dry-run", "--report", report, "--marks",
+            marks({0, 1, 2, 3})});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const auto m
         = QRegularExpression(QStringLiteral("Canvas ([0-9.]+) x ([0-9.]+) screen pixels at \\(0.0, 0.0\\)"))
@@ -162,6 +165,16 @@ TEST(TrivelctlAlign, MarkedCornersAreTheCanvas)
     ASSERT_TRUE(m.hasMatch()) << r.out.toStdString();
     const double aspect = (c1.x - c0.x) / 500.0;
     EXPECT_NEAR(m.captured(1).toDouble() / m.captured(2).toDouble(), aspect, 0.03 * aspect);
+    // The marks in the report folder, as a camera.json holds them.
+    QFile saved(QDir(report).filePath("marks.json"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    std::optional<align::LensModel> lens;
+    std::optional<align::ScreenMarks> read;
+    QString error;
+    ASSERT_TRUE(align::ReadCameraJson(saved.readAll(), lens, read, error)) << error.toStdString();
+    ASSERT_TRUE(read);
+    EXPECT_NEAR(read->camera[1].x, rig.camera.photoOf(corners[1]).x, 0.01);
+    EXPECT_NEAR(read->screen[2].x, m.captured(1).toDouble(), 0.1);
 
     const CliRun wrong = Align(sim.box,
         {"--camera", "sim://" + sim.photos, "--layout", "1x2", "--report", dir.path(), "--marks",
