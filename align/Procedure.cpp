@@ -436,7 +436,7 @@ bool AlignProcedure::verify(int pass)
         const auto crossings = MeasureGrid(w, photo, m_dark, m_geometry[std::size_t(w)],
             m_report.solution.windows[std::size_t(w)].source, *m_view, m_grid);
         const ResidualStats stats = StatsOf(crossings);
-        if (stats.points < 4)
+        if (stats.points < kMinVerifiedPoints)
             m_report.warnings
                 << QStringLiteral("%1: the verification grid was not seen.").arg(WindowTitle(w));
         m_report.windows[std::size_t(w)].residual.push_back(stats);

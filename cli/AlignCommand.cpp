@@ -206,10 +206,7 @@ int ParseAlignArgs(const QStringList& args, AlignArgs& o)
 
 QString StatsText(const ResidualStats& r)
 {
-    return QStringLiteral("RMS %1, worst %2 (%3 points)")
-        .arg(r.rms, 0, 'f', 3)
-        .arg(r.worst, 0, 'f', 3)
-        .arg(r.points);
+    return QStringLiteral("%1 (%2 points)").arg(ResidualText(r, 3)).arg(r.points);
 }
 
 QJsonObject StatsJson(const ResidualStats& r)

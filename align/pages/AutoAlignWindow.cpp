@@ -349,11 +349,8 @@ void AutoAlignWindow::showResidual()
         lines << QStringLiteral("Residual, screen pixels:");
         for (std::size_t w = 0; w < m_report.windows.size(); ++w)
             if (!m_report.windows[w].residual.empty()) {
-                const ResidualStats& r = m_report.windows[w].residual.back();
-                lines << QStringLiteral("%1: RMS %2, worst %3")
-                             .arg(WindowTitle(int(w)))
-                             .arg(r.rms, 0, 'f', 2)
-                             .arg(r.worst, 0, 'f', 2);
+                lines << QStringLiteral("%1: %2").arg(
+                    WindowTitle(int(w)), ResidualText(m_report.windows[w].residual.back(), 2));
             }
     }
     m_residual->setText(lines.join(QLatin1Char('\n')));
