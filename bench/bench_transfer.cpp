@@ -11,7 +11,7 @@
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
 #include "mask/MaskState.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "box/Readback.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
@@ -126,7 +126,7 @@ Run TransferOnce(quint16 port, bool realWaits)
     guard.start(realWaits ? 300000 : 60000);
     SendIdentify(s);
     loop.exec();
-    if (s.PendingOp != 0)
+    if (s.busy())
         return r;
 
     FillCaches(s);
@@ -134,11 +134,11 @@ Run TransferOnce(quint16 port, bool realWaits)
     clock.waitedMs = 0;
     QElapsedTimer t;
     t.start();
-    StartSettingTransfer(s, true);
+    const Operation<void> transfer = TransferSettings(tool, true);
     loop.exec();
     r.wallMs = double(t.nsecsElapsed()) / 1e6;
     r.waitsMs = clock.waitedMs;
-    r.ok = r.ok && s.PendingOp == 0;
+    r.ok = r.ok && transfer.succeeded();
     tcp.close();
     return r;
 }

@@ -776,7 +776,7 @@ SettingFileOutcome LoadSettingBytes(Session& s, const QByteArray& bytes, bool wh
     const bool fileMasks = headerByte(6) == kMaskMark;
     if (boxMasks && !fileMasks)
         return Refused(wholeBox, wrongModel);
-    if (s.PendingOp != 0)
+    if (s.transfer.Running)
         return Refused(wholeBox, QStringLiteral("Another operation is still running. Nothing was loaded."));
 
     Reader rd(bytes, 0);

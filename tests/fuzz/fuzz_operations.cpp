@@ -13,6 +13,7 @@
 #include "box/PageShow.h"
 #include "box/Readback.h"
 #include "box/StatusPoll.h"
+#include "files/SettingTransfer.h"
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "link/Transport.h"
@@ -75,6 +76,8 @@ const std::vector<OperationEntry>& Operations()
         {"setting", [](Box& b) { return b.settings.apply(Setting::BRI, 1, 61); }},
         {"window selection", [](Box& b) { return b.settings.selectWindow(2); }},
         {"edge widths reset", [](Box& b) { return b.settings.resetEdgeWidths(); }},
+        {"setting transfer, whole box", [](Box& b) { return TransferSettings(b, true); }},
+        {"setting transfer, one window", [](Box& b) { return TransferSettings(b, false); }},
     };
     return table;
 }
