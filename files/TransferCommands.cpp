@@ -2,6 +2,7 @@
 
 #include "mask/MaskState.h"
 #include "session/Session.h"
+#include "settings/SettingBinding.h"
 #include "settings/SettingsState.h"
 
 #include <algorithm>
@@ -10,18 +11,76 @@ namespace trivel {
 
 namespace {
 
-constexpr std::array<const char*, kCommandListSize> kTemplates{"s00INP+000", "s00OPM+000", "s00HZM+000",
-    "s00VZM+000", "s00HPN+000", "s00VPN+000", "s00OLE+000", "s00ORE+000", "s00OTE+000", "s00OBE+000",
-    "s00ORI+000", "s00BRI+000", "s00CON+000", "s00XHA+000", "s00HUE+000", "s00XAT+000", "s00CLR+000",
-    "s00RGN+000", "s00GGN+000", "s00BGN+000", "s00LEB+000", "s00REB+000", "s00TEB+000", "s00BEB+000",
-    "s00EFL+000", "s00EFR+000", "s00EFT+000", "s00EFB+000", "s00EBR+000", "s00EBG+000", "s00EBB+000",
-    "s00GGR+000", "s00GGG+000", "s00GGB+000", "s00EGR+000", "s00EGG+000", "s00EGB+000", "s00EOR+000",
-    "s00EOG+000", "s00EOB+000", "s00WWW+000", "s00VVV+000", "s00WWW+000", "s00VVV+000", "s00PIO+000",
-    "s00PIZ+000", "s00PIH+000", "s00PIV+000", "s00PIR+000", "s00PIT+000", "s00POR+000", "s00WWW+000",
-    "s00VVV+000", "s00PLO+000", "s00PRO+000", "s00PTO+000", "s00PBO+000", "s00WWW+000", "s00VVV+000",
-    "s00H1W+000", "s00H1V+000", "s00H2W+000", "s00H2V+000", "s00DPW+000", "s00DPV+000", "s00VGW+000",
-    "s00VGV+000", "s00H1E+000", "s00H2E+000", "s00DPE+000", "s00VGE+000", "s00DCM+000", "s00HDO+000",
-    "S00DMI+000"};
+// Where a command of the list takes its value from.
+enum class From {
+    Binding, // the window's cache, sent as its control would send it (zoom - 1, XHA x 10)
+    Cached, // the cache as it stands: an edge width of 49 goes as 49, not as the control's 0
+    FileInputWidth, // the sizes the loaded file recorded, not the live ones
+    FileInputHeight,
+    FilePipWidth,
+    FilePipHeight,
+    Zero, // the size pairs that end each group go back to 0
+    MaskAssignment,
+};
+
+struct ListEntry {
+    Setting id; // the row of the binding table: mnemonic and template
+    From from;
+};
+
+using F = From;
+using S = Setting;
+
+// CommandList in its own order; kCommandOrder says in which order it goes out.
+constexpr std::array<ListEntry, kCommandListSize> kList{{
+    {S::INP, F::Binding}, {S::OPM, F::Binding}, {S::HZM, F::Binding}, {S::VZM, F::Binding},
+    {S::HPN, F::Binding}, {S::VPN, F::Binding}, {S::OLE, F::Binding}, {S::ORE, F::Binding},
+    {S::OTE, F::Binding}, {S::OBE, F::Binding}, {S::ORI, F::Binding}, {S::BRI, F::Binding},
+    {S::CON, F::Binding}, {S::XHA, F::Binding}, {S::HUE, F::Binding}, {S::XAT, F::Binding},
+    {S::CLR, F::Binding}, {S::RGN, F::Binding}, {S::GGN, F::Binding}, {S::BGN, F::Binding},
+    {S::LEB, F::Cached}, {S::REB, F::Cached}, {S::TEB, F::Cached}, {S::BEB, F::Cached},
+    {S::EFL, F::Binding}, {S::EFR, F::Binding}, {S::EFT, F::Binding}, {S::EFB, F::Binding},
+    {S::EBR, F::Binding}, {S::EBG, F::Binding}, {S::EBB, F::Binding},
+    {S::GGR, F::Binding}, {S::GGG, F::Binding}, {S::GGB, F::Binding},
+    {S::EGR, F::Binding}, {S::EGG, F::Binding}, {S::EGB, F::Binding},
+    {S::EOR, F::Binding}, {S::EOG, F::Binding}, {S::EOB, F::Binding},
+    {S::WWW, F::FileInputWidth}, {S::VVV, F::FileInputHeight}, {S::WWW, F::Zero}, {S::VVV, F::Zero},
+    {S::PIO, F::Binding}, {S::PIZ, F::Binding}, {S::PIH, F::Binding}, {S::PIV, F::Binding},
+    {S::PIR, F::Binding}, {S::PIT, F::Binding}, {S::POR, F::Binding},
+    {S::WWW, F::FilePipWidth}, {S::VVV, F::FilePipHeight},
+    {S::PLO, F::Binding}, {S::PRO, F::Binding}, {S::PTO, F::Binding}, {S::PBO, F::Binding},
+    {S::WWW, F::Zero}, {S::VVV, F::Zero},
+    {S::H1W, F::Binding}, {S::H1V, F::Binding}, {S::H2W, F::Binding}, {S::H2V, F::Binding},
+    {S::DPW, F::Binding}, {S::DPV, F::Binding}, {S::VGW, F::Binding}, {S::VGV, F::Binding},
+    {S::H1E, F::Binding}, {S::H2E, F::Binding}, {S::DPE, F::Binding}, {S::VGE, F::Binding},
+    {S::DCM, F::Binding}, {S::HDO, F::Binding}, {S::DMI, F::MaskAssignment},
+}};
+
+int ValueOf(const ListEntry& e, const SettingsState& settings, const MaskState& masks, const Session& s,
+    std::size_t w)
+{
+    const SettingBinding& b = Binding(e.id);
+    const int window = int(w);
+    switch (e.from) {
+    case From::Binding:
+        return b.cached() ? SentValue(b, b.read(settings, window)) : 0;
+    case From::Cached:
+        return b.cached() ? b.read(settings, window) : 0;
+    case From::FileInputWidth:
+        return s.FileInputSize[w].width;
+    case From::FileInputHeight:
+        return s.FileInputSize[w].height;
+    case From::FilePipWidth:
+        return s.FilePipSourceSize[w].width;
+    case From::FilePipHeight:
+        return s.FilePipSourceSize[w].height;
+    case From::Zero:
+        break;
+    case From::MaskAssignment:
+        return masks.MaskAssignment[w];
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -29,75 +88,10 @@ std::array<SettingCommand, kCommandListSize> TransferCommands(
     const SettingsState& settings, const MaskState& masks, const Session& s, std::size_t w)
 {
     w = std::min<std::size_t>(w, 3);
-    const WindowSettingsRecord& ws = settings.WindowSettings;
-    const BlendRecord& b = settings.BlendSettings[w];
-    const PipRecord& pip = settings.PipSettings[w];
-    const SignalSize input = s.FileInputSize[w];
-    const SignalSize pipSource = s.FilePipSourceSize[w];
-
-    std::array<int, kCommandListSize> v{};
-    v[0] = ws.INP[w];
-    v[1] = ws.OPM[w];
-    v[2] = ws.HZM[w] - 1;
-    v[3] = ws.VZM[w] - 1;
-    v[4] = ws.HPN[w] - 1;
-    v[5] = ws.VPN[w] - 1;
-    v[6] = ws.OLE[w];
-    v[7] = ws.ORE[w];
-    v[8] = ws.OTE[w];
-    v[9] = ws.OBE[w];
-    v[10] = ws.ORI[w];
-    v[11] = ws.BRI[w];
-    v[12] = ws.CON[w];
-    v[13] = ws.XHA[w] * 10;
-    v[14] = ws.HUE[w];
-    v[15] = ws.XAT[w];
-    v[16] = ws.CLR[w];
-    v[17] = ws.RGN[w];
-    v[18] = ws.GGN[w];
-    v[19] = ws.BGN[w];
-    for (std::size_t i = 0; i < 4; ++i) {
-        v[20 + i] = b.u16(2 * i);
-        v[24 + i] = b.i16(8 + 2 * i);
-    }
-    for (std::size_t i = 0; i < 3; ++i) {
-        v[28 + i] = b.u16(16 + 2 * i);
-        v[31 + i] = b.bytes[22 + i];
-        v[34 + i] = b.bytes[86 + i];
-        v[37 + i] = b.bytes[89 + i];
-    }
-    v[40] = input.width;
-    v[41] = input.height;
-    v[42] = 0;
-    v[43] = 0;
-    for (std::size_t i = 0; i < 7; ++i)
-        v[44 + i] = pip.bytes[i];
-    v[51] = pipSource.width;
-    v[52] = pipSource.height;
-    for (std::size_t i = 0; i < 4; ++i)
-        v[53 + i] = pip.overlap[i];
-    v[57] = 0;
-    v[58] = 0;
-    v[59] = ws.H1W[w];
-    v[60] = ws.H1V[w];
-    v[61] = ws.H2W[w];
-    v[62] = ws.H2V[w];
-    v[63] = ws.DPW[w];
-    v[64] = ws.DPV[w];
-    v[65] = ws.VGW[w];
-    v[66] = ws.VGV[w];
-    v[67] = ws.H1E[w];
-    v[68] = ws.H2E[w];
-    v[69] = ws.DPE[w];
-    v[70] = ws.VGE[w];
-    v[71] = settings.DCM[w];
-    v[72] = settings.HDO[w];
-    v[73] = masks.MaskAssignment[w];
-
     std::array<SettingCommand, kCommandListSize> list{};
-    for (std::size_t i = 0; i < kTemplates.size(); ++i) {
-        list[i] = MakeSettingCommand(kTemplates[i]);
-        EncodeSettingValue(v[i], list[i]);
+    for (std::size_t i = 0; i < kList.size(); ++i) {
+        list[i] = MakeSettingCommand(Binding(kList[i].id).tpl);
+        EncodeSettingValue(ValueOf(kList[i], settings, masks, s, w), list[i]);
     }
     return list;
 }

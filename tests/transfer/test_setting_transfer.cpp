@@ -338,6 +338,34 @@ TEST_F(Transfer, TheWarpModeDecidesBlockOneModeAndTheStepAfterThePointChunks)
     }
 }
 
+// Every setting command of one window with the value its cache holds, as the box receives it: a
+// row of the binding table that changed its template, its cache field or what it sends would
+// show here. An edge width of 49 goes out as it stands (the slider would send 0).
+TEST_F(Transfer, EveryCommandOfAWindowCarriesItsCachedValue)
+{
+    FillCaches();
+    s.settings().BlendSettings[2].setEdgeWidth(0, 49);
+    const Operation<void> op = files.transfer(true);
+    link.pump();
+    const auto window = Lines(From("1002 s00VKY+062", 1 + 73));
+    ASSERT_EQ(window.size(), 74u);
+    const std::vector<std::string> expected{"s00INP+002", "s00HZM+003", "s00VZM+004", "s00HPN+005",
+        "s00VPN+006", "s00ORI+002", "s00BRI+062", "s00CON+072", "s00XHA+050", "s00HUE+042", "s00XAT+047",
+        "s00CLR+004", "s00RGN+092", "s00GGN+082", "s00BGN+072", "s00OPM+003", "s00LEB+049", "s00REB+121",
+        "s00TEB+122", "s00BEB+123", "s00EFL-070", "s00EFR-071", "s00EFT-072", "s00EFB-073", "s00EBR+200",
+        "s00EBG+201", "s00EBB+202", "s00GGR+032", "s00GGG+033", "s00GGB+034", "s00EGR+062", "s00EGG+063",
+        "s00EGB+064", "s00EOR+022", "s00EOG+023", "s00EOB+024", "s00WWW1918", "s00VVV1078", "s00OLE-012",
+        "s00ORE+022", "s00OTE-032", "s00OBE+042", "s00WWW+000", "s00VVV+000", "s00WWW+642", "s00VVV+482",
+        "s00PLO-205", "s00PRO-215", "s00PTO-225", "s00PBO-235", "s00WWW+000", "s00VVV+000", "s00PIT+026",
+        "s00PIZ+022", "s00PIH+023", "s00PIV+024", "s00PIR+025", "s00POR+027", "s00PIO+021", "s00H1W1282",
+        "s00H1V+722", "s00H2W1602", "s00H2V+902", "s00DPW3842", "s00DPV2162", "s00VGW1026", "s00VGV+770",
+        "s00H1E+003", "s00H2E+004", "s00DPE+005", "s00VGE+006", "s00DCM+001", "s00HDO+002"};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(window[1 + i], "1002 " + expected[i]) << i;
+    EXPECT_EQ(Lines(From("100c S00DMI+005", 1)).size(), 1u) << "window 3's mask assignment, asked on its own";
+    EXPECT_TRUE(op.succeeded());
+}
+
 TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches)
 {
     FillCaches();
