@@ -1,5 +1,6 @@
 // How long the event loop of the GUI thread is held while the long operations run against
-// trivel-boxsim on TCP loopback: a Warp Adjust reset, the blend colour resets, a window switch.
+// trivel-boxsim on TCP loopback: a Warp Adjust reset, the blend colour resets, a window switch and
+// the load of a whole-box setting file with its transfer (four windows, about 100 s of pauses).
 // A probe timer fires every 2 ms on the thread that runs the operations and records its own
 // lateness; the longest lateness is the longest stall an installer could see (a frozen window,
 // a click that waits). The operations' own pauses are seconds long; none of that may show.
@@ -13,6 +14,7 @@
 #include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
+#include "files/SettingFiles.h"
 #include "settings/Settings.h"
 #include "warp/Warp.h"
 
@@ -20,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -112,6 +115,24 @@ double IdleFloor(int ms)
     return probe.stop();
 }
 
+// A whole-box file of the box as it stands, loaded back and sent: the parse, the refill of the
+// pages and the transfer up to its read-back all run under the probe.
+Operation<void> NotLoaded()
+{
+    Fail(Failure::Kind::Error, QStringLiteral("the file was not written or not loaded"));
+    co_return;
+}
+
+Operation<void> LoadWholeBox(Box& b)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rig.WBF"));
+    SettingFiles files(b);
+    if (!SaveSettingFile(b.session, path, true).ok || !files.loadAndTransfer(path).ok)
+        return NotLoaded();
+    return files.transferring();
+}
+
 struct Scenario {
     const char* name;
     std::function<Operation<void>(Box&)> start;
@@ -142,6 +163,7 @@ int main(int argc, char** argv)
         {"blend colour offset reset", [](Box& b) { return b.settings.resetColourOffset(); }},
         {"blend width reset", [](Box& b) { return b.settings.resetEdgeWidths(); }},
         {"window switch 1 -> 2", [](Box& b) { return b.settings.selectWindow(1); }},
+        {"whole-box load", LoadWholeBox},
     };
     std::printf("idle event loop: longest lateness %.2f ms over 1 s (the machine's floor)\n", IdleFloor(1000));
     bool met = true;

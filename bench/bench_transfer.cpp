@@ -49,11 +49,6 @@ public:
         if (m_wait)
             m_real.sleepMs(ms);
     }
-    void pumpMs(int ms) override
-    {
-        waitedMs += std::max(ms, 0);
-        m_real.pumpMs(m_wait ? ms : 0);
-    }
     std::unique_ptr<ClockTimer> createTimer(int intervalMs) override
     {
         return m_real.createTimer(intervalMs);

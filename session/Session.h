@@ -36,6 +36,8 @@ struct PageHooks {
     // the common page-show request.
     std::array<std::function<void()>, kPageCount> show{};
     std::function<void()> maskSlotChange; // CBMaskIdx2Change
+    // The mask page shows the user-mask slot of window w (0..3) when a refill selects it.
+    std::function<void(int w)> windowMaskSlot;
 };
 
 // LastInputMask/LastOutputMask before the first status reply: never equal to a real mask, so

@@ -70,10 +70,9 @@ const std::set<std::pair<std::string, std::string>> kStillToRemove{
     {"session", "registers"},
     {"session", "settings"},
     {"session", "warp"},
-    // Window selection and the caches reach the warp and mask state through the session's box.
+    // Window selection and the caches reach the warp state through the session's box.
     {"settings", "box"},
     {"settings", "warp"},
-    {"settings", "mask"},
 };
 
 Edges ActualEdges()
