@@ -192,6 +192,9 @@ TEST_F(CommandSweep, NoFalseSuccessAndNoHangWhereverTheBoxFails)
         {"load whole box", {"load", path("whole.WBF"), "--test-wait-percent", "0"}},
         {"load one window", {"load", "--window", "2", path("one.SBF"), "--test-wait-percent", "0"}},
         {"preview", {"preview", "--window", "1", "--out", path("preview.png")}},
+        {"export", {"export", "--window", "1", "--mpcdi", path("box.mpcdi")}},
+        // The file the export row's sound run wrote.
+        {"import", {"import", "--mpcdi", path("box.mpcdi"), "--window", "1", "--undo", path("undo.WBF")}},
     };
     std::map<std::string, std::array<int, 3>> perCommand; // runs, false successes, hangs
     int runs = 0, falseSuccesses = 0, hangs = 0, unexpected = 0;

@@ -14,6 +14,7 @@
 #include "box/Readback.h"
 #include "box/StatusPoll.h"
 #include "files/SettingTransfer.h"
+#include "interchange/ImportSend.h"
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "link/Transport.h"
@@ -76,6 +77,16 @@ const std::vector<OperationEntry>& Operations()
         {"setting", [](Box& b) { return b.settings.apply(Setting::BRI, 1, 61); }},
         {"window selection", [](Box& b) { return b.settings.selectWindow(2); }},
         {"edge widths reset", [](Box& b) { return b.settings.resetEdgeWidths(); }},
+        {"blend record", [](Box& b) { return b.settings.sendBlendRecord(); }},
+        {"point offsets", [](Box& b) { return b.warp.sendPointOffsets(); }},
+        {"import tables", [](Box& b) { return SendImportPlan(b, ImportPlan{}); }},
+        {"import point offsets",
+            [](Box& b) {
+                ImportPlan plan;
+                plan.window = 1;
+                plan.pointOffsets = true;
+                return SendImportPlan(b, plan);
+            }},
         {"setting transfer, whole box", [](Box& b) { return TransferSettings(b, true); }},
         {"setting transfer, one window", [](Box& b) { return TransferSettings(b, false); }},
     };
