@@ -1,12 +1,12 @@
 #include "files/SettingFile.h"
 
+#include "box/Box.h"
+#include "box/PageShow.h"
 #include "files/SettingFileFormat.h"
 #include "files/SettingTransfer.h"
-#include "box/Box.h"
-#include "session/Controls.h"
-#include "box/PageShow.h"
-#include "session/PageTable.h"
 #include "mask/Masks.h"
+#include "session/Controls.h"
+#include "session/PageTable.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
 

@@ -243,7 +243,8 @@ Operation<void> Run::sendWarp()
     const int pattern = warp.state().model[w].ControlPattern;
     announce(TransferPhase::Warp);
     co_await wait(200);
-    co_await send(warp.bulkControlRequest(w, pattern == WarpMode::Points ? WarpMode::Grid9x5 : pattern, Clear::Head));
+    co_await send(
+        warp.bulkControlRequest(w, pattern == WarpMode::Points ? WarpMode::Grid9x5 : pattern, Clear::Head));
     co_await wait(20);
     co_await send(SettingFrame(kUpdateStep, 1, Cmd::Setting, Clear::Head));
     co_await wait(1500);
@@ -285,7 +286,8 @@ Operation<void> Run::sendBlendAndCursor()
     const int point = ControlIndex(m_box.warp.currentModel().ControlCursor);
     co_await send(SettingFrame(kPointQuery, point, Cmd::SettingQuery, Clear::Frame));
     co_await wait(100);
-    co_await send(proto::ControlCursor(m_s.CurrentWindow & 3, ControlIndex(m_box.warp.currentModel().ControlCursor), true),
+    co_await send(proto::ControlCursor(
+                      m_s.CurrentWindow & 3, ControlIndex(m_box.warp.currentModel().ControlCursor), true),
         kCursorFramePause);
     co_await wait(100);
     co_await send(proto::TransferWindowEnd(m_s.CurrentWindow), kCursorFramePause);

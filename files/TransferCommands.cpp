@@ -32,6 +32,7 @@ using F = From;
 using S = Setting;
 
 // CommandList in its own order; kCommandOrder says in which order it goes out.
+// clang-format off
 constexpr std::array<ListEntry, kCommandListSize> kList{{
     {S::INP, F::Binding}, {S::OPM, F::Binding}, {S::HZM, F::Binding}, {S::VZM, F::Binding},
     {S::HPN, F::Binding}, {S::VPN, F::Binding}, {S::OLE, F::Binding}, {S::ORE, F::Binding},
@@ -55,6 +56,7 @@ constexpr std::array<ListEntry, kCommandListSize> kList{{
     {S::H1E, F::Binding}, {S::H2E, F::Binding}, {S::DPE, F::Binding}, {S::VGE, F::Binding},
     {S::DCM, F::Binding}, {S::HDO, F::Binding}, {S::DMI, F::MaskAssignment},
 }};
+// clang-format on
 
 int ValueOf(const ListEntry& e, const SettingsState& settings, const MaskState& masks, const Session& s,
     std::size_t w)
