@@ -1,10 +1,10 @@
+#include "box/StatusPoll.h"
 #include "protocol/SettingFrames.h"
 #include "session/Controls.h"
-#include "box/Box.h"
 #include "session/Session.h"
-#include "box/StatusPoll.h"
 #include "settings/Controls.h"
 #include "settings/PictureHandlers.h"
+#include "settings/Settings.h"
 #include "settings/SettingsState.h"
 
 namespace trivel {
@@ -191,7 +191,8 @@ void DecodeWindowBlock(Session& s, const FrameView& f)
     const int current = v.currentWindow();
     if (current < 4) {
         s.CurrentWindow = current;
-        s.box->warp.state().WarpWindow = current;
+        if (const auto& enter = s.settingsService().warpSide().enter)
+            enter(current);
     }
 }
 
