@@ -1,22 +1,22 @@
-// Round trips per second of SendFrame -> box -> DispatchResponse over TCP loopback against
-// trivel-boxsim, beside a raw 512-byte socket echo measured in the same run.
+// Round trips per second of the exchange's send path (request -> box -> the awaiting step) over
+// TCP loopback against trivel-boxsim, beside a raw 512-byte socket echo measured in the same run.
 //
 // usage: bench_roundtrip [--boxsim PATH] [--count N] [--reps R]
 //
 // Measured on the 2-core build machine (Release, load average about 3 from parallel builds),
 // round trips per second, best of 5 runs of 5000:
-//   raw echo 181577 | raw client to trivel-boxsim 108564 | SendFrame path to an echo thread
-//   81777 (45%) | SendFrame path to trivel-boxsim 56832 (31% of the raw echo, 52% of a raw
+//   raw echo 181577 | raw client to trivel-boxsim 108564 | send path to an echo thread
+//   81777 (45%) | send path to trivel-boxsim 56832 (31% of the raw echo, 52% of a raw
 //   client against the same simulator). Runs vary by a factor of two under load.
-// The SendFrame path has one more thread hop than the echo (receive thread -> main thread,
-// then the receive thread waits until DispatchResponse has returned), which caps it near half.
+// The send path has one more thread hop than the echo (receive thread -> main thread,
+// then the receive thread waits until the step has run), which caps it near half.
 
 #include "BoxsimProcess.h"
 #include "box/Box.h"
 #include "link/Clock.h"
 #include "protocol/SettingCodec.h"
 #include "link/TcpTransport.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
 

@@ -5,8 +5,8 @@
 #include "align/screen/PatternScreen.h"
 #include "box/StatusPoll.h"
 #include "files/SettingFile.h"
-#include "files/SettingFileActions.h"
 #include "files/SettingFileIo.h"
+#include "files/SettingFiles.h"
 #include "session/Session.h"
 
 #include <QDateTime>
@@ -370,7 +370,8 @@ int RunRevert(const AlignArgs& o, const cli::BoxEnv& env)
     if (code != cli::Success)
         return code;
     std::fprintf(stderr, "align: loading %s into the box\n", qPrintable(o.revert));
-    const SettingFileOutcome loaded = TntButton2Click(s, o.revert);
+    SettingFiles files(box);
+    const SettingFileOutcome loaded = files.loadAndTransfer(o.revert);
     if (!loaded.ok)
         return run.decide(Fail(1, o.revert + ": " + loaded.message));
     code = run.waitUntil([&] {
