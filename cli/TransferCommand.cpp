@@ -1,11 +1,14 @@
 #include "cli/TransferCommand.h"
-#include "box/Box.h"
 
-#include "cli/Bootstrap.h"
-#include "files/SettingFileActions.h"
+#include "box/Box.h"
+#include "cli/ProgressLine.h"
+
 #include "box/BoxCommands.h"
 #include "box/Connection.h"
 #include "box/StatusPoll.h"
+#include "cli/Bootstrap.h"
+#include "files/FileOps.h"
+#include "files/SettingFileActions.h"
 #include "files/SettingFileIo.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
@@ -52,22 +55,17 @@ int Fail(int code, const QString& why)
     return code;
 }
 
-// Shows ProgressBar2 on stderr: one line redrawn on a terminal, a line per tenth otherwise.
+// Shows ProgressBar2 on stderr in the progress style of every long command.
 class TransferUi : public cli::CliUi {
 public:
     TransferUi(Session*& session)
         : cli::CliUi(false)
         , m_session(session)
-        , m_tty(isatty(fileno(stderr)) != 0)
     {
     }
 
     bool started = false;
-    void finish()
-    {
-        if (m_tty && m_drawn)
-            std::fputc('\n', stderr);
-    }
+    void finish() { m_line.finish(); }
 
 protected:
     void controlChanged(const Control& c, Prop p, const QVariant& v) override
@@ -78,41 +76,34 @@ protected:
         const Session& s = *m_session;
         const int max = std::max(s.ProgressMaximum, 1);
         const int pos = std::clamp(v.toInt(), 0, max);
-        const int tenth = pos * 10 / max;
-        if (!m_clock.isValid())
-            m_clock.start();
-        if (!m_tty && tenth == m_lastTenth)
-            return;
-        m_lastTenth = tenth;
-        QString where;
-        if (s.PendingOp >= 9001 && s.PendingOp <= 9008)
-            where = QStringLiteral("mask slots");
-        else if (pos >= max)
-            where = QStringLiteral("done");
-        else if (pos == 0)
-            where = QStringLiteral("starting");
-        else if (s.PendingOp >= 9000 && s.PendingOp <= 9022)
-            where = QStringLiteral("window %1 of %2")
-                        .arg(s.TransferWindow + 1)
-                        .arg(s.flag(Flag::SingleWindowTransfer) ? s.TransferWindow + 1 : s.ChannelCount);
-        else
-            where = QStringLiteral("read-back");
-        const int width = 30;
-        const int filled = pos * width / max;
-        const QString bar = QString(filled, '#') + QString(width - filled, '-');
-        std::fprintf(stderr, "%sload: [%s] %3d%%  %s  %llds%s", m_tty ? "\r" : "", qPrintable(bar),
-            pos * 100 / max, qPrintable(where.leftJustified(14)), m_clock.elapsed() / 1000,
-            m_tty ? "" : "\n");
-        std::fflush(stderr);
-        m_drawn = true;
+        m_line.setTotal(max);
+        m_line.update(pos, cli::TransferStepText(where(s, pos, max)));
+    }
+    static cli::TransferPoint where(const Session& s, int pos, int max)
+    {
+        using Phase = cli::TransferPoint::Phase;
+        cli::TransferPoint t;
+        if (s.PendingOp >= Op::TransferMaskFirst && s.PendingOp <= Op::TransferSingleColour) {
+            t.phase = Phase::MaskSlots;
+        } else if (pos >= max) {
+            t.phase = Phase::Done;
+        } else if (pos == 0) {
+            t.phase = Phase::Starting;
+        } else if (s.PendingOp >= Op::TransferWindowStart && s.PendingOp <= Op::TransferWindowEnd) {
+            const bool single = s.flag(Flag::SingleWindowTransfer);
+            t.phase = Phase::Window;
+            t.window = s.TransferWindow;
+            t.ordinal = single ? 1 : s.TransferWindow + 1;
+            t.windows = single ? 1 : s.ChannelCount;
+        } else {
+            t.phase = Phase::ReadBack;
+        }
+        return t;
     }
 
 private:
     Session*& m_session;
-    bool m_tty;
-    bool m_drawn = false;
-    int m_lastTenth = -1;
-    QElapsedTimer m_clock;
+    cli::ProgressLine m_line{QStringLiteral("load"), 1, QStringLiteral("steps")};
 };
 
 QString WindowsText(const char* what, int first, int last)
