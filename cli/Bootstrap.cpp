@@ -162,7 +162,7 @@ int BoxRun::connect(ConnectMode mode)
         if (s.TcpSelected)
             return decide(LinkFailure); // another instance holds the USB transport; the message said so
         if (!m_ui.isEnabled(ctl::BtnCnt2)) {
-            std::fprintf(stderr, "trivelctl: no USB box found\n");
+            m_ui.sayLinkFailure(QStringLiteral("no USB box found"));
             return decide(LinkFailure);
         }
     }

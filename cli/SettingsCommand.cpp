@@ -340,10 +340,11 @@ int RunSettingsCommand(const QStringList& args, const BoxEnv& env)
     CliUi ui(o.link.yes);
     BoxRun run(env, o.link, ui);
     int code = run.connect(blockOnly ? ConnectMode::WindowSettings : ConnectMode::Readback);
-    if (code == Success && (o.command == "get" || blockOnly))
+    if (code == Success && (o.command == "get" || blockOnly)) {
         code = RereadWindowSettings(run);
-    if (code == LinkFailure)
-        ui.sayLinkFailure(QStringLiteral("no reply to the window-settings request"));
+        if (code == LinkFailure)
+            ui.sayLinkFailure(QStringLiteral("no reply to the window-settings request"));
+    }
     if (code == Success)
         code = o.command == "set" ? Set(run, o, assignments) : Get(run.box(), o);
     return run.decide(code);

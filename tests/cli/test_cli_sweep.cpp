@@ -349,3 +349,61 @@ TEST(CommandLine, AWholeBoxLoadEndsOnWindowOneAsTheWindowDoes)
 }
 
 } // namespace
+
+namespace {
+
+// The core's diagnostic lines and the frames are for --verbose; without it the command speaks
+// in its own words only, also offline.
+TEST(CommandLine, TheCoreSpeaksOnlyWithVerboseWhichLogsEveryFrame)
+{
+    sim::BoxModel box;
+    const Outcome quiet = RunOn(box, {"identify"});
+    ASSERT_EQ(quiet.exitCode, 0);
+    EXPECT_FALSE(HasInternalLines(quiet.err)) << quiet.err.toStdString();
+    EXPECT_FALSE(quiet.err.contains("> 0001")) << quiet.err.toStdString();
+
+    const Outcome loud = RunOn(box, {"--verbose", "identify"});
+    ASSERT_EQ(loud.exitCode, 0);
+    EXPECT_TRUE(loud.err.contains("trivelctl: > 0001 ")) << loud.err.toStdString();
+    EXPECT_TRUE(loud.err.contains("trivelctl: > 100c S00MDNR000")) << loud.err.toStdString();
+    EXPECT_TRUE(loud.err.contains("trivelctl: < 100c S00MDN+")) << loud.err.toStdString();
+    EXPECT_TRUE(HasInternalLines(loud.err)) << "the connect memo: " << loud.err.toStdString();
+
+    QTemporaryDir dir;
+    QFile bad(dir.filePath("bad.WBF"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray(3000, 'x'));
+    bad.close();
+    StderrCapture capture;
+    EXPECT_EQ(cli::RunCommandLine({"file", "check", bad.fileName()}, cli::BoxEnv{}), 1);
+    const QString err = capture.take();
+    EXPECT_FALSE(HasInternalLines(err)) << err.toStdString();
+}
+
+// Every command and sub-command shows its own usage for --help, and a bare 'warp' its commands.
+TEST(CommandLine, EachCommandShowsItsOwnUsage)
+{
+    const struct {
+        QStringList args;
+        const char* shows;
+    } rows[] = {
+        {{"warp", "--help"}, "warp mode --window N MODE"},
+        {{"warp"}, "warp mode --window N MODE"},
+        {{"warp", "table", "--help"}, "trivelctl warp table --frame WxH"},
+        {{"warp", "mode", "--help"}, "warp mode --window N MODE"},
+        {{"file", "check", "--help"}, "trivelctl file check"},
+        {{"file", "dump", "-h"}, "trivelctl file dump"},
+        {{"mask", "upload", "--help"}, "mask upload --window N"},
+        {{"reg", "--help"}, "reg read"},
+        {{"firmware", "--help"}, "firmware info FILE.BIN"},
+        {{"backup", "--help"}, "backup --hosts FILE --out DIR"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args.join(' ').toStdString());
+        const CliRun r = Trivelctl(row.args);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QLatin1String(row.shows))) << r.out.toStdString();
+    }
+}
+
+} // namespace
