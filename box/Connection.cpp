@@ -2,14 +2,14 @@
 
 #include "box/Readback.h"
 
-#include "firmware/Controls.h"
-#include "session/Dispatch.h"
 #include "box/NeutralState.h"
-#include "session/PendingOps.h"
-#include "session/Session.h"
 #include "box/StatusPoll.h"
 #include "box/Watchdog.h"
+#include "firmware/Controls.h"
 #include "session/Controls.h"
+#include "session/Dispatch.h"
+#include "session/PendingOps.h"
+#include "session/Session.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"
 
@@ -286,9 +286,11 @@ void Connection::onLinkLost(const QString& reason)
     } else {
         closeTcpLink();
     }
-    // A chain waiting for the dead link would otherwise keep the wait window up for ever.
+    // A chain waiting for the dead link would otherwise keep the wait window, or the progress
+    // panel of a setting transfer over the pages, up for ever.
     m_s.PendingOp = Op::Idle;
     m_s.ui.closeWaitWindow();
+    m_s.ui.set(ctl::UpdateStep, Prop::Top, 680);
     // An unplugged box speaks for itself; one still plugged in stopped taking reports.
     if (!usb || (sendFailed && m_link.boxPresent()))
         m_s.ui.message(MsgIcon::Warning, QString(), "Connection to the box lost.", MsgButtons::Ok);
