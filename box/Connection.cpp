@@ -2,14 +2,14 @@
 
 #include "box/Readback.h"
 
-#include "box/NeutralState.h"
-#include "box/StatusPoll.h"
-#include "box/Watchdog.h"
 #include "firmware/Controls.h"
-#include "session/Controls.h"
 #include "session/Dispatch.h"
+#include "box/NeutralState.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
+#include "box/StatusPoll.h"
+#include "box/Watchdog.h"
+#include "session/Controls.h"
 #include "settings/Controls.h"
 #include "settings/SettingsState.h"
 

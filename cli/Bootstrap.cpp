@@ -2,11 +2,11 @@
 
 #include "link/Exchange.h"
 #include "protocol/Frame.h"
-#include "protocol/SettingCodec.h"
 #include "session/Controls.h"
-#include "session/Operations.h"
 #include "session/Session.h"
 #include "session/SessionEvents.h"
+#include "session/Operations.h"
+#include "protocol/SettingCodec.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

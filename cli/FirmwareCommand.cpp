@@ -1,16 +1,16 @@
 #include "cli/FirmwareCommand.h"
 #include "box/Box.h"
 
-#include "box/Connection.h"
-#include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
-#include "cli/ProgressLine.h"
+#include "cli/Bootstrap.h"
 #include "firmware/Firmware.h"
 #include "firmware/FirmwareImage.h"
 #include "link/Clock.h"
+#include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/Session.h"
+#include "cli/ProgressLine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #include "cli/RegisterCommand.h"
 
-#include "box/Connection.h"
 #include "cli/Bootstrap.h"
 #include "registers/Registers.h"
 #include "session/Operations.h"
+#include "box/Connection.h"
 #include "session/Session.h"
 
 #include <QJsonArray>

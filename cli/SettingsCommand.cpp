@@ -2,9 +2,9 @@
 #include "box/Box.h"
 
 #include "cli/Bootstrap.h"
+#include "cli/Commands.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
-#include "cli/Commands.h"
 #include "link/Clock.h"
 #include "session/Controls.h"
 #include "session/PageTable.h"

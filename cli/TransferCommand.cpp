@@ -1,18 +1,17 @@
 #include "cli/TransferCommand.h"
-
 #include "box/Box.h"
-#include "cli/ProgressLine.h"
 
+#include "cli/Bootstrap.h"
+#include "files/SettingFileActions.h"
 #include "box/BoxCommands.h"
 #include "box/Connection.h"
 #include "box/StatusPoll.h"
-#include "cli/Bootstrap.h"
-#include "files/FileOps.h"
-#include "files/SettingFileActions.h"
 #include "files/SettingFileIo.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
+#include "cli/ProgressLine.h"
+#include "files/FileOps.h"
 
 #include <QElapsedTimer>
 

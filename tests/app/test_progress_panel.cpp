@@ -3,20 +3,20 @@
 
 #include "AppFixture.h"
 
-#include "box/Readback.h"
-#include "box/StatusPoll.h"
 #include "files/SettingTransfer.h"
 #include "session/PendingOps.h"
+#include "box/Readback.h"
+#include "box/StatusPoll.h"
 
-#include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 
 using namespace trivel;
 using namespace trivel::test;
