@@ -9,7 +9,9 @@
 #include "app/ProgressPanel.h"
 #include "widgets/WarpShortcutTarget.h"
 #include "files/Controls.h"
+#include "files/SettingFile.h"
 #include "files/SettingFileDialogs.h"
+#include "interchange/pages/InterchangeDialogs.h"
 #include "mask/Controls.h"
 #include "preview/pages/OutputPreviewWindow.h"
 #include "box/Connection.h"
@@ -100,6 +102,7 @@ TMainForm::TMainForm(Box& box, Connection& connection, GuiUi& ui, QWidget* paren
     setWarpShortcutTarget(dynamic_cast<WarpShortcutTarget*>(pages[Page::WarpAdjust]));
     buildHiddenArea();
     InstallOutputPreview(this, m_s);
+    buildInterchangeButtons();
     // What needs a box is greyed out while none is connected.
     connect(&m_s.events, &SessionEvents::connectedChanged, this, &TMainForm::showLinkState);
     showLinkState(m_s.connected());
@@ -169,6 +172,26 @@ void TMainForm::buildSettingGroup()
     auto* load = build::Make<QPushButton>(
         group, ctl::TntButton2, QStringLiteral("Load Setting"), QRect(8, 42, 118, 26));
     new SettingFileDialogs(m_s, this, save, load);
+}
+
+// Export... and Import... side by side under the Output Preview button; the undo file of an
+// import is the Save Setting button's whole-box file.
+void TMainForm::buildInterchangeButtons()
+{
+    auto* exporting
+        = build::Make<QPushButton>(this, ctl::BtnExport, QStringLiteral("Export\u2026"), QRect(658, 314, 66, 26));
+    exporting->setToolTip(QStringLiteral("Every window's warp and blend to an MPCDI file (.mpcdi)"));
+    auto* importing
+        = build::Make<QPushButton>(this, ctl::BtnImport, QStringLiteral("Import\u2026"), QRect(726, 314, 66, 26));
+    importing->setToolTip(QStringLiteral("A region of an MPCDI file into a window of the box"));
+    auto* dialogs
+        = new InterchangeDialogs(m_box, this, exporting, importing, [this](const QString& path, QString* why) {
+              const SettingFileOutcome saved = SaveSettingFile(m_s, path, true);
+              if (why)
+                  *why = saved.message;
+              return saved.ok;
+          });
+    connect(dialogs, &InterchangeDialogs::importRunning, this, &TMainForm::holdForLongOperation);
 }
 
 void TMainForm::buildWindowFrame()

@@ -77,6 +77,7 @@ private:
     void buildConnectGroup();
     void buildLogo();
     void buildSettingGroup();
+    void buildInterchangeButtons();
     void buildWindowFrame();
     void buildPages();
     void buildHiddenArea();

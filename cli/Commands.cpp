@@ -104,9 +104,9 @@ int RunFleet(const QStringList& args, const BoxEnv&)
     return RunFleetCommand(args);
 }
 
-int RunOffline(const QStringList& args, const BoxEnv&)
+int RunInterchange(const QStringList& args, const BoxEnv& env)
 {
-    return RunInterchangeCommand(args);
+    return RunInterchangeCommand(args, env);
 }
 
 const std::array kCommands{
@@ -164,10 +164,11 @@ const std::array kCommands{
         "                      state; see 'trivelctl preview --help'\n",
         RunPreviewCommand},
     Command{"export",
-        "  export|import       windows to and from MPCDI files (.mpcdi) and PFM warp grids, offline;\n"
-        "                      see 'trivelctl export --help' and 'trivelctl import --help'\n",
-        RunOffline},
-    Command{"import", "", RunOffline},
+        "  export|import       windows of a box or a setting file to MPCDI files (.mpcdi) and PFM warp\n"
+        "                      grids, and an MPCDI region into a window of the box; see\n"
+        "                      'trivelctl export --help' and 'trivelctl import --help'\n",
+        RunInterchange},
+    Command{"import", "", RunInterchange},
 };
 
 int UsageError(const QString& why)

@@ -1,13 +1,12 @@
 #include "cli/InterchangeCommand.h"
 #include "box/Box.h"
 
-#include "files/SettingFileIo.h"
-
 #include "cli/CliUi.h"
+#include "cli/Commands.h"
 #include "cli/FileCommand.h"
+#include "cli/InterchangeShared.h"
 #include "files/SettingFile.h"
-#include "interchange/ImportPlan.h"
-#include "interchange/Mpcdi.h"
+#include "files/SettingFileIo.h"
 #include "interchange/WindowExport.h"
 #include "link/Clock.h"
 #include "session/Session.h"
@@ -25,65 +24,62 @@
 
 namespace trivel {
 
+namespace interchange_cli {
+
 namespace {
 
-enum Exit { Success = 0, Failed = 1, Usage = 2 };
+const char* const kExportHelp = R"(Usage: trivelctl export (--file FILE | --tcp HOST[:PORT] | --usb)
+                        (--mpcdi OUT.mpcdi | --pfm DIR | --tables DIR)... [--window N] [--frame WxH]
 
-const char* const kExportHelp
-    = R"(Usage: trivelctl export --file FILE (--mpcdi OUT.mpcdi | --pfm DIR | --tables DIR)...
-                        [--window N] [--frame WxH]
-
-Writes what each window of a setting file does in the formats other tools read: an MPCDI archive
-(2d profile; one buffer and one region "windowN" per window, with the warp grid as a PFM file,
-the blend as an alpha map and the black level as a beta map), the warp grids alone as PFM files
-(DIR/window-N.pfm), or the box's own 16-bit source tables (DIR/window-N.bin, the layout of
-'trivelctl warp table --format bin').
+Writes what each window of a setting file or of a box does in the formats other tools read: an
+MPCDI archive (2d profile; one buffer and one region "windowN" per window, with the warp grid as
+a PFM file, the blend as an alpha map and the black level as a beta map), the warp grids alone as
+PFM files (DIR/window-N.pfm), or the box's own 16-bit source tables (DIR/window-N.bin, the layout
+of 'trivelctl warp table --format bin').
 
   --file FILE     a whole-box (.WBF, four windows) or single-window setting file
+  --tcp, --usb    a box instead: connect, read it back whole, export every window it has
   --window N      only window 1..4 (for a single-window file: the window it is written as,
                   default 1)
-  --frame WxH     the windows' output frame (default 1920x1080: a setting file holds none)
+  --frame WxH     the windows' output frame for a setting file (default 1920x1080: a file holds
+                  none); a box reports its own
 
 Windows that use the User Map tables are written exactly; the box-side warp modes through the
 tool's warp model, and the region's notes say so. Colour gain and offset, blend and mask corners
 and masks are not carried by the format.
 
-Exit codes: 0 written, 1 failure (unreadable setting file, a file not written), 2 usage error.
+Exit codes: 0 written, 1 failure (unreadable setting file, a window the box does not have, a file
+not written), 2 usage error, 3 link failure, 4 box rejected.
 )";
 
-const char* const kImportHelp = R"(Usage: trivelctl import --mpcdi IN.mpcdi --window N [--region ID] --dry-run
-                        [--frame WxH] [--points] [--tables OUT.bin]
+const char* const kImportHelp
+    = R"(Usage: trivelctl import --mpcdi IN.mpcdi --window N [--region ID] [--points]
+                        [--tcp HOST[:PORT] | --usb] [--undo FILE.WBF] [--tables OUT.bin]
+       trivelctl import --mpcdi IN.mpcdi --window N [--region ID] [--points] --dry-run
+                        [--frame WxH] [--tables OUT.bin]
 
-Reads one region of an MPCDI file (2d profile) and shows what window N of the box would receive:
-the region's warp grid resampled to the User Map tables (or, with --points, the nearest 17x17
-point offsets), the worst difference in pixels between the file's grid and what the box will
-show, the alpha map's ramps as blend widths where they are ramps along an edge, and the beta map
-as black levels; whatever the box cannot show is said.
+Reads one region of an MPCDI file (2d profile) into window N of the box: the region's warp grid
+resampled to the User Map tables (or, with --points, the nearest 17x17 point offsets), the alpha
+map's ramps as blend widths where they are ramps along an edge, and the beta map as black levels.
+The plan is printed first: the worst difference in pixels between the file's grid and what the
+box will show, and whatever the box cannot show. Then the box's whole setting file is saved (the
+undo: 'trivelctl load FILE' puts the box back) and the plan is sent: the User Map table transfer
+(or the point mode and its offsets), then the blend values as the blend pages send them.
 
   --window N      window 1..4
   --region ID     the region to read; may be left out when the file has only one
-  --dry-run       compute and print the plan; nothing is sent (sending is not available yet)
-  --frame WxH     the window's output frame (default: the region's pixel size)
   --points        the 17x17 point offsets of the box's point mode instead of the tables
+  --undo FILE     where the box's setting file goes before anything is sent (default:
+                  trivel-undo-YYYYMMDD-HHMMSS.WBF in the current folder)
   --tables FILE   also write the planned source tables (the 'warp table --format bin' layout)
+  --dry-run       compute and print the plan without a box; nothing is sent
+  --frame WxH     with --dry-run, the window's output frame (default: the region's pixel size);
+                  a box reports its own
 
-Exit codes: 0 planned, 1 the file is refused (the message says why), 2 usage error.
+Exit codes: 0 planned (--dry-run) or sent and every reply in, 1 the file is refused (the message
+says why), the undo file not written or a window the box does not have, 2 usage error, 3 link
+failure (no box, link lost, no reply), 4 box rejected or a box that answered wrongly.
 )";
-
-struct Args {
-    QString command;
-    QString file;
-    QString mpcdi;
-    QString pfmDir;
-    QString tables;
-    QString region;
-    int window = -1;
-    int frameWidth = 0;
-    int frameHeight = 0;
-    bool dryRun = false;
-    bool points = false;
-    bool box = false;
-};
 
 int UsageError(const Args& o, const QString& why)
 {
@@ -102,6 +98,32 @@ bool ParseFrame(const QString& text, int& w, int& h)
     return WarpFrameSizeFits(w, h);
 }
 
+// Which options go together; -1 to go on, or the exit code.
+int CheckCombination(Args& o)
+{
+    const bool exporting = o.command == QLatin1String("export");
+    if (exporting) {
+        if (o.link.given && !o.file.isEmpty())
+            return UsageError(o, "give one of --file, --tcp and --usb");
+        if (o.file.isEmpty() && !o.link.given)
+            return UsageError(o, "--file is required, or --tcp/--usb to export from a box");
+        if (o.link.given && o.frameWidth > 0)
+            return UsageError(o, "--frame is for a setting file; a box reports its frames");
+        if (o.mpcdi.isEmpty() && o.pfmDir.isEmpty() && o.tables.isEmpty())
+            return UsageError(o, "give at least one of --mpcdi, --pfm and --tables");
+        return -1;
+    }
+    if (o.mpcdi.isEmpty())
+        return UsageError(o, "--mpcdi is required");
+    if (o.window < 0)
+        return UsageError(o, "--window is required");
+    if (o.dryRun && (o.link.given || !o.undo.isEmpty()))
+        return UsageError(o, "--dry-run plans without a box; drop --tcp, --usb and --undo");
+    if (!o.dryRun && o.frameWidth > 0)
+        return UsageError(o, "--frame is for --dry-run; a box reports its frames");
+    return -1;
+}
+
 // -1 to go on, or an exit code.
 int Parse(const QStringList& given, Args& o)
 {
@@ -112,16 +134,27 @@ int Parse(const QStringList& given, Args& o)
         else
             args << a;
     }
-    o.command = args.value(0);
+    o.command = cli::CommandWord(args);
     const bool exporting = o.command == QLatin1String("export");
     const QStringList valued = exporting
-        ? QStringList{"--file", "--mpcdi", "--pfm", "--tables", "--window", "--frame", "--tcp"}
-        : QStringList{"--mpcdi", "--region", "--window", "--frame", "--tables", "--tcp"};
-    for (int i = 1; i < args.size(); ++i) {
+        ? QStringList{"--file", "--mpcdi", "--pfm", "--tables", "--window", "--frame"}
+        : QStringList{"--mpcdi", "--region", "--window", "--frame", "--tables", "--undo"};
+    bool commandSeen = false;
+    for (int i = 0; i < args.size(); ++i) {
         const QString a = args[i];
         if (a == "-h" || a == "--help") {
             std::fputs(exporting ? kExportHelp : kImportHelp, stdout);
             return Success;
+        }
+        QString error;
+        if (TakeLinkOption(args, i, o.link, error)) {
+            if (!error.isEmpty())
+                return UsageError(o, error);
+            continue;
+        }
+        if (a == o.command && !commandSeen) {
+            commandSeen = true;
+            continue;
         }
         QString value;
         if (valued.contains(a)) {
@@ -129,9 +162,7 @@ int Parse(const QStringList& given, Args& o)
                 return UsageError(o, a + " needs a value");
             value = args[i];
         }
-        if (a == "--tcp" || a == "--usb") {
-            o.box = true;
-        } else if (a == "--file" && exporting) {
+        if (a == "--file" && exporting) {
             o.file = value;
         } else if (a == "--mpcdi") {
             o.mpcdi = value;
@@ -141,6 +172,8 @@ int Parse(const QStringList& given, Args& o)
             o.tables = value;
         } else if (a == "--region" && !exporting) {
             o.region = value;
+        } else if (a == "--undo" && !exporting) {
+            o.undo = value;
         } else if (a == "--window") {
             bool ok = false;
             o.window = value.toInt(&ok) - 1;
@@ -161,26 +194,7 @@ int Parse(const QStringList& given, Args& o)
             return UsageError(o, "unexpected argument " + a);
         }
     }
-    if (o.box)
-        return UsageError(o,
-            QStringLiteral("%1 with a box (--tcp, --usb) is not available yet; %2")
-                .arg(o.command,
-                    exporting ? QStringLiteral("save the box's setting file and export from it with --file")
-                              : QStringLiteral("use --dry-run")));
-    if (exporting) {
-        if (o.file.isEmpty())
-            return UsageError(o, "--file is required");
-        if (o.mpcdi.isEmpty() && o.pfmDir.isEmpty() && o.tables.isEmpty())
-            return UsageError(o, "give at least one of --mpcdi, --pfm and --tables");
-        return -1;
-    }
-    if (o.mpcdi.isEmpty())
-        return UsageError(o, "--mpcdi is required");
-    if (o.window < 0)
-        return UsageError(o, "--window is required");
-    if (!o.dryRun)
-        return UsageError(o, "sending to a box is not available yet; add --dry-run to see the plan");
-    return -1;
+    return CheckCombination(o);
 }
 
 bool WriteFile(const QString& path, const QByteArray& data)
@@ -207,7 +221,7 @@ QByteArray TableBytes(const std::vector<std::uint16_t>& x, const std::vector<std
         + QByteArray(reinterpret_cast<const char*>(by.data()), qsizetype(by.size()));
 }
 
-int Export(const Args& o)
+int ExportFromFile(const Args& o)
 {
     VirtualClock clock;
     cli::CliUi ui(false);
@@ -236,7 +250,33 @@ int Export(const Args& o)
     for (int w = 0; w < 4; ++w)
         if (wholeBox ? (o.window < 0 || o.window == w) : w == s.CurrentWindow)
             windows.push_back(WindowExportOf(s, w));
+    return WriteExports(windows, o);
+}
 
+int ImportDryRun(const Args& o, const MpcdiRegionData& data)
+{
+    ImportOptions options;
+    options.window = o.window;
+    options.frameWidth = o.frameWidth;
+    options.frameHeight = o.frameHeight;
+    options.pointOffsets = o.points;
+    QString why;
+    const std::optional<ImportPlan> plan = PlanImport(data, options, &why);
+    if (!plan) {
+        std::fprintf(stderr, "trivelctl: %s: %s\n", qPrintable(o.mpcdi), qPrintable(why));
+        return Failed;
+    }
+    PrintPlan(*plan);
+    if (!WritePlannedTables(*plan, o))
+        return Failed;
+    std::printf("Dry run: nothing was sent.\n");
+    return Success;
+}
+
+} // namespace
+
+int WriteExports(const std::vector<WindowExport>& windows, const Args& o)
+{
     for (const WindowExport& w : windows) {
         std::printf("Window %d: %d x %d\n", w.window + 1, w.width, w.height);
         for (const QString& note : ExportNotes(w))
@@ -272,17 +312,18 @@ int Export(const Args& o)
     return Success;
 }
 
-int Import(const Args& o)
+std::optional<MpcdiRegionData> ReadImportRegion(const Args& o, int& exitCode)
 {
+    exitCode = Failed;
     QFile f(o.mpcdi);
     if (!f.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "trivelctl: cannot read %s\n", qPrintable(o.mpcdi));
-        return Failed;
+        return std::nullopt;
     }
     // An archive larger than everything it may inflate to is refused before it is read.
     if (f.size() > qint64(ZipLimits{}.maxTotalBytes)) {
         std::fprintf(stderr, "trivelctl: %s is larger than 256 MiB; that is refused.\n", qPrintable(o.mpcdi));
-        return Failed;
+        return std::nullopt;
     }
     QString why;
     const std::optional<MpcdiContents> contents = ReadMpcdiArchive(f.readAll(), &why);
@@ -292,49 +333,58 @@ int Import(const Args& o)
         if (ids.size() != 1) {
             std::fprintf(stderr, "trivelctl: the file has %d regions (%s); choose one with --region\n",
                 int(ids.size()), qPrintable(ids.join(QStringLiteral(", "))));
-            return Usage;
+            exitCode = Usage;
+            return std::nullopt;
         }
         region = ids.first();
     }
-    const std::optional<MpcdiRegionData> data
-        = contents ? ReadMpcdiRegion(*contents, region, &why) : std::nullopt;
-    ImportOptions options;
-    options.window = o.window;
-    options.frameWidth = o.frameWidth;
-    options.frameHeight = o.frameHeight;
-    options.pointOffsets = o.points;
-    const std::optional<ImportPlan> plan = data ? PlanImport(*data, options, &why) : std::nullopt;
-    if (!plan) {
+    std::optional<MpcdiRegionData> data = contents ? ReadMpcdiRegion(*contents, region, &why) : std::nullopt;
+    if (!data)
         std::fprintf(stderr, "trivelctl: %s: %s\n", qPrintable(o.mpcdi), qPrintable(why));
-        return Failed;
-    }
-    std::printf("Window: %d\nRegion: %s\nFrame: %dx%d\nTarget: %s\nWorst difference: %.3f px\n",
-        plan->window + 1, qPrintable(plan->regionId), plan->width, plan->height,
-        plan->pointOffsets ? "17x17 point offsets" : "User Map tables", plan->worst.pixels);
-    for (const QString& line : plan->report)
-        std::printf("  %s\n", qPrintable(line));
-    if (!o.tables.isEmpty()) {
-        const std::vector<std::uint16_t> x(plan->sourceX.begin(), plan->sourceX.end());
-        const std::vector<std::uint16_t> y(plan->sourceY.begin(), plan->sourceY.end());
-        if (!WriteFile(o.tables, TableBytes(x, y)))
-            return Failed;
-        std::printf("Tables: %s\n", qPrintable(o.tables));
-    }
-    std::printf("Dry run: nothing was sent.\n");
-    return Success;
+    return data;
 }
 
-} // namespace
-
-int RunInterchangeCommand(const QStringList& args)
+void PrintPlan(const ImportPlan& plan)
 {
-    if (args.isEmpty() || (args[0] != QLatin1String("export") && args[0] != QLatin1String("import")))
+    std::printf("Window: %d\nRegion: %s\nFrame: %dx%d\nTarget: %s\nWorst difference: %.3f px\n",
+        plan.window + 1, qPrintable(plan.regionId), plan.width, plan.height,
+        plan.pointOffsets ? "17x17 point offsets" : "User Map tables", plan.worst.pixels);
+    for (const QString& line : plan.report)
+        std::printf("  %s\n", qPrintable(line));
+}
+
+bool WritePlannedTables(const ImportPlan& plan, const Args& o)
+{
+    if (o.tables.isEmpty())
+        return true;
+    const std::vector<std::uint16_t> x(plan.sourceX.begin(), plan.sourceX.end());
+    const std::vector<std::uint16_t> y(plan.sourceY.begin(), plan.sourceY.end());
+    if (!WriteFile(o.tables, TableBytes(x, y)))
+        return false;
+    std::printf("Tables: %s\n", qPrintable(o.tables));
+    return true;
+}
+
+} // namespace interchange_cli
+
+int RunInterchangeCommand(const QStringList& args, const cli::BoxEnv& env)
+{
+    using namespace interchange_cli;
+    const QString word = cli::CommandWord(args);
+    if (word != QLatin1String("export") && word != QLatin1String("import"))
         return -1;
     Args o;
     if (const int code = Parse(args, o); code >= 0)
         return code;
-    QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
-    return o.command == QLatin1String("export") ? Export(o) : Import(o);
+    if (!o.link.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
+    if (o.command == QLatin1String("export"))
+        return o.link.given ? ExportFromBox(o, env) : ExportFromFile(o);
+    int code = Failed;
+    const std::optional<MpcdiRegionData> region = ReadImportRegion(o, code);
+    if (!region)
+        return code;
+    return o.dryRun ? ImportDryRun(o, *region) : ImportIntoBox(o, *region, env);
 }
 
 } // namespace trivel

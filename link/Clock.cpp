@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace trivel {
 
@@ -78,32 +79,43 @@ std::unique_ptr<ClockTimer> RealClock::createTimer(int intervalMs)
 
 namespace {
 
-// Qt's own single shot with a context object: the handle may be dropped from inside the call.
-class RealSingleShot final : public ClockTimer {
+// One object per delay that is its own timer: a deadline is armed for every request, so it costs
+// no more than a timer id. Dropping the handle, even from inside the call, kills the timer.
+class RealSingleShot final : public QObject, public ClockTimer {
 public:
     RealSingleShot(int ms, std::function<void()> fn)
         : m_interval(ms)
-        , m_context(std::make_unique<QObject>())
+        , m_fn(std::move(fn))
+        , m_id(startTimer(ms, Qt::PreciseTimer))
     {
-        QTimer::singleShot(ms, Qt::PreciseTimer, m_context.get(), [this, fn = std::move(fn)] {
-            m_fired = true;
-            auto call = fn;
-            call();
-        });
     }
     void setInterval(int) override { }
     int interval() const override { return m_interval; }
     void setEnabled(bool on) override
     {
         if (!on)
-            m_context.reset();
+            stop();
     }
-    bool isEnabled() const override { return m_context && !m_fired; }
+    bool isEnabled() const override { return m_id != 0; }
+
+protected:
+    void timerEvent(QTimerEvent*) override
+    {
+        stop();
+        // The call may destroy this object: nothing of it is touched afterwards.
+        auto call = std::move(m_fn);
+        call();
+    }
 
 private:
+    void stop()
+    {
+        if (m_id != 0)
+            killTimer(std::exchange(m_id, 0));
+    }
     int m_interval;
-    std::unique_ptr<QObject> m_context;
-    bool m_fired = false;
+    std::function<void()> m_fn;
+    int m_id;
 };
 
 } // namespace

@@ -68,6 +68,10 @@ public:
     Operation<void> resetColourOffset();
     // BlendMarkerEn: the window's marker flag and its frame.
     Operation<void> showBlendMarker(bool on);
+    // The current window's blend record as it stands, as its sliders send it: edge widths,
+    // shifts, transition gammas, gamma gains and gamma offset, then every region's black levels
+    // with the region's point selected first. Colour gain and offset and the corners are not sent.
+    Operation<void> sendBlendRecord();
 
 private:
     // Sends when there is a link, quietly nothing without one, as the pages always have.

@@ -124,6 +124,19 @@ Operation<void> Settings::showBlendMarker(bool on)
     return transmit(proto::NeutralBlendMarker(w, on ? 1 : 0), 20);
 }
 
+Operation<void> Settings::sendBlendRecord()
+{
+    const auto hold = m_s.exchange.hold();
+    for (int id = int(Setting::LEB); id <= int(Setting::EBL); ++id)
+        co_await sendCached(Setting(id));
+    BlendRecord& b = m_state.BlendSettings[current()];
+    for (std::size_t region = 0; region < RegionPointCode.size(); ++region) {
+        co_await selectPoint(RegionPointCode[region]);
+        for (int ch = 0; ch < 3; ++ch)
+            co_await sendValue(Setting(int(Setting::BCR) + ch), b.blackLevel(RegionSlot[region], ch));
+    }
+}
+
 Operation<void> Settings::choosePip(int group, int item)
 {
     if (group < 0 || group >= kPipGroups || m_s.flag(Flag::Refreshing) || item < 0

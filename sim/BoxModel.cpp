@@ -23,8 +23,6 @@ namespace trivel::sim {
 
 namespace {
 
-constexpr std::size_t kFirmwareLimit = 64u << 20; // larger announced images are cut here
-
 // Every code of the protocol, ascending; the model keeps one counter for each.
 constexpr std::uint32_t kProtocolCodes[] = {Cmd::Identify, Cmd::FwShortStart, Cmd::FwShortData,
     Cmd::FwShortEnd, Cmd::FwShortCommit, Cmd::FwPrefixedStart, Cmd::FwPrefixedData, Cmd::FwPrefixedEnd,
@@ -41,6 +39,18 @@ constexpr std::uint32_t kProtocolCodes[] = {Cmd::Identify, Cmd::FwShortStart, Cm
 static_assert(
     std::ranges::adjacent_find(kProtocolCodes, std::ranges::greater_equal()) == std::end(kProtocolCodes),
     "protocol codes ascending, each once");
+
+// The codes each area of the box answers.
+constexpr std::uint32_t kWarpCodes[] = {Cmd::ReadWarpA, Cmd::ReadWarpB, Cmd::ReadWarpC, Cmd::PointModeEnter,
+    Cmd::PointModePoint, Cmd::PointModeChunk, Cmd::TestPatternColour, Cmd::ControlCursor, Cmd::SaveWarpMap,
+    Cmd::QueryWarpMap, Cmd::ReadWarpMapBlock, Cmd::UserMapWall, Cmd::UserMapSourceX, Cmd::UserMapSourceY,
+    Cmd::UserMapApply};
+constexpr std::uint32_t kMaskCodes[] = {Cmd::MaskShow, Cmd::MaskUploadMono, Cmd::MaskUploadColour,
+    Cmd::MaskStore, Cmd::MaskDelete, Cmd::MaskReadHeader, Cmd::MaskReadChunk, Cmd::MaskReadColourHeader,
+    Cmd::MaskReadColourChunk};
+constexpr std::uint32_t kFirmwareCodes[] = {Cmd::FwShortStart, Cmd::FwShortData, Cmd::FwShortEnd,
+    Cmd::FwShortCommit, Cmd::FwPrefixedStart, Cmd::FwPrefixedData, Cmd::FwPrefixedEnd, Cmd::FwLargeBoardQuery,
+    Cmd::FwLargeStart, Cmd::FwLargeData, Cmd::FwLargeEnd};
 
 int protocolCodeIndex(std::uint32_t code)
 {
@@ -230,73 +240,34 @@ std::vector<std::vector<std::uint8_t>> BoxModel::takeExtraReplies()
     return std::exchange(m_extraReplies, {});
 }
 
-// The reply's data fields filled with one extreme word (all ones, the largest and smallest
-// 32-bit values, zero), then the fields the tool trusts most set to values out of range.
-void BoxModel::makeExtreme(std::uint32_t code, FrameView req, FrameView rep, HostileRandom& rng) const
+void BoxModel::writeNetwork(FrameView req)
 {
-    static constexpr std::uint32_t kWords[] = {0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u, 0u, 0xFFFF7FFFu};
-    const std::uint32_t word = kWords[rng.below(std::size(kWords))];
-    for (std::size_t off = 8; off + 4 <= rep.size(); off += 4)
-        rep.put32(off, word);
-    switch (code) {
-    case Cmd::Identify: {
-        // No window, 127 windows, an empty PIP board, a plain board of 254 windows.
-        static constexpr std::uint8_t kBoardKinds[] = {0x00, 0xFF, 0x80, 0x7F, 0x85};
-        rep.put8(14, kBoardKinds[rng.below(std::size(kBoardKinds))]);
-        break;
-    }
-    case Cmd::Status: {
-        static constexpr const char* kMasks[] = {"999", "\xff\xff\xff", "-99"};
-        const char* mask = kMasks[rng.below(std::size(kMasks))];
-        rep.copyIn(8, mask, 3);
-        rep.copyIn(12, mask, 3);
-        break;
-    }
-    case Cmd::Setting:
-    case Cmd::SettingAlt:
-    case Cmd::SettingQuery: {
-        // The command echoed with a value at or past the ends of the field.
-        static constexpr const char* kValues[] = {"+999", "-999", "9999", "\xff\xff\xff\xff"};
-        SettingCommand text = proto::SettingRequestView{req}.command();
-        std::copy_n(kValues[rng.below(std::size(kValues))], 4, text.data() + kValueField);
-        proto::PutSettingEcho(rep, text);
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-// One to three frames after the reply: copies of it, or data replies nobody asked for.
-void BoxModel::queueFlood(const std::vector<std::uint8_t>& reply, HostileRandom& rng)
-{
-    static constexpr std::uint32_t kUnsolicited[]
-        = {Cmd::Status, Cmd::Identify, Cmd::ReadWindowSettings, Cmd::UserMapSourceX, Cmd::ReadBlend};
-    const std::uint32_t n = 1 + rng.below(3);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        if (rng.below(2) == 0) {
-            m_extraReplies.push_back(reply);
-            continue;
-        }
-        std::vector<std::uint8_t> extra(kTcpFrameSize, 0);
-        FrameView f(extra.data(), extra.size());
-        const std::uint32_t code = kUnsolicited[rng.below(std::size(kUnsolicited))];
-        f.setCode(code);
-        if (code == Cmd::Status)
-            putStatus(f);
-        else if (code == Cmd::Identify)
-            putIdentify(f);
-        else if (code == Cmd::ReadWindowSettings)
-            putWindowSettings(f);
-        else if (code == Cmd::ReadBlend)
-            putBlend(f);
-        m_extraReplies.push_back(std::move(extra));
+    const proto::NetworkRequestView r{req};
+    const bool dhcp = r.dhcp();
+    m_network.bytes[0] = dhcp ? 1 : 0;
+    if (dhcp) {
+        // What a DHCP server on the installer's bench would hand out.
+        const std::uint8_t lease[12] = {192, 168, 0, 57, 255, 255, 255, 0, 192, 168, 0, 1};
+        std::copy_n(lease, 12, m_network.bytes.begin() + 1);
+    } else {
+        r.copyOctets(m_network.bytes.data() + 13);
+        std::copy_n(m_network.bytes.begin() + 13, 12, m_network.bytes.begin() + 1);
     }
 }
 
 // Fills the reply for one request; false means the box sends nothing.
 bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
 {
+    if (std::ranges::find(kWarpCodes, code) != std::end(kWarpCodes))
+        return answerWarp(code, req, rep);
+    if (std::ranges::find(kMaskCodes, code) != std::end(kMaskCodes)) {
+        handleMask(code, req, rep);
+        return true;
+    }
+    if (std::ranges::find(kFirmwareCodes, code) != std::end(kFirmwareCodes)) {
+        handleFirmware(code, req, rep);
+        return true;
+    }
     switch (code) {
     case Cmd::Identify:
         putIdentify(rep);
@@ -310,36 +281,9 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
     case Cmd::ReadNetwork:
         proto::PutNetworkRecord(rep, m_network.bytes);
         return true;
-    case Cmd::WriteNetwork: {
-        const proto::NetworkRequestView r{req};
-        const bool dhcp = r.dhcp();
-        m_network.bytes[0] = dhcp ? 1 : 0;
-        if (dhcp) {
-            // What a DHCP server on the installer's bench would hand out.
-            const std::uint8_t lease[12] = {192, 168, 0, 57, 255, 255, 255, 0, 192, 168, 0, 1};
-            std::copy_n(lease, 12, m_network.bytes.begin() + 1);
-        } else {
-            r.copyOctets(m_network.bytes.data() + 13);
-            std::copy_n(m_network.bytes.begin() + 13, 12, m_network.bytes.begin() + 1);
-        }
+    case Cmd::WriteNetwork:
+        writeNetwork(req);
         return true;
-    }
-    case Cmd::ReadWarpA:
-    case Cmd::ReadWarpB:
-    case Cmd::ReadWarpC:
-    case Cmd::PointModeEnter:
-    case Cmd::PointModePoint:
-    case Cmd::PointModeChunk:
-    case Cmd::TestPatternColour:
-    case Cmd::ControlCursor:
-    case Cmd::SaveWarpMap:
-    case Cmd::QueryWarpMap:
-    case Cmd::ReadWarpMapBlock:
-    case Cmd::UserMapWall:
-    case Cmd::UserMapSourceX:
-    case Cmd::UserMapSourceY:
-    case Cmd::UserMapApply:
-        return answerWarp(code, req, rep);
     case Cmd::ReadBlend:
         putBlend(rep);
         return true;
@@ -347,17 +291,6 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
     case Cmd::SettingAlt:
     case Cmd::SettingQuery:
         handleSetting(code, req, rep);
-        return true;
-    case Cmd::MaskShow:
-    case Cmd::MaskUploadMono:
-    case Cmd::MaskUploadColour:
-    case Cmd::MaskStore:
-    case Cmd::MaskDelete:
-    case Cmd::MaskReadHeader:
-    case Cmd::MaskReadChunk:
-    case Cmd::MaskReadColourHeader:
-    case Cmd::MaskReadColourChunk:
-        handleMask(code, req, rep);
         return true;
     case Cmd::RegisterRead:
     case Cmd::RegisterWrite:
@@ -374,19 +307,6 @@ bool BoxModel::answer(std::uint32_t code, FrameView req, FrameView rep)
     }
     case Cmd::BulkWarpBlock:
         applyBulkBlock(req);
-        return true;
-    case Cmd::FwShortStart:
-    case Cmd::FwShortData:
-    case Cmd::FwShortEnd:
-    case Cmd::FwShortCommit:
-    case Cmd::FwPrefixedStart:
-    case Cmd::FwPrefixedData:
-    case Cmd::FwPrefixedEnd:
-    case Cmd::FwLargeBoardQuery:
-    case Cmd::FwLargeStart:
-    case Cmd::FwLargeData:
-    case Cmd::FwLargeEnd:
-        handleFirmware(code, req, rep);
         return true;
     case Cmd::TestRequest:
         return false;
@@ -506,148 +426,6 @@ void BoxModel::applyBulkBlock(FrameView req)
             s.maskCornerX[i] = req.i16(80 + 2 * i);
             s.maskCornerY[i] = req.i16(120 + 2 * i);
         }
-        break;
-    default:
-        break;
-    }
-}
-
-void BoxModel::handleMask(std::uint32_t code, FrameView req, FrameView rep)
-{
-    const proto::MaskRequestView r{req};
-    const int w = clampWindow(r.window());
-    switch (code) {
-    case Cmd::MaskShow: {
-        auto& s = window(w);
-        s.maskShown = r.shown() ? 1 : 0;
-        if (s.maskShown)
-            s.maskKind = std::uint8_t(r.kind());
-        break;
-    }
-    case Cmd::MaskUploadMono:
-    case Cmd::MaskUploadColour: {
-        const std::size_t limit = code == Cmd::MaskUploadMono ? kMonoSlotLimit : kColourSlotLimit;
-        const std::size_t pos = r.offset();
-        const std::size_t size = std::min<std::size_t>(r.total(), limit);
-        auto& up = m_maskUpload[std::size_t(w)];
-        if (pos == 0 || up.size() != size)
-            up.assign(size, 0);
-        if (pos < size)
-            r.chunk(up.data() + pos, size - pos);
-        break;
-    }
-    case Cmd::MaskStore: {
-        const int slot = r.slot();
-        if (slot < kMaskSlots)
-            m_maskSlots[std::size_t(slot)] = m_maskUpload[std::size_t(w)];
-        break;
-    }
-    case Cmd::MaskDelete: {
-        const int slot = r.slot();
-        if (slot < kMaskSlots)
-            m_maskSlots[std::size_t(slot)].clear();
-        break;
-    }
-    case Cmd::MaskReadHeader:
-    case Cmd::MaskReadColourHeader: {
-        int slot = proto::kColourSlotOnWire;
-        if (code == Cmd::MaskReadHeader) {
-            slot = std::min<int>(r.slot(), proto::kColourSlotOnWire - 1);
-            m_maskReadSlot = slot;
-        }
-        proto::PutMaskHeaderReply(rep, m_maskSlots[std::size_t(slot)]);
-        break;
-    }
-    case Cmd::MaskReadChunk:
-    case Cmd::MaskReadColourChunk: {
-        const auto& data = m_maskSlots[std::size_t(
-            code == Cmd::MaskReadChunk ? m_maskReadSlot : proto::kColourSlotOnWire)];
-        const std::size_t pos = r.offset();
-        if (pos < data.size())
-            proto::PutMaskChunkReply(rep, std::span(data).subspan(pos));
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-std::uint8_t BoxModel::registerValue(int w, int bank, int address) const
-{
-    if (address == 0)
-        return std::uint8_t(bank); // register 0 is the bank select
-    if (bank < 0 || bank >= kRegisterBanks || address < 0 || address >= kRegistersPerBank)
-        return 0;
-    const std::size_t i
-        = (std::size_t(clampWindow(w)) * kRegisterBanks + std::size_t(bank)) * kRegistersPerBank
-        + std::size_t(address);
-    return m_registers[i];
-}
-
-// One bank of 128 registers per window; register 0 selects the bank, the read request's bank
-// byte does the same. Writes go to the selected bank.
-void BoxModel::handleRegisters(std::uint32_t code, FrameView req, FrameView rep)
-{
-    const proto::RegisterRequestView r{req};
-    const int w = clampWindow(r.window());
-    const std::size_t n = r.count();
-    auto& bank = m_registerBank[std::size_t(w)];
-    if (code == Cmd::RegisterRead) {
-        bank = std::uint8_t(r.bank());
-        proto::PutRegisterReplyHead(rep, w, n, bank);
-        for (std::size_t k = 0; k < n; ++k) {
-            const int addr = r.address(k);
-            proto::PutRegisterPair(rep, k, addr, registerValue(w, bank, std::uint8_t(addr)));
-        }
-        return;
-    }
-    for (std::size_t k = 0; k < n; ++k) {
-        const int addr = r.address(k);
-        const auto v = std::uint8_t(r.value(k));
-        if (addr == 0)
-            bank = v;
-        else if (addr < kRegistersPerBank)
-            m_registers[(std::size_t(w) * kRegisterBanks + bank) * kRegistersPerBank + std::size_t(addr)] = v;
-    }
-}
-
-// The box's checksum of a downloaded image is the 32-bit wrapping sum of its bytes; the short
-// procedures report its lower 16 bits, the large one reports it for every board present.
-std::uint32_t BoxModel::firmwareChecksum() const
-{
-    std::uint32_t sum = 0;
-    for (std::uint8_t b : m_firmware)
-        sum += b;
-    return sum + (corruptFirmwareChecksum ? 1 : 0);
-}
-
-void BoxModel::handleFirmware(std::uint32_t code, FrameView req, FrameView rep)
-{
-    const proto::FirmwareRequestView r{req};
-    switch (code) {
-    case Cmd::FwShortStart:
-    case Cmd::FwPrefixedStart:
-    case Cmd::FwLargeStart:
-        m_firmware.assign(std::min<std::size_t>(r.size(), kFirmwareLimit), 0);
-        break;
-    case Cmd::FwShortData:
-    case Cmd::FwPrefixedData:
-    case Cmd::FwLargeData: {
-        const std::size_t pos = r.position();
-        if (pos < m_firmware.size())
-            r.copyPiece(m_firmware.data() + pos, std::min<std::size_t>(256, m_firmware.size() - pos));
-        break;
-    }
-    case Cmd::FwShortEnd:
-    case Cmd::FwPrefixedEnd:
-        proto::PutFirmwareShortEnd(rep, std::uint16_t(firmwareChecksum()));
-        break;
-    case Cmd::FwLargeEnd:
-        for (int b = 0; b < proto::kFirmwareBoards; ++b)
-            proto::PutFirmwareBoardSum(rep, b, (identity.boardMask >> b) & 1 ? firmwareChecksum() : 0);
-        break;
-    case Cmd::FwLargeBoardQuery:
-        proto::PutFirmwareBoards(rep, m_boardQueries++ < boardQueryEmptyReplies ? 0 : identity.boardMask);
         break;
     default:
         break;

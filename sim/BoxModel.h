@@ -116,13 +116,17 @@ private:
     void putBlend(FrameView rep) const;
     void handleSetting(std::uint32_t code, FrameView req, FrameView rep);
     bool applySetting(std::string_view name, int value, int w);
+    bool applyWindowSetting(std::string_view name, int value, int w);
+    bool applyPointSetting(std::string_view name, int value, int w);
     void applyBulkBlock(FrameView req);
-    void handleMask(std::uint32_t code, FrameView req, FrameView rep);
+    void writeNetwork(FrameView req);
+    void handleMask(std::uint32_t code, FrameView req, FrameView rep); // sim/BoxMask.cpp
     void handleMap(std::uint32_t code, FrameView req, FrameView rep);
-    void handleRegisters(std::uint32_t code, FrameView req, FrameView rep);
-    void handleFirmware(std::uint32_t code, FrameView req, FrameView rep);
+    void handleRegisters(std::uint32_t code, FrameView req, FrameView rep); // sim/BoxRegisters.cpp
+    void handleFirmware(std::uint32_t code, FrameView req, FrameView rep); // sim/BoxFirmware.cpp
     void resetWindow(int w);
     void selectStoredMap(int w, int slot);
+    // sim/BoxHostile.cpp
     void makeExtreme(std::uint32_t code, FrameView req, FrameView rep, HostileRandom& rng) const;
     void queueFlood(const std::vector<std::uint8_t>& reply, HostileRandom& rng);
 

@@ -158,6 +158,34 @@ std::int16_t i16Of(int v)
     return std::int16_t(std::clamp(v, -32768, 32767));
 }
 
+// The value of a field the table names, as the window holds it.
+int FieldValue(const Field& f, const WindowState& s)
+{
+    const auto r = [&] { return s.record.data() + f.offset; };
+    const auto b = [&] { return s.blend.data() + f.offset; };
+    switch (f.store) {
+    case Store::Record8:
+    case Store::Edid8:
+        return *r();
+    case Store::Record16:
+    case Store::Edid16:
+        return get16(r());
+    case Store::Overscan:
+        return int(get16(r())) - 1800;
+    case Store::Blend8:
+        return *b();
+    case Store::Blend16:
+        return get16(b());
+    case Store::BlendS16:
+        return std::int16_t(get16(b()));
+    case Store::Pip8:
+        return s.pip[f.offset];
+    case Store::PipOverlap:
+        return s.pipOverlap[f.offset];
+    }
+    return 0;
+}
+
 // Value field of a command: "+050", "-120", "1920", "9500" (-1500); nullopt for "R000" or junk.
 // A leading '9' is always read as the negative form: no setting takes values of 9000 and more.
 } // namespace
@@ -165,30 +193,8 @@ std::int16_t i16Of(int v)
 std::optional<int> BoxModel::settingValue(std::string_view name, int w) const
 {
     const auto& s = m_settings.windows[std::size_t(clampWindow(w))];
-    if (const Field* f = findField(name)) {
-        const auto r = [&] { return s.record.data() + f->offset; };
-        const auto b = [&] { return s.blend.data() + f->offset; };
-        switch (f->store) {
-        case Store::Record8:
-        case Store::Edid8:
-            return *r();
-        case Store::Record16:
-        case Store::Edid16:
-            return get16(r());
-        case Store::Overscan:
-            return int(get16(r())) - 1800;
-        case Store::Blend8:
-            return *b();
-        case Store::Blend16:
-            return get16(b());
-        case Store::BlendS16:
-            return std::int16_t(get16(b()));
-        case Store::Pip8:
-            return s.pip[f->offset];
-        case Store::PipOverlap:
-            return s.pipOverlap[f->offset];
-        }
-    }
+    if (const Field* f = findField(name))
+        return FieldValue(*f, s);
     const int point = s.selectedPoint;
     if (name == "XHA")
         return s.record[32] * 10;
@@ -294,8 +300,13 @@ bool BoxModel::applySetting(std::string_view name, int value, int w)
         }
         return true;
     }
+    return applyWindowSetting(name, value, w) || applyPointSetting(name, value, w);
+}
 
-    const int point = s.selectedPoint;
+// The names that act on the window or the box as a whole (not on the selected point).
+bool BoxModel::applyWindowSetting(std::string_view name, int value, int w)
+{
+    auto& s = window(w);
     // Box model 800 drives its outputs in pairs: colour depth and HDCP follow the partner.
     const bool paired = identity.model == 800;
     if (name == "XHA") {
@@ -329,7 +340,18 @@ bool BoxModel::applySetting(std::string_view name, int value, int w)
         // A profile never saved leaves the current settings as they are.
         if (value >= 0 && value < kProfiles && m_profiles[std::size_t(value)])
             m_settings = *m_profiles[std::size_t(value)];
-    } else if (name == "WPM") {
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The warp mode and the names that act on the point selected on the box (95I).
+bool BoxModel::applyPointSetting(std::string_view name, int value, int w)
+{
+    auto& s = window(w);
+    const int point = s.selectedPoint;
+    if (name == "WPM") {
         m_userMapShown[std::size_t(clampWindow(w))] = false;
         if (value >= 6 && value <= 15) {
             selectStoredMap(w, value - 6);

@@ -99,6 +99,9 @@ public:
     Operation<void> loadUserMap();
     // Whether slot 0..9 holds a map for the current window, asked without selecting it.
     Operation<bool> slotHoldsMap(int slot);
+    // The current window's 17x17 point offsets as they stand, in three chunks, then the point at
+    // the cursor; the window must be in point mode (enterPointMode).
+    Operation<void> sendPointOffsets();
 
     // ---- User Map editor ----
     void showUserMapPage();

@@ -374,4 +374,16 @@ Operation<void> Warp::resetChain(std::size_t w)
     co_await m_s.exchange.send(proto::WarpUpdate(4, linked()));
 }
 
+Operation<void> Warp::sendPointOffsets()
+{
+    const auto hold = m_s.exchange.hold();
+    const std::size_t w = windowIndex();
+    if (model(int(w)).ControlPattern != WarpMode::Points)
+        Fail(Failure::Kind::Refused, QStringLiteral("window %1 is not in point mode").arg(w + 1));
+    for (int chunk = 0; chunk < kPointChunks; ++chunk)
+        co_await m_s.exchange.send(pointChunkRequest(w, chunk));
+    co_await m_s.exchange.send(pointRequest(w, model(int(w)).GridCursor));
+    showPointValues();
+}
+
 } // namespace trivel

@@ -76,6 +76,10 @@ const Case kCases[] = {
     {"load_whole_box", {"load", "{dir}/whole.WBF", "--test-wait-percent", "0"}},
     {"load_one_window", {"load", "--window", "2", "{dir}/one.SBF", "--test-wait-percent", "0"}},
     {"preview", {"preview", "--window", "1", "--out", "{dir}/preview.png"}},
+    {"export", {"export", "--window", "1", "--mpcdi", "{dir}/box.mpcdi"}},
+    // The file a sound export wrote first.
+    {"import", {"import", "--mpcdi", "{dir}/box.mpcdi", "--window", "1", "--undo", "{dir}/undo.WBF"},
+        {"export", "--window", "1", "--mpcdi", "{dir}/box.mpcdi"}},
 };
 
 class CommandSweep : public ::testing::TestWithParam<int> {

@@ -13,6 +13,7 @@
 #include "box/PageShow.h"
 #include "box/Readback.h"
 #include "box/StatusPoll.h"
+#include "interchange/ImportSend.h"
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "link/Transport.h"
@@ -75,6 +76,16 @@ const std::vector<OperationEntry>& Operations()
         {"setting", [](Box& b) { return b.settings.apply(Setting::BRI, 1, 61); }},
         {"window selection", [](Box& b) { return b.settings.selectWindow(2); }},
         {"edge widths reset", [](Box& b) { return b.settings.resetEdgeWidths(); }},
+        {"blend record", [](Box& b) { return b.settings.sendBlendRecord(); }},
+        {"point offsets", [](Box& b) { return b.warp.sendPointOffsets(); }},
+        {"import tables", [](Box& b) { return SendImportPlan(b, ImportPlan{}); }},
+        {"import point offsets",
+            [](Box& b) {
+                ImportPlan plan;
+                plan.window = 1;
+                plan.pointOffsets = true;
+                return SendImportPlan(b, plan);
+            }},
     };
     return table;
 }

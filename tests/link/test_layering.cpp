@@ -39,7 +39,8 @@ Edges AllowedEdges()
         {"align", {"mask", "settings", "warp"}},
         {"interchange", {"box", "preview", "settings", "warp"}},
         {"sim", {"protocol", "link", "align", "preview", "warp"}},
-        {"app", {"box", "files", "preview", "registers", "firmware", "mask", "settings", "warp", "widgets"}},
+        {"app", {"box", "files", "preview", "interchange", "registers", "firmware", "mask", "settings", "warp",
+                    "widgets"}},
         {"cli", {"box", "files", "preview", "interchange", "registers", "firmware", "mask", "settings",
                     "warp"}},
     };
