@@ -74,6 +74,9 @@ QString ProgressLine::render(qint64 done, const QString& step, qint64 elapsedMs)
 
 void ProgressLine::update(qint64 done, const QString& step)
 {
+    // The rate counts from the first update, not from the connect before it.
+    if (m_done < 0)
+        m_start = m_out.nowMs();
     // A count that went down (a phase that restarted its own count) shows the furthest point.
     done = std::max(done, m_done);
     m_done = done;

@@ -1,17 +1,18 @@
 #include "cli/TransferCommand.h"
 #include "box/Box.h"
 
-#include "cli/Bootstrap.h"
-#include "files/SettingFileActions.h"
 #include "box/BoxCommands.h"
 #include "box/Connection.h"
 #include "box/StatusPoll.h"
+#include "cli/Bootstrap.h"
+#include "cli/ProgressLine.h"
+#include "files/SettingFileActions.h"
 #include "files/SettingFileIo.h"
+#include "files/SettingTransfer.h"
 #include "session/Controls.h"
 #include "session/PendingOps.h"
 #include "session/Session.h"
-#include "cli/ProgressLine.h"
-#include "files/FileOps.h"
+#include "session/SessionEvents.h"
 
 #include <QElapsedTimer>
 
@@ -54,7 +55,8 @@ int Fail(int code, const QString& why)
     return code;
 }
 
-// Shows ProgressBar2 on stderr in the progress style of every long command.
+// Shows ProgressBar2 on stderr in the progress style of every long command, with the step the
+// transfer itself announces (the event the window's panel shows).
 class TransferUi : public cli::CliUi {
 public:
     TransferUi(Session*& session)
@@ -65,6 +67,26 @@ public:
 
     bool started = false;
     void finish() { m_line.finish(); }
+    void follow(Session& s)
+    {
+        QObject::connect(&s.events, &SessionEvents::settingTransferStep, &m_context,
+            [this](int phase, int window, int windows) {
+                using Phase = cli::TransferPoint::Phase;
+                switch (TransferPhase(phase)) {
+                case TransferPhase::MaskSlots:
+                    m_point = {Phase::MaskSlots};
+                    break;
+                case TransferPhase::Readback:
+                    m_point = {Phase::ReadBack};
+                    break;
+                default:
+                    // Windows go out in order, so a window's place among those sent is its own,
+                    // unless the transfer sends just one.
+                    m_point = {Phase::Window, window, windows <= 1 ? 1 : window + 1, std::max(windows, 1)};
+                    break;
+                }
+            });
+    }
 
 protected:
     void controlChanged(const Control& c, Prop p, const QVariant& v) override
@@ -72,36 +94,19 @@ protected:
         if (!started || !m_session || p != Prop::Position
             || std::string_view(c.name) != ctl::ProgressBar2.name)
             return;
-        const Session& s = *m_session;
-        const int max = std::max(s.ProgressMaximum, 1);
+        const int max = std::max(m_session->ProgressMaximum, 1);
         const int pos = std::clamp(v.toInt(), 0, max);
+        cli::TransferPoint point = m_point;
+        if (pos >= max)
+            point = {cli::TransferPoint::Phase::Done};
         m_line.setTotal(max);
-        m_line.update(pos, cli::TransferStepText(where(s, pos, max)));
-    }
-    static cli::TransferPoint where(const Session& s, int pos, int max)
-    {
-        using Phase = cli::TransferPoint::Phase;
-        cli::TransferPoint t;
-        if (s.PendingOp >= Op::TransferMaskFirst && s.PendingOp <= Op::TransferSingleColour) {
-            t.phase = Phase::MaskSlots;
-        } else if (pos >= max) {
-            t.phase = Phase::Done;
-        } else if (pos == 0) {
-            t.phase = Phase::Starting;
-        } else if (s.PendingOp >= Op::TransferWindowStart && s.PendingOp <= Op::TransferWindowEnd) {
-            const bool single = s.flag(Flag::SingleWindowTransfer);
-            t.phase = Phase::Window;
-            t.window = s.TransferWindow;
-            t.ordinal = single ? 1 : s.TransferWindow + 1;
-            t.windows = single ? 1 : s.ChannelCount;
-        } else {
-            t.phase = Phase::ReadBack;
-        }
-        return t;
+        m_line.update(pos, cli::TransferStepText(point));
     }
 
 private:
     Session*& m_session;
+    QObject m_context;
+    cli::TransferPoint m_point;
     cli::ProgressLine m_line{QStringLiteral("load"), 1, QStringLiteral("steps")};
 };
 
@@ -231,6 +236,7 @@ int RunTransferCommand(const QStringList& args, const cli::BoxEnv& env)
     cli::BoxRun run(env, link, ui);
     Session& s = run.session();
     session = &s;
+    ui.follow(s);
     s.transfer.WaitPercent = o.waitPercent;
     SettingFileOutcome outcome;
     bool ran = false;

@@ -384,6 +384,25 @@ TEST(CommandLine, TheCoreSpeaksOnlyWithVerboseWhichLogsEveryFrame)
     EXPECT_FALSE(HasInternalLines(err)) << err.toStdString();
 }
 
+// The load's progress counts the windows it sends: one for a single-window file.
+TEST(CommandLine, ALoadCountsTheWindowsItSends)
+{
+    QTemporaryDir dir;
+    sim::BoxModel source;
+    ASSERT_EQ(RunOn(source, {"save", "--window", "2", dir.filePath("one.SBF")}).exitCode, 0);
+    ASSERT_EQ(RunOn(source, {"save", dir.filePath("all.WBF")}).exitCode, 0);
+    sim::BoxModel box;
+    const Outcome one
+        = RunOn(box, {"load", "--window", "2", dir.filePath("one.SBF"), "--test-wait-percent", "0"});
+    ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+    EXPECT_TRUE(one.err.contains("window 2 (1 of 1)")) << one.err.toStdString();
+    EXPECT_FALSE(one.err.contains("2 of 2")) << one.err.toStdString();
+    const Outcome all = RunOn(box, {"load", dir.filePath("all.WBF"), "--test-wait-percent", "0"});
+    ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
+    for (const char* step : {"window 1 of 4", "window 4 of 4", "done"})
+        EXPECT_TRUE(all.err.contains(QLatin1String(step))) << step << "\n" << all.err.toStdString();
+}
+
 // Every command and sub-command shows its own usage for --help, and a bare 'warp' its commands.
 TEST(CommandLine, EachCommandShowsItsOwnUsage)
 {
