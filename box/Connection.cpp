@@ -188,7 +188,9 @@ void Connection::connectTcp()
     ui.setCaption(ctl::BtnCnt2, "Connecting");
 
     QString why;
-    if (!m_link.openTcp(ConnectAddress, m_tcpPort, m_connectWaitMs, &why)) {
+    const bool opened = m_link.openTcp(ConnectAddress, m_tcpPort, m_connectWaitMs, &why);
+    m_lastConnectError = opened ? QString() : why;
+    if (!opened) {
         ui.message(MsgIcon::Error, QString(), "Can' not link to " + ConnectAddress, MsgButtons::Ok);
         ui.setCaption(ctl::BtnCnt2, "Connect");
         return;

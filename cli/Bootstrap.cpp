@@ -168,6 +168,10 @@ int BoxRun::connect(ConnectMode mode)
     }
     m_closing = false;
     m_connection.BtnCnt2Click();
+    if (!s.connected() && m_link.tcp && !m_connection.lastConnectError().isEmpty())
+        // The window's message names the address only; a command line also needs the port.
+        std::fprintf(stderr, "trivelctl: %s:%u: %s; check the address and port, and that the box is on\n",
+            qPrintable(m_link.host), unsigned(m_link.port), qPrintable(m_connection.lastConnectError()));
     if (!s.connected() || !s.readback.valid())
         return decide(LinkFailure);
     // The read-back's own end decides: a box that hangs up after its last reply has answered
