@@ -2,6 +2,7 @@
 
 #include "link/Clock.h"
 
+#include <algorithm>
 #include <cmath>
 
 Q_LOGGING_CATEGORY(lcAlign, "trivel.align")
@@ -70,36 +71,11 @@ AlignReport AlignProcedure::run()
             return m_report;
         if (pass == std::max(1, m_options.passes))
             break;
-        say(QStringLiteral("Correcting from the verification"));
-        bool corrected = false;
-        for (int w = 0; w < windows; ++w) {
-            std::vector<GridCrossing> own;
-            for (const GridCrossing& c : m_report.crossings)
-                if (c.window == w)
-                    own.push_back(c);
-            double largest = 0.0;
-            WindowReport& wr = m_report.windows[std::size_t(w)];
-            wr.corrected = CorrectFromCrossings(m_geometry[std::size_t(w)], own, &largest);
-            wr.correction = std::max(wr.correction, largest);
-            corrected = corrected || wr.corrected;
-        }
-        if (!corrected) { // the verification agrees with the patterns: nothing to send again
-            say(QStringLiteral("The verification shows no correction beyond its own scatter"));
-            break;
-        }
-        SolveOptions keep = m_options.solve;
-        keep.canvas = m_report.solution.canvas;
-        const Solution next = Solve(m_geometry, m_options.layout, keep);
-        if (!next.problems.isEmpty()) {
-            m_report.warnings << QStringLiteral("The correction was not sent: %1")
-                                     .arg(next.problems.join(QLatin1Char(' ')));
-            break;
-        }
-        const std::vector<Seam> seams = m_report.solution.seams;
-        m_report.solution = next;
-        m_report.solution.seams = seams; // the blend follows the overlaps measured by the patterns
-        if (!send(true))
+        const Correction c = correct();
+        if (c == Correction::Failed)
             return m_report;
+        if (c == Correction::None)
+            break;
     }
     if (!send(false))
         return m_report;
@@ -111,6 +87,42 @@ AlignReport AlignProcedure::run()
                 << QStringLiteral("%1 could not be set back to its input: %2").arg(WindowTitle(w), error);
     m_report.ok = true;
     return m_report;
+}
+
+// The last verification turned into a correction of each window's mapping, solved again on the
+// same canvas and sent.
+AlignProcedure::Correction AlignProcedure::correct()
+{
+    const int windows = m_options.layout.windows();
+    say(QStringLiteral("Correcting from the verification"));
+    bool corrected = false;
+    for (int w = 0; w < windows; ++w) {
+        std::vector<GridCrossing> own;
+        for (const GridCrossing& c : m_report.crossings)
+            if (c.window == w)
+                own.push_back(c);
+        double largest = 0.0;
+        WindowReport& wr = m_report.windows[std::size_t(w)];
+        wr.corrected = CorrectFromCrossings(m_geometry[std::size_t(w)], own, &largest);
+        wr.correction = std::max(wr.correction, largest);
+        corrected = corrected || wr.corrected;
+    }
+    if (!corrected) { // the verification agrees with the patterns: nothing to send again
+        say(QStringLiteral("The verification shows no correction beyond its own scatter"));
+        return Correction::None;
+    }
+    SolveOptions keep = m_options.solve;
+    keep.canvas = m_report.solution.canvas;
+    const Solution next = Solve(m_geometry, m_options.layout, keep);
+    if (!next.problems.isEmpty()) {
+        m_report.warnings
+            << QStringLiteral("The correction was not sent: %1").arg(next.problems.join(QLatin1Char(' ')));
+        return Correction::None;
+    }
+    const std::vector<Seam> seams = m_report.solution.seams;
+    m_report.solution = next;
+    m_report.solution.seams = seams; // the blend follows the overlaps measured by the patterns
+    return send(true) ? Correction::Sent : Correction::Failed;
 }
 
 bool AlignProcedure::capture(Photo& out)
@@ -280,22 +292,16 @@ bool AlignProcedure::solve()
         : m_camera.lens()           ? *m_camera.lens()
                           : LensModel{double(m_dark.width), double(m_dark.width), (m_dark.width - 1) / 2.0,
                               (m_dark.height - 1) / 2.0};
-    const auto marks = m_options.marks ? m_options.marks : m_camera.marks();
-    if (marks) {
-        m_view = CameraView::FromMarks(lens, *marks);
-        if (!m_view)
-            return fail(QStringLiteral("The four marked points do not form a quadrilateral."));
-    } else {
-        double scale = 0.0;
-        for (double v : m_outputPerCamera)
-            scale += v / double(m_outputPerCamera.size());
-        m_view = CameraView::Square(lens, scale);
-    }
+    SolveOptions solveOptions = m_options.solve;
+    if (!placeCamera(lens, solveOptions))
+        return false;
     std::vector<WindowGeometry> placed;
     for (const WindowGeometry& g : m_geometry)
         placed.emplace_back(g.mapping(), *m_view);
     m_geometry = std::move(placed);
-    m_report.solution = Solve(m_geometry, m_options.layout, m_options.solve);
+    m_report.solution = Solve(m_geometry, m_options.layout, solveOptions);
+    if (m_options.canvasCorners)
+        warnOutsideLight();
     m_report.errors << m_report.solution.problems;
     m_report.warnings << m_report.solution.warnings;
     if (m_options.pointMode)
@@ -309,6 +315,82 @@ bool AlignProcedure::solve()
     for (const Seam& s : m_report.solution.seams)
         m_report.seams.push_back({s, {}});
     return m_report.errors.isEmpty();
+}
+
+namespace {
+
+// A projector pixel's mean size along the screen's x and y, over the middle rows and columns of
+// every window, in the view's screen units.
+Vec2 ProjectorPixel(const std::vector<WindowGeometry>& windows, const CameraView& view)
+{
+    Vec2 sum;
+    for (const WindowGeometry& g : windows) {
+        const WindowGeometry placed(g.mapping(), view);
+        const double w = g.frameWidth() - 1.0, h = g.frameHeight() - 1.0;
+        const Vec2 across = placed.screenOf({w, h / 2}) - placed.screenOf({0, h / 2});
+        const Vec2 down = placed.screenOf({w / 2, h}) - placed.screenOf({w / 2, 0});
+        sum = sum + Vec2{across.norm() / w, down.norm() / h};
+    }
+    return windows.empty() ? Vec2{1, 1} : sum * (1.0 / double(windows.size()));
+}
+
+} // namespace
+
+// The screen frame from the marks (the canvas's corners, else screen points), else the camera
+// taken to face the screen squarely.
+bool AlignProcedure::placeCamera(const LensModel& lens, SolveOptions& solve)
+{
+    double scale = 0.0;
+    for (double v : m_outputPerCamera)
+        scale += v / double(m_outputPerCamera.size());
+    if (m_options.canvasCorners) {
+        auto marks = CanvasMarks(*m_options.canvasCorners, lens, 1.0);
+        m_view = marks ? CameraView::FromMarks(lens, *marks) : std::nullopt;
+        if (!m_view)
+            return fail(QStringLiteral("The four marked corners do not enclose an area: mark them top left, "
+                                       "top right, bottom right, bottom left."));
+        // The camera's own aspect is not the screen's (a camera off the screen's axis, pixels that
+        // are not square): the projectors' pixels are, near enough. So each screen axis is
+        // stretched until a projector pixel spans about one screen pixel along it.
+        const Vec2 pixel = ProjectorPixel(m_geometry, *m_view);
+        for (Vec2& p : marks->screen)
+            p = {p.x / pixel.x, p.y / pixel.y};
+        m_view = CameraView::FromMarks(lens, *marks);
+        if (!m_view)
+            return fail(QStringLiteral("The four marked corners do not enclose an area."));
+        solve.canvas = Rect{0.0, 0.0, marks->screen[2].x, marks->screen[2].y};
+        return true;
+    }
+    const auto marks = m_options.marks ? m_options.marks : m_camera.marks();
+    if (marks) {
+        m_view = CameraView::FromMarks(lens, *marks);
+        if (!m_view)
+            return fail(QStringLiteral("The four marked points do not form a quadrilateral."));
+    } else {
+        m_view = CameraView::Square(lens, scale);
+    }
+    return true;
+}
+
+// A marked canvas beyond the projectors' light stays dark there: said, not refused.
+void AlignProcedure::warnOutsideLight()
+{
+    std::vector<std::vector<Vec2>> footprints;
+    for (const WindowGeometry& g : m_geometry)
+        footprints.push_back(g.footprint());
+    const Rect& c = m_report.solution.canvas;
+    int outside = 0;
+    for (int i = 0; i <= 8; ++i)
+        for (const Vec2 p :
+            {Vec2{c.left + c.width() * i / 8, c.top}, Vec2{c.left + c.width() * i / 8, c.bottom},
+                Vec2{c.left, c.top + c.height() * i / 8}, Vec2{c.right, c.top + c.height() * i / 8}}) {
+            const bool lit = std::any_of(
+                footprints.begin(), footprints.end(), [p](const auto& f) { return InsidePolygon(f, p); });
+            outside += lit ? 0 : 1;
+        }
+    if (outside > 0)
+        m_report.warnings << QStringLiteral(
+            "The marked corners reach beyond what the projectors light: the canvas stays dark there.");
 }
 
 bool AlignProcedure::send(bool tablesOnly)
