@@ -1,5 +1,7 @@
 #include "box/Box.h"
 
+#include "box/StatusPoll.h"
+#include "box/Watchdog.h"
 #include "warp/Controls.h"
 
 namespace trivel {
@@ -16,6 +18,8 @@ Box::Box(Clock& clock, UiPort& ui)
     })
 {
     session.box = this;
+    session.TmrStatus->onTimeout = [this] { StatusPollTick(session); };
+    session.exchange.onReplyTaken = [this] { NoteReplyTaken(session); };
     settings.setWarpSide({
         .leave =
             [this](int w) {

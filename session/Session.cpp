@@ -1,7 +1,5 @@
 #include "session/Session.h"
 
-#include "box/StatusPoll.h"
-#include "box/Watchdog.h"
 #include "link/Transport.h"
 #include "session/Controls.h"
 
@@ -15,12 +13,11 @@ Session::Session(Clock& c, UiPort& u)
 {
     for (const PageInfo& p : kPages)
         PageEnabled[std::size_t(p.index)] = true;
+    // The composition root gives the timer its status poll and the exchange its silence watch.
     TmrStatus = clock.createTimer(2000);
-    TmrStatus->onTimeout = [this] { StatusPollTick(*this); };
     TmrStatus->setEnabled(true);
     // A reply nobody awaits (a late one, a box talking out of turn) is dropped without a word.
     exchange.onUnsolicitedReply = [this] { reply().setCode(0); };
-    exchange.onReplyTaken = [this] { NoteReplyTaken(*this); };
     QObject::connect(&exchange, &Exchange::memo, &events, [this](const QString& line) { ui.appendMemo(line); });
 }
 

@@ -6,6 +6,7 @@
 #include "files/SettingTransfer.h"
 #include "box/Readback.h"
 #include "box/StatusPoll.h"
+#include "session/Operations.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -186,7 +187,9 @@ TEST(ProgressPanel, ABoxLostOrSilentMidLoadTakesThePanelDownAndSaysSo)
         ASSERT_EQ(f.s.ChannelCount, 4);
 
         link->delivery = Delivery::Pumped;
-        StartSettingTransfer(f.s, true);
+        // As the window's load starts it: a failure is said once, by the launch.
+        const Operation<void> load = TransferSettings(f.tool, true);
+        Launch(f.s, load);
         ProgressPanel* panel = f.form.UpdateStep;
         ASSERT_TRUE(panel->isUp());
         for (int n = 0; n < row.after && link->queued() > 0; ++n) {

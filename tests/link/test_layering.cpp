@@ -65,7 +65,7 @@ Edges AllowedEdges()
 
 // Includes that run back up or across, left from the time the session held every chain.
 const std::set<std::pair<std::string, std::string>> kStillToRemove{
-    {"session", "box"},
+    // The UI port's registry of every declared control, from each owner's list of names.
     {"session", "files"},
     {"session", "firmware"},
     {"session", "mask"},
