@@ -161,6 +161,46 @@ bool RectInside(const std::vector<std::vector<Vec2>>& polygons, const Rect& r)
         && Covers(UnionAlong(polygons, 0.5 * (in.left + in.right), false), in.top, in.bottom);
 }
 
+// Every maximal rectangle under a histogram of column heights, as (left, right, height) with
+// right one past the last column: the stack method, linear in the columns.
+template <typename Visit> void LargestUnderHistogram(const std::vector<int>& height, Visit visit)
+{
+    const int cols = int(height.size());
+    std::vector<int> stack;
+    for (int c = 0; c <= cols; ++c) {
+        const int hc = c < cols ? height[std::size_t(c)] : 0;
+        while (!stack.empty() && height[std::size_t(stack.back())] >= hc) {
+            const int top = height[std::size_t(stack.back())];
+            stack.pop_back();
+            visit(stack.empty() ? 0 : stack.back() + 1, c, top);
+        }
+        stack.push_back(c);
+    }
+}
+
+// Each side pushed out as far as the union allows (at most `reach`), to a small fraction of a pixel.
+void PushSidesOut(const std::vector<std::vector<Vec2>>& polygons, Rect& best, double reach)
+{
+    for (int side = 0; side < 4; ++side) {
+        double lo = 0.0, hi = reach;
+        for (int i = 0; i < 16; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            Rect t = best;
+            (side == 0          ? t.left
+                    : side == 1 ? t.right
+                    : side == 2 ? t.top
+                                : t.bottom)
+                += (side % 2 ? mid : -mid);
+            (RectInside(polygons, t) ? lo : hi) = mid;
+        }
+        (side == 0          ? best.left
+                : side == 1 ? best.right
+                : side == 2 ? best.top
+                            : best.bottom)
+            += (side % 2 ? lo : -lo);
+    }
+}
+
 } // namespace
 
 std::optional<Rect> LargestRectangle(const std::vector<std::vector<Vec2>>& polygons, double aspect)
@@ -193,46 +233,19 @@ std::optional<Rect> LargestRectangle(const std::vector<std::vector<Vec2>>& polyg
                 const bool in = cur[cc] && cur[cc + 1] && prev[cc] && prev[cc + 1];
                 height[cc] = in ? height[cc] + 1 : 0;
             }
-            // Largest rectangle under the histogram of heights ending at this row.
-            std::vector<int> stack;
-            for (int c = 0; c <= cols; ++c) {
-                const int hc = c < cols ? height[std::size_t(c)] : 0;
-                while (!stack.empty() && height[std::size_t(stack.back())] >= hc) {
-                    const int top = height[std::size_t(stack.back())];
-                    stack.pop_back();
-                    const int left = stack.empty() ? 0 : stack.back() + 1;
-                    const double area = double(top) * (c - left);
-                    if (area > bestArea) {
-                        bestArea = area;
-                        best = {box.left + left * g, y - top * g, box.left + c * g, y};
-                    }
+            LargestUnderHistogram(height, [&](int left, int right, int top) {
+                const double area = double(top) * (right - left);
+                if (area > bestArea) {
+                    bestArea = area;
+                    best = {box.left + left * g, y - top * g, box.left + right * g, y};
                 }
-                stack.push_back(c);
-            }
+            });
         }
         std::swap(prev, cur);
     }
     if (bestArea <= 0.0)
         return std::nullopt;
-    // Each side pushed out as far as the union allows, to a small fraction of a pixel.
-    for (int side = 0; side < 4; ++side) {
-        double lo = 0.0, hi = 1.5 * g;
-        for (int i = 0; i < 16; ++i) {
-            const double mid = 0.5 * (lo + hi);
-            Rect t = best;
-            (side == 0          ? t.left
-                    : side == 1 ? t.right
-                    : side == 2 ? t.top
-                                : t.bottom)
-                += (side % 2 ? mid : -mid);
-            (RectInside(polygons, t) ? lo : hi) = mid;
-        }
-        (side == 0          ? best.left
-                : side == 1 ? best.right
-                : side == 2 ? best.top
-                            : best.bottom)
-            += (side % 2 ? lo : -lo);
-    }
+    PushSidesOut(polygons, best, 1.5 * g);
     if (aspect > 0.0) {
         if (best.width() > aspect * best.height()) {
             const double cut = 0.5 * (best.width() - aspect * best.height());

@@ -70,36 +70,11 @@ AlignReport AlignProcedure::run()
             return m_report;
         if (pass == std::max(1, m_options.passes))
             break;
-        say(QStringLiteral("Correcting from the verification"));
-        bool corrected = false;
-        for (int w = 0; w < windows; ++w) {
-            std::vector<GridCrossing> own;
-            for (const GridCrossing& c : m_report.crossings)
-                if (c.window == w)
-                    own.push_back(c);
-            double largest = 0.0;
-            WindowReport& wr = m_report.windows[std::size_t(w)];
-            wr.corrected = CorrectFromCrossings(m_geometry[std::size_t(w)], own, &largest);
-            wr.correction = std::max(wr.correction, largest);
-            corrected = corrected || wr.corrected;
-        }
-        if (!corrected) { // the verification agrees with the patterns: nothing to send again
-            say(QStringLiteral("The verification shows no correction beyond its own scatter"));
-            break;
-        }
-        SolveOptions keep = m_options.solve;
-        keep.canvas = m_report.solution.canvas;
-        const Solution next = Solve(m_geometry, m_options.layout, keep);
-        if (!next.problems.isEmpty()) {
-            m_report.warnings << QStringLiteral("The correction was not sent: %1")
-                                     .arg(next.problems.join(QLatin1Char(' ')));
-            break;
-        }
-        const std::vector<Seam> seams = m_report.solution.seams;
-        m_report.solution = next;
-        m_report.solution.seams = seams; // the blend follows the overlaps measured by the patterns
-        if (!send(true))
+        const Correction c = correct();
+        if (c == Correction::Failed)
             return m_report;
+        if (c == Correction::None)
+            break;
     }
     if (!send(false))
         return m_report;
@@ -111,6 +86,42 @@ AlignReport AlignProcedure::run()
                 << QStringLiteral("%1 could not be set back to its input: %2").arg(WindowTitle(w), error);
     m_report.ok = true;
     return m_report;
+}
+
+// The last verification turned into a correction of each window's mapping, solved again on the
+// same canvas and sent.
+AlignProcedure::Correction AlignProcedure::correct()
+{
+    const int windows = m_options.layout.windows();
+    say(QStringLiteral("Correcting from the verification"));
+    bool corrected = false;
+    for (int w = 0; w < windows; ++w) {
+        std::vector<GridCrossing> own;
+        for (const GridCrossing& c : m_report.crossings)
+            if (c.window == w)
+                own.push_back(c);
+        double largest = 0.0;
+        WindowReport& wr = m_report.windows[std::size_t(w)];
+        wr.corrected = CorrectFromCrossings(m_geometry[std::size_t(w)], own, &largest);
+        wr.correction = std::max(wr.correction, largest);
+        corrected = corrected || wr.corrected;
+    }
+    if (!corrected) { // the verification agrees with the patterns: nothing to send again
+        say(QStringLiteral("The verification shows no correction beyond its own scatter"));
+        return Correction::None;
+    }
+    SolveOptions keep = m_options.solve;
+    keep.canvas = m_report.solution.canvas;
+    const Solution next = Solve(m_geometry, m_options.layout, keep);
+    if (!next.problems.isEmpty()) {
+        m_report.warnings
+            << QStringLiteral("The correction was not sent: %1").arg(next.problems.join(QLatin1Char(' ')));
+        return Correction::None;
+    }
+    const std::vector<Seam> seams = m_report.solution.seams;
+    m_report.solution = next;
+    m_report.solution.seams = seams; // the blend follows the overlaps measured by the patterns
+    return send(true) ? Correction::Sent : Correction::Failed;
 }
 
 bool AlignProcedure::capture(Photo& out)

@@ -99,6 +99,8 @@ private:
     bool solve();
     bool send(bool tablesOnly);
     bool verify(int pass);
+    enum class Correction { Sent, None, Failed };
+    Correction correct();
     bool wallPhoto(QImage& out);
     void say(const QString& text);
     bool fail(const QString& message);

@@ -13,6 +13,7 @@
 #include "files/SettingFileDialogs.h"
 #include "interchange/pages/InterchangeDialogs.h"
 #include "mask/Controls.h"
+#include "app/AutoAlign.h"
 #include "preview/pages/OutputPreviewWindow.h"
 #include "box/Connection.h"
 #include "box/PageShow.h"
@@ -103,6 +104,7 @@ TMainForm::TMainForm(Box& box, Connection& connection, GuiUi& ui, QWidget* paren
     buildHiddenArea();
     InstallOutputPreview(this, m_s);
     buildInterchangeButtons();
+    InstallAutoAlign(this, m_box);
     // What needs a box is greyed out while none is connected.
     connect(&m_s.events, &SessionEvents::connectedChanged, this, &TMainForm::showLinkState);
     showLinkState(m_s.connected());

@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include "cli/AlignCommand.h"
 #include "cli/FileCommand.h"
 #include "cli/FirmwareCommand.h"
 #include "cli/FleetCommand.h"
@@ -167,6 +168,10 @@ const std::array kCommands{
         "                      'trivelctl export --help' and 'trivelctl import --help'\n",
         RunInterchange},
     Command{"import", "", RunInterchange},
+    Command{"align",
+        "  align               camera alignment: patterns, photos, each window's tables and blend, the\n"
+        "                      residual; tried in simulation only; see 'trivelctl align --help'\n",
+        RunAlignCommand},
 };
 
 int UsageError(const QString& why)

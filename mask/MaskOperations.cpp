@@ -131,6 +131,21 @@ Operation<void> Masks::clearPreview()
     co_await m_s.exchange.send(proto::MaskHide(m_s.CurrentWindow, Clear::None));
 }
 
+Operation<void> Masks::showStream(int window, MaskBytes stream)
+{
+    const auto hold = m_s.exchange.hold();
+    const std::uint32_t size = std::uint32_t(stream.size());
+    for (std::size_t at = 0; at < stream.size(); at += proto::kMaskUploadChunkBytes)
+        co_await m_s.exchange.send(proto::MaskUploadChunk(Cmd::MaskUploadMono, window, std::uint32_t(at),
+            size, std::span(stream).subspan(at), Clear::Frame));
+    co_await m_s.exchange.send(proto::MaskShow(window, 1));
+}
+
+Operation<void> Masks::hideStream(int window)
+{
+    co_await m_s.exchange.send(proto::MaskHide(window, Clear::None));
+}
+
 // "S00DMI" with the slot as its value; records the slot for the current window.
 Operation<void> Masks::sendAssignment(int slot)
 {

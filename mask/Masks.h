@@ -8,6 +8,7 @@
 // nothing, and end failed with Refused, the message already shown.
 
 #include "link/Operation.h"
+#include "mask/MaskCodec.h"
 #include "mask/MaskState.h"
 #include "protocol/Frame.h"
 
@@ -85,6 +86,11 @@ public:
     // The slot chosen in CBMaskIdx read back into the page's mask; an empty slot drops the page's
     // mask and ends Refused (shown).
     Operation<void> read();
+    // A mono stream as it is (its header carries size, placement, flags and colour) uploaded to a
+    // window's preview and shown there, with no page, progress or message: the patterns of the
+    // camera alignment. hideStream takes a window's preview away.
+    Operation<void> showStream(int window, MaskBytes stream);
+    Operation<void> hideStream(int window);
     // The slot chosen on the Digi Mapping page, or on the Mask page, shown on the current window.
     Operation<void> assign();
     Operation<void> assignPreviewed();

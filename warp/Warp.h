@@ -65,6 +65,9 @@ public:
     // Shift+arrow: moves use step 1 while set.
     void setFineStep(bool on) { m_adjust.FineStep = on; }
     void setPatternColour(int index);
+    // The same for any window, awaiting the box's reply (camera alignment shows and hides the
+    // test grid this way, one window after another).
+    Operation<void> showPatternColour(int window, int index);
     // While a move or grid change awaits its reply the track bar springs back.
     Operation<void> setGridSpacing(int spacing);
     // Asks, then clears the offsets of the mode and sends the tables again.
@@ -91,6 +94,9 @@ public:
     // ---- 17x17 point mode and stored maps ----
     // A grid the splines cannot pass through leaves everything as it was and says so.
     void enterPointMode();
+    // A whole 17x17 set of point offsets for a window (camera alignment): the model takes them,
+    // the three point chunks go out, then the point mode.
+    Operation<void> sendPointOffsets(int window, GridArray<OffsetPair> offsets);
     // User map 1..10 (slot 0..9).
     void selectUserMap(int slot);
     // Stores the window's map in slot 0..9 and selects it once the box confirms.

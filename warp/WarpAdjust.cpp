@@ -303,6 +303,14 @@ void Warp::setPatternColour(int index)
         post(proto::PatternColour(int(w), PatternColourCode(m_adjust.PatternColourIndex[w])));
 }
 
+Operation<void> Warp::showPatternColour(int window, int index)
+{
+    const std::size_t w = std::size_t(window & 3);
+    m_adjust.PatternColourIndex[w] = std::clamp(index, 0, kPatternColourCount - 1);
+    co_await m_s.exchange.send(
+        proto::PatternColour(int(w), PatternColourCode(m_adjust.PatternColourIndex[w])));
+}
+
 Operation<void> Warp::setGridSpacing(int spacing)
 {
     WarpAdjustState& a = m_adjust;

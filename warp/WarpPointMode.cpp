@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kCursorPause = 80;
 constexpr int kCornerRequests = 8;
+constexpr int kPointChunks = 3; // 17 x 17 points of 4 bytes, 408 bytes a chunk
 
 } // namespace
 
@@ -91,6 +92,21 @@ void Warp::enterPointMode()
     m.WarpPattern = Pattern17x17;
     post(proto::PointModeEnter(int(w)));
     showPointValues();
+}
+
+Operation<void> Warp::sendPointOffsets(int window, GridArray<OffsetPair> offsets)
+{
+    const std::size_t w = std::size_t(window & 3);
+    const auto hold = m_s.exchange.hold();
+    WarpModel& m = model(int(w));
+    for (int c = 0; c < kGridSize; ++c)
+        for (int r = 0; r < kGridSize; ++r)
+            SetPointOffset(m, c, r, offsets[std::size_t(c)][std::size_t(r)]);
+    m.WarpPattern = Pattern17x17;
+    m.ControlPattern = WarpMode::Points;
+    for (int chunk = 0; chunk < kPointChunks; ++chunk)
+        co_await m_s.exchange.send(pointChunkRequest(w, chunk));
+    co_await m_s.exchange.send(proto::PointModeEnter(int(w)));
 }
 
 void Warp::selectUserMap(int slot)

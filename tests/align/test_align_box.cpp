@@ -1,6 +1,8 @@
 // The procedure against trivel-boxsim --rig: patterns, grid, tables and blend go to the simulated
-// box as request frames on its TCP port, the photos come from its photo service (sim://). The
-// frames are the ones the box's chains send; these ports stand in for the box-backed ones.
+// box as request frames on its TCP port, the photos come from its photo service (sim://). These
+// ports write the frames by hand, apart from the subsystems' chains (align/BoxPorts.h drives
+// those; trivelctl align's test runs them against the same simulator), so a fault shared by the
+// chains and the simulator's reading of them shows here.
 
 #include "align/CameraSources.h"
 #include "align/Procedure.h"

@@ -39,10 +39,12 @@ Edges AllowedEdges()
         {"align", {"mask", "settings", "warp"}},
         {"interchange", {"box", "preview", "settings", "warp"}},
         {"sim", {"protocol", "link", "align", "preview", "warp"}},
-        {"app", {"box", "files", "preview", "interchange", "registers", "firmware", "mask", "settings", "warp",
-                    "widgets"}},
-        {"cli", {"box", "files", "preview", "interchange", "registers", "firmware", "mask", "settings",
-                    "warp"}},
+        {"app",
+            {"box", "files", "preview", "interchange", "align", "registers", "firmware", "mask", "settings",
+                "warp", "widgets"}},
+        {"cli",
+            {"box", "files", "preview", "interchange", "align", "registers", "firmware", "mask", "settings",
+                "warp"}},
     };
     for (const auto& sub : kSubsystems)
         allowed[sub] = {"widgets"};
