@@ -18,6 +18,10 @@
 
 namespace trivel {
 
+namespace {
+constexpr int kFramesPerTurn = 16;
+}
+
 TcpTransport::TcpTransport() = default;
 
 TcpTransport::~TcpTransport()
@@ -149,11 +153,10 @@ void TcpTransport::close()
 
 void TcpTransport::readAvailable()
 {
-    // One whole frame a turn. Its step usually sends the next request, whose reply cannot be here
-    // yet: reading on would cost a read that finds nothing on every round trip. Bytes still
-    // waiting (coalesced replies, a box that floods the link) bring the notifier back at once, and
-    // a step that closes this link is never followed by a read here.
-    while (m_fd >= 0 && !stopping()) {
+    // A reply's step may send, or close this link; nothing is read after that. A box that floods
+    // the link must not keep the main thread here: a few frames a turn, the notifier comes back.
+    int frames = 0;
+    while (m_fd >= 0 && !stopping() && frames < kFramesPerTurn) {
         // Never read past the current frame, so two frames in one segment stay two.
         const ssize_t n = ::recv(m_fd, m_rx.data() + m_have, m_rx.size() - m_have, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
@@ -171,9 +174,9 @@ void TcpTransport::readAvailable()
         if (m_have < m_rx.size())
             continue;
         m_have = 0;
+        ++frames;
         if (m_sink)
             m_sink(m_rx.data(), m_rx.size(), false);
-        return;
     }
 }
 
