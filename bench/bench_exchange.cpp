@@ -3,6 +3,11 @@
 // dispatch of the reply, the operation's next step, the request's build and lay-over, and the
 // watchdog armed per request. The socket benchmarks (bench_roundtrip, bench_mask_upload) swing
 // with the machine's load; this one holds still, so a change to the per-request path shows here.
+//
+// CPU per round trip on the 2-core build machine (Release): a setting request 0.39 us (0.87 us
+// before the request's fields were marked a word at a time), a mask upload piece 0.52..0.54 us
+// (2.2 us before that and the mirror keyed by index). Allocation-free callbacks for the watchdog
+// and the resume were tried: 0.02 us less, not kept.
 
 #include "box/Box.h"
 #include "link/Clock.h"

@@ -3,13 +3,15 @@
 //
 // usage: bench_roundtrip [--boxsim PATH] [--count N] [--reps R]
 //
-// Measured on the 2-core build machine (Release, load average about 3 from parallel builds),
-// round trips per second, best of 5 runs of 5000:
-//   raw echo 181577 | raw client to trivel-boxsim 108564 | SendFrame path to an echo thread
-//   81777 (45%) | SendFrame path to trivel-boxsim 56832 (31% of the raw echo, 52% of a raw
-//   client against the same simulator). Runs vary by a factor of two under load.
-// The SendFrame path has one more thread hop than the echo (receive thread -> main thread,
-// then the receive thread waits until DispatchResponse has returned), which caps it near half.
+// Measured on the 2-core build machine (Release, load average 8 from other builds), best of 3
+// runs of 5000, five times, interleaved with the build before the request and mirror changes:
+//   exchange -> echo thread 154k..183k a second (before 146k..167k), 74% to 92% of the raw echo,
+//   which itself swings 160k..233k with the load (before 72% to 95%); exchange -> trivel-boxsim
+//   59k..85k (before 52k..66k), 68% to 78% of a raw client against the same simulator (before 56%
+//   to 63%). The 80% line against the echo is met only when the echo has a slow run.
+// The socket is read on the main thread when it becomes readable: one wake-up per reply. What is
+// left over a blocking client is the event loop's poll and dispatch, and the step's own work
+// (see bench_exchange, which measures that alone).
 
 #include "BoxsimProcess.h"
 #include "box/Box.h"

@@ -6,11 +6,11 @@
 // usage: bench_warp_chain [--boxsim PATH] [--nudges N] [--reps R]
 //
 // Targets: own time per nudge <= 1 ms median; a table transfer within 2x of the 89 raw round
-// trips. Measured on the 2-core build machine (Release, load average about 3.5 from parallel
-// builds): nudge own time median 4.0 us (99th percentile 14 us), round trip median 19 us; table
-// transfer best of 30 1.16..1.24 ms (tool's own 0.4..0.8 ms) against 0.63 ms for the raw round
-// trips, 1.9..2.0x: each reply crosses the receive thread's hand-over to the main thread. Under a
-// load average of 8 the transfer's best fell to 5 ms (7..9x) while the raw figure held.
+// trips (the link's target is 1.3x). Measured on the 2-core build machine (Release, load average
+// 8 from other builds), best of 20, three runs: table transfer 1.12..1.14 ms (tool's own 0.54..0.56
+// ms) against 0.73..0.74 ms for the raw round trips, 1.52x to 1.54x; the build before the request
+// and mirror changes gave 1.54x to 1.58x in the same minutes. Nudge own time median 4.0 us (99th
+// percentile 14 us) on a quieter run.
 
 #include "BoxsimProcess.h"
 #include "box/Box.h"
