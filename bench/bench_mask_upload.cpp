@@ -2,14 +2,16 @@
 // trivel-boxsim on TCP loopback, beside as many raw 512-byte round trips to the same simulator
 // measured in the same run. The target is at most 1.3x the raw figure.
 //
-// Measured on the 2-core build machine (Release, load average 8 from other builds), best of 3 to
-// 5, interleaved with the build before the request and mirror changes: upload 1.38x to 1.51x the
-// raw round trips (best 53.5 ms against 37.2 ms), the build before 1.59x to 1.66x. CPU per round
-// trip: tool 6.6 us + simulator 6.3 us, against client 3.2 us + simulator 5.5 us for the raw loop.
-// With both cores busy the tool and the simulator mostly share one, so the time follows that sum;
-// the tool's extra is the event loop's poll and dispatch (about 1.5 us of kernel and 1 us of Qt
-// and glib), a blocking client has neither, and the step's own 0.5 us (bench_exchange). The
-// target of 1.3x is not reached.
+// Measured on the 2-core build machine (Release), best of 5, four times each, interleaved with
+// the build before the request and mirror changes: load average 2, upload 53.2..54.9 ms against
+// 37.7..38.0 ms raw, 1.41x to 1.45x (before 1.62x to 1.65x); load average 8, 1.38x to 1.51x (before
+// 1.59x to 1.66x). CPU per round trip: tool 6.3..6.7 us + simulator 6.2..6.3 us, against client
+// 3.2..3.3 us + simulator 5.4..5.5 us for the raw loop.
+// The client and the simulator mostly share a core, so the time follows the sum of the two. The
+// tool's extra over a blocking client is the event loop's poll and dispatch (about 1.5 us of
+// kernel and 1 us of Qt and glib) and the step's own 0.5 us (bench_exchange); the simulator's is
+// that it goes to sleep between requests, which the raw loop's prompt next request spares it.
+// The target of 1.3x is not reached.
 //
 // usage: bench_mask_upload [--boxsim PATH] [--reps R]
 

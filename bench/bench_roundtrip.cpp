@@ -3,12 +3,14 @@
 //
 // usage: bench_roundtrip [--boxsim PATH] [--count N] [--reps R]
 //
-// Measured on the 2-core build machine (Release, load average 8 from other builds), best of 3
-// runs of 5000, five times, interleaved with the build before the request and mirror changes:
-//   exchange -> echo thread 154k..183k a second (before 146k..167k), 74% to 92% of the raw echo,
-//   which itself swings 160k..233k with the load (before 72% to 95%); exchange -> trivel-boxsim
-//   59k..85k (before 52k..66k), 68% to 78% of a raw client against the same simulator (before 56%
-//   to 63%). The 80% line against the echo is met only when the echo has a slow run.
+// Measured on the 2-core build machine (Release), best of 5 runs of 5000, three times each,
+// interleaved with the build before the request and mirror changes in the same minutes:
+//   load average 2: raw echo 231k..234k a second; exchange -> echo thread 181k..184k, 78.2% to
+//   79.8% of it (before 166k..170k, 71.3% to 72.6%); exchange -> trivel-boxsim 81k..86k, 70% to
+//   73% of a raw client against the same simulator (before 78k..82k, 67% to 69%).
+//   load average 8: exchange -> echo thread 154k..183k (before 146k..167k), 74% to 92% of a raw
+//   echo that itself swings 160k..233k.
+// The 80% line against the echo is not quite reached.
 // The socket is read on the main thread when it becomes readable: one wake-up per reply. What is
 // left over a blocking client is the event loop's poll and dispatch, and the step's own work
 // (see bench_exchange, which measures that alone).

@@ -7,10 +7,10 @@
 //
 // Targets: own time per nudge <= 1 ms median; a table transfer within 2x of the 89 raw round
 // trips (the link's target is 1.3x). Measured on the 2-core build machine (Release, load average
-// 8 from other builds), best of 20, three runs: table transfer 1.12..1.14 ms (tool's own 0.54..0.56
-// ms) against 0.73..0.74 ms for the raw round trips, 1.52x to 1.54x; the build before the request
-// and mirror changes gave 1.54x to 1.58x in the same minutes. Nudge own time median 4.0 us (99th
-// percentile 14 us) on a quieter run.
+// 3 to 8 from other builds), best of 20, three runs each: table transfer 1.00..1.04 ms (tool's own
+// 0.20..0.39 ms) against 0.73..0.75 ms for the raw round trips, 1.34x to 1.42x; the build before
+// the request, mirror and source chunk changes gave 1.51x to 1.58x (tool's own 0.47..0.62 ms) in
+// the same minutes. Nudge own time median 4.0 us (99th percentile 14 us) on a quieter run.
 
 #include "BoxsimProcess.h"
 #include "box/Box.h"
