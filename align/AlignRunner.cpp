@@ -69,14 +69,16 @@ AlignRunner::~AlignRunner()
     join();
 }
 
-bool AlignRunner::start(const QString& camera, const AlignOptions& options, AlignCallbacks callbacks)
+bool AlignRunner::start(
+    const QString& camera, const AlignOptions& options, AlignCallbacks callbacks, DisplayFactory display)
 {
     if (m_running)
         return false;
     join();
     m_thread = std::make_unique<SessionThread>(*m_context);
     m_running = true;
-    m_worker = std::thread([this, camera, options, callbacks] { work(camera, options, callbacks); });
+    m_worker = std::thread(
+        [this, camera, options, callbacks, display] { work(camera, options, callbacks, display); });
     return true;
 }
 
@@ -106,7 +108,7 @@ void AlignRunner::join()
         m_worker.join();
 }
 
-void AlignRunner::work(QString spec, AlignOptions options, AlignCallbacks callbacks)
+void AlignRunner::work(QString spec, AlignOptions options, AlignCallbacks callbacks, DisplayFactory display)
 {
     // The camera lives on this thread (a socket belongs to the thread that made it), and so do
     // its waits: the settle time and a folder's polling block this thread only.
@@ -127,9 +129,15 @@ void AlignRunner::work(QString spec, AlignOptions options, AlignCallbacks callba
                 Post(context, [callbacks, text] { callbacks.step(text); });
         });
         BoxPorts ports(m_box, *m_thread, m_saveUndo);
-        AlignProcedure procedure(ports, ports, watched, clock, options);
-        procedure.setProgress(&progress);
-        report = procedure.run();
+        std::unique_ptr<PatternDisplay> other = display ? display(ports, *m_thread) : nullptr;
+        if (display && !other) {
+            report.errors << QStringLiteral("The pattern screen is gone; nothing was sent.");
+        } else {
+            AlignProcedure procedure(
+                other ? *other : static_cast<PatternDisplay&>(ports), ports, watched, clock, options);
+            procedure.setProgress(&progress);
+            report = procedure.run();
+        }
     }
     finish(report, callbacks);
 }

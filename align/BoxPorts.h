@@ -102,6 +102,11 @@ struct AlignCallbacks {
     std::function<void(const AlignReport& report)> finished;
 };
 
+// Another pattern display for a run, made on the run's thread over the box's own display (which
+// it may use, say to hold windows black) and the way to the session's thread. Null: the box's.
+using DisplayFactory
+    = std::function<std::unique_ptr<PatternDisplay>(PatternDisplay& box, SessionThread& thread)>;
+
 // The procedure on a thread of its own over BoxPorts, with the camera made on that thread.
 class AlignRunner {
 public:
@@ -112,7 +117,8 @@ public:
     AlignRunner& operator=(const AlignRunner&) = delete;
 
     // Starts a run with the camera DEVICE, DIR or sim://HOST:PORT; false while one runs.
-    bool start(const QString& camera, const AlignOptions& options, AlignCallbacks callbacks);
+    bool start(const QString& camera, const AlignOptions& options, AlignCallbacks callbacks,
+        DisplayFactory display = {});
     // Sends a solution measured before (after a measure-only run, or to undo a revert): the
     // setting file first when undoFile is empty, then each window's tables (or points) and blend.
     // The report carries the undo file, sent, ok and the errors.
@@ -124,7 +130,7 @@ public:
     void join();
 
 private:
-    void work(QString camera, AlignOptions options, AlignCallbacks callbacks);
+    void work(QString camera, AlignOptions options, AlignCallbacks callbacks, DisplayFactory display);
     void apply(Solution solution, bool pointMode, QString undoFile, AlignCallbacks callbacks);
     void finish(const AlignReport& report, const AlignCallbacks& callbacks);
 

@@ -22,6 +22,30 @@ std::optional<CameraView> CameraView::FromMarks(const LensModel& lens, const Scr
     return v;
 }
 
+std::optional<ScreenMarks> CanvasMarks(
+    const std::array<Vec2, 4>& corners, const LensModel& lens, double screenPerCamera)
+{
+    std::array<Vec2, 4> ideal;
+    for (std::size_t i = 0; i < 4; ++i)
+        ideal[i] = lens.undistort(corners[i]);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Vec2 a = ideal[(i + 1) % 4] - ideal[i], b = ideal[(i + 2) % 4] - ideal[(i + 1) % 4];
+        // Clockwise on the picture (rows run down), and no side shorter than a few pixels.
+        if (!(a.x * b.y - a.y * b.x > 0.0) || a.norm() < 4.0)
+            return std::nullopt;
+    }
+    if (!(screenPerCamera > 0.0) || !std::isfinite(screenPerCamera))
+        return std::nullopt;
+    const double width
+        = 0.5 * ((ideal[1] - ideal[0]).norm() + (ideal[2] - ideal[3]).norm()) * screenPerCamera;
+    const double height
+        = 0.5 * ((ideal[3] - ideal[0]).norm() + (ideal[2] - ideal[1]).norm()) * screenPerCamera;
+    ScreenMarks m;
+    m.camera = corners;
+    m.screen = {Vec2{0, 0}, Vec2{width, 0}, Vec2{width, height}, Vec2{0, height}};
+    return m;
+}
+
 CameraView CameraView::Square(const LensModel& lens, double scale)
 {
     CameraView v;

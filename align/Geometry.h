@@ -59,6 +59,14 @@ private:
     std::vector<std::pair<SplineSurface, SplineSurface>> m_corrections;
 };
 
+// Four corners of the canvas marked on the camera picture (top-left, top-right, bottom-right,
+// bottom-left, photo pixels) as marks: their screen positions are a rectangle at the origin whose
+// sides are the quadrilateral's mean sides (the lens undone) times screenPerCamera (the procedure
+// then stretches each axis so that a projector pixel spans about a screen pixel). Nothing unless
+// the corners, in that order, turn one way round a convex area of some size.
+std::optional<ScreenMarks> CanvasMarks(
+    const std::array<Vec2, 4>& corners, const LensModel& lens, double screenPerCamera);
+
 bool InsidePolygon(const std::vector<Vec2>& polygon, Vec2 p);
 
 // The largest axis-aligned rectangle inside the union of the polygons, to a fraction of a pixel;

@@ -300,4 +300,11 @@ QImage HeatMap(const Photo& photo, const std::vector<GridCrossing>& crossings)
     return img;
 }
 
+QString ResidualText(const ResidualStats& r, int decimals)
+{
+    if (r.points < kMinVerifiedPoints)
+        return QStringLiteral("not verified, the grid was not seen");
+    return QStringLiteral("RMS %1, worst %2").arg(r.rms, 0, 'f', decimals).arg(r.worst, 0, 'f', decimals);
+}
+
 } // namespace trivel::align

@@ -7,6 +7,8 @@
 
 #include <QImage>
 
+#include <QString>
+
 #include <vector>
 
 namespace trivel::align {
@@ -21,6 +23,9 @@ struct GridCrossing {
     bool measured = false;
     double residual() const { return (landed - target).norm(); }
 };
+
+// Fewer crossings than this and a window's verification has seen no grid.
+inline constexpr int kMinVerifiedPoints = 4;
 
 struct ResidualStats {
     int points = 0;
@@ -39,6 +44,9 @@ std::vector<GridCrossing> MeasureGrid(int window, const Photo& photo, const Phot
     const WindowGeometry& g, const SourcePlacement& source, const CameraView& view, const GridSpec& grid);
 
 ResidualStats StatsOf(const std::vector<GridCrossing>& crossings);
+// "RMS r, worst w" in screen pixels; a window whose grid was not seen gets no figure, not a
+// perfect one.
+QString ResidualText(const ResidualStats& r, int decimals);
 // The crossings of either window of the seam that lie where both windows light the screen.
 ResidualStats SeamStats(
     const std::vector<GridCrossing>& crossings, const Seam& seam, const std::vector<WindowGeometry>& windows);

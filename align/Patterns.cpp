@@ -67,7 +67,8 @@ PatternSet MakePatternSet(int width, int height, int bitsX, int bitsY)
 
 namespace {
 
-void FinishHeader(MaskBytes& stream, int offsetX, int offsetY, bool reverse, bool background)
+void FinishHeader(
+    MaskBytes& stream, int offsetX, int offsetY, bool reverse, bool background, bool black = false)
 {
     MaskHeader h;
     ReadMaskHeader(stream.data(), stream.size(), h);
@@ -77,7 +78,8 @@ void FinishHeader(MaskBytes& stream, int offsetX, int offsetY, bool reverse, boo
     h.reverse = reverse ? 1 : 0;
     h.backgroundMasked = background ? 1 : 0;
     h.loopTime = 5;
-    h.red = h.green = h.blue = 255;
+    h.red = h.green = h.blue = black ? 0 : 255;
+    h.blue = black ? 1 : h.blue;
     WriteMaskHeader(h, stream);
 }
 
@@ -176,6 +178,15 @@ MaskBytes WhiteFrameStream()
     picture.setPixel(0, 0, 1);
     MaskBytes stream = Encode(picture);
     FinishHeader(stream, 0, 0, false, true);
+    return stream;
+}
+
+MaskBytes BlackFrameStream()
+{
+    MaskPicture picture(1, 1, 1);
+    picture.setPixel(0, 0, 1);
+    MaskBytes stream = Encode(picture);
+    FinishHeader(stream, 0, 0, false, true, true);
     return stream;
 }
 

@@ -62,6 +62,9 @@ MaskBytes PatternStream(const PatternSet& set, const PatternFrame& frame);
 std::size_t PatternStreamBytes(const PatternSet& set, const PatternFrame& frame);
 // A white window for 33 bytes: a tiny picture with the background masked.
 MaskBytes WhiteFrameStream();
+// A black window over whatever its input shows, for 33 bytes: the same picture in the darkest
+// colour the header can give (all zero means white to the preview), one step of blue.
+MaskBytes BlackFrameStream();
 
 inline constexpr int kMaskChunkBytes = 480; // bytes per preview upload frame
 

@@ -2,6 +2,7 @@
 
 #include "link/Clock.h"
 
+#include <algorithm>
 #include <cmath>
 
 Q_LOGGING_CATEGORY(lcAlign, "trivel.align")
@@ -291,22 +292,16 @@ bool AlignProcedure::solve()
         : m_camera.lens()           ? *m_camera.lens()
                           : LensModel{double(m_dark.width), double(m_dark.width), (m_dark.width - 1) / 2.0,
                               (m_dark.height - 1) / 2.0};
-    const auto marks = m_options.marks ? m_options.marks : m_camera.marks();
-    if (marks) {
-        m_view = CameraView::FromMarks(lens, *marks);
-        if (!m_view)
-            return fail(QStringLiteral("The four marked points do not form a quadrilateral."));
-    } else {
-        double scale = 0.0;
-        for (double v : m_outputPerCamera)
-            scale += v / double(m_outputPerCamera.size());
-        m_view = CameraView::Square(lens, scale);
-    }
+    SolveOptions solveOptions = m_options.solve;
+    if (!placeCamera(lens, solveOptions))
+        return false;
     std::vector<WindowGeometry> placed;
     for (const WindowGeometry& g : m_geometry)
         placed.emplace_back(g.mapping(), *m_view);
     m_geometry = std::move(placed);
-    m_report.solution = Solve(m_geometry, m_options.layout, m_options.solve);
+    m_report.solution = Solve(m_geometry, m_options.layout, solveOptions);
+    if (m_options.canvasCorners)
+        warnOutsideLight();
     m_report.errors << m_report.solution.problems;
     m_report.warnings << m_report.solution.warnings;
     if (m_options.pointMode)
@@ -320,6 +315,82 @@ bool AlignProcedure::solve()
     for (const Seam& s : m_report.solution.seams)
         m_report.seams.push_back({s, {}});
     return m_report.errors.isEmpty();
+}
+
+namespace {
+
+// A projector pixel's mean size along the screen's x and y, over the middle rows and columns of
+// every window, in the view's screen units.
+Vec2 ProjectorPixel(const std::vector<WindowGeometry>& windows, const CameraView& view)
+{
+    Vec2 sum;
+    for (const WindowGeometry& g : windows) {
+        const WindowGeometry placed(g.mapping(), view);
+        const double w = g.frameWidth() - 1.0, h = g.frameHeight() - 1.0;
+        const Vec2 across = placed.screenOf({w, h / 2}) - placed.screenOf({0, h / 2});
+        const Vec2 down = placed.screenOf({w / 2, h}) - placed.screenOf({w / 2, 0});
+        sum = sum + Vec2{across.norm() / w, down.norm() / h};
+    }
+    return windows.empty() ? Vec2{1, 1} : sum * (1.0 / double(windows.size()));
+}
+
+} // namespace
+
+// The screen frame from the marks (the canvas's corners, else screen points), else the camera
+// taken to face the screen squarely.
+bool AlignProcedure::placeCamera(const LensModel& lens, SolveOptions& solve)
+{
+    double scale = 0.0;
+    for (double v : m_outputPerCamera)
+        scale += v / double(m_outputPerCamera.size());
+    if (m_options.canvasCorners) {
+        auto marks = CanvasMarks(*m_options.canvasCorners, lens, 1.0);
+        m_view = marks ? CameraView::FromMarks(lens, *marks) : std::nullopt;
+        if (!m_view)
+            return fail(QStringLiteral("The four marked corners do not enclose an area: mark them top left, "
+                                       "top right, bottom right, bottom left."));
+        // The camera's own aspect is not the screen's (a camera off the screen's axis, pixels that
+        // are not square): the projectors' pixels are, near enough. So each screen axis is
+        // stretched until a projector pixel spans about one screen pixel along it.
+        const Vec2 pixel = ProjectorPixel(m_geometry, *m_view);
+        for (Vec2& p : marks->screen)
+            p = {p.x / pixel.x, p.y / pixel.y};
+        m_view = CameraView::FromMarks(lens, *marks);
+        if (!m_view)
+            return fail(QStringLiteral("The four marked corners do not enclose an area."));
+        solve.canvas = Rect{0.0, 0.0, marks->screen[2].x, marks->screen[2].y};
+        return true;
+    }
+    const auto marks = m_options.marks ? m_options.marks : m_camera.marks();
+    if (marks) {
+        m_view = CameraView::FromMarks(lens, *marks);
+        if (!m_view)
+            return fail(QStringLiteral("The four marked points do not form a quadrilateral."));
+    } else {
+        m_view = CameraView::Square(lens, scale);
+    }
+    return true;
+}
+
+// A marked canvas beyond the projectors' light stays dark there: said, not refused.
+void AlignProcedure::warnOutsideLight()
+{
+    std::vector<std::vector<Vec2>> footprints;
+    for (const WindowGeometry& g : m_geometry)
+        footprints.push_back(g.footprint());
+    const Rect& c = m_report.solution.canvas;
+    int outside = 0;
+    for (int i = 0; i <= 8; ++i)
+        for (const Vec2 p :
+            {Vec2{c.left + c.width() * i / 8, c.top}, Vec2{c.left + c.width() * i / 8, c.bottom},
+                Vec2{c.left, c.top + c.height() * i / 8}, Vec2{c.right, c.top + c.height() * i / 8}}) {
+            const bool lit = std::any_of(
+                footprints.begin(), footprints.end(), [p](const auto& f) { return InsidePolygon(f, p); });
+            outside += lit ? 0 : 1;
+        }
+    if (outside > 0)
+        m_report.warnings << QStringLiteral(
+            "The marked corners reach beyond what the projectors light: the canvas stays dark there.");
 }
 
 bool AlignProcedure::send(bool tablesOnly)
@@ -365,7 +436,7 @@ bool AlignProcedure::verify(int pass)
         const auto crossings = MeasureGrid(w, photo, m_dark, m_geometry[std::size_t(w)],
             m_report.solution.windows[std::size_t(w)].source, *m_view, m_grid);
         const ResidualStats stats = StatsOf(crossings);
-        if (stats.points < 4)
+        if (stats.points < kMinVerifiedPoints)
             m_report.warnings
                 << QStringLiteral("%1: the verification grid was not seen.").arg(WindowTitle(w));
         m_report.windows[std::size_t(w)].residual.push_back(stats);

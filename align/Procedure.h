@@ -33,6 +33,9 @@ struct AlignOptions {
     bool reportPhotos = true; // grid photos of the whole wall before and after
     SolveOptions solve;
     std::optional<ScreenMarks> marks; // else what the camera offers, else a square camera
+    // The canvas's corners marked on the camera picture: top-left, top-right, bottom-right,
+    // bottom-left, photo pixels. They fix the screen frame and the canvas both (CanvasMarks).
+    std::optional<std::array<Vec2, 4>> canvasCorners;
     std::optional<LensModel> lens; // else what the camera offers, else none
     std::size_t monoMaskLimit = kMonoMaskLimitSmall; // the box's MonoMaskLimit
     double minStripeCameraPixels = 6.0;
@@ -97,6 +100,8 @@ private:
     enum class Outcome { Done, WindowProblem, Abort };
     Outcome measureWindow(int window, const Photo& white, std::vector<WindowMapping>& mappings);
     bool solve();
+    bool placeCamera(const LensModel& lens, SolveOptions& solve);
+    void warnOutsideLight();
     bool send(bool tablesOnly);
     bool verify(int pass);
     enum class Correction { Sent, None, Failed };

@@ -43,12 +43,27 @@ bool HeaderNumbers(const QByteArray& line, int count, qsizetype max, QList<qsize
 
 } // namespace
 
-QByteArray CameraJson(const LensModel& lens, const ScreenMarks& marks)
+namespace {
+
+QJsonArray MarksArray(const ScreenMarks& marks)
 {
     QJsonArray m;
     for (std::size_t i = 0; i < 4; ++i)
         m.append(QJsonObject{{"camera", QJsonArray{marks.camera[i].x, marks.camera[i].y}},
             {"screen", QJsonArray{marks.screen[i].x, marks.screen[i].y}}});
+    return m;
+}
+
+} // namespace
+
+QByteArray MarksJson(const ScreenMarks& marks)
+{
+    return QJsonDocument(QJsonObject{{"marks", MarksArray(marks)}}).toJson();
+}
+
+QByteArray CameraJson(const LensModel& lens, const ScreenMarks& marks)
+{
+    const QJsonArray m = MarksArray(marks);
     const QJsonObject l{{"fx", lens.fx}, {"fy", lens.fy}, {"cx", lens.cx}, {"cy", lens.cy}, {"k1", lens.k1},
         {"k2", lens.k2}, {"p1", lens.p1}, {"p2", lens.p2}};
     return QJsonDocument(QJsonObject{{"lens", l}, {"marks", m}}).toJson(QJsonDocument::Compact);

@@ -42,6 +42,8 @@ QByteArray SimErrorReply(const QString& text);
 // [{"camera": [x, y], "screen": [x, y]} x4]}, each part optional; a part that is there must be
 // whole and in range. A folder of photos may carry one as camera.json.
 QByteArray CameraJson(const LensModel& lens, const ScreenMarks& marks);
+// The marks alone, as camera.json holds them (ReadCameraJson takes it, without a lens).
+QByteArray MarksJson(const ScreenMarks& marks);
 bool ReadCameraJson(const QByteArray& json, std::optional<LensModel>& lens, std::optional<ScreenMarks>& marks,
     QString& error);
 

@@ -3,7 +3,7 @@
 #include "align/pages/AutoAlignWindow.h"
 #include "box/Box.h"
 #include "files/SettingFile.h"
-#include "files/SettingFileActions.h"
+#include "files/SettingFiles.h"
 #include "session/Operations.h"
 
 #include <QDateTime>
@@ -45,7 +45,8 @@ align::AutoAlignWindow* InstallAutoAlign(QWidget* mainWindow, Box& box)
         },
         [&box](const QString& file, QString& error) {
             Session& s = box.session;
-            const SettingFileOutcome loaded = TntButton2Click(s, file);
+            SettingFiles files(box);
+            const SettingFileOutcome loaded = files.loadAndTransfer(file);
             error = loaded.message;
             if (!loaded.ok)
                 return false;

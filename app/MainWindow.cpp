@@ -83,6 +83,7 @@ TMainForm::TMainForm(Box& box, Connection& connection, GuiUi& ui, QWidget* paren
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_box(box)
     , m_s(box.session)
+    , m_files(box)
     , m_connection(connection)
     , m_ui(ui)
 {
@@ -173,7 +174,7 @@ void TMainForm::buildSettingGroup()
         group, ctl::TntButton1, QStringLiteral("Save Setting"), QRect(8, 12, 118, 26));
     auto* load = build::Make<QPushButton>(
         group, ctl::TntButton2, QStringLiteral("Load Setting"), QRect(8, 42, 118, 26));
-    new SettingFileDialogs(m_s, this, save, load);
+    new SettingFileDialogs(m_files, this, save, load);
 }
 
 // Export... and Import... side by side under the Output Preview button; the undo file of an

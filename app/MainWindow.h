@@ -3,6 +3,7 @@
 // the connect group and the start-up sequence.
 
 #include "app/ControlTables.h"
+#include "files/SettingFiles.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -37,6 +38,9 @@ class TMainForm : public QWidget {
 public:
     TMainForm(Box& box, Connection& connection, GuiUi& ui, QWidget* parent = nullptr);
     ~TMainForm() override;
+
+    // The Load Setting button's files: the command line's setting file goes the same way.
+    SettingFiles& settingFiles() { return m_files; }
 
     // Keyboard shortcuts; true when the key was consumed.
     bool FormShortCut(int key, Qt::KeyboardModifiers modifiers);
@@ -94,6 +98,7 @@ private:
 
     Box& m_box;
     Session& m_s;
+    SettingFiles m_files;
     Connection& m_connection;
     GuiUi& m_ui;
     WarpShortcutTarget* m_warpTarget = nullptr;

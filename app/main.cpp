@@ -2,7 +2,7 @@
 #include "app/GuiUi.h"
 #include "app/MainWindow.h"
 #include "app/WaitWindow.h"
-#include "files/SettingFileActions.h"
+#include "files/SettingFiles.h"
 #include "link/Clock.h"
 #include "box/Connection.h"
 #include "box/Box.h"
@@ -172,10 +172,10 @@ int main(int argc, char** argv)
     // read-back, which would otherwise replace the loaded values.
     if (!settingFile.isEmpty()) {
         QTimer::singleShot(
-            0, &mainForm, [&session, settingFile] { trivel::TntButton2Click(session, settingFile); });
+            0, &mainForm, [&mainForm, settingFile] { mainForm.settingFiles().loadAndTransfer(settingFile); });
         QObject::connect(
             &session.events, &trivel::SessionEvents::readbackFinished, &mainForm,
-            [&session, settingFile] { trivel::TntButton2Click(session, settingFile); },
+            [&mainForm, settingFile] { mainForm.settingFiles().loadAndTransfer(settingFile); },
             Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     }
 

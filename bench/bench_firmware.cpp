@@ -17,7 +17,7 @@
 #include "link/TcpTransport.h"
 #include "box/Connection.h"
 #include "session/Controls.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
 #include "sim/BoxModel.h"

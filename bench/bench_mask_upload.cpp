@@ -21,7 +21,7 @@
 #include "link/TcpTransport.h"
 #include "mask/MaskCodec.h"
 #include "mask/Masks.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
 

@@ -1,5 +1,5 @@
-// Round trips per second of SendFrame -> box -> DispatchResponse over TCP loopback against
-// trivel-boxsim, beside a raw 512-byte socket echo measured in the same run.
+// Round trips per second of the exchange's send path (request -> box -> the awaiting step) over
+// TCP loopback against trivel-boxsim, beside a raw 512-byte socket echo measured in the same run.
 //
 // usage: bench_roundtrip [--boxsim PATH] [--count N] [--reps R]
 //
@@ -20,7 +20,7 @@
 #include "link/Clock.h"
 #include "protocol/SettingCodec.h"
 #include "link/TcpTransport.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
 

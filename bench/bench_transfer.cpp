@@ -11,7 +11,7 @@
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
 #include "mask/MaskState.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "box/Readback.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
@@ -48,11 +48,6 @@ public:
         waitedMs += std::max(ms, 0);
         if (m_wait)
             m_real.sleepMs(ms);
-    }
-    void pumpMs(int ms) override
-    {
-        waitedMs += std::max(ms, 0);
-        m_real.pumpMs(m_wait ? ms : 0);
     }
     std::unique_ptr<ClockTimer> createTimer(int intervalMs) override
     {
@@ -126,7 +121,7 @@ Run TransferOnce(quint16 port, bool realWaits)
     guard.start(realWaits ? 300000 : 60000);
     SendIdentify(s);
     loop.exec();
-    if (s.PendingOp != 0)
+    if (s.busy())
         return r;
 
     FillCaches(s);
@@ -134,11 +129,11 @@ Run TransferOnce(quint16 port, bool realWaits)
     clock.waitedMs = 0;
     QElapsedTimer t;
     t.start();
-    StartSettingTransfer(s, true);
+    const Operation<void> transfer = TransferSettings(tool, true);
     loop.exec();
     r.wallMs = double(t.nsecsElapsed()) / 1e6;
     r.waitsMs = clock.waitedMs;
-    r.ok = r.ok && s.PendingOp == 0;
+    r.ok = r.ok && transfer.succeeded();
     tcp.close();
     return r;
 }

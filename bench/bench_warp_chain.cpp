@@ -17,9 +17,8 @@
 #include "cli/WarpTableCommand.h"
 #include "link/Clock.h"
 #include "link/TcpTransport.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Operations.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
 #include "warp/Warp.h"
@@ -57,10 +56,6 @@ public:
     void sleepMs(int ms) override
     {
         timed([&] { m_real.sleepMs(ms); });
-    }
-    void pumpMs(int ms) override
-    {
-        timed([&] { m_real.pumpMs(ms); });
     }
     std::unique_ptr<ClockTimer> createTimer(int intervalMs) override
     {
@@ -168,6 +163,14 @@ struct NudgeFigures {
     double ownMedianUs = 0, ownP99Us = 0, ownMaxUs = 0, roundTripMedianUs = 0;
 };
 
+// Lets the event loop run for a while, so posted frames have their replies.
+void RunEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 NudgeFigures Nudges(quint16 port, int count)
 {
     Rig r;
@@ -176,9 +179,9 @@ NudgeFigures Nudges(quint16 port, int count)
         return f;
     // Point mode from warp off: its frames are posted; let their replies pass.
     r.s.box->warp.enterPointMode();
-    r.clock.pumpMs(100);
+    RunEventsFor(100);
     r.s.box->warp.selectPoint(8, 8);
-    r.clock.pumpMs(50);
+    RunEventsFor(50);
     std::vector<double> own, trip;
     for (int i = 0; i < count; ++i) {
         const qint64 before = r.ownNs;

@@ -1,5 +1,7 @@
 #include "box/Box.h"
 
+#include "warp/Controls.h"
+
 namespace trivel {
 
 Box::Box(Clock& clock, UiPort& ui)
@@ -14,6 +16,16 @@ Box::Box(Clock& clock, UiPort& ui)
     })
 {
     session.box = this;
+    settings.setWarpSide({
+        .leave =
+            [this](int w) {
+                session.ui.set(
+                    ctl::CBPatternSel, Prop::ItemIndex, session.UserMapPatternIndex[std::size_t(w & 3)]);
+                const CursorPos c = warp.model(w).ControlCursor;
+                return c.row * 9 + c.column;
+            },
+        .enter = [this](int w) { warp.state().WarpWindow = w; },
+    });
 }
 
 Box::~Box()

@@ -3,9 +3,7 @@
 #include "box/Readback.h"
 
 #include "firmware/Controls.h"
-#include "session/Dispatch.h"
 #include "box/NeutralState.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 #include "box/StatusPoll.h"
 #include "box/Watchdog.h"
@@ -28,7 +26,7 @@ Connection::Connection(
 {
     m_s.connection = this;
     connect(&m_s.events, &SessionEvents::disconnectRequested, this, &Connection::BtnCnt2Click);
-    // A send stuck longer than the reply watchdog waits for a reply ends the link.
+    // A send stuck longer than a reply is allowed to take ends the link.
     m_link.setSendTimeoutMs(kReplyWatchdogMs);
     m_link.setReplySink([this](const std::uint8_t* bytes, std::size_t n, bool withReportId) {
         DeliverReply(m_s, bytes, n, withReportId);
@@ -286,8 +284,7 @@ void Connection::onLinkLost(const QString& reason)
     } else {
         closeTcpLink();
     }
-    // A chain waiting for the dead link would otherwise keep the wait window up for ever.
-    m_s.PendingOp = Op::Idle;
+    // An operation waiting for the dead link has failed with it; its wait window goes too.
     m_s.ui.closeWaitWindow();
     // An unplugged box speaks for itself; one still plugged in stopped taking reports.
     if (!usb || (sendFailed && m_link.boxPresent()))

@@ -34,12 +34,6 @@ Operation<void> Neutral(Session& s, bool sendMarker, int markerValue, bool await
     co_await s.exchange.send(proto::NeutralControlCursor(w, CursorPoint(s, w)), options);
 }
 
-void Compose(Session& s, const Request& request)
-{
-    request.applyTo(s.RequestBuffer);
-    SendFrame(s);
-}
-
 } // namespace
 
 Operation<void> SendNeutralState(Session& s, bool sendMarker, int markerValue)
@@ -50,18 +44,6 @@ Operation<void> SendNeutralState(Session& s, bool sendMarker, int markerValue)
 Operation<void> LeaveNeutralState(Session& s)
 {
     return Neutral(s, true, 0, false);
-}
-
-void SendNeutralStateComposed(Session& s, bool sendMarker, int markerValue)
-{
-    const int w = s.CurrentWindow;
-    s.PostSendDelay = kNeutralStatePauseMs;
-    if (sendMarker)
-        Compose(s, proto::NeutralBlendMarker(w, markerValue));
-    ShowPatternEntry(s, w);
-    Compose(s, proto::NeutralPatternColour(w));
-    Compose(s, proto::NeutralControlCursor(w, CursorPoint(s, w)));
-    s.PostSendDelay = 0;
 }
 
 } // namespace trivel

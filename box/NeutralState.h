@@ -20,8 +20,4 @@ Operation<void> SendNeutralState(Session& s, bool sendMarker, int markerValue = 
 // restarts or has gone silent does not hold the close up.
 Operation<void> LeaveNeutralState(Session& s);
 
-// For a chain that still composes its frames in the request buffer (the window selection): the
-// same requests at once, each with its pause, so they keep their place in that chain's order.
-void SendNeutralStateComposed(Session& s, bool sendMarker, int markerValue = 0);
-
 } // namespace trivel

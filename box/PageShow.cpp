@@ -1,6 +1,7 @@
 #include "box/PageShow.h"
 
 #include "box/NeutralState.h"
+#include "session/Operations.h"
 #include "session/PageTable.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"
@@ -76,16 +77,7 @@ Operation<void> ShowPage(Session& s, int pageIndex)
 
 void RunPageShow(Session& s, int pageIndex)
 {
-    if (!ValidPage(pageIndex))
-        return;
-    if (const auto& own = s.pageHooks.show[std::size_t(pageIndex)]) {
-        own();
-        return;
-    }
-    if (const std::optional<Marker> marker = PageMarker(s, pageIndex)) {
-        SendNeutralStateComposed(s, marker->send, marker->value);
-        AfterRequest(s, pageIndex);
-    }
+    Launch(s, ShowPage(s, pageIndex));
 }
 
 } // namespace trivel

@@ -14,8 +14,7 @@ Operation<void> PageShowRequest(Session& s, int pageIndex);
 // The show handler of a page: its own (Session::pageHooks) or the common request above.
 Operation<void> ShowPage(Session& s, int pageIndex);
 
-// The same for a chain that still composes its frames (the window selection, the refill after a
-// file load): the requests go out at once, in that chain's order.
+// The same started and left to run, its failure reported (the refill after a file load).
 void RunPageShow(Session& s, int pageIndex);
 
 } // namespace trivel

@@ -2,7 +2,6 @@
 
 #include "protocol/SettingCodec.h"
 #include "session/Controls.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 #include "box/Watchdog.h"
 #include "settings/Controls.h"

@@ -2,23 +2,11 @@
 
 #include "box/StatusPoll.h"
 #include "session/Controls.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 
 namespace trivel {
 
-bool ReplyWatchdogGuards(int op)
-{
-    return op != Op::Idle && op != Op::StatusPoll && op != Op::PollWindowSettings;
-}
-
 namespace {
-
-void ArmWatchdog(Session& s, bool on)
-{
-    if (s.ReplyWatchdog)
-        s.ReplyWatchdog->setEnabled(on);
-}
 
 void ClearSilence(Session& s)
 {
@@ -28,13 +16,6 @@ void ClearSilence(Session& s)
 }
 
 } // namespace
-
-void NoteFrameSent(Session& s)
-{
-    // The sender may set PendingOp only after the send, so any send arms the watchdog; the
-    // timeout looks at PendingOp when it fires.
-    ArmWatchdog(s, true);
-}
 
 void NoteLinkOpened(Session& s)
 {
@@ -46,26 +27,6 @@ void NoteReplyTaken(Session& s)
     if (s.UnansweredPolls >= kSilentPolls)
         s.ui.appendMemo(QStringLiteral("BOX ANSWERING AGAIN"));
     ClearSilence(s);
-}
-
-void NoteReplyDispatched(Session& s)
-{
-    ArmWatchdog(s, ReplyWatchdogGuards(s.PendingOp));
-}
-
-void ReplyWatchdogTimeout(Session& s)
-{
-    s.ReplyWatchdog->setEnabled(false);
-    if (!ReplyWatchdogGuards(s.PendingOp))
-        return;
-    qCWarning(lcSession) << "no reply for step" << s.PendingOp;
-    s.PendingOp = Op::Idle;
-    s.ui.set(ctl::UpdateStep, Prop::Top, 680);
-    s.ui.closeWaitWindow();
-    if (s.connected()) {
-        s.SilenceReported = true;
-        s.ui.message(MsgIcon::Warning, QString(), QStringLiteral("No reply from the box."), MsgButtons::Ok);
-    }
 }
 
 void ReportSilentBox(Session& s)

@@ -1,10 +1,12 @@
 #include "cli/AlignCommand.h"
 
 #include "align/BoxPorts.h"
+#include "align/SimPhotoProtocol.h"
+#include "align/screen/PatternScreen.h"
 #include "box/StatusPoll.h"
 #include "files/SettingFile.h"
-#include "files/SettingFileActions.h"
 #include "files/SettingFileIo.h"
+#include "files/SettingFiles.h"
 #include "session/Session.h"
 
 #include <QDateTime>
@@ -25,7 +27,7 @@ using namespace align;
 const char* const kAlignHelp
     = R"(Usage: trivelctl [--tcp HOST[:PORT] | --usb] align --camera DEVICE|DIR|sim://HOST:PORT
            --layout RxC [--overlap auto] [--dry-run] [--report DIR] [--passes 1|2] [--points]
-           [--settle MS] [--frames N]
+           [--settle MS] [--frames N] [--patterns box|screen:N] [--marks X1,Y1,...,X4,Y4]
        trivelctl [--tcp HOST[:PORT] | --usb] align --revert FILE
 
 Aligns the box's windows with a camera: shows Gray-code patterns on each window through its mask
@@ -43,13 +45,22 @@ Tried only with the simulated box and camera (trivel-boxsim --rig), never with a
   --layout RxC    rows x columns of projectors, window 1 top left, in rows: 1x2, 1x3, 1x4, 2x2
   --overlap auto  the overlaps are measured from the photos (the only choice)
   --dry-run       measure and solve, print the result, send nothing and save no file
-  --report DIR    write before.png, after.png, heatmap.png and residuals.json there, and the
-                  setting file saved before sending (default: the setting file in the current
+  --report DIR    write before.png, after.png, heatmap.png and residuals.json there (and
+                  marks.json with --marks), and the setting file saved before sending (default: the setting file in the current
                   folder, no pictures)
   --passes N      2 (default): correct from the first verification when it shows a correction
   --points        send 17x17 point offsets instead of User Map tables (less exact)
   --settle MS     wait after each change on the wall before a photo (default 250)
   --frames N      frames averaged per photo (default 3; a folder gives one photo each)
+  --patterns SRC  where the patterns come from: box (default), the box's mask preview on each
+                  window; or screen:N, a full-screen window on screen N of this PC (0 the first),
+                  for a PC that feeds the box's input: each window shows that picture whole
+                  through its warp, the window being measured gets its pattern, the box holds the
+                  others black. The windows' warps must be neutral when it starts.
+  --marks X1,Y1,X2,Y2,X3,Y3,X4,Y4
+                  the canvas's corners on the camera picture, in camera pixels: top left, top
+                  right, bottom right, bottom left. The canvas fills that area (else the largest
+                  rectangle the projectors cover)
   --revert FILE   load the setting file saved before an alignment (as 'trivelctl load' does),
                   then put every window back on its own warp mode so that the alignment's User
                   Map tables no longer show
@@ -75,7 +86,35 @@ struct AlignArgs {
     bool layoutGiven = false;
     QString reportDir;
     AlignOptions options;
+    int screen = -1; // the patterns on this screen of the PC; -1: through the box
 };
+
+// "screen:N" as a screen number, "box" as -1; nothing for anything else.
+std::optional<int> ParsePatterns(const QString& text)
+{
+    if (text == QLatin1String("box"))
+        return -1;
+    bool ok = false;
+    const int n = text.startsWith(QLatin1String("screen:")) ? text.mid(7).toInt(&ok) : -1;
+    return ok && n >= 0 && n < 64 ? std::optional<int>(n) : std::nullopt;
+}
+
+// Eight camera pixel positions, "x1,y1,...,x4,y4".
+std::optional<std::array<Vec2, 4>> ParseMarks(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 8)
+        return std::nullopt;
+    std::array<Vec2, 4> corners;
+    for (int i = 0; i < 8; ++i) {
+        bool ok = false;
+        const double v = parts[i].trimmed().toDouble(&ok);
+        if (!ok || !(v >= -100000.0 && v <= 100000.0))
+            return std::nullopt;
+        (i % 2 ? corners[std::size_t(i / 2)].y : corners[std::size_t(i / 2)].x) = v;
+    }
+    return corners;
+}
 
 bool TakeNumber(const QStringList& args, int& i, int lowest, int highest, int& out)
 {
@@ -122,6 +161,16 @@ int ParseAlignArgs(const QStringList& args, AlignArgs& o)
                 return Fail(2, "bad value for --test-wait-percent");
         } else if (a == "--report" && i + 1 < args.size()) {
             o.reportDir = args[++i];
+        } else if (a == "--patterns" && i + 1 < args.size()) {
+            const auto screen = ParsePatterns(args[++i]);
+            if (!screen)
+                return Fail(2, "bad value for --patterns: box or screen:N (N the screen, 0 the first)");
+            o.screen = *screen;
+        } else if (a == "--marks" && i + 1 < args.size()) {
+            o.options.canvasCorners = ParseMarks(args[++i]);
+            if (!o.options.canvasCorners)
+                return Fail(
+                    2, "bad value for --marks: eight numbers x1,y1,x2,y2,x3,y3,x4,y4 (camera pixels)");
         } else if (a == "--dry-run") {
             o.options.dryRun = true;
         } else if (a == "--points") {
@@ -157,10 +206,7 @@ int ParseAlignArgs(const QStringList& args, AlignArgs& o)
 
 QString StatsText(const ResidualStats& r)
 {
-    return QStringLiteral("RMS %1, worst %2 (%3 points)")
-        .arg(r.rms, 0, 'f', 3)
-        .arg(r.worst, 0, 'f', 3)
-        .arg(r.points);
+    return QStringLiteral("%1 (%2 points)").arg(ResidualText(r, 3)).arg(r.points);
 }
 
 QJsonObject StatsJson(const ResidualStats& r)
@@ -247,6 +293,24 @@ bool WriteReport(const QString& dir, const AlignReport& r, QString& error)
     return true;
 }
 
+// Corners marked with --marks, as camera.json holds marks: each on the photo and on the run's
+// screen frame.
+bool WriteMarks(const AlignArgs& o, const AlignReport& r, QString& error)
+{
+    if (!o.options.canvasCorners)
+        return true;
+    const Rect& c = r.solution.canvas;
+    ScreenMarks marks;
+    marks.camera = *o.options.canvasCorners;
+    marks.screen
+        = {Vec2{c.left, c.top}, Vec2{c.right, c.top}, Vec2{c.right, c.bottom}, Vec2{c.left, c.bottom}};
+    QFile f(QDir(o.reportDir).filePath(QStringLiteral("marks.json")));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(MarksJson(marks)) > 0)
+        return true;
+    error = f.fileName() + " cannot be written";
+    return false;
+}
+
 // Where the setting file goes: the report folder, else the current one.
 QString UndoPath(const QString& reportDir)
 {
@@ -257,7 +321,7 @@ QString UndoPath(const QString& reportDir)
 
 // The procedure on its own thread while this one serves the box: the link's exit code
 // (negated) when the link failed under it, else 0 with the report filled.
-int RunProcedure(cli::BoxRun& run, const AlignArgs& o, AlignReport& report)
+int RunProcedure(cli::BoxRun& run, const AlignArgs& o, AlignReport& report, DisplayFactory display)
 {
     Session& s = run.session();
     Box& box = run.box();
@@ -277,7 +341,7 @@ int RunProcedure(cli::BoxRun& run, const AlignArgs& o, AlignReport& report)
         report = r;
         finished = true;
     };
-    runner.start(o.camera, o.options, callbacks);
+    runner.start(o.camera, o.options, callbacks, std::move(display));
     const int code = run.waitUntil([&] { return finished ? int(cli::Success) : -1; });
     if (finished)
         return 0;
@@ -306,7 +370,8 @@ int RunRevert(const AlignArgs& o, const cli::BoxEnv& env)
     if (code != cli::Success)
         return code;
     std::fprintf(stderr, "align: loading %s into the box\n", qPrintable(o.revert));
-    const SettingFileOutcome loaded = TntButton2Click(s, o.revert);
+    SettingFiles files(box);
+    const SettingFileOutcome loaded = files.loadAndTransfer(o.revert);
     if (!loaded.ok)
         return run.decide(Fail(1, o.revert + ": " + loaded.message));
     code = run.waitUntil([&] {
@@ -327,6 +392,27 @@ int RunRevert(const AlignArgs& o, const cli::BoxEnv& env)
 
 } // namespace
 
+namespace {
+
+int NoSuchScreen(int screen)
+{
+    const QStringList screens = DescribeScreens();
+    return Fail(2,
+        QStringLiteral("there is no screen %1 for --patterns%2")
+            .arg(screen)
+            .arg(screens.isEmpty() ? QStringLiteral(" (no display)")
+                                   : QStringLiteral("; the screens: ") + screens.join(QStringLiteral("; "))));
+}
+
+} // namespace
+
+bool AlignWantsScreen(const QStringList& args)
+{
+    const qsizetype at = args.indexOf(QStringLiteral("--patterns"));
+    return args.contains(QStringLiteral("align")) && at >= 0 && at + 1 < args.size()
+        && args[at + 1].startsWith(QLatin1String("screen:"));
+}
+
 int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env)
 {
     AlignArgs o;
@@ -334,7 +420,9 @@ int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env)
         return done;
     if (!o.revert.isEmpty())
         return RunRevert(o, env);
-    // The camera first: a camera that cannot be reached leaves the box untouched.
+    // The screen and the camera first: either missing leaves the box untouched.
+    if (o.screen >= 0 && !ScreenNumber(o.screen))
+        return NoSuchScreen(o.screen);
     QString why;
     if (!ProbeCamera(o.camera, why))
         return Fail(1,
@@ -365,8 +453,16 @@ int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env)
         o.options.frames[std::size_t(w)] = QSize(box.warp.model(w).frameWidth, box.warp.model(w).frameHeight);
     o.options.monoMaskLimit = std::size_t(std::max(1, box.masks.state().MonoMaskLimit));
 
+    // The pattern window lives as long as the run; the box holds the windows it does not show.
+    std::unique_ptr<PatternScreen> screen;
+    DisplayFactory display;
+    if (o.screen >= 0) {
+        screen = std::make_unique<PatternScreen>();
+        screen->showOn(ScreenNumber(o.screen));
+        display = ScreenDisplayFactory(*screen, o.options.frames);
+    }
     AlignReport report;
-    code = RunProcedure(run, o, report);
+    code = RunProcedure(run, o, report, std::move(display));
     if (code < 0)
         return run.decide(-code);
     for (const QString& w : report.warnings)
@@ -388,7 +484,7 @@ int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env)
     PrintReport(report, o.options.dryRun);
     if (!o.reportDir.isEmpty()) {
         QString error;
-        if (!WriteReport(o.reportDir, report, error))
+        if (!WriteReport(o.reportDir, report, error) || !WriteMarks(o, report, error))
             return run.decide(Fail(1, error));
         std::printf("Report: %s\n", qPrintable(QDir(o.reportDir).absolutePath()));
     }

@@ -8,6 +8,9 @@
 
 namespace trivel {
 
+// The command asks for its patterns on a screen of the PC: main() then makes a QApplication.
+bool AlignWantsScreen(const QStringList& args);
+
 int RunAlignCommand(const QStringList& args, const cli::BoxEnv& env);
 
 } // namespace trivel

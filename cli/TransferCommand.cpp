@@ -2,13 +2,13 @@
 #include "box/Box.h"
 
 #include "cli/Bootstrap.h"
-#include "files/SettingFileActions.h"
+#include "files/SettingFiles.h"
+#include "files/SettingTransfer.h"
 #include "box/BoxCommands.h"
 #include "box/Connection.h"
 #include "box/StatusPoll.h"
 #include "files/SettingFileIo.h"
 #include "session/Controls.h"
-#include "session/PendingOps.h"
 #include "session/Session.h"
 
 #include <QElapsedTimer>
@@ -63,6 +63,12 @@ public:
     }
 
     bool started = false;
+    // The part of the transfer under way, as the transfer announces it; none before it starts.
+    void follow(Session& s)
+    {
+        QObject::connect(&s.events, &SessionEvents::settingTransferStep, &s.events,
+            [this](int phase, int, int) { m_phase = phase; });
+    }
     void finish()
     {
         if (m_tty && m_drawn)
@@ -85,13 +91,14 @@ protected:
             return;
         m_lastTenth = tenth;
         QString where;
-        if (s.PendingOp >= 9001 && s.PendingOp <= 9008)
+        const bool transferring = s.transfer.Running;
+        if (transferring && m_phase == int(TransferPhase::MaskSlots))
             where = QStringLiteral("mask slots");
         else if (pos >= max)
             where = QStringLiteral("done");
         else if (pos == 0)
             where = QStringLiteral("starting");
-        else if (s.PendingOp >= 9000 && s.PendingOp <= 9022)
+        else if (transferring && m_phase != int(TransferPhase::Readback))
             where = QStringLiteral("window %1 of %2")
                         .arg(s.TransferWindow + 1)
                         .arg(s.flag(Flag::SingleWindowTransfer) ? s.TransferWindow + 1 : s.ChannelCount);
@@ -112,6 +119,7 @@ private:
     bool m_tty;
     bool m_drawn = false;
     int m_lastTenth = -1;
+    int m_phase = -1;
     QElapsedTimer m_clock;
 };
 
@@ -241,6 +249,8 @@ int RunTransferCommand(const QStringList& args, const cli::BoxEnv& env)
     cli::BoxRun run(env, link, ui);
     Session& s = run.session();
     session = &s;
+    ui.follow(s);
+    SettingFiles files(run.box());
     s.transfer.WaitPercent = o.waitPercent;
     SettingFileOutcome outcome;
     bool ran = false;
@@ -270,14 +280,10 @@ int RunTransferCommand(const QStringList& args, const cli::BoxEnv& env)
         s.CurrentWindow = window - 1;
         ui.started = true;
         ran = true;
-        outcome = TntButton2Click(s, path);
-        exitCode = !outcome.ok ? cli::Failed : run.waitUntil([&] {
-            if (s.busy() || (wholeBox && s.readback.valid() && !s.readback.finished()))
-                return -1;
-            if (wholeBox && s.readback.valid() && s.readback.failure())
-                return cli::ExitCodeOf(*s.readback.failure());
-            return int(s.connected() ? cli::Success : cli::LinkFailure);
-        });
+        outcome = files.loadAndTransfer(path);
+        exitCode = !outcome.ok ? cli::Failed : run.await(files.transferring());
+        if (exitCode == cli::Success && !s.connected())
+            exitCode = cli::LinkFailure;
     }
     run.decide(exitCode);
     ui.finish();

@@ -2,16 +2,25 @@
 // Session, Connection and operations) with a terminal UI port.
 
 #include "TrivelVersion.h"
+#include "cli/AlignCommand.h"
 #include "cli/Commands.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    // Only a pattern window on a screen of the PC needs a display; everything else runs without.
+    std::unique_ptr<QCoreApplication> application = trivel::AlignWantsScreen(raw)
+        ? std::make_unique<QApplication>(argc, argv)
+        : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *application;
     // Past a file-size limit a write then fails with "File too large", which the save reports and
     // survives, instead of the signal ending the program.
     std::signal(SIGXFSZ, SIG_IGN);

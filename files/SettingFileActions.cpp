@@ -1,6 +1,5 @@
 #include "files/SettingFileActions.h"
 
-#include "files/SettingTransfer.h"
 #include "session/Session.h"
 
 #include <QFileInfo>
@@ -9,7 +8,7 @@ namespace trivel {
 
 void TntButton1Click(Session& s, const QString& path, bool wholeBoxChosen)
 {
-    if (s.PendingOp != 0 || path.isEmpty())
+    if (s.transfer.Running || path.isEmpty())
         return;
     const SaveTarget target = ResolveSaveName(path, wholeBoxChosen);
     const QString name = QFileInfo(target.path).fileName();
@@ -24,18 +23,6 @@ void TntButton1Click(Session& s, const QString& path, bool wholeBoxChosen)
     s.ui.message(MsgIcon::Information, QString(),
         o.ok ? QStringLiteral("File saved successfully.\n\n%1: %2.").arg(name, o.contents) : o.message,
         MsgButtons::Ok);
-}
-
-SettingFileOutcome TntButton2Click(Session& s, const QString& path)
-{
-    if (s.PendingOp != 0 || path.isEmpty())
-        return {};
-    const SettingFileOutcome o = LoadSettingFile(s, path);
-    if (!o.ok)
-        s.ui.message(MsgIcon::Information, QString(), o.message, MsgButtons::Ok);
-    if (o.ok)
-        ContinueSettingTransfer(s, o.maskTransfer);
-    return o;
 }
 
 } // namespace trivel

@@ -1,6 +1,7 @@
 #include "files/SettingFileDialogs.h"
 
 #include "files/SettingFileActions.h"
+#include "files/SettingFiles.h"
 #include "session/Session.h"
 
 #include <QFileDialog>
@@ -8,9 +9,9 @@
 
 namespace trivel {
 
-SettingFileDialogs::SettingFileDialogs(Session& s, QWidget* mainWindow, QPushButton* save, QPushButton* load)
+SettingFileDialogs::SettingFileDialogs(SettingFiles& files, QWidget* mainWindow, QPushButton* save, QPushButton* load)
     : QObject(mainWindow)
-    , m_s(s)
+    , m_files(files)
     , m_mainWindow(mainWindow)
 {
     setObjectName(QStringLiteral("SettingFileDialogs"));
@@ -22,17 +23,17 @@ SettingFileDialogs::SettingFileDialogs(Session& s, QWidget* mainWindow, QPushBut
 
 void SettingFileDialogs::TntButton1Click()
 {
-    if (m_s.PendingOp != 0)
+    if (m_files.busy())
         return;
     const SaveChoice choice = SaveDlg ? SaveDlg() : SaveChoice{};
-    trivel::TntButton1Click(m_s, choice.path, choice.wholeBox);
+    trivel::TntButton1Click(m_files.session(), choice.path, choice.wholeBox);
 }
 
 void SettingFileDialogs::TntButton2Click()
 {
-    if (m_s.PendingOp != 0)
+    if (m_files.busy())
         return;
-    trivel::TntButton2Click(m_s, OpenDlg ? OpenDlg() : QString());
+    m_files.loadAndTransfer(OpenDlg ? OpenDlg() : QString());
 }
 
 SaveChoice SettingFileDialogs::SaveDlgExecute()

@@ -11,7 +11,7 @@ class QWidget;
 
 namespace trivel {
 
-class Session;
+class SettingFiles;
 
 inline constexpr const char* kSettingFileFilter = "Warp BOX Setting (*.WBF);;Single channel setting (*.SBF)";
 
@@ -25,7 +25,7 @@ class SettingFileDialogs : public QObject {
     Q_OBJECT
 public:
     // Handles the clicks of the two buttons; mainWindow places the save dialog.
-    SettingFileDialogs(Session& s, QWidget* mainWindow, QPushButton* save, QPushButton* load);
+    SettingFileDialogs(SettingFiles& files, QWidget* mainWindow, QPushButton* save, QPushButton* load);
 
     // The chosen name, or an empty one when cancelled. Tests replace them.
     std::function<SaveChoice()> SaveDlg;
@@ -39,7 +39,7 @@ private:
     SaveChoice SaveDlgExecute();
     QString OpenDlgExecute();
 
-    Session& m_s;
+    SettingFiles& m_files;
     QWidget* m_mainWindow;
 };
 

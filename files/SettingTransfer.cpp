@@ -2,16 +2,15 @@
 
 #include "box/Box.h"
 #include "box/Readback.h"
-#include "files/FileOps.h"
-#include "protocol/SettingCodec.h"
+#include "files/TransferCommands.h"
 #include "mask/Masks.h"
 #include "protocol/MaskFrames.h"
-#include "session/Controls.h"
-#include "session/PendingOps.h"
-#include "session/Session.h"
+#include "protocol/SettingFrames.h"
 #include "protocol/WarpFrames.h"
-#include "warp/ControlGrid.h"
+#include "session/Controls.h"
+#include "session/Session.h"
 #include "settings/SettingsState.h"
+#include "warp/ControlGrid.h"
 
 #include <QLoggingCategory>
 
@@ -21,158 +20,28 @@ Q_LOGGING_CATEGORY(lcTransfer, "trivel.files.transfer")
 
 namespace trivel {
 
-const std::array<int, 73> kCommandOrder{0, 2, 3, 4, 5, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 1, 20, 21, 22,
-    23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 6, 7, 8, 9, 42, 43, 51, 52,
-    53, 54, 55, 56, 57, 58, 49, 45, 46, 47, 48, 50, 44, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71,
-    72};
-
 namespace {
 
-constexpr std::array<const char*, kCommandListSize> kTemplates{"s00INP+000", "s00OPM+000", "s00HZM+000",
-    "s00VZM+000", "s00HPN+000", "s00VPN+000", "s00OLE+000", "s00ORE+000", "s00OTE+000", "s00OBE+000",
-    "s00ORI+000", "s00BRI+000", "s00CON+000", "s00XHA+000", "s00HUE+000", "s00XAT+000", "s00CLR+000",
-    "s00RGN+000", "s00GGN+000", "s00BGN+000", "s00LEB+000", "s00REB+000", "s00TEB+000", "s00BEB+000",
-    "s00EFL+000", "s00EFR+000", "s00EFT+000", "s00EFB+000", "s00EBR+000", "s00EBG+000", "s00EBB+000",
-    "s00GGR+000", "s00GGG+000", "s00GGB+000", "s00EGR+000", "s00EGG+000", "s00EGB+000", "s00EOR+000",
-    "s00EOG+000", "s00EOB+000", "s00WWW+000", "s00VVV+000", "s00WWW+000", "s00VVV+000", "s00PIO+000",
-    "s00PIZ+000", "s00PIH+000", "s00PIV+000", "s00PIR+000", "s00PIT+000", "s00POR+000", "s00WWW+000",
-    "s00VVV+000", "s00PLO+000", "s00PRO+000", "s00PTO+000", "s00PBO+000", "s00WWW+000", "s00VVV+000",
-    "s00H1W+000", "s00H1V+000", "s00H2W+000", "s00H2V+000", "s00DPW+000", "s00DPV+000", "s00VGW+000",
-    "s00VGV+000", "s00H1E+000", "s00H2E+000", "s00DPE+000", "s00VGE+000", "s00DCM+000", "s00HDO+000",
-    "S00DMI+000"};
-
-constexpr std::size_t kPointChunkBytes = 408;
+// The window-end and cursor frames keep the pause the Warp Adjust page's cursor frames keep.
+constexpr int kCursorFramePause = 80;
 constexpr int kPointChunks = 3;
-constexpr int kCursorFrameDelay = 80;
 
-std::size_t TransferIndex(const Session& s)
+// The setting text of the window selection, of the update steps and of the cursor query.
+constexpr const char* kSelectWindow = "s00VKY+060";
+constexpr const char* kUpdateStep = "s00UDT+001";
+constexpr const char* kPointQuery = "S0095I+000";
+
+Request SettingFrame(std::uint32_t code, const SettingCommand& cmd, Clear clear)
 {
-    return std::size_t(std::clamp(s.TransferWindow, 0, 3));
+    return Request(code, clear).setting(cmd);
 }
 
-// Tells the screen which part is being sent: the chain's pauses leave it long on each.
-void Announce(Session& s, TransferPhase phase)
-{
-    const bool single = s.flag(Flag::SingleWindowTransfer);
-    emit s.events.settingTransferStep(int(phase), int(TransferIndex(s)), single ? 1 : s.ChannelCount);
-}
-
-// Every fixed wait of the chain goes through here.
-void Wait(Session& s, int ms)
-{
-    s.clock.sleepMs(ms * std::max(s.transfer.WaitPercent, 0) / 100);
-}
-
-void AddProgress(Session& s, int n)
-{
-    SetProgress(s, s.ProgressPosition + n);
-}
-
-void FillCommandList(Session& s)
-{
-    const std::size_t w = TransferIndex(s);
-    const WindowSettingsRecord& ws = s.settings().WindowSettings;
-    const BlendRecord& b = s.settings().BlendSettings[w];
-    const PipRecord& pip = s.settings().PipSettings[w];
-    const SignalSize input = s.FileInputSize[w];
-    const SignalSize pipSource = s.FilePipSourceSize[w];
-
-    std::array<int, kCommandListSize> v{};
-    v[0] = ws.INP[w];
-    v[1] = ws.OPM[w];
-    v[2] = ws.HZM[w] - 1;
-    v[3] = ws.VZM[w] - 1;
-    v[4] = ws.HPN[w] - 1;
-    v[5] = ws.VPN[w] - 1;
-    v[6] = ws.OLE[w];
-    v[7] = ws.ORE[w];
-    v[8] = ws.OTE[w];
-    v[9] = ws.OBE[w];
-    v[10] = ws.ORI[w];
-    v[11] = ws.BRI[w];
-    v[12] = ws.CON[w];
-    v[13] = ws.XHA[w] * 10;
-    v[14] = ws.HUE[w];
-    v[15] = ws.XAT[w];
-    v[16] = ws.CLR[w];
-    v[17] = ws.RGN[w];
-    v[18] = ws.GGN[w];
-    v[19] = ws.BGN[w];
-    for (std::size_t i = 0; i < 4; ++i) {
-        v[20 + i] = b.u16(2 * i);
-        v[24 + i] = b.i16(8 + 2 * i);
-    }
-    for (std::size_t i = 0; i < 3; ++i) {
-        v[28 + i] = b.u16(16 + 2 * i);
-        v[31 + i] = b.bytes[22 + i];
-        v[34 + i] = b.bytes[86 + i];
-        v[37 + i] = b.bytes[89 + i];
-    }
-    v[40] = input.width;
-    v[41] = input.height;
-    v[42] = 0;
-    v[43] = 0;
-    for (std::size_t i = 0; i < 7; ++i)
-        v[44 + i] = pip.bytes[i];
-    v[51] = pipSource.width;
-    v[52] = pipSource.height;
-    for (std::size_t i = 0; i < 4; ++i)
-        v[53 + i] = pip.overlap[i];
-    v[57] = 0;
-    v[58] = 0;
-    v[59] = ws.H1W[w];
-    v[60] = ws.H1V[w];
-    v[61] = ws.H2W[w];
-    v[62] = ws.H2V[w];
-    v[63] = ws.DPW[w];
-    v[64] = ws.DPV[w];
-    v[65] = ws.VGW[w];
-    v[66] = ws.VGV[w];
-    v[67] = ws.H1E[w];
-    v[68] = ws.H2E[w];
-    v[69] = ws.DPE[w];
-    v[70] = ws.VGE[w];
-    v[71] = s.settings().DCM[w];
-    v[72] = s.settings().HDO[w];
-    v[73] = s.masks->state().MaskAssignment[w];
-
-    for (std::size_t i = 0; i < kTemplates.size(); ++i) {
-        SettingCommand& cmd = s.transfer.CommandList[i];
-        cmd = MakeSettingCommand(kTemplates[i]);
-        EncodeSettingValue(v[i], cmd);
-    }
-}
-
-void SendSelectWindow(Session& s, int nextOp)
-{
-    SettingCommand cmd = MakeSettingCommand("s00VKY+060");
-    EncodeSettingValue(60 + int(TransferIndex(s)), cmd);
-    s.PendingOp = nextOp;
-    PutSettingFrame(s.RequestBuffer, Cmd::Setting, cmd);
-    SendFrame(s);
-}
-
-void SendListCommand(Session& s, int index)
-{
-    AddProgress(s, 1);
-    if (index == 2 || index == 20 || index == 45)
-        Wait(s, 1000);
-    else if (index > 43)
-        Wait(s, 300);
-    Wait(s, index > 16 ? 120 : 50);
-    PutSettingFrame(s.RequestBuffer, Cmd::Setting, s.transfer.CommandList[std::size_t(index)], 512);
-    SendFrame(s);
-}
-
-void SendCommand(Session& s, const char* tpl, int value, std::uint32_t code, std::size_t clear)
+Request SettingFrame(const char* tpl, int value, std::uint32_t code, Clear clear)
 {
     SettingCommand cmd = MakeSettingCommand(tpl);
     EncodeSettingValue(value, cmd);
-    PutSettingFrame(s.RequestBuffer, code, cmd, clear);
-    SendFrame(s);
+    return SettingFrame(code, cmd, clear);
 }
-
-// ---- mask slots ----
 
 // The first `size field` bytes of a slot copy, never more than the copy holds.
 std::size_t CopyLength(const SlotCopy& copy)
@@ -184,401 +53,350 @@ std::size_t CopyLength(const SlotCopy& copy)
     return std::min<std::size_t>(size, copy.size());
 }
 
-const SlotCopy* MonoCopy(const Session& s, int slot)
+// One transfer: the box's subsystems it reads, and where it stands.
+class Run {
+public:
+    explicit Run(Box& box)
+        : m_box(box)
+        , m_s(box.session)
+        , m_masks(box.masks.state())
+    {
+    }
+
+    Operation<void> masks();
+    Operation<void> windows();
+
+private:
+    std::size_t window() const { return std::size_t(std::clamp(m_s.TransferWindow, 0, 3)); }
+    bool single() const { return m_s.flag(Flag::SingleWindowTransfer); }
+    void announce(TransferPhase phase)
+    {
+        emit m_s.events.settingTransferStep(int(phase), int(window()), single() ? 1 : m_s.ChannelCount);
+    }
+    void addProgress(int n) { SetProgress(m_s, m_s.ProgressPosition + n); }
+    // Every fixed wait of the transfer goes through here.
+    Operation<void> wait(int ms);
+    Operation<void> send(Request request, int pauseMs = 0);
+    Operation<void> selectWindow();
+
+    // Mask slots.
+    bool loadStream(const SlotCopy* copy);
+    const SlotCopy* monoCopy(int slot) const;
+    Operation<void> sendStream(std::uint32_t code);
+    Operation<void> sendSlotFrame(std::uint32_t code);
+    Operation<void> sendSlot(bool colour, bool extraProgressOnDelete);
+    Operation<void> allSlots();
+    Operation<void> oneSlot(bool mono);
+
+    // Windows.
+    Operation<void> sendWindow();
+    Operation<void> sendSettings();
+    Operation<void> sendWarp();
+    Operation<void> sendBlendAndCursor();
+    Operation<void> endWindow(bool& last);
+    Operation<void> resetWarpCursor();
+
+    Box& m_box;
+    Session& m_s;
+    MaskState& m_masks;
+    std::size_t m_maskPosition = 0;
+    std::array<SettingCommand, kCommandListSize> m_commands{};
+};
+
+Operation<void> Run::wait(int ms)
+{
+    const int scaled = ms * std::max(m_s.transfer.WaitPercent, 0) / 100;
+    if (scaled > 0)
+        co_await m_s.exchange.delay(scaled);
+}
+
+Operation<void> Run::send(Request request, int pauseMs)
+{
+    co_await m_s.exchange.send(std::move(request), {.pauseMs = pauseMs});
+}
+
+Operation<void> Run::selectWindow()
+{
+    return send(proto::SettingWrite(kSelectWindow, 60 + int(window())));
+}
+
+// ---- mask slots ----
+
+const SlotCopy* Run::monoCopy(int slot) const
 {
     if (slot < 0 || slot >= kMonoSlots)
         return nullptr;
-    return &s.masks->state().MonoSlotCopy[std::size_t(slot)];
+    return &m_masks.MonoSlotCopy[std::size_t(slot)];
 }
 
-// Loads a copy into MaskStream; false when the copy is empty.
-bool LoadStream(Session& s, const SlotCopy* copy)
+// Loads a copy into the mask stream; false when the copy is empty.
+bool Run::loadStream(const SlotCopy* copy)
 {
-    s.masks->state().Stream.clear();
+    m_masks.Stream.clear();
     const std::size_t n = copy ? CopyLength(*copy) : 0;
     if (n == 0)
         return false;
-    s.masks->state().Stream.bytes.assign(copy->begin(), copy->begin() + std::ptrdiff_t(n));
-    s.transfer.MaskPosition = 0;
+    m_masks.Stream.bytes.assign(copy->begin(), copy->begin() + std::ptrdiff_t(n));
+    m_maskPosition = 0;
     return true;
 }
 
-bool StreamSent(const Session& s)
+// The stream in pieces, each written over the frame as it stands.
+Operation<void> Run::sendStream(std::uint32_t code)
 {
-    return s.transfer.MaskPosition >= s.masks->state().Stream.size();
+    const auto& stream = m_masks.Stream.bytes;
+    do {
+        const std::size_t at = std::min(m_maskPosition, stream.size());
+        const std::span<const std::uint8_t> rest = std::span(stream).subspan(at);
+        const Request chunk = proto::MaskUploadChunk(
+            code, m_s.CurrentWindow, std::uint32_t(at), std::uint32_t(stream.size()), rest, Clear::None);
+        m_maskPosition = at + std::min(rest.size(), proto::kMaskUploadChunkBytes);
+        co_await send(chunk);
+    } while (m_maskPosition < m_masks.Stream.size());
 }
 
-// The next piece of the stream, written over the frame as it stands.
-void SendChunk(Session& s, std::uint32_t code, int nextOp)
+// Store or delete of the slot being sent, written over the frame as it stands.
+Operation<void> Run::sendSlotFrame(std::uint32_t code)
 {
-    const auto& stream = s.masks->state().Stream.bytes;
-    const std::size_t at = std::min(s.transfer.MaskPosition, stream.size());
-    const std::span<const std::uint8_t> rest = std::span(stream).subspan(at);
-    proto::MaskUploadChunk(
-        code, s.CurrentWindow, std::uint32_t(at), std::uint32_t(stream.size()), rest, Clear::None)
-        .applyTo(s.RequestBuffer);
-    s.transfer.MaskPosition = at + std::min(rest.size(), proto::kMaskUploadChunkBytes);
-    s.PendingOp = nextOp;
-    SendFrame(s);
+    const int slot = std::clamp(m_s.transfer.MaskSlot, 0, 9);
+    return send(code == Cmd::MaskStore ? proto::MaskStore(m_s.CurrentWindow, slot, Clear::None)
+                                       : proto::MaskDelete(m_s.CurrentWindow, slot, Clear::None));
 }
 
-// Store (4130) or delete (4131) of TransferSlot, written over the frame as it stands.
-void SendSlotFrame(Session& s, std::uint32_t code, int nextOp)
+// A slot's copy in pieces and its store, or its delete when the copy is empty.
+Operation<void> Run::sendSlot(bool colour, bool extraProgressOnDelete)
 {
-    const int slot = std::clamp(s.transfer.MaskSlot, 0, 9);
-    (code == Cmd::MaskStore ? proto::MaskStore(s.CurrentWindow, slot, Clear::None)
-                            : proto::MaskDelete(s.CurrentWindow, slot, Clear::None))
-        .applyTo(s.RequestBuffer);
-    s.PendingOp = nextOp;
-    SendFrame(s);
-}
-
-// A mono slot of the all-slot phase: its chunks, or its delete.
-void SendMonoSlot(Session& s, bool extraProgressOnDelete)
-{
-    if (LoadStream(s, MonoCopy(s, s.transfer.MaskSlot))) {
-        SendChunk(s, Cmd::MaskUploadMono, Op::TransferMaskChunk);
-        return;
+    if (loadStream(colour ? &m_masks.ColourSlotCopy : monoCopy(m_s.transfer.MaskSlot))) {
+        co_await sendStream(colour ? Cmd::MaskUploadColour : Cmd::MaskUploadMono);
+        co_await sendSlotFrame(Cmd::MaskStore);
+        co_return;
     }
-    SendSlotFrame(s, Cmd::MaskDelete, Op::TransferMaskNext);
+    co_await sendSlotFrame(Cmd::MaskDelete);
     if (extraProgressOnDelete)
-        AddProgress(s, 1);
+        addProgress(1);
 }
 
-void SendColourSlot(Session& s)
+// A whole-box transfer: every mono slot from the first, then the colour slot.
+Operation<void> Run::allSlots()
 {
-    if (LoadStream(s, &s.masks->state().ColourSlotCopy))
-        SendChunk(s, Cmd::MaskUploadColour, Op::TransferColourChunk);
+    bool first = true;
+    while (m_s.transfer.MaskSlot < kMonoSlots) {
+        co_await sendSlot(false, first);
+        first = false;
+        m_masks.Stream.clear();
+        ++m_s.transfer.MaskSlot;
+        addProgress(1);
+    }
+    co_await sendSlot(true, false);
+}
+
+// A single-window transfer: the window's own slot.
+Operation<void> Run::oneSlot(bool mono)
+{
+    addProgress(10);
+    if (!mono) {
+        co_await sendSlot(true, false);
+        co_return;
+    }
+    if (!loadStream(monoCopy(m_s.transfer.MaskSlot))) {
+        co_await sendSlotFrame(Cmd::MaskDelete);
+        co_return;
+    }
+    co_await sendStream(Cmd::MaskUploadMono);
+    addProgress(1);
+    co_await sendSlotFrame(Cmd::MaskStore);
+}
+
+Operation<void> Run::masks()
+{
+    const bool one = single();
+    const int a = m_masks.MaskAssignment[std::size_t(m_s.CurrentWindow & 3)];
+    announce(TransferPhase::MaskSlots);
+    co_await selectWindow();
+    if (one)
+        co_await oneSlot(a >= 1 && a <= 9);
     else
-        SendSlotFrame(s, Cmd::MaskDelete, Op::TransferMaskDone);
+        co_await allSlots();
+    m_masks.Stream.clear();
+    addProgress(1);
 }
 
-void NextMaskSlot(Session& s)
-{
-    s.masks->state().Stream.clear();
-    ++s.transfer.MaskSlot;
-    AddProgress(s, 1);
-    if (s.transfer.MaskSlot < kMonoSlots)
-        SendMonoSlot(s, false);
-    else
-        SendColourSlot(s);
-}
+// ---- windows ----
 
-// ---- window phase ----
-
-void SendBlock1(Session& s)
+Operation<void> Run::sendSettings()
 {
-    const std::size_t w = TransferIndex(s);
-    const int pattern = s.box->warp.state().model[w].ControlPattern;
-    s.clearRequest(4);
-    FrameView f = s.request();
-    f.setCode(Cmd::BulkWarpBlock);
-    f.put8(8, 1);
-    f.put8(9, std::uint8_t(pattern == WarpMode::Points ? WarpMode::Grid9x5 : pattern));
-    const auto& offsets = s.box->warp.adjust().ControlOffsets[w];
-    for (std::size_t i = 0; i < offsets.size(); ++i) {
-        f.put16(12 + 4 * i, std::uint16_t(offsets[i].x));
-        f.put16(14 + 4 * i, std::uint16_t(offsets[i].y));
+    for (const int index : kCommandOrder) {
+        addProgress(1);
+        if (index == 2 || index == 20 || index == 45)
+            co_await wait(1000);
+        else if (index > 43)
+            co_await wait(300);
+        co_await wait(index > 16 ? 120 : 50);
+        co_await send(SettingFrame(Cmd::Setting, m_commands[std::size_t(index)], Clear::Frame));
     }
-    SendFrame(s);
 }
 
-void SendBlock2(Session& s)
+Operation<void> Run::sendWarp()
 {
-    const std::size_t w = TransferIndex(s);
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::BulkWarpBlock);
-    f.put8(8, 2);
-    f.put8(9, s.box->warp.state().model[w].ControlPattern);
-    const auto& corners = s.box->warp.adjust().KeystoneCorners[w];
-    for (std::size_t i = 0; i < corners.size(); ++i) {
-        f.put16(12 + 4 * i, std::uint16_t(corners[i].x));
-        f.put16(14 + 4 * i, std::uint16_t(corners[i].y));
+    const std::size_t w = window();
+    Warp& warp = m_box.warp;
+    const int pattern = warp.state().model[w].ControlPattern;
+    announce(TransferPhase::Warp);
+    co_await wait(200);
+    co_await send(
+        warp.bulkControlRequest(w, pattern == WarpMode::Points ? WarpMode::Grid9x5 : pattern, Clear::Head));
+    co_await wait(20);
+    co_await send(SettingFrame(kUpdateStep, 1, Cmd::Setting, Clear::Head));
+    co_await wait(1500);
+    co_await send(warp.bulkCornerRequest(w, pattern));
+    co_await wait(600);
+    co_await send(SettingFrame(kUpdateStep, 2, Cmd::Setting, Clear::Frame));
+    for (int chunk = 0; chunk < kPointChunks; ++chunk)
+        co_await send(warp.pointChunkRequest(w, chunk));
+    co_await wait(600);
+    if (warp.state().model[w].ControlPattern == WarpMode::Points) {
+        const WarpModel& m = warp.state().model[w];
+        CursorPos at;
+        at.column = std::clamp<int>(m.GridCursor.column, 0, kGridSize - 1);
+        at.row = std::clamp<int>(m.GridCursor.row, 0, kGridSize - 1);
+        co_await send(warp.pointRequest(w, at));
+    } else {
+        co_await send(SettingFrame(kUpdateStep, 3, Cmd::Setting, Clear::Frame));
     }
-    const auto& wall = s.box->warp.adjust().WallPoints[w];
-    for (std::size_t i = 0; i < wall.size(); ++i) {
-        f.put16(50 + 4 * i, std::uint16_t(wall[i].x));
-        f.put16(52 + 4 * i, std::uint16_t(wall[i].y));
+}
+
+Operation<void> Run::sendBlendAndCursor()
+{
+    const std::size_t w = window();
+    const SettingsState& st = m_s.settings();
+    const BlendRecord& b = st.BlendSettings[w];
+    announce(TransferPhase::Blend);
+    co_await wait(200);
+    co_await send(proto::BulkBlendBlock(b.bytes[25], std::span(b.bytes).subspan(54, 32),
+        std::span(b.bytes).subspan(26, 27), st.EdgeMaskCorners.x[w], st.EdgeMaskCorners.y[w]));
+    co_await wait(100);
+    co_await send(SettingFrame(kUpdateStep, 4, Cmd::Setting, Clear::Frame));
+    if (m_s.flag(Flag::UserMask)) {
+        co_await wait(100);
+        SettingCommand& dmi = m_commands[kWindowCommands];
+        EncodeSettingValue(m_masks.MaskAssignment[w], dmi);
+        co_await send(SettingFrame(Cmd::SettingQuery, dmi, Clear::None));
     }
-    SendFrame(s);
-}
-
-// PointOffsets of the transfer window as the box stores them: column-major (dx, dy) pairs.
-void SendTransferPointChunk(Session& s, int chunk)
-{
-    const std::size_t w = TransferIndex(s);
-    const WarpModel& m = s.box->warp.state().model[w];
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::PointModeChunk);
-    f.put8(8, std::uint8_t(w));
-    f.put8(9, std::uint8_t(chunk));
-    const std::size_t total = std::size_t(kGridSize) * kGridSize * 4;
-    const std::size_t first = std::size_t(chunk) * kPointChunkBytes;
-    const std::size_t len = first < total ? std::min(kPointChunkBytes, total - first) : 0;
-    for (std::size_t b = 0; b < len; b += 4) {
-        const std::size_t point = (first + b) / 4;
-        const OffsetPair p = m.PointOffsets[point / kGridSize][point % kGridSize];
-        f.put16(32 + b, std::uint16_t(p.dx));
-        f.put16(34 + b, std::uint16_t(p.dy));
-    }
-    SendFrame(s);
-}
-
-void SendSinglePoint(Session& s)
-{
-    const std::size_t w = TransferIndex(s);
-    const WarpModel& m = s.box->warp.state().model[w];
-    const int column = std::clamp<int>(m.GridCursor.column, 0, kGridSize - 1);
-    const int row = std::clamp<int>(m.GridCursor.row, 0, kGridSize - 1);
-    const OffsetPair p = m.PointOffsets[std::size_t(column)][std::size_t(row)];
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::PointModePoint);
-    f.put8(8, std::uint8_t(w));
-    f.put8(10, std::uint8_t(column));
-    f.put8(11, std::uint8_t(row));
-    f.put8(12, 1);
-    f.put32(16, std::uint32_t(std::int32_t(p.dx)));
-    f.put32(20, std::uint32_t(std::int32_t(p.dy)));
-    SendFrame(s);
-}
-
-void SendBlendBlock(Session& s)
-{
-    const std::size_t w = TransferIndex(s);
-    const BlendRecord& b = s.settings().BlendSettings[w];
-    s.clearRequest(512);
-    FrameView f = s.request();
-    f.setCode(Cmd::BulkWarpBlock);
-    f.put8(8, 3);
-    f.put8(9, b.bytes[25]);
-    f.copyIn(12, b.bytes.data() + 54, 32); // the eight corner positions
-    f.copyIn(50, b.bytes.data() + 26, 27); // the nine region offsets
-    for (std::size_t c = 0; c < 8; ++c) {
-        f.put16(80 + 2 * c, std::uint16_t(s.settings().EdgeMaskCorners.x[w][c]));
-        f.put16(120 + 2 * c, std::uint16_t(s.settings().EdgeMaskCorners.y[w][c]));
-    }
-    SendFrame(s);
-}
-
-void SendWindowEnd(Session& s)
-{
-    FrameView f = s.request();
-    f.setCode(Cmd::TransferWindowEnd);
-    f.put32(8, 0xFFFFFF00u | std::uint32_t(s.CurrentWindow & 0xFF));
-    s.PendingOp = Op::TransferWindowEnd;
-    const int saved = s.PostSendDelay;
-    s.PostSendDelay = 80;
-    SendFrame(s);
-    s.PostSendDelay = saved;
-}
-
-// A warp frame sent on the chain's path, paced like the Warp Adjust page's cursor frames.
-void SendWarpFrame(Session& s, const Request& r)
-{
-    r.applyTo(s.RequestBuffer);
-    const int saved = s.PostSendDelay;
-    s.PostSendDelay = kCursorFrameDelay;
-    SendFrame(s);
-    s.PostSendDelay = saved;
-}
-
-void SendControlCursorFrame(Session& s)
-{
-    const int w = s.CurrentWindow & 3;
-    SendWarpFrame(s, proto::ControlCursor(w, ControlIndex(s.box->warp.currentModel().ControlCursor), true));
+    co_await wait(800);
+    const int point = ControlIndex(m_box.warp.currentModel().ControlCursor);
+    co_await send(SettingFrame(kPointQuery, point, Cmd::SettingQuery, Clear::Frame));
+    co_await wait(100);
+    co_await send(proto::ControlCursor(
+                      m_s.CurrentWindow & 3, ControlIndex(m_box.warp.currentModel().ControlCursor), true),
+        kCursorFramePause);
+    co_await wait(100);
+    co_await send(proto::TransferWindowEnd(m_s.CurrentWindow), kCursorFramePause);
 }
 
 // The Warp Adjust page back on the current window's mode with its cursor at the start.
-void ResetWarpCursor(Session& s)
+Operation<void> Run::resetWarpCursor()
 {
-    Warp& warp = s.box->warp;
+    Warp& warp = m_box.warp;
     WarpModel& m = warp.currentModel();
     warp.showMode();
     if (m.ControlPattern != WarpMode::Points) {
         m.ControlCursor = {};
-        SendControlCursorFrame(s);
-        SendWarpFrame(s, proto::SelectedPoint(ControlIndex(m.ControlCursor)));
+        co_await send(proto::ControlCursor(m_s.CurrentWindow & 3, ControlIndex(m.ControlCursor), true),
+            kCursorFramePause);
+        co_await send(proto::SelectedPoint(ControlIndex(m.ControlCursor)), kCursorFramePause);
         warp.refreshAdjust();
     } else {
         m.GridCursor = {};
-        SendWarpFrame(s, proto::UserMapCursor(s.CurrentWindow & 3, m.GridCursor.column, m.GridCursor.row));
+        co_await send(proto::UserMapCursor(m_s.CurrentWindow & 3, m.GridCursor.column, m.GridCursor.row),
+            kCursorFramePause);
     }
 }
 
-void EndWindow(Session& s)
+Operation<void> Run::endWindow(bool& last)
 {
-    Wait(s, 600);
-    if (s.flag(Flag::SingleWindowTransfer)) {
-        s.PendingOp = Op::Idle;
-        SetProgress(s, s.ProgressMaximum);
-        Wait(s, 500);
-        s.ui.set(ctl::UpdateStep, Prop::Top, 680);
-        s.setFlag(Flag::SingleWindowTransfer, false);
-        ResetWarpCursor(s);
+    co_await wait(600);
+    last = true;
+    if (single()) {
+        SetProgress(m_s, m_s.ProgressMaximum);
+        co_await wait(500);
+        m_s.ui.set(ctl::UpdateStep, Prop::Top, 680);
+        m_s.setFlag(Flag::SingleWindowTransfer, false);
+        co_await resetWarpCursor();
         qCInfo(lcTransfer) << "single-window transfer done";
-        return;
+        co_return;
     }
-    ++s.TransferWindow;
-    if (s.TransferWindow < s.ChannelCount) {
-        StartWindowTransfer(s);
-        return;
+    ++m_s.TransferWindow;
+    if (m_s.TransferWindow < m_s.ChannelCount) {
+        last = false;
+        co_return;
     }
     // The read-back from the network step refreshes the caches from the box and ends the load.
-    Announce(s, TransferPhase::Readback);
-    s.setFlag(Flag::TransferReadback, true);
-    s.PendingOp = Op::Idle;
-    StartReadback(s, ReadbackStart::AfterTransfer);
-}
-
-void WindowStep(Session& s, int op)
-{
-    TransferState& t = s.transfer;
-    switch (op) {
-    case Op::TransferWindowStart:
-        t.CommandStep = 0;
-        s.PendingOp = Op::TransferList;
-        SendListCommand(s, kCommandOrder[0]);
-        break;
-    case Op::TransferList:
-        ++t.CommandStep;
-        if (t.CommandStep >= 0 && t.CommandStep < kWindowCommands) {
-            SendListCommand(s, kCommandOrder[std::size_t(t.CommandStep)]);
-            break;
-        }
-        s.PendingOp = Op::TransferBlock1;
-        Announce(s, TransferPhase::Warp);
-        Wait(s, 200);
-        SendBlock1(s);
-        break;
-    case Op::TransferBlock1:
-        Wait(s, 20);
-        s.PendingOp = Op::TransferUpdate1;
-        t.CommandStep = 0;
-        SendCommand(s, "s00UDT+001", 1, Cmd::Setting, 4);
-        break;
-    case Op::TransferUpdate1:
-        Wait(s, 1500);
-        s.PendingOp = Op::TransferBlock2;
-        SendBlock2(s);
-        break;
-    case Op::TransferBlock2:
-        Wait(s, 600);
-        s.PendingOp = Op::TransferUpdate2;
-        t.CommandStep = 0;
-        SendCommand(s, "s00UDT+001", 2, Cmd::Setting, 512);
-        break;
-    case Op::TransferUpdate2: {
-        const int chunk = std::clamp(t.CommandStep, 0, kPointChunks - 1);
-        ++t.CommandStep;
-        if (t.CommandStep >= kPointChunks)
-            s.PendingOp = Op::TransferPoints;
-        SendTransferPointChunk(s, chunk);
-        break;
-    }
-    case Op::TransferPoints:
-        Wait(s, 600);
-        s.PendingOp = Op::TransferUpdate3;
-        if (s.box->warp.state().model[TransferIndex(s)].ControlPattern == WarpMode::Points)
-            SendSinglePoint(s);
-        else
-            SendCommand(s, "s00UDT+001", 3, Cmd::Setting, 512);
-        break;
-    case Op::TransferUpdate3:
-        Announce(s, TransferPhase::Blend);
-        Wait(s, 200);
-        s.PendingOp = Op::TransferBlend;
-        SendBlendBlock(s);
-        break;
-    case Op::TransferBlend:
-        Wait(s, 100);
-        s.PendingOp = s.flag(Flag::UserMask) ? Op::TransferUpdate4 : Op::TransferAssignment;
-        SendCommand(s, "s00UDT+001", 4, Cmd::Setting, 512);
-        break;
-    case Op::TransferUpdate4: {
-        Wait(s, 100);
-        SettingCommand& dmi = t.CommandList[kWindowCommands];
-        EncodeSettingValue(s.masks->state().MaskAssignment[TransferIndex(s)], dmi);
-        s.PendingOp = Op::TransferAssignment;
-        PutSettingFrame(s.RequestBuffer, Cmd::SettingQuery, dmi, 0);
-        SendFrame(s);
-        break;
-    }
-    case Op::TransferAssignment:
-        Wait(s, 800);
-        s.PendingOp = Op::TransferControlPoint;
-        SendCommand(s, "S0095I+000", ControlIndex(s.box->warp.currentModel().ControlCursor), Cmd::SettingQuery, 512);
-        break;
-    case Op::TransferControlPoint:
-        Wait(s, 100);
-        s.PendingOp = Op::TransferCursor;
-        SendControlCursorFrame(s);
-        break;
-    case Op::TransferCursor:
-        Wait(s, 100);
-        SendWindowEnd(s);
-        break;
-    case Op::TransferWindowEnd:
-        EndWindow(s);
-        break;
-    default:
-        break;
+    announce(TransferPhase::Readback);
+    m_s.setFlag(Flag::TransferReadback, true);
+    StartReadback(m_s, ReadbackStart::AfterTransfer);
+    Operation<void> readback = m_s.readback;
+    try {
+        co_await readback;
+    } catch (const OperationFailure& f) {
+        // The read-back has said what went wrong.
+        Failure said = f.failure();
+        said.shown = true;
+        throw OperationFailure(said);
     }
 }
 
-void MaskStep(Session& s, int op)
+Operation<void> Run::sendWindow()
 {
-    switch (op) {
-    case Op::TransferMaskFirst:
-        SendMonoSlot(s, true);
-        break;
-    case Op::TransferMaskChunk:
-        if (StreamSent(s))
-            SendSlotFrame(s, Cmd::MaskStore, Op::TransferMaskNext);
-        else
-            SendChunk(s, Cmd::MaskUploadMono, Op::TransferMaskChunk);
-        break;
-    case Op::TransferMaskNext:
-        NextMaskSlot(s);
-        break;
-    case Op::TransferColourChunk:
-        if (StreamSent(s))
-            SendSlotFrame(s, Cmd::MaskStore, Op::TransferMaskDone);
-        else
-            SendChunk(s, Cmd::MaskUploadColour, Op::TransferColourChunk);
-        break;
-    case Op::TransferMaskDone:
-        s.masks->state().Stream.clear();
-        AddProgress(s, 1);
-        StartWindowTransfer(s);
-        break;
-    case Op::TransferSingleMono:
-        AddProgress(s, 10);
-        if (LoadStream(s, MonoCopy(s, s.transfer.MaskSlot)))
-            SendChunk(s, Cmd::MaskUploadMono, Op::TransferSingleMonoChunk);
-        else
-            SendSlotFrame(s, Cmd::MaskDelete, Op::TransferMaskDone);
-        break;
-    case Op::TransferSingleMonoChunk:
-        if (StreamSent(s)) {
-            AddProgress(s, 1);
-            SendSlotFrame(s, Cmd::MaskStore, Op::TransferMaskDone);
-        } else {
-            SendChunk(s, Cmd::MaskUploadMono, Op::TransferSingleMonoChunk);
-        }
-        break;
-    case Op::TransferSingleColour:
-        AddProgress(s, 10);
-        SendColourSlot(s);
-        break;
-    default:
-        break;
+    m_commands = TransferCommands(m_s.settings(), m_box.masks.state(), m_s, window());
+    announce(TransferPhase::Settings);
+    co_await selectWindow();
+    co_await sendSettings();
+    co_await sendWarp();
+    co_await sendBlendAndCursor();
+}
+
+Operation<void> Run::windows()
+{
+    for (bool last = false; !last;) {
+        co_await sendWindow();
+        co_await endWindow(last);
     }
+}
+
+// Marks the transfer as running for as long as its frame lives, however it ends.
+class Running {
+public:
+    explicit Running(Session& s)
+        : m_s(s)
+        , m_hold(s.exchange.hold())
+    {
+        m_s.transfer.Running = true;
+    }
+    ~Running() { m_s.transfer.Running = false; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+private:
+    Session& m_s;
+    Exchange::Hold m_hold;
+};
+
+Operation<void> Transfer(Box& box, bool maskPhase)
+{
+    const Running running(box.session);
+    box.masks.state().Stream.clear();
+    Run run(box);
+    if (maskPhase)
+        co_await run.masks();
+    co_await run.windows();
 }
 
 } // namespace
+
+const std::array<int, 73> kCommandOrder{0, 2, 3, 4, 5, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 1, 20, 21, 22,
+    23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 6, 7, 8, 9, 42, 43, 51, 52,
+    53, 54, 55, 56, 57, 58, 49, 45, 46, 47, 48, 50, 44, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71,
+    72};
 
 int ListCommandWaitMs(int index)
 {
@@ -590,29 +408,11 @@ int ListCommandWaitMs(int index)
     return ms;
 }
 
-void StartMaskTransfer(Session& s)
+Operation<void> TransferSettings(Box& box, bool wholeBox)
 {
-    int first = Op::TransferMaskFirst;
-    if (s.flag(Flag::SingleWindowTransfer)) {
-        const int a = s.masks->state().MaskAssignment[std::size_t(s.CurrentWindow & 3)];
-        first = a >= 1 && a <= 9 ? Op::TransferSingleMono : Op::TransferSingleColour;
-    }
-    Announce(s, TransferPhase::MaskSlots);
-    SendSelectWindow(s, first);
-}
-
-void StartWindowTransfer(Session& s)
-{
-    FillCommandList(s);
-    s.transfer.CommandStep = 0;
-    Announce(s, TransferPhase::Settings);
-    SendSelectWindow(s, Op::TransferWindowStart);
-}
-
-void StartSettingTransfer(Session& s, bool wholeBox)
-{
+    Session& s = box.session;
     if (!s.connected())
-        return;
+        return Finished();
     if (!wholeBox)
         s.setFlag(Flag::SingleWindowTransfer, true);
     const bool single = s.flag(Flag::SingleWindowTransfer);
@@ -620,44 +420,29 @@ void StartSettingTransfer(Session& s, bool wholeBox)
     SetProgress(s, 0);
     SetProgressMaximum(s, single ? kSingleWindowProgress : kWholeBoxProgress);
     s.ui.set(ctl::UpdateStep, Prop::Top, 180);
-    s.masks->state().Stream.clear();
 
     const bool userMask = s.flag(Flag::UserMask);
     if (userMask && !single) {
         s.transfer.MaskSlot = 0;
-        StartMaskTransfer(s);
-        return;
+        return Transfer(box, true);
     }
-    const int a = s.masks->state().MaskAssignment[std::size_t(s.TransferWindow)];
+    const int a = box.masks.state().MaskAssignment[std::size_t(s.TransferWindow)];
     if (userMask && !wholeBox && a >= 1 && a <= 10) {
         s.transfer.MaskSlot = a - 1;
-        StartMaskTransfer(s);
-        return;
+        return Transfer(box, true);
     }
     if (userMask && wholeBox)
         // One slot's copy must never be stored into another slot, and a whole-box file names
         // no single slot: the box keeps the masks it has.
         s.ui.appendMemo(QStringLiteral("MASK SLOTS NOT SENT: SINGLE-WINDOW TRANSFER OF A WHOLE-BOX FILE"));
-    StartWindowTransfer(s);
+    return Transfer(box, false);
 }
 
-void ContinueSettingTransfer(Session& s, bool maskTransfer)
+Operation<void> TransferLoadedSettings(Box& box, bool maskTransfer)
 {
-    if (!s.connected())
-        return;
-    s.masks->state().Stream.clear();
-    if (maskTransfer)
-        StartMaskTransfer(s);
-    else
-        StartWindowTransfer(s);
-}
-
-void SettingTransferStep(Session& s, int op)
-{
-    if (op >= Op::TransferMaskFirst && op <= Op::TransferSingleColour)
-        MaskStep(s, op);
-    else
-        WindowStep(s, op);
+    if (!box.session.connected())
+        return Finished();
+    return Transfer(box, maskTransfer);
 }
 
 } // namespace trivel

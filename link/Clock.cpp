@@ -62,16 +62,6 @@ void RealClock::sleepMs(int ms)
         QThread::msleep(ulong(ms));
 }
 
-void RealClock::pumpMs(int ms)
-{
-    if (ms <= 0)
-        return;
-    // A nested loop instead of a busy spin: queued replies from the receive thread still run.
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 std::unique_ptr<ClockTimer> RealClock::createTimer(int intervalMs)
 {
     return std::make_unique<RealTimer>(intervalMs);
@@ -193,14 +183,6 @@ void VirtualClock::processEvents()
 void VirtualClock::sleepMs(int ms)
 {
     m_waits.push_back({WaitKind::Sleep, ms, m_now});
-    if (ms > 0)
-        m_now += ms;
-}
-
-void VirtualClock::pumpMs(int ms)
-{
-    m_waits.push_back({WaitKind::Pump, ms, m_now});
-    processEvents();
     if (ms > 0)
         m_now += ms;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The one seam for time: tick count, blocking waits, event-pumping pauses and timers.
+// The one seam for time: tick count, blocking waits and timers.
 // RealClock drives the product; VirtualClock lets tests step time without sleeping.
 
 #include <QtGlobal>
@@ -33,10 +33,9 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual qint64 tickMs() const = 0;
-    // A plain wait of the calling thread: nothing is dispatched meanwhile.
+    // A plain wait of the calling thread: nothing is dispatched meanwhile. Operations never use
+    // it; they wait with timers (Exchange::delay, a send's pause).
     virtual void sleepMs(int ms) = 0;
-    // A pause that keeps processing events, so replies are dispatched inside it.
-    virtual void pumpMs(int ms) = 0;
     virtual std::unique_ptr<ClockTimer> createTimer(int intervalMs) = 0;
     // Calls fn once, ms from now, from the event loop; destroying the handle cancels it.
     virtual std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) = 0;
@@ -46,7 +45,6 @@ class RealClock final : public Clock {
 public:
     qint64 tickMs() const override;
     void sleepMs(int ms) override;
-    void pumpMs(int ms) override;
     std::unique_ptr<ClockTimer> createTimer(int intervalMs) override;
     std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) override;
 };
@@ -67,7 +65,6 @@ public:
 
     qint64 tickMs() const override { return m_now; }
     void sleepMs(int ms) override;
-    void pumpMs(int ms) override;
     std::unique_ptr<ClockTimer> createTimer(int intervalMs) override;
     // Sleeps and pauses are recorded as waits when they start.
     std::unique_ptr<ClockTimer> singleShot(int ms, DelayKind kind, std::function<void()> fn) override;

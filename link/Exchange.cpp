@@ -131,8 +131,7 @@ void Exchange::pump()
 
 void Exchange::transmit(const std::shared_ptr<Entry>& e)
 {
-    if (!e->composed)
-        e->request.applyTo(m_request);
+    e->request.applyTo(m_request);
     // Everything about the entry is in place before the frame goes: a link may hand the reply
     // over from inside sendFrame.
     std::weak_ptr<Entry> weak = e;
@@ -208,14 +207,6 @@ void Exchange::deliver(const std::uint8_t* bytes, std::size_t n, bool withReport
         return;
     }
     const std::shared_ptr<Entry> e = m_onWire.front();
-    if (e->composed) {
-        takeFromWire(e);
-        e->finished = true;
-        if (onComposedReply)
-            onComposedReply();
-        pump();
-        return;
-    }
     if (reply.code() != e->request.code()) {
         // Not the answer to this request: a late one, or a box answering out of turn. The
         // request keeps waiting for its own reply until its allowance runs out.
@@ -306,32 +297,6 @@ void Exchange::cancel(const std::shared_ptr<Entry>& e)
     // On the wire: its reply still comes and is dropped; the deadline frees the link if not.
     e->abandoned = true;
     complete(e, &cancelled);
-}
-
-void Exchange::sendComposed()
-{
-    if (!attached())
-        return;
-    const std::uint32_t code = FrameView::ofBuffer(m_request).code();
-    if (!Cmd::AwaitsReply(code)) {
-        m_transport->sendFrame(m_request);
-        if (onFrameSent)
-            onFrameSent();
-        return;
-    }
-    auto e = std::make_shared<Entry>(Request(code), SendOptions{});
-    e->composed = true;
-    m_onWire.push_back(e);
-    // Its chain keeps its own watchdog; this only frees the link for the others, and a late
-    // reply still reaches the composed-reply handler as one out of turn.
-    std::weak_ptr<Entry> weak = e;
-    e->deadline = m_clock.singleShot(kReplyAllowanceMs, DelayKind::Deadline, [this, weak] {
-        if (auto p = weak.lock(); p && takeFromWire(p))
-            pump();
-    });
-    m_transport->sendFrame(m_request);
-    if (onFrameSent)
-        onFrameSent();
 }
 
 // ---- holds and awaiters ----

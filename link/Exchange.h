@@ -2,10 +2,6 @@
 // The exchange with the box: one request buffer, one reply buffer, one request in flight.
 // Operations await send() and get the reply to their own request, never another's; pauses and
 // fixed waits are timers, never sleeps; the reply watchdog and the USB resend guard live here.
-//
-// While older handlers still compose frames in the buffer and read replies through their own
-// dispatcher, sendComposed() puts such a frame on the wire at once and routes its reply, in
-// order, to the composed-reply handler.
 
 #include "link/Clock.h"
 #include "link/Operation.h"
@@ -98,9 +94,6 @@ public:
     FrameBuffer& replyBuffer() { return m_reply; }
     const FrameBuffer& lastRequest() const { return m_request; }
 
-    // The frame composed in requestBuffer() goes out now; its reply goes to onComposedReply.
-    void sendComposed();
-    std::function<void()> onComposedReply;
     // Replies that no request awaits (a box that talks out of turn, a late reply).
     std::function<void()> onUnsolicitedReply;
     // Called on every frame sent and every reply taken in, for the silence bookkeeping.
@@ -134,7 +127,7 @@ private:
     FrameBuffer m_request{};
     FrameBuffer m_reply{};
     std::deque<std::shared_ptr<Entry>> m_queue;
-    // Requests on the wire in the order the box answers them; null marks a composed one.
+    // Requests on the wire in the order the box answers them.
     std::deque<std::shared_ptr<Entry>> m_onWire;
     // Closed from a send with a pause until that pause has passed: nothing else goes out.
     bool m_gateClosed = false;
@@ -156,7 +149,6 @@ struct Exchange::Entry {
     std::unique_ptr<ClockTimer> deadline;
     std::unique_ptr<ClockTimer> resend;
     std::unique_ptr<ClockTimer> pause;
-    bool composed = false; // built in the buffer by an older handler
     bool replied = false;
     bool paused = false; // its pause has not passed yet
     bool finished = false;

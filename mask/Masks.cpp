@@ -22,6 +22,7 @@ Masks::Masks(Session& s, OutputFrame outputFrame)
 Masks::~Masks()
 {
     m_s.pageHooks.maskSlotChange = nullptr;
+    m_s.pageHooks.windowMaskSlot = nullptr;
     if (m_s.masks == this)
         m_s.masks = nullptr;
 }
@@ -163,6 +164,7 @@ void Masks::initPages()
     showBlankPicture();
     m_s.ui.set(ctl::MaskColor, Prop::Color, int(m_state.MaskColor));
     m_s.pageHooks.maskSlotChange = [this] { showSlotPreview(); };
+    m_s.pageHooks.windowMaskSlot = [this](int w) { previewSlot(assignment()[std::size_t(w & 3)]); };
 }
 
 void Masks::loadImage(const QByteArray& file)

@@ -126,9 +126,9 @@ Request PointModeChunk(int window, int chunk, std::span<const std::uint8_t> poin
     return r;
 }
 
-Request BulkControlBlock(int mode, std::span<const OffsetWords> control)
+Request BulkControlBlock(int mode, std::span<const OffsetWords> control, Clear clear)
 {
-    Request r(Cmd::BulkWarpBlock, Clear::Frame);
+    Request r(Cmd::BulkWarpBlock, clear);
     r.u8(8, 1).u8(9, std::uint8_t(mode));
     PutPairs(r, 12, control);
     return r;
@@ -141,6 +141,25 @@ Request BulkCornerBlock(int mode, std::span<const OffsetWords> corners, std::spa
     PutPairs(r, 12, corners);
     PutPairs(r, 50, wall);
     return r;
+}
+
+Request BulkBlendBlock(int mode, std::span<const std::uint8_t> corners, std::span<const std::uint8_t> regions,
+    std::span<const std::int16_t> maskX, std::span<const std::int16_t> maskY)
+{
+    Request r(Cmd::BulkWarpBlock, Clear::Frame);
+    r.u8(8, 3).u8(9, std::uint8_t(mode));
+    r.bytes(12, corners.first(std::min<std::size_t>(corners.size(), 32)));
+    r.bytes(50, regions.first(std::min<std::size_t>(regions.size(), 27)));
+    for (std::size_t c = 0; c < std::min<std::size_t>(maskX.size(), 8); ++c)
+        r.i16(80 + 2 * c, maskX[c]);
+    for (std::size_t c = 0; c < std::min<std::size_t>(maskY.size(), 8); ++c)
+        r.i16(120 + 2 * c, maskY[c]);
+    return r;
+}
+
+Request TransferWindowEnd(int window)
+{
+    return Request(Cmd::TransferWindowEnd, Clear::None).u32(8, 0xFFFFFF00u | std::uint32_t(window & 0xFF));
 }
 
 Request SaveWarpMap(int window, int slot, int pattern)

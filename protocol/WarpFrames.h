@@ -63,9 +63,16 @@ Request PointModePoint(int window, int column, int row, int dx, int dy);
 Request PointModeChunk(int window, int chunk, std::span<const std::uint8_t> points);
 
 // ---- bulk tables of the confirmed mode ----
-// Block 1: the 45 control offsets. Block 2: the 4 corners and the 8 wall points.
-Request BulkControlBlock(int mode, std::span<const OffsetWords> control);
+// Block 1: the 45 control offsets. Block 2: the 4 corners and the 8 wall points. The setting
+// transfer sends block 1 over the frame as it stands (Clear::Head).
+Request BulkControlBlock(int mode, std::span<const OffsetWords> control, Clear clear = Clear::Frame);
 Request BulkCornerBlock(int mode, std::span<const OffsetWords> corners, std::span<const OffsetWords> wall);
+// Block 3: the blend block of a setting transfer: the eight corner positions (32 bytes) and the
+// nine region offsets (27 bytes) as the blend record holds them, then the edge-mask corners.
+Request BulkBlendBlock(int mode, std::span<const std::uint8_t> corners, std::span<const std::uint8_t> regions,
+    std::span<const std::int16_t> maskX, std::span<const std::int16_t> maskY);
+// 0x2004: a window of a setting transfer is complete; written over the frame as it stands.
+Request TransferWindowEnd(int window);
 
 // ---- stored maps ----
 Request SaveWarpMap(int window, int slot, int pattern);

@@ -1,10 +1,9 @@
 #include "session/Session.h"
 
-#include "link/Transport.h"
 #include "box/StatusPoll.h"
-#include "session/Controls.h"
-#include "session/Dispatch.h"
 #include "box/Watchdog.h"
+#include "link/Transport.h"
+#include "session/Controls.h"
 
 #include <algorithm>
 
@@ -17,12 +16,10 @@ Session::Session(Clock& c, UiPort& u)
     for (const PageInfo& p : kPages)
         PageEnabled[std::size_t(p.index)] = true;
     TmrStatus = clock.createTimer(2000);
-    ReplyWatchdog = clock.createTimer(kReplyWatchdogMs);
     TmrStatus->onTimeout = [this] { StatusPollTick(*this); };
-    ReplyWatchdog->onTimeout = [this] { ReplyWatchdogTimeout(*this); };
     TmrStatus->setEnabled(true);
-    exchange.onComposedReply = [this] { DispatchResponse(*this); };
-    exchange.onUnsolicitedReply = [this] { DispatchResponse(*this); };
+    // A reply nobody awaits (a late one, a box talking out of turn) is dropped without a word.
+    exchange.onUnsolicitedReply = [this] { reply().setCode(0); };
     exchange.onReplyTaken = [this] { NoteReplyTaken(*this); };
     QObject::connect(&exchange, &Exchange::memo, &events, [this](const QString& line) { ui.appendMemo(line); });
 }
@@ -53,19 +50,6 @@ void Session::setFlag(std::uint32_t f, bool on)
 void Session::clearRequest(std::size_t bytes)
 {
     std::fill_n(RequestBuffer.begin(), std::min(bytes, RequestBuffer.size()), std::uint8_t(0));
-}
-
-void SendFrame(Session& s)
-{
-    if (!s.connected() || !s.transport || !s.transport->isOpen())
-        return;
-    // TCP: 512 bytes from the request frame; USB: the declared output report from byte 0.
-    s.exchange.sendComposed();
-    NoteFrameSent(s);
-    // The pause keeps dispatching replies: bursts rely on each reply being handled in it.
-    // A negative delay ends at once, as "|elapsed| >= delay" does.
-    if (s.PostSendDelay != 0)
-        s.clock.pumpMs(std::max(s.PostSendDelay, 0));
 }
 
 void SetPageAvailable(Session& s, int page, bool on)

@@ -2,13 +2,13 @@
 // The one session: all state the system shares, created once by main (or by a test in one
 // line) and passed by reference. Names follow the protocol documentation.
 
-#include "files/TransferState.h"
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "protocol/Frame.h"
 #include "session/PageTable.h"
 #include "session/SessionEvents.h"
 #include "session/SessionFlags.h"
+#include "session/TransferState.h"
 #include "session/UiPort.h"
 
 #include <array>
@@ -36,6 +36,8 @@ struct PageHooks {
     // the common page-show request.
     std::array<std::function<void()>, kPageCount> show{};
     std::function<void()> maskSlotChange; // CBMaskIdx2Change
+    // The mask page shows the user-mask slot of window w (0..3) when a refill selects it.
+    std::function<void(int w)> windowMaskSlot;
 };
 
 // LastInputMask/LastOutputMask before the first status reply: never equal to a real mask, so
@@ -65,8 +67,6 @@ public:
     FrameView reply() { return FrameView::ofBuffer(ReplyBuffer); }
     void clearRequest(std::size_t bytes = kBufferSize);
 
-    std::int32_t PostSendDelay = 0;
-    std::int32_t PendingOp = 0;
     std::uint32_t SessionFlags = 0;
     bool flag(std::uint32_t f) const { return (SessionFlags & f) != 0; }
     void setFlag(std::uint32_t f, bool on);
@@ -95,8 +95,8 @@ public:
     // The running read-back and status poll, if any (box/Readback.h, box/StatusPoll.h).
     Operation<void> readback;
     Operation<void> statusPoll;
-    // Whether a chain is running: an operation holding the exchange, or a step awaiting a reply.
-    bool busy() const { return PendingOp != 0 || !exchange.idle(); }
+    // Whether a chain is running: an operation holding the exchange or a request awaiting its reply.
+    bool busy() const { return !exchange.idle(); }
 
     // Connect read-back and status poll state.
     int ReadbackWindow = 0; // counts ChannelCount down to 1; the window read is ReadbackWindow - 1
@@ -127,8 +127,6 @@ public:
     Connection* connection = nullptr;
 
     std::unique_ptr<ClockTimer> TmrStatus; // 2000 ms status poll, enabled from start-up
-    // Ends a chain whose reply never comes (see box/Watchdog.h).
-    std::unique_ptr<ClockTimer> ReplyWatchdog;
 
     // The per-window settings cache, owned by the settings subsystem (settings/Settings.h); the
     // connect read-back, setting files and previews read and fill it.
@@ -137,7 +135,7 @@ public:
     // edge-mask group); everything else gets it from the composition root.
     Settings& settingsService() const { return *m_settingsService; }
 
-    TransferState transfer; // the chain of files/SettingTransfer.h
+    TransferState transfer; // the setting transfer of files/SettingTransfer.h
     // The box's mask subsystem (mask/Masks.h, owned by the Box), for the setting files, the
     // transfer, the read-back and the preview, which reach it through the session.
     Masks* masks = nullptr;
@@ -156,9 +154,12 @@ private:
     Settings* m_settingsService = nullptr;
 };
 
-// Sends the request frame on the selected transport; nothing while not connected.
-// Then pauses PostSendDelay ms while still dispatching replies.
-void SendFrame(Session& s);
+// A reply frame as the transport hands it over (report id at byte 0 over USB, frame from byte 1),
+// to the exchange; bytes beyond the buffer are dropped.
+inline void DeliverReply(Session& s, const std::uint8_t* bytes, std::size_t n, bool withReportId)
+{
+    s.exchange.deliver(bytes, n, withReportId);
+}
 
 // Enables a page and shows its tab, or disables it and hides the tab.
 void SetPageAvailable(Session& s, int page, bool on);

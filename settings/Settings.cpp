@@ -159,7 +159,7 @@ Operation<void> Settings::chooseRotation(int tag)
 
 Operation<void> Settings::setDeepColour(bool on)
 {
-    if (m_s.PendingOp != 0)
+    if (m_s.transfer.Running)
         return Finished();
     const std::uint8_t v = on ? 1 : 0;
     m_state.DCM[current()] = v;
@@ -172,7 +172,7 @@ Operation<void> Settings::setDeepColour(bool on)
 
 Operation<void> Settings::chooseHdcpOutput(int item)
 {
-    if (m_s.PendingOp != 0 || m_s.flag(Flag::Refreshing) || item < 0)
+    if (m_s.transfer.Running || m_s.flag(Flag::Refreshing) || item < 0)
         return Finished();
     Operation<void> send = sendValue(Setting::HDO, item);
     m_state.HDO[current()] = std::uint8_t(item);

@@ -8,6 +8,8 @@
 #include "settings/SettingBinding.h"
 #include "settings/SettingsState.h"
 
+#include <functional>
+
 namespace trivel {
 
 class Session;
@@ -73,6 +75,18 @@ public:
     // with the region's point selected first. Colour gain and offset and the corners are not sent.
     Operation<void> sendBlendRecord();
 
+    // What a window selection and the window-settings block ask of the warp state, which sits
+    // above this subsystem: the composition root hands it over.
+    struct WarpSide {
+        // The window being left: the User Map pattern list back on its entry; its control point
+        // (row * 9 + column), whose cursor the selection hides.
+        std::function<int(int window)> leave;
+        // The window now current.
+        std::function<void(int window)> enter;
+    };
+    void setWarpSide(WarpSide side) { m_warpSide = std::move(side); }
+    const WarpSide& warpSide() const { return m_warpSide; }
+
 private:
     // Sends when there is a link, quietly nothing without one, as the pages always have.
     Operation<void> transmit(Request request, int pauseMs = 0);
@@ -83,6 +97,7 @@ private:
     Session& m_s;
     SettingsState m_state;
     Operation<void> m_selection;
+    WarpSide m_warpSide;
 };
 
 } // namespace trivel

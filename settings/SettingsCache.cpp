@@ -1,12 +1,10 @@
 #include "box/StatusPoll.h"
 #include "protocol/SettingFrames.h"
 #include "session/Controls.h"
-#include "box/Box.h"
 #include "session/Session.h"
-#include "box/StatusPoll.h"
-#include "mask/Masks.h"
 #include "settings/Controls.h"
 #include "settings/PictureHandlers.h"
+#include "settings/Settings.h"
 #include "settings/SettingsState.h"
 
 namespace trivel {
@@ -101,8 +99,8 @@ void RefreshWindowState(Session& s)
         ui.setChecked(ctl::BtnWins[k], k == w);
 
     // The mask page selects the window's user-mask slot and runs its change handler.
-    if (s.flag(Flag::PipCapable) && s.flag(Flag::UserMask) && s.pageHooks.maskSlotChange && s.masks)
-        s.masks->previewSlot(s.masks->assignment()[w]);
+    if (s.flag(Flag::PipCapable) && s.flag(Flag::UserMask) && s.pageHooks.windowMaskSlot)
+        s.pageHooks.windowMaskSlot(int(w));
 
     // A PIP on screen rules out 90 and 270: the window falls back to Normal.
     const bool rotations = RotationsAvailable(s);
@@ -193,7 +191,8 @@ void DecodeWindowBlock(Session& s, const FrameView& f)
     const int current = v.currentWindow();
     if (current < 4) {
         s.CurrentWindow = current;
-        s.box->warp.state().WarpWindow = current;
+        if (const auto& enter = s.settingsService().warpSide().enter)
+            enter(current);
     }
 }
 

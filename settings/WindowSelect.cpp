@@ -1,10 +1,8 @@
-#include "box/Box.h"
 #include "box/PageShow.h"
 #include "protocol/SessionFrames.h"
 #include "protocol/SettingFrames.h"
 #include "session/Session.h"
 #include "settings/Settings.h"
-#include "warp/Controls.h"
 
 namespace trivel {
 
@@ -43,16 +41,16 @@ Operation<void> Settings::runSelection(int w)
     const int page = m_s.ActivePage;
     const int outgoing = m_s.CurrentWindow & 3;
 
-    m_s.ui.set(ctl::CBPatternSel, Prop::ItemIndex, m_s.UserMapPatternIndex[std::size_t(outgoing)]);
     // The warp cursor of the window being left is hidden; the box keeps showing it otherwise.
-    const CursorPos cur = m_s.box->warp.model(outgoing).ControlCursor;
-    co_await transmit(proto::NeutralControlCursor(outgoing, cur.row * 9 + cur.column), 20);
+    const int point = m_warpSide.leave ? m_warpSide.leave(outgoing) : 0;
+    co_await transmit(proto::NeutralControlCursor(outgoing, point), 20);
 
     m_s.CurrentWindow = w;
     co_await sendValue(Setting::VKY, 60 + w, 50);
     co_await m_s.exchange.delay(20);
 
-    m_s.box->warp.state().WarpWindow = w;
+    if (m_warpSide.enter)
+        m_warpSide.enter(w);
     RefreshPages(m_s);
     RefreshBlendPages(m_s);
 

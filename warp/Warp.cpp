@@ -84,7 +84,7 @@ WarpModel& Warp::currentModel()
 
 bool Warp::busy() const
 {
-    return m_s.PendingOp != 0 || m_s.exchange.holding();
+    return m_s.exchange.holding();
 }
 
 bool Warp::linked() const
@@ -125,9 +125,9 @@ Request Warp::pointRequest(std::size_t window, CursorPos at)
     return proto::PointModePoint(int(window), at.column, at.row, p.dx, p.dy);
 }
 
-Request Warp::bulkControlRequest(std::size_t window, int mode) const
+Request Warp::bulkControlRequest(std::size_t window, int mode, Clear clear) const
 {
-    return proto::BulkControlBlock(mode, WordsOf(m_adjust.ControlOffsets[window]));
+    return proto::BulkControlBlock(mode, WordsOf(m_adjust.ControlOffsets[window]), clear);
 }
 
 Request Warp::bulkCornerRequest(std::size_t window, int mode) const

@@ -8,6 +8,7 @@
 // posted in order behind them.
 
 #include "link/Operation.h"
+#include "protocol/Request.h"
 #include "warp/ControlGrid.h"
 #include "warp/WarpAdjustState.h"
 #include "warp/WarpState.h"
@@ -131,6 +132,15 @@ public:
     // Chunks of the running table transfer the box has acknowledged (0..88).
     int chunksAcknowledged() const;
 
+    // Requests of the warp state, for the setting transfer as for the chains here.
+    Request selectedPointRequest();
+    Request controlCursorRequest(bool shown);
+    Request gridCursorRequest();
+    Request pointRequest(std::size_t window, CursorPos at);
+    Request bulkControlRequest(std::size_t window, int mode, Clear clear = Clear::Frame) const;
+    Request bulkCornerRequest(std::size_t window, int mode) const;
+    Request pointChunkRequest(std::size_t window, int chunk) const;
+
 private:
     enum class TransferPhase { None, X, Y, Apply };
 
@@ -139,14 +149,6 @@ private:
     void post(const Request& request, const SendOptions& options);
     void post(const Request& request);
 
-    // Requests of the current window's state.
-    Request selectedPointRequest();
-    Request controlCursorRequest(bool shown);
-    Request gridCursorRequest();
-    Request pointRequest(std::size_t window, CursorPos at);
-    Request bulkControlRequest(std::size_t window, int mode) const;
-    Request bulkCornerRequest(std::size_t window, int mode) const;
-    Request pointChunkRequest(std::size_t window, int chunk) const;
 
     // Undo entries.
     void recordUndo(const WarpUndoRecord& entry, std::size_t window);

@@ -1,5 +1,7 @@
 #include "align/pages/AutoAlignWindow.h"
 
+#include "align/SimPhotoProtocol.h"
+
 #include "mask/Masks.h"
 #include "session/Session.h"
 #include "warp/Warp.h"
@@ -7,6 +9,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -32,6 +35,20 @@ QLabel* PictureLabel(const QString& empty)
     label->setFrameShape(QFrame::StyledPanel);
     label->setStyleSheet(QStringLiteral("background: #202020; color: #c0c0c0;"));
     return label;
+}
+
+// Where the patterns come from: item 0 the box, item N + 1 screen N of this PC.
+QComboBox* PatternsBox()
+{
+    auto* box = new QComboBox;
+    box->addItem(QStringLiteral("Through the box (mask preview)"));
+    for (const QString& screen : DescribeScreens())
+        box->addItem(QStringLiteral("Full screen on ") + screen);
+    box->setToolTip(QStringLiteral(
+        "Where the patterns come from: the box's mask preview, or a full-screen window on a screen of "
+        "this PC when the PC feeds the box (each window shows its picture whole; the box holds the "
+        "others black)"));
+    return box;
 }
 
 void ShowScaled(QLabel* label, const QImage& image)
@@ -69,9 +86,11 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     m_revert = new QPushButton(QStringLiteral("Revert"));
     m_revert->setToolTip(QStringLiteral("Load the setting file saved before sending: the box as it was"));
 
+    m_patterns = PatternsBox();
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Camera:"), m_camera);
     form->addRow(QStringLiteral("Layout (rows x columns):"), m_layout);
+    form->addRow(QStringLiteral("Patterns:"), m_patterns);
     form->addRow(QString(), m_measureOnly);
     form->addRow(QString(), m_live);
     auto* buttons = new QHBoxLayout;
@@ -82,7 +101,9 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
 
     m_steps = new QListWidget;
     m_steps->setMinimumHeight(160);
-    m_picture = PictureLabel(QStringLiteral("The camera's picture appears here while the patterns run"));
+    m_picture = new CameraPicture(QStringLiteral("The camera's picture appears here while the patterns run"),
+        {kPictureWidth, kPictureHeight});
+
     m_heat
         = PictureLabel(QStringLiteral("The residual at each grid crossing: green 0, red 1.5 screen pixels"));
     m_residual = new QLabel;
@@ -98,6 +119,7 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     auto* right = new QVBoxLayout;
     right->addWidget(new QLabel(QStringLiteral("Camera:")));
     right->addWidget(m_picture);
+    right->addWidget(markRow());
     right->addWidget(new QLabel(QStringLiteral("Residual heat map:")));
     right->addWidget(m_heat);
     right->addStretch();
@@ -109,6 +131,10 @@ AutoAlignWindow::AutoAlignWindow(AutoAlignHooks hooks, QWidget* parent)
     connect(m_apply, &QPushButton::clicked, this, &AutoAlignWindow::apply);
     connect(m_revert, &QPushButton::clicked, this, &AutoAlignWindow::revert);
     connect(m_live, &QCheckBox::toggled, this, &AutoAlignWindow::setLive);
+    connect(m_mark, &QPushButton::toggled, m_picture, &CameraPicture::setMarking);
+    connect(m_clearMarks, &QPushButton::clicked, m_picture, &CameraPicture::clearMarks);
+    connect(m_picture, &CameraPicture::marksChanged, this, &AutoAlignWindow::marksChanged);
+    marksChanged();
     connect(
         &m_hooks.box.session.events, &SessionEvents::connectedChanged, this, &AutoAlignWindow::updateButtons);
     updateButtons();
@@ -172,6 +198,7 @@ AlignOptions AutoAlignWindow::options() const
     o.pointMode = m_pointMode;
     o.settleMs = m_settleMs;
     o.framesAveraged = m_frames;
+    o.canvasCorners = m_picture->corners();
     return o;
 }
 
@@ -215,7 +242,18 @@ void AutoAlignWindow::start()
         const QSignalBlocker quiet(m_live);
         m_live->setChecked(false);
     }
-    m_runner->start(camera, o, callbacks(false));
+    DisplayFactory display;
+    if (m_patterns->currentIndex() > 0) {
+        QScreen* screen = ScreenNumber(m_patterns->currentIndex() - 1);
+        if (!screen) {
+            addStep(QStringLiteral("That screen is gone; choose the patterns' screen again."), true);
+            return;
+        }
+        m_patternScreen = std::make_unique<PatternScreen>();
+        m_patternScreen->showOn(screen);
+        display = ScreenDisplayFactory(*m_patternScreen, o.frames);
+    }
+    m_runner->start(camera, o, callbacks(false), display);
     updateButtons();
 }
 
@@ -261,12 +299,13 @@ QString AutoAlignWindow::stepsText() const
 void AutoAlignWindow::showPhoto(const Photo& photo)
 {
     m_cameraImage = PhotoImage(photo);
-    ShowScaled(m_picture, m_cameraImage);
+    m_picture->setImage(m_cameraImage);
 }
 
 void AutoAlignWindow::runFinished(const AlignReport& report, bool applied)
 {
     m_runner->join();
+    m_patternScreen.reset();
     if (applied) {
         m_report.undoFile = report.undoFile;
         m_report.sent = report.sent;
@@ -289,7 +328,9 @@ void AutoAlignWindow::runFinished(const AlignReport& report, bool applied)
         addStep(QStringLiteral("Applied"));
     ShowScaled(m_heat, m_report.heatMap);
     if (!m_report.after.isNull())
-        ShowScaled(m_picture, m_report.after);
+        m_picture->setImage(m_report.after);
+    if (report.ok && !applied)
+        saveMarks();
     updateButtons();
     emit finished();
 }
@@ -308,11 +349,8 @@ void AutoAlignWindow::showResidual()
         lines << QStringLiteral("Residual, screen pixels:");
         for (std::size_t w = 0; w < m_report.windows.size(); ++w)
             if (!m_report.windows[w].residual.empty()) {
-                const ResidualStats& r = m_report.windows[w].residual.back();
-                lines << QStringLiteral("%1: RMS %2, worst %3")
-                             .arg(WindowTitle(int(w)))
-                             .arg(r.rms, 0, 'f', 2)
-                             .arg(r.worst, 0, 'f', 2);
+                lines << QStringLiteral("%1: %2").arg(
+                    WindowTitle(int(w)), ResidualText(m_report.windows[w].residual.back(), 2));
             }
     }
     m_residual->setText(lines.join(QLatin1Char('\n')));
@@ -329,6 +367,59 @@ void AutoAlignWindow::updateButtons()
     m_layout->setEnabled(!busy);
     m_measureOnly->setEnabled(!busy);
     m_live->setEnabled(!busy);
+    m_patterns->setEnabled(!busy);
+    m_mark->setEnabled(!busy);
+    m_clearMarks->setEnabled(!busy);
+}
+
+QWidget* AutoAlignWindow::markRow()
+{
+    m_mark = new QPushButton(QStringLiteral("Mark corners"));
+    m_mark->setCheckable(true);
+    m_mark->setToolTip(QStringLiteral(
+        "Click the canvas's corners on the camera picture: top left, top right, bottom right, bottom "
+        "left. Drag a corner, or click near it, to move it."));
+    m_clearMarks = new QPushButton(QStringLiteral("Clear marks"));
+    m_canvas = new QLabel;
+    m_canvas->setWordWrap(true);
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_mark);
+    layout->addWidget(m_clearMarks);
+    layout->addWidget(m_canvas, 1);
+    return row;
+}
+
+void AutoAlignWindow::marksChanged()
+{
+    static const char* const kNext[4] = {"top left", "top right", "bottom right", "bottom left"};
+    const std::size_t placed = m_picture->marks().size();
+    m_canvas->setText(placed == 4 ? QStringLiteral("Canvas: the marked area")
+            : placed == 0         ? QStringLiteral("Canvas: the largest rectangle the projectors cover")
+                                  : QStringLiteral("Next corner: %1").arg(QLatin1String(kNext[placed])));
+}
+
+// The marks beside the setting file saved before sending, as a folder camera's camera.json
+// holds them: each corner on the photo and on the screen frame of the run.
+void AutoAlignWindow::saveMarks()
+{
+    m_marksFile.clear();
+    const auto corners = m_picture->corners();
+    if (!corners || m_report.undoFile.isEmpty())
+        return;
+    const Rect& c = m_report.solution.canvas;
+    ScreenMarks marks;
+    marks.camera = *corners;
+    marks.screen
+        = {Vec2{c.left, c.top}, Vec2{c.right, c.top}, Vec2{c.right, c.bottom}, Vec2{c.left, c.bottom}};
+    QFile f(m_report.undoFile + QStringLiteral(".marks.json"));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(MarksJson(marks)) > 0)
+        m_marksFile = f.fileName();
+    else
+        addStep(
+            QStringLiteral("The marks could not be saved beside the setting file: %1").arg(f.errorString()),
+            true);
 }
 
 void AutoAlignWindow::closeEvent(QCloseEvent* e)

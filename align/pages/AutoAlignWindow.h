@@ -6,6 +6,8 @@
 // the window and the session's chains stay live.
 
 #include "align/BoxPorts.h"
+#include "align/pages/CameraPicture.h"
+#include "align/screen/PatternScreen.h"
 
 #include <QImage>
 #include <QWidget>
@@ -56,6 +58,14 @@ public:
     QPushButton* applyButton() const { return m_apply; }
     QPushButton* revertButton() const { return m_revert; }
     QLabel* residualLabel() const { return m_residual; }
+    CameraPicture* cameraView() const { return m_picture; }
+    QPushButton* markButton() const { return m_mark; }
+    QPushButton* clearMarksButton() const { return m_clearMarks; }
+    QLabel* canvasLabel() const { return m_canvas; }
+    // "Patterns:": through the box, or a screen of the PC (item N + 1 is screen N).
+    QComboBox* patternsBox() const { return m_patterns; }
+    // The marks saved beside the undo file after a run with marked corners.
+    QString marksFile() const { return m_marksFile; }
     // Settle time and frames per photo (a simulated camera needs neither).
     void setCapture(int settleMs, int framesAveraged);
 
@@ -74,6 +84,9 @@ private:
     void updateButtons();
     void setLive(bool on);
     AlignCallbacks callbacks(bool applying);
+    void marksChanged();
+    void saveMarks();
+    QWidget* markRow();
 
     AutoAlignHooks m_hooks;
     std::unique_ptr<AlignRunner> m_runner;
@@ -86,7 +99,13 @@ private:
     QPushButton* m_apply = nullptr;
     QPushButton* m_revert = nullptr;
     QListWidget* m_steps = nullptr;
-    QLabel* m_picture = nullptr;
+    CameraPicture* m_picture = nullptr;
+    QPushButton* m_mark = nullptr;
+    QPushButton* m_clearMarks = nullptr;
+    QLabel* m_canvas = nullptr;
+    QComboBox* m_patterns = nullptr;
+    std::unique_ptr<PatternScreen> m_patternScreen;
+    QString m_marksFile;
     QLabel* m_heat = nullptr;
     QLabel* m_residual = nullptr;
     QImage m_cameraImage;

@@ -62,7 +62,7 @@ InterchangeDialogs::InterchangeDialogs(
 // What the tool holds: the box's windows after its read-back, or a loaded setting file's four.
 void InterchangeDialogs::exportClicked()
 {
-    if (m_s.PendingOp != 0)
+    if (m_s.transfer.Running)
         return;
     const QString path = ExportDlg ? ExportDlg() : QString();
     if (path.isEmpty())
@@ -117,7 +117,7 @@ std::optional<ImportPlan> InterchangeDialogs::planImport(const QString& path)
 
 void InterchangeDialogs::importClicked()
 {
-    if (m_s.PendingOp != 0 || (m_lastImport.valid() && !m_lastImport.finished()))
+    if (m_s.transfer.Running || (m_lastImport.valid() && !m_lastImport.finished()))
         return;
     if (!m_s.connected()) {
         Tell(QStringLiteral("Connect to the box first: an import is sent to one of its windows."), true);

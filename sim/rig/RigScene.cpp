@@ -69,6 +69,8 @@ PreviewInput PreviewInputOf(const WindowContent& content, int width, int height)
     in.height = height;
     if (content.grid)
         in.source = GridPicture(width, height, *content.grid, content.gridColour);
+    else if (!content.input.isNull())
+        in.source = content.input;
     in.sourceX = content.sourceX;
     in.sourceY = content.sourceY;
     in.blend = content.blend;
@@ -87,6 +89,8 @@ std::size_t ContentKey(const WindowContent& c, int width, int height)
     mix(c.sourceX.data(), c.sourceX.size() * 2);
     mix(c.sourceY.data(), c.sourceY.size() * 2);
     mix(c.blend.bytes.data(), c.blend.bytes.size());
+    const qint64 input = c.input.isNull() ? 0 : c.input.cacheKey();
+    mix(&input, sizeof input);
     const int grid[4]
         = {c.grid.has_value(), c.grid ? c.grid->spacing : 0, c.grid ? c.grid->lineWidth : 0, c.gridColour};
     mix(grid, sizeof grid);
@@ -267,7 +271,7 @@ struct RigScene::Impl {
     // empty for a black window. The camera is monochrome: red, green and blue count alike.
     cv::Mat lightOf(const WindowContent& c, const RigProjector& p, double shrink, int& renders)
     {
-        if (c.mask.empty() && !c.grid)
+        if (c.mask.empty() && !c.grid && c.input.isNull())
             return {};
         const std::size_t key = ContentKey(c, p.width, p.height);
         const std::size_t shrunkKey = key ^ (qHash(shrink) * 0x9E3779B97F4A7C15ull) ^ qHash(p.gamma);

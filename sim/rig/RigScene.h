@@ -22,6 +22,7 @@ BlendRecord NeutralBlend();
 struct WindowContent {
     MaskBytes mask; // a mask preview stream on the window; empty: none
     std::optional<align::GridSpec> grid; // the test grid as the source, through warp and blend
+    QImage input; // the window's video input (a PC feeding the box), under the grid; null: black
     int gridColour = 7; // the box's colour code: 1 red, 2 green, 4 blue
     std::vector<std::uint16_t> sourceX; // the window's warp tables; empty: none
     std::vector<std::uint16_t> sourceY;

@@ -5,7 +5,7 @@
 #include "align/BoxPorts.h"
 #include "box/Box.h"
 #include "protocol/Frame.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "support/FakeBoxTransport.h"
 #include "support/RecordingUi.h"

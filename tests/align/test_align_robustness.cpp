@@ -209,3 +209,29 @@ TEST(AlignProcedureRun, SavesTheUndoFileFirstAndReportsEverything)
         EXPECT_FALSE(c.grid.has_value());
     }
 }
+
+namespace {
+
+// A window whose verification grid was not seen has no residual to show: a figure of 0 would read
+// as a perfect alignment.
+TEST(ResidualText, NoFigureWithoutEnoughCrossings)
+{
+    struct Case {
+        std::vector<double> residuals;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{}, "not verified, the grid was not seen"},
+        {{0.1, 0.2, 0.3}, "not verified, the grid was not seen"},
+        {{0.3, 0.4, 0.0, 0.0}, "RMS 0.25, worst 0.40"},
+    };
+    for (const Case& c : cases) {
+        ResidualStats r;
+        for (double v : c.residuals)
+            r.add(v);
+        r.finish();
+        EXPECT_EQ(ResidualText(r, 2).toStdString(), c.text) << r.points;
+    }
+}
+
+} // namespace

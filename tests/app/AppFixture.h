@@ -10,7 +10,7 @@
 #include "link/Clock.h"
 #include "link/HidBackend.h"
 #include "box/Connection.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "support/FakeBoxTransport.h"
 

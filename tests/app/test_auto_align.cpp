@@ -3,14 +3,17 @@
 // thread while this one serves the session (virtual clock) and the photo service.
 
 #include "AppFixture.h"
+#include "align/SimPhotoProtocol.h"
 #include "align/pages/AutoAlignWindow.h"
 #include "sim/rig/RigService.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
@@ -225,4 +228,124 @@ TEST(AutoAlign, RevertLoadsTheSavedFileAndTheWindowsLeaveTheTables)
     EXPECT_FALSE(f.box.showsUserMap(0));
     EXPECT_FALSE(f.box.showsUserMap(1));
     QFile::remove(saved);
+}
+
+namespace {
+
+void Press(QWidget* on, QPoint at)
+{
+    QTest::mousePress(on, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(on, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+} // namespace
+
+// Mark corners: four clicks on the camera picture, in order, shown as they come; a click near a
+// placed corner moves it, a drag takes it along. The marks are the run's canvas: it fills the
+// marked area, and they are saved beside the setting file as the marks a camera.json holds.
+TEST(AutoAlign, MarkedCornersAreTheCanvas)
+{
+    AlignWall wall({1, 2}, 960, 540); // the grid's own scatter is large at 640 x 360
+    AutoAlignWindow& w = *wall.window;
+    w.resize(1100, 660);
+    w.show();
+    CameraPicture* view = w.cameraView();
+    const sim::Rig& rig = wall.photos->rig();
+    // A rectangle on the screen that the projectors light: 600 pixels out from their centres, 640 high.
+    const Vec2 c0 = rig.projectors[0].screenOf({959.5, 539.5}),
+               c1 = rig.projectors[1].screenOf({959.5, 539.5});
+    const double mid = 0.5 * (c0.y + c1.y);
+    const std::array<Vec2, 4> onScreen{Vec2{c0.x - 600, mid - 320}, Vec2{c1.x + 600, mid - 320},
+        Vec2{c1.x + 600, mid + 320}, Vec2{c0.x - 600, mid + 320}};
+    view->setImage(
+        QImage(960, 540, QImage::Format_RGB32)); // the camera's size: half a widget pixel a photo pixel
+    std::array<QPoint, 4> clicks;
+    for (std::size_t i = 0; i < 4; ++i)
+        clicks[i] = view->widgetOf(rig.camera.photoOf(onScreen[i])).toPoint();
+
+    Press(view, clicks[0]); // not marking yet
+    EXPECT_TRUE(view->marks().empty());
+    w.markButton()->click();
+    EXPECT_EQ(w.canvasLabel()->text(), QStringLiteral("Canvas: the largest rectangle the projectors cover"));
+    Press(view, clicks[0]);
+    EXPECT_EQ(w.canvasLabel()->text(), QStringLiteral("Next corner: top right"));
+    Press(view, clicks[1]);
+    Press(view, clicks[2] + QPoint(30, 20)); // off, put right below
+    Press(view, clicks[3]);
+    EXPECT_EQ(w.canvasLabel()->text(), QStringLiteral("Canvas: the marked area"));
+    Press(view, clicks[2] + QPoint(-3, 4)); // re-clicked near it
+    // Dragged from there onto its place.
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, clicks[2] + QPoint(-3, 4));
+    QMouseEvent move(QEvent::MouseMove, QPointF(clicks[2]), view->mapToGlobal(QPointF(clicks[2])),
+        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &move);
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, clicks[2]);
+    const auto corners = view->corners();
+    ASSERT_TRUE(corners);
+    for (std::size_t i = 0; i < 4; ++i) {
+        // Photo pixel centres on integers, two photo pixels a widget pixel: the click's centre.
+        EXPECT_NEAR((*corners)[i].x, (clicks[i].x() + 0.5) / 0.5 - 0.5, 1e-9) << i;
+        EXPECT_NEAR((*corners)[i].y, (clicks[i].y() + 0.5) / 0.5 - 0.5, 1e-9) << i;
+        EXPECT_LT(((*corners)[i] - rig.camera.photoOf(onScreen[i])).norm(), 1.5) << i;
+    }
+    w.markButton()->click(); // marking off: clicks leave the marks alone
+    Press(view, QPoint(5, 5));
+    ASSERT_EQ(view->corners()->at(0).x, (*corners)[0].x);
+
+    w.startButton()->click();
+    ASSERT_TRUE(wall.runToEnd());
+    const AlignReport& r = w.lastReport();
+    ASSERT_TRUE(r.ok && r.sent) << qPrintable(w.stepsText());
+    // The canvas has the marked area's shape on the screen (the camera's picture squeezes it).
+    const double aspect = (onScreen[1].x - onScreen[0].x) / 640.0;
+    EXPECT_TRUE(r.warnings.isEmpty()) << qPrintable(r.warnings.join(QLatin1Char('\n')));
+    EXPECT_NEAR(r.solution.canvas.width() / r.solution.canvas.height(), aspect, 0.03 * aspect);
+    std::optional<LensModel> lens;
+    std::optional<ScreenMarks> saved;
+    QFile file(w.marksFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(w.marksFile());
+    QString error;
+    ASSERT_TRUE(ReadCameraJson(file.readAll(), lens, saved, error)) << qPrintable(error);
+    ASSERT_TRUE(saved);
+    EXPECT_FALSE(lens);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(saved->camera[i].x, (*corners)[i].x);
+    EXPECT_EQ(saved->screen[2].x, r.solution.canvas.right);
+    EXPECT_EQ(saved->screen[2].y, r.solution.canvas.bottom);
+    EXPECT_TRUE(file.fileName().startsWith(r.undoFile));
+    view->setImage(r.after.isNull() ? w.cameraPicture() : r.after);
+    const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
+    if (!out.isEmpty()) {
+        EXPECT_TRUE(w.grab().save(QDir(out).filePath(QStringLiteral("auto-align-marks.png"))));
+    }
+}
+
+// The patterns' source: the box, or each screen of the PC by number. On a screen, the run shows
+// the pattern window there while it lasts; the simulated box has no video input, so the PC's
+// picture never reaches the wall and the run stops at the first window with nothing sent.
+TEST(AutoAlign, OffersTheBoxAndEachScreenAsThePatternsSource)
+{
+    AlignWall wall;
+    AutoAlignWindow& w = *wall.window;
+    QComboBox* patterns = w.patternsBox();
+    ASSERT_EQ(patterns->count(), 1 + int(QGuiApplication::screens().size()));
+    EXPECT_EQ(patterns->currentIndex(), 0);
+    EXPECT_TRUE(patterns->itemText(1).startsWith(QLatin1String("Full screen on screen 0: ")));
+    const auto shownScreens = [] {
+        int n = 0;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            n += qobject_cast<PatternScreen*>(top) && top->isVisible() ? 1 : 0;
+        return n;
+    };
+    patterns->setCurrentIndex(1);
+    w.start();
+    EXPECT_FALSE(patterns->isEnabled());
+    EXPECT_EQ(shownScreens(), 1);
+    ASSERT_TRUE(wall.runToEnd());
+    EXPECT_FALSE(w.lastReport().ok);
+    EXPECT_TRUE(w.stepsText().contains(QLatin1String("Window 1 shows nothing to the camera")))
+        << qPrintable(w.stepsText());
+    EXPECT_TRUE(w.lastReport().undoFile.isEmpty());
+    EXPECT_EQ(shownScreens(), 0);
+    EXPECT_TRUE(patterns->isEnabled());
 }

@@ -314,8 +314,8 @@ TEST(OutputSettings, DeepColourOfAPairIsSentOnceAndStoredForBoth)
     EXPECT_TRUE(f.w<QCheckBox>(ctl::CBDeepColor)->isChecked());
     EXPECT_TRUE(f.sent().empty());
 
-    // A chain in progress owns the request buffer.
-    f.s.PendingOp = 7000;
+    // A setting transfer in progress: the caches it sends stay as they are.
+    f.s.transfer.Running = true;
     QTest::mouseClick(f.w<QCheckBox>(ctl::CBDeepColor), Qt::LeftButton);
     EXPECT_TRUE(f.sent().empty());
     EXPECT_EQ(f.s.settings().DCM[3], 1);

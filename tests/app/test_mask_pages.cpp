@@ -10,7 +10,6 @@
 #include "mask/Masks.h"
 #include "mask/MaskState.h"
 #include "box/PageShow.h"
-#include "session/PendingOps.h"
 #include "settings/SettingsState.h"
 
 #include <QApplication>

@@ -4,7 +4,6 @@
 #include "box/Box.h"
 #include "AppFixture.h"
 
-#include "session/PendingOps.h"
 #include "box/StatusPoll.h"
 #include "settings/OutputModes.h"
 #include "settings/SettingsState.h"

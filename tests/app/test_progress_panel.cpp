@@ -4,7 +4,6 @@
 #include "AppFixture.h"
 
 #include "files/SettingTransfer.h"
-#include "session/PendingOps.h"
 #include "box/Readback.h"
 #include "box/StatusPoll.h"
 
@@ -72,7 +71,7 @@ TEST(ProgressPanel, AWholeBoxTransferShowsItsStepAndTimeLeftAndHoldsWhatWouldDis
 
     link.delivery = Delivery::Pumped;
     const qint64 start = f.clock.tickMs();
-    StartSettingTransfer(f.s, true);
+    const Operation<void> op = f.form.settingFiles().transfer(true);
     ProgressPanel* panel = f.form.UpdateStep;
     ASSERT_TRUE(panel->isUp());
     for (QWidget* w : held)

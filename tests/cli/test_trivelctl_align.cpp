@@ -2,6 +2,7 @@
 // box's chains and the photo service, and the refusals that leave the box as it was.
 
 #include "RunTrivelctl.h"
+#include "align/SimPhotoProtocol.h"
 #include "sim/rig/Rig.h"
 
 #include <QDir>
@@ -132,6 +133,76 @@ TEST(TrivelctlAlign, ADryRunSolvesAndSavesNothing)
     EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath("before.png")));
 }
 
+// Corners marked on the camera picture: the canvas has their shape; out of order they are refused
+// with nothing sent.
+TEST(TrivelctlAlign, MarkedCornersAreTheCanvas)
+{
+    const sim::Rig rig = sim::RandomRig(8, {1, 2}, 640, 360);
+    RigSim sim({"--rig-random", "8", "--rig-layout", "1x2", "--rig-camera", "640x360"});
+    ASSERT_FALSE(sim.box.isEmpty());
+    const align::Vec2 c0 = rig.projectors[0].screenOf({959.5, 539.5});
+    const align::Vec2 c1 = rig.projectors[1].screenOf({959.5, 539.5});
+    const double mid = 0.5 * (c0.y + c1.y);
+    const align::Vec2 corners[4]
+        = {{c0.x, mid - 250}, {c1.x, mid - 250}, {c1.x, mid + 250}, {c0.x, mid + 250}};
+    const auto marks = [&](std::initializer_list<int> order) {
+        QStringList numbers;
+        for (int i : order) {
+            const align::Vec2 p = rig.camera.photoOf(corners[i]);
+            numbers << QString::number(p.x, 'f', 2) << QString::number(p.y, 'f', 2);
+        }
+        return numbers.join(',');
+    };
+    QTemporaryDir dir;
+    const QString report = dir.filePath("report");
+    const CliRun r = Align(sim.box,
+        {"--camera", "sim://" + sim.photos, "--layout", "1x2", "--dry-run", "--report", report, "--marks",
+            marks({0, 1, 2, 3})});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const auto m
+        = QRegularExpression(QStringLiteral("Canvas ([0-9.]+) x ([0-9.]+) screen pixels at \\(0.0, 0.0\\)"))
+              .match(r.out);
+    ASSERT_TRUE(m.hasMatch()) << r.out.toStdString();
+    const double aspect = (c1.x - c0.x) / 500.0;
+    EXPECT_NEAR(m.captured(1).toDouble() / m.captured(2).toDouble(), aspect, 0.03 * aspect);
+    // The marks in the report folder, as a camera.json holds them.
+    QFile saved(QDir(report).filePath("marks.json"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    std::optional<align::LensModel> lens;
+    std::optional<align::ScreenMarks> read;
+    QString error;
+    ASSERT_TRUE(align::ReadCameraJson(saved.readAll(), lens, read, error)) << error.toStdString();
+    ASSERT_TRUE(read);
+    EXPECT_NEAR(read->camera[1].x, rig.camera.photoOf(corners[1]).x, 0.01);
+    EXPECT_NEAR(read->screen[2].x, m.captured(1).toDouble(), 0.1);
+
+    const CliRun wrong = Align(sim.box,
+        {"--camera", "sim://" + sim.photos, "--layout", "1x2", "--report", dir.path(), "--marks",
+            marks({0, 3, 2, 1})});
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_TRUE(wrong.err.contains("mark them top left, top right, bottom right, bottom left"))
+        << wrong.err.toStdString();
+    EXPECT_TRUE(wrong.err.contains("nothing was sent to the box"));
+    EXPECT_TRUE(SettingFiles(dir.path()).isEmpty());
+}
+
+// The patterns on a screen of the PC: trivelctl opens its display for them and the box holds the
+// other windows black; the simulated box has no video input, so the PC's picture never reaches
+// the wall and the run stops at the first window, naming it, with nothing sent.
+TEST(TrivelctlAlign, PatternsOnAScreenNeedThePcToFeedTheBox)
+{
+    RigSim sim({"--rig-random", "8", "--rig-layout", "1x2", "--rig-camera", "640x360"});
+    ASSERT_FALSE(sim.box.isEmpty());
+    QTemporaryDir dir;
+    const CliRun r = Align(sim.box,
+        {"--camera", "sim://" + sim.photos, "--layout", "1x2", "--patterns", "screen:0", "--report",
+            dir.path()});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Window 1 shows nothing to the camera")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("nothing was sent to the box"));
+    EXPECT_TRUE(SettingFiles(dir.path()).isEmpty());
+}
+
 // The wall or the camera is not as it should be: a message that names the window and what to
 // fix, a failing exit, and no setting file, since nothing was sent.
 struct Refusal {
@@ -211,6 +282,14 @@ TEST(TrivelctlAlign, ArgumentsAreCheckedBeforeAnythingIsOpened)
         {{"align", "--camera", "0", "--layout", "3x2"}, "bad layout 3x2"},
         {{"align", "--camera", "0", "--layout", "2x2", "--overlap", "15"}, "--overlap takes only 'auto'"},
         {{"align", "--camera", "0", "--layout", "2x2", "--passes", "3"}, "bad value for --passes"},
+        {{"align", "--camera", "0", "--layout", "2x2", "--patterns", "screen:x"}, "bad value for --patterns"},
+        {{"align", "--camera", "0", "--layout", "2x2", "--patterns", "wall"}, "bad value for --patterns"},
+        // The test's display has one screen, which the message lists.
+        {{"align", "--camera", "0", "--layout", "2x2", "--patterns", "screen:7"},
+            "no screen 7 for --patterns; the screens: screen 0: "},
+        {{"align", "--camera", "0", "--layout", "2x2", "--marks", "1,2,3,4,5,6,7"}, "bad value for --marks"},
+        {{"align", "--camera", "0", "--layout", "2x2", "--marks", "1,2,3,4,5,6,7,nan"},
+            "bad value for --marks"},
         {{"align", "--revert", "/no/such/file.WBF"}, "Nothing was loaded"},
     };
     for (const auto& c : cases) {

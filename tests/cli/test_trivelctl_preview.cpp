@@ -8,7 +8,6 @@
 #include "preview/OutputPreview.h"
 #include "preview/PreviewSession.h"
 #include "preview/PreviewSource.h"
-#include "session/PendingOps.h"
 #include "box/Readback.h"
 #include "session/Session.h"
 #include "settings/SettingsState.h"

@@ -77,11 +77,11 @@ TEST(SettingFileButtons, SaveThenLoadThroughTheButtons)
         ++asked;
         return SaveChoice{};
     };
-    f.s.PendingOp = 9000;
+    f.s.transfer.Running = true; // a setting transfer under way
     f.save->click();
     f.load->click();
     EXPECT_EQ(asked, 0);
-    f.s.PendingOp = 0;
+    f.s.transfer.Running = false;
     f.save->click(); // cancelled: nothing written, nothing said
     EXPECT_EQ(asked, 1);
 }

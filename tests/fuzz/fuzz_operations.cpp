@@ -13,6 +13,7 @@
 #include "box/PageShow.h"
 #include "box/Readback.h"
 #include "box/StatusPoll.h"
+#include "files/SettingTransfer.h"
 #include "interchange/ImportSend.h"
 #include "link/Clock.h"
 #include "link/Exchange.h"
@@ -91,6 +92,8 @@ const std::vector<OperationEntry>& Operations()
                 plan.pointOffsets = true;
                 return SendImportPlan(b, plan);
             }},
+        {"setting transfer, whole box", [](Box& b) { return TransferSettings(b, true); }},
+        {"setting transfer, one window", [](Box& b) { return TransferSettings(b, false); }},
     };
     return table;
 }

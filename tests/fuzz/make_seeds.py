@@ -38,39 +38,6 @@ def identify(kind, firmware=93224, status=0, user_mask=0x5B):
     ])
 
 
-def reply_frame():
-    """Each frame behind the PendingOp (u16) of the step it answers."""
-    record = bytearray(80)
-    record[46:48] = struct.pack("<H", 1000)
-    window_block = bytes(record) * 4
-
-    def to(op, body):
-        return struct.pack("<H", op) + body
-
-    identify_op, model_op, slot_header_op, window_settings_op, status_op = 4094, 4095, 4097, 4103, 10000
-    read_header_op = 34057
-    return {
-        "identify_pip4": to(identify_op, identify(0x84)),
-        "identify_plain2": to(identify_op, identify(0x01, user_mask=0)),
-        "identify_old_firmware": to(identify_op, identify(0x02, firmware=93223)),
-        "identify_board_error": to(identify_op, identify(0x84, status=0x08)),
-        "query_model": to(model_op, frame(0x100C, [(8, text("S00MDN+800\r\n"))])),
-        "query_negative": to(model_op, frame(0x100C, [(8, text("S00PLO9500\r\n"))])),
-        "status": to(status_op, frame(0x1006, [(8, text("003")), (12, text("015")),
-                                               (16, struct.pack("<8i", 1920, 1080, 1280, 720, 0, 0, -1,
-                                                                2**31 - 1)),
-                                               (80, bytes([2, 0, 2, 0]))])),
-        "window_settings": to(window_settings_op, frame(0x1001, [(8, window_block), (15, bytes([3]))])),
-        "mask_header": to(slot_header_op, frame(0x1025, [(8, struct.pack("<II", 0, 600)), (10, text("EX")),
-                                                         (12, struct.pack("<I", 600))])),
-        "mask_header_huge": to(read_header_op, frame(0x1025, [(10, text("EX")),
-                                                              (12, struct.pack("<I", 0xFFFFFFFF))])),
-        "short": to(status_op, frame(0x1006, size=12)),
-        "empty": b"",
-        "usb_sized": to(window_settings_op, frame(0x1001, [(8, window_block)], size=1024)),
-    }
-
-
 def setting_codec():
     def reply(cmd, size=20):
         return frame(0x100C, [(8, text(cmd))], size=size)
@@ -309,7 +276,7 @@ def sim_photo():
 
 
 def main():
-    for target, seeds in (("reply_frame", reply_frame()), ("setting_codec", setting_codec()),
+    for target, seeds in (("setting_codec", setting_codec()),
                           ("warp_grid", warp_grid()), ("box_requests", box_requests()),
                           ("setting_file", setting_file()), ("pfm", pfm()), ("mpcdi", mpcdi()),
                           ("rig_json", rig_json()), ("sim_photo", sim_photo())):

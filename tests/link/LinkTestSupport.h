@@ -7,7 +7,7 @@
 #include "link/Clock.h"
 #include "link/Transport.h"
 #include "box/Connection.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
 #include "sim/BoxServer.h"

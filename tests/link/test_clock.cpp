@@ -23,10 +23,13 @@ TEST(VirtualClock, FiresTimersInOrderAndRecordsWaits)
     EXPECT_EQ(fired, expected);
 
     clock.sleepMs(500);
-    clock.pumpMs(80);
+    bool paused = false;
+    const auto pause = clock.singleShot(80, DelayKind::Pause, [&paused] { paused = true; });
     ASSERT_EQ(clock.waits().size(), 2u);
     EXPECT_EQ(clock.waits()[0].ms, 500);
     EXPECT_EQ(clock.waits()[1].kind, VirtualClock::WaitKind::Pump);
+    EXPECT_TRUE(clock.runNextDelay());
+    EXPECT_TRUE(paused);
     EXPECT_EQ(clock.tickMs(), 1580);
 }
 

@@ -5,6 +5,7 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "protocol/SettingCodec.h"
+#include "protocol/SettingFrames.h"
 #include "box/BoxCommands.h"
 #include "box/Connection.h"
 #include "sim/BoxModel.h"
@@ -37,15 +38,13 @@ TEST_F(TcpLink, ConnectWriteReadBackAndDisconnectIntoTheNeutralState)
     ASSERT_TRUE(ls.settleIdle());
     ASSERT_FALSE(box.received().empty());
     EXPECT_EQ(codeOf(box.received().front()), Cmd::Identify);
-    EXPECT_EQ(box.repliesSent(), box.totalRequests()); // every reply reached DispatchResponse's chain
+    EXPECT_EQ(box.repliesSent(), box.totalRequests()); // every reply reached the step awaiting it
 
     // A setting written and read back over the same link.
     ReplyLog log;
     log.attach(ls.s, *ls.s.transport);
-    PutSettingFrame(ls.s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00BRI+061"));
-    SendFrame(ls.s);
-    PutSettingFrame(ls.s.RequestBuffer, Cmd::SettingQuery, MakeQueryCommand("BRI"));
-    SendFrame(ls.s);
+    ls.s.exchange.post(proto::SettingWrite("s00BRI+061", 61));
+    ls.s.exchange.post(proto::SettingQuery("BRI"));
     ASSERT_TRUE(waitUntil([&] { return log.frames.size() == 2; }));
     EXPECT_EQ(codeOf(log.frames[1]), Cmd::SettingQuery);
     EXPECT_EQ(DecodeSettingReply(FrameView(log.frames[1].data(), log.frames[1].size())), 61);

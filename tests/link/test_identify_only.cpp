@@ -2,7 +2,6 @@
 // model requests go out, nothing that selects or reads a window, and no neutral state at the end.
 
 #include "LinkTestSupport.h"
-#include "session/PendingOps.h"
 
 #include <QSignalSpy>
 

@@ -73,10 +73,8 @@ const std::set<std::pair<std::string, std::string>> kStillToRemove{
     {"session", "registers"},
     {"session", "settings"},
     {"session", "warp"},
-    // Window selection and the caches reach the warp and mask state through the session's box.
+    // The pages of the settings use the box-wide commands; the caches the status poll's frame.
     {"settings", "box"},
-    {"settings", "warp"},
-    {"settings", "mask"},
 };
 
 Edges ActualEdges()

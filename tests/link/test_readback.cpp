@@ -2,8 +2,9 @@
 #include "ChainFixture.h"
 
 #include "protocol/SettingCodec.h"
+#include "protocol/SettingFrames.h"
 #include "mask/MaskState.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/PageTable.h"
 #include "box/StatusPoll.h"
 #include "sim/BoxModel.h"
@@ -381,8 +382,7 @@ TEST_F(ChainTest, WarpRereadAfterModeChange)
 {
     link.attach(s);
     ui.setEnabled(ctl::GPWPMode, false);
-    PutSettingFrame(s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00WPM+006"));
-    SendFrame(s);
+    s.exchange.post(proto::SettingWrite("s00WPM+006", 6));
     const Operation<void> reread = s.box->warp.readTablesBack();
     link.pump();
     EXPECT_TRUE(reread.succeeded());
@@ -394,17 +394,18 @@ TEST_F(ChainTest, WarpRereadAfterModeChange)
     EXPECT_FALSE(ui.waitWindowOpen());
 }
 
-TEST_F(ChainTest, ValuesWithoutAStepAreIgnoredAndKept)
+TEST_F(ChainTest, RepliesNobodyAwaitsAreDroppedQuietly)
 {
     link.attach(s);
-    for (int op : {0, 4104, 4118, 5000}) {
-        s.PendingOp = op;
-        s.reply().setCode(Cmd::ReadWindowSettings);
-        DispatchResponse(s);
-        EXPECT_EQ(s.PendingOp, op);
+    for (const std::uint32_t code : {Cmd::ReadWindowSettings, Cmd::Identify, 0x5000u}) {
+        std::vector<std::uint8_t> reply(kTcpFrameSize, 0x11);
+        FrameView(reply.data(), reply.size()).setCode(code);
+        DeliverReply(s, reply.data(), reply.size(), false);
         EXPECT_EQ(s.reply().code(), 0u) << "the reply code is reset";
+        EXPECT_FALSE(s.busy());
     }
     EXPECT_TRUE(link.log.empty());
+    EXPECT_TRUE(ui.memo().isEmpty());
 }
 
 } // namespace

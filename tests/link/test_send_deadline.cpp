@@ -4,7 +4,6 @@
 #include "FakeHid.h"
 #include "LinkTestSupport.h"
 #include "link/TcpTransport.h"
-#include "session/PendingOps.h"
 #include "box/Watchdog.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,5 @@
-// SendFrame on both real transports, the post-send pause, the neutral state, TCP framing.
+// The exchange's sends on both real transports, the pause after a send, the neutral state, TCP
+// framing.
 
 #include "box/Box.h"
 #include "FakeHid.h"
@@ -43,7 +44,15 @@ struct Capture {
     }
 };
 
-TEST(SendFrame, TcpSendsExactly512BytesOfTheRequestFrame)
+// A request that takes no reply, so a test without a reply sink can send the next at once.
+constexpr SendOptions kNoReply{.awaitReply = false};
+
+Request BrightnessWrite(Clear clear = Clear::All)
+{
+    return Request(Cmd::Setting, clear).setting(MakeSettingCommand("s00BRI+022"));
+}
+
+TEST(ExchangeSend, TcpSendsExactly512BytesOfTheRequestFrame)
 {
     LinkSession ls;
     Capture cap;
@@ -53,9 +62,8 @@ TEST(SendFrame, TcpSendsExactly512BytesOfTheRequestFrame)
     ls.s.setTransport(&tcp);
     ls.s.setFlag(Flag::Connected, true);
 
-    PutSettingFrame(ls.s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00BRI+022"));
     ls.s.RequestBuffer[600] = 0xAB; // beyond the wire frame: must not go out
-    SendFrame(ls.s);
+    ls.s.exchange.post(BrightnessWrite(Clear::Frame), kNoReply);
     tcp.close();
     ASSERT_TRUE(waitUntil([&] { return cap.done.load(); }));
 
@@ -65,7 +73,7 @@ TEST(SendFrame, TcpSendsExactly512BytesOfTheRequestFrame)
     EXPECT_EQ(std::string(cap.bytes.begin() + 8, cap.bytes.begin() + 20), "s00BRI+022\r\n");
 }
 
-TEST(SendFrame, NothingGoesOutWhileNotConnected)
+TEST(ExchangeSend, NothingGoesOutWithoutAnOpenLink)
 {
     LinkSession ls;
     Capture cap;
@@ -73,19 +81,22 @@ TEST(SendFrame, NothingGoesOutWhileNotConnected)
     TcpTransport tcp;
     ASSERT_TRUE(tcp.open("127.0.0.1", peer.port(), 1000));
     ls.s.setTransport(&tcp);
-    ls.s.PostSendDelay = 80;
-    ls.s.request().setCode(Cmd::Identify);
-    SendFrame(ls.s); // Connected bit clear
-    ls.s.setTransport(nullptr);
     ls.s.setFlag(Flag::Connected, true);
-    SendFrame(ls.s); // no transport
+    std::vector<Failure::Kind> failed;
+    QObject::connect(&ls.s.exchange, &Exchange::stepFailed, [&](const Failure& f) { failed.push_back(f.kind); });
+    ls.s.setTransport(nullptr);
+    ls.s.exchange.post(Request(Cmd::Identify), {.pauseMs = 80});
+    ls.s.setTransport(&tcp);
     tcp.close();
+    ls.s.exchange.post(Request(Cmd::Identify), {.pauseMs = 80}); // the link has closed under it
     ASSERT_TRUE(waitUntil([&] { return cap.done.load(); }));
     EXPECT_TRUE(cap.bytes.empty());
     EXPECT_TRUE(ls.clock.waits().empty()); // no pause either
+    EXPECT_EQ(failed, (std::vector<Failure::Kind>{Failure::Kind::LinkLost, Failure::Kind::LinkLost}));
+    EXPECT_FALSE(ls.s.busy());
 }
 
-TEST(SendFrame, UsbWritesOneReportOfTheDeclaredLengthStartingWithReportIdZero)
+TEST(ExchangeSend, UsbWritesOneReportOfTheDeclaredLengthStartingWithReportIdZero)
 {
     for (std::size_t declared : {65u, 513u, 1025u}) {
         SCOPED_TRACE(declared);
@@ -99,9 +110,8 @@ TEST(SendFrame, UsbWritesOneReportOfTheDeclaredLengthStartingWithReportIdZero)
         ls.s.setFlag(Flag::Connected, true);
 
         ls.s.clearRequest();
-        ls.s.request().setCode(Cmd::Status);
         ls.s.RequestBuffer[declared - 1] = 0x5A; // last byte of the report
-        SendFrame(ls.s);
+        ls.s.exchange.post(Request(Cmd::Status, Clear::None), kNoReply);
 
         ASSERT_EQ(st->writtenCount(), 1u);
         const auto report = st->writtenAt(0);
@@ -112,7 +122,7 @@ TEST(SendFrame, UsbWritesOneReportOfTheDeclaredLengthStartingWithReportIdZero)
     }
 }
 
-TEST(SendFrame, ARequestThatDoesNotClearCarriesThePreviousFrameBeyondItsFields)
+TEST(ExchangeSend, ARequestThatDoesNotClearCarriesThePreviousFrameBeyondItsFields)
 {
     LinkSession ls;
     sim::BoxModel box;
@@ -121,13 +131,9 @@ TEST(SendFrame, ARequestThatDoesNotClearCarriesThePreviousFrameBeyondItsFields)
     ls.s.setTransport(&fake);
     ls.s.setFlag(Flag::Connected, true);
 
-    PutSettingFrame(ls.s.RequestBuffer, Cmd::Setting, MakeSettingCommand("s00BRI+022"));
-    SendFrame(ls.s);
-    FrameView f = ls.s.request(); // 0x2003: window at 8, colour at 9, nothing cleared
-    f.setCode(Cmd::TestPatternColour);
-    f.put8(8, 1);
-    f.put8(9, 7);
-    SendFrame(ls.s);
+    ls.s.exchange.post(BrightnessWrite(), kNoReply);
+    // 0x2003: window at 8, colour at 9, nothing cleared.
+    ls.s.exchange.post(Request(Cmd::TestPatternColour, Clear::None).u8(8, 1).u8(9, 7), kNoReply);
 
     ASSERT_EQ(fake.sent.size(), 2u);
     const auto& second = fake.sent[1];
@@ -136,15 +142,12 @@ TEST(SendFrame, ARequestThatDoesNotClearCarriesThePreviousFrameBeyondItsFields)
     EXPECT_EQ(std::string(second.begin() + 10, second.begin() + 20), "0BRI+022\r\n");
 }
 
-// A reply queued by the box is dispatched inside the pause, before SendFrame returns.
-TEST(SendFrame, PostSendDelayDispatchesTheReplyInsideThePause)
+// A pause is a timer: the reply is handled on the next event-loop turn whatever the pause, and
+// the next request goes out only once the pause has passed.
+TEST(ExchangeSend, APauseHoldsTheNextRequestBackWhileTheReplyIsHandledAtOnce)
 {
-    struct Case {
-        int delay;
-        bool dispatchedBeforeReturn;
-    };
-    for (Case c : {Case{0, false}, Case{80, true}, Case{20, true}}) {
-        SCOPED_TRACE(c.delay);
+    for (const int pause : {0, 80, 20}) {
+        SCOPED_TRACE(pause);
         LinkSession ls;
         sim::BoxModel box;
         FakeBoxTransport fake(box); // replies arrive on the next event-loop turn
@@ -155,20 +158,23 @@ TEST(SendFrame, PostSendDelayDispatchesTheReplyInsideThePause)
             DeliverReply(ls.s, b, n, id);
         });
         ls.s.setFlag(Flag::Connected, true);
-        ls.s.PostSendDelay = c.delay;
-        ls.s.clearRequest();
-        ls.s.request().setCode(Cmd::Setting);
-        SendFrame(ls.s);
-        EXPECT_EQ(dispatched > 0, c.dispatchedBeforeReturn);
-        if (c.delay) {
+        ls.s.exchange.post(BrightnessWrite(), {.pauseMs = pause});
+        ls.s.exchange.post(Request(Cmd::Status));
+        EXPECT_EQ(dispatched, 0) << "no event loop runs inside a send";
+        QCoreApplication::processEvents();
+        EXPECT_EQ(dispatched, 1);
+        if (pause) {
+            EXPECT_EQ(fake.sent.size(), 1u) << "the second request waits for the pause";
             ASSERT_EQ(ls.clock.waits().size(), 1u);
-            EXPECT_EQ(ls.clock.waits()[0].kind, VirtualClock::WaitKind::Pump);
-            EXPECT_EQ(ls.clock.waits()[0].ms, c.delay);
+            EXPECT_EQ(ls.clock.waits()[0].ms, pause);
+            ASSERT_TRUE(ls.clock.runNextDelay());
         } else {
             EXPECT_TRUE(ls.clock.waits().empty());
         }
+        EXPECT_EQ(fake.sent.size(), 2u);
         QCoreApplication::processEvents();
-        EXPECT_EQ(dispatched, 1);
+        EXPECT_EQ(dispatched, 2);
+        EXPECT_FALSE(ls.s.busy());
     }
 }
 
@@ -204,7 +210,6 @@ TEST(NeutralState, SendsMarkerPatternOffAndHiddenCursorForTheCurrentWindow)
 
         EXPECT_TRUE(op.succeeded());
         EXPECT_EQ(fake.sentCodes, c.codes);
-        EXPECT_EQ(ls.s.PostSendDelay, 0);
         EXPECT_EQ(ls.ui.intValue(ctl::CBPatternSel, Prop::ItemIndex, -1), 5);
         if (!c.connected) {
             EXPECT_TRUE(ls.clock.waits().empty());

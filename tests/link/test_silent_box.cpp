@@ -4,12 +4,12 @@
 
 #include "link/Clock.h"
 #include "box/Box.h"
-#include "session/Dispatch.h"
-#include "session/PendingOps.h"
+#include "session/Session.h"
 #include "box/Readback.h"
 #include "session/Session.h"
 #include "box/StatusPoll.h"
 #include "box/Watchdog.h"
+#include "session/Operations.h"
 #include "sim/BoxModel.h"
 #include "support/Controls.h"
 #include "support/FakeBoxTransport.h"
@@ -162,12 +162,19 @@ TEST_F(SilentBox, ALostWindowSettingsReplyDoesNotStopThePolls)
     EXPECT_FALSE(lampsSilver());
 }
 
-TEST_F(SilentBox, AChainWatchdogMessageCountsForTheSilenceThatFollows)
+Operation<void> SendOne(Session& s, Request request)
+{
+    co_await s.exchange.send(std::move(request));
+}
+
+TEST_F(SilentBox, AnUnansweredStepsMessageCountsForTheSilenceThatFollows)
 {
     link.silent = true;
-    s.PendingOp = Op::Reset; // a chain step whose reply never comes
-    SendFrame(s);
-    clock.advance(kReplyWatchdogMs);
+    const Operation<void> op = SendOne(s, Request(Cmd::ReadWindowSettings)); // its reply never comes
+    Launch(s, op);
+    clock.advance(kReplyAllowanceMs);
+    ASSERT_TRUE(op.finished());
+    ASSERT_EQ(op.failure()->kind, Failure::Kind::NoReply);
     ASSERT_EQ(noReplyMessages(), 1);
     ASSERT_FALSE(s.busy());
     for (int t = 0; t < 10; ++t)

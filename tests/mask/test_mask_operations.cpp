@@ -5,7 +5,7 @@
 #include "mask/Controls.h"
 #include "mask/MaskCodec.h"
 #include "mask/Masks.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Operations.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"

@@ -180,6 +180,9 @@ trivelctl firmware fw.BIN --no|--no-restart
 trivelctl warp table --g|--grid
 trivelctl mask encode lo|logo.bmp
 trivelctl --tcp |
+trivelctl align --patterns |box screen:0 screen:1 screen:2 screen:3
+trivelctl align --ma|--marks
+trivelctl align --marks |
 CASES
 got=$(cd "$work/cwd" && PATH="$root/usr/bin:$PATH" bash -c 'source "$1"; COMP_WORDS=(trivelctl ""); COMP_CWORD=1
     _trivelctl; printf "%s " "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/trivelctl")

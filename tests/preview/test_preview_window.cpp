@@ -6,7 +6,7 @@
 
 #include "../cli/RunTrivelctl.h"
 #include "files/SettingFile.h"
-#include "files/SettingFileActions.h"
+#include "files/SettingFiles.h"
 #include "support/RecordingUi.h"
 
 #include "mask/MaskCodec.h"
@@ -303,7 +303,7 @@ TEST(PreviewWindow, TheSameSettingFileGivesTheSamePictureAsTrivelctl)
         AppFixture f;
         f.s.setFlag(Flag::UserMask, true); // as a box with the mask feature reads the file
         f.s.CurrentWindow = 1;
-        ASSERT_TRUE(TntButton2Click(f.s, file).ok);
+        ASSERT_TRUE(f.form.settingFiles().loadAndTransfer(file).ok);
         f.find<QPushButton>(ctl::BtnPreview.name)->click();
         auto* w = f.form.findChild<OutputPreviewWindow*>(ctl::FormPreview.qname());
         ASSERT_TRUE(QTest::qWaitFor([&] { return w->renderCount() > 0 && w->lastStep() == 1; }, 2000));

@@ -4,7 +4,7 @@
 #include "registers/Controls.h"
 #include "box/Box.h"
 #include "registers/Registers.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
 #include "support/FakeBoxTransport.h"

@@ -2,7 +2,7 @@
 
 #include "link/Clock.h"
 #include "box/Box.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "settings/SystemLogic.h"
 #include "support/FakeBoxTransport.h"

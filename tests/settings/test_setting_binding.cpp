@@ -3,7 +3,7 @@
 #include "link/Clock.h"
 #include "box/Box.h"
 #include "protocol/SettingCodec.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 #include "settings/SettingBinding.h"
 #include "settings/pages/SettingSlider.h"

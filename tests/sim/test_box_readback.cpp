@@ -4,7 +4,7 @@
 #include "link/Clock.h"
 #include "box/Box.h"
 #include "protocol/SettingCodec.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "box/Readback.h"
 #include "session/Session.h"
 #include "session/SessionFlags.h"

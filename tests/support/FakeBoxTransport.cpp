@@ -1,7 +1,7 @@
 #include "support/FakeBoxTransport.h"
 
 #include "protocol/SettingCodec.h"
-#include "session/Dispatch.h"
+#include "session/Session.h"
 #include "session/Session.h"
 
 #include <QCoreApplication>

@@ -1,15 +1,13 @@
-// The transfer of a loaded setting file to the box (PendingOp 9000..9022), on the virtual clock
+// The transfer of a loaded setting file to the box as one operation, on the virtual clock
 // against the box model: what is sent, in which order, after which waits, and what the box holds
 // at the end.
 
 #include "app/AppFixture.h"
 #include "box/Box.h"
-#include "files/FileOps.h"
-#include "files/SettingFileActions.h"
+#include "files/SettingFiles.h"
 #include "files/SettingTransfer.h"
 #include "mask/MaskState.h"
 #include "session/Controls.h"
-#include "session/PendingOps.h"
 #include "box/Readback.h"
 #include "session/Session.h"
 #include "sim/BoxModel.h"
@@ -36,7 +34,7 @@ struct Sent {
     std::string line; // "1002 s00BRI+060", "1023 4" (a mask store or delete and its slot), "3000 1"
     qint64 waitedMs; // virtual time since the previous request
     int progress;
-    int pendingOp;
+    bool running; // the transfer was under way
 };
 
 std::string Line(std::uint32_t code, const FrameView& req)
@@ -63,6 +61,7 @@ protected:
     RecordingUi ui;
     Box tool{clock, ui};
     Session& s = tool.session;
+    SettingFiles files{tool};
     sim::BoxModel box{Identity()};
     FakeBoxTransport link{box};
     std::vector<Sent> sent;
@@ -95,7 +94,7 @@ protected:
         box.replyHook = [this, last](std::uint32_t code, std::vector<std::uint8_t>&) mutable {
             const auto& req = box.received().back();
             const FrameView view(const_cast<std::uint8_t*>(req.data()), req.size());
-            sent.push_back({Line(code, view), clock.tickMs() - last, s.ProgressPosition, s.PendingOp});
+            sent.push_back({Line(code, view), clock.tickMs() - last, s.ProgressPosition, s.transfer.Running});
             last = clock.tickMs();
             return true;
         };
@@ -222,7 +221,7 @@ protected:
 
 TEST_F(Transfer, AllEmptySlotsAreDeletedOneByOneThenTheFirstWindowIsSelected)
 {
-    StartSettingTransfer(s, true);
+    const Operation<void> op = files.transfer(true);
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 180);
     EXPECT_EQ(s.ProgressMaximum, kWholeBoxProgress);
     link.pump(11);
@@ -230,7 +229,8 @@ TEST_F(Transfer, AllEmptySlotsAreDeletedOneByOneThenTheFirstWindowIsSelected)
         (std::vector<std::string>{"1002 s00VKY+060", "1023 0", "1023 1", "1023 2", "1023 3", "1023 4",
             "1023 5", "1023 6", "1023 7", "1023 8", "1023 9", "1002 s00VKY+060"}));
     EXPECT_EQ(sent.back().progress, 11) << "ten slots advance ProgressBar2 by 11";
-    EXPECT_EQ(s.PendingOp, Op::TransferWindowStart);
+    EXPECT_FALSE(op.finished()) << "the first window's selection awaits its reply";
+    EXPECT_TRUE(s.transfer.Running);
 }
 
 TEST_F(Transfer, SlotCopiesGoInChunksOf480AndAreStoredInTheirOwnSlot)
@@ -249,7 +249,7 @@ TEST_F(Transfer, SlotCopiesGoInChunksOf480AndAreStoredInTheirOwnSlot)
                                 : s.masks->state().ColourSlotCopy;
         PutMask(copy, c.size, std::uint8_t(c.slot));
         sent.clear();
-        StartSettingTransfer(s, true);
+        const Operation<void> op = files.transfer(true);
         link.pump(11 + c.chunks);
         const std::string upload = c.slot < 9 ? "1021" : "1027";
         std::vector<std::string> expected;
@@ -261,15 +261,17 @@ TEST_F(Transfer, SlotCopiesGoInChunksOf480AndAreStoredInTheirOwnSlot)
             expected);
         ASSERT_EQ(box.maskSlot(c.slot).size(), c.size);
         EXPECT_TRUE(std::equal(box.maskSlot(c.slot).begin(), box.maskSlot(c.slot).end(), copy.begin()));
-        link.dropQueued();
-        s.PendingOp = Op::Idle;
+        // The rest is of no interest: the reply on its way is taken off and dropped.
+        op.cancel();
+        link.pump();
+        ASSERT_FALSE(s.busy());
     }
 }
 
 TEST_F(Transfer, OneWindowSendsItsCommandsInOrderWithTheirWaits)
 {
     FillCaches();
-    StartSettingTransfer(s, true);
+    const Operation<void> op = files.transfer(true);
     link.pump();
     // Window 1: 17x17 point mode.
     const auto window = From("1002 s00VKY+061", 1 + 73 + 14);
@@ -315,7 +317,7 @@ TEST_F(Transfer, OneWindowSendsItsCommandsInOrderWithTheirWaits)
 TEST_F(Transfer, TheWarpModeDecidesBlockOneModeAndTheStepAfterThePointChunks)
 {
     FillCaches();
-    StartSettingTransfer(s, true);
+    const Operation<void> op = files.transfer(true);
     link.pump();
     struct Case {
         const char* select;
@@ -336,6 +338,34 @@ TEST_F(Transfer, TheWarpModeDecidesBlockOneModeAndTheStepAfterThePointChunks)
     }
 }
 
+// Every setting command of one window with the value its cache holds, as the box receives it: a
+// row of the binding table that changed its template, its cache field or what it sends would
+// show here. An edge width of 49 goes out as it stands (the slider would send 0).
+TEST_F(Transfer, EveryCommandOfAWindowCarriesItsCachedValue)
+{
+    FillCaches();
+    s.settings().BlendSettings[2].setEdgeWidth(0, 49);
+    const Operation<void> op = files.transfer(true);
+    link.pump();
+    const auto window = Lines(From("1002 s00VKY+062", 1 + 73));
+    ASSERT_EQ(window.size(), 74u);
+    const std::vector<std::string> expected{"s00INP+002", "s00HZM+003", "s00VZM+004", "s00HPN+005",
+        "s00VPN+006", "s00ORI+002", "s00BRI+062", "s00CON+072", "s00XHA+050", "s00HUE+042", "s00XAT+047",
+        "s00CLR+004", "s00RGN+092", "s00GGN+082", "s00BGN+072", "s00OPM+003", "s00LEB+049", "s00REB+121",
+        "s00TEB+122", "s00BEB+123", "s00EFL-070", "s00EFR-071", "s00EFT-072", "s00EFB-073", "s00EBR+200",
+        "s00EBG+201", "s00EBB+202", "s00GGR+032", "s00GGG+033", "s00GGB+034", "s00EGR+062", "s00EGG+063",
+        "s00EGB+064", "s00EOR+022", "s00EOG+023", "s00EOB+024", "s00WWW1918", "s00VVV1078", "s00OLE-012",
+        "s00ORE+022", "s00OTE-032", "s00OBE+042", "s00WWW+000", "s00VVV+000", "s00WWW+642", "s00VVV+482",
+        "s00PLO-205", "s00PRO-215", "s00PTO-225", "s00PBO-235", "s00WWW+000", "s00VVV+000", "s00PIT+026",
+        "s00PIZ+022", "s00PIH+023", "s00PIV+024", "s00PIR+025", "s00POR+027", "s00PIO+021", "s00H1W1282",
+        "s00H1V+722", "s00H2W1602", "s00H2V+902", "s00DPW3842", "s00DPV2162", "s00VGW1026", "s00VGV+770",
+        "s00H1E+003", "s00H2E+004", "s00DPE+005", "s00VGE+006", "s00DCM+001", "s00HDO+002"};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(window[1 + i], "1002 " + expected[i]) << i;
+    EXPECT_EQ(Lines(From("100c S00DMI+005", 1)).size(), 1u) << "window 3's mask assignment, asked on its own";
+    EXPECT_TRUE(op.succeeded());
+}
+
 TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches)
 {
     FillCaches();
@@ -347,7 +377,7 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
     const auto mono2 = s.masks->state().MonoSlotCopy[2];
     const auto colour = s.masks->state().ColourSlotCopy;
 
-    StartSettingTransfer(s, true);
+    const Operation<void> op = files.transfer(true);
     link.pump();
 
     const auto end = From("2004", 1000);
@@ -355,6 +385,8 @@ TEST_F(Transfer, AWholeBoxTransferEndsInAReadBackThatFindsTheBoxHoldingTheCaches
     const auto readback = From("1000", 1);
     ASSERT_EQ(readback.size(), 1u);
     EXPECT_FALSE(s.busy());
+    EXPECT_TRUE(op.succeeded()) << "the transfer ends with its read-back";
+    EXPECT_FALSE(s.transfer.Running);
     EXPECT_FALSE(s.flag(Flag::TransferReadback)) << "the read-back's end clears it";
     EXPECT_EQ(s.ProgressPosition, kWholeBoxProgress);
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 680);
@@ -406,7 +438,7 @@ TEST_F(Transfer, ASingleWindowTransferSendsItsSlotAndEndsWithoutAReadBack)
     PutMask(s.masks->state().MonoSlotCopy[0], 500, 2); // not this window's slot: never sent
     const auto before = box.window(1).record;
 
-    StartSettingTransfer(s, false);
+    const Operation<void> op = files.transfer(false);
     EXPECT_EQ(s.ProgressMaximum, kSingleWindowProgress);
     link.pump();
 
@@ -417,6 +449,7 @@ TEST_F(Transfer, ASingleWindowTransferSendsItsSlotAndEndsWithoutAReadBack)
     EXPECT_TRUE(From("1000", 1).empty()) << "no read-back";
     EXPECT_TRUE(From("1002 s00VKY+060", 1).empty()) << "no other window";
     EXPECT_FALSE(s.busy());
+    EXPECT_TRUE(op.succeeded());
     EXPECT_FALSE(s.flag(Flag::SingleWindowTransfer));
     EXPECT_EQ(s.ProgressPosition, kSingleWindowProgress);
     EXPECT_EQ(ui.intValue(ctl::UpdateStep, Prop::Top), 680);
@@ -433,7 +466,7 @@ TEST_F(Transfer, AWholeBoxFileSentAsOneWindowLeavesTheMaskSlotsAlone)
     FillCaches();
     PutMask(s.masks->state().MonoSlotCopy[0], 500, 2);
     s.setFlag(Flag::SingleWindowTransfer, true); // a model-116 file
-    StartSettingTransfer(s, true);
+    const Operation<void> op = files.transfer(true);
     link.pump();
     EXPECT_EQ(
         Lines(From("1002 s00VKY+060", 2)), (std::vector<std::string>{"1002 s00VKY+060", "1002 s00INP+000"}));
@@ -453,13 +486,15 @@ TEST_F(Transfer, TheLoadButtonSendsALoadedFileToAConnectedBox)
     ASSERT_TRUE(SaveSettingFile(s, path, true).ok);
     s.settings().WindowSettings.BRI.fill(1);
 
-    const SettingFileOutcome o = TntButton2Click(s, path);
+    const SettingFileOutcome o = files.loadAndTransfer(path);
     ASSERT_TRUE(o.ok) << qPrintable(o.message);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].line, "1002 s00VKY+060");
-    EXPECT_EQ(sent[0].pendingOp, Op::TransferMaskFirst);
+    EXPECT_TRUE(sent[0].running);
+    EXPECT_TRUE(o.maskTransfer);
     link.pump();
     EXPECT_FALSE(s.busy());
+    EXPECT_TRUE(files.transferring().succeeded());
     for (int w = 0; w < 4; ++w)
         EXPECT_EQ(box.window(w).record[30], 60 + w) << "BRI from the file";
 }
@@ -468,7 +503,8 @@ TEST_F(Transfer, NothingIsSentWithoutABox)
 {
     link.close();
     s.setFlag(Flag::Connected, false);
-    StartSettingTransfer(s, true);
+    const Operation<void> op = files.transfer(true);
+    EXPECT_TRUE(op.finished());
     EXPECT_FALSE(s.busy());
     EXPECT_TRUE(sent.empty());
 }
@@ -487,10 +523,10 @@ TEST(SettingTransferPicture, DISABLED_Screenshot)
     f.form.show();
     SendIdentify(f.s);
     link.pump();
-    StartSettingTransfer(f.s, true);
+    const Operation<void> op = f.form.settingFiles().transfer(true);
     link.pump(150); // the mask slots and most of window 1
     QCoreApplication::processEvents();
     EXPECT_TRUE(f.form.grab().save(out + "/setting-transfer-progress.png"));
-    f.s.PendingOp = 0;
-    link.dropQueued();
+    op.cancel();
+    link.pump();
 }

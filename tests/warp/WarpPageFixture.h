@@ -4,7 +4,6 @@
 #include "box/Box.h"
 #include "app/AppFixture.h"
 
-#include "session/PendingOps.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -5,7 +5,6 @@
 #include "WarpPageFixture.h"
 
 #include "box/PageShow.h"
-#include "session/PendingOps.h"
 #include "settings/SettingsState.h"
 #include "warp/Warp.h"
 
