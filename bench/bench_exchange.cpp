@@ -15,7 +15,6 @@
 #include "mask/MaskCodec.h"
 #include "mask/Masks.h"
 #include "protocol/SettingCodec.h"
-#include "session/Dispatch.h"
 #include "session/Session.h"
 #include "session/UiPort.h"
 
