@@ -11,7 +11,9 @@
 // tool's extra over a blocking client is the event loop's poll and dispatch (about 1.5 us of
 // kernel and 1 us of Qt and glib) and the step's own 0.5 us (bench_exchange); the simulator's is
 // that it goes to sleep between requests, which the raw loop's prompt next request spares it.
-// The target of 1.3x is not reached.
+// The target of 1.3x is not reached. On the idle machine (load average 0.3) every wake-up costs tens
+// of microseconds (raw 316 ms, 72 us a round trip), which swamps both sides: 1.04x to 1.08x for
+// this build and the one before alike, so figures from a busy machine say more.
 //
 // usage: bench_mask_upload [--boxsim PATH] [--reps R]
 
