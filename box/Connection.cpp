@@ -186,7 +186,9 @@ void Connection::connectTcp()
     ui.setCaption(ctl::BtnCnt2, "Connecting");
 
     QString why;
-    if (!m_link.openTcp(ConnectAddress, m_tcpPort, m_connectWaitMs, &why)) {
+    const bool opened = m_link.openTcp(ConnectAddress, m_tcpPort, m_connectWaitMs, &why);
+    m_lastConnectError = opened ? QString() : why;
+    if (!opened) {
         ui.message(MsgIcon::Error, QString(), "Can' not link to " + ConnectAddress, MsgButtons::Ok);
         ui.setCaption(ctl::BtnCnt2, "Connect");
         return;
@@ -284,8 +286,10 @@ void Connection::onLinkLost(const QString& reason)
     } else {
         closeTcpLink();
     }
-    // An operation waiting for the dead link has failed with it; its wait window goes too.
+    // An operation waiting for the dead link has failed with it; its wait window goes too, and
+    // a setting transfer's progress panel with it.
     m_s.ui.closeWaitWindow();
+    m_s.ui.set(ctl::UpdateStep, Prop::Top, 680);
     // An unplugged box speaks for itself; one still plugged in stopped taking reports.
     if (!usb || (sendFailed && m_link.boxPresent()))
         m_s.ui.message(MsgIcon::Warning, QString(), "Connection to the box lost.", MsgButtons::Ok);

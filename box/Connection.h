@@ -31,6 +31,8 @@ public:
 
     void setTcpPort(quint16 port) { m_tcpPort = port; }
     quint16 tcpPort() const { return m_tcpPort; }
+    // Why the last TCP connect failed ("Connection refused", "time-out"); empty after a success.
+    const QString& lastConnectError() const { return m_lastConnectError; }
     void setConnectWaitMs(int ms) { m_connectWaitMs = ms; }
     // Tests shorten the send deadline (kReplyWatchdogMs by default).
     void setSendTimeoutMs(int ms) { m_link.setSendTimeoutMs(ms); }
@@ -79,6 +81,7 @@ private:
     Session& m_s;
     Link m_link;
     quint16 m_tcpPort = 7;
+    QString m_lastConnectError;
     int m_connectWaitMs = kConnectWaitMs;
     Operation<void> m_disconnect;
 };

@@ -6,6 +6,7 @@
 #include "session/Session.h"
 #include "session/SessionEvents.h"
 #include "session/Operations.h"
+#include "protocol/SettingCodec.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -57,6 +58,23 @@ QString ImplausibleIdentify(const FrameView& r)
     return {};
 }
 
+std::string FrameLogLine(const FrameView& f)
+{
+    const std::uint32_t code = f.code();
+    char line[64];
+    int n = std::snprintf(line, sizeof line, "%04x", unsigned(code));
+    if (code == Cmd::Setting || code == Cmd::SettingAlt || code == Cmd::SettingQuery) {
+        char text[kSettingLength - 1] = {}; // the command without CR LF, and a terminator
+        f.copyOut(kSettingOffset, text, kSettingLength - 2);
+        std::snprintf(line + n, sizeof line - std::size_t(n), " %s", text);
+    } else {
+        // The first bytes after the code, where most frames carry their window or slot.
+        for (std::size_t at = 8; at < 16 && n < int(sizeof line) - 4; ++at)
+            n += std::snprintf(line + n, sizeof line - std::size_t(n), " %02x", unsigned(f.u8(at)));
+    }
+    return line;
+}
+
 BoxRun::BoxRun(const BoxEnv& env, const CliLinkOptions& link, CliUi& ui)
     : m_env(env)
     , m_realClock(env.clock ? nullptr : std::make_unique<RealClock>())
@@ -67,6 +85,8 @@ BoxRun::BoxRun(const BoxEnv& env, const CliLinkOptions& link, CliUi& ui)
 {
     if (!link.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=false\ntrivel.*.debug=false"));
+    else
+        QLoggingCategory::setFilterRules(QStringLiteral("trivel.*.info=true"));
     if (m_env.opener)
         m_connection.link().setTcpOpener(m_env.opener);
     // Every request is matched with its reply, so a fire-and-forget send of the old chains that
@@ -77,6 +97,9 @@ BoxRun::BoxRun(const BoxEnv& env, const CliLinkOptions& link, CliUi& ui)
         // What a disconnect sends on its way out is no part of the command's work.
         if (Cmd::AwaitsReply(code) && !m_closing)
             m_unanswered.push_back(code);
+        if (m_link.verbose)
+            std::fprintf(stderr, "trivelctl: > %s\n",
+                FrameLogLine(FrameView::ofBuffer(exchange.requestBuffer())).c_str());
         if (before)
             before();
     };
@@ -88,6 +111,8 @@ BoxRun::BoxRun(const BoxEnv& env, const CliLinkOptions& link, CliUi& ui)
         }
         const FrameView reply = FrameView::ofBuffer(exchange.replyBuffer());
         const std::uint32_t code = reply.code();
+        if (m_link.verbose)
+            std::fprintf(stderr, "trivelctl: < %s\n", FrameLogLine(reply).c_str());
         if (code == Cmd::Identify && !m_unanswered.empty() && m_unanswered.front() == code)
             m_implausible = ImplausibleIdentify(reply);
         if (!m_unanswered.empty()) {
@@ -137,12 +162,16 @@ int BoxRun::connect(ConnectMode mode)
         if (s.TcpSelected)
             return decide(LinkFailure); // another instance holds the USB transport; the message said so
         if (!m_ui.isEnabled(ctl::BtnCnt2)) {
-            std::fprintf(stderr, "trivelctl: no USB box found\n");
+            m_ui.sayLinkFailure(QStringLiteral("no USB box found"));
             return decide(LinkFailure);
         }
     }
     m_closing = false;
     m_connection.BtnCnt2Click();
+    if (!s.connected() && m_link.tcp && !m_connection.lastConnectError().isEmpty())
+        // The window's message names the address only; a command line also needs the port.
+        std::fprintf(stderr, "trivelctl: %s:%u: %s; check the address and port, and that the box is on\n",
+            qPrintable(m_link.host), unsigned(m_link.port), qPrintable(m_connection.lastConnectError()));
     if (!s.connected() || !s.readback.valid())
         return decide(LinkFailure);
     // The read-back's own end decides: a box that hangs up after its last reply has answered
@@ -179,9 +208,9 @@ int BoxRun::waitFor(const std::function<int()>& done, int timeoutMs, bool endOnL
     m_ui.quiet = false;
     m_noReply = false;
     m_wrongReply = false;
-    const auto noReply = [&result] {
+    const auto noReply = [this, &result] {
         if (result < 0) {
-            std::fprintf(stderr, "trivelctl: no reply from the box\n");
+            m_ui.sayLinkFailure(QStringLiteral("no reply from the box"));
             result = LinkFailure;
         }
     };

@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace trivel::cli {
 
@@ -50,6 +51,9 @@ enum class ConnectMode {
 // beyond any output), named for the user; empty when the reply is plausible. The core clamps
 // such values to go on; a command must not act on them.
 QString ImplausibleIdentify(const FrameView& reply);
+
+// One line of --verbose's frame log: the code, and the setting text or the first data bytes.
+std::string FrameLogLine(const FrameView& frame);
 
 // Exit code of a failed operation: silence and a lost link are link failures, a box that
 // answered what the step cannot use or refused is a box fault.

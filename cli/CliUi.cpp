@@ -1,5 +1,7 @@
 #include "cli/CliUi.h"
 
+#include <QRegularExpression>
+
 #include <cstdio>
 
 namespace trivel::cli {
@@ -8,7 +10,14 @@ MsgResult CliUi::message(MsgIcon icon, const QString& caption, const QString& te
 {
     const bool question = buttons != MsgButtons::Ok;
     const QString line = caption.isEmpty() ? text : caption + ": " + text;
-    if (!quiet)
+    static const QRegularExpression linkWords(
+        QStringLiteral("no reply|connection to the box (was )?(lost|closed)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const bool linkFailure = text.contains(linkWords);
+    const bool said = linkFailure && linkFailureSaid;
+    if (linkFailure && !quiet)
+        linkFailureSaid = true;
+    if (!quiet && !said)
         std::fprintf(
             stderr, "trivelctl: %s%s\n", qPrintable(line), question ? (m_yes ? " [yes]" : " [no]") : "");
     if (icon == MsgIcon::Warning || icon == MsgIcon::Error) {
@@ -26,6 +35,14 @@ MsgResult CliUi::message(MsgIcon icon, const QString& caption, const QString& te
         return m_yes ? MsgResult::Ok : MsgResult::Cancel;
     }
     return MsgResult::Cancel;
+}
+
+void CliUi::sayLinkFailure(const QString& text)
+{
+    if (linkFailureSaid || quiet)
+        return;
+    linkFailureSaid = true;
+    std::fprintf(stderr, "trivelctl: %s\n", qPrintable(text));
 }
 
 } // namespace trivel::cli

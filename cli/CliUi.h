@@ -22,6 +22,11 @@ public:
     std::function<void()> onWarning;
     // Once the command's result is decided, what the link does while closing is not printed.
     bool quiet = false;
+    // A lost or silent link is said once: the watchdog, the operation and the command each learn
+    // of it, and a silent box that is then closed is not news.
+    bool linkFailureSaid = false;
+    // Prints "trivelctl: text" unless a link failure was said already.
+    void sayLinkFailure(const QString& text);
 
 private:
     bool m_yes;

@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 namespace trivel::cli {
 
@@ -40,7 +41,8 @@ JSON field that names a window.
 Options:
   --json              print the result as one JSON object instead of "Key: value" lines
   --yes               answer questions the box's chains ask with yes (default: no)
-  --verbose           also log every frame and the link's diagnostic lines (the memo) on stderr
+  --verbose           also log every frame (> sent, < received) and the core's diagnostic lines on
+                      stderr; without it a failure is said once, in the command's words
   -h, --help          show this text
   --version           print the program's version
 
@@ -200,8 +202,49 @@ QString CommandWord(const QStringList& args)
     return {};
 }
 
+namespace {
+
+// The core's diagnostic lines (trivel.files, trivel.link, ...) are for --verbose: without it a
+// failure is said once, in the command's own words.
+bool gVerbose = false;
+QtMessageHandler gPrevious = nullptr;
+
+void FilterInternalLines(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (!gVerbose && context.category && std::strncmp(context.category, "trivel.", 7) == 0)
+        return;
+    if (gPrevious)
+        gPrevious(type, context, text);
+}
+
+class InternalLines {
+public:
+    explicit InternalLines(bool verbose)
+        : m_wasVerbose(gVerbose)
+    {
+        gVerbose = verbose;
+        const QtMessageHandler before = qInstallMessageHandler(FilterInternalLines);
+        m_installed = before != FilterInternalLines;
+        if (m_installed)
+            gPrevious = before;
+    }
+    ~InternalLines()
+    {
+        gVerbose = m_wasVerbose;
+        if (m_installed)
+            qInstallMessageHandler(gPrevious);
+    }
+
+private:
+    bool m_wasVerbose;
+    bool m_installed;
+};
+
+} // namespace
+
 int RunCommandLine(const QStringList& args, const BoxEnv& env)
 {
+    const InternalLines lines(args.contains(QStringLiteral("--verbose")));
     const QString word = CommandWord(args);
     if (word.isEmpty()) {
         if (args.contains(QStringLiteral("-h")) || args.contains(QStringLiteral("--help"))) {

@@ -354,7 +354,7 @@ bool LoadSettingFileOffline(Session& s, const QString& path, QTextStream& err)
 
 int RunFileCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
+    if (args.isEmpty() || args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         (args.isEmpty() ? err : out) << kFileHelp;
         return args.isEmpty() ? 2 : 0;
     }

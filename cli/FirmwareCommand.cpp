@@ -10,6 +10,7 @@
 #include "box/Connection.h"
 #include "session/Controls.h"
 #include "session/Session.h"
+#include "cli/ProgressLine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -76,51 +77,6 @@ int RunInfo(const QString& path)
     return Success;
 }
 
-// One line redrawn in place: percent, bytes, rate, time left.
-class ProgressLine {
-public:
-    explicit ProgressLine(std::size_t total)
-        : m_total(total)
-    {
-        m_clock.start();
-    }
-    void update(std::size_t sent, bool force = false)
-    {
-        if (!force && (sent == m_last || m_clock.elapsed() - m_drawnAt < 100))
-            return;
-        m_last = sent;
-        m_drawnAt = m_clock.elapsed();
-        const double seconds = std::max<qint64>(m_clock.elapsed(), 1) / 1000.0;
-        const double rate = double(sent) / seconds;
-        const int percent = m_total ? int(sent * 100 / m_total) : 100;
-        const int width = 30;
-        const int filled = percent * width / 100;
-        const qint64 left = rate > 0 ? qint64(double(m_total - sent) / rate) : 0;
-        std::fprintf(stderr, "\r[%s%s] %3d %%  %zu/%zu bytes  %.1f KiB/s  %lld:%02lld left ",
-            std::string(std::size_t(filled), '#').c_str(),
-            std::string(std::size_t(width - filled), ' ').c_str(), percent, sent, m_total, rate / 1024.0,
-            left / 60, left % 60);
-        std::fflush(stderr);
-        m_open = true;
-        // The box's answer comes as a message of its own line.
-        if (sent >= m_total)
-            finish();
-    }
-    void finish()
-    {
-        if (m_open)
-            std::fputc('\n', stderr);
-        m_open = false;
-    }
-
-private:
-    std::size_t m_total;
-    std::size_t m_last = std::size_t(-1);
-    qint64 m_drawnAt = -1000;
-    QElapsedTimer m_clock;
-    bool m_open = false;
-};
-
 // Ends the progress line before a message of the chains is printed.
 class FirmwareUi : public cli::CliUi {
 public:
@@ -128,12 +84,17 @@ public:
         : CliUi(false)
     {
     }
-    ProgressLine* progress = nullptr;
+    cli::ProgressLine* progress = nullptr;
     const std::size_t* position = nullptr;
+    const FirmwareOutcome* outcome = nullptr;
     MsgResult message(MsgIcon icon, const QString& caption, const QString& text, MsgButtons buttons) override
     {
+        // A box restarting after a confirmed update drops the link: that is the restart, not news.
+        if (outcome && *outcome == FirmwareOutcome::Done
+            && text == QLatin1String("Connection to the box lost."))
+            return MsgResult::Ok;
         if (progress) {
-            progress->update(*position, true);
+            progress->update(qint64(*position));
             progress->finish();
         }
         return CliUi::message(icon, caption, text, buttons);
@@ -156,11 +117,19 @@ bool IsFirmwareCommand(const QStringList& args)
     return false;
 }
 
-int RunFirmwareCommand(const QStringList& args, const cli::BoxEnv& env)
-{
+namespace {
+
+struct Options {
     CliLinkOptions link;
-    bool noRestart = false, info = false, seenCommand = false;
+    bool noRestart = false;
+    bool info = false;
     QString file;
+};
+
+// -1: parsed; otherwise the exit code (help shown, or a usage error said).
+int Parse(const QStringList& args, Options& o)
+{
+    bool seenCommand = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         QString error;
@@ -168,47 +137,62 @@ int RunFirmwareCommand(const QStringList& args, const cli::BoxEnv& env)
             std::fputs(kFirmwareHelp, stdout);
             return Success;
         }
-        if (TakeLinkOption(args, i, link, error)) {
+        if (TakeLinkOption(args, i, o.link, error)) {
             if (!error.isEmpty())
                 return Fail(Usage, error);
         } else if (a == "--no-restart") {
-            noRestart = true;
+            o.noRestart = true;
         } else if (a.startsWith('-')) {
             return Fail(Usage, "unknown option " + a);
         } else if (!seenCommand && a == "firmware") {
             seenCommand = true;
-        } else if (seenCommand && !info && file.isEmpty() && a == "info") {
-            info = true;
-        } else if (seenCommand && file.isEmpty()) {
-            file = a;
+        } else if (seenCommand && !o.info && o.file.isEmpty() && a == "info") {
+            o.info = true;
+        } else if (seenCommand && o.file.isEmpty()) {
+            o.file = a;
         } else {
             return Fail(Usage, "unexpected argument " + a);
         }
     }
-    if (file.isEmpty())
+    if (o.file.isEmpty())
         return Fail(Usage, "firmware needs FILE.BIN; try 'trivelctl firmware --help'");
-    if (info)
-        return RunInfo(file);
-    if (const int rc = CheckImage(file, nullptr); rc != Success)
+    return -1;
+}
+
+} // namespace
+
+int RunFirmwareCommand(const QStringList& args, const cli::BoxEnv& env)
+{
+    Options o;
+    if (const int code = Parse(args, o); code >= 0)
+        return code;
+    if (o.info)
+        return RunInfo(o.file);
+    if (const int rc = CheckImage(o.file, nullptr); rc != Success)
         return rc;
+    const CliLinkOptions& link = o.link;
+    const QString& file = o.file;
+    const bool noRestart = o.noRestart;
 
     FirmwareUi ui;
     cli::BoxRun run(env, link, ui);
     Session& s = run.session();
     Firmware& firmware = run.box().firmware;
     firmware.setRestartAfterUpdate(!noRestart);
-    std::unique_ptr<ProgressLine> progress;
+    std::unique_ptr<cli::ProgressLine> progress;
     const int exitCode = RunOnBox(
         run,
         [&] {
             firmware.loadImage(file);
-            progress = std::make_unique<ProgressLine>(firmware.state().FirmwareImage.size());
+            progress = std::make_unique<cli::ProgressLine>(
+                "firmware", qint64(firmware.state().FirmwareImage.size()), "bytes");
             ui.progress = progress.get();
             ui.position = &firmware.state().ReadPosition;
+            ui.outcome = &firmware.state().Outcome;
             firmware.startUpdate();
         },
         [&] {
-            progress->update(firmware.state().ReadPosition);
+            progress->update(qint64(firmware.state().ReadPosition));
             int code = -1;
             switch (firmware.state().Outcome) {
             case FirmwareOutcome::Running:

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -90,18 +91,38 @@ bool IsFleetCommand(const QStringList& args)
     return !args.isEmpty() && (args[0] == QLatin1String("backup") || args[0] == QLatin1String("restore"));
 }
 
-QStringList ParseHostsFile(const QString& text)
+HostsList ReadHostsFile(const QString& text)
 {
-    QStringList hosts;
-    for (QString line : text.split('\n')) {
+    HostsList list;
+    std::vector<std::pair<QString, int>> seen; // the box (host:port, lower case) and its line
+    const QStringList lines = text.split('\n');
+    for (int n = 0; n < lines.size(); ++n) {
+        QString line = lines[n];
         if (const qsizetype hash = line.indexOf('#'); hash >= 0)
             line.truncate(hash);
         line = line.trimmed();
-        // A box named twice is saved or restored once (two runs would race for one link).
-        if (!line.isEmpty() && !hosts.contains(line))
-            hosts << line;
+        if (line.isEmpty())
+            continue;
+        const QString box = (line.contains(':') ? line : line + QStringLiteral(":7")).toLower();
+        const auto first
+            = std::find_if(seen.begin(), seen.end(), [&box](const auto& e) { return e.first == box; });
+        if (first != seen.end()) {
+            // Two runs on one box would race for its link and write one file.
+            list.warnings << QStringLiteral("line %1 names the box of line %2 again (%3): it runs once")
+                                 .arg(n + 1)
+                                 .arg(first->second)
+                                 .arg(line);
+            continue;
+        }
+        seen.emplace_back(box, n + 1);
+        list.hosts << line;
     }
-    return hosts;
+    return list;
+}
+
+QStringList ParseHostsFile(const QString& text)
+{
+    return ReadHostsFile(text).hosts;
 }
 
 QString BackupStem(const QString& host)
@@ -113,12 +134,19 @@ QString BackupStem(const QString& host)
     return stem;
 }
 
-int RunFleetCommand(const QStringList& args)
-{
-    const bool restore = args.value(0) == QLatin1String("restore");
+namespace {
+
+struct FleetOptions {
+    bool restore = false;
     QString hostsFile;
     QString dirName;
     QStringList passOn; // options for the saves and loads (tests shorten the waits)
+};
+
+// -1: parsed; otherwise the exit code.
+int ParseFleet(const QStringList& args, FleetOptions& o)
+{
+    o.restore = args.value(0) == QLatin1String("restore");
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == "-h" || a == "--help") {
@@ -128,63 +156,55 @@ int RunFleetCommand(const QStringList& args)
         if (i + 1 >= args.size())
             return Fail(2, a + " needs a value");
         if (a == "--hosts")
-            hostsFile = args[++i];
-        else if (a == (restore ? "--from" : "--out"))
-            dirName = args[++i];
-        else if (a == "--test-wait-percent" && restore)
-            passOn << a << args[++i];
+            o.hostsFile = args[++i];
+        else if (a == (o.restore ? "--from" : "--out"))
+            o.dirName = args[++i];
+        else if (a == "--test-wait-percent" && o.restore)
+            o.passOn << a << args[++i];
         else
             return Fail(2, "unknown option " + a);
     }
-    if (hostsFile.isEmpty() || dirName.isEmpty())
-        return Fail(2, restore ? "give --hosts FILE and --from DIR" : "give --hosts FILE and --out DIR");
-    QFile f(hostsFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return Fail(2, "cannot read " + hostsFile + ": " + f.errorString());
-    const QStringList hosts = ParseHostsFile(QString::fromUtf8(f.readAll()));
-    if (hosts.isEmpty())
-        return Fail(2, "no hosts in " + hostsFile);
-    QDir dir(dirName);
-    if (!restore && !dir.mkpath(QStringLiteral(".")))
-        return Fail(2, "cannot create " + dirName);
-    if (restore && !dir.exists())
-        return Fail(2, "no folder " + dirName);
+    if (o.hostsFile.isEmpty() || o.dirName.isEmpty())
+        return Fail(2, o.restore ? "give --hosts FILE and --from DIR" : "give --hosts FILE and --out DIR");
+    return -1;
+}
 
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    std::vector<Job> jobs(std::size_t(hosts.size()));
-    for (std::size_t k = 0; k < jobs.size(); ++k) {
-        jobs[k].host = hosts[qsizetype(k)];
-        jobs[k].file = restore ? LatestBackup(dir, jobs[k].host)
-                               : dir.filePath(BackupStem(jobs[k].host) + "-" + stamp + ".WBF");
+// Progress and messages of a box, prefixed with its address.
+void ReadErr(Job& j)
+{
+    j.errTail += j.process->readAllStandardError();
+    qsizetype nl;
+    while ((nl = j.errTail.indexOf('\n')) >= 0) {
+        QString line = QString::fromUtf8(j.errTail.left(nl)).trimmed();
+        j.errTail.remove(0, nl + 1);
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith(QLatin1String("trivelctl: ")))
+            j.lastMessage = line.mid(11);
+        if (line == QLatin1String("trivelctl: connected")) {
+            j.connected = true;
+            continue;
+        }
+        std::fprintf(stderr, "%s: %s\n", qPrintable(j.host), qPrintable(line));
     }
+}
 
+// Runs the jobs, eight at a time; the report lists the boxes in the hosts file's order, each as
+// soon as it and every box before it are done. Returns how many failed.
+int RunJobs(std::vector<Job>& jobs, const FleetOptions& o)
+{
     int running = 0;
     std::size_t next = 0;
+    std::size_t reported = 0;
     int failed = 0;
     auto finish = [&](Job& j) {
         j.done = true;
         if (j.exitCode != 0)
             ++failed;
-        std::printf("%s: %s\n", qPrintable(j.host), qPrintable(Outcome(j, restore)));
+        for (; reported < jobs.size() && jobs[reported].done; ++reported)
+            std::printf(
+                "%s: %s\n", qPrintable(jobs[reported].host), qPrintable(Outcome(jobs[reported], o.restore)));
         std::fflush(stdout);
-    };
-    // Progress and messages of each box, prefixed with its address.
-    auto readErr = [](Job& j) {
-        j.errTail += j.process->readAllStandardError();
-        qsizetype nl;
-        while ((nl = j.errTail.indexOf('\n')) >= 0) {
-            QString line = QString::fromUtf8(j.errTail.left(nl)).trimmed();
-            j.errTail.remove(0, nl + 1);
-            if (line.isEmpty())
-                continue;
-            if (line.startsWith(QLatin1String("trivelctl: ")))
-                j.lastMessage = line.mid(11);
-            if (line == QLatin1String("trivelctl: connected")) {
-                j.connected = true;
-                continue;
-            }
-            std::fprintf(stderr, "%s: %s\n", qPrintable(j.host), qPrintable(line));
-        }
     };
     std::function<void()> startNext;
     startNext = [&]() {
@@ -196,9 +216,9 @@ int RunFleetCommand(const QStringList& args)
             }
             j.process = std::make_unique<QProcess>();
             QProcess* p = j.process.get();
-            QObject::connect(p, &QProcess::readyReadStandardError, p, [&j, readErr] { readErr(j); });
+            QObject::connect(p, &QProcess::readyReadStandardError, p, [&j] { ReadErr(j); });
             QObject::connect(p, &QProcess::finished, p, [&, pj = &j](int code, QProcess::ExitStatus status) {
-                readErr(*pj);
+                ReadErr(*pj);
                 pj->exitCode = status == QProcess::NormalExit ? code : -1;
                 --running;
                 finish(*pj);
@@ -206,15 +226,46 @@ int RunFleetCommand(const QStringList& args)
                 if (running == 0 && next >= jobs.size())
                     QCoreApplication::exit(0);
             });
-            QStringList childArgs{"--tcp", j.host, "--announce-connect", restore ? "load" : "save", j.file};
-            p->start(QCoreApplication::applicationFilePath(), childArgs + passOn);
+            QStringList childArgs{"--tcp", j.host, "--announce-connect", o.restore ? "load" : "save", j.file};
+            p->start(QCoreApplication::applicationFilePath(), childArgs + o.passOn);
             ++running;
         }
     };
     startNext();
     if (running > 0)
         QCoreApplication::exec();
-    return failed == 0 ? 0 : 1;
+    return failed;
+}
+
+} // namespace
+
+int RunFleetCommand(const QStringList& args)
+{
+    FleetOptions o;
+    if (const int code = ParseFleet(args, o); code >= 0)
+        return code;
+    QFile f(o.hostsFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return Fail(2, "cannot read " + o.hostsFile + ": " + f.errorString());
+    const HostsList list = ReadHostsFile(QString::fromUtf8(f.readAll()));
+    for (const QString& warning : list.warnings)
+        std::fprintf(stderr, "trivelctl: warning: %s: %s\n", qPrintable(o.hostsFile), qPrintable(warning));
+    if (list.hosts.isEmpty())
+        return Fail(2, "no hosts in " + o.hostsFile);
+    QDir dir(o.dirName);
+    if (!o.restore && !dir.mkpath(QStringLiteral(".")))
+        return Fail(2, "cannot create " + o.dirName);
+    if (o.restore && !dir.exists())
+        return Fail(2, "no folder " + o.dirName);
+
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    std::vector<Job> jobs(std::size_t(list.hosts.size()));
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        jobs[k].host = list.hosts[qsizetype(k)];
+        jobs[k].file = o.restore ? LatestBackup(dir, jobs[k].host)
+                                 : dir.filePath(BackupStem(jobs[k].host) + "-" + stamp + ".WBF");
+    }
+    return RunJobs(jobs, o) == 0 ? 0 : 1;
 }
 
 } // namespace trivel

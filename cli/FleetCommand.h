@@ -16,7 +16,14 @@ bool IsFleetCommand(const QStringList& args);
 // failed, 2 for a usage error.
 int RunFleetCommand(const QStringList& args);
 
-// The hosts of a hosts file: one HOST[:PORT] a line; blank lines and text after '#' are skipped.
+// The hosts of a hosts file, in its order: one HOST[:PORT] a line; blank lines and text after '#'
+// are skipped. A box named again ("10.0.0.1" and "10.0.0.1:7" are one box) is kept once, at its
+// first line, and each repeat gives a warning naming both lines.
+struct HostsList {
+    QStringList hosts;
+    QStringList warnings;
+};
+HostsList ReadHostsFile(const QString& text);
 QStringList ParseHostsFile(const QString& text);
 
 // File name stem of a box's backups: the address with ':' as '_' ("10.0.0.5_7001").

@@ -4,6 +4,7 @@
 #include "cli/Bootstrap.h"
 #include "cli/CliLink.h"
 #include "cli/CliUi.h"
+#include "cli/ProgressLine.h"
 #include "mask/MaskImage.h"
 #include "mask/Masks.h"
 #include "session/Session.h"
@@ -140,29 +141,6 @@ bool StreamImage(const MaskBytes& stream, QImage& image)
     return r.ok;
 }
 
-// "mask upload: 4800 / 105600" at each tenth of the way, on stderr.
-class Progress {
-public:
-    explicit Progress(const char* what)
-        : m_what(what)
-    {
-    }
-    void show(int position, int maximum)
-    {
-        if (maximum <= 0)
-            return;
-        const int tenth = int(std::int64_t(std::min(position, maximum)) * 10 / maximum);
-        if (tenth == m_tenth)
-            return;
-        m_tenth = tenth;
-        std::fprintf(stderr, "%s: %d / %d\n", m_what, position, maximum);
-    }
-
-private:
-    const char* m_what;
-    int m_tenth = -1;
-};
-
 int WriteSlotPicture(const MaskState& m, const Options& o)
 {
     QImage image;
@@ -222,7 +200,7 @@ Operation<void> RunVerb(Masks& masks, const Options& o, QByteArray bmp)
 }
 
 // 0 when the chain ended done; 1 refused, 4 a box that answered wrongly, 3 silence or a lost link.
-int ExitCodeOf(const Operation<void>& op)
+int ExitCodeOf(const Operation<void>& op, cli::CliUi& ui)
 {
     if (op.succeeded())
         return 0;
@@ -230,7 +208,11 @@ int ExitCodeOf(const Operation<void>& op)
     if (f.kind == Failure::Kind::Refused)
         return f.shown ? 1 : Fail(1, f.reason);
     const QString why = f.reason.isEmpty() ? QStringLiteral("the operation did not finish") : f.reason;
-    return Fail(f.kind == Failure::Kind::BoxFault ? 4 : 3, why);
+    if (f.kind == Failure::Kind::BoxFault)
+        return Fail(4, why);
+    // The watchdog or the link may have said it already.
+    ui.sayLinkFailure(why);
+    return 3;
 }
 
 } // namespace
@@ -273,7 +255,8 @@ int RunMaskBoxCommand(const QStringList& args, const cli::BoxEnv& env)
     // The window is selected first; the mask requests follow once its last reply is in.
     bool settling = true;
     Operation<void> chain;
-    Progress progress(o.verb == Verb::Upload ? "mask upload" : "mask read");
+    // The total is known once the chain has opened its wait.
+    cli::ProgressLine progress(o.verb == Verb::Upload ? "mask upload" : "mask read", 0, "bytes");
     qsizetype memoSeen = 0;
     Operation<void> selection;
 
@@ -294,17 +277,23 @@ int RunMaskBoxCommand(const QStringList& args, const cli::BoxEnv& env)
             if (o.window >= s.ChannelCount)
                 return Fail(2, QStringLiteral("the box has %1 windows").arg(s.ChannelCount));
             if (settling) {
-                if (!s.connected())
-                    return Fail(3, "the connection to the box was closed");
+                if (!s.connected()) {
+                    ui.sayLinkFailure(QStringLiteral("the connection to the box was closed"));
+                    return 3;
+                }
                 // The replies to the window selection go by before the first mask request.
                 if (!selection.finished() || s.busy())
                     return -1;
                 settling = false;
                 chain = RunVerb(tool.masks, o, bmp);
             }
-            if (o.verb == Verb::Upload || o.verb == Verb::Read)
-                progress.show(ui.waitProgress(), ui.waitMaximum());
-            return chain.finished() ? ExitCodeOf(chain) : -1;
+            if ((o.verb == Verb::Upload || o.verb == Verb::Read) && ui.waitMaximum() > 0) {
+                progress.setTotal(ui.waitMaximum());
+                progress.update(chain.finished() && !chain.failure() ? ui.waitMaximum() : ui.waitProgress());
+            }
+            if (chain.finished())
+                progress.finish();
+            return chain.finished() ? ExitCodeOf(chain, ui) : -1;
         });
     int code = exitCode;
     if (code == 0 && o.verb == Verb::Read)

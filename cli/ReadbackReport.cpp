@@ -1,5 +1,7 @@
 #include "cli/ReadbackReport.h"
 
+#include "cli/WarpBoxRun.h"
+
 #include "box/Box.h"
 #include "firmware/Controls.h"
 
@@ -127,9 +129,13 @@ QJsonObject CacheReport(const Session& s)
     r["WallPoints"] = PerWindowPoints(s.box->warp.adjust().WallPoints);
     r["KeystoneCorners"] = PerWindowPoints(s.box->warp.adjust().KeystoneCorners);
     QJsonArray patterns;
-    for (const WarpModel& m : s.box->warp.state().model)
+    QJsonArray modes; // the same by the Warp Adjust page's names
+    for (const WarpModel& m : s.box->warp.state().model) {
         patterns.append(int(m.ControlPattern));
+        modes.append(WarpModeName(m.ControlPattern));
+    }
     r["ControlPattern"] = patterns;
+    r["WarpMode"] = modes;
     // 17x17 offsets as this run holds them: the box has no read of its live points.
     r["PointOffsets"] = PerWindowGridOffsets(s.box->warp.state().model);
 

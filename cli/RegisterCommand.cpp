@@ -57,13 +57,21 @@ bool IsRegisterCommand(const QStringList& args)
     return false;
 }
 
-int RunRegisterCommand(const QStringList& args, const cli::BoxEnv& env)
-{
+namespace {
+
+struct RegisterArgs {
     CliLinkOptions link;
     bool json = false;
     int window = 1;
     unsigned bank = 0;
-    QStringList words;
+    bool write = false;
+    int address = 0;
+    unsigned value = 0;
+};
+
+// -1: parsed; otherwise the exit code (help shown, or a usage error said).
+int ParseOptions(const QStringList& args, RegisterArgs& o, QStringList& words)
+{
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         QString error;
@@ -71,11 +79,11 @@ int RunRegisterCommand(const QStringList& args, const cli::BoxEnv& env)
             std::fputs(kRegisterHelp, stdout);
             return 0;
         }
-        if (TakeLinkOption(args, i, link, error)) {
+        if (TakeLinkOption(args, i, o.link, error)) {
             if (!error.isEmpty())
                 return Fail(2, error);
         } else if (a == "--json") {
-            json = true;
+            o.json = true;
         } else if (a == "--window" || a == "--bank") {
             bool ok = false;
             const unsigned v = i + 1 < args.size() ? args[i + 1].toUInt(&ok, a == "--bank" ? 16 : 10) : 0;
@@ -84,9 +92,9 @@ int RunRegisterCommand(const QStringList& args, const cli::BoxEnv& env)
                     a == "--window" ? "--window takes 1..4, as on the window buttons"
                                     : "--bank takes a hex byte, 00 to FF");
             if (a == "--window")
-                window = int(v);
+                o.window = int(v);
             else
-                bank = v;
+                o.bank = v;
             ++i;
         } else if (a.startsWith('-')) {
             return Fail(2, "unknown option " + a);
@@ -94,67 +102,88 @@ int RunRegisterCommand(const QStringList& args, const cli::BoxEnv& env)
             words << a;
         }
     }
+    return -1;
+}
+
+int Parse(const QStringList& args, RegisterArgs& o)
+{
+    QStringList words;
+    if (const int code = ParseOptions(args, o, words); code >= 0)
+        return code;
     if (words.size() < 2 || words[0] != "reg" || (words[1] != "read" && words[1] != "write"))
         return Fail(2, "give 'reg read' or 'reg write ADDR VALUE'; try 'trivelctl reg --help'");
-    const bool write = words[1] == "write";
-    int address = 0;
-    unsigned value = 0;
-    if (write) {
+    o.write = words[1] == "write";
+    if (o.write) {
         bool ok = false;
-        address = int(words.value(2).toUInt(&ok, 16));
-        if (words.size() != 4 || !ok || address >= kRegisterCount)
+        o.address = int(words.value(2).toUInt(&ok, 16));
+        if (words.size() != 4 || !ok || o.address >= kRegisterCount)
             return Fail(2, "reg write needs ADDR (hex, 00-7F) and VALUE (hex, 00-FF)");
         bool valueOk = false;
-        value = words[3].toUInt(&valueOk, 16);
-        if (!valueOk || value > 0xFF)
-            return Fail(2, "reg write: VALUE '" + words[3] + "' is not a hex byte; give 00 to FF, as in 'reg write 12 5A'");
+        o.value = words[3].toUInt(&valueOk, 16);
+        if (!valueOk || o.value > 0xFF)
+            return Fail(2,
+                "reg write: VALUE '" + words[3]
+                    + "' is not a hex byte; give 00 to FF, as in 'reg write 12 5A'");
     } else if (words.size() != 2) {
         return Fail(2, "unexpected argument " + words[2]);
     }
+    return -1;
+}
 
+void PrintBank(const Registers& registers, const RegisterArgs& o)
+{
+    if (o.json) {
+        QJsonArray values;
+        for (const QString& c : registers.grid().Cells)
+            values.append(int(c.toUInt(nullptr, 16)));
+        const QJsonObject j{{"window", o.window}, {"bank", int(o.bank)}, {"registers", values}};
+        std::fputs(QJsonDocument(j).toJson(QJsonDocument::Indented).constData(), stdout);
+        return;
+    }
+    std::printf("   ");
+    for (int c = 0; c < 16; ++c)
+        std::printf(" %s", qPrintable(Hex2(unsigned(c))));
+    std::printf("\n");
+    for (int r = 0; r < 8; ++r) {
+        std::printf("%s:", qPrintable(Hex2(unsigned(r))));
+        for (int c = 0; c < 16; ++c)
+            std::printf(" %s", qPrintable(registers.grid().Cells[std::size_t(r * 16 + c)]));
+        std::printf("\n");
+    }
+}
+
+} // namespace
+
+int RunRegisterCommand(const QStringList& args, const cli::BoxEnv& env)
+{
+    RegisterArgs o;
+    if (const int code = Parse(args, o); code >= 0)
+        return code;
     cli::CliUi ui(false);
-    cli::BoxRun run(env, link, ui);
+    cli::BoxRun run(env, o.link, ui);
     Session& s = run.session();
     Registers& registers = run.box().registers;
     int exitCode = run.connect(cli::ConnectMode::Readback);
-    if (exitCode == cli::Success && window > s.ChannelCount)
+    if (exitCode == cli::Success && o.window > s.ChannelCount)
         exitCode = Fail(cli::Usage,
-            QStringLiteral("--window %1: the box has windows 1..%2").arg(window).arg(s.ChannelCount));
+            QStringLiteral("--window %1: the box has windows 1..%2").arg(o.window).arg(s.ChannelCount));
     if (exitCode == cli::Success) {
-        s.CurrentWindow = window - 1;
-        if (write) {
+        s.CurrentWindow = o.window - 1;
+        if (o.write) {
             // What an edit of the selected cell sends, awaited to the box's echo.
-            registers.selectCell(address % 16 + 1, address / 16 + 1);
-            exitCode = run.await(registers.write(address, int(value)));
+            registers.selectCell(o.address % 16 + 1, o.address / 16 + 1);
+            exitCode = run.await(registers.write(o.address, int(o.value)));
         } else {
-            registers.grid().Cells[0] = Hex2(bank);
+            registers.grid().Cells[0] = Hex2(o.bank);
             exitCode = run.await(registers.readBank());
         }
         run.decide(exitCode);
     }
-    if (exitCode == 0) {
-        if (write) {
-            std::printf("window %d register %s = %s\n", window, qPrintable(Hex2(unsigned(address))),
-                qPrintable(Hex2(value)));
-        } else if (json) {
-            QJsonArray values;
-            for (const QString& c : registers.grid().Cells)
-                values.append(int(c.toUInt(nullptr, 16)));
-            const QJsonObject o{{"window", window}, {"bank", int(bank)}, {"registers", values}};
-            std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
-        } else {
-            std::printf("   ");
-            for (int c = 0; c < 16; ++c)
-                std::printf(" %s", qPrintable(Hex2(unsigned(c))));
-            std::printf("\n");
-            for (int r = 0; r < 8; ++r) {
-                std::printf("%s:", qPrintable(Hex2(unsigned(r))));
-                for (int c = 0; c < 16; ++c)
-                    std::printf(" %s", qPrintable(registers.grid().Cells[std::size_t(r * 16 + c)]));
-                std::printf("\n");
-            }
-        }
-    }
+    if (exitCode == 0 && o.write)
+        std::printf("window %d register %s = %s\n", o.window, qPrintable(Hex2(unsigned(o.address))),
+            qPrintable(Hex2(o.value)));
+    else if (exitCode == 0)
+        PrintBank(registers, o);
     return exitCode;
 }
 

@@ -243,8 +243,10 @@ int Set(BoxRun& run, const Options& o, const std::vector<Assignment>& assignment
                     .arg(zoom));
         if (const int code = Await(run, tool.settings.apply(id, w, a.position)); code != Success)
             return code;
-        if (!s.connected())
-            return Fail(LinkFailure, "the link closed");
+        if (!s.connected()) {
+            run.ui().sayLinkFailure(QStringLiteral("the link closed"));
+            return LinkFailure;
+        }
     }
     // The box acknowledges each setting: success only once every reply is in.
     return run.waitUntil([&s] { return s.busy() ? -1 : int(s.connected() ? Success : LinkFailure); });
@@ -338,10 +340,11 @@ int RunSettingsCommand(const QStringList& args, const BoxEnv& env)
     CliUi ui(o.link.yes);
     BoxRun run(env, o.link, ui);
     int code = run.connect(blockOnly ? ConnectMode::WindowSettings : ConnectMode::Readback);
-    if (code == Success && (o.command == "get" || blockOnly))
+    if (code == Success && (o.command == "get" || blockOnly)) {
         code = RereadWindowSettings(run);
-    if (code == LinkFailure)
-        std::fprintf(stderr, "trivelctl: no reply to the window-settings request\n");
+        if (code == LinkFailure)
+            ui.sayLinkFailure(QStringLiteral("no reply to the window-settings request"));
+    }
     if (code == Success)
         code = o.command == "set" ? Set(run, o, assignments) : Get(run.box(), o);
     return run.decide(code);

@@ -1,15 +1,18 @@
 #include "cli/TransferCommand.h"
 #include "box/Box.h"
 
-#include "cli/Bootstrap.h"
 #include "files/SettingFiles.h"
-#include "files/SettingTransfer.h"
 #include "box/BoxCommands.h"
 #include "box/Connection.h"
 #include "box/StatusPoll.h"
+#include "cli/Bootstrap.h"
+#include "cli/ProgressLine.h"
+#include "files/SettingFileActions.h"
 #include "files/SettingFileIo.h"
+#include "files/SettingTransfer.h"
 #include "session/Controls.h"
 #include "session/Session.h"
+#include "session/SessionEvents.h"
 
 #include <QElapsedTimer>
 
@@ -52,27 +55,37 @@ int Fail(int code, const QString& why)
     return code;
 }
 
-// Shows ProgressBar2 on stderr: one line redrawn on a terminal, a line per tenth otherwise.
+// Shows ProgressBar2 on stderr in the progress style of every long command, with the step the
+// transfer itself announces (the event the window's panel shows).
 class TransferUi : public cli::CliUi {
 public:
     TransferUi(Session*& session)
         : cli::CliUi(false)
         , m_session(session)
-        , m_tty(isatty(fileno(stderr)) != 0)
     {
     }
 
     bool started = false;
-    // The part of the transfer under way, as the transfer announces it; none before it starts.
+    void finish() { m_line.finish(); }
     void follow(Session& s)
     {
-        QObject::connect(&s.events, &SessionEvents::settingTransferStep, &s.events,
-            [this](int phase, int, int) { m_phase = phase; });
-    }
-    void finish()
-    {
-        if (m_tty && m_drawn)
-            std::fputc('\n', stderr);
+        QObject::connect(&s.events, &SessionEvents::settingTransferStep, &m_context,
+            [this](int phase, int window, int windows) {
+                using Phase = cli::TransferPoint::Phase;
+                switch (TransferPhase(phase)) {
+                case TransferPhase::MaskSlots:
+                    m_point = {Phase::MaskSlots};
+                    break;
+                case TransferPhase::Readback:
+                    m_point = {Phase::ReadBack};
+                    break;
+                default:
+                    // Windows go out in order, so a window's place among those sent is its own,
+                    // unless the transfer sends just one.
+                    m_point = {Phase::Window, window, windows <= 1 ? 1 : window + 1, std::max(windows, 1)};
+                    break;
+                }
+            });
     }
 
 protected:
@@ -81,46 +94,20 @@ protected:
         if (!started || !m_session || p != Prop::Position
             || std::string_view(c.name) != ctl::ProgressBar2.name)
             return;
-        const Session& s = *m_session;
-        const int max = std::max(s.ProgressMaximum, 1);
+        const int max = std::max(m_session->ProgressMaximum, 1);
         const int pos = std::clamp(v.toInt(), 0, max);
-        const int tenth = pos * 10 / max;
-        if (!m_clock.isValid())
-            m_clock.start();
-        if (!m_tty && tenth == m_lastTenth)
-            return;
-        m_lastTenth = tenth;
-        QString where;
-        const bool transferring = s.transfer.Running;
-        if (transferring && m_phase == int(TransferPhase::MaskSlots))
-            where = QStringLiteral("mask slots");
-        else if (pos >= max)
-            where = QStringLiteral("done");
-        else if (pos == 0)
-            where = QStringLiteral("starting");
-        else if (transferring && m_phase != int(TransferPhase::Readback))
-            where = QStringLiteral("window %1 of %2")
-                        .arg(s.TransferWindow + 1)
-                        .arg(s.flag(Flag::SingleWindowTransfer) ? s.TransferWindow + 1 : s.ChannelCount);
-        else
-            where = QStringLiteral("read-back");
-        const int width = 30;
-        const int filled = pos * width / max;
-        const QString bar = QString(filled, '#') + QString(width - filled, '-');
-        std::fprintf(stderr, "%sload: [%s] %3d%%  %s  %llds%s", m_tty ? "\r" : "", qPrintable(bar),
-            pos * 100 / max, qPrintable(where.leftJustified(14)), m_clock.elapsed() / 1000,
-            m_tty ? "" : "\n");
-        std::fflush(stderr);
-        m_drawn = true;
+        cli::TransferPoint point = m_point;
+        if (pos >= max)
+            point = {cli::TransferPoint::Phase::Done};
+        m_line.setTotal(max);
+        m_line.update(pos, cli::TransferStepText(point));
     }
 
 private:
     Session*& m_session;
-    bool m_tty;
-    bool m_drawn = false;
-    int m_lastTenth = -1;
-    int m_phase = -1;
-    QElapsedTimer m_clock;
+    QObject m_context;
+    cli::TransferPoint m_point;
+    cli::ProgressLine m_line{QStringLiteral("load"), 1, QStringLiteral("steps")};
 };
 
 QString WindowsText(const char* what, int first, int last)

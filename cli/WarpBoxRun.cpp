@@ -1,5 +1,7 @@
 #include "cli/WarpBoxRun.h"
 
+#include "cli/ProgressLine.h"
+
 #include "box/Box.h"
 #include "protocol/SettingCodec.h"
 #include "session/Session.h"
@@ -26,16 +28,26 @@ QString Reason(const Failure& f)
     return f.reason.isEmpty() ? QString() : QStringLiteral(": ") + f.reason;
 }
 
-// The reason goes to err; a refusal the user was shown already is not said twice.
-int ExitOf(const Failure& f, QTextStream& err)
+// The reason goes to err, a silent or lost link through sayLinkFailure; a refusal the user was
+// shown already is not said twice.
+int ExitOf(const Failure& f, QTextStream& err, const WarpSay& sayLinkFailure)
 {
+    const auto say = [&](const QString& text) {
+        if (sayLinkFailure)
+            sayLinkFailure(text);
+        else
+            err << "trivelctl: " << text << "\n";
+    };
     switch (f.kind) {
     case Failure::Kind::NoReply:
-        err << "trivelctl: no reply from the box" << Reason(f) << "\n";
+        // The operations' reason is the same news in other words.
+        say(QStringLiteral("no reply from the box")
+            + (f.reason.compare(QLatin1String("No reply from the box."), Qt::CaseInsensitive) ? Reason(f)
+                                                                                              : QString()));
         return WarpLinkFailure;
     case Failure::Kind::LinkLost:
     case Failure::Kind::Cancelled:
-        err << "trivelctl: the link closed" << Reason(f) << "\n";
+        say(QStringLiteral("the link closed") + Reason(f));
         return WarpLinkFailure;
     case Failure::Kind::Refused:
         if (!f.reason.isEmpty() && !f.shown)
@@ -51,10 +63,11 @@ int ExitOf(const Failure& f, QTextStream& err)
 
 class Runner {
 public:
-    Runner(Session& s, const WarpRunUntil& runUntil, QTextStream& err)
+    Runner(Session& s, const WarpRunUntil& runUntil, QTextStream& err, const WarpSay& sayLinkFailure)
         : m_s(s)
         , m_runUntil(runUntil)
         , m_err(err)
+        , m_say(sayLinkFailure)
     {
     }
 
@@ -70,21 +83,24 @@ public:
         });
         int code = -2;
         m_runUntil([&] {
+            // Asked again while the wait settles the last replies: decided once, said once.
+            if (code != -2)
+                return true;
             if (op.finished() && op.failure())
-                code = ExitOf(*op.failure(), m_err);
+                code = ExitOf(*op.failure(), m_err, m_say);
             else if (posted)
-                code = ExitOf(*posted, m_err);
+                code = ExitOf(*posted, m_err, m_say);
             else if (m_s.flag(Flag::Rejected))
                 code = WarpBoxFault;
             else if (!m_s.connected())
-                code = ExitOf({Failure::Kind::LinkLost, QString()}, m_err);
+                code = ExitOf({Failure::Kind::LinkLost, QString()}, m_err, m_say);
             else if ((stop && stop()) || (op.finished() && m_s.exchange.idle()))
                 code = -1;
             return code != -2;
         });
         // The loop gave up before anything settled the run.
         if (code == -2)
-            code = ExitOf({Failure::Kind::NoReply, QString()}, m_err);
+            code = ExitOf({Failure::Kind::NoReply, QString()}, m_err, m_say);
         m_err.flush();
         return code;
     }
@@ -96,7 +112,42 @@ private:
     Session& m_s;
     const WarpRunUntil& m_runUntil;
     QTextStream& m_err;
+    const WarpSay& m_say;
 };
+
+} // namespace
+
+QString WarpModeName(int p)
+{
+    switch (p) {
+    case WarpMode::Off:
+        return QStringLiteral("off");
+    case WarpMode::Keystone:
+        return QStringLiteral("2x2");
+    case WarpMode::Grid3x3:
+        return QStringLiteral("3x3");
+    case WarpMode::Grid5x3:
+        return QStringLiteral("5x3");
+    case WarpMode::Grid9x5:
+        return QStringLiteral("9x5");
+    case WarpMode::Wall:
+        return QStringLiteral("WALL");
+    case WarpMode::Points:
+        return QStringLiteral("17x17");
+    default:
+        break;
+    }
+    if (p >= WarpMode::FirstUserMap && p <= WarpMode::LastUserMap)
+        return QStringLiteral("user map %1").arg(p - WarpMode::FirstUserMap + 1);
+    return QStringLiteral("mode %1").arg(p);
+}
+
+QString WarpModeText(int p)
+{
+    return QStringLiteral("%1 (%2)").arg(p).arg(WarpModeName(p));
+}
+
+namespace {
 
 struct Run {
     Box& box;
@@ -138,24 +189,22 @@ int Push(const Run& r)
         return {};
     };
     constexpr int kChunks = 2 * kUserMapChunksPerTable;
-    int shown = -1;
-    auto progress = [&](int n) {
-        if (n == shown)
-            return;
-        shown = n;
-        r.err << "\rtrivelctl: warp push: window " << r.job.window << ", " << n << "/" << kChunks
-              << " chunks";
+    cli::ProgressLine::Output toErr = cli::ProgressLine::StandardError();
+    toErr.write = [&r](const QByteArray& bytes) {
+        r.err << QString::fromLocal8Bit(bytes);
         r.err.flush();
     };
-    progress(0);
+    cli::ProgressLine progress("warp push", kChunks, "chunks", toErr);
+    const QString where = QStringLiteral("window %1").arg(r.job.window + 1);
+    progress.update(0, where);
     const int code = r.runner.finish(warp.transferTables(), [&] {
-        progress(warp.chunksAcknowledged());
+        progress.update(warp.chunksAcknowledged(), where);
         return !wrongReply().isEmpty();
     });
     const bool applied = code < 0 && wrongReply().isEmpty();
     if (applied)
-        progress(kChunks);
-    r.err << (applied ? ", applied\n" : "\n");
+        progress.update(kChunks, where + QStringLiteral(", applied"));
+    progress.finish();
     if (code >= 0)
         return code;
     if (const QString line = wrongReply(); !line.isEmpty()) {
@@ -183,7 +232,7 @@ int Mode(const Run& r)
     const WarpModel& m = warp.model(r.job.window);
     if (m.ControlPattern != mode)
         return WarpRefused;
-    r.out << "Window: " << r.job.window + 1 << "\nControlPattern: " << int(m.ControlPattern) << "\n";
+    r.out << "Window: " << r.job.window + 1 << "\nControlPattern: " << WarpModeText(m.ControlPattern) << "\n";
     return WarpDone;
 }
 
@@ -194,7 +243,7 @@ int Nudge(const Run& r)
     const WarpJob& job = r.job;
     if (!warp.selectPoint(job.column, job.row)) {
         r.err << "trivelctl: point " << job.column << "," << job.row << " is not a point of mode "
-              << int(warp.model(job.window).ControlPattern) << "\n";
+              << WarpModeText(warp.model(job.window).ControlPattern) << "\n";
         return WarpRefused;
     }
     int& moveStep = warp.adjust().MoveStep[std::size_t(job.window)];
@@ -244,7 +293,7 @@ int LoadMap(const Run& r)
     const WarpModel& m = warp.model(r.job.window);
     if (m.ControlPattern != WarpMode::Points)
         return WarpRefused;
-    r.out << "Window: " << r.job.window + 1 << "\nControlPattern: " << int(m.ControlPattern) << "\n";
+    r.out << "Window: " << r.job.window + 1 << "\nControlPattern: " << WarpModeText(m.ControlPattern) << "\n";
     return WarpDone;
 }
 
@@ -254,7 +303,7 @@ int SaveMap(const Run& r)
     if (const int code = r.runner.finish(warp.saveUserMap(r.job.slot)); code >= 0)
         return code;
     r.out << "Window: " << r.job.window + 1
-          << "\nControlPattern: " << int(warp.model(r.job.window).ControlPattern) << "\n";
+          << "\nControlPattern: " << WarpModeText(warp.model(r.job.window).ControlPattern) << "\n";
     return WarpDone;
 }
 
@@ -274,7 +323,8 @@ int Reset(const Run& r)
 
 } // namespace
 
-int RunWarpJob(Box& box, const WarpJob& job, const WarpRunUntil& runUntil, QTextStream& out, QTextStream& err)
+int RunWarpJob(Box& box, const WarpJob& job, const WarpRunUntil& runUntil, QTextStream& out, QTextStream& err,
+    const WarpSay& sayLinkFailure)
 {
     Session& s = box.session;
     // The status poll stays out of the way of the job's exchanges.
@@ -284,7 +334,7 @@ int RunWarpJob(Box& box, const WarpJob& job, const WarpRunUntil& runUntil, QText
         err << "trivelctl: the box has windows 1.." << s.ChannelCount << "\n";
         return WarpRefused;
     }
-    Runner runner(s, runUntil, err);
+    Runner runner(s, runUntil, err, sayLinkFailure);
     SelectWindow(s, job.window);
     if (const int code = runner.settle(); code >= 0)
         return code;

@@ -29,12 +29,21 @@ struct WarpJob {
     WarpGridDescription grid;
 };
 
+// The warp mode of a ControlPattern as the Warp Adjust page's buttons name it: "9x5", "WALL",
+// "17x17", "user map 3", "off"; "mode N" for a number no button selects.
+QString WarpModeName(int controlPattern);
+// "4 (9x5)": the number the box uses and its name.
+QString WarpModeText(int controlPattern);
+
 // Runs the event loop until the predicate says the run is decided.
 using WarpRunUntil = std::function<void(const std::function<bool()>& decided)>;
 
+// Says a silent or lost link once, whoever else noticed it.
+using WarpSay = std::function<void(const QString& text)>;
+
 // Makes the job's window current, runs the job and prints its result to out; what went wrong
-// goes to err.
-int RunWarpJob(
-    Box& box, const WarpJob& job, const WarpRunUntil& runUntil, QTextStream& out, QTextStream& err);
+// goes to err (a silent or lost link to sayLinkFailure when given).
+int RunWarpJob(Box& box, const WarpJob& job, const WarpRunUntil& runUntil, QTextStream& out, QTextStream& err,
+    const WarpSay& sayLinkFailure = {});
 
 } // namespace trivel

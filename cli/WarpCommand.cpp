@@ -254,7 +254,8 @@ int RunWarpBoxCommand(const QStringList& args, const cli::BoxEnv& env)
     };
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return boxRun.decide(RunWarpJob(boxRun.box(), JobOf(o), runUntil, out, err));
+    return boxRun.decide(RunWarpJob(
+        boxRun.box(), JobOf(o), runUntil, out, err, [&ui](const QString& text) { ui.sayLinkFailure(text); }));
 }
 
 } // namespace trivel

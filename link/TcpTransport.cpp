@@ -85,6 +85,14 @@ bool TcpTransport::open(const QString& host, quint16 port, int timeoutMs, QStrin
     return true;
 }
 
+void TcpTransport::adopt(int fd)
+{
+    close();
+    m_fd = fd;
+    resetHandOver();
+    m_have = 0;
+}
+
 void TcpTransport::startReceiving()
 {
     if (m_fd < 0 || m_notifier)

@@ -21,6 +21,8 @@ public:
     // Connects synchronously, waiting up to timeoutMs for the socket to become writable.
     // On failure returns false with a short reason in *error.
     bool open(const QString& host, quint16 port, int timeoutMs, QString* error = nullptr);
+    // Takes a connected stream socket (tests: one end of a socket pair with a box behind it).
+    void adopt(int fd);
     // Replies go to the sink from now on.
     void startReceiving();
 

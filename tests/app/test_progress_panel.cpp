@@ -13,6 +13,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 
 using namespace trivel;
 using namespace trivel::test;
@@ -131,3 +134,82 @@ TEST(ProgressPanel, AWholeBoxTransferShowsItsStepAndTimeLeftAndHoldsWhatWouldDis
     for (QWidget* w : held)
         EXPECT_TRUE(w->isEnabled()) << qPrintable(w->objectName());
 }
+
+namespace {
+
+// A box that hangs up or falls silent part-way through a whole-box load: the panel comes down and
+// the user is told what happened, wherever the load stood.
+TEST(ProgressPanel, ABoxLostOrSilentMidLoadTakesThePanelDownAndSaysSo)
+{
+    enum class Stop { Closes, FallsSilent };
+    const struct {
+        Stop stop;
+        int after; // replies of the transfer before the box stops
+        const char* says;
+    } rows[] = {
+        {Stop::Closes, 1, "Connection to the box lost."},
+        {Stop::Closes, 40, "Connection to the box lost."},
+        {Stop::Closes, 300, "Connection to the box lost."},
+        {Stop::FallsSilent, 1, "No reply from the box."},
+        {Stop::FallsSilent, 40, "No reply from the box."},
+        {Stop::FallsSilent, 300, "No reply from the box."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.stop == Stop::Closes ? "closes" : "falls silent") + " after "
+            + std::to_string(row.after));
+        AppFixture f;
+        QStringList shown;
+        QTimer closer;
+        closer.setInterval(0);
+        QObject::connect(&closer, &QTimer::timeout, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown << box->text();
+                box->accept();
+            }
+        });
+        closer.start();
+        f.form.show();
+        // Through the connection, as the Connect button opens it, so a hang-up reaches it.
+        FakeBoxTransport* link = nullptr;
+        f.connection.link().setTcpOpener([&f, &link](const QString&, quint16, QString*) {
+            auto t = std::make_unique<FakeBoxTransport>(f.box);
+            t->useClock(&f.clock);
+            link = t.get();
+            return std::unique_ptr<Transport>(std::move(t));
+        });
+        f.connection.RBTCPClick();
+        f.s.ConnectAddressText = QStringLiteral("in-process");
+        f.connection.BtnCnt2Click();
+        ASSERT_NE(link, nullptr);
+        RunUntilIdle(f.s, 50, 20000);
+        ASSERT_TRUE(f.s.connected());
+        ASSERT_EQ(f.s.ChannelCount, 4);
+
+        link->delivery = Delivery::Pumped;
+        StartSettingTransfer(f.s, true);
+        ProgressPanel* panel = f.form.UpdateStep;
+        ASSERT_TRUE(panel->isUp());
+        for (int n = 0; n < row.after && link->queued() > 0; ++n) {
+            link->pump(1);
+            QCoreApplication::processEvents();
+        }
+        ASSERT_TRUE(panel->isUp()) << "stopped before the load was done";
+        shown.clear();
+        if (row.stop == Stop::Closes) {
+            link->dropQueued();
+            emit link->linkLost(QStringLiteral("closed by the box"));
+        } else {
+            link->silent = true;
+            link->dropQueued();
+        }
+        for (int i = 0; i < 400 && (panel->isUp() || shown.isEmpty()); ++i) {
+            QCoreApplication::processEvents();
+            f.clock.advance(100);
+        }
+        EXPECT_FALSE(panel->isUp());
+        EXPECT_TRUE(shown.contains(QLatin1String(row.says))) << shown.join(" | ").toStdString();
+        EXPECT_LE(shown.size(), 1) << "said once: " << shown.join(" | ").toStdString();
+    }
+}
+
+} // namespace

@@ -1,7 +1,9 @@
-// Every command that talks to a box, against a box that goes silent, hangs up or answers with a
-// wrong code after each of the replies the command needs in turn: no run may exit 0 when the box
-// did not answer, and none may hang. In-process on the virtual clock, so silence costs nothing.
+// Every command that talks to a box, against a box that goes silent, hangs up, answers with a
+// wrong code or sends half a reply after each of the replies the command needs in turn: no run
+// may exit 0 when the box did not answer, and none may hang; replies split in two segments
+// change nothing. In-process on the virtual clock, so silence costs nothing.
 
+#include "CommandFaults.h"
 #include "RunTrivelctl.h"
 #include "cli/Commands.h"
 #include "cli/FleetCommand.h"
@@ -22,102 +24,12 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
 
 using namespace trivel;
-
-enum class Fault { None, Silent, Close, WrongCode };
-
-const char* FaultName(Fault f)
-{
-    switch (f) {
-    case Fault::None:
-        return "none";
-    case Fault::Silent:
-        return "silent";
-    case Fault::Close:
-        return "close";
-    case Fault::WrongCode:
-        return "wrong-code";
-    }
-    return "?";
-}
-
-// The box behind the link a run opens: after `after` replies it stops answering, hangs up, or
-// sends its next reply with a code no request has.
-class FaultyBox : public test::FakeBoxTransport {
-public:
-    FaultyBox(sim::BoxModel& model, Fault fault, int after, int& replies, std::vector<std::string>& logOut)
-        : FakeBoxTransport(model)
-        , m_fault(fault)
-        , m_after(after)
-        , m_replies(replies)
-        , m_logOut(logOut)
-    {
-        tamper = [this](std::vector<std::uint8_t>& r) {
-            if (m_fault == Fault::WrongCode && m_replies == m_after && r.size() >= 8)
-                FrameView(r.data(), r.size()).setCode(0xFFFF);
-            ++m_replies;
-        };
-    }
-
-    // The link owns its transport and ends it with the run.
-    ~FaultyBox() override { m_logOut = log; }
-
-    void sendFrame(const FrameBuffer& request) override
-    {
-        if ((m_fault == Fault::Silent || m_fault == Fault::Close) && m_replies >= m_after) {
-            silent = true;
-            if (m_fault == Fault::Close && !m_closed) {
-                m_closed = true;
-                QMetaObject::invokeMethod(
-                    this, [this] { emit linkLost(QStringLiteral("closed by the box")); },
-                    Qt::QueuedConnection);
-            }
-        }
-        FakeBoxTransport::sendFrame(request);
-    }
-
-private:
-    Fault m_fault;
-    int m_after;
-    int& m_replies;
-    std::vector<std::string>& m_logOut;
-    bool m_closed = false;
-};
-
-struct Outcome {
-    int exitCode = -1;
-    int repliesBeforeDecision = -1; // the replies the command's result rests on
-    bool hung = false;
-    std::vector<std::string> log; // every request of the run, disconnect included
-};
-
-Outcome RunOn(sim::BoxModel& model, const QStringList& args, Fault fault = Fault::None, int after = 0)
-{
-    VirtualClock clock;
-    Outcome o;
-    int replies = 0;
-    cli::BoxEnv env;
-    env.clock = &clock;
-    env.opener = [&](const QString&, quint16, QString*) {
-        auto box = std::make_unique<FaultyBox>(model, fault, after, replies, o.log);
-        box->useClock(&clock);
-        return std::unique_ptr<Transport>(std::move(box));
-    };
-    // The replies a disconnect's neutral state gets are no part of the command's work.
-    int atClosing = -1;
-    env.closing = [&] {
-        if (atClosing < 0)
-            atClosing = replies;
-    };
-    env.decided
-        = [&](int) { o.repliesBeforeDecision = atClosing >= 0 ? std::min(atClosing, replies) : replies; };
-    env.hung = [&] { o.hung = true; };
-    o.exitCode = cli::RunCommandLine(QStringList{"--tcp", "box"} + args, env);
-    return o;
-}
+using namespace trivel::test;
 
 QByteArray FileBytes(const QString& path)
 {
@@ -127,6 +39,7 @@ QByteArray FileBytes(const QString& path)
 
 struct Case {
     const char* name;
+    // "{dir}" stands for the run's folder.
     QStringList args;
     // Runs on the fresh box first, without faults (a mask to read, a map to load).
     QStringList setup = {};
@@ -135,7 +48,42 @@ struct Case {
     int wrongCodeExit = 0;
 };
 
-class CommandSweep : public ::testing::Test {
+const QString kBmp = QStringLiteral(MASK_TEST_DATA "/mono_white_first.bmp");
+const QStringList kMode{"warp", "mode", "--window", "1", "9x5"};
+const QStringList kUpload{"mask", "upload", "--window", "1", kBmp, "--slot", "2"};
+
+const Case kCases[] = {
+    {"identify", {"identify"}},
+    {"readback", {"readback"}},
+    {"set", {"set", "BRI=61"}},
+    {"set_window_2", {"set", "--window", "2", "CON=33"}},
+    {"set_input", {"set", "INP=1"}},
+    {"get", {"get", "BRI"}},
+    {"get_all", {"get"}},
+    {"warp_mode", {"warp", "mode", "--window", "1", "9x5"}},
+    {"warp_nudge", {"warp", "nudge", "--window", "1", "--point", "4,2", "--dx", "12"}, kMode},
+    {"warp_reset", {"--yes", "warp", "reset", "--window", "1"}, kMode},
+    {"warp_save_map", {"warp", "save-map", "--window", "1", "3"}},
+    {"warp_load_map", {"warp", "load-map", "--window", "1", "3"}, {"warp", "save-map", "--window", "1", "3"}},
+    {"warp_push", {"warp", "push", "--window", "1", "--grid", "{dir}/grid.json"}, {}, 1},
+    {"mask_upload", kUpload},
+    {"mask_read", {"mask", "read", "--slot", "2", "{dir}/slot.png"}, kUpload},
+    {"mask_delete", {"mask", "delete", "--slot", "2"}, kUpload},
+    {"mask_assign", {"mask", "assign", "--window", "1", "--slot", "2"}, kUpload},
+    {"firmware", {"firmware", "{dir}/image.BIN"}},
+    {"reg_read", {"reg", "read", "--window", "1"}},
+    {"reg_write", {"reg", "write", "--window", "1", "12", "5A"}},
+    {"save", {"save", "{dir}/saved.WBF"}},
+    {"load_whole_box", {"load", "{dir}/whole.WBF", "--test-wait-percent", "0"}},
+    {"load_one_window", {"load", "--window", "2", "{dir}/one.SBF", "--test-wait-percent", "0"}},
+    {"preview", {"preview", "--window", "1", "--out", "{dir}/preview.png"}},
+    {"export", {"export", "--window", "1", "--mpcdi", "{dir}/box.mpcdi"}},
+    // The file a sound export wrote first.
+    {"import", {"import", "--mpcdi", "{dir}/box.mpcdi", "--window", "1", "--undo", "{dir}/undo.WBF"},
+        {"export", "--window", "1", "--mpcdi", "{dir}/box.mpcdi"}},
+};
+
+class CommandSweep : public ::testing::TestWithParam<std::tuple<int, Fault>> {
 protected:
     void SetUp() override
     {
@@ -157,96 +105,92 @@ protected:
         ASSERT_EQ(RunOn(source, {"save", "--window", "2", path("one.SBF")}).exitCode, 0);
     }
     QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    QStringList inDir(QStringList args) const
+    {
+        return args.replaceInStrings(QStringLiteral("{dir}"), dir.path());
+    }
 
     QTemporaryDir dir;
 };
 
-TEST_F(CommandSweep, NoFalseSuccessAndNoHangWhereverTheBoxFails)
+// One case per command and kind of fault, so the suite spreads the sweep over the cores.
+TEST_P(CommandSweep, NoFalseSuccessAndNoHangWhereverTheBoxFails)
 {
-    const QString bmp = QStringLiteral(MASK_TEST_DATA "/mono_white_first.bmp");
-    const QStringList mode{"warp", "mode", "--window", "1", "9x5"};
-    const QStringList upload{"mask", "upload", "--window", "1", bmp, "--slot", "2"};
-    const Case cases[] = {
-        {"identify", {"identify"}},
-        {"readback", {"readback"}},
-        {"set", {"set", "BRI=61"}},
-        {"set window 2", {"set", "--window", "2", "CON=33"}},
-        {"set input", {"set", "INP=1"}},
-        {"get", {"get", "BRI"}},
-        {"get all", {"get"}},
-        {"warp mode", {"warp", "mode", "--window", "1", "9x5"}},
-        {"warp nudge", {"warp", "nudge", "--window", "1", "--point", "4,2", "--dx", "12"}, mode},
-        {"warp reset", {"--yes", "warp", "reset", "--window", "1"}, mode},
-        {"warp save-map", {"warp", "save-map", "--window", "1", "3"}},
-        {"warp load-map", {"warp", "load-map", "--window", "1", "3"},
-            {"warp", "save-map", "--window", "1", "3"}},
-        {"warp push", {"warp", "push", "--window", "1", "--grid", path("grid.json")}, {}, 1},
-        {"mask upload", upload},
-        {"mask read", {"mask", "read", "--slot", "2", path("slot.png")}, upload},
-        {"mask delete", {"mask", "delete", "--slot", "2"}, upload},
-        {"mask assign", {"mask", "assign", "--window", "1", "--slot", "2"}, upload},
-        {"firmware", {"firmware", path("image.BIN")}},
-        {"reg read", {"reg", "read", "--window", "1"}},
-        {"reg write", {"reg", "write", "--window", "1", "12", "5A"}},
-        {"save", {"save", path("saved.WBF")}},
-        {"load whole box", {"load", path("whole.WBF"), "--test-wait-percent", "0"}},
-        {"load one window", {"load", "--window", "2", path("one.SBF"), "--test-wait-percent", "0"}},
-        {"preview", {"preview", "--window", "1", "--out", path("preview.png")}},
-        {"export", {"export", "--window", "1", "--mpcdi", path("box.mpcdi")}},
-        // The file the export row's sound run wrote.
-        {"import", {"import", "--mpcdi", path("box.mpcdi"), "--window", "1", "--undo", path("undo.WBF")}},
-    };
-    std::map<std::string, std::array<int, 3>> perCommand; // runs, false successes, hangs
-    int runs = 0, falseSuccesses = 0, hangs = 0, unexpected = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        sim::BoxModel clean;
-        if (!c.setup.isEmpty()) {
-            ASSERT_EQ(RunOn(clean, c.setup).exitCode, 0);
-        }
-        const Outcome good = RunOn(clean, c.args);
-        ASSERT_EQ(good.exitCode, 0) << "the command works against a sound box";
-        ASSERT_FALSE(good.hung);
-        ASSERT_GT(good.repliesBeforeDecision, 0);
-        auto& counts = perCommand[c.name];
-        for (Fault fault : {Fault::Silent, Fault::Close, Fault::WrongCode}) {
-            for (int n = 0; n < good.repliesBeforeDecision; ++n) {
-                // An older file of the name must survive a save that fails.
-                QFile::remove(path("saved.WBF"));
-                QFile old(path("saved.WBF"));
-                ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-                old.write("older file");
-                old.close();
+    const Case& c = kCases[std::get<0>(GetParam())];
+    const Fault fault = std::get<1>(GetParam());
+    const QStringList args = inDir(c.args);
+    const QStringList setup = inDir(c.setup);
+    sim::BoxModel clean;
+    if (!setup.isEmpty()) {
+        ASSERT_EQ(RunOn(clean, setup).exitCode, 0);
+    }
+    const Outcome good = RunOn(clean, args);
+    ASSERT_EQ(good.exitCode, 0) << "the command works against a sound box";
+    ASSERT_FALSE(good.hung);
+    ASSERT_GT(good.repliesBeforeDecision, 0);
 
-                sim::BoxModel box;
-                if (!c.setup.isEmpty()) {
-                    ASSERT_EQ(RunOn(box, c.setup).exitCode, 0);
-                }
-                const Outcome o = RunOn(box, c.args, fault, n);
-                ++runs;
-                ++counts[0];
-                const bool falseSuccess = o.exitCode == 0;
-                falseSuccesses += falseSuccess;
-                counts[1] += falseSuccess;
-                hangs += o.hung;
-                counts[2] += o.hung;
-                EXPECT_FALSE(o.hung) << FaultName(fault) << " after " << n;
-                const bool ownCode
-                    = fault == Fault::WrongCode && c.wrongCodeExit != 0 && o.exitCode == c.wrongCodeExit;
-                if (!o.hung && o.exitCode != 3 && o.exitCode != 4 && !ownCode) {
-                    ++unexpected;
-                    ADD_FAILURE() << FaultName(fault) << " after " << n << " replies: exit " << o.exitCode;
-                }
-                EXPECT_EQ(FileBytes(path("saved.WBF")), QByteArray("older file"))
-                    << FaultName(fault) << " after " << n;
+    // Replies in two segments change nothing: the same requests, the same success.
+    if (fault == Fault::Split) {
+        sim::BoxModel box;
+        if (!setup.isEmpty()) {
+            ASSERT_EQ(RunOn(box, setup).exitCode, 0);
+        }
+        const Outcome split = RunOn(box, args, Fault::Split);
+        EXPECT_EQ(split.exitCode, 0) << "replies split in two segments:\n" << split.err.toStdString();
+        EXPECT_FALSE(split.hung);
+        EXPECT_EQ(split.log, good.log);
+        std::printf("sweep %-16s %-16s runs    1  failed %d  hangs %d\n", c.name, FaultName(fault),
+            int(split.exitCode != 0), int(split.hung));
+        return;
+    }
+
+    int runs = 0, falseSuccesses = 0, hangs = 0, unexpected = 0;
+    {
+        for (int n = 0; n < good.repliesBeforeDecision; ++n) {
+            // An older file of the name must survive a save that fails.
+            QFile::remove(path("saved.WBF"));
+            QFile old(path("saved.WBF"));
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("older file");
+            old.close();
+
+            sim::BoxModel box;
+            if (!setup.isEmpty()) {
+                ASSERT_EQ(RunOn(box, setup).exitCode, 0);
             }
+            const Outcome o = RunOn(box, args, fault, n);
+            ++runs;
+            falseSuccesses += o.exitCode == 0;
+            hangs += o.hung;
+            EXPECT_FALSE(o.hung) << FaultName(fault) << " after " << n;
+            const bool ownCode
+                = fault == Fault::WrongCode && c.wrongCodeExit != 0 && o.exitCode == c.wrongCodeExit;
+            if (!o.hung && o.exitCode != 3 && o.exitCode != 4 && !ownCode) {
+                ++unexpected;
+                ADD_FAILURE() << FaultName(fault) << " after " << n << " replies: exit " << o.exitCode;
+            }
+            EXPECT_EQ(FileBytes(path("saved.WBF")), QByteArray("older file"))
+                << FaultName(fault) << " after " << n;
+            EXPECT_LE(LinkFailureLines(o.err), 1) << FaultName(fault) << " after " << n << ":\n"
+                                                  << o.err.toStdString();
+            EXPECT_FALSE(HasInternalLines(o.err)) << FaultName(fault) << " after " << n << ":\n"
+                                                  << o.err.toStdString();
         }
     }
-    for (const auto& [name, c] : perCommand)
-        std::printf("sweep %-16s runs %4d  false successes %3d  hangs %d\n", name.c_str(), c[0], c[1], c[2]);
-    std::printf("sweep total: runs %d, false successes %d, hangs %d, other exit codes %d\n", runs,
-        falseSuccesses, hangs, unexpected);
+    std::printf("sweep %-16s %-16s runs %4d  false successes %3d  hangs %d  other exit codes %d\n", c.name,
+        FaultName(fault), runs, falseSuccesses, hangs, unexpected);
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, CommandSweep,
+    ::testing::Combine(::testing::Range(0, int(std::size(kCases))),
+        ::testing::Values(
+            Fault::Split, Fault::Silent, Fault::Close, Fault::WrongCode, Fault::HalfThenSilent)),
+    [](const ::testing::TestParamInfo<std::tuple<int, Fault>>& info) {
+        std::string name
+            = std::string(kCases[std::get<0>(info.param)].name) + "_" + FaultName(std::get<1>(info.param));
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 } // namespace
 
@@ -392,6 +336,9 @@ TEST(CommandLine, BackupTellsALostBoxFromAnUnreachableOne)
     EXPECT_TRUE(r.out.contains(dying.address + ": link lost")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("127.0.0.1:1: unreachable")) << r.out.toStdString();
     EXPECT_EQ(r.out.count(dying.address), 1) << "listed twice, run once: " << r.out.toStdString();
+    // The report keeps the hosts file's order, though the unreachable box is done first.
+    EXPECT_LT(r.out.indexOf(dying.address), r.out.indexOf("127.0.0.1:1")) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains("line 3 names the box of line 1 again")) << r.err.toStdString();
     EXPECT_TRUE(QDir(dir.filePath("out")).entryList(QDir::Files).isEmpty());
 }
 
@@ -416,6 +363,83 @@ TEST(CommandLine, AWholeBoxLoadEndsOnWindowOneAsTheWindowDoes)
     const auto readback = std::find(neutral, o.log.rend(), std::string("100c S00PBOR000"));
     ASSERT_NE(select, o.log.rend()) << "no window selection before the neutral state";
     EXPECT_LT(select - o.log.rbegin(), readback - o.log.rbegin()) << "selected after the read-back";
+}
+
+} // namespace
+
+namespace {
+
+// The core's diagnostic lines and the frames are for --verbose; without it the command speaks
+// in its own words only, also offline.
+TEST(CommandLine, TheCoreSpeaksOnlyWithVerboseWhichLogsEveryFrame)
+{
+    sim::BoxModel box;
+    const Outcome quiet = RunOn(box, {"identify"});
+    ASSERT_EQ(quiet.exitCode, 0);
+    EXPECT_FALSE(HasInternalLines(quiet.err)) << quiet.err.toStdString();
+    EXPECT_FALSE(quiet.err.contains("> 0001")) << quiet.err.toStdString();
+
+    const Outcome loud = RunOn(box, {"--verbose", "identify"});
+    ASSERT_EQ(loud.exitCode, 0);
+    EXPECT_TRUE(loud.err.contains("trivelctl: > 0001 ")) << loud.err.toStdString();
+    EXPECT_TRUE(loud.err.contains("trivelctl: > 100c S00MDNR000")) << loud.err.toStdString();
+    EXPECT_TRUE(loud.err.contains("trivelctl: < 100c S00MDN+")) << loud.err.toStdString();
+    EXPECT_TRUE(HasInternalLines(loud.err)) << "the connect memo: " << loud.err.toStdString();
+
+    QTemporaryDir dir;
+    QFile bad(dir.filePath("bad.WBF"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray(3000, 'x'));
+    bad.close();
+    StderrCapture capture;
+    EXPECT_EQ(cli::RunCommandLine({"file", "check", bad.fileName()}, cli::BoxEnv{}), 1);
+    const QString err = capture.take();
+    EXPECT_FALSE(HasInternalLines(err)) << err.toStdString();
+}
+
+// The load's progress counts the windows it sends: one for a single-window file.
+TEST(CommandLine, ALoadCountsTheWindowsItSends)
+{
+    QTemporaryDir dir;
+    sim::BoxModel source;
+    ASSERT_EQ(RunOn(source, {"save", "--window", "2", dir.filePath("one.SBF")}).exitCode, 0);
+    ASSERT_EQ(RunOn(source, {"save", dir.filePath("all.WBF")}).exitCode, 0);
+    sim::BoxModel box;
+    const Outcome one
+        = RunOn(box, {"load", "--window", "2", dir.filePath("one.SBF"), "--test-wait-percent", "0"});
+    ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+    EXPECT_TRUE(one.err.contains("window 2 (1 of 1)")) << one.err.toStdString();
+    EXPECT_FALSE(one.err.contains("2 of 2")) << one.err.toStdString();
+    const Outcome all = RunOn(box, {"load", dir.filePath("all.WBF"), "--test-wait-percent", "0"});
+    ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
+    for (const char* step : {"window 1 of 4", "window 4 of 4", "done"})
+        EXPECT_TRUE(all.err.contains(QLatin1String(step))) << step << "\n" << all.err.toStdString();
+}
+
+// Every command and sub-command shows its own usage for --help, and a bare 'warp' its commands.
+TEST(CommandLine, EachCommandShowsItsOwnUsage)
+{
+    const struct {
+        QStringList args;
+        const char* shows;
+    } rows[] = {
+        {{"warp", "--help"}, "warp mode --window N MODE"},
+        {{"warp"}, "warp mode --window N MODE"},
+        {{"warp", "table", "--help"}, "trivelctl warp table --frame WxH"},
+        {{"warp", "mode", "--help"}, "warp mode --window N MODE"},
+        {{"file", "check", "--help"}, "trivelctl file check"},
+        {{"file", "dump", "-h"}, "trivelctl file dump"},
+        {{"mask", "upload", "--help"}, "mask upload --window N"},
+        {{"reg", "--help"}, "reg read"},
+        {{"firmware", "--help"}, "firmware info FILE.BIN"},
+        {{"backup", "--help"}, "backup --hosts FILE --out DIR"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args.join(' ').toStdString());
+        const CliRun r = Trivelctl(row.args);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QLatin1String(row.shows))) << r.out.toStdString();
+    }
 }
 
 } // namespace

@@ -147,6 +147,11 @@ TEST(Trivelctl, LinkFailureExitsWithThree)
     const CliRun r = Trivelctl({"--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "identify"});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_TRUE(r.err.contains("Can' not link to 127.0.0.1")) << r.err.toStdString();
+    // The port and the system's reason, and what to check, without --verbose's core lines.
+    EXPECT_TRUE(r.err.contains(
+        QStringLiteral("127.0.0.1:%1: Connection refused; check the address and port").arg(port)))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("trivel.")) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
 }
 
