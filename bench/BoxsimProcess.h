@@ -5,6 +5,7 @@
 #include "protocol/Frame.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -92,6 +93,24 @@ inline double RawRoundTripSeconds(quint16 port, int count, int warmUp = 0)
     const double s = double(t.nsecsElapsed()) / 1e9;
     ::close(fd);
     return s;
+}
+
+// CPU time in ns the kernel has accounted to the calling thread, or to a process (its main
+// thread, where trivel-boxsim does all its work), from schedstat; 0 where it cannot be read.
+inline long long SchedstatNs(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return f.readAll().split(' ').value(0).toLongLong();
+}
+inline long long ThreadCpuNs()
+{
+    return SchedstatNs(QStringLiteral("/proc/thread-self/schedstat"));
+}
+inline long long ProcessCpuNs(qint64 pid)
+{
+    return SchedstatNs(QStringLiteral("/proc/%1/schedstat").arg(pid));
 }
 
 // Starts trivel-boxsim on 127.0.0.1 with a free port; port() is 0 when that failed (the reason

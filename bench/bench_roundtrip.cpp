@@ -3,13 +3,17 @@
 //
 // usage: bench_roundtrip [--boxsim PATH] [--count N] [--reps R]
 //
-// Measured on the 2-core build machine (Release, load average about 3 from parallel builds),
-// round trips per second, best of 5 runs of 5000:
-//   raw echo 181577 | raw client to trivel-boxsim 108564 | send path to an echo thread
-//   81777 (45%) | send path to trivel-boxsim 56832 (31% of the raw echo, 52% of a raw
-//   client against the same simulator). Runs vary by a factor of two under load.
-// The send path has one more thread hop than the echo (receive thread -> main thread,
-// then the receive thread waits until the step has run), which caps it near half.
+// Measured on the 2-core build machine (Release), best of 5 runs of 5000, three times each,
+// interleaved with the build before the request and mirror changes in the same minutes:
+//   load average 2: raw echo 231k..234k a second; exchange -> echo thread 181k..184k, 78.2% to
+//   79.8% of it (before 166k..170k, 71.3% to 72.6%); exchange -> trivel-boxsim 81k..86k, 70% to
+//   73% of a raw client against the same simulator (before 78k..82k, 67% to 69%).
+//   load average 8: exchange -> echo thread 154k..183k (before 146k..167k), 74% to 92% of a raw
+//   echo that itself swings 160k..233k.
+// The 80% line against the echo is not quite reached.
+// The socket is read on the main thread when it becomes readable: one wake-up per reply. What is
+// left over a blocking client is the event loop's poll and dispatch, and the step's own work
+// (see bench_exchange, which measures that alone).
 
 #include "BoxsimProcess.h"
 #include "box/Box.h"

@@ -6,11 +6,11 @@
 // usage: bench_warp_chain [--boxsim PATH] [--nudges N] [--reps R]
 //
 // Targets: own time per nudge <= 1 ms median; a table transfer within 2x of the 89 raw round
-// trips. Measured on the 2-core build machine (Release, load average about 3.5 from parallel
-// builds): nudge own time median 4.0 us (99th percentile 14 us), round trip median 19 us; table
-// transfer best of 30 1.16..1.24 ms (tool's own 0.4..0.8 ms) against 0.63 ms for the raw round
-// trips, 1.9..2.0x: each reply crosses the receive thread's hand-over to the main thread. Under a
-// load average of 8 the transfer's best fell to 5 ms (7..9x) while the raw figure held.
+// trips (the link's target is 1.3x). Measured on the 2-core build machine (Release, load average
+// 3 to 8 from other builds), best of 20, three runs each: table transfer 1.00..1.04 ms (tool's own
+// 0.20..0.39 ms) against 0.73..0.75 ms for the raw round trips, 1.34x to 1.42x; the build before
+// the request, mirror and source chunk changes gave 1.51x to 1.58x (tool's own 0.47..0.62 ms) in
+// the same minutes. Nudge own time median 4.0 us (99th percentile 14 us) on a quieter run.
 
 #include "BoxsimProcess.h"
 #include "box/Box.h"

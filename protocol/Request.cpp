@@ -1,6 +1,7 @@
 #include "protocol/Request.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 
 namespace trivel {
@@ -16,7 +17,7 @@ Request& Request::u8(std::size_t offset, std::uint8_t v)
     assert(offset < kFields);
     if (offset < kFields) {
         m_bytes[offset] = v;
-        m_written.set(offset);
+        m_written[offset / 64] |= std::uint64_t(1) << (offset % 64);
     }
     return *this;
 }
@@ -39,9 +40,32 @@ Request& Request::bytes(std::size_t offset, std::span<const std::uint8_t> data)
     assert(offset <= kFields && data.size() <= kFields - offset);
     const std::size_t n = offset < kFields ? std::min(data.size(), kFields - offset) : 0;
     std::copy_n(data.begin(), n, m_bytes.begin() + std::ptrdiff_t(offset));
-    for (std::size_t i = offset; i < offset + n; ++i)
-        m_written.set(i);
+    mark(offset, n);
     return *this;
+}
+
+void Request::mark(std::size_t offset, std::size_t n)
+{
+    for (std::size_t i = offset, end = offset + n; i < end;) {
+        const std::size_t bit = i % 64;
+        const std::size_t take = std::min<std::size_t>(64 - bit, end - i);
+        const std::uint64_t ones = take == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << take) - 1;
+        m_written[i / 64] |= ones << bit;
+        i += take;
+    }
+}
+
+std::size_t Request::next(std::size_t from, bool written) const
+{
+    for (std::size_t i = from; i < kFields;) {
+        const std::uint64_t word = written ? m_written[i / 64] : ~m_written[i / 64];
+        // Bits shifted in from above are zero: "none here", and the scan goes on in the next word.
+        const std::uint64_t rest = word >> (i % 64);
+        if (rest != 0)
+            return std::min(kFields, i + std::size_t(std::countr_zero(rest)));
+        i = (i / 64 + 1) * 64;
+    }
+    return kFields;
 }
 
 Request& Request::setting(const SettingCommand& cmd)
@@ -57,17 +81,9 @@ void Request::applyTo(FrameBuffer& buffer) const
     std::fill_n(buffer.begin(), clear, std::uint8_t(0));
     FrameView f = FrameView::ofBuffer(buffer);
     f.setCode(m_code);
-    if (m_written.none())
-        return;
     // Runs of written fields go in at once: an upload piece writes 480 bytes in a row.
-    for (std::size_t i = 0; i < kFields;) {
-        if (!m_written.test(i)) {
-            ++i;
-            continue;
-        }
-        std::size_t end = i + 1;
-        while (end < kFields && m_written.test(end))
-            ++end;
+    for (std::size_t i = next(0, true); i < kFields; i = next(i, true)) {
+        const std::size_t end = next(i, false);
         f.copyIn(i, m_bytes.data() + i, end - i);
         i = end;
     }

@@ -7,7 +7,7 @@
 #include "protocol/Frame.h"
 #include "protocol/SettingCodec.h"
 
-#include <bitset>
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -43,7 +43,10 @@ public:
 
     // What the field at offset holds in this request (0 where it writes nothing).
     std::uint8_t at(std::size_t offset) const { return offset < kFields ? m_bytes[offset] : 0; }
-    bool writes(std::size_t offset) const { return offset < kFields && m_written.test(offset); }
+    bool writes(std::size_t offset) const
+    {
+        return offset < kFields && (m_written[offset / 64] >> (offset % 64) & 1) != 0;
+    }
 
     // Clears the buffer as the request says, then writes the code and the fields.
     void applyTo(FrameBuffer& buffer) const;
@@ -52,10 +55,15 @@ public:
     static Request fromFrame(const FrameBuffer& buffer, Clear clear);
 
 private:
+    void mark(std::size_t offset, std::size_t n);
+    // The first offset from `from` on that is written (or, with written false, not written).
+    std::size_t next(std::size_t from, bool written) const;
+
     std::uint32_t m_code;
     Clear m_clear;
     std::array<std::uint8_t, kFields> m_bytes{};
-    std::bitset<kFields> m_written;
+    // One bit per field offset, a word at a time: an upload piece marks and lays 480 in a row.
+    std::array<std::uint64_t, kFields / 64> m_written{};
 };
 
 } // namespace trivel

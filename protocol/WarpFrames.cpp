@@ -2,6 +2,8 @@
 
 #include "protocol/SettingCodec.h"
 
+#include <array>
+
 namespace trivel::proto {
 
 namespace {
@@ -180,8 +182,15 @@ Request SourceChunk(bool y, int firstColumn, std::span<const std::uint16_t> tabl
     Request r(y ? Cmd::UserMapSourceY : Cmd::UserMapSourceX, Clear::Frame);
     r.u8(8, std::uint8_t(firstColumn)).u8(9, kSourceChunkColumns);
     const std::size_t first = std::size_t(std::max(firstColumn, 0)) * kSourceColumnWords;
-    for (std::size_t i = 0; i < kSourceChunkColumns * kSourceColumnWords && first + i < table.size(); ++i)
-        r.u16(32 + 2 * i, table[first + i]);
+    constexpr std::size_t kWords = kSourceChunkColumns * kSourceColumnWords;
+    const std::size_t n = first < table.size() ? std::min(kWords, table.size() - first) : 0;
+    // Little-endian words laid in as one run: a chunk is sent 88 times a transfer.
+    std::array<std::uint8_t, 2 * kWords> words{};
+    for (std::size_t i = 0; i < n; ++i) {
+        words[2 * i] = std::uint8_t(table[first + i]);
+        words[2 * i + 1] = std::uint8_t(table[first + i] >> 8);
+    }
+    r.bytes(32, std::span(words).first(2 * n));
     return r;
 }
 

@@ -11,6 +11,7 @@
 #include "warp/Controls.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace trivel {
@@ -55,16 +56,11 @@ const QHash<QString, int>& RegistryIndex()
     return index;
 }
 
-// An undeclared control is a programming error: loud in a debug build, logged otherwise.
-bool CheckDeclared(const Control& c)
+constexpr int kPropCount = int(Prop::ItemIndex) + 1; // the last of Prop
+
+int Key(int index, Prop p)
 {
-    const auto& index = RegistryIndex();
-    const auto it = index.constFind(c.qname());
-    if (it != index.cend() && Registry()[std::size_t(*it)].kind == c.kind)
-        return true;
-    qCWarning(lcSession) << "undeclared control" << c.name;
-    Q_ASSERT_X(false, "UiPort", c.name);
-    return false;
+    return index * kPropCount + int(p);
 }
 
 } // namespace
@@ -81,11 +77,32 @@ const Control* FindControl(QStringView name)
     return it == index.cend() ? nullptr : &Registry()[std::size_t(*it)];
 }
 
+int UiPort::indexOf(const Control& c) const
+{
+    if (!c.name)
+        return -1;
+    const auto& r = Registry();
+    if (const auto it = m_indexByName.find(c.name); it != m_indexByName.end()
+        && std::strcmp(r[std::size_t(it->second)].name, c.name) == 0)
+        return it->second;
+    const auto& index = RegistryIndex();
+    const auto hit = index.constFind(c.qname());
+    if (hit == index.cend())
+        return -1;
+    m_indexByName[c.name] = *hit;
+    return *hit;
+}
+
 void UiPort::set(const Control& c, Prop p, const QVariant& v)
 {
-    if (!CheckDeclared(c))
+    // An undeclared control is a programming error: loud in a debug build, logged otherwise.
+    const int i = indexOf(c);
+    if (i < 0 || Registry()[std::size_t(i)].kind != c.kind) {
+        qCWarning(lcSession) << "undeclared control" << c.name;
+        Q_ASSERT_X(false, "UiPort", c.name);
         return;
-    QVariant& slot = m_props[c.qname()][int(p)];
+    }
+    QVariant& slot = m_props[Key(i, p)];
     if (slot == v && slot.isValid())
         return;
     slot = v;
@@ -94,25 +111,22 @@ void UiPort::set(const Control& c, Prop p, const QVariant& v)
 
 QVariant UiPort::get(const Control& c, Prop p, const QVariant& fallback) const
 {
-    auto ctl = m_props.constFind(c.qname());
-    if (ctl == m_props.cend())
+    const int i = indexOf(c);
+    if (i < 0)
         return fallback;
-    auto v = ctl->constFind(int(p));
-    return v == ctl->cend() ? fallback : *v;
+    const auto v = m_props.constFind(Key(i, p));
+    return v == m_props.cend() ? fallback : *v;
 }
 
 bool UiPort::has(const Control& c, Prop p) const
 {
-    auto ctl = m_props.constFind(c.qname());
-    return ctl != m_props.cend() && ctl->contains(int(p));
+    const int i = indexOf(c);
+    return i >= 0 && m_props.contains(Key(i, p));
 }
 
 int UiPort::mirrorSize() const
 {
-    int n = 0;
-    for (const auto& props : m_props)
-        n += int(props.size());
-    return n;
+    return int(m_props.size());
 }
 
 void UiPort::setActivePage(int index)

@@ -16,6 +16,7 @@
 #include <QVariant>
 
 #include <span>
+#include <unordered_map>
 
 namespace trivel {
 
@@ -32,7 +33,7 @@ enum class Prop {
     Maximum, // int
     Minimum, // int (progress bars)
     Color, // int 0xRRGGBB
-    ItemIndex, // int (combo boxes, radio groups)
+    ItemIndex, // int (combo boxes, radio groups); stays the last (the mirror's keys count on it)
 };
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
@@ -104,7 +105,15 @@ protected:
     virtual void hourglassChanged(bool /*on*/) { }
 
 private:
-    QHash<QString, QHash<int, QVariant>> m_props;
+    // Index of the declared control of that name, or -1.
+    int indexOf(const Control& c) const;
+
+    // Keyed by the declared control's index and the property: a progress bar set on every
+    // request must not hash a name each time.
+    QHash<int, QVariant> m_props;
+    // Declared index by the address of a control's name: controls are named by literals, so
+    // nearly every call finds its pointer here; the name is still compared on a hit.
+    mutable std::unordered_map<const char*, int> m_indexByName;
     int m_activePage = 0;
     bool m_waitOpen = false;
     int m_waitPos = 100;

@@ -5,7 +5,10 @@
 
 #include "widgets/IpAddressEdit.h"
 #include "session/PageTable.h"
+#include "settings/Controls.h"
+#include "warp/Controls.h"
 #include "support/Controls.h"
+#include "support/RecordingUi.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +25,8 @@
 #include <QTableWidget>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using namespace trivel;
 using namespace trivel::test;
@@ -136,6 +141,24 @@ TEST(Controls, DeclarationsAreUniqueAndPagesFollowTheTable)
         EXPECT_EQ(kPages[std::size_t(i)].index, i);
         EXPECT_EQ(kPages[std::size_t(i)].control.kind, Kind::Page);
     }
+}
+
+// The mirror goes by a control's name, wherever that name is stored: a buffer that held one
+// name and now holds another reaches the other control, not the first one's properties.
+TEST(Controls, TheMirrorGoesByTheNameNotByWhereItIsStored)
+{
+    RecordingUi ui;
+    char name[32] = "STRes";
+    ui.setCaption(Control{name, Kind::Label}, QStringLiteral("resolution"));
+    EXPECT_EQ(ui.caption(ctl::STRes), "resolution");
+    std::strcpy(name, "STGridVal");
+    EXPECT_FALSE(ui.has(Control{name, Kind::Label}, Prop::Caption));
+    ui.setCaption(Control{name, Kind::Label}, QStringLiteral("grid"));
+    EXPECT_EQ(ui.caption(ctl::STGridVal), "grid");
+    EXPECT_EQ(ui.caption(ctl::STRes), "resolution");
+    std::strcpy(name, "NoSuchLabel");
+    EXPECT_EQ(ui.caption(Control{name, Kind::Label}), QString());
+    EXPECT_EQ(ui.mirrorSize(), 2);
 }
 
 #ifdef NDEBUG
