@@ -44,11 +44,25 @@ public:
 
 } // namespace
 
-int main(int argc, char** argv)
+namespace {
+
+// What the command line asks of this start.
+struct StartOptions {
+    quint16 port = 7;
+    QString address;
+    bool tcp = false;
+    bool connect = false;
+    QString screenshot;
+    int page = 0;
+    QString settingFile;
+};
+
+int CheckStartValues(const QStringList& files, const QString& port, const QString& page, StartOptions& o);
+
+// Reads the options before the GUI starts, so --help and a wrong option work without a display.
+// Returns the exit code when the program ends here, or -1 to go on.
+int ParseStartOptions(int argc, char** argv, StartOptions& o)
 {
-    // Past a file-size limit a write then fails with "File too large", which the save reports and
-    // survives, instead of the signal ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     QCommandLineParser cli;
     cli.setApplicationDescription(
         QStringLiteral("Alignment tool for the video processor box.\n"
@@ -75,7 +89,6 @@ int main(int argc, char** argv)
                        "sent to the box once it is connected, as Load Setting does."),
         QStringLiteral("[FILE]"));
 
-    // Options are read before the GUI starts, so --help and a wrong option work without a display.
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
@@ -92,25 +105,34 @@ int main(int argc, char** argv)
         printf("trivel %s\n", trivel::kVersion);
         return 0;
     }
-    const QStringList files = cli.positionalArguments();
+    o.address = cli.value(addressOpt).left(15);
+    o.tcp = cli.isSet(tcpOpt);
+    o.connect = cli.isSet(connectOpt);
+    o.screenshot = cli.value(shotOpt);
+    return CheckStartValues(cli.positionalArguments(), cli.value(portOpt), cli.value(pageOpt), o);
+}
+
+int CheckStartValues(const QStringList& files, const QString& port, const QString& page, StartOptions& o)
+{
     if (files.size() > 1) {
         fprintf(stderr, "trivel: give one setting file\n");
         return 2;
     }
-    const QString settingFile = files.value(0);
-    if (!settingFile.isEmpty() && !QFileInfo(settingFile).isReadable()) {
-        fprintf(stderr, "trivel: cannot read %s\n", qPrintable(settingFile));
+    o.settingFile = files.value(0);
+    if (!o.settingFile.isEmpty() && !QFileInfo(o.settingFile).isReadable()) {
+        fprintf(stderr, "trivel: cannot read %s\n", qPrintable(o.settingFile));
         return 2;
     }
     bool portOk = false;
-    const uint port = cli.value(portOpt).toUInt(&portOk);
-    if (!portOk || port == 0 || port > 65535) {
+    const uint p = port.toUInt(&portOk);
+    if (!portOk || p == 0 || p > 65535) {
         fprintf(stderr, "trivel: --port wants a number from 1 to 65535\n");
         return 2;
     }
+    o.port = quint16(p);
     bool pageOk = false;
-    const int page = cli.value(pageOpt).toInt(&pageOk);
-    if (!pageOk || page < trivel::Page::WarpAdjust || page > trivel::Page::Firmware) {
+    o.page = page.toInt(&pageOk);
+    if (!pageOk || o.page < trivel::Page::WarpAdjust || o.page > trivel::Page::Firmware) {
         fprintf(stderr, "trivel: --page wants a number from 0 to 10\n");
         return 2;
     }
@@ -120,6 +142,81 @@ int main(int argc, char** argv)
             "trivel: no display. Run it on a desktop, or under Xvfb: xvfb-run -a trivel (see the README).\n");
         return 1;
     }
+    return -1;
+}
+
+// A page that only a box brings up is selected once the read-back has shown it.
+void SelectStartPage(trivel::TMainForm& mainForm, trivel::Session& session, int page, bool connecting)
+{
+    auto selectPage = [&mainForm, page] {
+        if (!mainForm.PCMain->isTabVisible(page))
+            return false;
+        mainForm.PCMain->setCurrentIndex(page);
+        return true;
+    };
+    if (selectPage())
+        return;
+    if (connecting)
+        QObject::connect(
+            &session.events, &trivel::SessionEvents::refreshBlendPages, &mainForm,
+            [selectPage, page] {
+                if (!selectPage())
+                    fprintf(stderr, "trivel: page %d is not shown for this box\n", page);
+            },
+            Qt::SingleShotConnection);
+    else
+        fprintf(stderr, "trivel: page %d shows only once a box that has it is connected\n", page);
+}
+
+// A file given on the command line: shown at once, and sent to the box after its connect
+// read-back, which would otherwise replace the loaded values.
+void OpenStartFile(trivel::TMainForm& mainForm, trivel::Session& session, const QString& settingFile)
+{
+    QTimer::singleShot(
+        0, &mainForm, [&mainForm, settingFile] { mainForm.settingFiles().loadAndTransfer(settingFile); });
+    QObject::connect(
+        &session.events, &trivel::SessionEvents::readbackFinished, &mainForm,
+        [&mainForm, settingFile] { mainForm.settingFiles().loadAndTransfer(settingFile); },
+        Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
+// The picture is taken once the start-up (and a connect's read-back) has settled.
+void ShootWhenSettled(trivel::TMainForm& mainForm, trivel::Box& box, trivel::GuiUi& ui, trivel::Clock& clock,
+    const StartOptions& o)
+{
+    auto* shotTimer = new QTimer(&mainForm);
+    const QString file = o.screenshot;
+    const int page = o.page;
+    const qint64 start = clock.tickMs();
+    // After a connect, let a status poll or two paint the indicators first.
+    const qint64 minAge = o.connect ? 4500 : 1000;
+    shotTimer->setInterval(100);
+    QObject::connect(shotTimer, &QTimer::timeout, &mainForm, [&, shotTimer, file, start, minAge, page] {
+        const qint64 age = clock.tickMs() - start;
+        const bool settled = !box.session.busy() && !ui.waitWindowOpen();
+        if (age < minAge || (!settled && age < 15000))
+            return;
+        // The end of a read-back shows Warp Adjust: back to the page asked for, shot next tick.
+        if (page > 0 && page < trivel::kPageCount && mainForm.PCMain->currentIndex() != page) {
+            mainForm.PCMain->setCurrentIndex(page);
+            return;
+        }
+        shotTimer->stop();
+        QApplication::exit(mainForm.grab().save(file) ? 0 : 1);
+    });
+    shotTimer->start();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Past a file-size limit a write then fails with "File too large", which the save reports and
+    // survives, instead of the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    StartOptions o;
+    if (const int exitCode = ParseStartOptions(argc, argv, o); exitCode >= 0)
+        return exitCode;
 
     TrivelApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trivel 3 Alpha"));
@@ -130,83 +227,32 @@ int main(int argc, char** argv)
     trivel::Box box(clock, ui);
     trivel::Session& session = box.session;
     trivel::Connection connection(session);
-    connection.setTcpPort(quint16(port));
-    session.ConnectAddressText = cli.value(addressOpt).left(15);
+    connection.setTcpPort(o.port);
+    session.ConnectAddressText = o.address;
 
-    // Created in this order: main window, grid view, wait window.
     // Tests against trivel-boxsim only, which needs no pacing: the transfer's fixed waits in percent.
     if (const QByteArray p = qgetenv("TRIVEL_TEST_WAIT_PERCENT"); !p.isEmpty())
         session.transfer.WaitPercent = std::clamp(p.toInt(), 0, 100);
 
+    // Created in this order: main window, grid view, wait window.
     trivel::TMainForm mainForm(box, connection, ui);
     trivel::TGridForm gridForm(box.warp);
     trivel::TForm1 waitForm(clock);
     ui.setWaitWindow(&waitForm);
 
-    if (cli.isSet(tcpOpt))
+    if (o.tcp)
         mainForm.RBTCP->click();
-    // A page that only a box brings up is selected once the read-back has shown it.
-    auto selectPage = [&mainForm, page] {
-        if (!mainForm.PCMain->isTabVisible(page))
-            return false;
-        mainForm.PCMain->setCurrentIndex(page);
-        return true;
-    };
-    if (!selectPage()) {
-        if (cli.isSet(connectOpt))
-            QObject::connect(
-                &session.events, &trivel::SessionEvents::refreshBlendPages, &mainForm,
-                [selectPage, page] {
-                    if (!selectPage())
-                        fprintf(stderr, "trivel: page %d is not shown for this box\n", page);
-                },
-                Qt::SingleShotConnection);
-        else
-            fprintf(stderr, "trivel: page %d shows only once a box that has it is connected\n", page);
-    }
-
+    SelectStartPage(mainForm, session, o.page, o.connect);
     mainForm.move(mainForm.screen()->availableGeometry().center() - mainForm.rect().center());
     mainForm.show();
-
-    // A file given on the command line: shown at once, and sent to the box after its connect
-    // read-back, which would otherwise replace the loaded values.
-    if (!settingFile.isEmpty()) {
-        QTimer::singleShot(
-            0, &mainForm, [&mainForm, settingFile] { mainForm.settingFiles().loadAndTransfer(settingFile); });
-        QObject::connect(
-            &session.events, &trivel::SessionEvents::readbackFinished, &mainForm,
-            [&mainForm, settingFile] { mainForm.settingFiles().loadAndTransfer(settingFile); },
-            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
-    }
-
-    if (cli.isSet(connectOpt))
+    if (!o.settingFile.isEmpty())
+        OpenStartFile(mainForm, session, o.settingFile);
+    if (o.connect)
         QTimer::singleShot(0, &mainForm, [&mainForm] {
             if (mainForm.BtnCnt2->isEnabled())
                 mainForm.BtnCnt2->click();
         });
-
-    // The picture is taken once the start-up (and a connect's read-back) has settled.
-    QTimer shotTimer;
-    if (cli.isSet(shotOpt)) {
-        const QString file = cli.value(shotOpt);
-        const qint64 start = clock.tickMs();
-        // After a connect, let a status poll or two paint the indicators first.
-        const qint64 minAge = cli.isSet(connectOpt) ? 4500 : 1000;
-        shotTimer.setInterval(100);
-        QObject::connect(&shotTimer, &QTimer::timeout, &mainForm, [&, file, start, minAge, page] {
-            const qint64 age = clock.tickMs() - start;
-            const bool settled = !session.busy() && !ui.waitWindowOpen();
-            if (age < minAge || (!settled && age < 15000))
-                return;
-            // The end of a read-back shows Warp Adjust: back to the page asked for, shot next tick.
-            if (page > 0 && page < trivel::kPageCount && mainForm.PCMain->currentIndex() != page) {
-                mainForm.PCMain->setCurrentIndex(page);
-                return;
-            }
-            shotTimer.stop();
-            QApplication::exit(mainForm.grab().save(file) ? 0 : 1);
-        });
-        shotTimer.start();
-    }
+    if (!o.screenshot.isEmpty())
+        ShootWhenSettled(mainForm, box, ui, clock, o);
     return app.exec();
 }
