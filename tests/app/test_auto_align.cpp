@@ -20,11 +20,33 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace trivel;
 using namespace trivel::align;
 using namespace trivel::test;
 
 namespace {
+
+// Serves the session and the photo service until the window's run has ended (started by the
+// caller, or by `start` once the window listens).
+bool RunToEnd(AppFixture& f, AutoAlignWindow& window, const std::function<void()>& start = {})
+{
+    bool ended = false;
+    const auto c = QObject::connect(&window, &AutoAlignWindow::finished, [&ended] { ended = true; });
+    if (start)
+        start();
+    QDeadlineTimer stuck(120000); // a guard against a hang only, far beyond the run's time
+    while (!ended && !stuck.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (f.s.busy())
+            f.clock.runNextDelay();
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    QObject::disconnect(c);
+    return ended;
+}
 
 struct AlignWall {
     AppFixture f;
@@ -57,22 +79,7 @@ struct AlignWall {
         window->layoutBox()->setCurrentText(layout.text());
     }
 
-    // Serves the session and the photo service until the run has ended.
-    bool runToEnd()
-    {
-        bool ended = false;
-        const auto c = QObject::connect(window.get(), &AutoAlignWindow::finished, [&ended] { ended = true; });
-        QDeadlineTimer stuck(120000); // a guard against a hang only, far beyond the run's time
-        while (!ended && !stuck.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (f.s.busy())
-                f.clock.runNextDelay();
-            else
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        }
-        QObject::disconnect(c);
-        return ended;
-    }
+    bool runToEnd() { return RunToEnd(f, *window); }
 };
 
 } // namespace
@@ -188,8 +195,9 @@ TEST(AutoAlign, AlignsVerifiesAndShowsTheHeatMap)
     EXPECT_TRUE(w.residualLabel()->text().contains(QLatin1String("Window 4: RMS")));
     EXPECT_TRUE(w.revertButton()->isEnabled());
     const QString out = qEnvironmentVariable("TRIVEL_SCREENSHOT_DIR");
-    if (!out.isEmpty())
+    if (!out.isEmpty()) {
         EXPECT_TRUE(w.grab().save(QDir(out).filePath(QStringLiteral("auto-align.png"))));
+    }
 }
 
 // The window as the main window installs it: the setting file goes to the user's data folder,
@@ -207,17 +215,7 @@ TEST(AutoAlign, RevertLoadsTheSavedFileAndTheWindowsLeaveTheTables)
     w->setCapture(0, 1);
     w->cameraField()->setText(QStringLiteral("sim://127.0.0.1:%1").arg(photos.port()));
     w->layoutBox()->setCurrentText(QStringLiteral("1x2"));
-    bool ended = false;
-    QObject::connect(w, &AutoAlignWindow::finished, [&ended] { ended = true; });
-    w->start();
-    QDeadlineTimer stuck(120000); // a guard against a hang only
-    while (!ended && !stuck.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (f.s.busy())
-            f.clock.runNextDelay();
-        else
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
+    RunToEnd(f, *w, [w] { w->start(); });
     ASSERT_TRUE(w->lastReport().ok) << qPrintable(w->stepsText());
     const QString saved = w->lastReport().undoFile;
     EXPECT_TRUE(QFileInfo(saved).isFile()) << qPrintable(saved);

@@ -11,12 +11,12 @@ struct CliRun {
     QString err;
 };
 
-inline CliRun Trivelctl(const QStringList& args)
+inline CliRun Trivelctl(const QStringList& args, int timeoutMs = 20000)
 {
     QProcess p;
     p.start(QStringLiteral(TRIVELCTL), args);
     CliRun r;
-    if (!p.waitForFinished(20000)) {
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
         r.err = "trivelctl did not finish";

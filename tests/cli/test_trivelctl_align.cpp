@@ -49,20 +49,7 @@ private:
 // camera needs no settle time and no averaging.
 CliRun Align(const QString& box, const QStringList& args)
 {
-    QProcess p;
-    p.start(QStringLiteral(TRIVELCTL),
-        QStringList{"--tcp", box, "align", "--settle", "0", "--frames", "1"} + args);
-    CliRun r;
-    if (!p.waitForFinished(180000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "trivelctl did not finish";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return Trivelctl(QStringList{"--tcp", box, "align", "--settle", "0", "--frames", "1"} + args, 180000);
 }
 
 QStringList SettingFiles(const QString& dir)
